@@ -1,0 +1,73 @@
+// CByteBuffer: the growable byte array through which the tag readers and
+// writers move bytes between files and memory, and through which most text
+// passes between wide strings and the encodings tags store (Windows-1252,
+// UTF-16 LE/BE, UTF-8).
+//
+// The block grows in steps of 256 bytes and always keeps two spare bytes
+// behind the content for the terminators that the read operations write.
+#pragma once
+
+#include "TagFile.h"
+#include "WString.h"
+
+#include <cstdint>
+
+namespace sonavex {
+
+class CByteBuffer {
+ public:
+  CByteBuffer() = default;
+  explicit CByteBuffer(const char* sz);
+  explicit CByteBuffer(const char16_t* wide);
+  CByteBuffer(const CByteBuffer& other) { *this = other; }
+  CByteBuffer& operator=(const CByteBuffer& other);
+  virtual ~CByteBuffer();
+
+  // Files. Counts that come from a file are clamped to the bytes the file
+  // still holds, so a hostile size never allocates more than the file.
+  void ReadFromFile(int32_t count, TagFile& file);
+  void AppendFromFile(int32_t count, TagFile& file);
+  int32_t WriteToFile(int32_t count, TagFile& file) const;
+
+  // Appending.
+  void AppendBytes(const void* bytes, int32_t count);
+  void AppendByte(uint8_t byte);
+  void AppendZero() { AppendByte(0); }
+  void AppendFill(uint8_t byte, int32_t count);
+  void AppendBuffer(const CByteBuffer& other);
+  void AppendSz(const char* sz);
+  void AppendWide(const char16_t* wide);
+  void AppendWide(const WString& wide);
+  void AddStringA(const WString& text);
+  void AddAsUTF8(const WString& text);
+  void AddStringAFixed(const WString& text, int32_t width);
+
+  // Reading.
+  uint8_t GetAt(int32_t position) const { return data_[position]; }
+  const char* GetSz();
+  WString GetStringA() const;
+  WString MidA(int32_t position, int32_t count) const;
+  WString ConvertToUnicode();
+  WString ConvertToUnicode(int encoding);
+
+  int32_t GetLength() const { return length_; }
+  int32_t GetCapacity() const { return capacity_; }
+  const uint8_t* GetData() const { return data_; }
+  uint8_t* GetData() { return data_; }
+  // Empties the content (the block stays).
+  void Empty() { length_ = 0; }
+
+ private:
+  // Make room for n content bytes (plus two spare), keeping (grow) or
+  // dropping (alloc) the old content. False when memory could not be had.
+  bool GrowBuffer(int32_t n);
+  bool AllocNewBuffer(int32_t n);
+  bool Reserve(int32_t n, bool keep, const char16_t* failText);
+  void Terminate();
+
+  int32_t length_ = 0;
+  int32_t capacity_ = 0;
+  uint8_t* data_ = nullptr;
+};
+
+}  // namespace sonavex

@@ -1,0 +1,59 @@
+#include "Module.h"
+
+#include "automation/Variant.h"
+
+#include <cstring>
+
+namespace sonavex {
+
+int32_t g_nFileSize = 0;
+int32_t g_nID3V2Size = 0;
+int32_t g_nAPESize = 0;
+int32_t g_nID3V1Size = 0;
+int32_t g_nLyricsSize = 0;
+int32_t g_nLastError = 0;
+bool g_bAnalyzeAllFrames = false;
+
+std::string ToUtf8(std::u16string_view s) { return automation::ToUtf8(s); }
+WString FromUtf8(std::string_view s) { return automation::FromUtf8(s); }
+
+WString UpperAscii(WString s) {
+  for (auto& c : s)
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+  return s;
+}
+
+WString ErrorText(int32_t number) {
+  if (number > 200 && number < 300) {
+    switch (number) {
+      case 201: return u"ID3v1-Tag missing! Must be present before you can save a Lyrics-Tag!";
+      case 202: return u"Unsupported Frame!";
+      case 203: return u"The Language ID must be 3 Bytes long!";
+      case 204: return u"Too much frames!";
+      case 205: return u"Tag doesn't exist!";
+      case 207: return u"MP4 Tag writing not supported in this Version!";
+      case 208: return u"Id is out of range!";
+      case 209: return u"Parser Error: wrong format for id3v2 sync lyrics!";
+      case 210: return u"Tag not allowed in this file format!";
+      default: return {};
+    }
+  }
+  // The C runtime's message (glibc texts are ASCII).
+  return FromUtf8(std::strerror(number));
+}
+
+namespace {
+MessageHandler g_handler = nullptr;
+void* g_handlerUser = nullptr;
+}  // namespace
+
+void SetMessageHandler(MessageHandler handler, void* user) {
+  g_handler = handler;
+  g_handlerUser = user;
+}
+
+void ShowMessage(const WString& caption, const WString& text) {
+  if (g_handler) g_handler(caption.c_str(), text.c_str(), g_handlerUser);
+}
+
+}  // namespace sonavex

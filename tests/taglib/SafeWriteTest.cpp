@@ -1,0 +1,83 @@
+#include "Module.h"
+#include "SafeWrite.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace sonavex;
+
+TEST(SafeWrite, CommitReplacesTheFileAndKeepsItsMode) {
+  TempDir dir;
+  const std::string path = dir.file("song.mp3");
+  TempDir::Write(path, std::string("old content"));
+  chmod(path.c_str(), 0640);
+
+  TagFile src;
+  ASSERT_TRUE(src.Open(path, TagFile::Mode::Read));
+  SafeRewrite w;
+  ASSERT_TRUE(w.Begin(FromUtf8(path)));
+  ASSERT_TRUE(w.Write("NEW ", 4));
+  ASSERT_TRUE(w.CopyFrom(src, 4, 7));
+  // Until the commit the original is untouched.
+  EXPECT_EQ(TempDir::Read(path), std::vector<unsigned char>({'o', 'l', 'd', ' ', 'c', 'o', 'n', 't', 'e', 'n', 't'}));
+  ASSERT_TRUE(w.Commit());
+  const auto now = TempDir::Read(path);
+  EXPECT_EQ(std::string(now.begin(), now.end()), "NEW content");
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  // No temporary file is left behind.
+  int files = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++files;
+  EXPECT_EQ(files, 1);
+}
+
+TEST(SafeWrite, FailuresLeaveTheOriginalWhole) {
+  TempDir dir;
+  const std::string path = dir.file("song.mp3");
+  TempDir::Write(path, std::string("precious"));
+
+  {  // Abandoned rewrite: original unchanged, temporary removed.
+    SafeRewrite w;
+    ASSERT_TRUE(w.Begin(FromUtf8(path)));
+    ASSERT_TRUE(w.Write("garbage", 7));
+  }
+  auto now = TempDir::Read(path);
+  EXPECT_EQ(std::string(now.begin(), now.end()), "precious");
+
+  {  // Copying more than the source holds fails and reports an error.
+    TagFile src;
+    ASSERT_TRUE(src.Open(path, TagFile::Mode::Read));
+    SafeRewrite w;
+    ASSERT_TRUE(w.Begin(FromUtf8(path)));
+    g_nLastError = 0;
+    EXPECT_FALSE(w.CopyFrom(src, 0, 1000));
+    EXPECT_NE(g_nLastError, 0);
+    EXPECT_FALSE(w.Commit());
+  }
+  now = TempDir::Read(path);
+  EXPECT_EQ(std::string(now.begin(), now.end()), "precious");
+
+  if (geteuid() != 0) {  // root may write anywhere
+    chmod(dir.path().c_str(), 0555);
+    SafeRewrite w;
+    g_nLastError = 0;
+    EXPECT_FALSE(w.Begin(FromUtf8(path)));
+    EXPECT_EQ(g_nLastError, EACCES);
+    chmod(dir.path().c_str(), 0755);
+  }
+
+  // A full disk: /dev/full fails every write at flush time.
+  if (access("/dev/full", W_OK) == 0) {
+    TagFile full;
+    ASSERT_TRUE(full.Open(std::string("/dev/full"), TagFile::Mode::ReadWrite));
+    g_nLastError = 0;
+    const std::string big(1 << 16, 'x');
+    const bool ok = WriteChecked(full, big.data(), big.size()) && full.Flush();
+    EXPECT_FALSE(ok);
+  }
+  g_nLastError = 0;
+}
