@@ -2,24 +2,30 @@
 # Builds the libFuzzer targets (clang, ASan + UBSan) and runs each for a
 # bounded time with the test fixtures as seed corpus. A crash fails the run;
 # each crash found becomes a fixture.
-#   FUZZ_SECONDS  seconds per target (default 20)
+#   FUZZ_SECONDS    seconds per target (default 20)
+#   FUZZ_BUILD_DIR  build folder (default build-fuzz)
+#   FUZZ_TARGET     run only this target
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-20}
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+build=${FUZZ_BUILD_DIR:-build-fuzz}
+CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DDJVP_FUZZ=ON -DDJVP_SANITIZE=ON -DDJVP_BUILD_PROGRAM=OFF -DDJVP_BUILD_TESTS=ON -DDJVP_WERROR=ON >/dev/null
-cmake --build build-fuzz -j"$(nproc)"
+cmake --build "$build" -j"$(nproc)"
 shopt -s nullglob
 for src in tests/fuzz/*_fuzz.cpp; do
   name=$(basename "$src" .cpp)
+  if [ -n "${FUZZ_TARGET:-}" ] && [ "$name" != "$FUZZ_TARGET" ]; then continue; fi
   corpus=$(mktemp -d)
   seeds=()
   for d in tests/fixtures/*/; do seeds+=("$d"); done
   echo "fuzzing $name for ${seconds}s"
-  ASAN_OPTIONS=detect_leaks=1 "build-fuzz/bin/$name" -max_total_time="$seconds" -max_len=262144 \
-    -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 "$corpus" "${seeds[@]}" 2>&1 | tail -n 12
-  rc=${PIPESTATUS[0]}
-  rm -rf "$corpus"
+  log="$corpus.log"
+  rc=0
+  ASAN_OPTIONS=detect_leaks=1 "$build/bin/$name" -max_total_time="$seconds" -max_len=262144 \
+    -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 "$corpus" "${seeds[@]}" >"$log" 2>&1 || rc=$?
+  tail -n 40 "$log"
+  rm -rf "$corpus" "$log"
   if [ "$rc" -ne 0 ]; then
     echo "fuzz target $name failed" >&2
     exit "$rc"
