@@ -1,10 +1,10 @@
-// Aac members of the control: not built yet; each answers as the bare control.
+// AAC members of the control: the names of the AAC header fields.
 #include "SonavexCtrl.h"
 
 namespace sonavex {
 
-std::u16string CSonavexCtrl::AACGetHeaderType() { return {}; }
-std::u16string CSonavexCtrl::AACGetProfile() { return {}; }
-std::u16string CSonavexCtrl::AACGetBitRateType() { return {}; }
+std::u16string CSonavexCtrl::AACGetHeaderType() { return m_AAC.GetHeaderTypeName(); }
+std::u16string CSonavexCtrl::AACGetProfile() { return m_AAC.GetProfileName(); }
+std::u16string CSonavexCtrl::AACGetBitRateType() { return m_AAC.GetBitrateTypeName(); }
 
 }  // namespace sonavex

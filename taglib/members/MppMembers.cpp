@@ -1,9 +1,9 @@
-// Mpp members of the control: not built yet; each answers as the bare control.
+// Musepack members of the control: frames and stream version.
 #include "SonavexCtrl.h"
 
 namespace sonavex {
 
-int32_t CSonavexCtrl::MPPGetFrames() { return 0; }
-int16_t CSonavexCtrl::MPPGetStreamVersion() { return 0; }
+int32_t CSonavexCtrl::MPPGetFrames() { return m_MPP.GetFrames(); }
+int16_t CSonavexCtrl::MPPGetStreamVersion() { return m_MPP.GetStreamVersion(); }
 
 }  // namespace sonavex

@@ -1,0 +1,105 @@
+#include "WAV.h"
+
+#include "Bytes.h"
+#include "Module.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace sonavex {
+
+namespace {
+
+constexpr int32_t kCanonicalHeaderSize = 44;
+
+// Reads up to n bytes at offset into dst; what the file lacks stays zero.
+size_t ReadAt(TagFile& file, int64_t offset, uint8_t* dst, size_t n) {
+  std::memset(dst, 0, n);
+  if (offset < 0 || !file.Seek(offset)) return 0;
+  return file.Read(dst, n);
+}
+
+int32_t ToInt32(uint32_t v) {
+  return static_cast<int32_t>(std::min<uint32_t>(v, uint32_t(std::numeric_limits<int32_t>::max())));
+}
+
+}  // namespace
+
+void CWAV::Clear() {
+  m_Header = WAV_HEADER{};
+  m_bValid = false;
+  m_nChannels = 0;
+  m_nSampleRate = 0;
+  m_nBytesPerSecond = 0;
+  m_nBlockAlign = 0;
+  m_nBitsPerSample = 0;
+  m_nSamples = 0;
+  m_nHeaderSize = 0;
+}
+
+bool CWAV::Read(TagFile& file) {
+  Clear();
+  const int64_t start = g_nID3V2Size;
+  uint8_t b[40];
+  ReadAt(file, start, b, sizeof b);
+  if (std::memcmp(b, "RIFF", 4) != 0 || std::memcmp(b + 8, "WAVE", 4) != 0 || std::memcmp(b + 12, "fmt ", 4) != 0)
+    return false;
+
+  WAV_HEADER h{};
+  std::memcpy(h.riff, b, 4);
+  h.riffSize = bytes::LE32(b + 4);
+  std::memcpy(h.wave, b + 8, 4);
+  std::memcpy(h.fmt, b + 12, 4);
+  h.fmtSize = bytes::LE32(b + 16);
+  h.formatTag = bytes::LE16(b + 20);
+  h.channels = bytes::LE16(b + 22);
+  h.sampleRate = bytes::LE32(b + 24);
+  h.bytesPerSecond = bytes::LE32(b + 28);
+  h.blockAlign = bytes::LE16(b + 32);
+  h.bitsPerSample = bytes::LE16(b + 34);
+  h.afterFmt = bytes::LE32(b + 36);
+  // The size field of whatever chunk follows the fmt chunk is taken as the
+  // size of the audio data.
+  uint8_t size[4];
+  ReadAt(file, start + 24 + int64_t(h.fmtSize), size, sizeof size);
+  h.dataSize = bytes::LE32(size);
+
+  // Only mono and stereo files are taken; the format tag is not examined,
+  // so compressed WAVE files are taken as well.
+  if (h.channels != 1 && h.channels != 2) return false;
+
+  m_Header = h;
+  m_nChannels = h.channels;
+  m_nSampleRate = ToInt32(h.sampleRate);
+  m_nBytesPerSecond = ToInt32(h.bytesPerSecond);
+  m_nBlockAlign = h.blockAlign;
+  m_nBitsPerSample = h.bitsPerSample;
+  m_nSamples = h.blockAlign ? int64_t(h.dataSize / h.blockAlign) : 0;
+  m_nHeaderSize = std::min(kCanonicalHeaderSize, std::max<int32_t>(0, g_nFileSize));
+  m_bValid = true;
+  return true;
+}
+
+float CWAV::GetDuration() {
+  if (!m_bValid) return 0.0f;
+  if (m_nSamples == 0 && m_nBytesPerSecond > 0) {
+    // No sample count: the bytes after the header at the byte rate.
+    const int64_t bytes = std::max<int64_t>(0, int64_t(g_nFileSize) - m_nHeaderSize);
+    return static_cast<float>(double(bytes) / double(m_nBytesPerSecond));
+  }
+  if (m_nSamples > 0 && m_nSampleRate > 0) return static_cast<float>(double(m_nSamples) / double(m_nSampleRate));
+  return 0.0f;
+}
+
+int32_t CWAV::GetBitrate() { return static_cast<int32_t>(int64_t(std::max(0, m_nBytesPerSecond)) * 8 / 1000); }
+
+WString CWAV::GetChannelMode() {
+  switch (m_nChannels) {
+    case 1: return u"Mono";
+    case 2: return u"Stereo";
+    default: return u"Unknown";
+  }
+}
+
+}  // namespace sonavex
