@@ -1,49 +1,53 @@
-// Flac members of the control: not built yet; each answers as the bare control.
+// FLAC members of the control: the fields of the FLAC file's Vorbis comment,
+// its stream information and the save.
+#include "Module.h"
 #include "SonavexCtrl.h"
 
 namespace sonavex {
 
-std::u16string CSonavexCtrl::GetFLACContact() { return {}; }
-void CSonavexCtrl::SetFLACContact(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetFLACDescription() { return {}; }
-void CSonavexCtrl::SetFLACDescription(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetFLACArtist() { return {}; }
-void CSonavexCtrl::SetFLACArtist(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetFLACCopyright() { return {}; }
-void CSonavexCtrl::SetFLACCopyright(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetFLACDate() { return {}; }
-void CSonavexCtrl::SetFLACDate(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetFLACGenre() { return {}; }
-void CSonavexCtrl::SetFLACGenre(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetFLACISRC() { return {}; }
-void CSonavexCtrl::SetFLACISRC(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetFLACLicense() { return {}; }
-void CSonavexCtrl::SetFLACLicense(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetFLACLocation() { return {}; }
-void CSonavexCtrl::SetFLACLocation(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetFLACOrganization() { return {}; }
-void CSonavexCtrl::SetFLACOrganization(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetFLACPerformer() { return {}; }
-void CSonavexCtrl::SetFLACPerformer(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetFLACTitle() { return {}; }
-void CSonavexCtrl::SetFLACTitle(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetFLACTrack() { return {}; }
-void CSonavexCtrl::SetFLACTrack(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetFLACAlbum() { return {}; }
-void CSonavexCtrl::SetFLACAlbum(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetFLACVersion() { return {}; }
-void CSonavexCtrl::SetFLACVersion(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetFLACComment() { return {}; }
-void CSonavexCtrl::SetFLACComment(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetFLACVendor() { return {}; }
-void CSonavexCtrl::SetFLACVendor(const std::u16string&) {}
-int32_t CSonavexCtrl::FLACGetBitsPerSample() { return 0; }
-int32_t CSonavexCtrl::FLACGetSamples() { return 0; }
-int32_t CSonavexCtrl::FLACGetMinBlockSize() { return 0; }
-int32_t CSonavexCtrl::FLACGetMaxBlockSize() { return 0; }
-int32_t CSonavexCtrl::FLACGetMinFrameSize() { return 0; }
-int32_t CSonavexCtrl::FLACGetMaxFrameSize() { return 0; }
-bool CSonavexCtrl::FLACSaveChangesToFile(const std::u16string&) { return false; }
-float CSonavexCtrl::FLACGetCompressionRatio() { return 0.0f; }
+using VC = CVorbisComment;
+
+#define FLAC_TEXT_PROPERTY(Name, Field)                                              \
+  std::u16string CSonavexCtrl::GetFLAC##Name() { return m_FLAC.m_Comment[VC::Field]; } \
+  void CSonavexCtrl::SetFLAC##Name(const std::u16string& v) { m_FLAC.m_Comment[VC::Field] = v; }
+
+FLAC_TEXT_PROPERTY(Contact, kContact)
+FLAC_TEXT_PROPERTY(Description, kDescription)
+FLAC_TEXT_PROPERTY(Artist, kArtist)
+FLAC_TEXT_PROPERTY(Copyright, kCopyright)
+FLAC_TEXT_PROPERTY(Date, kDate)
+FLAC_TEXT_PROPERTY(Genre, kGenre)
+FLAC_TEXT_PROPERTY(ISRC, kISRC)
+FLAC_TEXT_PROPERTY(License, kLicense)
+FLAC_TEXT_PROPERTY(Location, kLocation)
+FLAC_TEXT_PROPERTY(Organization, kOrganization)
+FLAC_TEXT_PROPERTY(Performer, kPerformer)
+FLAC_TEXT_PROPERTY(Title, kTitle)
+FLAC_TEXT_PROPERTY(Track, kTrackNumber)
+FLAC_TEXT_PROPERTY(Album, kAlbum)
+FLAC_TEXT_PROPERTY(Version, kVersion)
+FLAC_TEXT_PROPERTY(Comment, kComment)
+
+#undef FLAC_TEXT_PROPERTY
+
+std::u16string CSonavexCtrl::GetFLACVendor() { return m_FLAC.m_Comment.m_strVendor; }
+void CSonavexCtrl::SetFLACVendor(const std::u16string& v) { m_FLAC.m_Comment.m_strVendor = v; }
+
+int32_t CSonavexCtrl::FLACGetBitsPerSample() { return m_FLAC.m_nBitsPerSample; }
+int32_t CSonavexCtrl::FLACGetSamples() { return m_FLAC.m_nTotalSamples; }
+int32_t CSonavexCtrl::FLACGetMinBlockSize() { return m_FLAC.m_nMinBlockSize; }
+int32_t CSonavexCtrl::FLACGetMaxBlockSize() { return m_FLAC.m_nMaxBlockSize; }
+int32_t CSonavexCtrl::FLACGetMinFrameSize() { return m_FLAC.m_nMinFrameSize; }
+int32_t CSonavexCtrl::FLACGetMaxFrameSize() { return m_FLAC.m_nMaxFrameSize; }
+
+bool CSonavexCtrl::FLACSaveChangesToFile(const std::u16string& fileName) {
+  if (DetectFileFormat(fileName) != kFormatFLAC) {
+    g_nLastError = kErrTagNotAllowed;
+    return false;
+  }
+  return m_FLAC.SaveChangesToFile(fileName);
+}
+
+float CSonavexCtrl::FLACGetCompressionRatio() { return m_FLAC.GetCompressionRatio(); }
 
 }  // namespace sonavex

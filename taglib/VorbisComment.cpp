@@ -1,0 +1,148 @@
+#include "VorbisComment.h"
+
+#include "Bytes.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+namespace sonavex {
+
+namespace {
+
+constexpr const char16_t* kNames[CVorbisComment::kFieldCount] = {
+    u"TITLE",     u"ARTIST",      u"ALBUM",   u"TRACKNUMBER", u"DATE",    u"GENRE",
+    u"COMMENT",   u"PERFORMER",   u"DESCRIPTION", u"VERSION", u"COPYRIGHT", u"LICENSE",
+    u"ORGANIZATION", u"LOCATION", u"CONTACT", u"ISRC"};
+
+// UTF-8 text up to its first zero byte, as the comment stores it.
+WString DecodeText(const uint8_t* p, size_t n) {
+  const auto* begin = reinterpret_cast<const char*>(p);
+  const auto* zero = n ? static_cast<const char*>(std::memchr(begin, 0, n)) : nullptr;
+  return FromUtf8(std::string_view(begin, zero ? static_cast<size_t>(zero - begin) : n));
+}
+
+// Reads from memory; never past the end.
+struct MemorySource {
+  const uint8_t* data;
+  size_t size;
+  size_t pos = 0;
+  size_t Remaining() const { return size - pos; }
+  bool U32(uint32_t& v) {
+    if (Remaining() < 4) {
+      pos = size;
+      return false;
+    }
+    v = bytes::LE32(data + pos);
+    pos += 4;
+    return true;
+  }
+  // Up to n bytes (fewer at the end).
+  WString Text(uint32_t n) {
+    const size_t take = std::min<size_t>(n, Remaining());
+    WString s = DecodeText(data + pos, take);
+    pos += take;
+    return s;
+  }
+};
+
+// Reads from a file; lengths are clamped to what the file still holds, so a
+// hostile length never allocates more than the file.
+struct FileSource {
+  TagFile& file;
+  bool U32(uint32_t& v) {
+    uint8_t b[4];
+    if (!file.ReadExact(b, 4)) return false;
+    v = bytes::LE32(b);
+    return true;
+  }
+  WString Text(uint32_t n) {
+    const int64_t left = file.Remaining();
+    const size_t take = static_cast<size_t>(std::min<int64_t>(n, std::max<int64_t>(left, 0)));
+    std::vector<uint8_t> buf(take);
+    const size_t got = file.Read(buf.data(), take);
+    return DecodeText(buf.data(), got);
+  }
+};
+
+}  // namespace
+
+const char16_t* CVorbisComment::FieldName(int field) {
+  return field >= 0 && field < kFieldCount ? kNames[field] : u"";
+}
+
+void CVorbisComment::Clear() {
+  m_strVendor = kDefaultVendor;
+  for (auto& v : m_strValues) v.clear();
+  m_strEntry.clear();
+  m_nEntryCount = 0;
+}
+
+void CVorbisComment::TakeEntry(const WString& text) {
+  const size_t eq = text.find(u'=');
+  if (eq == WString::npos || eq == 0) return;  // no name
+  const WString name = UpperAscii(text.substr(0, eq));
+  for (int i = 0; i < kFieldCount; ++i) {
+    if (name == kNames[i]) {
+      m_strValues[i] = text.substr(eq + 1);
+      return;
+    }
+  }
+}
+
+template <class Source>
+void CVorbisComment::ParseFrom(Source& src) {
+  uint32_t len = 0;
+  if (!src.U32(len)) {
+    m_strVendor.clear();
+    return;
+  }
+  m_strVendor = src.Text(len);
+  uint32_t count = 0;
+  if (!src.U32(count)) return;
+  m_nEntryCount = static_cast<int32_t>(count);
+  // A count larger than the entries present ends where the data ends.
+  for (int32_t i = 0; i < m_nEntryCount; ++i) {
+    if (!src.U32(len)) break;
+    TakeEntry(src.Text(len));
+  }
+}
+
+void CVorbisComment::Parse(TagFile& file) {
+  FileSource src{file};
+  ParseFrom(src);
+}
+
+size_t CVorbisComment::Parse(const uint8_t* data, size_t size) {
+  MemorySource src{data, size};
+  ParseFrom(src);
+  return src.pos;
+}
+
+void CVorbisComment::Serialize(CByteBuffer& out) {
+  m_nEntryCount = 0;
+  for (const auto& v : m_strValues)
+    if (!v.empty()) ++m_nEntryCount;
+
+  uint8_t len[4];
+  CByteBuffer text;
+  text.AddAsUTF8(m_strVendor);
+  bytes::PutLE32(len, static_cast<uint32_t>(text.GetLength()));
+  out.AppendBytes(len, 4);
+  out.AppendBuffer(text);
+
+  bytes::PutLE32(len, static_cast<uint32_t>(m_nEntryCount));
+  out.AppendBytes(len, 4);
+  for (int i = 0; i < kFieldCount; ++i) {
+    if (m_strValues[i].empty()) continue;
+    m_strEntry = WString(kNames[i]) + u"=" + m_strValues[i];
+    text.Empty();
+    text.AddAsUTF8(m_strEntry);
+    bytes::PutLE32(len, static_cast<uint32_t>(text.GetLength()));
+    out.AppendBytes(len, 4);
+    out.AppendBuffer(text);
+  }
+}
+
+}  // namespace sonavex

@@ -1,0 +1,78 @@
+// CVorbisComment: one Vorbis comment block (vendor string and the values of
+// sixteen known field names), as FLAC carries it in its VORBIS_COMMENT
+// metadata block and Ogg Vorbis in its comment header packet.
+//
+// Only the known names are kept: other entries are read past and are not
+// written back. Each known name holds one value, the last one read.
+#pragma once
+
+#include "ByteBuffer.h"
+#include "TagFile.h"
+#include "WString.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace sonavex {
+
+class CVorbisComment {
+ public:
+  // The known fields, in the order in which they are stored and written.
+  enum Field {
+    kTitle,
+    kArtist,
+    kAlbum,
+    kTrackNumber,
+    kDate,
+    kGenre,
+    kComment,
+    kPerformer,
+    kDescription,
+    kVersion,
+    kCopyright,
+    kLicense,
+    kOrganization,
+    kLocation,
+    kContact,
+    kISRC,
+    kFieldCount
+  };
+  static constexpr const char16_t* kDefaultVendor = u"Xiph.Org libVorbis I 20020717";
+  // Upper-case name of a field ("TITLE", "TRACKNUMBER", ...).
+  static const char16_t* FieldName(int field);
+
+  CVorbisComment() { Clear(); }
+  virtual ~CVorbisComment() = default;
+
+  // Back to the default vendor, every value empty, entry count 0.
+  void Clear();
+
+  // Reads one block from the file's current position and leaves the position
+  // behind the last entry read. Sets the vendor and the values of the known
+  // names the block holds; other values stay as they are. Lengths and counts
+  // never lead past the end of the file.
+  void Parse(TagFile& file);
+  // The same from memory; returns the number of bytes the block took (at most
+  // size: a block cut short ends where the data ends).
+  size_t Parse(const uint8_t* data, size_t size);
+
+  // Appends the block (vendor, the count of non-empty values, one entry per
+  // non-empty value in field order) to the buffer. Texts are written whole.
+  void Serialize(CByteBuffer& out);
+
+  // Generic view of the fields.
+  WString& operator[](Field f) { return m_strValues[f]; }
+  const WString& operator[](Field f) const { return m_strValues[f]; }
+
+  WString m_strVendor;
+  WString m_strValues[kFieldCount];
+  WString m_strEntry;         // working text of the entry being written
+  int32_t m_nEntryCount = 0;  // count of the last parse; non-empty values after a serialisation
+
+ private:
+  template <class Source>
+  void ParseFrom(Source& src);
+  void TakeEntry(const WString& text);
+};
+
+}  // namespace sonavex
