@@ -1,20 +1,82 @@
+// CAPETag: the APE tag (version 1000 or 2000) at the end of the audio data,
+// in front of a Lyrics3 block and an ID3v1 tag when the file has them. It
+// holds eight text items and writes them back as a version 2000 tag with a
+// header and a footer.
 #pragma once
 
+#include "ByteBuffer.h"
+#include "ID3V1Tag.h"
 #include "TagFile.h"
 #include "WString.h"
 
+#include <cstdint>
+
 namespace sonavex {
+
+// The 32-byte header or footer of an APE tag, as in the file.
+struct APE_HEADER {
+  char preamble[8];
+  int32_t version;
+  int32_t tagSize;    // items plus footer, without the header
+  int32_t itemCount;
+  uint32_t flags;     // bit 31: the tag has a header; bit 29: this is the header
+  uint8_t reserved[8];
+
+  void Clear();
+  void Parse(const uint8_t* p);
+  // Appends the 32 bytes (with the preamble "APETAGEX").
+  void AppendTo(CByteBuffer& b) const;
+  bool IsValid() const { return preamble[0] == 'A' && preamble[1] == 'P' && preamble[2] == 'E'; }
+};
+
+// Where an APE tag lies in a file: [start, end) with its header when it has
+// one; end is where the Lyrics3 block or ID3v1 tag behind it begins.
+struct APETagPlace {
+  bool found = false;
+  int64_t start = 0;
+  int64_t end = 0;
+  int64_t itemsStart = 0;
+  APE_HEADER footer{};
+};
 
 class CAPETag {
  public:
-  void Clear() {}
-  // Looks for the tag in the open file; true when found.
-  bool Read(TagFile& file) { return false; }
-  // The seven generic fields as this tag holds them.
-  GenericStrings GetGenericStrings() { return {}; }
-  // Stores the seven generic fields into the tag (memory only).
-  void SetGenericStrings(const GenericStrings& g) {}
-  bool SaveChangesToFile(const WString& path) { return false; }
+  enum Key { kTITLE, kARTIST, kALBUM, kTRACK, kYEAR, kGENRE, kCOMMENT, kCOPYRIGHT, kKeyCount };
+  static const char* const kKeys[kKeyCount];
+
+  CAPETag() { Clear(); }
+  virtual ~CAPETag() = default;
+
+  void Clear();
+  // Reads the tag of the open file; sets g_nAPESize and g_nID3V1Size.
+  bool Read(TagFile& file);
+  GenericStrings GetGenericStrings();
+  void SetGenericStrings(const GenericStrings& g);
+  // The save of the APE members: replaces the file's own tag (or adds one)
+  // with the current values. The format check is done by the member.
+  bool SaveChangesToFile(const WString& path) { return SaveToFile(path); }
+  bool SaveToFile(const WString& path);
+  bool RemoveFromFile(const WString& path);
+  // "1000", "2000" or "" without a tag.
+  WString GetVersion() const;
+
+  // Finds the tag of an open file: in front of the ID3v1 tag (or at the end
+  // of a file without one), else in front of a Lyrics3 block. Only a tag
+  // whose sizes lie inside the file is found.
+  static bool Locate(TagFile& file, int64_t length, APETagPlace& place);
+
+  APE_HEADER m_Header{};
+  WString m_strValues[kKeyCount];
+  int32_t m_nVersion = 0;
+  CID3V1Tag m_ID3V1;
+  CByteBuffer m_Buffer;
+
+ private:
+  void ReadItems(const uint8_t* p, int64_t n, int32_t count);
+  void SetItem(const std::string& key);
+  // Items plus footer of the tag that the values make.
+  void ComputeSize();
+  CByteBuffer BuildTag();
 };
 
 }  // namespace sonavex
