@@ -1,0 +1,589 @@
+// The engine's effects. Each one keeps two copies of its parameters: the
+// control thread's copy, which SetParameters changes and GetParameters
+// reports, and the audio thread's copy, which Process takes over from a
+// ParamSlot at the start of a block. Everything an effect needs (delay lines,
+// filter states) is allocated in its constructor.
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+#include "engine/dsp/Biquad.h"
+#include "engine/dsp/Dsp.h"
+#include "engine/dsp/ParamSlot.h"
+
+namespace engine::dsp {
+namespace {
+
+// Delays in the echo and reverb records count sample frames at this rate, so
+// that one setting gives the same time on every file.
+constexpr double kDelayReferenceRate = 44100.0;
+constexpr int kMaxEchoDelayFrames = 44100;   // one second at the reference rate
+constexpr double kMaxEcho3DelaySeconds = 2.0;
+constexpr int kMaxEqBands = 32;
+
+bool Finite(float v) { return std::isfinite(v); }
+bool ValidChannel(int32_t channel, int channels) { return channel >= -1 && channel <= channels; }
+// -1 and 0 select every channel, n selects channel n (counted from 1).
+bool Selected(int32_t channel, int c) { return channel <= 0 || channel == c + 1; }
+
+float Flush(float v) { return std::fabs(v) < 1e-15f ? 0.0f : v; }
+
+// Shared handling of a parameter record: validation, the two copies and the
+// hand-over to the audio thread.
+template <typename Record>
+class RecordEffect : public Effect {
+ public:
+  RecordEffect(int sampleRate, int channels, const Record& defaults)
+      : rate_(sampleRate), channels_(channels), control_(defaults), slot_(defaults) {}
+
+  bool SetParameters(const void* record) override {
+    if (record == nullptr) return false;
+    Record r;
+    std::memcpy(&r, record, sizeof r);
+    if (!Valid(r)) return false;
+    control_ = r;
+    slot_.Publish(r);
+    return true;
+  }
+  bool GetParameters(void* record) const override {
+    if (record == nullptr) return false;
+    std::memcpy(record, &control_, sizeof control_);
+    return true;
+  }
+
+ protected:
+  virtual bool Valid(const Record& r) const = 0;
+  // Takes new values on the audio thread.
+  virtual void Apply(const Record& r) = 0;
+  // Called at the start of Process.
+  void Sync() {
+    Record r;
+    if (slot_.Fetch(r, seen_)) Apply(r);
+  }
+
+  const int rate_;
+  const int channels_;
+
+ private:
+  Record control_;
+  ParamSlot<Record> slot_;
+  uint32_t seen_ = 0;
+};
+
+// ---- swap ---------------------------------------------------------------
+
+class SwapEffect final : public Effect {
+ public:
+  explicit SwapEffect(int channels) : channels_(channels) {}
+  void Process(float* s, int frames) override {
+    if (channels_ < 2) return;
+    for (int f = 0; f < frames; ++f, s += channels_)
+      for (int c = 0; c + 1 < channels_; c += 2) std::swap(s[c], s[c + 1]);
+  }
+  bool SetParameters(const void*) override { return false; }
+  bool GetParameters(void*) const override { return false; }
+  void Reset() override {}
+
+ private:
+  const int channels_;
+};
+
+// ---- rotate -------------------------------------------------------------
+
+// Pans the mix of each channel pair slowly from one side to the other and
+// back, with equal power so the loudness stays the same.
+class RotateEffect final : public Effect {
+ public:
+  static constexpr double kCycleHz = 0.2;
+  RotateEffect(int sampleRate, int channels)
+      : channels_(channels), step_(2.0 * std::numbers::pi * kCycleHz / sampleRate) {}
+  void Process(float* s, int frames) override {
+    if (channels_ < 2) return;
+    for (int f = 0; f < frames; ++f, s += channels_) {
+      const double theta = std::numbers::pi / 4 * (1.0 + std::sin(phase_));
+      const float gl = static_cast<float>(std::cos(theta) * std::numbers::sqrt2);
+      const float gr = static_cast<float>(std::sin(theta) * std::numbers::sqrt2);
+      for (int c = 0; c + 1 < channels_; c += 2) {
+        const float mid = 0.5f * (s[c] + s[c + 1]);
+        s[c] = mid * gl;
+        s[c + 1] = mid * gr;
+      }
+      phase_ += step_;
+      if (phase_ >= 2.0 * std::numbers::pi) phase_ -= 2.0 * std::numbers::pi;
+    }
+  }
+  bool SetParameters(const void*) override { return false; }
+  bool GetParameters(void*) const override { return false; }
+  void Reset() override {}
+
+ private:
+  const int channels_;
+  const double step_;
+  double phase_ = 0;
+};
+
+// ---- echo ---------------------------------------------------------------
+
+// Feedback delay: each repeat comes `delay` later, the first at `level`, the
+// following ones weaker.
+class EchoEffect final : public RecordEffect<EchoParams> {
+ public:
+  EchoEffect(int sampleRate, int channels)
+      : RecordEffect(sampleRate, channels, EchoParams{0.3f, 11025}),
+        capacity_(static_cast<int>(std::ceil(kMaxEchoDelayFrames * sampleRate / kDelayReferenceRate)) + 1),
+        line_(static_cast<size_t>(capacity_) * channels, 0.0f) {}
+
+  void Process(float* s, int frames) override {
+    Sync();
+    for (int f = 0; f < frames; ++f, s += channels_) {
+      int read = write_ - delay_;
+      if (read < 0) read += capacity_;
+      float* w = &line_[static_cast<size_t>(write_) * channels_];
+      const float* r = &line_[static_cast<size_t>(read) * channels_];
+      for (int c = 0; c < channels_; ++c) {
+        const float delayed = r[c];
+        const float x = s[c];
+        s[c] = x + level_ * delayed;
+        w[c] = Flush(x + feedback_ * delayed);
+      }
+      if (++write_ == capacity_) write_ = 0;
+    }
+  }
+  void Reset() override { std::fill(line_.begin(), line_.end(), 0.0f); }
+
+ private:
+  bool Valid(const EchoParams& p) const override { return Finite(p.level); }
+  void Apply(const EchoParams& p) override {
+    level_ = std::clamp(p.level, 0.0f, 1.0f);
+    feedback_ = 0.6f * level_;
+    const double frames = static_cast<double>(p.delay) * rate_ / kDelayReferenceRate;
+    delay_ = static_cast<int>(std::clamp(std::lround(frames), 1L, static_cast<long>(capacity_ - 1)));
+  }
+
+  const int capacity_;
+  std::vector<float> line_;
+  int write_ = 0;
+  int delay_ = 1;
+  float level_ = 0, feedback_ = 0;
+};
+
+// ---- big echo -----------------------------------------------------------
+
+// One repeat: out = dry * in + wet * in delayed by `delay` seconds.
+class Echo3Effect final : public RecordEffect<Echo3Params> {
+ public:
+  Echo3Effect(int sampleRate, int channels)
+      : RecordEffect(sampleRate, channels, Echo3Params{1.0f, 0.5f, 0.25f, -1}),
+        capacity_(static_cast<int>(std::ceil(kMaxEcho3DelaySeconds * sampleRate)) + 1),
+        line_(static_cast<size_t>(capacity_) * channels, 0.0f) {}
+
+  void Process(float* s, int frames) override {
+    Sync();
+    for (int f = 0; f < frames; ++f, s += channels_) {
+      int read = write_ - delay_;
+      if (read < 0) read += capacity_;
+      float* w = &line_[static_cast<size_t>(write_) * channels_];
+      const float* r = &line_[static_cast<size_t>(read) * channels_];
+      for (int c = 0; c < channels_; ++c) {
+        const float x = s[c];
+        w[c] = x;  // written first so that a delay of 0 reads the sample itself
+        if (Selected(channel_, c)) s[c] = dry_ * x + wet_ * r[c];
+      }
+      if (++write_ == capacity_) write_ = 0;
+    }
+  }
+  void Reset() override { std::fill(line_.begin(), line_.end(), 0.0f); }
+
+ private:
+  bool Valid(const Echo3Params& p) const override {
+    return Finite(p.dryMix) && Finite(p.wetMix) && Finite(p.delay) && ValidChannel(p.channel, channels_);
+  }
+  void Apply(const Echo3Params& p) override {
+    dry_ = std::clamp(p.dryMix, -100.0f, 100.0f);
+    wet_ = std::clamp(p.wetMix, -100.0f, 100.0f);
+    const double frames = std::clamp(static_cast<double>(p.delay), 0.0, kMaxEcho3DelaySeconds) * rate_;
+    delay_ = std::min(static_cast<int>(std::lround(frames)), capacity_ - 1);
+    channel_ = p.channel;
+  }
+
+  const int capacity_;
+  std::vector<float> line_;
+  int write_ = 0;
+  int delay_ = 0;
+  float dry_ = 1, wet_ = 0;
+  int32_t channel_ = -1;
+};
+
+// ---- flanger ------------------------------------------------------------
+
+// A short delay swept up and down by a triangle wave and mixed with the dry
+// signal. `speed` is how many samples (at 44.1 kHz) the delay moves per
+// sample, so 0.009 sweeps the whole depth back and forth about once a second.
+class FlangerEffect final : public RecordEffect<FlangerParams> {
+ public:
+  static constexpr double kMinDelaySeconds = 0.0002;
+  static constexpr double kMaxDelaySeconds = 0.005;
+  static constexpr float kFeedback = 0.4f;
+
+  FlangerEffect(int sampleRate, int channels)
+      : RecordEffect(sampleRate, channels, FlangerParams{0.5f, 0.002f, -1}),
+        minDelay_(kMinDelaySeconds * sampleRate),
+        maxDelay_(kMaxDelaySeconds * sampleRate),
+        capacity_(static_cast<int>(std::ceil(maxDelay_)) + 4),
+        line_(static_cast<size_t>(capacity_) * channels, 0.0f),
+        delay_(minDelay_) {}
+
+  void Process(float* s, int frames) override {
+    Sync();
+    for (int f = 0; f < frames; ++f, s += channels_) {
+      double readPos = write_ - delay_;
+      if (readPos < 0) readPos += capacity_;
+      const int i0 = static_cast<int>(readPos);
+      const int i1 = i0 + 1 == capacity_ ? 0 : i0 + 1;
+      const float frac = static_cast<float>(readPos - i0);
+      float* w = &line_[static_cast<size_t>(write_) * channels_];
+      const float* r0 = &line_[static_cast<size_t>(i0) * channels_];
+      const float* r1 = &line_[static_cast<size_t>(i1) * channels_];
+      for (int c = 0; c < channels_; ++c) {
+        const float x = s[c];
+        const float delayed = r0[c] + (r1[c] - r0[c]) * frac;
+        w[c] = Flush(x + kFeedback * delayed);
+        if (Selected(channel_, c)) s[c] = (1.0f - wet_) * x + wet_ * delayed;
+      }
+      if (++write_ == capacity_) write_ = 0;
+      delay_ += direction_ * step_;
+      if (delay_ >= maxDelay_) {
+        delay_ = maxDelay_;
+        direction_ = -1;
+      } else if (delay_ <= minDelay_) {
+        delay_ = minDelay_;
+        direction_ = 1;
+      }
+    }
+  }
+  void Reset() override { std::fill(line_.begin(), line_.end(), 0.0f); }
+
+ private:
+  bool Valid(const FlangerParams& p) const override {
+    return Finite(p.wetDry) && Finite(p.speed) && ValidChannel(p.channel, channels_);
+  }
+  void Apply(const FlangerParams& p) override {
+    wet_ = std::clamp(p.wetDry, 0.0f, 1.0f);
+    step_ = std::clamp(static_cast<double>(p.speed), 0.0, 1.0) * rate_ / kDelayReferenceRate;
+    channel_ = p.channel;
+  }
+
+  const double minDelay_, maxDelay_;
+  const int capacity_;
+  std::vector<float> line_;
+  int write_ = 0;
+  double delay_;
+  double step_ = 0;
+  int direction_ = 1;
+  float wet_ = 0;
+  int32_t channel_ = -1;
+};
+
+// ---- volume -------------------------------------------------------------
+
+// Linear gain per channel. A change moves the gain in a straight line over
+// kRampSeconds so that steps do not click; before the first block the gain
+// is taken at once.
+class VolumeEffect final : public RecordEffect<VolumeParams> {
+ public:
+  static constexpr double kRampSeconds = 0.01;
+  static constexpr int kMaxChannels = 32;
+
+  VolumeEffect(int sampleRate, int channels)
+      : RecordEffect(sampleRate, channels, VolumeParams{-1, 1.0f}),
+        rampFrames_(std::max(1, static_cast<int>(std::lround(kRampSeconds * sampleRate)))) {
+    gain_.fill(1.0f);
+    target_.fill(1.0f);
+    step_.fill(0.0f);
+  }
+
+  void Process(float* s, int frames) override {
+    Sync();
+    started_ = true;
+    for (int f = 0; f < frames; ++f, s += channels_) {
+      if (rampLeft_ > 0) {
+        if (--rampLeft_ == 0) {
+          gain_ = target_;
+        } else {
+          for (int c = 0; c < channels_; ++c) gain_[c] += step_[c];
+        }
+      }
+      for (int c = 0; c < channels_; ++c) s[c] *= gain_[c];
+    }
+  }
+  void Reset() override {}
+
+ private:
+  bool Valid(const VolumeParams& p) const override {
+    return Finite(p.volume) && p.volume >= 0.0f && ValidChannel(p.channel, channels_);
+  }
+  void Apply(const VolumeParams& p) override {
+    const float v = std::min(p.volume, 1000.0f);
+    for (int c = 0; c < channels_; ++c)
+      if (Selected(p.channel, c)) target_[c] = v;
+    if (!started_) {
+      gain_ = target_;
+      rampLeft_ = 0;
+      return;
+    }
+    for (int c = 0; c < channels_; ++c) step_[c] = (target_[c] - gain_[c]) / rampFrames_;
+    rampLeft_ = rampFrames_;
+  }
+
+  const int rampFrames_;
+  std::array<float, kMaxChannels> gain_, target_, step_;
+  int rampLeft_ = 0;
+  bool started_ = false;
+};
+
+// ---- low pass -----------------------------------------------------------
+
+class LowPassEffect final : public RecordEffect<LowPassParams> {
+ public:
+  LowPassEffect(int sampleRate, int channels)
+      : RecordEffect(sampleRate, channels, LowPassParams{0, 2.0f, 1000.0f, 0}),
+        state_(static_cast<size_t>(channels)) {}
+
+  void Process(float* s, int frames) override {
+    Sync();
+    for (int f = 0; f < frames; ++f, s += channels_)
+      for (int c = 0; c < channels_; ++c) s[c] = static_cast<float>(state_[c].Run(coeffs_, s[c]));
+    for (auto& st : state_)
+      if (std::fabs(st.s1) + std::fabs(st.s2) < 1e-30) st.Clear();
+  }
+  void Reset() override {
+    for (auto& st : state_) st.Clear();
+  }
+
+ private:
+  bool Valid(const LowPassParams& p) const override { return Finite(p.resonance) && Finite(p.cutoff); }
+  void Apply(const LowPassParams& p) override { coeffs_ = DesignLowPass(rate_, p.cutoff, p.resonance); }
+
+  std::vector<BiquadState> state_;
+  BiquadCoeffs coeffs_;
+};
+
+// ---- reverb -------------------------------------------------------------
+
+// A Schroeder/Freeverb network per channel: eight damped feedback combs in
+// parallel, then four allpasses. `delay` (frames at 44.1 kHz) sets how long
+// the tail lasts: its time times six is the time to fall by 60 dB.
+class ReverbEffect final : public RecordEffect<ReverbParams> {
+ public:
+  static constexpr std::array<int, 8> kCombs{1116, 1188, 1277, 1356, 1422, 1491, 1557, 1617};
+  static constexpr std::array<int, 4> kAllpasses{556, 441, 341, 225};
+  static constexpr int kSpread = 23;  // odd channels get slightly longer lines
+  static constexpr float kInputGain = 0.015f;
+  static constexpr float kWetScale = 3.0f;
+  static constexpr float kDamping = 0.25f;
+
+  ReverbEffect(int sampleRate, int channels)
+      : RecordEffect(sampleRate, channels, ReverbParams{0.3f, 5000}),
+        chans_(static_cast<size_t>(channels)) {
+    const double scale = sampleRate / kDelayReferenceRate;
+    for (int c = 0; c < channels; ++c) {
+      const int spread = (c % 2) ? kSpread : 0;
+      for (size_t i = 0; i < kCombs.size(); ++i)
+        chans_[c].combs[i].Init(std::max(1, static_cast<int>((kCombs[i] + spread) * scale)));
+      for (size_t i = 0; i < kAllpasses.size(); ++i)
+        chans_[c].allpasses[i].Init(std::max(1, static_cast<int>((kAllpasses[i] + spread) * scale)));
+    }
+  }
+
+  void Process(float* s, int frames) override {
+    Sync();
+    for (int f = 0; f < frames; ++f, s += channels_) {
+      for (int c = 0; c < channels_; ++c) {
+        Channel& ch = chans_[c];
+        const float in = s[c] * kInputGain;
+        float out = 0;
+        for (auto& comb : ch.combs) out += comb.Run(in, kDamping);
+        for (auto& ap : ch.allpasses) out = ap.Run(out);
+        s[c] += level_ * kWetScale * out;
+      }
+    }
+  }
+  void Reset() override {
+    for (auto& ch : chans_) {
+      for (auto& comb : ch.combs) comb.Clear();
+      for (auto& ap : ch.allpasses) ap.Clear();
+    }
+  }
+
+ private:
+  struct Comb {
+    std::vector<float> buf;
+    size_t pos = 0;
+    float feedback = 0.8f, store = 0;
+    void Init(int length) { buf.assign(static_cast<size_t>(length), 0.0f); }
+    void Clear() {
+      std::fill(buf.begin(), buf.end(), 0.0f);
+      store = 0;
+    }
+    float Run(float in, float damp) {
+      const float out = buf[pos];
+      store = Flush(out * (1 - damp) + store * damp);
+      buf[pos] = Flush(in + store * feedback);
+      if (++pos == buf.size()) pos = 0;
+      return out;
+    }
+  };
+  struct Allpass {
+    std::vector<float> buf;
+    size_t pos = 0;
+    void Init(int length) { buf.assign(static_cast<size_t>(length), 0.0f); }
+    void Clear() { std::fill(buf.begin(), buf.end(), 0.0f); }
+    float Run(float in) {
+      const float delayed = buf[pos];
+      buf[pos] = Flush(in + delayed * 0.5f);
+      if (++pos == buf.size()) pos = 0;
+      return delayed - in;
+    }
+  };
+  struct Channel {
+    std::array<Comb, 8> combs;
+    std::array<Allpass, 4> allpasses;
+  };
+
+  bool Valid(const ReverbParams& p) const override { return Finite(p.level); }
+  void Apply(const ReverbParams& p) override {
+    level_ = std::clamp(p.level, 0.0f, 1.0f);
+    const double rt60 = std::clamp(p.delay / kDelayReferenceRate * 6.0, 0.1, 20.0);
+    for (auto& ch : chans_)
+      for (auto& comb : ch.combs)
+        comb.feedback = static_cast<float>(std::pow(10.0, -3.0 * comb.buf.size() / (rt60 * rate_)));
+  }
+
+  std::vector<Channel> chans_;
+  float level_ = 0;
+};
+
+// ---- peaking equaliser --------------------------------------------------
+
+// Up to kMaxEqBands bands, each addressed by the caller's band number. A
+// band is added by its first record and stays; a band at 0 dB is skipped.
+class PeakEqEffect final : public Effect {
+ public:
+  PeakEqEffect(int sampleRate, int channels)
+      : rate_(sampleRate), channels_(channels), state_(static_cast<size_t>(channels) * kMaxEqBands) {}
+
+  bool SetParameters(const void* record) override {
+    if (record == nullptr) return false;
+    PeakEqParams p;
+    std::memcpy(&p, record, sizeof p);
+    if (p.freq < 0 || !Finite(p.bandwidth) || !Finite(p.q) || !Finite(p.center) || !Finite(p.gain))
+      return false;
+    int slot = Find(p.band);
+    if (slot < 0) {
+      if (bandCount_ == kMaxEqBands) return false;
+      slot = bandCount_++;
+    }
+    control_[slot] = p;
+    slots_[slot].Publish(p);
+    // The audio thread looks only at slots below the published count.
+    used_.store(bandCount_, std::memory_order_release);
+    return true;
+  }
+  bool GetParameters(void* record) const override {
+    if (record == nullptr) return false;
+    int32_t band;
+    std::memcpy(&band, record, sizeof band);
+    const int slot = Find(band);
+    if (slot < 0) return false;
+    std::memcpy(record, &control_[slot], sizeof(PeakEqParams));
+    return true;
+  }
+
+  void Process(float* s, int frames) override {
+    const int used = used_.load(std::memory_order_acquire);
+    for (int b = 0; b < used; ++b) {
+      Band& band = bands_[b];
+      PeakEqParams p;
+      if (slots_[b].Fetch(p, band.seen)) {
+        const double rate = p.freq > 0 ? p.freq : rate_;
+        band.flat = p.gain == 0.0f;
+        band.coeffs = DesignPeaking(rate, p.center, p.gain, p.q, p.bandwidth);
+      }
+      BiquadState* st = &state_[static_cast<size_t>(b) * channels_];
+      if (band.flat) {
+        for (int c = 0; c < channels_; ++c) st[c].Clear();
+        continue;
+      }
+      float* x = s;
+      for (int f = 0; f < frames; ++f, x += channels_)
+        for (int c = 0; c < channels_; ++c) x[c] = static_cast<float>(st[c].Run(band.coeffs, x[c]));
+      for (int c = 0; c < channels_; ++c)
+        if (std::fabs(st[c].s1) + std::fabs(st[c].s2) < 1e-30) st[c].Clear();
+    }
+  }
+  void Reset() override {
+    for (auto& st : state_) st.Clear();
+  }
+
+ private:
+  struct Band {
+    BiquadCoeffs coeffs;
+    uint32_t seen = 0;
+    bool flat = true;
+  };
+  int Find(int32_t band) const {
+    for (int i = 0; i < bandCount_; ++i)
+      if (control_[i].band == band) return i;
+    return -1;
+  }
+
+  const int rate_;
+  const int channels_;
+  // Control side.
+  std::array<PeakEqParams, kMaxEqBands> control_{};
+  int bandCount_ = 0;
+  // Shared.
+  std::array<ParamSlot<PeakEqParams>, kMaxEqBands> slots_;
+  std::atomic<int> used_{0};
+  // Audio side.
+  std::array<Band, kMaxEqBands> bands_{};
+  std::vector<BiquadState> state_;
+};
+
+}  // namespace
+
+std::unique_ptr<Effect> CreateEffect(int32_t type, int sampleRate, int channels) {
+  if (sampleRate < 1000 || sampleRate > 768000 || channels < 1 || channels > VolumeEffect::kMaxChannels)
+    return nullptr;
+  switch (type) {
+    case kSwap: return std::make_unique<SwapEffect>(channels);
+    case kRotate: return std::make_unique<RotateEffect>(sampleRate, channels);
+    case kEcho: return std::make_unique<EchoEffect>(sampleRate, channels);
+    case kFlanger: return std::make_unique<FlangerEffect>(sampleRate, channels);
+    case kVolume: return std::make_unique<VolumeEffect>(sampleRate, channels);
+    case kPeakEq: return std::make_unique<PeakEqEffect>(sampleRate, channels);
+    case kReverb: return std::make_unique<ReverbEffect>(sampleRate, channels);
+    case kLowPass: return std::make_unique<LowPassEffect>(sampleRate, channels);
+    case kEcho3: return std::make_unique<Echo3Effect>(sampleRate, channels);
+    default: return nullptr;
+  }
+}
+
+int RecordSize(int32_t type) {
+  switch (type) {
+    case kEcho: return sizeof(EchoParams);
+    case kFlanger: return sizeof(FlangerParams);
+    case kVolume: return sizeof(VolumeParams);
+    case kPeakEq: return sizeof(PeakEqParams);
+    case kReverb: return sizeof(ReverbParams);
+    case kLowPass: return sizeof(LowPassParams);
+    case kEcho3: return sizeof(Echo3Params);
+    default: return 0;
+  }
+}
+
+}  // namespace engine::dsp
