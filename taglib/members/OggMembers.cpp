@@ -1,44 +1,49 @@
-// Ogg members of the control: not built yet; each answers as the bare control.
+// Ogg members of the control: the fields of the Ogg Vorbis file's comment,
+// its nominal bitrate, the save and the removal of the comment.
+#include "Module.h"
 #include "SonavexCtrl.h"
 
 namespace sonavex {
 
-std::u16string CSonavexCtrl::GetOGGAlbum() { return {}; }
-void CSonavexCtrl::SetOGGAlbum(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetOGGArtist() { return {}; }
-void CSonavexCtrl::SetOGGArtist(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetOGGComment() { return {}; }
-void CSonavexCtrl::SetOGGComment(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetOGGDate() { return {}; }
-void CSonavexCtrl::SetOGGDate(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetOGGDescription() { return {}; }
-void CSonavexCtrl::SetOGGDescription(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetOGGGenre() { return {}; }
-void CSonavexCtrl::SetOGGGenre(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetOGGPerformer() { return {}; }
-void CSonavexCtrl::SetOGGPerformer(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetOGGTitle() { return {}; }
-void CSonavexCtrl::SetOGGTitle(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetOGGTrack() { return {}; }
-void CSonavexCtrl::SetOGGTrack(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetOGGVendor() { return {}; }
-void CSonavexCtrl::SetOGGVendor(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetOGGVersion() { return {}; }
-void CSonavexCtrl::SetOGGVersion(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetOGGCopyright() { return {}; }
-void CSonavexCtrl::SetOGGCopyright(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetOGGLicense() { return {}; }
-void CSonavexCtrl::SetOGGLicense(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetOGGOrganization() { return {}; }
-void CSonavexCtrl::SetOGGOrganization(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetOGGLocation() { return {}; }
-void CSonavexCtrl::SetOGGLocation(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetOggContact() { return {}; }
-void CSonavexCtrl::SetOggContact(const std::u16string&) {}
-std::u16string CSonavexCtrl::GetOGGISRC() { return {}; }
-void CSonavexCtrl::SetOGGISRC(const std::u16string&) {}
-int32_t CSonavexCtrl::OGGGetBitRateNominal() { return 0; }
-bool CSonavexCtrl::OGGSaveChangesToFile(const std::u16string&) { return false; }
-bool CSonavexCtrl::OGGRemoveTagFromFile(const std::u16string&) { return false; }
+using VC = CVorbisComment;
+
+#define OGG_TEXT_PROPERTY(Member, Field)                                             \
+  std::u16string CSonavexCtrl::Get##Member() { return m_OGG.m_Comment[VC::Field]; } \
+  void CSonavexCtrl::Set##Member(const std::u16string& v) { m_OGG.m_Comment[VC::Field] = v; }
+
+OGG_TEXT_PROPERTY(OGGAlbum, kAlbum)
+OGG_TEXT_PROPERTY(OGGArtist, kArtist)
+OGG_TEXT_PROPERTY(OGGComment, kComment)
+OGG_TEXT_PROPERTY(OGGDate, kDate)
+OGG_TEXT_PROPERTY(OGGDescription, kDescription)
+OGG_TEXT_PROPERTY(OGGGenre, kGenre)
+OGG_TEXT_PROPERTY(OGGPerformer, kPerformer)
+OGG_TEXT_PROPERTY(OGGTitle, kTitle)
+OGG_TEXT_PROPERTY(OGGTrack, kTrackNumber)
+OGG_TEXT_PROPERTY(OGGVersion, kVersion)
+OGG_TEXT_PROPERTY(OGGCopyright, kCopyright)
+OGG_TEXT_PROPERTY(OGGLicense, kLicense)
+OGG_TEXT_PROPERTY(OGGOrganization, kOrganization)
+OGG_TEXT_PROPERTY(OGGLocation, kLocation)
+OGG_TEXT_PROPERTY(OggContact, kContact)
+OGG_TEXT_PROPERTY(OGGISRC, kISRC)
+
+#undef OGG_TEXT_PROPERTY
+
+std::u16string CSonavexCtrl::GetOGGVendor() { return m_OGG.m_Comment.m_strVendor; }
+void CSonavexCtrl::SetOGGVendor(const std::u16string& v) { m_OGG.m_Comment.m_strVendor = v; }
+
+int32_t CSonavexCtrl::OGGGetBitRateNominal() { return m_OGG.GetBitRateNominal(); }
+
+bool CSonavexCtrl::OGGSaveChangesToFile(const std::u16string& fileName) {
+  if (DetectFileFormat(fileName) != kFormatOGG) {
+    g_nLastError = kErrTagNotAllowed;
+    return false;
+  }
+  return m_OGG.SaveChangesToFile(fileName);
+}
+
+// No format check: a file that is not Ogg Vorbis fails when its pages are read.
+bool CSonavexCtrl::OGGRemoveTagFromFile(const std::u16string& fileName) { return m_OGG.RemoveTagFromFile(fileName); }
 
 }  // namespace sonavex
