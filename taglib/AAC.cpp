@@ -112,7 +112,7 @@ void CAAC::ReadADTS(TagFile& file, int64_t start) {
   const int64_t end = g_nFileSize;
   int64_t pos = start;
   int64_t total = 0;
-  int64_t frames = 1;
+  int64_t frames = 0;
   // MPEG-4 headers of the first drafts carried a 2-bit emphasis field before
   // the frame length; current streams do not. Which layout a stream uses is
   // decided on its first frame by where its frame length leads.
@@ -120,13 +120,10 @@ void CAAC::ReadADTS(TagFile& file, int64_t start) {
   for (;;) {
     BitWindow w(file, pos, 10);
     if (w.Got() < 2 || !IsSync(w.Bytes())) break;
-    m_nVersion = w.Bits(12, 1) ? kVersionMPEG2 : kVersionMPEG4;
-    m_nProfile = static_cast<uint8_t>(w.Bits(16, 2) + 1);
-    m_nSampleRate = SampleRateOf(w.Bits(18, 4));
-    m_nChannels = static_cast<uint8_t>(w.Bits(23, 3));
+    const uint8_t version = w.Bits(12, 1) ? kVersionMPEG2 : kVersionMPEG4;
     if (layoutShift < 0) {
       layoutShift = 0;
-      if (m_nVersion == kVersionMPEG4) {
+      if (version == kVersionMPEG4) {
         auto leadsOn = [&](uint32_t len) {
           return len >= 7 && (pos + len == end || (pos + len < end && SyncAt(file, pos + len)));
         };
@@ -134,17 +131,25 @@ void CAAC::ReadADTS(TagFile& file, int64_t start) {
       }
     }
     const uint32_t length = w.Bits(30 + layoutShift, 13);
-    const uint32_t fullness = w.Bits(43 + layoutShift, 11);
-    m_nBitrateType = fullness == 0x7FF ? kBitrateVBR : kBitrateCBR;
-    // A frame shorter than its own header cannot be stepped over: the walk
-    // ends here and the frame is not counted.
+    // A frame shorter than its own header cannot be stepped over (and a
+    // header cut off by the end of the file reads as such): the walk ends
+    // there, and that frame counts for nothing.
     if (length < 7) break;
+    // Each frame's header overwrites the fields: the last frame gives them.
+    m_nVersion = version;
+    m_nProfile = static_cast<uint8_t>(w.Bits(16, 2) + 1);
+    m_nSampleRate = SampleRateOf(w.Bits(18, 4));
+    m_nChannels = static_cast<uint8_t>(w.Bits(23, 3));
+    m_nBitrateType = w.Bits(43 + layoutShift, 11) == 0x7FF ? kBitrateVBR : kBitrateCBR;
     total += length;
+    ++frames;
     // A constant-rate stream is represented by its first frame.
     if (m_nBitrateType == kBitrateCBR || start + total >= end) break;
     pos = start + total;
-    if (!SyncAt(file, pos)) break;
-    ++frames;
+  }
+  if (frames == 0) {
+    m_nBitRate = 0;
+    return;
   }
   const double kbps = double(m_nSampleRate) * double(total) * 8.0 / 1024.0 / double(frames) / 1000.0 + 0.5;
   m_nBitRate = static_cast<int32_t>(std::min(std::floor(kbps), double(std::numeric_limits<int32_t>::max() / 1000)) * 1000);
