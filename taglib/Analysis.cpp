@@ -1,8 +1,247 @@
-// Format detection for saves: not built yet.
+// Format detection and file analysis: the order in which the readers are
+// tried, what each outcome leaves behind, which tag supplies the seven generic
+// strings, and the generic save.
+#include "Analysis.h"
+
+#include "Module.h"
 #include "SonavexCtrl.h"
+
+#include <climits>
+#include <cstring>
+#include <memory>
 
 namespace sonavex {
 
-int16_t CSonavexCtrl::DetectFileFormat(const WString&) { return kFormatNone; }
+namespace {
+
+struct Signature {
+  unsigned char bytes[4];
+  int length;
+};
+
+// First bytes of files that are plainly not audio, tested in this order.
+constexpr Signature kSignatures[] = {
+    {{0xFF, 0x4B, 0x45, 0x59}, 4},  //
+    {{0x89, 0x50, 0x4E, 0x47}, 4},  // PNG image
+    {{0xD0, 0xCF, 0x11, 0xE0}, 4},  // compound document
+    {{0x55, 0x52, 0x4C, 0x20}, 4},  // "URL "
+    {{0x21, 0x42, 0x44, 0x4E}, 4},  // "!BDN" mail store
+    {{0xCF, 0xAD, 0x12, 0xFE}, 4},  // mail store
+    {{0x25, 0x50, 0x44, 0x46}, 4},  // "%PDF"
+    {{0x49, 0x49, 0x2A, 0x00}, 4},  // TIFF image
+    {{0x49, 0x54, 0x53, 0x46}, 4},  // "ITSF" compiled help
+    {{0x50, 0x4B, 0x03, 0x04}, 4},  // ZIP archive
+    {{0x52, 0x61, 0x72, 0x21}, 4},  // "Rar!"
+    {{0x3F, 0x5F, 0x03, 0x00}, 4},  // Windows help
+    {{0x47, 0x49, 0x46, 0x38}, 4},  // "GIF8"
+    {{0x4D, 0x53, 0x43, 0x46}, 4},  // "MSCF" cabinet
+    {{0xCA, 0xFE, 0xBA, 0xBE}, 4},  // class file
+    {{0x4D, 0x5A}, 2},              // "MZ" executable
+    {{0x42, 0x4D}, 2},              // "BM" bitmap
+    {{0xFF, 0xD8}, 2},              // JPEG image
+};
+
+// The file's length as the module-wide 32-bit size (files beyond 2 GiB are
+// reported as the largest size it can hold).
+int32_t ClampedLength(TagFile& file) {
+  const int64_t len = file.Length();
+  if (len <= 0) return 0;
+  return len > INT32_MAX ? INT32_MAX : static_cast<int32_t>(len);
+}
+
+}  // namespace
+
+bool CFileSignatureCheck::IsNonAudio(TagFile& file) {
+  std::memset(m_buf, 0, sizeof m_buf);
+  if (!file.Seek(0)) return false;
+  const size_t got = file.Read(m_buf, sizeof m_buf);
+  for (const auto& sig : kSignatures) {
+    if (got < static_cast<size_t>(sig.length)) continue;
+    if (std::memcmp(m_buf, sig.bytes, static_cast<size_t>(sig.length)) == 0) return true;
+  }
+  return false;
+}
+
+WString ExtensionOf(const WString& fileName) {
+  if (fileName.size() <= 3) return fileName;
+  return fileName.substr(fileName.size() - 4);
+}
+
+bool IsMpegExtension(const WString& extension) {
+  const WString e = UpperAscii(extension);
+  return e == u".MP3" || e == u".MP2" || e == u".MP1" || e == u"MP3~";
+}
+
+bool IsAacExtension(const WString& extension) { return UpperAscii(extension) == u".AAC"; }
+
+bool FormatAllowsID3V2(int16_t format) {
+  switch (format) {
+    case kFormatMPEG:
+    case kFormatWMA:
+    case kFormatMonkey:
+    case kFormatMPP:
+    case kFormatAAC:
+    case kFormatMP4: return true;
+    default: return false;
+  }
+}
+
+int16_t DetectFormatOfFile(const WString& path, WString* extension) {
+  // Fresh readers: the control's own objects keep what the last analysis read.
+  struct Readers {
+    CID3V2Tag id3v2;
+    CWMA wma;
+    CMP4 mp4;
+    CWAV wav;
+    CFLAC flac;
+    COGG ogg;
+    CMonkey monkey;
+    CMPP mpp;
+    CAAC aac;
+    CMPEG mpeg;
+  };
+  TagFile file;
+  if (!file.Open(path, TagFile::Mode::Read)) return kFormatNone;
+  g_nFileSize = ClampedLength(file);
+  const WString ext = ExtensionOf(path);
+  if (extension) *extension = ext;
+  CFileSignatureCheck signature;
+  if (signature.IsNonAudio(file)) return kFormatNone;
+
+  auto r = std::make_unique<Readers>();
+  r->id3v2.ReadSize(file);
+  if (r->wma.Read(file)) return kFormatWMA;
+  if (r->mp4.Read(file)) return kFormatMP4;
+  if (r->wav.Read(file)) return kFormatWAV;
+  if (r->flac.Read(file)) return kFormatFLAC;
+  if (r->ogg.Read(file)) return kFormatOGG;
+  if (r->monkey.Read(file)) return kFormatMonkey;
+  if (r->mpp.Read(file)) return kFormatMPP;
+  if (IsAacExtension(ext) && r->aac.Read(file)) return kFormatAAC;
+  if (IsMpegExtension(ext) && r->mpeg.Read(file)) return kFormatMPEG;
+  return kFormatNone;
+}
+
+int16_t CSonavexCtrl::DetectFileFormat(const WString& path) {
+  return DetectFormatOfFile(path, &m_strExtension);
+}
+
+namespace {
+void Assign(CSonavexCtrl& c, const GenericStrings& g) {
+  c.m_strTitle = g.title;
+  c.m_strArtist = g.artist;
+  c.m_strAlbum = g.album;
+  c.m_strComment = g.comment;
+  c.m_strGenre = g.genre;
+  c.m_strTrack = g.track;
+  c.m_strYear = g.year;
+}
+}  // namespace
+
+int16_t CSonavexCtrl::AnalyzeFile(const WString& path) {
+  ResetAll();
+  TagFile file;
+  if (!file.Open(path, TagFile::Mode::Read)) {
+    g_nLastError = file.Error();
+    return kFormatNone;
+  }
+  g_nFileSize = ClampedLength(file);
+  if (g_nFileSize < 16) return kFormatNone;
+  m_strExtension = ExtensionOf(path);
+  if (m_SignatureCheck.IsNonAudio(file)) return kFormatNone;
+
+  m_ID3V2.Read(file);
+
+  // Containers that carry their own tags: no trailing tag is read for them.
+  if (m_WMA.Read(file)) {
+    m_nFormat = kFormatWMA;
+    m_pFormat = &m_WMA;
+    Assign(*this, m_WMA.GetGenericStrings());
+    return m_nFormat;
+  }
+  if (m_MP4.Read(file)) {
+    m_nFormat = kFormatMP4;
+    m_pFormat = &m_MP4;
+    Assign(*this, m_MP4.GetGenericStrings());
+    return m_nFormat;
+  }
+  if (m_WAV.Read(file)) {
+    m_nFormat = kFormatWAV;
+    m_pFormat = &m_WAV;
+    return m_nFormat;
+  }
+
+  m_ID3V1.Read(file);
+  m_Lyrics.Read(file);
+  m_APE.Read(file);
+
+  if (m_FLAC.Read(file)) {
+    m_nFormat = kFormatFLAC;
+    m_pFormat = &m_FLAC;
+    Assign(*this, m_FLAC.GetGenericStrings());
+    return m_nFormat;
+  }
+  if (m_OGG.Read(file)) {
+    m_nFormat = kFormatOGG;
+    m_pFormat = &m_OGG;
+    Assign(*this, m_OGG.GetGenericStrings());
+    return m_nFormat;
+  }
+
+  // The first tag present supplies all seven strings; there is no
+  // field-by-field fallback to the other tags.
+  if (g_nID3V2Size > 0) Assign(*this, m_ID3V2.GetGenericStrings());
+  else if (g_nAPESize > 0) Assign(*this, m_APE.GetGenericStrings());
+  else if (g_nID3V1Size > 0) Assign(*this, m_ID3V1.GetGenericStrings());
+  else if (g_nLyricsSize > 0) Assign(*this, m_Lyrics.GetGenericStrings());
+
+  if (m_Monkey.Read(file)) {
+    m_nFormat = kFormatMonkey;
+    m_pFormat = &m_Monkey;
+  } else if (m_MPP.Read(file)) {
+    m_nFormat = kFormatMPP;
+    m_pFormat = &m_MPP;
+  } else if (IsAacExtension(m_strExtension) && m_AAC.Read(file)) {
+    m_nFormat = kFormatAAC;
+    m_pFormat = &m_AAC;
+  } else if (IsMpegExtension(m_strExtension) && m_MPEG.Read(file)) {
+    m_nFormat = kFormatMPEG;
+    m_pFormat = &m_MPEG;
+  }
+  return m_nFormat;
+}
+
+bool CSonavexCtrl::SaveGenericStrings(const WString& path) {
+  g_nLastError = 0;
+  m_nFormat = DetectFileFormat(path);
+  const GenericStrings g{m_strTitle, m_strArtist, m_strAlbum, m_strComment, m_strGenre, m_strTrack, m_strYear};
+  switch (m_nFormat) {
+    case kFormatMPEG:
+    case kFormatMPP:
+    case kFormatAAC:
+      m_ID3V2.SetGenericStrings(g);
+      return m_ID3V2.SaveChangesToFile(path);
+    case kFormatWMA:
+      m_WMA.SetGenericStrings(g);
+      return m_WMA.SaveChangesToFile(path);
+    case kFormatMonkey:
+      m_APE.SetGenericStrings(g);
+      return m_APE.SaveChangesToFile(path);
+    case kFormatFLAC:
+      m_FLAC.SetGenericStrings(g);
+      return m_FLAC.SaveChangesToFile(path);
+    case kFormatOGG:
+      m_OGG.SetGenericStrings(g);
+      return m_OGG.SaveChangesToFile(path);
+    case kFormatMP4:
+      // MP4 items are only read: the strings are kept in memory.
+      m_MP4.SetGenericStrings(g);
+      g_nLastError = kErrMP4NotWritable;
+      return false;
+    default:
+      g_nLastError = kErrTagNotAllowed;
+      return false;
+  }
+}
 
 }  // namespace sonavex

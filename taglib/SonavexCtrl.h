@@ -6,6 +6,7 @@
 #pragma once
 
 #include "AAC.h"
+#include "Analysis.h"
 #include "APETag.h"
 #include "AudioFormat.h"
 #include "FLAC.h"
@@ -26,29 +27,6 @@
 
 namespace sonavex {
 
-// Format ids: the result of AUDIOAnalyzeFile and the value of m_nFormat.
-enum AudioFormatId : int16_t {
-  kFormatNone = 0,
-  kFormatMPEG = 1,
-  kFormatWMA = 2,
-  kFormatMonkey = 3,
-  kFormatFLAC = 4,
-  kFormatWAV = 5,
-  kFormatOGG = 6,
-  kFormatMPP = 7,
-  kFormatAAC = 8,
-  kFormatMP4 = 9,
-};
-
-// Rejects files that plainly are not audio by their first bytes.
-class CFileSignatureCheck {
- public:
-  bool IsNonAudio(TagFile& file);
-
- private:
-  unsigned char m_buf[4] = {0, 0, 0, 0};
-};
-
 class CSonavexCtrl {
  public:
   CSonavexCtrl();
@@ -62,6 +40,10 @@ class CSonavexCtrl {
   // Detects the format of a file for a save (fresh objects; the control's own
   // objects stay as they are). Returns the format id.
   int16_t DetectFileFormat(const WString& path);
+  // The analysis behind AUDIOAnalyzeFile: returns the format id.
+  int16_t AnalyzeFile(const WString& path);
+  // The generic save behind AUDIOSaveChangesToFile.
+  bool SaveGenericStrings(const WString& path);
 
   // The members of the automation interface, one declaration each.
 #include "generated/MemberDecls.inc"

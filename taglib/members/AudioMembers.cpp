@@ -29,7 +29,7 @@ std::u16string CSonavexCtrl::AUDIOGetLastErrorText() { return ErrorText(g_nLastE
 std::u16string CSonavexCtrl::AUDIOGetVersion() { return m_pFormat->GetVersion(); }
 bool CSonavexCtrl::AUDIOFormatIsValid() { return m_pFormat->IsValid(); }
 int32_t CSonavexCtrl::AUDIOGetFileSize() { return g_nFileSize; }
-int16_t CSonavexCtrl::AUDIOAnalyzeFile(const std::u16string&) { return 0; }
-bool CSonavexCtrl::AUDIOSaveChangesToFile(const std::u16string&) { return false; }
+int16_t CSonavexCtrl::AUDIOAnalyzeFile(const std::u16string& FileName) { return AnalyzeFile(FileName); }
+bool CSonavexCtrl::AUDIOSaveChangesToFile(const std::u16string& FileName) { return SaveGenericStrings(FileName); }
 
 }  // namespace sonavex

@@ -1,0 +1,529 @@
+// CID3V2Tag: reading the tag into the frame table, writing it back, removing
+// it, and the text and URL frames.
+#include "ID3V2Tag.h"
+
+#include "Analysis.h"
+#include "Bytes.h"
+#include "Codepage.h"
+#include "Module.h"
+#include "SafeWrite.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace sonavex {
+
+namespace {
+
+// Tag header flags.
+constexpr uint8_t kFlagUnsync = 0x80;
+constexpr uint8_t kFlagExtended = 0x40;  // compression in version 2
+constexpr uint8_t kFlagFooter = 0x10;
+
+// Frame format flags of version 3 (low byte of ID3V2_FRAME::flags).
+constexpr uint16_t kV3Compressed = 0x0080;
+// Frame format flags of version 4.
+constexpr uint16_t kV4Compressed = 0x0008;
+constexpr uint16_t kV4Encrypted = 0x0004;
+constexpr uint16_t kV4Unsync = 0x0002;
+constexpr uint16_t kV4DataLength = 0x0001;
+
+// Largest body each version's size field can hold.
+constexpr int64_t kMaxBodyV2 = 0xFFFFFF;
+constexpr int64_t kMaxBodyV3 = INT32_MAX;
+constexpr int64_t kMaxSyncsafe = 0x0FFFFFFF;
+
+struct TagHeader {
+  uint8_t version = 0;
+  uint8_t revision = 0;
+  uint8_t flags = 0;
+  int64_t framesEnd = 0;  // header + frames + padding, without a footer
+  int64_t size = 0;       // the whole tag, footer included
+};
+
+// A valid header begins with "ID3" and has four 7-bit size bytes; a size
+// byte with its top bit set is no valid tag.
+bool ParseHeader(const uint8_t* h, TagHeader& out) {
+  if (h[0] != 'I' || h[1] != 'D' || h[2] != '3') return false;
+  if ((h[6] | h[7] | h[8] | h[9]) & 0x80) return false;
+  out.version = h[3];
+  out.revision = h[4];
+  out.flags = h[5];
+  out.framesEnd = 10 + static_cast<int64_t>(bytes::Syncsafe32(h + 6));
+  out.size = out.framesEnd + ((h[5] & kFlagFooter) ? 10 : 0);
+  return true;
+}
+
+// Undoes the unsynchronisation scheme: every FF 00 becomes FF.
+std::vector<uint8_t> Resync(const uint8_t* p, size_t n) {
+  std::vector<uint8_t> out;
+  out.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    out.push_back(p[i]);
+    if (p[i] == 0xFF && i + 1 < n && p[i + 1] == 0x00) ++i;
+  }
+  return out;
+}
+
+int32_t ClampToInt32(int64_t v) { return v > INT32_MAX ? INT32_MAX : static_cast<int32_t>(v); }
+
+// The frame ids of the table's fields, by version.
+template <size_t N4, size_t N2>
+int32_t FieldId(uint8_t version, const char (&id34)[N4], const char (&id2)[N2]) {
+  return version == 2 ? ID3V2FrameId(id2) : ID3V2FrameId(id34);
+}
+template <size_t N4>
+int32_t FieldId(uint8_t version, const char (&id34)[N4], std::nullptr_t) {
+  return version == 2 ? kNoFrameId : ID3V2FrameId(id34);
+}
+
+}  // namespace
+
+// ---- reading ---------------------------------------------------------------
+
+void CID3V2Tag::Clear() {
+  for (int i = 0; i < m_used; ++i) FreeSlot(i);
+  m_used = 0;
+  m_rewrite = false;
+  m_version = 0;
+  m_padding = 0;
+  m_build.Empty();
+  std::memset(m_oldHeader, 0, sizeof m_oldHeader);
+  std::memset(m_newHeader, 0, sizeof m_newHeader);
+  g_nID3V2Size = 0;
+}
+
+void CID3V2Tag::FreeSlot(int slot) {
+  ID3V2_FRAME& f = m_frames[static_cast<size_t>(slot)];
+  f.id = 0;
+  f.flags = 0;
+  // A large body (a picture) gives its memory back; small blocks are reused.
+  if (f.payload.GetCapacity() > 65536) {
+    std::destroy_at(&f.payload);
+    std::construct_at(&f.payload);
+  } else {
+    f.payload.Empty();
+  }
+}
+
+void CID3V2Tag::ReadSize(TagFile& file) {
+  g_nID3V2Size = 0;
+  uint8_t h[10];
+  TagHeader hdr;
+  if (!file.Seek(0) || file.Read(h, sizeof h) != sizeof h || !ParseHeader(h, hdr)) return;
+  // A tag that claims more than the file ends where the file ends.
+  g_nID3V2Size = ClampToInt32(std::min<int64_t>(hdr.size, std::max<int64_t>(file.Length(), 0)));
+}
+
+bool CID3V2Tag::Read(TagFile& file) {
+  Clear();
+  uint8_t h[10];
+  TagHeader hdr;
+  if (!file.Seek(0) || file.Read(h, sizeof h) != sizeof h || !ParseHeader(h, hdr)) return false;
+  std::memcpy(m_oldHeader, h, sizeof h);
+  m_version = hdr.version;
+  const int64_t length = std::max<int64_t>(file.Length(), 0);
+  g_nID3V2Size = ClampToInt32(std::min(hdr.size, length));
+
+  if (m_version < 2 || m_version > 4) return true;  // the size counts, no frame is read
+  if (m_version == 2 && (hdr.flags & kFlagExtended)) return true;  // compressed version-2 tag
+  const int64_t end = std::min(hdr.framesEnd, length);
+  if (end <= 10) return true;
+  std::vector<uint8_t> tag(static_cast<size_t>(end - 10));
+  const size_t got = file.Read(tag.data(), tag.size());
+  ParseFrames(tag.data(), static_cast<int32_t>(got), hdr.flags);
+  return true;
+}
+
+void CID3V2Tag::ParseFrames(const uint8_t* tag, int32_t length, uint8_t headerFlags) {
+  std::vector<uint8_t> resynced;
+  // Versions 2 and 3 unsynchronise the whole tag; version 4 each frame.
+  if (m_version != 4 && (headerFlags & kFlagUnsync)) {
+    resynced = Resync(tag, static_cast<size_t>(length));
+    tag = resynced.data();
+    length = static_cast<int32_t>(resynced.size());
+  }
+  int64_t pos = 0;
+  if (m_version != 2 && (headerFlags & kFlagExtended)) {
+    // Skip the extended header: its size excludes itself in version 3 and
+    // includes itself in version 4.
+    if (length < 4) return;
+    const int64_t ext = m_version == 3 ? 4 + int64_t(bytes::BE32(tag)) : int64_t(bytes::Syncsafe32(tag));
+    if (ext < 4 || ext > length) return;
+    pos = ext;
+  }
+  const int headerLength = m_version == 2 ? 6 : 10;
+  while (pos + headerLength <= length) {
+    const uint8_t* h = tag + pos;
+    if (h[0] < 'A' || h[0] > 'Z') break;  // padding, or anything else, ends the walk
+    int32_t id;
+    int64_t size;
+    uint16_t flags = 0;
+    if (m_version == 2) {
+      id = static_cast<int32_t>((uint32_t(h[0]) << 24) | (uint32_t(h[1]) << 16) | (uint32_t(h[2]) << 8) | 0x20u);
+      size = bytes::BE24(h + 3);
+    } else {
+      id = static_cast<int32_t>(bytes::BE32(h));
+      // Version 4 sizes are syncsafe; some writers put plain numbers there,
+      // which shows as a size byte with its top bit set.
+      const bool plain = m_version == 3 || ((h[4] | h[5] | h[6] | h[7]) & 0x80);
+      size = plain ? int64_t(bytes::BE32(h + 4)) : int64_t(bytes::Syncsafe32(h + 4));
+      flags = bytes::BE16(h + 8);
+    }
+    const int64_t bodyStart = pos + headerLength;
+    // A body never reaches past the tag.
+    size = std::min(size, length - bodyStart);
+    if (m_version != 2 && (flags & kV3Compressed)) {
+      // A compressed version-3 frame cannot be read: it is not stored.
+    } else if (m_used < kMaxFrames) {
+      const bool unsync = m_version == 4 && ((flags & kV4Unsync) || (headerFlags & kFlagUnsync));
+      StoreFrame(id, tag + bodyStart, static_cast<int32_t>(size), flags, unsync);
+    }
+    pos = bodyStart + size;
+  }
+}
+
+void CID3V2Tag::StoreFrame(int32_t id, const uint8_t* body, int32_t size, uint16_t flags, bool unsync) {
+  ID3V2_FRAME& f = m_frames[static_cast<size_t>(m_used++)];
+  f.id = id;
+  f.payload.Empty();
+  if (m_version != 4) {
+    f.flags = flags;
+    f.payload.AppendBytes(body, size);
+    return;
+  }
+  std::vector<uint8_t> resynced;
+  if (unsync) {
+    resynced = Resync(body, static_cast<size_t>(size));
+    body = resynced.data();
+    size = static_cast<int32_t>(resynced.size());
+    flags = static_cast<uint16_t>(flags & ~kV4Unsync);
+  }
+  // The data length indicator of a plain frame only repeats the body size.
+  if ((flags & kV4DataLength) && !(flags & (kV4Compressed | kV4Encrypted)) && size >= 4) {
+    body += 4;
+    size -= 4;
+    flags = static_cast<uint16_t>(flags & ~kV4DataLength);
+  }
+  f.flags = flags;
+  f.payload.AppendBytes(body, size);
+}
+
+WString CID3V2Tag::GetVersion() const {
+  if (m_version == 0) return {};
+  return u"2." + FromUtf8(std::to_string(m_version));
+}
+
+// ---- the frame table ---------------------------------------------------------
+
+int CID3V2Tag::FindFrame(int32_t id, int n) const {
+  if (n < 0) return -1;
+  for (int i = 0; i < m_used; ++i) {
+    const ID3V2_FRAME& f = m_frames[static_cast<size_t>(i)];
+    if (f.id == id && f.payload.GetLength() > 0 && n-- == 0) return i;
+  }
+  return -1;
+}
+
+int CID3V2Tag::CountFrames(int32_t id) const {
+  int count = 0;
+  for (int i = 0; i < m_used; ++i) {
+    const ID3V2_FRAME& f = m_frames[static_cast<size_t>(i)];
+    if (f.id == id && f.payload.GetLength() > 0) ++count;
+  }
+  return count;
+}
+
+void CID3V2Tag::DeleteFrames(int32_t id) {
+  for (int i = 0; i < m_used; ++i)
+    if (m_frames[static_cast<size_t>(i)].id == id) FreeSlot(i);
+}
+
+int CID3V2Tag::AllocFrame() {
+  for (int i = 0; i < m_used; ++i) {
+    ID3V2_FRAME& f = m_frames[static_cast<size_t>(i)];
+    if (f.id == 0 || f.payload.GetLength() == 0) {
+      FreeSlot(i);
+      return i;
+    }
+  }
+  if (m_used < kMaxFrames) {
+    FreeSlot(m_used);
+    return m_used++;
+  }
+  g_nLastError = kErrTooManyFrames;
+  return -1;
+}
+
+void CID3V2Tag::SetPayload(int slot, int32_t id, const CByteBuffer& payload) {
+  ID3V2_FRAME& f = m_frames[static_cast<size_t>(slot)];
+  f.id = id;
+  f.flags = 0;  // a rebuilt body has no frame flags
+  f.payload = payload;
+}
+
+// ---- writing -----------------------------------------------------------------
+
+bool CID3V2Tag::BuildTag(const uint8_t* oldHeader, int64_t fileLength) {
+  TagHeader old;
+  const bool oldIsTag = ParseHeader(oldHeader, old);
+  // Frames are written in the layout of the table's version; a table that
+  // holds no tag takes the version of the tag it replaces (3 or 4), else 3.
+  uint8_t version = m_version;
+  if (version < 2 || version > 4) version = (oldIsTag && (old.version == 3 || old.version == 4)) ? old.version : 3;
+  m_version = version;
+
+  const int headerLength = version == 2 ? 6 : 10;
+  const int64_t maxBody = version == 2 ? kMaxBodyV2 : version == 3 ? kMaxBodyV3 : kMaxSyncsafe;
+  int64_t needed = 10;
+  for (int i = 0; i < m_used; ++i) {
+    const ID3V2_FRAME& f = m_frames[static_cast<size_t>(i)];
+    if (f.id == 0) continue;
+    if (f.payload.GetLength() > maxBody) {
+      g_nLastError = EFBIG;
+      return false;
+    }
+    needed += headerLength + f.payload.GetLength();
+  }
+  const int64_t oldSize = oldIsTag ? old.size : 0;
+  const bool fits = oldIsTag && needed <= oldSize && oldSize <= kPaddedSize && oldSize <= fileLength;
+  m_rewrite = !fits;
+  const int64_t padding = m_rewrite ? kPaddedSize - needed : oldSize - needed;
+  const int64_t total = needed + std::max<int64_t>(padding, 0);
+  if (total - 10 > kMaxSyncsafe) {
+    g_nLastError = EFBIG;
+    return false;
+  }
+  m_padding = static_cast<int32_t>(padding);
+
+  m_newHeader[0] = 'I';
+  m_newHeader[1] = 'D';
+  m_newHeader[2] = '3';
+  m_newHeader[3] = version;
+  const bool sameVersion = oldIsTag && old.version == version;
+  m_newHeader[4] = sameVersion ? old.revision : 0;
+  // Neither an extended header nor a footer is written, and the frames are
+  // written without unsynchronisation.
+  m_newHeader[5] = sameVersion ? static_cast<uint8_t>(old.flags & ~(kFlagUnsync | kFlagExtended | kFlagFooter)) : 0;
+  bytes::PutSyncsafe32(m_newHeader + 6, static_cast<uint32_t>(total - 10));
+
+  m_build.Empty();
+  m_build.AppendBytes(m_newHeader, 10);
+  for (int i = 0; i < m_used; ++i) {
+    const ID3V2_FRAME& f = m_frames[static_cast<size_t>(i)];
+    if (f.id == 0) continue;
+    uint8_t h[10];
+    const uint32_t size = static_cast<uint32_t>(f.payload.GetLength());
+    h[0] = uint8_t(uint32_t(f.id) >> 24);
+    h[1] = uint8_t(uint32_t(f.id) >> 16);
+    h[2] = uint8_t(uint32_t(f.id) >> 8);
+    if (version == 2) {
+      h[3] = uint8_t(size >> 16);
+      h[4] = uint8_t(size >> 8);
+      h[5] = uint8_t(size);
+    } else {
+      h[3] = uint8_t(uint32_t(f.id));
+      if (version == 4) bytes::PutSyncsafe32(h + 4, size);
+      else bytes::PutBE32(h + 4, size);
+      bytes::PutBE16(h + 8, f.flags);
+    }
+    m_build.AppendBytes(h, headerLength);
+    m_build.AppendBuffer(f.payload);
+  }
+  if (m_padding > 0) m_build.AppendFill(0, m_padding);
+  return true;
+}
+
+bool CID3V2Tag::SaveChangesToFile(const WString& path) {
+  if (!FormatAllowsID3V2(DetectFormatOfFile(path))) {
+    g_nLastError = kErrTagNotAllowed;
+    return false;
+  }
+  return WriteToFile(path);
+}
+
+bool CID3V2Tag::WriteToFile(const WString& path) {
+  std::memset(m_oldHeader, 0, sizeof m_oldHeader);
+  TagFile src;
+  if (!src.Open(path, TagFile::Mode::Read)) {
+    g_nLastError = src.Error();
+    return false;
+  }
+  const int64_t length = src.Length();
+  if (length < 0) {
+    g_nLastError = src.Error();
+    return false;
+  }
+  src.Read(m_oldHeader, sizeof m_oldHeader);
+  TagHeader old;
+  const bool oldIsTag = ParseHeader(m_oldHeader, old);
+  // A tag that claims more than the file is damaged: replacing it would
+  // throw away whatever the file holds.
+  if (oldIsTag && old.size > length) {
+    g_nLastError = EINVAL;
+    return false;
+  }
+  if (!BuildTag(m_oldHeader, length)) return false;
+
+  if (!m_rewrite) {
+    src.Close();
+    TagFile out;
+    if (!out.Open(path, TagFile::Mode::ReadWrite)) {
+      g_nLastError = out.Error();
+      return false;
+    }
+    if (!out.Seek(0)) {
+      g_nLastError = out.Error();
+      return false;
+    }
+    if (!WriteChecked(out, m_build.GetData(), static_cast<size_t>(m_build.GetLength()))) return false;
+    if (!out.Flush() || !out.Close()) {
+      g_nLastError = out.Error() ? out.Error() : EIO;
+      return false;
+    }
+    return true;
+  }
+
+  const int64_t oldSize = oldIsTag ? old.size : 0;
+  SafeRewrite rewrite;
+  if (!rewrite.Begin(path)) return false;
+  if (!rewrite.Write(m_build.GetData(), static_cast<size_t>(m_build.GetLength()))) return false;
+  if (!rewrite.CopyFrom(src, oldSize, length - oldSize)) return false;
+  src.Close();
+  return rewrite.Commit();
+}
+
+bool CID3V2Tag::RemoveTagFromFile(const WString& path) {
+  TagFile src;
+  if (!src.Open(path, TagFile::Mode::Read)) {
+    g_nLastError = src.Error();
+    return false;
+  }
+  const int64_t length = src.Length();
+  if (length < 0) {
+    g_nLastError = src.Error();
+    return false;
+  }
+  uint8_t h[10] = {};
+  src.Read(h, sizeof h);
+  TagHeader old;
+  if (!ParseHeader(h, old)) {
+    g_nLastError = kErrTagMissing;
+    return false;
+  }
+  if (old.size > length) {
+    g_nLastError = EINVAL;
+    return false;
+  }
+  SafeRewrite rewrite;
+  if (!rewrite.Begin(path)) return false;
+  if (!rewrite.CopyFrom(src, old.size, length - old.size)) return false;
+  src.Close();
+  return rewrite.Commit();
+}
+
+// ---- generic strings ---------------------------------------------------------
+
+GenericStrings CID3V2Tag::GetGenericStrings() {
+  GenericStrings g;
+  g.title = GetTitle();
+  g.artist = GetArtist();
+  g.album = GetAlbum();
+  // Comment number 1, read without the range check so that an analysis of a
+  // tag without frames leaves no error behind.
+  const int slot = FindFrame(CommentId(), 0);
+  if (slot >= 0) g.comment = ParseLangDescText(m_frames[static_cast<size_t>(slot)].payload, true, true, false).text;
+  g.genre = GetGenre();
+  g.track = GetTrack();
+  g.year = GetYear();
+  // Version 2.4 keeps the year in the recording time ("2019-05-01").
+  if (g.year.empty() && m_version == 4) g.year = GetRecordingTime().substr(0, 4);
+  return g;
+}
+
+void CID3V2Tag::SetGenericStrings(const GenericStrings& g) {
+  SetAlbum(g.album);
+  SetArtist(g.artist);
+  SetComment(1, u"ENG", u"Sonavex", g.comment);
+  SetGenre(g.genre);
+  SetTitle(g.title);
+  SetTrack(g.track);
+  SetYear(g.year);
+}
+
+// ---- text and URL frames -----------------------------------------------------
+
+WString CID3V2Tag::GetTextFrame(int32_t id) {
+  if (id == kNoFrameId) {
+    g_nLastError = kErrUnsupportedFrame;
+    return {};
+  }
+  const int slot = FindFrame(id, 0);
+  if (slot < 0) return {};
+  return m_frames[static_cast<size_t>(slot)].payload.ConvertToUnicode();
+}
+
+WString CID3V2Tag::GetURLFrame(int32_t id) {
+  if (id == kNoFrameId) {
+    g_nLastError = kErrUnsupportedFrame;
+    return {};
+  }
+  const int slot = FindFrame(id, 0);
+  if (slot < 0) return {};
+  const CByteBuffer& p = m_frames[static_cast<size_t>(slot)].payload;
+  const char* data = reinterpret_cast<const char*>(p.GetData());
+  const size_t n = static_cast<size_t>(p.GetLength());
+  const void* zero = std::memchr(data, 0, n);
+  return AnsiToWide(std::string_view(data, zero ? static_cast<size_t>(static_cast<const char*>(zero) - data) : n));
+}
+
+bool CID3V2Tag::SetTextFrame(const WString& text, int32_t id) {
+  if (id == kNoFrameId) {
+    g_nLastError = kErrUnsupportedFrame;
+    return false;
+  }
+  if (text.empty()) {
+    DeleteFrames(id);
+    return true;
+  }
+  int slot = FindFrame(id, 0);
+  if (slot < 0) slot = AllocFrame();
+  if (slot < 0) return false;
+  CByteBuffer payload;
+  payload.AppendByte(1);
+  payload.AppendByte(0xFF);
+  payload.AppendByte(0xFE);
+  payload.AppendWide(text);
+  SetPayload(slot, id, payload);
+  return true;
+}
+
+bool CID3V2Tag::SetURLFrame(const WString& text, int32_t id) {
+  if (id == kNoFrameId) {
+    g_nLastError = kErrUnsupportedFrame;
+    return false;
+  }
+  if (text.empty()) {
+    DeleteFrames(id);
+    return true;
+  }
+  int slot = FindFrame(id, 0);
+  if (slot < 0) slot = AllocFrame();
+  if (slot < 0) return false;
+  CByteBuffer payload;
+  payload.AddStringA(text);
+  SetPayload(slot, id, payload);
+  return true;
+}
+
+#define SONAVEX_ID3V2_DEFINE(Name, id34, id2, Kind)                                                     \
+  WString CID3V2Tag::Get##Name() { return Get##Kind##Frame(FieldId(m_version, id34, id2)); }            \
+  bool CID3V2Tag::Set##Name(const WString& text) { return Set##Kind##Frame(text, FieldId(m_version, id34, id2)); }
+SONAVEX_ID3V2_FIELDS(SONAVEX_ID3V2_DEFINE)
+#undef SONAVEX_ID3V2_DEFINE
+
+}  // namespace sonavex
