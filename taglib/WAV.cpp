@@ -12,6 +12,8 @@ namespace sonavex {
 namespace {
 
 constexpr int32_t kCanonicalHeaderSize = 44;
+// Chunks looked at between the fmt chunk and the data chunk.
+constexpr int kMaxChunks = 64;
 
 // Reads up to n bytes at offset into dst; what the file lacks stays zero.
 size_t ReadAt(TagFile& file, int64_t offset, uint8_t* dst, size_t n) {
@@ -22,6 +24,22 @@ size_t ReadAt(TagFile& file, int64_t offset, uint8_t* dst, size_t n) {
 
 int32_t ToInt32(uint32_t v) {
   return static_cast<int32_t>(std::min<uint32_t>(v, uint32_t(std::numeric_limits<int32_t>::max())));
+}
+
+// The size of the "data" chunk, looked for among the chunks from offset
+// (writers put LIST, fact and other chunks between fmt and data); 0 when the
+// file has none.
+uint32_t FindDataSize(TagFile& file, int64_t offset) {
+  const int64_t end = g_nFileSize;
+  for (int chunks = 0; chunks < kMaxChunks && offset + 8 <= end; ++chunks) {
+    uint8_t head[8];
+    if (ReadAt(file, offset, head, sizeof head) < sizeof head) break;
+    const uint32_t size = bytes::LE32(head + 4);
+    if (std::memcmp(head, "data", 4) == 0) return size;
+    // Chunks are padded to an even length.
+    offset += 8 + int64_t(size) + (size & 1);
+  }
+  return 0;
 }
 
 }  // namespace
@@ -59,11 +77,7 @@ bool CWAV::Read(TagFile& file) {
   h.blockAlign = bytes::LE16(b + 32);
   h.bitsPerSample = bytes::LE16(b + 34);
   h.afterFmt = bytes::LE32(b + 36);
-  // The size field of whatever chunk follows the fmt chunk is taken as the
-  // size of the audio data.
-  uint8_t size[4];
-  ReadAt(file, start + 24 + int64_t(h.fmtSize), size, sizeof size);
-  h.dataSize = bytes::LE32(size);
+  h.dataSize = FindDataSize(file, start + 20 + int64_t(h.fmtSize) + (h.fmtSize & 1));
 
   // Only mono and stereo files are taken; the format tag is not examined,
   // so compressed WAVE files are taken as well.

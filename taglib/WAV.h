@@ -9,7 +9,7 @@
 namespace sonavex {
 
 // The canonical header as it lies in the file (little-endian), plus the size
-// field of the chunk that follows the fmt chunk.
+// of the data chunk.
 struct WAV_HEADER {
   char riff[4];
   uint32_t riffSize;
