@@ -166,7 +166,7 @@ bool CASFContentDescription::Serialize(CByteBuffer& out) {
   const WString* fields[5] = {&m_strTitle, &m_strAuthor, &m_strCopyright, &m_strDescription, &m_strRating};
   for (const WString* f : fields) {
     if (f->size() > kMaxText) {
-      g_nLastError = EOVERFLOW;
+      g_nLastError = EFBIG;
       return false;
     }
   }
@@ -269,7 +269,7 @@ bool CASFExtContentDescription::Serialize(CByteBuffer& out) {
     if (r.known < 0 || m_Values[static_cast<size_t>(r.known)].empty()) ++count;
   for (const auto& v : m_Values) {
     if (v.size() > kMaxText) {
-      g_nLastError = EOVERFLOW;
+      g_nLastError = EFBIG;
       return false;
     }
     if (!v.empty()) ++count;

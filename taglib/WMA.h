@@ -29,7 +29,7 @@ class CASFContentDescription {
   // Parses an object body (without the 24-byte object header). Lengths that
   // run past the body end the parse; what was read stays.
   void Read(const uint8_t* body, size_t size);
-  // Appends the body; false (g_nLastError = EOVERFLOW) when a text is too
+  // Appends the body; false (g_nLastError = EFBIG) when a text is too
   // long for its 16-bit length field.
   bool Serialize(CByteBuffer& out);
 
@@ -58,7 +58,7 @@ class CASFExtContentDescription {
 
   void Clear();
   void Read(const uint8_t* body, size_t size);
-  // Appends the body; false with g_nLastError set (EOVERFLOW for a text too
+  // Appends the body; false with g_nLastError set (EFBIG for a text too
   // long for its 16-bit length, 204 for more descriptors than the count holds).
   bool Serialize(CByteBuffer& out);
   // Index 0..34 of a known name (ASCII letters compared without case), or -1.
