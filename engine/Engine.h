@@ -1,0 +1,219 @@
+// The sound engine: devices, decode and tempo streams, transport, positions,
+// levels, sample data, DSP effects and BPM detection. No Qt.
+//
+// The model, for the player class and everything above it:
+//
+// * Handles. Every stream is a 32-bit handle; 0 is failure. Handles are never
+//   reused within a process. Every call on 0, on a freed or on an unknown
+//   handle fails quietly with the failure value its comment names.
+//
+// * Units. Positions and lengths are bytes of 16-bit interleaved sample data
+//   at the file's own rate and channel count, counted from the file's start.
+//   This holds for tempo streams too: their positions and lengths are those
+//   of their source. BytesToSeconds/SecondsToBytes convert at the file's rate.
+//
+// * Devices. Device 0 is "No sound": it needs no hardware and no DeviceInit,
+//   and consumes playing streams at the real pace. Devices 1..N are the
+//   PortAudio (ALSA) output devices in the order DeviceName lists them. All
+//   devices run at 44100 Hz. Stream creation and the device calls act on the
+//   device selected last (DeviceSelect, or a successful DeviceInit).
+//
+// * Streams. A decode stream (kDecode) is read by the caller with ReadData or
+//   handed to CreateTempoStream, which makes a playable stream over it on the
+//   selected device; the tempo stream owns and frees its source. A stream
+//   opened without kDecode is playable itself (without tempo control).
+//
+// * Threads. All calls are meant for one control thread (the user
+//   interface); they are safe to make from any thread but are serialised.
+//   Each device has a worker thread that decodes, time-stretches and runs the
+//   effects ahead of time into lock-free ring buffers; the output callback
+//   only mixes what is ready, applying volume (smoothed, so steps never
+//   click) and measuring levels. Effect parameter changes reach the worker
+//   through a lock-free queue. Position is what has been heard.
+//
+// * Manual clock. SetManualClock(true) stops device 0's own pacing; a test
+//   then calls RenderNoSound to advance time by an exact number of frames and
+//   receive the mixed stereo output of every stream playing on device 0.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace engine {
+
+using Handle = uint32_t;
+
+// ---------------------------------------------------------------- flags
+
+// Stream creation.
+constexpr uint32_t kDecode = 0x200000;    // decode only: read with ReadData
+constexpr uint32_t kPrescan = 0x20000;    // accepted; lengths are always exact
+constexpr uint32_t kFreeSource = 0x10000; // tempo stream / BPM: free the source with it
+// Speaker pairs of a multi-channel device (ALSA order: front, rear, centre
+// and LFE, side). On a device without those channels the front pair is used.
+constexpr uint32_t kSpeakerFront = 0x1000000;
+constexpr uint32_t kSpeakerRear = 0x2000000;
+constexpr uint32_t kSpeakerCenterLfe = 0x3000000;
+constexpr uint32_t kSpeakerRear2 = 0x4000000;
+constexpr uint32_t kSpeakerMask = 0xF000000;
+// DeviceInit: open every channel of the device so that speaker pairs work.
+constexpr uint32_t kInitSpeakers = 2048;
+
+// IsActive results.
+constexpr uint32_t kStopped = 0;
+constexpr uint32_t kPlaying = 1;
+constexpr uint32_t kStalled = 2;
+constexpr uint32_t kPaused = 3;
+
+// BpmOfSpan flags.
+constexpr uint32_t kBpmBackground = 1;  // accepted; the detection always runs on the caller's thread
+constexpr uint32_t kBpmMult2 = 2;       // a result below the minimum is doubled
+
+// TranslateBpm kinds.
+constexpr uint32_t kBpmTimes2 = 0;       // the BPM doubled (and kept doubled)
+constexpr uint32_t kBpmToFreq = 1;       // value = a BPM -> the playback rate in Hz that gives it
+constexpr uint32_t kFreqToBpm = 2;       // value = a rate in Hz -> the BPM heard at that rate
+constexpr uint32_t kBpmToPercent = 3;    // value = a BPM -> the speed in percent that gives it
+constexpr uint32_t kPercentToBpm = 4;    // value = a speed in percent -> the BPM heard at it
+
+// The engine's version: major number in the low word, minor in the high
+// word (2.4), so that it is at least the 2.3 the program asks for.
+constexpr uint32_t kVersion = 0x00040002;
+
+// ---------------------------------------------------------------- devices
+
+// Initialises device `device` for output at `freq` (only 44100 is
+// supported). Initialising an initialised device succeeds and selects it.
+// Device 0 is always ready. Selects the device on success.
+bool DeviceInit(int device, uint32_t freq = 44100, uint32_t flags = 0, void* window = nullptr);
+// Releases the selected device and every stream on it. Harmless on a device
+// that is not initialised.
+bool DeviceFree();
+// Stops every stream playing on the selected device.
+bool DeviceStop();
+// Selects the device later calls act on. False (and nothing changes) for a
+// device that does not exist; selecting an uninitialised one is allowed.
+bool DeviceSelect(int device);
+// The selected device.
+int SelectedDevice();
+uint32_t Version();
+// The name of device i: "No sound" for 0, the output device's name for
+// 1..N, null past the last. The text stays valid for the process's life.
+const char* DeviceName(int i);
+// Stores an option of the outside library's configuration; no option
+// changes the engine's behaviour.
+bool SetOption(uint32_t option, uint32_t value);
+
+// ---------------------------------------------------------------- streams
+
+// Opens a file of any supported format (MP3/MP2/MP1, Ogg Vorbis, FLAC, WMA
+// and whatever FFmpeg reads). `fromMemory` is not supported (0); offset and
+// length must be 0. Flags: kDecode, kPrescan, a speaker flag. 0 on failure.
+Handle OpenFileStream(bool fromMemory, const char* path, uint64_t offset, uint64_t length,
+                      uint32_t flags);
+// The FLAC and WMA creation calls: they open every format as well.
+Handle OpenFlacStream(bool fromMemory, const char* path, uint64_t offset, uint64_t length,
+                      uint32_t flags);
+Handle OpenWmaStream(bool fromMemory, const char* path, uint64_t offset, uint64_t length,
+                     uint32_t flags);
+// A playable tempo stream over decode stream `source` on the selected device.
+// With kFreeSource the source is freed with the tempo stream. The source
+// cannot be used by itself afterwards. 0 on failure.
+Handle CreateTempoStream(Handle source, uint32_t flags);
+// Frees a stream (and a tempo stream's source when it owns it).
+bool FreeStream(Handle h);
+// WMA encoding is not offered; this is a harmless no-op for the start-up call.
+bool CloseWmaEncoder(Handle h);
+
+// ---------------------------------------------------------------- transport
+
+// Starts a playable stream from its current position (from 0 with restart).
+bool Play(Handle h, bool restart = false);
+bool Pause(Handle h);
+bool Stop(Handle h);
+// kStopped, kPlaying, kStalled or kPaused. A decode stream is kPlaying until
+// its end has been read. 0 for a bad handle.
+uint32_t IsActive(Handle h);
+
+// ---------------------------------------------------------------- positions
+
+// Bytes heard (playable streams) or bytes read (decode streams); -1 on failure.
+int64_t Position(Handle h);
+// Length in bytes; -1 on failure.
+int64_t Length(Handle h);
+// Moves to a byte position (rounded down to a whole frame); a tempo stream
+// flushes its time-stretch buffers and effect states.
+bool Seek(Handle h, uint64_t bytes);
+// Seconds of `bytes` at the stream's file rate; negative (-1) on failure.
+double BytesToSeconds(Handle h, uint64_t bytes);
+// Bytes of `seconds` at the stream's file rate (whole frames); -1 on failure.
+int64_t SecondsToBytes(Handle h, double seconds);
+
+// ---------------------------------------------------------------- attributes
+
+// freq: playback rate in Hz (100..200000; -1 unchanged, 0 the file's);
+// volume: 0..100 (-1 unchanged); pan: -100..100 (-101 unchanged).
+bool SetAttributes(Handle h, int freq, int volume, int pan);
+bool GetAttributes(Handle h, uint32_t* freq, uint32_t* volume, int* pan);
+// Peak levels of what was heard over the last ~20 ms, before the volume:
+// left 0..32768 in the low 16 bits, right in the high 16 bits. 0xFFFFFFFF
+// (-1) when the stream is not playing or on failure.
+uint32_t Level(Handle h);
+// Reads signed 16-bit interleaved samples from a decode stream into `buffer`
+// (`bytes` long); returns the bytes given, -1 at the end or on failure.
+int32_t ReadData(Handle h, void* buffer, uint32_t bytes);
+
+// ---------------------------------------------------------------- tempo
+
+// tempo: percent change of speed (-95..5000; -100 unchanged); rate: playback
+// rate in Hz (100..200000; -1 unchanged, 0 the file's); pitch: semitones
+// (-60..60; -100 unchanged). Only on tempo streams.
+bool SetTempo(Handle h, float tempo, float rate, float pitch);
+// The speed of playback against the file: (1 + tempo/100) * rate / file rate.
+// 0 on failure.
+float RateRatio(Handle h);
+
+// ---------------------------------------------------------------- effects
+
+// Attaches an effect of `type` (engine/dsp/Dsp.h) to a playable stream with
+// its own default values. Effects run in descending priority; equal
+// priorities in the order they were attached. Attaching an attached type
+// again changes nothing and succeeds.
+bool AddEffect(Handle h, int32_t type, int priority);
+bool RemoveEffect(Handle h, int32_t type);
+// Reads/writes the effect's parameter record (for the peaking equaliser the
+// record's band chooses the band; writing a new band adds it).
+bool GetEffectParameters(Handle h, int32_t type, void* record);
+bool SetEffectParameters(Handle h, int32_t type, const void* record);
+
+// ---------------------------------------------------------------- BPM
+
+using BpmProgress = std::function<void(Handle h, float percent)>;
+// Detects the tempo of seconds `from`..`to` of decode stream `h`, calling
+// `progress` on this thread while it works. minMax: 0, or the lowest BPM in
+// the low word and the highest in the high word. With kFreeSource the
+// stream is freed afterwards; the result stays kept under `h` for
+// TranslateBpm until FreeBpm. Returns the BPM, 0 when none was found or on
+// failure.
+float BpmOfSpan(Handle h, double from, double to, uint32_t minMax, uint32_t flags,
+                const BpmProgress& progress = {});
+bool FreeBpm(Handle h);
+// Translates the BPM kept for `h` (see the kinds above); 0 on failure.
+float TranslateBpm(Handle h, float value, uint32_t kind);
+
+// ---------------------------------------------------------------- testing
+
+// Switches device 0 between its own real-time pacing and the manual clock.
+void SetManualClock(bool manual);
+// Manual clock only: advances device 0 by `frames` and writes the mixed
+// stereo output (interleaved float) into `out` (2 * frames values). Returns
+// the frames rendered (0 when the manual clock is off).
+size_t RenderNoSound(float* out, size_t frames);
+// Frames that a playing stream wanted but its worker had not ready, summed
+// over every stream since the start of the process.
+uint64_t Underruns();
+// Re-reads the list of output devices (the ALSA configuration included).
+// Only while no device above 0 is initialised; false otherwise.
+bool RescanDevices();
+
+}  // namespace engine
