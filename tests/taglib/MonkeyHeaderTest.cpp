@@ -1,0 +1,354 @@
+// The Monkey's Audio reader: hand-made headers of both layouts, checked
+// against ffprobe (older layout) and mutagen (newer layout), and the derived
+// figures on built headers.
+#include "Bytes.h"
+#include "MemberTable.h"
+#include "Module.h"
+#include "Monkey.h"
+#include "SonavexCtrl.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace sonavex;
+
+namespace {
+
+const std::string kDir = std::string(DJVP_TEST_FIXTURES) + "/monkey/";
+
+std::string RunCommand(const std::string& command) {
+  std::string out;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  if (!pipe) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, pipe.get())) > 0) out.append(buf, n);
+  return out;
+}
+
+bool ReadFile(CMonkey& ape, const std::string& path, int32_t id3v2Size = 0) {
+  g_nFileSize = static_cast<int32_t>(TempDir::Read(path).size());
+  g_nID3V2Size = id3v2Size;
+  TagFile f;
+  EXPECT_TRUE(f.Open(path, TagFile::Mode::Read)) << path;
+  return ape.Read(f);
+}
+
+struct OldHeader {
+  uint16_t version = 3970, level = 2000, flags = 0, channels = 2;
+  uint32_t rate = 44100, frames = 10, finalBlocks = 1000, peak = 0;
+};
+
+std::vector<unsigned char> Old(const OldHeader& h) {
+  std::vector<unsigned char> b(40, 0);
+  std::memcpy(b.data(), "MAC ", 4);
+  bytes::PutLE16(b.data() + 4, h.version);
+  bytes::PutLE16(b.data() + 6, h.level);
+  bytes::PutLE16(b.data() + 8, h.flags);
+  bytes::PutLE16(b.data() + 10, h.channels);
+  bytes::PutLE32(b.data() + 12, h.rate);
+  bytes::PutLE32(b.data() + 24, h.frames);
+  bytes::PutLE32(b.data() + 28, h.finalBlocks);
+  bytes::PutLE32(b.data() + 32, h.peak);
+  return b;
+}
+
+struct NewHeader {
+  uint16_t version = 3990, level = 2000, bits = 16, channels = 2;
+  uint32_t headerData = 44, blocksPerFrame = 73728, finalBlocks = 2000, frames = 5, rate = 44100;
+};
+
+std::vector<unsigned char> New(const NewHeader& h) {
+  std::vector<unsigned char> b(76, 0);
+  std::memcpy(b.data(), "MAC ", 4);
+  bytes::PutLE16(b.data() + 4, h.version);
+  bytes::PutLE32(b.data() + 8, 52);
+  bytes::PutLE32(b.data() + 12, 24);
+  bytes::PutLE32(b.data() + 20, h.headerData);
+  bytes::PutLE16(b.data() + 52, h.level);
+  bytes::PutLE32(b.data() + 56, h.blocksPerFrame);
+  bytes::PutLE32(b.data() + 60, h.finalBlocks);
+  bytes::PutLE32(b.data() + 64, h.frames);
+  bytes::PutLE16(b.data() + 68, h.bits);
+  bytes::PutLE16(b.data() + 70, h.channels);
+  bytes::PutLE32(b.data() + 72, h.rate);
+  return b;
+}
+
+const automation::Member* Find(int32_t dispid) {
+  for (int i = 0; i < kMemberCount; ++i)
+    if (kMembers[i].info.dispid == dispid) return &kMembers[i];
+  return nullptr;
+}
+
+AutoVariant Call(CSonavexCtrl& c, int32_t dispid) {
+  AutoVariant r{};
+  const auto* m = Find(dispid);
+  EXPECT_NE(m, nullptr) << dispid;
+  if (m) {
+    EXPECT_EQ(m->call(&c, nullptr, 0, &r), 0);
+  }
+  return r;
+}
+
+std::u16string CallString(CSonavexCtrl& c, int32_t dispid) {
+  AutoVariant r = Call(c, dispid);
+  EXPECT_EQ(r.vt, AUTO_VT_STR);
+  std::u16string s = r.vt == AUTO_VT_STR && r.u.str ? std::u16string(r.u.str) : std::u16string();
+  autovariant_clear(&r);
+  return s;
+}
+
+class MonkeyReader : public ::testing::Test {
+ protected:
+  void TearDown() override { g_nFileSize = g_nID3V2Size = g_nAPESize = g_nID3V1Size = g_nLyricsSize = 0; }
+};
+
+}  // namespace
+
+// Both layouts: the header fields, the frame size by version and level, the
+// sample count and the duration (as ffprobe reads the older layout and
+// mutagen the newer one), the bit depth and the peak level.
+TEST_F(MonkeyReader, FixtureHeaders) {
+  struct Case {
+    const char* file;
+    const char16_t* version;
+    const char16_t* compression;
+    int frames, samplesPerFrame, samples, bits, channels, rate;
+    double peak;
+    bool newLayout;
+  } cases[] = {
+      {"old_3970_normal.ape", u"3.97", u"Normal", 10, 294912, 9 * 294912 + 1000, 16, 2, 44100, 0.0, false},
+      {"old_3880_extra_high_8bit.ape", u"3.88", u"Extra High", 3, 73728, 2 * 73728 + 500, 8, 1, 22050, 50.0, false},
+      {"old_3880_high_24bit.ape", u"3.88", u"High", 4, 9216, 3 * 9216 + 100, 24, 2, 48000, 50.0, false},
+      {"new_3990_extra_high.ape", u"3.99", u"Extra High", 5, 73728, 4 * 73728 + 2000, 16, 2, 48000, 0.0, true},
+      {"new_3990_tagged.ape", u"3.99", u"Fast", 5, 73728, 4 * 73728 + 2000, 24, 1, 44100, 0.0, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string path = kDir + c.file;
+    CMonkey ape;
+    ASSERT_TRUE(ReadFile(ape, path));
+    EXPECT_TRUE(ape.IsValid());
+    EXPECT_EQ(ape.GetVersion(), c.version);
+    EXPECT_EQ(ape.GetCompressionName(), c.compression);
+    EXPECT_EQ(ape.GetFrames(), c.frames);
+    EXPECT_EQ(ape.GetSamplesPerFrame(), c.samplesPerFrame);
+    EXPECT_EQ(ape.GetSamples(), c.samples);
+    EXPECT_EQ(ape.GetBits(), c.bits);
+    EXPECT_EQ(ape.GetChannels(), c.channels);
+    EXPECT_EQ(ape.GetChannelMode(), c.channels == 1 ? u"Mono" : u"Stereo");
+    EXPECT_EQ(ape.GetSampleRate(), c.rate);
+    EXPECT_FLOAT_EQ(ape.GetPeak(), c.peak);
+    EXPECT_NEAR(ape.GetDuration(), double(c.samples) / c.rate, 1e-4);
+    double independent = -1;
+    if (c.newLayout) {
+      std::istringstream(RunCommand("/usr/bin/python3 -c \"import sys, mutagen.monkeysaudio as m; "
+                                    "print(repr(m.MonkeysAudio(sys.argv[1]).info.length))\" '" + path + "'")) >>
+          independent;
+    } else {
+      std::istringstream(RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "'")) >>
+          independent;
+    }
+    EXPECT_NEAR(ape.GetDuration(), independent, 1e-4);
+  }
+}
+
+// The compression ratio: audio bytes (the file without its ID3v2, APE and
+// ID3v1 tags, the Lyrics3 block kept) over the uncompressed size (the newer
+// layout's WAV header bytes plus the PCM bytes); the bit rate follows.
+TEST_F(MonkeyReader, CompressionRatioAndBitrate) {
+  TempDir dir;
+  const std::string path = dir.file("x.ape");
+  // One minute of 16-bit stereo at 44100 Hz: 10,584,000 PCM bytes + 44.
+  NewHeader h;
+  h.blocksPerFrame = 44100;
+  h.frames = 60;
+  h.finalBlocks = 44100;
+  TempDir::Write(path, New(h));
+  CMonkey ape;
+  ASSERT_TRUE(ReadFile(ape, path));
+  EXPECT_FLOAT_EQ(ape.GetDuration(), 60.0f);
+  // Half the uncompressed size, around tags of every kind.
+  g_nID3V2Size = 1000;
+  g_nAPESize = 2000;
+  g_nID3V1Size = 128;
+  g_nLyricsSize = 500;
+  g_nFileSize = 10584044 / 2 + 1000 + 2000 + 128;
+  EXPECT_FLOAT_EQ(ape.GetCompressionRatio(), 0.5f);
+  EXPECT_EQ(ape.GetBitrate(), 705);
+  g_nFileSize += 10584044 / 2;
+  EXPECT_FLOAT_EQ(ape.GetCompressionRatio(), 1.0f);
+  EXPECT_EQ(ape.GetBitrate(), 1411);
+
+  // The older layout has no WAV header bytes in the ratio.
+  OldHeader o;
+  o.version = 3950;
+  o.frames = 3;
+  o.finalBlocks = 294912;
+  TempDir::Write(path, Old(o));
+  ASSERT_TRUE(ReadFile(ape, path));
+  g_nAPESize = g_nID3V1Size = 0;
+  g_nFileSize = 3 * 294912 * 4 / 4;
+  EXPECT_FLOAT_EQ(ape.GetCompressionRatio(), 0.25f);
+  EXPECT_EQ(ape.GetBitrate(), 352);
+}
+
+// Blocks per frame of the older layout by version and compression level.
+TEST_F(MonkeyReader, OlderLayoutFrameSizes) {
+  struct Case {
+    uint16_t version, level;
+    int blocks;
+  } cases[] = {
+      {3970, 1000, 294912}, {3950, 2000, 294912}, {3949, 2000, 73728}, {3900, 1000, 73728},
+      {3880, 4000, 73728},       {3880, 2000, 9216},   {3800, 4000, 73728}, {3799, 4000, 9216},
+  };
+  TempDir dir;
+  const std::string path = dir.file("x.ape");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.version * 10000 + c.level);
+    OldHeader h;
+    h.version = c.version;
+    h.level = c.level;
+    TempDir::Write(path, Old(h));
+    CMonkey ape;
+    ASSERT_TRUE(ReadFile(ape, path));
+    EXPECT_EQ(ape.GetSamplesPerFrame(), c.blocks);
+    EXPECT_EQ(ape.GetSamples(), 9ll * c.blocks + 1000);
+  }
+}
+
+// Headers with zeros where the figures divide: no crash, no negative or
+// endless figure, 0 for what cannot be worked out.
+TEST_F(MonkeyReader, ZeroFieldsGiveZeroFigures) {
+  NewHeader noBitsNoWavHeader;
+  noBitsNoWavHeader.bits = 0;
+  noBitsNoWavHeader.headerData = 0;
+  NewHeader noFrames;
+  noFrames.frames = 0;
+  NewHeader noBlocks;
+  noBlocks.blocksPerFrame = 0;
+  noBlocks.finalBlocks = 0;
+  NewHeader noRate;
+  noRate.rate = 0;
+  NewHeader noChannels;
+  noChannels.channels = 0;
+  OldHeader oldNoRate;
+  oldNoRate.rate = 0;
+  oldNoRate.flags = 4;
+  oldNoRate.peak = 1000;
+  struct Case {
+    const char* name;
+    std::vector<unsigned char> bytes;
+    bool valid;
+  } cases[] = {
+      {"no bits", New(noBitsNoWavHeader), true}, {"no frames", New(noFrames), true},
+      {"no blocks", New(noBlocks), true},        {"no rate", New(noRate), false},
+      {"no channels", New(noChannels), false},   {"older, no rate", Old(oldNoRate), false},
+      {"signature only", {'M', 'A', 'C', ' '}, false},
+  };
+  TempDir dir;
+  const std::string path = dir.file("x.ape");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir::Write(path, c.bytes);
+    CMonkey ape;
+    ASSERT_TRUE(ReadFile(ape, path));
+    EXPECT_EQ(ape.IsValid(), c.valid);
+    for (float f : {ape.GetDuration(), ape.GetCompressionRatio(), ape.GetPeak()}) {
+      EXPECT_TRUE(std::isfinite(f));
+      EXPECT_GE(f, 0.0f);
+    }
+    EXPECT_GE(ape.GetBitrate(), 0);
+    EXPECT_GE(ape.GetSamples(), 0);
+    EXPECT_GE(ape.GetBits(), 0);
+    if (!c.valid) {
+      EXPECT_EQ(ape.GetDuration(), 0.0f);
+      EXPECT_EQ(ape.GetBitrate(), 0);
+      EXPECT_EQ(ape.GetSamples(), 0);
+      EXPECT_EQ(ape.GetBits(), 0);
+      EXPECT_EQ(ape.GetSamplesPerFrame(), 0);
+      EXPECT_EQ(ape.GetCompressionRatio(), 0.0f);
+      EXPECT_EQ(ape.GetPeak(), 0.0f);
+    }
+  }
+}
+
+TEST_F(MonkeyReader, NamesAndRefusals) {
+  TempDir dir;
+  const std::string path = dir.file("x.ape");
+  NewHeader h;
+  for (uint16_t level : {0, 999, 5000, 65535}) {
+    h.level = level;
+    TempDir::Write(path, New(h));
+    CMonkey ape;
+    ASSERT_TRUE(ReadFile(ape, path));
+    EXPECT_EQ(ape.GetCompressionName(), u"Unknown") << level;
+  }
+  // The header may follow an ID3v2 tag.
+  auto tagged = std::vector<unsigned char>(300, 'x');
+  const auto header = New(h);
+  tagged.insert(tagged.end(), header.begin(), header.end());
+  TempDir::Write(path, tagged);
+  CMonkey ape;
+  EXPECT_TRUE(ReadFile(ape, path, 300));
+  EXPECT_EQ(ape.GetVersion(), u"3.99");
+  EXPECT_FALSE(ReadFile(ape, path, 0));
+  EXPECT_FALSE(ape.IsValid());
+  EXPECT_EQ(ape.GetVersion(), u"");
+  EXPECT_EQ(ape.GetChannelMode(), u"Unknown");
+  EXPECT_EQ(ape.GetCompressionName(), u"Unknown");
+  EXPECT_EQ(ape.GetFrames(), 0);
+}
+
+// A huge header: the figures saturate instead of wrapping into negatives.
+TEST_F(MonkeyReader, HugeCountsDoNotOverflow) {
+  NewHeader h;
+  h.frames = 0xFFFFFFFFu;
+  h.blocksPerFrame = 0xFFFFFFFFu;
+  h.finalBlocks = 0xFFFFFFFFu;
+  h.channels = 0xFFFF;
+  h.bits = 0xFFFF;
+  h.rate = 1;
+  TempDir dir;
+  const std::string path = dir.file("x.ape");
+  TempDir::Write(path, New(h));
+  CSonavexCtrl c;
+  ASSERT_TRUE(ReadFile(c.m_Monkey, path));
+  EXPECT_EQ(c.MONKEYGetFrames(), INT32_MAX);
+  EXPECT_EQ(c.MONKEYGetSamples(), INT32_MAX);
+  EXPECT_GT(c.MONKEYGetCompressionRatio(), 0.0f);
+  EXPECT_GE(c.m_Monkey.GetBitrate(), 0);
+  EXPECT_GT(c.m_Monkey.GetDuration(), 0.0f);
+}
+
+TEST_F(MonkeyReader, MembersByDispatchNumber) {
+  CSonavexCtrl c;
+  EXPECT_EQ(CallString(c, 193), u"Unknown");
+  for (int32_t id : {192, 194, 195, 196, 197, 198}) {
+    AutoVariant r = Call(c, id);
+    EXPECT_TRUE(r.vt == AUTO_VT_I2 ? r.u.i2 == 0 : r.vt == AUTO_VT_I4 ? r.u.i4 == 0 : r.u.r4 == 0.0f) << id;
+  }
+  ASSERT_TRUE(ReadFile(c.m_Monkey, kDir + "old_3880_extra_high_8bit.ape"));
+  AutoVariant r = Call(c, 192);
+  EXPECT_EQ(r.vt, AUTO_VT_I2);
+  EXPECT_EQ(r.u.i2, 8);
+  EXPECT_EQ(CallString(c, 193), u"Extra High");
+  EXPECT_EQ(Call(c, 194).u.i4, 3);
+  r = Call(c, 195);
+  EXPECT_EQ(r.vt, AUTO_VT_R4);
+  EXPECT_FLOAT_EQ(r.u.r4, 50.0f);
+  EXPECT_EQ(Call(c, 196).u.i4, 2 * 73728 + 500);
+  EXPECT_EQ(Call(c, 197).u.i4, 73728);
+  r = Call(c, 198);
+  EXPECT_EQ(r.vt, AUTO_VT_R4);
+  EXPECT_FLOAT_EQ(r.u.r4, float(3036.0 / ((2 * 73728 + 500) * 8 / 8)));
+}
