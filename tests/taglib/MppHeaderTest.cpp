@@ -1,0 +1,207 @@
+// The Musepack reader: hand-made stream version 7 and 7.1 headers checked
+// against ffprobe, the profile names, the bit rate and the refusals.
+#include "Bytes.h"
+#include "MPP.h"
+#include "MemberTable.h"
+#include "Module.h"
+#include "SonavexCtrl.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace sonavex;
+
+namespace {
+
+const std::string kDir = std::string(DJVP_TEST_FIXTURES) + "/mpp/";
+
+std::string RunCommand(const std::string& command) {
+  std::string out;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  if (!pipe) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, pipe.get())) > 0) out.append(buf, n);
+  return out;
+}
+
+bool ReadFile(CMPP& mpp, const std::string& path, int32_t id3v2Size = 0) {
+  g_nFileSize = static_cast<int32_t>(TempDir::Read(path).size());
+  g_nID3V2Size = id3v2Size;
+  TagFile f;
+  EXPECT_TRUE(f.Open(path, TagFile::Mode::Read)) << path;
+  return mpp.Read(f);
+}
+
+std::vector<unsigned char> Header(uint8_t versionByte, uint32_t frames, uint32_t profile, uint32_t rateIndex,
+                                  uint32_t midSide) {
+  std::vector<unsigned char> b(32, 0);
+  std::memcpy(b.data(), "MP+", 3);
+  b[3] = versionByte;
+  bytes::PutLE32(b.data() + 4, frames);
+  bytes::PutLE32(b.data() + 8, (midSide << 30) | (profile << 20) | (rateIndex << 16));
+  return b;
+}
+
+const automation::Member* Find(int32_t dispid) {
+  for (int i = 0; i < kMemberCount; ++i)
+    if (kMembers[i].info.dispid == dispid) return &kMembers[i];
+  return nullptr;
+}
+
+class MppReader : public ::testing::Test {
+ protected:
+  void TearDown() override { g_nFileSize = g_nID3V2Size = g_nAPESize = g_nID3V1Size = g_nLyricsSize = 0; }
+};
+
+}  // namespace
+
+// The fixtures' headers, with sample rate and duration as ffprobe reads them.
+TEST_F(MppReader, FixtureHeaders) {
+  struct Case {
+    const char* file;
+    int version;
+    int frames;
+    const char16_t* profile;
+    const char16_t* mode;
+  } cases[] = {
+      {"sv7_standard_joint.mpc", 7, 100, u"Standard", u"Joint Stereo"},
+      {"sv71_insane_48k.mpc", 71, 250, u"Insane", u"Stereo"},
+      {"sv7_telephone_32k.mpc", 7, 40, u"Telephone", u"Joint Stereo"},
+      {"sv7_tagged.mpc", 7, 100, u"Xtreme", u"Stereo"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string path = kDir + c.file;
+    CMPP mpp;
+    ASSERT_TRUE(ReadFile(mpp, path));
+    std::istringstream probe(RunCommand(
+        "ffprobe -v error -show_entries stream=sample_rate:format=duration -of default=nw=1:nk=1 '" + path + "'"));
+    int rate = -1;
+    double duration = -1;
+    probe >> rate >> duration;
+    EXPECT_TRUE(mpp.IsValid());
+    EXPECT_EQ(mpp.GetStreamVersion(), c.version);
+    EXPECT_EQ(mpp.GetFrames(), c.frames);
+    EXPECT_EQ(mpp.GetVersion(), c.profile);
+    EXPECT_EQ(mpp.GetChannelMode(), c.mode);
+    EXPECT_EQ(mpp.GetChannels(), 2);
+    EXPECT_EQ(mpp.GetSampleRate(), rate);
+    EXPECT_NEAR(mpp.GetDuration(), duration, 1e-5);
+    EXPECT_NEAR(mpp.GetDuration(), c.frames * 1152.0 / rate, 1e-5);
+  }
+}
+
+// The bit rate: audio bytes without the ID3v2, APE and ID3v1 tags (the
+// Lyrics3 block stays in), the rate in whole kHz, all in integers.
+TEST_F(MppReader, Bitrate) {
+  TempDir dir;
+  const std::string path = dir.file("x.mpc");
+  TempDir::Write(path, Header(0x07, 10000, 10, 0, 1));
+  CMPP mpp;
+  ASSERT_TRUE(ReadFile(mpp, path));
+  EXPECT_NEAR(mpp.GetDuration(), 261.22, 0.005);
+  g_nFileSize = 5000000;
+  EXPECT_EQ(mpp.GetBitrate(), 152);  // 5,000,000 x 44 x 8 div 10000 div 1152
+  g_nFileSize = 50000000;
+  EXPECT_EQ(mpp.GetBitrate(), 1527);
+  g_nID3V2Size = 1000;
+  g_nAPESize = 2000;
+  g_nID3V1Size = 128;
+  g_nLyricsSize = 700;
+  g_nFileSize = 5000000 + 1000 + 2000 + 128;
+  EXPECT_EQ(mpp.GetBitrate(), 152);
+  // Tags larger than the file leave no audio, not a negative rate.
+  g_nFileSize = 100;
+  EXPECT_EQ(mpp.GetBitrate(), 0);
+
+  // The tagged fixture: 32 header bytes and 2500 of frames at 37800 Hz.
+  ASSERT_TRUE(ReadFile(mpp, kDir + "sv7_tagged.mpc"));
+  g_nID3V1Size = 128;
+  g_nAPESize = g_nFileSize - 2532 - 128;
+  g_nLyricsSize = 0;
+  EXPECT_EQ(mpp.GetBitrate(), 2532 * 37 * 8 / 100 / 1152);
+}
+
+TEST_F(MppReader, ProfileNames) {
+  const char16_t* names[16] = {u"Unknown",     u"Experimental", u"Unknown",  u"Unknown",  u"Unknown",  u"--quality 0",
+                               u"--quality 1", u"Telephone",    u"Thumb",    u"Radio",    u"Standard", u"Xtreme",
+                               u"Insane",      u"BrainDead",    u"--quality 9", u"--quality 10"};
+  TempDir dir;
+  const std::string path = dir.file("x.mpc");
+  for (uint32_t profile = 0; profile < 16; ++profile) {
+    TempDir::Write(path, Header(0x17, 10, profile, 0, 0));
+    CMPP mpp;
+    ASSERT_TRUE(ReadFile(mpp, path));
+    EXPECT_EQ(mpp.GetVersion(), names[profile]) << profile;
+  }
+}
+
+// "MP+" with a version byte other than 07 and 17: taken, but not valid and
+// without frames or profile; the sample rate is still read.
+TEST_F(MppReader, UnknownStreamVersion) {
+  CMPP mpp;
+  ASSERT_TRUE(ReadFile(mpp, kDir + "unknown_version.mpc"));
+  EXPECT_FALSE(mpp.IsValid());
+  EXPECT_EQ(mpp.GetStreamVersion(), 0);
+  EXPECT_EQ(mpp.GetFrames(), 0);
+  EXPECT_EQ(mpp.GetVersion(), u"Unknown");
+  EXPECT_EQ(mpp.GetDuration(), 0.0f);
+  EXPECT_EQ(mpp.GetBitrate(), 0);
+  EXPECT_EQ(mpp.GetChannelMode(), u"Joint Stereo");
+  EXPECT_EQ(mpp.GetChannels(), 2);
+  EXPECT_EQ(mpp.GetSampleRate(), 44100);
+}
+
+TEST_F(MppReader, OffsetRefusalsAndHugeFrameCounts) {
+  TempDir dir;
+  const std::string path = dir.file("x.mpc");
+  // After an ID3v2 tag.
+  auto tagged = std::vector<unsigned char>(200, 'x');
+  const auto h = Header(0x07, 0xFFFFFFFFu, 13, 1, 0);
+  tagged.insert(tagged.end(), h.begin(), h.end());
+  TempDir::Write(path, tagged);
+  CMPP mpp;
+  ASSERT_TRUE(ReadFile(mpp, path, 200));
+  EXPECT_EQ(mpp.GetVersion(), u"BrainDead");
+  // A count past the 32-bit signed range saturates and stays positive.
+  EXPECT_EQ(mpp.GetFrames(), INT32_MAX);
+  EXPECT_NEAR(mpp.GetDuration(), 4294967295.0 * 1152 / 48000, 1e3);
+  EXPECT_GE(mpp.GetBitrate(), 0);
+
+  for (const std::string& bytes : {std::string("MP"), std::string("MPCK\x07", 5), std::string()}) {
+    TempDir::Write(path, bytes);
+    EXPECT_FALSE(ReadFile(mpp, path));
+    EXPECT_FALSE(mpp.IsValid());
+    EXPECT_EQ(mpp.GetFrames(), 0);
+    EXPECT_EQ(mpp.GetSampleRate(), 0);
+    EXPECT_EQ(mpp.GetDuration(), 0.0f);
+    EXPECT_EQ(mpp.GetChannelMode(), u"Unknown");
+  }
+}
+
+TEST_F(MppReader, MembersByDispatchNumber) {
+  CSonavexCtrl c;
+  const auto* frames = Find(216);
+  const auto* version = Find(217);
+  ASSERT_TRUE(frames && version);
+  AutoVariant r{};
+  ASSERT_EQ(frames->call(&c, nullptr, 0, &r), 0);
+  EXPECT_EQ(r.vt, AUTO_VT_I4);
+  EXPECT_EQ(r.u.i4, 0);
+  ASSERT_EQ(version->call(&c, nullptr, 0, &r), 0);
+  EXPECT_EQ(r.vt, AUTO_VT_I2);
+  EXPECT_EQ(r.u.i2, 0);
+  ASSERT_TRUE(ReadFile(c.m_MPP, kDir + "sv71_insane_48k.mpc"));
+  ASSERT_EQ(frames->call(&c, nullptr, 0, &r), 0);
+  EXPECT_EQ(r.u.i4, 250);
+  ASSERT_EQ(version->call(&c, nullptr, 0, &r), 0);
+  EXPECT_EQ(r.u.i2, 71);
+}
