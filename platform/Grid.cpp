@@ -352,6 +352,11 @@ class GridView : public QTableView {
       default: return;
     }
     const QModelIndex idx = indexAt(event->position().toPoint());
+    // In a list of several selected rows a plain click below the last row
+    // lets go of them, as file lists do.
+    if (!idx.isValid() && button == 1 && event->modifiers() == Qt::NoModifier &&
+        selectionMode() == QAbstractItemView::ExtendedSelection)
+      selectionModel()->clearSelection();
     emit owner_->MouseButton(button, idx.isValid() ? idx.row() + 1 : 0, idx.isValid() ? idx.column() + 1 : 0,
                              event->globalPosition().toPoint());
   }

@@ -163,7 +163,8 @@ class Grid : public QWidget {
   void RepaintCell(int32_t row, int32_t column);
 
   // --- selection ---------------------------------------------------------
-  // One row at a time (off at first) or several (Ctrl/Shift clicks).
+  // One row at a time (off at first) or several (Ctrl/Shift clicks; a plain
+  // click below the last row then clears the selection).
   void SetMultiSelect(bool on);
   bool MultiSelect() const;
   // A click selects the whole row (off at first: the clicked cell).
