@@ -363,3 +363,66 @@ TEST_F(AacReader, MembersByDispatchNumber) {
   c.ResetAll();
   EXPECT_EQ(CallString(c, 172), u"Unknown");
 }
+
+// Through the analysis: AAC is tried only for names ending in ".AAC" (any
+// case), after the tags at the end of the file; its figures answer the
+// generic members.
+TEST_F(AacReader, Analysis) {
+  TempDir dir;
+  CSonavexCtrl c;
+  EXPECT_EQ(c.AUDIOAnalyzeFile(FromUtf8(kDir + "adts_tagged.aac")), kFormatAAC);
+  EXPECT_EQ(c.GetAUDIOTitle(), u"Tagged Title");
+  EXPECT_EQ(c.AUDIOGetSampleRate(), 44100);
+  EXPECT_EQ(c.AUDIOGetChannels(), 2);
+  EXPECT_EQ(c.AUDIOGetChannelMode(), u"Stereo");
+  EXPECT_EQ(c.AUDIOGetVersion(), u"MPEG-4");
+  EXPECT_TRUE(c.AUDIOFormatIsValid());
+  EXPECT_EQ(c.AUDIOGetBitrate(), c.m_AAC.GetBitrate());
+  EXPECT_GT(c.AUDIOGetDuration(), 0.3f);
+  EXPECT_EQ(c.AACGetHeaderType(), u"ADTS");
+  EXPECT_EQ(c.AACGetBitRateType(), u"VBR");
+
+  const auto stream = TempDir::Read(kDir + "adts_stereo_44k.aac");
+  struct Case {
+    const char* name;
+    int16_t format;
+  } names[] = {{"UPPER.AAC", kFormatAAC}, {"lower.aac", kFormatAAC}, {"other.mp4", kFormatNone}, {"aac", kFormatNone}};
+  for (const auto& n : names) {
+    const std::string path = dir.file(n.name);
+    TempDir::Write(path, stream);
+    EXPECT_EQ(c.AUDIOAnalyzeFile(FromUtf8(path)), n.format) << n.name;
+  }
+
+  // An ADIF header without channel elements is still AAC, but not valid.
+  EXPECT_EQ(c.AUDIOAnalyzeFile(FromUtf8(kDir + "adif_no_elements.aac")), kFormatAAC);
+  EXPECT_FALSE(c.AUDIOFormatIsValid());
+  EXPECT_EQ(c.AUDIOGetChannelMode(), u"Unknown");
+}
+
+// The generic save puts an ID3v2 tag in front of the stream: the frames
+// behind it stay byte for byte, and the reader finds them at the new offset.
+TEST_F(AacReader, GenericSaveKeepsTheStream) {
+  TempDir dir;
+  const std::string path = dir.file("song.aac");
+  const auto original = TempDir::Read(kDir + "adts_stereo_44k.aac");
+  TempDir::Write(path, original);
+  CSonavexCtrl c;
+  ASSERT_EQ(c.AUDIOAnalyzeFile(FromUtf8(path)), kFormatAAC);
+  const int32_t bitrate = c.AUDIOGetBitrate();
+  c.SetAUDIOTitle(u"Saved Title");
+  ASSERT_TRUE(c.AUDIOSaveChangesToFile(FromUtf8(path)));
+
+  const auto saved = TempDir::Read(path);
+  const int32_t tag = Id3v2SizeOf(saved);
+  ASSERT_GT(tag, 0);
+  EXPECT_EQ(std::vector<unsigned char>(saved.begin() + tag, saved.end()), original);
+  EXPECT_EQ(RunCommand("/usr/bin/python3 -c \"import sys, mutagen.id3 as i; print(i.ID3(sys.argv[1])['TIT2'].text[0])\" '" +
+                       path + "'"),
+            "Saved Title\n");
+
+  CSonavexCtrl again;
+  ASSERT_EQ(again.AUDIOAnalyzeFile(FromUtf8(path)), kFormatAAC);
+  EXPECT_EQ(again.GetAUDIOTitle(), u"Saved Title");
+  EXPECT_EQ(again.AUDIOGetBitrate(), bitrate);
+  EXPECT_EQ(again.AACGetHeaderType(), u"ADTS");
+}

@@ -352,3 +352,57 @@ TEST_F(MonkeyReader, MembersByDispatchNumber) {
   EXPECT_EQ(r.vt, AUTO_VT_R4);
   EXPECT_FLOAT_EQ(r.u.r4, float(3036.0 / ((2 * 73728 + 500) * 8 / 8)));
 }
+
+// Through the analysis: the generic strings come from the APE tag, whose
+// size the compression ratio leaves out.
+TEST_F(MonkeyReader, Analysis) {
+  CSonavexCtrl c;
+  EXPECT_EQ(c.AUDIOAnalyzeFile(FromUtf8(kDir + "new_3990_tagged.ape")), kFormatMonkey);
+  EXPECT_EQ(c.GetAUDIOTitle(), u"Monkey Title");
+  EXPECT_EQ(c.GetAUDIOArtist(), u"Monkey Artist");
+  EXPECT_TRUE(c.AUDIOFormatIsValid());
+  EXPECT_EQ(c.AUDIOGetVersion(), u"3.99");
+  EXPECT_EQ(c.AUDIOGetChannelMode(), u"Mono");
+  EXPECT_EQ(c.AUDIOGetSampleRate(), 44100);
+  EXPECT_GT(g_nAPESize, 0);
+  // The file without the tag's items and footer (the size the APE reader
+  // gives) over 44 + 296912 samples of 3 bytes.
+  EXPECT_FLOAT_EQ(c.MONKEYGetCompressionRatio(), float(double(g_nFileSize - g_nAPESize) / (44 + 296912 * 3)));
+  EXPECT_EQ(c.MONKEYGetCompression(), u"Fast");
+
+  // "MAC " with no sample rate: Monkey's Audio, not valid, no figures.
+  EXPECT_EQ(c.AUDIOAnalyzeFile(FromUtf8(kDir + "zero_rate.ape")), kFormatMonkey);
+  EXPECT_FALSE(c.AUDIOFormatIsValid());
+  EXPECT_EQ(c.AUDIOGetDuration(), 0.0f);
+  EXPECT_EQ(c.AUDIOGetBitrate(), 0);
+  EXPECT_EQ(c.MONKEYGetSamples(), 0);
+  EXPECT_EQ(c.MONKEYGetFrames(), 10);
+  EXPECT_EQ(c.MONKEYGetCompression(), u"Normal");
+}
+
+// The generic save writes an APE tag behind the audio: the header and the
+// frames stay byte for byte and the figures are read as before.
+TEST_F(MonkeyReader, GenericSaveKeepsTheAudio) {
+  TempDir dir;
+  const std::string path = dir.file("song.ape");
+  const auto original = TempDir::Read(kDir + "new_3990_extra_high.ape");
+  TempDir::Write(path, original);
+  CSonavexCtrl c;
+  ASSERT_EQ(c.AUDIOAnalyzeFile(FromUtf8(path)), kFormatMonkey);
+  EXPECT_FLOAT_EQ(c.MONKEYGetCompressionRatio(), float(3076.0 / (44 + 296912 * 4)));
+  c.SetAUDIOTitle(u"Saved Title");
+  ASSERT_TRUE(c.AUDIOSaveChangesToFile(FromUtf8(path)));
+
+  const auto saved = TempDir::Read(path);
+  ASSERT_GT(saved.size(), original.size());
+  EXPECT_EQ(std::vector<unsigned char>(saved.begin(), saved.begin() + original.size()), original);
+  EXPECT_EQ(RunCommand("/usr/bin/python3 -c \"import sys, mutagen.monkeysaudio as m; "
+                       "print(m.MonkeysAudio(sys.argv[1])['Title'])\" '" + path + "'"),
+            "Saved Title\n");
+
+  CSonavexCtrl again;
+  ASSERT_EQ(again.AUDIOAnalyzeFile(FromUtf8(path)), kFormatMonkey);
+  EXPECT_EQ(again.GetAUDIOTitle(), u"Saved Title");
+  EXPECT_FLOAT_EQ(again.MONKEYGetCompressionRatio(), float(double(g_nFileSize - g_nAPESize) / (44 + 296912 * 4)));
+  EXPECT_EQ(again.MONKEYGetSamples(), 4 * 73728 + 2000);
+}

@@ -205,3 +205,52 @@ TEST_F(MppReader, MembersByDispatchNumber) {
   ASSERT_EQ(version->call(&c, nullptr, 0, &r), 0);
   EXPECT_EQ(r.u.i2, 71);
 }
+
+// Through the analysis: the APE tag (tried before ID3v1) gives the generic
+// strings, and the bit rate leaves both tags out.
+TEST_F(MppReader, Analysis) {
+  CSonavexCtrl c;
+  EXPECT_EQ(c.AUDIOAnalyzeFile(FromUtf8(kDir + "sv7_tagged.mpc")), kFormatMPP);
+  EXPECT_EQ(c.GetAUDIOTitle(), u"Musepack Title");
+  EXPECT_EQ(g_nID3V1Size, 128);
+  EXPECT_GT(g_nAPESize, 0);
+  EXPECT_EQ(c.AUDIOGetBitrate(), 2532 * 37 * 8 / 100 / 1152);
+  EXPECT_EQ(c.AUDIOGetChannels(), 2);
+  EXPECT_EQ(c.AUDIOGetChannelMode(), u"Stereo");
+  EXPECT_EQ(c.AUDIOGetVersion(), u"Xtreme");
+  EXPECT_EQ(c.AUDIOGetSampleRate(), 37800);
+  EXPECT_TRUE(c.AUDIOFormatIsValid());
+  EXPECT_EQ(c.MPPGetStreamVersion(), 7);
+
+  EXPECT_EQ(c.AUDIOAnalyzeFile(FromUtf8(kDir + "unknown_version.mpc")), kFormatMPP);
+  EXPECT_FALSE(c.AUDIOFormatIsValid());
+  EXPECT_EQ(c.AUDIOGetChannelMode(), u"Joint Stereo");
+  EXPECT_EQ(c.AUDIOGetVersion(), u"Unknown");
+  EXPECT_EQ(c.AUDIOGetDuration(), 0.0f);
+  EXPECT_EQ(c.MPPGetFrames(), 0);
+}
+
+// The generic save puts an ID3v2 tag in front: the stream header is found
+// behind it and the stream stays byte for byte.
+TEST_F(MppReader, GenericSaveKeepsTheStream) {
+  TempDir dir;
+  const std::string path = dir.file("song.mpc");
+  const auto original = TempDir::Read(kDir + "sv7_standard_joint.mpc");
+  TempDir::Write(path, original);
+  CSonavexCtrl c;
+  ASSERT_EQ(c.AUDIOAnalyzeFile(FromUtf8(path)), kFormatMPP);
+  c.SetAUDIOTitle(u"Saved Title");
+  ASSERT_TRUE(c.AUDIOSaveChangesToFile(FromUtf8(path)));
+
+  CSonavexCtrl again;
+  ASSERT_EQ(again.AUDIOAnalyzeFile(FromUtf8(path)), kFormatMPP);
+  ASSERT_GT(g_nID3V2Size, 0);
+  const auto saved = TempDir::Read(path);
+  EXPECT_EQ(std::vector<unsigned char>(saved.begin() + g_nID3V2Size, saved.end()), original);
+  EXPECT_EQ(again.GetAUDIOTitle(), u"Saved Title");
+  EXPECT_EQ(again.MPPGetFrames(), 100);
+  EXPECT_EQ(again.AUDIOGetChannelMode(), u"Joint Stereo");
+  EXPECT_EQ(RunCommand("/usr/bin/python3 -c \"import sys, mutagen.id3 as i; print(i.ID3(sys.argv[1])['TIT2'].text[0])\" '" +
+                       path + "'"),
+            "Saved Title\n");
+}

@@ -249,3 +249,29 @@ TEST_F(WavReader, MembersByDispatchNumber) {
   c.ResetAll();
   for (int32_t id = 221; id <= 225; ++id) EXPECT_EQ(CallInt(c, id), 0) << id;
 }
+
+// Through the analysis: a WAV file is format 5 whatever its name, gets no
+// generic strings, and a six-channel file is no format at all.
+TEST_F(WavReader, Analysis) {
+  TempDir dir;
+  CSonavexCtrl c;
+  const std::string named = dir.file("really a.mp3");
+  TempDir::Write(named, TempDir::Read(kDir + "list_chunk.wav"));
+  for (const std::string& path : {kDir + "list_chunk.wav", named}) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(c.AUDIOAnalyzeFile(FromUtf8(path)), kFormatWAV);
+    EXPECT_EQ(c.GetAUDIOTitle(), u"");
+    EXPECT_TRUE(c.AUDIOFormatIsValid());
+    EXPECT_EQ(c.AUDIOGetChannels(), 2);
+    EXPECT_EQ(c.AUDIOGetChannelMode(), u"Stereo");
+    EXPECT_EQ(c.AUDIOGetSampleRate(), 22050);
+    EXPECT_EQ(c.AUDIOGetBitrate(), 705);
+    EXPECT_NEAR(c.AUDIOGetDuration(), 0.1, 1e-6);
+    EXPECT_EQ(c.AUDIOGetVersion(), u"");
+    EXPECT_EQ(c.WAVGetHeaderSize(), 44);
+  }
+  EXPECT_EQ(c.AUDIOAnalyzeFile(FromUtf8(kDir + "six_channels.wav")), kFormatNone);
+  EXPECT_EQ(c.AUDIOGetChannels(), 0);
+  EXPECT_EQ(c.WAVGetChannels(), 0);
+  EXPECT_FALSE(c.AUDIOFormatIsValid());
+}
