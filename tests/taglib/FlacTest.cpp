@@ -1,0 +1,410 @@
+// FLAC: the stream information and comment a read finds, the metadata walk
+// over damaged or unusual chains, and the saves (in place and rewritten),
+// checked with flac -t, metaflac, mutagen and the decoded audio.
+#include "Bytes.h"
+#include "FLAC.h"
+#include "Module.h"
+#include "SonavexCtrl.h"
+#include "TempDir.h"
+#include "VorbisTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+using namespace vorbistest;
+using sonavex::CFLAC;
+using sonavex::CVorbisComment;
+using Bytes = std::vector<unsigned char>;
+
+namespace {
+
+// Reads the file with a fresh object, as the analysis would (the ID3v2 tag
+// size is given: the ID3v2 reader is not part of these tests).
+bool ReadFlac(const std::string& path, CFLAC& flac, int32_t id3v2 = 0) {
+  sonavex::TagFile f;
+  if (!f.Open(path, sonavex::TagFile::Mode::Read)) return false;
+  sonavex::g_nID3V2Size = id3v2;
+  sonavex::g_nFileSize = static_cast<int32_t>(f.Length());
+  sonavex::g_nID3V1Size = 0;
+  return flac.Read(f);
+}
+
+bool Save(CFLAC& flac, const std::string& path, int32_t id3v2 = 0) {
+  sonavex::g_nID3V2Size = id3v2;
+  sonavex::g_nLastError = 0;
+  return flac.SaveChangesToFile(W(path));
+}
+
+// An independent walk: the blocks (type, length) and where the audio begins.
+struct Walk {
+  std::vector<std::pair<int, uint32_t>> blocks;
+  size_t audio = 0;
+};
+Walk WalkBlocks(const Bytes& b, size_t start = 0) {
+  Walk w;
+  size_t pos = start + 4;
+  for (;;) {
+    const int type = b[pos] & 0x7F;
+    const bool last = b[pos] & 0x80;
+    const uint32_t len = sonavex::bytes::BE24(&b[pos + 1]);
+    w.blocks.emplace_back(type, len);
+    pos += 4 + len;
+    if (last) break;
+  }
+  w.audio = pos;
+  return w;
+}
+Bytes AudioOf(const std::string& path, size_t start = 0) {
+  const Bytes b = TempDir::Read(path);
+  return Bytes(b.begin() + static_cast<std::ptrdiff_t>(WalkBlocks(b, start).audio), b.end());
+}
+
+std::string FlacTest(const std::string& path) {
+  std::string out;
+  return Run("flac --silent -t " + Quote(path), &out) == 0 ? "" : out;
+}
+
+std::string Metaflac(const std::string& args, const std::string& path) {
+  std::string out;
+  Run("metaflac " + args + " " + Quote(path), &out);
+  return out;
+}
+
+void Header(Bytes& b, uint8_t typeAndFlag, uint32_t len) {
+  b.insert(b.end(), {typeAndFlag, uint8_t(len >> 16), uint8_t(len >> 8), uint8_t(len)});
+}
+
+// A STREAMINFO body: 4096-sample blocks, bytes 10-13 as given, then the
+// low 32 bits of the sample count and a zero MD5.
+Bytes StreamInfo(std::initializer_list<uint8_t> b10to13, uint32_t samplesLow) {
+  Bytes s = {0x10, 0x00, 0x10, 0x00, 0x00, 0x00, 0x0E, 0x00, 0x0A, 0x5B};
+  s.insert(s.end(), b10to13);
+  uint8_t n[4];
+  sonavex::bytes::PutBE32(n, samplesLow);
+  s.insert(s.end(), n, n + 4);
+  s.resize(34, 0);
+  return s;
+}
+
+Bytes CommentBody(const std::vector<std::string>& entries) {
+  Bytes out = {4, 0, 0, 0, 'v', 'e', 'n', 'd'};
+  out.insert(out.end(), {uint8_t(entries.size()), 0, 0, 0});
+  for (const auto& e : entries) {
+    out.insert(out.end(), {uint8_t(e.size()), 0, 0, 0});
+    out.insert(out.end(), e.begin(), e.end());
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(FlacRead, FixturesReportStreamInfoAndComment) {
+  for (const char* name : {"padded.flac", "nopad.flac", "picture.flac", "bare.flac"}) {
+    SCOPED_TRACE(name);
+    const std::string path = Fixture("flac", name);
+    CFLAC flac;
+    ASSERT_TRUE(ReadFlac(path, flac));
+    EXPECT_EQ(flac.GetSampleRate(), std::stoi(Metaflac("--show-sample-rate", path)));
+    EXPECT_EQ(flac.GetChannels(), std::stoi(Metaflac("--show-channels", path)));
+    EXPECT_EQ(flac.m_nBitsPerSample, std::stoi(Metaflac("--show-bps", path)));
+    EXPECT_EQ(flac.m_nTotalSamples, std::stoi(Metaflac("--show-total-samples", path)));
+    EXPECT_EQ(flac.m_nMinBlockSize, std::stoi(Metaflac("--show-min-blocksize", path)));
+    EXPECT_EQ(flac.m_nMaxBlockSize, std::stoi(Metaflac("--show-max-blocksize", path)));
+    EXPECT_EQ(flac.m_nMinFrameSize, std::stoi(Metaflac("--show-min-framesize", path)));
+    EXPECT_EQ(flac.m_nMaxFrameSize, std::stoi(Metaflac("--show-max-framesize", path)));
+    std::string vendor = Metaflac("--show-vendor-tag", path);
+    vendor.pop_back();
+    EXPECT_EQ(flac.m_Comment.m_strVendor, W(vendor));
+    EXPECT_TRUE(flac.IsValid());
+    EXPECT_FLOAT_EQ(flac.GetDuration(), 1.0f);
+    EXPECT_EQ(flac.GetChannelMode(), u"Mono");
+    const Bytes bytes = TempDir::Read(path);
+    EXPECT_EQ(static_cast<size_t>(flac.m_nMetadataSize), WalkBlocks(bytes).audio);
+    // Bitrate: the audio bytes in kbit/s over the whole seconds.
+    EXPECT_EQ(flac.GetBitrate(), static_cast<int32_t>((bytes.size() - WalkBlocks(bytes).audio) * 8 / 1000));
+    EXPECT_FLOAT_EQ(flac.GetCompressionRatio(), float(bytes.size() / (8000.0 * 16 * 1 / 8) * 100));
+  }
+  CFLAC flac;
+  ASSERT_TRUE(ReadFlac(Fixture("flac", "picture.flac"), flac));
+  EXPECT_EQ(flac.m_Comment[CVorbisComment::kTitle], u"Tëst Title");
+  EXPECT_EQ(flac.m_Comment[CVorbisComment::kTrackNumber], u"7");
+  EXPECT_EQ(flac.m_Comment[CVorbisComment::kComment], u"BPM\r\n128.0\r\nPEA\r\n-3.2\r\nSMP\r\n12345\r\n");
+  EXPECT_EQ(flac.GetGenericStrings().year, u"2021");
+}
+
+TEST(FlacRead, StreamInfoBitsAndRefusals) {
+  TempDir dir;
+  // 44100 Hz, 2 channels, 16 bits; the 36-bit sample count is 2^32 + 5.
+  Bytes b = {'f', 'L', 'a', 'C'};
+  const Bytes si = StreamInfo({0x0A, 0xC4, 0x42, 0xF1}, 5);
+  Header(b, 0x80, 34);
+  b.insert(b.end(), si.begin(), si.end());
+  b.insert(b.end(), 100, 0x55);
+  TempDir::Write(dir.file("si.flac"), b);
+  CFLAC flac;
+  ASSERT_TRUE(ReadFlac(dir.file("si.flac"), flac));
+  EXPECT_EQ(flac.GetSampleRate(), 44100);
+  EXPECT_EQ(flac.GetChannels(), 2);
+  EXPECT_EQ(flac.m_nBitsPerSample, 16);
+  EXPECT_EQ(flac.m_nTotalSamples, 5);  // the low 32 bits only
+  EXPECT_EQ(flac.m_nMinBlockSize, 4096);
+  EXPECT_EQ(flac.m_nMaxFrameSize, 0x0A5B);
+
+  // No marker at the audio start: not FLAC, and the object is cleared.
+  TempDir::Write(dir.file("not.flac"), std::string("RIFF....WAVEfmt and more bytes"));
+  EXPECT_FALSE(ReadFlac(dir.file("not.flac"), flac));
+  EXPECT_EQ(flac.GetSampleRate(), 0);
+  EXPECT_EQ(flac.m_Comment.m_strVendor, CVorbisComment::kDefaultVendor);
+  EXPECT_FALSE(flac.IsValid());
+  EXPECT_EQ(flac.GetBitrate(), 0);
+  EXPECT_EQ(flac.GetCompressionRatio(), 0.0f);
+}
+
+TEST(FlacRead, WalkFollowsDeclaredLengthsAndStopsAtAudio) {
+  TempDir dir;
+  const Bytes si = StreamInfo({0x01, 0xF4, 0x00, 0xF0}, 8000);
+  const Bytes frames = {0xFF, 0xF8, 0x69, 0x08, 0x00, 0x1F, 0x40, 0x00, 0x11, 0x22, 0x33};
+
+  // A comment block with bytes behind its entries, then an application block
+  // and no last-block flag anywhere: the walk skips the trailing bytes by the
+  // declared length and ends at the first frame.
+  Bytes b = {'f', 'L', 'a', 'C'};
+  Header(b, 0, 34);
+  b.insert(b.end(), si.begin(), si.end());
+  Bytes comment = CommentBody({"TITLE=walk"});
+  comment.insert(comment.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0x00});
+  Header(b, 4, static_cast<uint32_t>(comment.size()));
+  b.insert(b.end(), comment.begin(), comment.end());
+  const Bytes app = {'t', 'e', 's', 't', 1, 2, 3};
+  Header(b, 2, static_cast<uint32_t>(app.size()));
+  b.insert(b.end(), app.begin(), app.end());
+  const size_t audioAt = b.size();
+  b.insert(b.end(), frames.begin(), frames.end());
+  const std::string path = dir.file("unflagged.flac");
+  TempDir::Write(path, b);
+
+  CFLAC flac;
+  ASSERT_TRUE(ReadFlac(path, flac));
+  EXPECT_EQ(flac.m_Comment[CVorbisComment::kTitle], u"walk");
+  EXPECT_EQ(static_cast<size_t>(flac.m_nMetadataSize), audioAt);
+
+  // Saving gives a well-formed chain that keeps the application block and
+  // every frame byte.
+  flac.m_Comment[CVorbisComment::kArtist] = u"A";
+  ASSERT_TRUE(Save(flac, path)) << sonavex::g_nLastError;
+  const Bytes out = TempDir::Read(path);
+  const Walk w = WalkBlocks(out);
+  ASSERT_EQ(w.blocks.size(), 4u);
+  EXPECT_EQ(w.blocks[0].first, 0);
+  EXPECT_EQ(w.blocks[1].first, 4);
+  EXPECT_EQ(w.blocks[2], std::make_pair(2, 7u));
+  EXPECT_EQ(w.blocks[3], std::make_pair(1, 1000u));
+  EXPECT_EQ(Bytes(out.begin() + static_cast<std::ptrdiff_t>(w.audio), out.end()), frames);
+  CFLAC again;
+  ASSERT_TRUE(ReadFlac(path, again));
+  EXPECT_EQ(again.m_Comment[CVorbisComment::kTitle], u"walk");
+  EXPECT_EQ(again.m_Comment[CVorbisComment::kArtist], u"A");
+
+  // A block that claims more bytes than the file holds: read what is there,
+  // but refuse to save and leave the file alone.
+  Bytes cut = {'f', 'L', 'a', 'C'};
+  Header(cut, 0, 34);
+  cut.insert(cut.end(), si.begin(), si.end());
+  Header(cut, 6, 0xFFFFFF);
+  cut.insert(cut.end(), 50, 0x11);
+  const std::string cutPath = dir.file("cut.flac");
+  TempDir::Write(cutPath, cut);
+  CFLAC damaged;
+  ASSERT_TRUE(ReadFlac(cutPath, damaged));
+  EXPECT_EQ(damaged.GetSampleRate(), 8000);
+  EXPECT_FALSE(Save(damaged, cutPath));
+  EXPECT_EQ(sonavex::g_nLastError, EINVAL);
+  EXPECT_EQ(TempDir::Read(cutPath), cut);
+}
+
+TEST(FlacSave, GrowingCommentIsWrittenInPlaceIntoThePadding) {
+  TempDir dir;
+  const std::string path = Copy(dir, "flac", "padded.flac");
+  const Bytes before = TempDir::Read(path);
+  const Walk old = WalkBlocks(before);
+  const std::string md5 = DecodedMd5(path);
+
+  CFLAC flac;
+  ASSERT_TRUE(ReadFlac(path, flac));
+  // The ALBUMARTIST entry (4 + 27 bytes) is dropped; a VERSION entry of
+  // 4 + 8 + 119 bytes makes the comment 100 bytes longer.
+  flac.m_Comment[CVorbisComment::kVersion] = W(std::string(119, 'v'));
+  ASSERT_TRUE(Save(flac, path)) << sonavex::g_nLastError;
+  EXPECT_FALSE(flac.m_bRewrite);
+
+  const Bytes after = TempDir::Read(path);
+  ASSERT_EQ(after.size(), before.size());
+  const Walk now = WalkBlocks(after);
+  ASSERT_EQ(now.blocks.size(), 4u);
+  EXPECT_EQ(now.blocks[1].first, 4);
+  EXPECT_EQ(now.blocks[1].second, old.blocks[2].second + 100);
+  EXPECT_EQ(now.blocks[2].first, 3);                                  // the seek table now follows the comment
+  EXPECT_EQ(now.blocks[3].first, 1);
+  EXPECT_EQ(now.blocks[3].second, old.blocks[3].second - 100);
+  EXPECT_EQ(Bytes(after.begin() + static_cast<std::ptrdiff_t>(now.audio), after.end()),
+            Bytes(before.begin() + static_cast<std::ptrdiff_t>(old.audio), before.end()));
+
+  EXPECT_EQ(FlacTest(path), "");
+  EXPECT_EQ(DecodedMd5(path), md5);
+  EXPECT_EQ(MutagenCheck(path, {{"TITLE", "Tëst Title"},
+                                {"VERSION", std::string(119, 'v')},
+                                {"COMMENT", "BPM\r\n128.0\r\nPEA\r\n-3.2\r\nSMP\r\n12345\r\n"},
+                                {"ALBUMARTIST", "<absent>"}}),
+            "");
+}
+
+TEST(FlacSave, ChainThatNoLongerFitsIsRewrittenWithPadding) {
+  TempDir dir;
+  const std::string path = Copy(dir, "flac", "nopad.flac");
+  const std::string md5 = DecodedMd5(path);
+  const Bytes audio = AudioOf(path);
+
+  CFLAC flac;
+  ASSERT_TRUE(ReadFlac(path, flac));
+  flac.m_Comment[CVorbisComment::kDescription] = W(std::string(20000, 'd'));  // longer than any fixed room
+  ASSERT_TRUE(Save(flac, path)) << sonavex::g_nLastError;
+  EXPECT_TRUE(flac.m_bRewrite);
+  const Walk w = WalkBlocks(TempDir::Read(path));
+  EXPECT_EQ(w.blocks.back(), std::make_pair(1, 1000u));
+  EXPECT_EQ(AudioOf(path), audio);
+  EXPECT_EQ(FlacTest(path), "");
+  EXPECT_EQ(DecodedMd5(path), md5);
+  EXPECT_EQ(MutagenCheck(path, {{"DESCRIPTION", std::string(20000, 'd')}, {"ARTIST", "The Artist"}}), "");
+  // No temporary file is left beside it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
+
+  // The next save needs no new analysis: it reads the chain as it is now and
+  // fits into the new padding.
+  flac.m_Comment[CVorbisComment::kDescription] = u"short";
+  const size_t size = TempDir::Read(path).size();
+  ASSERT_TRUE(Save(flac, path));
+  EXPECT_FALSE(flac.m_bRewrite);
+  EXPECT_EQ(TempDir::Read(path).size(), size);
+  EXPECT_EQ(FlacTest(path), "");
+  EXPECT_EQ(MutagenCheck(path, {{"DESCRIPTION", "short"}}), "");
+}
+
+TEST(FlacSave, ExactFitRewritesAndOneSpareByteStaysInPlace) {
+  TempDir dir;
+  const std::string src = Copy(dir, "flac", "padded.flac", "src.flac");
+  CFLAC probe;
+  ASSERT_TRUE(ReadFlac(src, probe));
+  probe.m_Comment[CVorbisComment::kDescription] = u"";
+  sonavex::CByteBuffer base;
+  probe.m_Comment.Serialize(base);
+  // Image = marker, STREAMINFO, comment, seek table; room = metadata - image.
+  const int32_t image = 4 + 38 + 4 + base.GetLength() + 22;
+  const int32_t room = probe.m_nMetadataSize - image;
+  for (int spare : {0, 1}) {
+    SCOPED_TRACE(spare);
+    const std::string path = Copy(dir, "flac", "padded.flac", "fit" + std::to_string(spare) + ".flac");
+    const size_t before = TempDir::Read(path).size();
+    CFLAC flac;
+    ASSERT_TRUE(ReadFlac(path, flac));
+    // A DESCRIPTION entry costs 4 + 12 + n bytes; leave 4 + spare bytes.
+    flac.m_Comment[CVorbisComment::kDescription] = W(std::string(static_cast<size_t>(room - 4 - spare - 16), 'x'));
+    ASSERT_TRUE(Save(flac, path));
+    const Walk w = WalkBlocks(TempDir::Read(path));
+    if (spare == 0) {
+      EXPECT_TRUE(flac.m_bRewrite);
+      EXPECT_EQ(w.blocks.back(), std::make_pair(1, 1000u));
+      EXPECT_EQ(TempDir::Read(path).size(), before + 1000);
+    } else {
+      EXPECT_FALSE(flac.m_bRewrite);
+      EXPECT_EQ(w.blocks.back(), std::make_pair(1, 1u));
+      EXPECT_EQ(TempDir::Read(path).size(), before);
+    }
+    EXPECT_EQ(FlacTest(path), "");
+  }
+}
+
+TEST(FlacSave, OtherBlocksKeepTheirOrderAndPaddingBecomesOneLastBlock) {
+  TempDir dir;
+  const std::string path = Copy(dir, "flac", "picture.flac");
+  const std::string md5 = DecodedMd5(path);
+  const Bytes audio = AudioOf(path);
+  const std::string picture = Metaflac("--list --block-type=PICTURE", path);
+
+  CFLAC flac;
+  ASSERT_TRUE(ReadFlac(path, flac));
+  // The zero-length padding block in the middle did not end the walk.
+  EXPECT_EQ(static_cast<size_t>(flac.m_nMetadataSize), TempDir::Read(path).size() - audio.size());
+  flac.m_Comment[CVorbisComment::kGenre] = u"Techno";
+  ASSERT_TRUE(Save(flac, path)) << sonavex::g_nLastError;
+  const Walk w = WalkBlocks(TempDir::Read(path));
+  std::vector<int> types;
+  for (const auto& blk : w.blocks) types.push_back(blk.first);
+  EXPECT_EQ(types, (std::vector<int>{0, 4, 3, 6, 1}));
+  EXPECT_EQ(AudioOf(path), audio);
+  EXPECT_EQ(Metaflac("--list --block-type=PICTURE", path).substr(picture.find('\n')),
+            picture.substr(picture.find('\n')));
+  EXPECT_EQ(FlacTest(path), "");
+  EXPECT_EQ(DecodedMd5(path), md5);
+  EXPECT_EQ(MutagenCheck(path, {{"GENRE", "Techno"}, {"ALBUMARTIST", "<absent>"}}), "");
+}
+
+TEST(FlacSave, LeadingId3v2TagIsKeptByBothKindsOfWrite) {
+  TempDir dir;
+  // An ID3v2.4 header with 20 bytes of padding: 30 bytes in all.
+  Bytes id3 = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 20};
+  id3.resize(30, 0);
+  for (const char* name : {"padded.flac", "nopad.flac"}) {
+    SCOPED_TRACE(name);
+    Bytes file = id3;
+    const Bytes flacBytes = TempDir::Read(Fixture("flac", name));
+    file.insert(file.end(), flacBytes.begin(), flacBytes.end());
+    const std::string path = dir.file(std::string("id3-") + name);
+    TempDir::Write(path, file);
+    const Bytes audio = AudioOf(path, 30);
+
+    CFLAC flac;
+    ASSERT_TRUE(ReadFlac(path, flac, 30));
+    EXPECT_EQ(flac.m_Comment[CVorbisComment::kArtist], u"The Artist");
+    flac.m_Comment[CVorbisComment::kPerformer] = W(std::string(600, 'p'));
+    ASSERT_TRUE(Save(flac, path, 30)) << sonavex::g_nLastError;
+    const Bytes out = TempDir::Read(path);
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 30), id3);
+    EXPECT_EQ(AudioOf(path, 30), audio);
+    CFLAC back;
+    ASSERT_TRUE(ReadFlac(path, back, 30));
+    EXPECT_EQ(back.m_Comment[CVorbisComment::kPerformer], W(std::string(600, 'p')));
+    EXPECT_EQ(FlacTest(path), "");
+  }
+}
+
+TEST(FlacSave, EachSaveUsesTheTargetsOwnChain) {
+  TempDir dir;
+  // Analyse one file, then save into another: the target keeps its own
+  // STREAMINFO and blocks and its audio, and only gets the comment.
+  const std::string first = Copy(dir, "flac", "picture.flac");
+  const std::string target = Copy(dir, "flac", "bare.flac");
+  const std::string md5 = DecodedMd5(target);
+  const std::string streamInfo = Metaflac("--list --block-type=STREAMINFO", target);
+  CFLAC flac;
+  ASSERT_TRUE(ReadFlac(first, flac));
+  ASSERT_TRUE(Save(flac, target)) << sonavex::g_nLastError;
+  EXPECT_EQ(Metaflac("--list --block-type=STREAMINFO", target), streamInfo);
+  EXPECT_EQ(Metaflac("--list --block-type=PICTURE", target), "");
+  EXPECT_EQ(FlacTest(target), "");
+  EXPECT_EQ(DecodedMd5(target), md5);
+  EXPECT_EQ(MutagenCheck(target, {{"TITLE", "Tëst Title"}}), "");
+
+  // A target that is not FLAC at all is refused and left alone.
+  const std::string text = dir.file("notes.flac");
+  const std::string notes = "just some text, no marker here";
+  TempDir::Write(text, notes);
+  EXPECT_FALSE(Save(flac, text));
+  EXPECT_EQ(sonavex::g_nLastError, sonavex::kErrTagNotAllowed);
+  EXPECT_EQ(TempDir::Read(text), Bytes(notes.begin(), notes.end()));
+  // A missing file gives the system's error.
+  EXPECT_FALSE(Save(flac, dir.file("missing.flac")));
+  EXPECT_EQ(sonavex::g_nLastError, ENOENT);
+}

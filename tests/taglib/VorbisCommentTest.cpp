@@ -1,0 +1,140 @@
+// The Vorbis comment block on its own: parsing names and values, the known
+// fields, and the bytes a serialisation produces.
+#include "ByteBuffer.h"
+#include "Bytes.h"
+#include "VorbisComment.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using sonavex::CByteBuffer;
+using sonavex::CVorbisComment;
+
+namespace {
+
+// A block as the format stores it.
+std::vector<uint8_t> Block(const std::string& vendor, const std::vector<std::string>& entries,
+                           uint32_t count = UINT32_MAX) {
+  std::vector<uint8_t> out;
+  auto u32 = [&](uint32_t v) {
+    uint8_t b[4];
+    sonavex::bytes::PutLE32(b, v);
+    out.insert(out.end(), b, b + 4);
+  };
+  u32(static_cast<uint32_t>(vendor.size()));
+  out.insert(out.end(), vendor.begin(), vendor.end());
+  u32(count == UINT32_MAX ? static_cast<uint32_t>(entries.size()) : count);
+  for (const auto& e : entries) {
+    u32(static_cast<uint32_t>(e.size()));
+    out.insert(out.end(), e.begin(), e.end());
+  }
+  return out;
+}
+
+std::vector<uint8_t> Serialized(CVorbisComment& c) {
+  CByteBuffer b;
+  c.Serialize(b);
+  return std::vector<uint8_t>(b.GetData(), b.GetData() + b.GetLength());
+}
+
+}  // namespace
+
+TEST(VorbisComment, ParsesNamesAndValues) {
+  const auto block = Block("vendor ✓", {"title=lower", "Artist=First", "ARTIST=Second", "COMMENT=a=b",
+                                        "GENRE=", "=no name", "no equals sign", "ALBUMARTIST=dropped",
+                                        "TRACKNUMBER=3", "isrc=XX", "COMMENT=BPM\r\n128\r\n"});
+  CVorbisComment c;
+  EXPECT_EQ(c.Parse(block.data(), block.size()), block.size());
+  EXPECT_EQ(c.m_strVendor, u"vendor ✓");
+  EXPECT_EQ(c.m_nEntryCount, 11);
+  EXPECT_EQ(c[CVorbisComment::kTitle], u"lower");
+  EXPECT_EQ(c[CVorbisComment::kArtist], u"Second");  // the last one read wins
+  EXPECT_EQ(c[CVorbisComment::kComment], u"BPM\r\n128\r\n");
+  EXPECT_EQ(c[CVorbisComment::kGenre], u"");
+  EXPECT_EQ(c[CVorbisComment::kTrackNumber], u"3");
+  EXPECT_EQ(c[CVorbisComment::kISRC], u"XX");
+
+  // Everything after the first "=" is the value.
+  const auto eq = Block("", {"TITLE=a=b"});
+  CVorbisComment d;
+  d.Parse(eq.data(), eq.size());
+  EXPECT_EQ(d[CVorbisComment::kTitle], u"a=b");
+
+  // Unknown names are not written back; the count follows the values.
+  const auto out = Serialized(c);
+  const std::string text(out.begin(), out.end());
+  EXPECT_EQ(text.find("ALBUMARTIST"), std::string::npos);
+  EXPECT_NE(text.find("ARTIST=Second"), std::string::npos);
+  EXPECT_EQ(c.m_nEntryCount, 5);
+}
+
+TEST(VorbisComment, SerialisesTheDefaultAndSingleEntryBlocks) {
+  CVorbisComment c;
+  std::vector<uint8_t> expect = {0x1D, 0, 0, 0};
+  const std::string vendor = "Xiph.Org libVorbis I 20020717";
+  expect.insert(expect.end(), vendor.begin(), vendor.end());
+  expect.insert(expect.end(), {0, 0, 0, 0});
+  EXPECT_EQ(Serialized(c), expect);
+  EXPECT_EQ(expect.size(), 37u);
+
+  c[CVorbisComment::kTitle] = u"\u00C4";
+  auto one = Serialized(c);
+  const std::vector<uint8_t> tail = {1, 0, 0, 0, 8, 0, 0, 0, 'T', 'I', 'T', 'L', 'E', '=', 0xC3, 0x84};
+  ASSERT_EQ(one.size(), 33u + tail.size());
+  EXPECT_EQ(std::vector<uint8_t>(one.begin() + 33, one.end()), tail);
+  EXPECT_EQ(c.m_nEntryCount, 1);
+
+  // An emptied value is left out again; an empty vendor is a zero length.
+  c[CVorbisComment::kTitle] = u"";
+  c.m_strVendor = u"";
+  EXPECT_EQ(Serialized(c), (std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0, 0}));
+
+  // Clear restores the state after construction.
+  c[CVorbisComment::kGenre] = u"x";
+  c.Clear();
+  EXPECT_EQ(Serialized(c), expect);
+}
+
+TEST(VorbisComment, LongTextsAreWrittenWholeAndReadBack) {
+  CVorbisComment c;
+  const std::u16string longText(40000, u'\u00E9');  // 80000 UTF-8 bytes
+  c[CVorbisComment::kDescription] = longText;
+  c.m_strVendor = std::u16string(5000, u'v');
+  const auto bytes = Serialized(c);
+  EXPECT_EQ(sonavex::bytes::LE32(bytes.data()), 5000u);
+  CVorbisComment back;
+  EXPECT_EQ(back.Parse(bytes.data(), bytes.size()), bytes.size());
+  EXPECT_EQ(back[CVorbisComment::kDescription], longText);
+  EXPECT_EQ(back.m_strVendor, c.m_strVendor);
+}
+
+TEST(VorbisComment, HostileLengthsAndCountsStopAtTheEndOfTheData) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> data;
+  };
+  auto huge = Block("v", {"TITLE=t"});
+  sonavex::bytes::PutLE32(huge.data() + 9, 0x7FFFFFF0);  // entry length far past the end
+  const std::vector<Case> cases = {
+      {"empty", {}},
+      {"cut in the vendor length", {5, 0}},
+      {"vendor past the end", {0xFF, 0xFF, 0xFF, 0x7F, 'a'}},
+      {"count larger than the entries", Block("v", {"TITLE=t"}, 0x7FFFFFFF)},
+      {"negative count", Block("v", {"TITLE=t"}, 0x80000000)},
+      {"entry length past the end", huge},
+  };
+  for (const auto& c : cases) {
+    CVorbisComment vc;
+    EXPECT_LE(vc.Parse(c.data.data(), c.data.size()), c.data.size()) << c.what;
+  }
+  CVorbisComment more;
+  const auto block = Block("v", {"TITLE=t"}, 0x7FFFFFFF);
+  more.Parse(block.data(), block.size());
+  EXPECT_EQ(more[CVorbisComment::kTitle], u"t");
+  CVorbisComment negative;
+  const auto neg = Block("v", {"TITLE=t"}, 0x80000000);
+  negative.Parse(neg.data(), neg.size());
+  EXPECT_EQ(negative[CVorbisComment::kTitle], u"");
+}

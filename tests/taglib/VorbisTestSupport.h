@@ -1,0 +1,100 @@
+// Helpers shared by the FLAC, Ogg and Vorbis comment tests: fixtures copied
+// into a temporary folder, independent tools run on the written files.
+#pragma once
+
+#include "TempDir.h"
+#include "WString.h"
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace vorbistest {
+
+inline std::string Fixture(const std::string& area, const std::string& name) {
+  return std::string(DJVP_TEST_FIXTURES) + "/" + area + "/" + name;
+}
+
+// Copies a fixture into dir under its own name (or as), returns the new path.
+inline std::string Copy(const TempDir& dir, const std::string& area, const std::string& name,
+                        const std::string& as = "") {
+  const std::string to = dir.file(as.empty() ? name : as);
+  std::filesystem::copy_file(Fixture(area, name), to, std::filesystem::copy_options::overwrite_existing);
+  return to;
+}
+
+inline sonavex::WString W(const std::string& utf8) { return sonavex::FromUtf8(utf8); }
+
+// Runs a shell command; returns its exit status and (optionally) its output.
+inline int Run(const std::string& cmd, std::string* out = nullptr) {
+  FILE* p = popen((cmd + " 2>&1").c_str(), "r");
+  if (!p) return -1;
+  std::string text;
+  std::array<char, 4096> buf;
+  size_t n;
+  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) text.append(buf.data(), n);
+  const int status = pclose(p);
+  if (out) *out = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+// MD5 of the decoded audio (ffmpeg), to show that a save left it alone.
+inline std::string DecodedMd5(const std::string& path) {
+  std::string out;
+  if (Run("ffmpeg -v error -i " + Quote(path) + " -map 0:a -f md5 -", &out) != 0) return "ffmpeg failed: " + out;
+  return out;
+}
+
+inline std::string Hex(const std::string& s) {
+  static const char* digits = "0123456789abcdef";
+  std::string h;
+  for (unsigned char c : s) {
+    h += digits[c >> 4];
+    h += digits[c & 15];
+  }
+  return h;
+}
+
+// Asks mutagen for the file's comment fields: each pair is a field name and
+// its one expected value (UTF-8), or "<absent>" for a field that must not be
+// there. Returns "" when everything matches, else what mutagen saw.
+inline std::string MutagenCheck(const std::string& path, const std::vector<std::pair<std::string, std::string>>& expect) {
+  // The expectations go through a file: long values exceed the limit of one
+  // command-line argument.
+  std::string list;
+  for (const auto& [k, v] : expect) list += k + "=" + (v == "<absent>" ? "-" : "x" + Hex(v)) + "\n";
+  std::string listPath = (std::filesystem::temp_directory_path() / "djvp-mutagen-XXXXXX").string();
+  const int fd = mkstemp(listPath.data());
+  if (fd < 0) return "mkstemp failed";
+  close(fd);
+  TempDir::Write(listPath, list);
+  // Double quotes only: the script travels inside single shell quotes.
+  const std::string script =
+      "import sys, mutagen\n"
+      "f = mutagen.File(sys.argv[1])\n"
+      "tags = f.tags\n"
+      "bad = []\n"
+      "for a in open(sys.argv[2]).read().split():\n"
+      "    k, v = a.split(\"=\", 1)\n"
+      "    got = tags.get(k, None) if tags is not None else None\n"
+      "    if v == \"-\":\n"
+      "        if got: bad.append(\"%s present: %r\" % (k, got))\n"
+      "    else:\n"
+      "        want = bytes.fromhex(v[1:]).decode(\"utf-8\")\n"
+      "        if got != [want]: bad.append(\"%s: %r != %r\" % (k, got, want))\n"
+      "print(chr(10).join(bad))\n";
+  std::string out;
+  const int rc = Run("/usr/bin/python3 -c " + Quote(script) + " " + Quote(path) + " " + Quote(listPath), &out);
+  std::filesystem::remove(listPath);
+  if (rc != 0) return "mutagen failed: " + out;
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+}  // namespace vorbistest
