@@ -1,0 +1,254 @@
+// Reading ID3v2 tags: tags written by mutagen (versions 2.3 and 2.4) read as
+// mutagen reads them, and hand-made layouts (version 2.2, unsynchronisation,
+// extended headers, a footer, hostile sizes) read safely.
+#include "ID3V2Tag.h"
+#include "Id3v2TestSupport.h"
+#include "Module.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace sonavex;
+using namespace id3test;
+
+namespace {
+
+// Reads the tag of a file into tag; answers Read's result.
+bool ReadTag(CID3V2Tag& tag, const std::string& path) {
+  TagFile f;
+  EXPECT_TRUE(f.Open(path, TagFile::Mode::Read)) << path;
+  return tag.Read(f);
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+}  // namespace
+
+TEST(Id3v2Read, MutagenVersion23TagReadsAsMutagenReadsIt) {
+  CID3V2Tag tag;
+  ASSERT_TRUE(ReadTag(tag, Fixture("v23_full.mp3")));
+  const auto m = Mutagen(Fixture("v23_full.mp3"));
+  ASSERT_EQ(m.at(0), "version|2.3");
+  EXPECT_EQ(tag.GetVersion(), u"2.3");
+  EXPECT_EQ(size_t(g_nID3V2Size), TagSizeOf(TempDir::Read(Fixture("v23_full.mp3"))));
+
+  // Text frames, UTF-16 with byte-order mark and (TPE2) Latin-1.
+  EXPECT_TRUE(Contains(m, "TIT2|" + U(tag.GetTitle())));
+  EXPECT_EQ(tag.GetArtist(), u"Artist \u00c4\u00df\u20ac");
+  EXPECT_TRUE(Contains(m, "TPE1|" + U(tag.GetArtist())));
+  EXPECT_EQ(tag.GetAlbum(), u"The Album");
+  EXPECT_EQ(tag.GetGenre(), u"Dance");
+  EXPECT_EQ(tag.GetTrack(), u"3/12");  // passed through, not interpreted
+  EXPECT_EQ(tag.GetYear(), u"2004");
+  EXPECT_EQ(tag.GetBeatsPerMinute(), u"128");
+  EXPECT_EQ(tag.GetOrchestra(), u"Orchestra Latin1 \u00e9");
+  EXPECT_EQ(tag.GetArtistURL(), u"http://example.com/artist");
+  EXPECT_EQ(tag.GetComposer(), u"");
+
+  // Comments in file order, as mutagen lists them.
+  std::vector<std::string> mutagenComments;
+  for (const auto& line : m)
+    if (line.rfind("COMM|", 0) == 0) mutagenComments.push_back(line);
+  ASSERT_EQ(tag.GetCommentCount(), 3);
+  ASSERT_EQ(mutagenComments.size(), 3u);
+  for (int i = 1; i <= 3; ++i)
+    EXPECT_EQ("COMM|" + U(tag.GetCommentLanguage(i)) + "|" + U(tag.GetCommentDescription(i)) + "|" + U(tag.GetComment(i)),
+              mutagenComments[size_t(i - 1)]);
+  EXPECT_EQ(tag.GetCommentLanguage(1), u"SMP");
+  EXPECT_EQ(tag.GetComment(1), u"12 \u00e9");  // encoding 0 through the code page
+
+  EXPECT_EQ(tag.GetLyricCount(), 1);
+  EXPECT_EQ(tag.GetLyricLanguage(1), u"eng");
+  EXPECT_EQ(tag.GetLyricDescription(1), u"words");
+  EXPECT_EQ(tag.GetLyric(1), u"la la\r\nla");
+  EXPECT_EQ(tag.GetUserFrameCount(), 1);
+  EXPECT_EQ(tag.GetUserFrameLanguage(1), u"ENG");
+  EXPECT_EQ(tag.GetUserFrame(1), u"terms of use");
+  EXPECT_EQ(tag.GetUserTextDescription(1), u"MyDesc");
+  EXPECT_EQ(tag.GetUserText(1), u"user value");
+  EXPECT_EQ(tag.GetUserURLDescription(1), u"home");
+  EXPECT_EQ(tag.GetUserURL(1), u"http://example.com/home");
+
+  // mutagen puts a byte-order mark before every synchronised text.
+  EXPECT_EQ(tag.GetSyncLyricCount(), 1);
+  EXPECT_EQ(tag.GetSyncLyric(1), u"[00001000]hello\r\n[00002500]world");
+  EXPECT_EQ(tag.GetSyncLyricLanguage(1), u"ENG");
+  EXPECT_EQ(tag.GetSyncLyricDescription(1), u"sync");
+  EXPECT_EQ(tag.GetSyncLyricTimeFormat(1), 2);
+  EXPECT_EQ(tag.GetSyncLyricContentType(1), 1);
+
+  EXPECT_EQ(tag.GetPictureCount(), 1);
+  EXPECT_EQ(tag.GetPictureMime(1), u"image/jpeg");
+  EXPECT_EQ(tag.GetPictureType(1), 3);
+  EXPECT_EQ(tag.GetPictureDescription(1), u"Cover");  // encoding 1 description
+  TempDir dir;
+  ASSERT_TRUE(tag.GetPicture(1, W(dir.file("out.jpg"))));
+  EXPECT_EQ(TempDir::Read(dir.file("out.jpg")), TempDir::Read(Fixture("cover.jpg")));
+}
+
+TEST(Id3v2Read, MutagenVersion24TagWithUtf8Texts) {
+  CID3V2Tag tag;
+  ASSERT_TRUE(ReadTag(tag, Fixture("v24_full.mp3")));
+  EXPECT_EQ(tag.GetVersion(), u"2.4");
+  EXPECT_EQ(tag.GetArtist(), u"Artist \u00c4\u00df\u20ac");
+  EXPECT_EQ(tag.GetRecordingTime(), u"2004-05-06");
+  EXPECT_EQ(tag.GetYear(), u"");
+  EXPECT_EQ(tag.GetCommentCount(), 3);
+  EXPECT_EQ(tag.GetSyncLyric(1), u"[00001000]hello\r\n[00002500]world");
+  EXPECT_EQ(tag.GetPictureDescription(1), u"Cover");
+  TempDir dir;
+  ASSERT_TRUE(tag.GetPicture(1, W(dir.file("out.jpg"))));
+  EXPECT_EQ(Sha1Of(dir.file("out.jpg")), Sha1Of(Fixture("cover.jpg")));
+
+  // The generic year of a version-2.4 tag comes from its recording time.
+  const GenericStrings g = tag.GetGenericStrings();
+  EXPECT_EQ(g.year, u"2004");
+  EXPECT_EQ(g.title, u"Intro Title");
+  EXPECT_EQ(g.comment, tag.GetComment(1));
+}
+
+// Hand-made layouts: each reads its title, and the size is the whole tag.
+TEST(Id3v2Read, HandMadeLayouts) {
+  struct Case {
+    const char* file;
+    const char16_t* version;
+    const char16_t* title;
+    const char16_t* artist;
+  };
+  const Case cases[] = {
+      {"v22.mp3", u"2.2", u"Old Title", u"Old Artist"},
+      {"unsync_v23.mp3", u"2.3", u"Unsync Title", u""},
+      {"unsync_v24.mp3", u"2.4", u"Unsync v4 \u00e9", u""},
+      {"exthdr_v23.mp3", u"2.3", u"Extended v3", u"Ext Artist"},
+      {"exthdr_v24.mp3", u"2.4", u"Extended v4", u""},
+      {"footer_v24.mp3", u"2.4", u"Footer Title", u""},
+      // The second frame claims 2 GiB: its body is cut where the tag ends.
+      {"oversized_frame.mp3", u"2.3", u"Before", u"Overflow"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    CID3V2Tag tag;
+    ASSERT_TRUE(ReadTag(tag, Fixture(c.file)));
+    EXPECT_EQ(tag.GetVersion(), c.version);
+    EXPECT_EQ(tag.GetTitle(), c.title);
+    EXPECT_EQ(tag.GetArtist(), c.artist);
+    EXPECT_EQ(size_t(g_nID3V2Size), TagSizeOf(TempDir::Read(Fixture(c.file))));
+    // mutagen agrees on the title.
+    const auto m = Mutagen(Fixture(c.file));
+    EXPECT_NE(std::find(m.begin(), m.end(), "TIT2|" + U(c.title)), m.end());
+  }
+}
+
+TEST(Id3v2Read, UnsynchronisedPicturesAreRestored) {
+  for (const char* file : {"unsync_v23.mp3", "unsync_v24.mp3"}) {
+    SCOPED_TRACE(file);
+    CID3V2Tag tag;
+    ASSERT_TRUE(ReadTag(tag, Fixture(file)));
+    TempDir dir;
+    ASSERT_TRUE(tag.GetPicture(1, W(dir.file("out.jpg"))));
+    EXPECT_EQ(TempDir::Read(dir.file("out.jpg")), TempDir::Read(Fixture("cover.jpg")));
+    EXPECT_EQ(tag.GetPictureMime(1), u"image/jpeg");
+  }
+}
+
+TEST(Id3v2Read, Version22FramesAndPictures) {
+  CID3V2Tag tag;
+  ASSERT_TRUE(ReadTag(tag, Fixture("v22.mp3")));
+  EXPECT_EQ(tag.GetYear(), u"1999");
+  EXPECT_EQ(tag.GetCommentCount(), 1);
+  EXPECT_EQ(tag.GetCommentLanguage(1), u"ENG");
+  EXPECT_EQ(tag.GetCommentDescription(1), u"desc");
+  EXPECT_EQ(tag.GetComment(1), u"v22 comment");
+  EXPECT_EQ(tag.GetSyncLyricCount(), 2);
+  EXPECT_EQ(tag.GetSyncLyric(1), u"[00000010]one\r\n[00000020]two");
+  EXPECT_EQ(tag.GetSyncLyric(2), u"[00000005]solo");
+  // The three-letter image format of a version-2.2 picture.
+  EXPECT_EQ(tag.GetPictureCount(), 1);
+  EXPECT_EQ(tag.GetPictureMime(1), u"image/jpeg");
+  EXPECT_EQ(tag.GetPictureType(1), 3);
+  EXPECT_EQ(tag.GetPictureDescription(1), u"pic");
+  TempDir dir;
+  ASSERT_TRUE(tag.GetPicture(1, W(dir.file("out.jpg"))));
+  EXPECT_EQ(TempDir::Read(dir.file("out.jpg")), TempDir::Read(Fixture("cover.jpg")));
+
+  // Fields without a version-2.2 frame are refused with 202.
+  g_nLastError = 0;
+  EXPECT_EQ(tag.GetPaymentURL(), u"");
+  EXPECT_EQ(g_nLastError, kErrUnsupportedFrame);
+  g_nLastError = 0;
+  EXPECT_FALSE(tag.SetFileOwner(u"me"));
+  EXPECT_EQ(g_nLastError, kErrUnsupportedFrame);
+  EXPECT_FALSE(tag.SetUserFrame(1, u"ENG", u"x"));
+  EXPECT_EQ(tag.GetUserFrameCount(), 0);
+}
+
+TEST(Id3v2Read, FrameFlags) {
+  CID3V2Tag tag;
+  ASSERT_TRUE(ReadTag(tag, Fixture("frame_flags_v23.mp3")));
+  EXPECT_EQ(tag.GetTitle(), u"Flags");
+  // A compressed version-3 frame is not stored.
+  EXPECT_EQ(tag.GetArtist(), u"");
+  EXPECT_EQ(tag.SlotsInUse(), 3);
+  EXPECT_EQ(tag.GetGenre(), u"Status");
+  const int genre = tag.FindFrame(ID3V2FrameId("TCON"), 0);
+  ASSERT_GE(genre, 0);
+  EXPECT_EQ(tag.Slot(genre).flags, 0x4000);
+}
+
+TEST(Id3v2Read, HostileAndAbsentHeaders) {
+  TempDir dir;
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool found;
+    int32_t size;
+    int frames;
+  };
+  std::string audio(200, '\x55');
+  const std::string titleFrame = std::string("TIT2\0\0\0\4\0\0\0abc", 14);
+  const Case cases[] = {
+      {"no tag", audio, false, 0, 0},
+      {"lower-case id3", "id3\3\0\0\0\0\0\x20" + audio, false, 0, 0},
+      {"size byte with top bit", std::string("ID3\3\0\0\0\0\x80\x20", 10) + titleFrame + audio, false, 0, 0},
+      {"header only", std::string("ID3\3\0\0\0\0", 8), false, 0, 0},
+      {"unknown version", std::string("ID3\5\0\0\0\0\0\x20", 10) + titleFrame + audio, true, 42, 0},
+      {"padding first", std::string("ID3\3\0\0\0\0\0\x20", 10) + std::string(32, '\0') + audio, true, 42, 0},
+      {"tag past the end", std::string("ID3\3\0\0\0\x7F\x7F\x7F", 10) + titleFrame, true, 24, 1},
+      {"frame header cut", std::string("ID3\3\0\0\0\0\0\x0E", 10) + titleFrame + audio, true, 24, 1},
+      {"frame header past tag", std::string("ID3\3\0\0\0\0\0\x08", 10) + titleFrame + audio, true, 18, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir.file("t.mp3");
+    TempDir::Write(path, c.bytes);
+    CID3V2Tag tag;
+    g_nID3V2Size = 77;
+    EXPECT_EQ(ReadTag(tag, path), c.found);
+    EXPECT_EQ(g_nID3V2Size, c.size);
+    EXPECT_EQ(tag.SlotsInUse(), c.frames);
+  }
+}
+
+TEST(Id3v2Read, AtMost200FramesAreStored) {
+  std::string frames;
+  for (int i = 0; i < 250; ++i) frames += std::string("TXXX\0\0\0\4\0\0\0a\0b", 14);
+  std::string bytes = std::string("ID3\3\0\0", 6);
+  const size_t size = frames.size();
+  bytes += char((size >> 21) & 0x7F);
+  bytes += char((size >> 14) & 0x7F);
+  bytes += char((size >> 7) & 0x7F);
+  bytes += char(size & 0x7F);
+  TempDir dir;
+  TempDir::Write(dir.file("many.mp3"), bytes + frames + std::string(100, 'x'));
+  CID3V2Tag tag;
+  ASSERT_TRUE(ReadTag(tag, dir.file("many.mp3")));
+  EXPECT_EQ(tag.SlotsInUse(), 200);
+  EXPECT_EQ(tag.GetUserTextCount(), 200);
+  // A new frame finds no slot.
+  g_nLastError = 0;
+  EXPECT_FALSE(tag.SetTitle(u"x"));
+  EXPECT_EQ(g_nLastError, kErrTooManyFrames);
+}
