@@ -345,15 +345,22 @@ void StopThread(Device& d) {
 
 void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
-void ListDevices(Engine& e) {
-  if (e.listed) return;
-  e.listed = true;
-  if (e.devices.empty()) {
-    e.devices.push_back(std::make_unique<Device>());
-    e.devices[0]->ready = true;
-  }
+// Device 0 needs no sound system at all.
+void EnsureNoSound(Engine& e) {
+  if (!e.devices.empty()) return;
+  e.devices.push_back(std::make_unique<Device>());
+  e.devices[0]->ready = true;
   e.names.emplace_back("No sound");
   e.nameList.assign(1, e.names.back().c_str());
+}
+
+// Lists the output devices; PortAudio (and ALSA) start only when a caller
+// asks about a device above 0.
+void ListDevices(Engine& e) {
+  EnsureNoSound(e);
+  if (e.listed) return;
+  e.listed = true;
+  e.nameList.resize(1);
   snd_lib_error_set_handler(&QuietAlsa);
   if (!e.paUp && Pa_Initialize() == paNoError) e.paUp = true;
   if (!e.paUp) return;
@@ -372,7 +379,8 @@ void ListDevices(Engine& e) {
 
 Engine& Ready() {
   Engine& e = E();
-  ListDevices(e);
+  std::lock_guard<std::recursive_mutex> lock(e.api);
+  EnsureNoSound(e);
   return e;
 }
 
@@ -531,6 +539,7 @@ bool SeekLocked(Stream& s, uint64_t bytes) {
 bool DeviceInit(int device, uint32_t freq, uint32_t flags, void* window) {
   Engine& e = Ready();
   std::lock_guard<std::recursive_mutex> lock(e.api);
+  if (device > 0) ListDevices(e);
   if (device < 0 || static_cast<size_t>(device) >= e.devices.size()) return false;
   if (freq != 0 && (freq < 1000 || freq > 768000)) return false;
   Device& d = *e.devices[static_cast<size_t>(device)];
@@ -590,6 +599,7 @@ bool DeviceStop() {
 bool DeviceSelect(int device) {
   Engine& e = Ready();
   std::lock_guard<std::recursive_mutex> lock(e.api);
+  if (device > 0) ListDevices(e);
   if (device < 0 || static_cast<size_t>(device) >= e.devices.size()) return false;
   e.selected = device;
   return true;
@@ -606,6 +616,7 @@ uint32_t Version() { return kVersion; }
 const char* DeviceName(int i) {
   Engine& e = Ready();
   std::lock_guard<std::recursive_mutex> lock(e.api);
+  if (i > 0) ListDevices(e);
   if (i < 0 || static_cast<size_t>(i) >= e.nameList.size()) return nullptr;
   return e.nameList[static_cast<size_t>(i)];
 }
@@ -618,9 +629,8 @@ bool SetOption(uint32_t option, uint32_t value) {
 }
 
 bool RescanDevices() {
-  Engine& e = E();
+  Engine& e = Ready();
   std::lock_guard<std::recursive_mutex> lock(e.api);
-  ListDevices(e);
   for (size_t i = 1; i < e.devices.size(); ++i)
     if (e.devices[i]->ready) return false;
   e.devices.resize(1);
