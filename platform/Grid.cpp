@@ -722,6 +722,10 @@ int32_t Grid::FindRowByText(const QString& text) const {
     const GridCell& cell = model_->Cell(static_cast<int>(r), column);
     const QString shown = cell.type == GridCell::Type::Text ? QString() : cell.DisplayText();
     const QStringView hay = cell.type == GridCell::Type::Text ? QStringView(cell.text) : QStringView(shown);
+    // Most rows differ in their first letter; settle those at once.
+    if (needleAscii && !hay.isEmpty() && hay[0].unicode() < 0x80 &&
+        QChar::toLower(hay[0].unicode()) != QChar::toLower(needle[0].unicode()))
+      continue;
     if (needleAscii && hay.size() >= n && IsAscii(hay.left(n))) {
       if (hay.left(n).compare(needle, Qt::CaseInsensitive) == 0) return static_cast<int32_t>(r) + 1;
       continue;

@@ -1,0 +1,172 @@
+// Load, sort and find on a 100,000-row library file, in a grid that is shown
+// (offscreen unless QT_QPA_PLATFORM says otherwise), as the library grid is.
+#include "platform/Grid.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+
+using djvp::Grid;
+using djvp::GridSortSpec;
+
+namespace {
+
+constexpr int kRows = 100000;
+const char* const kKeys[] = {"Artist", "Title", "Time", "Filename", "BPM", "Genre", "Album",
+                             "Year", "Bitrate", "Freq", "Gain", "StartMixPoint", "EndMixPoint"};
+
+QString g_file;  // the library file every benchmark reads
+
+std::unique_ptr<Grid> NewGrid() {
+  auto g = std::make_unique<Grid>();
+  for (const char* key : kKeys) g->InsertColumn(QString::fromLatin1(key), QString::fromLatin1(key));
+  g->SetMultiSelect(true);
+  g->SetRowMode(true);
+  g->resize(1200, 700);
+  g->show();
+  QApplication::processEvents();
+  return g;
+}
+
+QString Word(std::mt19937& rng) {
+  static const char* const kSyllables[] = {"ka", "lo", "mi", "ra", "ven", "tor", "sa", "de", "lux",
+                                           "no", "bri", "el", "zo", "fan", "gru", "pe", "ti", "mor"};
+  static const QString kAccented[] = {QString::fromUtf8("Bjö"), QString::fromUtf8("Sigur Rós"),
+                                      QString::fromUtf8("Mötley"), QString::fromUtf8("坂本")};
+  std::uniform_int_distribution<int> count(2, 4), pick(0, 17), accent(0, 19);
+  QString w;
+  if (accent(rng) == 0) w += kAccented[static_cast<size_t>(pick(rng) % 4)];
+  for (int i = count(rng); i > 0; --i) w += QString::fromLatin1(kSyllables[pick(rng)]);
+  w[0] = w[0].toUpper();
+  return w;
+}
+
+// Writes the library file: realistic texts of every column.
+void MakeLibrary(const QString& path) {
+  std::mt19937 rng(12345);
+  std::uniform_int_distribution<int> seconds(90, 600), bpm(700, 1800), year(1960, 2024), gain(-120, 30),
+      mix(0, 1500), genre(0, 5);
+  static const char* const kGenres[] = {"House", "Techno", "Pop", "Rock", "Trance", "Disco"};
+  auto g = NewGrid();
+  for (int i = 0; i < kRows; ++i) {
+    const int r = g->AddRow();
+    const QString artist = Word(rng) + QLatin1Char(' ') + Word(rng);
+    const QString title = Word(rng) + QLatin1Char(' ') + Word(rng) + QLatin1Char(' ') + Word(rng);
+    const QString album = Word(rng);
+    const int s = seconds(rng);
+    g->SetTextAt(r, 1, artist);
+    g->SetTextAt(r, 2, title);
+    g->SetTextAt(r, 3, QStringLiteral("%1:%2").arg(s / 60, 2, 10, QLatin1Char('0')).arg(s % 60, 2, 10, QLatin1Char('0')));
+    g->SetTextAt(r, 4, QStringLiteral("/home/dj/Music/%1/%2/%3 %4.mp3").arg(artist, album).arg(i % 20 + 1).arg(title));
+    g->SetTextAt(r, 5, QString::number(bpm(rng) / 10.0, 'f', 1));
+    g->SetTextAt(r, 6, QString::fromLatin1(kGenres[genre(rng)]));
+    g->SetTextAt(r, 7, album);
+    g->SetTextAt(r, 8, QString::number(year(rng)));
+    g->SetCellValue(r, 9, int32_t{320});
+    g->SetCellValue(r, 10, int32_t{44100});
+    g->SetTextAt(r, 11, QString::number(gain(rng) / 10.0, 'f', 1));
+    g->SetTextAt(r, 12, QStringLiteral("%1 sec").arg(mix(rng) / 100.0, 5, 'f', 2, QLatin1Char('0')));
+    g->SetTextAt(r, 13, QStringLiteral("%1 sec").arg(mix(rng) / 100.0 + 200, 5, 'f', 2, QLatin1Char('0')));
+  }
+  if (!g->SaveToFile(path)) {
+    std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path), qPrintable(g->LastError()));
+    std::exit(1);
+  }
+}
+
+long ResidentKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
+void BM_LoadFromFile(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto g = NewGrid();
+    state.ResumeTiming();
+    if (!g->LoadFromFile(g_file)) state.SkipWithError("load failed");
+    state.PauseTiming();
+    state.counters["rows"] = g->RowCount();
+    g.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_LoadFromFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_SaveToFile(benchmark::State& state) {
+  auto g = NewGrid();
+  g->LoadFromFile(g_file);
+  const QString out = g_file + QStringLiteral(".out");
+  for (auto _ : state) {
+    if (!g->SaveToFile(out)) state.SkipWithError("save failed");
+  }
+  QFile::remove(out);
+}
+BENCHMARK(BM_SaveToFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// One header click: sort by that column, alternating ascending/descending,
+// with one row selected that follows the sort.
+void BM_SortByColumn(benchmark::State& state) {
+  auto g = NewGrid();
+  g->LoadFromFile(g_file);
+  const int column = static_cast<int>(state.range(0));
+  g->SetCurrentRow(kRows / 2);
+  int order = GridSortSpec::kAscending;
+  for (auto _ : state) {
+    GridSortSpec& spec = g->SortSpec();
+    spec.Clear();
+    spec.SetColumn(1, column);
+    spec.SetOrder(1, order);
+    spec.SetKind(1, g->ColumnSortKind(column));
+    g->ApplySort();
+    order = order == GridSortSpec::kAscending ? GridSortSpec::kDescending : GridSortSpec::kAscending;
+  }
+  state.SetLabel(std::string(kKeys[column - 1]));
+  state.counters["RSS_MiB"] = static_cast<double>(ResidentKiB()) / 1024.0;
+}
+BENCHMARK(BM_SortByColumn)->Arg(1)->Arg(3)->Arg(5)->Arg(9)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(6);
+
+// Quick find: a text no row starts with (every row is looked at), and the
+// artist of the last row.
+void BM_FindRowByText(benchmark::State& state) {
+  auto g = NewGrid();
+  g->LoadFromFile(g_file);
+  g->SetSearchColumn(1);
+  const QString text = state.range(0) == 0 ? QStringLiteral("ZZZ NO SUCH ARTIST") : g->TextAt(kRows, 1).toUpper();
+  int32_t found = 0;
+  for (auto _ : state) {
+    found = g->FindRowByText(text);
+    benchmark::DoNotOptimize(found);
+  }
+  state.SetLabel(state.range(0) == 0 ? "no match" : "match in the last row");
+  state.counters["row"] = found;
+}
+BENCHMARK(BM_FindRowByText)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  benchmark::Initialize(&argc, argv);
+  QApplication app(argc, argv);
+  QTemporaryDir dir;
+  g_file = QDir(dir.path()).filePath(QStringLiteral("djv.ndx"));
+  MakeLibrary(g_file);
+  std::fprintf(stderr, "library file: %lld bytes, %d rows\n", static_cast<long long>(QFile(g_file).size()), kRows);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
