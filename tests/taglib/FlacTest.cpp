@@ -408,3 +408,60 @@ TEST(FlacSave, EachSaveUsesTheTargetsOwnChain) {
   EXPECT_FALSE(Save(flac, dir.file("missing.flac")));
   EXPECT_EQ(sonavex::g_nLastError, ENOENT);
 }
+
+TEST(FlacMembers, AnswerThroughDispatchAndSave) {
+  using automation::Variant;
+  TempDir dir;
+  const std::string path = Copy(dir, "flac", "padded.flac");
+  const std::string md5 = DecodedMd5(path);
+  sonavex::CSonavexCtrl c;
+  ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), sonavex::kFormatFLAC);
+
+  const std::pair<int, std::u16string> texts[] = {
+      {1, u""},          {2, u""},       {3, u"The Artist"}, {4, u""},  {5, u"2021"}, {6, u"House"},
+      {7, u""},          {8, u""},       {9, u""},           {10, u""}, {11, u""},     {12, u"Tëst Title"},
+      {13, u"7"},        {14, u"An Album"}, {15, u""},
+      {132, u"BPM\r\n128.0\r\nPEA\r\n-3.2\r\nSMP\r\n12345\r\n"}, {133, u"reference libFLAC 1.4.2 20221022"}};
+  for (const auto& [id, text] : texts) EXPECT_EQ(Dispatch(c, id).str(), text) << id;
+  const std::pair<int, int32_t> numbers[] = {{185, 16}, {186, 8000}, {187, 4096}, {188, 4096}, {189, 2319}, {190, 2655}};
+  for (const auto& [id, n] : numbers) EXPECT_EQ(Dispatch(c, id).i4(), n) << id;
+  EXPECT_GT(Dispatch(c, 199).r4(), 0.0f);
+  EXPECT_EQ(c.AUDIOGetSampleRate(), 8000);
+  EXPECT_EQ(c.GetAUDIOYear(), u"2021");
+
+  // Every text property is written in memory and read back.
+  for (int id : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 132, 133}) {
+    const std::u16string value = u"value ✓ " + std::u16string(1, char16_t(u'A' + id % 26));
+    Dispatch(c, id, {Variant::Str(value)}, true);
+    EXPECT_EQ(Dispatch(c, id).str(), value) << id;
+  }
+  Dispatch(c, 132, {Variant::Str(u"BPM\r\n126.5\r\nSDE\r\n1\r\n")}, true);
+  const Variant saved = Dispatch(c, 191, {Variant::Str(W(path))});
+  EXPECT_EQ(saved.type(), AUTO_VT_BOOL);
+  EXPECT_TRUE(saved.boolean()) << c.AUDIOGetLastErrorNumber();
+  EXPECT_EQ(FlacTest(path), "");
+  EXPECT_EQ(DecodedMd5(path), md5);
+
+  sonavex::CSonavexCtrl again;
+  ASSERT_EQ(again.AUDIOAnalyzeFile(W(path)), sonavex::kFormatFLAC);
+  EXPECT_EQ(Dispatch(again, 15).str(), u"value ✓ P");
+  EXPECT_EQ(Dispatch(again, 133).str(), u"value ✓ D");
+  EXPECT_EQ(again.GetAUDIOComment(), u"BPM\r\n126.5\r\nSDE\r\n1\r\n");
+  EXPECT_EQ(MutagenCheck(path, {{"VERSION", "value ✓ P"}, {"COMMENT", "BPM\r\n126.5\r\nSDE\r\n1\r\n"}}), "");
+
+  // The generic save writes the seven generic fields into the comment.
+  again.SetAUDIOTitle(u"Generic Title");
+  again.SetAUDIOYear(u"1999");
+  ASSERT_TRUE(again.AUDIOSaveChangesToFile(W(path))) << again.AUDIOGetLastErrorNumber();
+  EXPECT_EQ(MutagenCheck(path, {{"TITLE", "Generic Title"}, {"DATE", "1999"}, {"VERSION", "value ✓ P"},
+                                {"COMMENT", "BPM\r\n126.5\r\nSDE\r\n1\r\n"}}),
+            "");
+  EXPECT_EQ(FlacTest(path), "");
+
+  // A file of another format is refused with 210 and not touched.
+  const std::string ogg = Copy(dir, "ogg", "short.ogg");
+  const Bytes before = TempDir::Read(ogg);
+  EXPECT_FALSE(Dispatch(again, 191, {Variant::Str(W(ogg))}).boolean());
+  EXPECT_EQ(again.AUDIOGetLastErrorNumber(), sonavex::kErrTagNotAllowed);
+  EXPECT_EQ(TempDir::Read(ogg), before);
+}

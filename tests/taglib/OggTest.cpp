@@ -423,3 +423,61 @@ TEST(OggSave, RemovingTheTagLeavesAnEmptyCommentWithTheDefaultVendor) {
   EXPECT_EQ(OggInfo(path), "");
   EXPECT_EQ(DecodedMd5(path), md5);
 }
+
+TEST(OggMembers, AnswerThroughDispatchSaveAndRemove) {
+  using automation::Variant;
+  TempDir dir;
+  const std::string path = Copy(dir, "ogg", "short.ogg");
+  const std::string md5 = DecodedMd5(path);
+  sonavex::CSonavexCtrl c;
+  ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), sonavex::kFormatOGG);
+
+  const std::pair<int, std::u16string> texts[] = {
+      {40, u"An Album"}, {41, u"The Artist"}, {42, u"BPM\r\n128.0\r\nPEA\r\n-3.2\r\nSMP\r\n12345\r\n"},
+      {43, u"2021"},     {44, u""},           {45, u"House"}, {46, u""}, {47, u"Tëst Title"}, {48, u"7"},
+      {49, u"Xiph.Org libVorbis I 20200704 (Reducing Environment)"}, {134, u""}, {135, u""}, {136, u""},
+      {137, u""},        {138, u""},          {139, u""},     {140, u""}};
+  for (const auto& [id, text] : texts) EXPECT_EQ(Dispatch(c, id).str(), text) << id;
+  EXPECT_EQ(Dispatch(c, 218).i4(), 18);
+  EXPECT_EQ(c.AUDIOGetChannelMode(), u"Stereo");
+  EXPECT_TRUE(c.AUDIOFormatIsValid());
+
+  for (int id : {40, 41, 42, 43, 44, 45, 46, 47, 48, 49, 134, 135, 136, 137, 138, 139, 140}) {
+    const std::u16string value = u"value ✓ " + std::u16string(1, char16_t(u'A' + id % 26));
+    Dispatch(c, id, {Variant::Str(value)}, true);
+    EXPECT_EQ(Dispatch(c, id).str(), value) << id;
+  }
+  const Variant saved = Dispatch(c, 219, {Variant::Str(W(path))});
+  EXPECT_EQ(saved.type(), AUTO_VT_BOOL);
+  EXPECT_TRUE(saved.boolean()) << c.AUDIOGetLastErrorNumber();
+  EXPECT_EQ(OggInfo(path), "");
+  EXPECT_EQ(DecodedMd5(path), md5);
+  sonavex::CSonavexCtrl again;
+  ASSERT_EQ(again.AUDIOAnalyzeFile(W(path)), sonavex::kFormatOGG);
+  EXPECT_EQ(Dispatch(again, 139).str(), u"value ✓ J");
+  EXPECT_EQ(Dispatch(again, 49).str(), u"value ✓ X");
+  EXPECT_EQ(MutagenCheck(path, {{"CONTACT", "value ✓ J"}, {"ISRC", "value ✓ K"}}), "");
+
+  // The generic save, with the marker lines of the DJ program.
+  again.SetAUDIOComment(u"BPM\r\n128.0\r\nEMP\r\n99\r\n");
+  ASSERT_TRUE(again.AUDIOSaveChangesToFile(W(path))) << again.AUDIOGetLastErrorNumber();
+  EXPECT_EQ(MutagenCheck(path, {{"COMMENT", "BPM\r\n128.0\r\nEMP\r\n99\r\n"}, {"CONTACT", "value ✓ J"}}), "");
+  EXPECT_EQ(OggInfo(path), "");
+
+  // A FLAC file is refused with 210; the removal runs no format check but
+  // writes nothing into a file that is not Ogg Vorbis.
+  const std::string flac = Copy(dir, "flac", "bare.flac");
+  const Bytes before = TempDir::Read(flac);
+  EXPECT_FALSE(Dispatch(again, 219, {Variant::Str(W(flac))}).boolean());
+  EXPECT_EQ(again.AUDIOGetLastErrorNumber(), sonavex::kErrTagNotAllowed);
+  EXPECT_FALSE(Dispatch(again, 220, {Variant::Str(W(flac))}).boolean());
+  EXPECT_EQ(TempDir::Read(flac), before);
+
+  sonavex::g_nID3V2Size = 0;
+  EXPECT_TRUE(Dispatch(again, 220, {Variant::Str(W(path))}).boolean());
+  EXPECT_EQ(Dispatch(again, 47).str(), u"");
+  EXPECT_EQ(Dispatch(again, 49).str(), u"Xiph.Org libVorbis I 20020717");
+  EXPECT_EQ(MutagenCheck(path, {{"TITLE", "<absent>"}, {"COMMENT", "<absent>"}}), "");
+  EXPECT_EQ(OggInfo(path), "");
+  EXPECT_EQ(DecodedMd5(path), md5);
+}

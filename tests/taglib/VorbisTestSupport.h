@@ -2,7 +2,10 @@
 // into a temporary folder, independent tools run on the written files.
 #pragma once
 
+#include "MemberTable.h"
+#include "SonavexCtrl.h"
 #include "TempDir.h"
+#include "automation/Variant.h"
 #include "WString.h"
 
 #include <array>
@@ -95,6 +98,23 @@ inline std::string MutagenCheck(const std::string& path, const std::vector<std::
   if (rc != 0) return "mutagen failed: " + out;
   while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
   return out;
+}
+
+// Calls a member of the control by its dispatch number, as a host does:
+// a method or a property read (put = false), or a property write.
+inline automation::Variant Dispatch(sonavex::CSonavexCtrl& c, int dispid, std::vector<automation::Variant> args = {},
+                                    bool put = false) {
+  automation::Variant result;
+  std::vector<AutoVariant> raw;
+  for (const auto& a : args) raw.push_back(a.raw());
+  for (int i = 0; i < sonavex::kMemberCount; ++i) {
+    const auto& m = sonavex::kMembers[i];
+    if (m.info.dispid != dispid) continue;
+    const auto thunk = put ? m.put : m.call;
+    if (thunk) thunk(&c, raw.data(), static_cast<uint32_t>(raw.size()), result.out());
+    break;
+  }
+  return result;
 }
 
 }  // namespace vorbistest
