@@ -139,6 +139,24 @@ void BM_SortByColumn(benchmark::State& state) {
 }
 BENCHMARK(BM_SortByColumn)->Arg(1)->Arg(3)->Arg(5)->Arg(9)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(6);
 
+// Filling the grid row by row and cell by cell, as the folder import and the
+// copies to a deck do (without the tag reading around it).
+void BM_AddRowsAndCells(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto g = NewGrid();
+    state.ResumeTiming();
+    for (int i = 0; i < kRows; ++i) {
+      const int r = g->AddRow();
+      for (int c = 1; c <= 13; ++c) g->SetTextAt(r, c, QStringLiteral("cell text"));
+    }
+    state.PauseTiming();
+    g.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_AddRowsAndCells)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
 // Quick find: a text no row starts with (every row is looked at), and the
 // artist of the last row.
 void BM_FindRowByText(benchmark::State& state) {

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <filesystem>
 #include <limits>
+#include <random>
 #include <sys/resource.h>
 
 using djvp::Grid;
@@ -251,6 +252,50 @@ TEST_F(GridFileTest, FailedSaveKeepsTheOldFileWhole) {
   AddTrackColumns(loaded);
   ASSERT_TRUE(loaded.LoadFromFile(QString::fromStdString(path)));
   ExpectSameRows(big, loaded);
+}
+
+TEST_F(GridFileTest, DamagedFilesAreRejectedOrReadWholeNeverHalfway) {
+  // A valid file with every kind of cell, then thousands of damaged copies:
+  // bytes changed, cut out, doubled or the end cut off.
+  for (int r = 1; r <= 6; ++r) {
+    grid.AddRow();
+    grid.SetTextAt(r, 1, QString::fromUtf8("Art\tist ✓ \\ %1").arg(r));
+    grid.SetTextAt(r, 2, QStringLiteral("line\nbreak"));
+    grid.SetCellValue(r, 9, r * 64);
+    grid.SetCellValue(r, 11, r * 0.1f);
+  }
+  const std::string path = dir.file("valid.ndx");
+  ASSERT_TRUE(grid.SaveToFile(QString::fromStdString(path)));
+  const std::string valid = ReadAll(path);
+
+  std::mt19937 rng(20240607);
+  const std::vector<djvp::GridRow> sentinel(3, djvp::GridRow{djvp::GridCell::FromText(QStringLiteral("keep"))});
+  int rejected = 0;
+  for (int i = 0; i < 4000; ++i) {
+    std::string damaged = valid;
+    const size_t at = rng() % damaged.size();
+    switch (rng() % 4) {
+      case 0: damaged[at] = static_cast<char>(rng() % 256); break;
+      case 1: damaged.erase(at, 1 + rng() % 8); break;
+      case 2: damaged.insert(at, damaged.substr(at, 1 + rng() % 8)); break;
+      case 3: damaged.resize(at); break;
+    }
+    std::vector<djvp::GridRow> rows = sentinel;
+    int32_t columns = -1;
+    QString error;
+    const bool ok = djvp::ParseGridFile(QByteArrayView(damaged.data(), static_cast<qsizetype>(damaged.size())), rows,
+                                        &columns, &error);
+    if (!ok) {
+      ++rejected;
+      EXPECT_FALSE(error.isEmpty());
+      ASSERT_EQ(rows.size(), sentinel.size());
+      EXPECT_EQ(rows[0][0], sentinel[0][0]);
+    } else {
+      // Whatever was read is complete: every row has the file's cells.
+      for (const auto& row : rows) ASSERT_EQ(static_cast<int32_t>(row.size()), columns);
+    }
+  }
+  EXPECT_GT(rejected, 2000);
 }
 
 }  // namespace
