@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QScrollBar>
 #include <QTableView>
 
 #include <gtest/gtest.h>
@@ -491,6 +492,28 @@ TEST_F(ShownGrid, GridThatIsNotEditableNeverEdits) {
   EXPECT_EQ(requests, 2);
   EXPECT_TRUE(grid.View()->findChildren<QLineEdit*>().isEmpty());
   EXPECT_EQ(grid.TextAt(1, 1), QStringLiteral("Abba"));
+}
+
+TEST_F(ShownGrid, ColumnInViewScrollsSidewaysOnly) {
+  for (int i = 0; i < 200; ++i) grid.SetTextAt(grid.AddRow(), 1, QStringLiteral("row %1").arg(i + 1));
+  grid.SetRowMode(true);
+  grid.SetCurrentRow(150);  // scrolled down to it
+  QApplication::processEvents();
+  QTableView* v = grid.View();
+  const int down = v->verticalScrollBar()->value();
+  ASSERT_GT(down, 0);
+  QHeaderView* header = v->horizontalHeader();
+  ASSERT_GT(header->sectionViewportPosition(12) + header->sectionSize(12), v->viewport()->width());
+
+  EXPECT_TRUE(grid.SetColumnInView(13));
+  EXPECT_GE(header->sectionViewportPosition(12), 0);
+  EXPECT_LE(header->sectionViewportPosition(12) + header->sectionSize(12), v->viewport()->width());
+  EXPECT_EQ(v->verticalScrollBar()->value(), down);
+  EXPECT_EQ(grid.CurrentRow(), 150);
+
+  EXPECT_TRUE(grid.SetColumnInView(1));
+  EXPECT_EQ(header->sectionViewportPosition(0), 0);
+  EXPECT_FALSE(grid.SetColumnInView(14));
 }
 
 }  // namespace
