@@ -1,0 +1,269 @@
+// Format detection and file analysis: the size and signature checks, the
+// extension rules, which tag supplies the generic strings, what detection
+// leaves alone, and the generic save into an MP3 file's ID3v2 tag.
+#include "Analysis.h"
+#include "Id3v2TestSupport.h"
+#include "Module.h"
+#include "SonavexCtrl.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+
+using namespace sonavex;
+using namespace id3test;
+
+namespace {
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// A 128-byte ID3v1 tag with title and album.
+std::string Id3v1(const std::string& title, const std::string& album) {
+  std::string t = "TAG" + title;
+  t.resize(33, '\0');
+  t += std::string(30, '\0');  // artist
+  t += album;
+  t.resize(93, '\0');
+  t += "1990";
+  t.resize(127, '\0');
+  t += char(255);
+  return t;
+}
+
+}  // namespace
+
+TEST(Analysis, ShortFilesAndSignatures) {
+  TempDir dir;
+  CSonavexCtrl c;
+  const std::string path15 = dir.file("fifteen.mp3");
+  TempDir::Write(path15, std::string(15, '\x11'));
+  EXPECT_EQ(c.AUDIOAnalyzeFile(W(path15)), 0);
+  EXPECT_EQ(c.m_strExtension, u"");
+  EXPECT_EQ(c.AUDIOGetFileSize(), 15);
+  const std::string path16 = dir.file("sixteen.mp3");
+  TempDir::Write(path16, std::string(16, '\x11'));
+  EXPECT_EQ(c.AUDIOAnalyzeFile(W(path16)), 0);
+  EXPECT_EQ(c.m_strExtension, u".mp3");
+
+  // Every listed signature stops the analysis before any tag is read, and the
+  // detection too.
+  const std::string signatures[] = {
+      "\xFF\x4B\x45\x59", "\x89PNG", "\xD0\xCF\x11\xE0", "URL ", "!BDN", "\xCF\xAD\x12\xFE", "%PDF",
+      std::string("II*\0", 4), "ITSF", "PK\3\4", "Rar!", std::string("?_\3\0", 4), "GIF8", "MSCF",
+      "\xCA\xFE\xBA\xBE", "MZ", "BM", "\xFF\xD8"};
+  const std::string afterwards = std::string("ID3\3\0\0\0\0\0\x0A", 10) + std::string(10, '\0') + std::string(40, 'x');
+  for (const auto& sig : signatures) {
+    SCOPED_TRACE(sig);
+    const std::string path = dir.file("song.mp3");
+    TempDir::Write(path, sig + afterwards);
+    EXPECT_EQ(c.AUDIOAnalyzeFile(W(path)), 0);
+    EXPECT_FALSE(c.ID3V2Exists());
+    EXPECT_EQ(c.m_strExtension, u".mp3");
+    EXPECT_EQ(c.DetectFileFormat(W(path)), 0);
+  }
+  // A file too short for a signature never matches it on bytes it lacks.
+  for (const std::string& bytes : {std::string("M"), std::string("\xFF"), std::string("GIF")}) {
+    const std::string path = dir.file("short.bin");
+    TempDir::Write(path, bytes);
+    TagFile f;
+    ASSERT_TRUE(f.Open(path, TagFile::Mode::Read));
+    EXPECT_FALSE(CFileSignatureCheck().IsNonAudio(f)) << bytes;
+  }
+  TempDir::Write(dir.file("mz.bin"), std::string("MZ"));
+  TagFile f;
+  ASSERT_TRUE(f.Open(dir.file("mz.bin"), TagFile::Mode::Read));
+  EXPECT_TRUE(CFileSignatureCheck().IsNonAudio(f));
+}
+
+TEST(Analysis, ExtensionRules) {
+  const struct {
+    const char16_t* name;
+    const char16_t* extension;
+    bool mpeg, aac;
+  } cases[] = {
+      {u"/music/song.mp3", u".mp3", true, false}, {u"/music/song.MP2", u".MP2", true, false},
+      {u"/music/song.Mp1", u".Mp1", true, false}, {u"/music/song.mp3~", u"mp3~", true, false},
+      {u"/music/song.aac", u".aac", false, true}, {u"/music/song.mpeg", u"mpeg", false, false},
+      {u"mp3", u"mp3", false, false},             {u"a.mp3.bak", u".bak", false, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExtensionOf(c.name), c.extension);
+    EXPECT_EQ(IsMpegExtension(ExtensionOf(c.name)), c.mpeg) << U(c.name);
+    EXPECT_EQ(IsAacExtension(ExtensionOf(c.name)), c.aac) << U(c.name);
+  }
+}
+
+TEST(Analysis, MissingFileResetsAndReportsTheRuntimeError) {
+  TempDir dir;
+  CSonavexCtrl c;
+  c.AUDIOAnalyzeFile(W(Fixture("v23_full.mp3")));
+  ASSERT_EQ(c.GetAUDIOTitle(), u"Intro Title");
+  EXPECT_EQ(c.AUDIOAnalyzeFile(W(dir.file("missing.mp3"))), 0);
+  EXPECT_EQ(c.AUDIOGetLastErrorNumber(), ENOENT);
+  EXPECT_EQ(c.AUDIOGetLastErrorText(), u"No such file or directory");
+  EXPECT_EQ(c.GetAUDIOTitle(), u"");
+  EXPECT_EQ(c.GetID3V2Title(), u"");
+  EXPECT_FALSE(c.ID3V2Exists());
+  EXPECT_EQ(c.AUDIOGetFileSize(), 0);
+}
+
+TEST(Analysis, Mp3WithId3v2SuppliesTheGenericStrings) {
+  CSonavexCtrl c;
+  EXPECT_EQ(c.AUDIOAnalyzeFile(W(Fixture("v23_full.mp3"))), kFormatMPEG);
+  EXPECT_EQ(c.m_nFormat, kFormatMPEG);
+  EXPECT_EQ(c.m_pFormat, static_cast<CAudioFormat*>(&c.m_MPEG));
+  EXPECT_TRUE(c.ID3V2Exists());
+  EXPECT_EQ(size_t(c.ID3V2GetSize()), TagSizeOf(TempDir::Read(Fixture("v23_full.mp3"))));
+  EXPECT_EQ(c.ID3V2GetVersion(), u"2.3");
+  EXPECT_EQ(c.GetAUDIOTitle(), u"Intro Title");
+  EXPECT_EQ(c.GetAUDIOArtist(), u"Artist \u00c4\u00df\u20ac");
+  EXPECT_EQ(c.GetAUDIOAlbum(), u"The Album");
+  EXPECT_EQ(c.GetAUDIOComment(), u"12 \u00e9");  // comment number 1 in file order
+  EXPECT_EQ(c.GetAUDIOGenre(), u"Dance");
+  EXPECT_EQ(c.GetAUDIOTrack(), u"3/12");
+  EXPECT_EQ(c.GetAUDIOYear(), u"2004");
+  EXPECT_EQ(c.AUDIOGetFileSize(), int32_t(TempDir::Read(Fixture("v23_full.mp3")).size()));
+  EXPECT_GT(c.AUDIOGetSampleRate(), 0);
+  // Without a Lyrics3 block the analysis leaves 205 from its detection, or 0.
+  EXPECT_TRUE(c.AUDIOGetLastErrorNumber() == 0 || c.AUDIOGetLastErrorNumber() == kErrTagMissing);
+}
+
+TEST(Analysis, TheFirstTagPresentSuppliesAllStrings) {
+  TempDir dir;
+  CSonavexCtrl c;
+  // An ID3v2 tag with a title only, and an ID3v1 tag with title and album:
+  // the album stays empty, there is no field-by-field fallback.
+  const auto audio = TempDir::Read(Fixture("plain.mp3"));
+  std::string frames = std::string("TIT2\0\0\0\6\0\0\0From2", 16);
+  std::string tag = std::string("ID3\3\0\0\0\0\0", 9) + char(frames.size() + 20) + frames + std::string(20, '\0');
+  const std::string path = dir.file("both.mp3");
+  TempDir::Write(path, tag + std::string(audio.begin(), audio.end()) + Id3v1("From1", "Album1"));
+  c.AUDIOAnalyzeFile(W(path));
+  EXPECT_EQ(c.GetAUDIOTitle(), u"From2");
+  EXPECT_EQ(c.GetAUDIOAlbum(), u"");
+  EXPECT_EQ(c.GetAUDIOYear(), u"");
+
+  // A tag without frames leaves the strings empty and no range error behind.
+  const std::string empty = dir.file("empty.mp3");
+  TempDir::Write(empty, std::string("ID3\3\0\0\0\0\0\x20", 10) + std::string(32, '\0') + std::string(audio.begin(), audio.end()));
+  c.AUDIOAnalyzeFile(W(empty));
+  EXPECT_TRUE(c.ID3V2Exists());
+  EXPECT_EQ(c.GetAUDIOComment(), u"");
+  EXPECT_NE(c.AUDIOGetLastErrorNumber(), kErrIdOutOfRange);
+}
+
+TEST(Analysis, MpegOnlyForItsExtensionsButTheTagIsKept) {
+  TempDir dir;
+  const std::string path = CopyFixture(dir, "v23_full.mp3", "song.bin");
+  CSonavexCtrl c;
+  EXPECT_EQ(c.AUDIOAnalyzeFile(W(path)), 0);
+  EXPECT_EQ(c.m_pFormat, &c.m_Bare);
+  EXPECT_EQ(c.AUDIOGetChannelMode(), u"Unknown");
+  EXPECT_EQ(c.GetID3V2Title(), u"Intro Title");
+  EXPECT_EQ(c.GetAUDIOTitle(), u"Intro Title");
+  const std::string tilde = CopyFixture(dir, "v23_full.mp3", "song.MP3~");
+  EXPECT_EQ(c.AUDIOAnalyzeFile(W(tilde)), kFormatMPEG);
+}
+
+TEST(Analysis, DetectionLeavesTheControlsObjectsAlone) {
+  TempDir dir;
+  const std::string other = CopyFixture(dir, "v22.mp3", "other.MP3");
+  CSonavexCtrl c;
+  ASSERT_EQ(c.AUDIOAnalyzeFile(W(Fixture("v23_full.mp3"))), kFormatMPEG);
+  CAudioFormat* format = c.m_pFormat;
+  EXPECT_EQ(c.DetectFileFormat(W(other)), kFormatMPEG);
+  EXPECT_EQ(c.m_pFormat, format);
+  EXPECT_EQ(c.GetID3V2Title(), u"Intro Title");
+  EXPECT_EQ(c.ID3V2GetVersion(), u"2.3");
+  EXPECT_EQ(c.GetAUDIOTitle(), u"Intro Title");
+  // ...but the module-wide sizes and the extension now describe the other file.
+  EXPECT_EQ(size_t(c.ID3V2GetSize()), TagSizeOf(TempDir::Read(other)));
+  EXPECT_EQ(size_t(c.AUDIOGetFileSize()), TempDir::Read(other).size());
+  EXPECT_EQ(c.m_strExtension, u".MP3");
+  // A file that cannot be opened is format 0 and sets no error.
+  g_nLastError = 0;
+  EXPECT_EQ(c.DetectFileFormat(W(dir.file("missing.mp3"))), 0);
+  EXPECT_EQ(g_nLastError, 0);
+}
+
+TEST(Analysis, GenericSaveIntoMp3WritesTheId3v2Tag) {
+  TempDir dir;
+  // A file without a tag: the generic strings become frames, and the comment
+  // is added with language ENG and description Sonavex.
+  const std::string path = CopyFixture(dir, "plain.mp3");
+  const auto audio = TempDir::Read(path);
+  CSonavexCtrl c;
+  ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+  c.SetAUDIOTitle(u"Title \u00e9");
+  c.SetAUDIOArtist(u"Artist");
+  c.SetAUDIOAlbum(u"Album");
+  c.SetAUDIOComment(u"Nice");
+  c.SetAUDIOGenre(u"House");
+  c.SetAUDIOTrack(u"7");
+  c.SetAUDIOYear(u"2021");
+  ASSERT_TRUE(c.AUDIOSaveChangesToFile(W(path)));
+  EXPECT_EQ(c.AUDIOGetLastErrorNumber(), 0);
+  EXPECT_EQ(AudioOf(path), audio);
+  auto m = Mutagen(path);
+  EXPECT_EQ(m.at(0), "version|2.3");
+  for (const char* line : {"TIT2|Title \u00e9", "TPE1|Artist", "TALB|Album", "COMM|ENG|Sonavex|Nice", "TCON|House",
+                           "TRCK|7", "TYER|2021"})
+    EXPECT_TRUE(Contains(m, line)) << line;
+  EXPECT_EQ(c.ID3V2GetSize(), 0);  // the size the target's tag had before the save
+  EXPECT_EQ(c.ID3V2GetVersion(), u"2.3");
+
+  // With comments: a text replaces the first comment's language, description
+  // and text; an empty comment deletes the first comment.
+  const std::string full = CopyFixture(dir, "v23_full.mp3");
+  ASSERT_EQ(c.AUDIOAnalyzeFile(W(full)), kFormatMPEG);
+  c.SetAUDIOComment(u"Replaced");
+  ASSERT_TRUE(c.AUDIOSaveChangesToFile(W(full)));
+  m = Mutagen(full);
+  EXPECT_TRUE(Contains(m, "COMM|ENG|Sonavex|Replaced"));
+  EXPECT_FALSE(Contains(m, "COMM|SMP|latin|12 \u00e9"));
+  EXPECT_TRUE(Contains(m, "COMM|PEA|gain|-3.5"));
+  ASSERT_EQ(c.AUDIOAnalyzeFile(W(full)), kFormatMPEG);
+  EXPECT_EQ(c.ID3V2GetComments(), 3);
+  c.SetAUDIOComment(u"");
+  ASSERT_TRUE(c.AUDIOSaveChangesToFile(W(full)));
+  ASSERT_EQ(c.AUDIOAnalyzeFile(W(full)), kFormatMPEG);
+  EXPECT_EQ(c.ID3V2GetComments(), 2);
+  EXPECT_EQ(c.ID3V2GetCommentLanguage(1), u"PEA");
+  EXPECT_EQ(AudioOf(full), audio);
+}
+
+TEST(Analysis, SavesRefusedByFormat) {
+  TempDir dir;
+  CSonavexCtrl c;
+  c.SetAUDIOTitle(u"x");
+  // A missing target is format 0: 210, not the runtime's number.
+  EXPECT_FALSE(c.AUDIOSaveChangesToFile(W(dir.file("missing.mp3"))));
+  EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrTagNotAllowed);
+
+  c.SetID3V2Title(u"x");
+  for (const char* name : {"tiny.wav", "tiny.flac", "tiny.ogg"}) {
+    SCOPED_TRACE(name);
+    const std::string path = CopyFixture(dir, name);
+    const auto before = TempDir::Read(path);
+    g_nLastError = 0;
+    EXPECT_FALSE(c.ID3V2SaveChangesToFile(W(path)));
+    EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrTagNotAllowed);
+    EXPECT_EQ(TempDir::Read(path), before);
+    EXPECT_NE(c.m_nFormat, 0);
+  }
+  const std::string wav = CopyFixture(dir, "tiny.wav");
+  EXPECT_FALSE(c.AUDIOSaveChangesToFile(W(wav)));
+  EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrTagNotAllowed);
+  EXPECT_EQ(c.m_nFormat, kFormatWAV);
+
+  // An MPEG stream under another extension is no format: refused as well,
+  // but its tag can still be removed (removal runs no format check).
+  const std::string bin = CopyFixture(dir, "v23_full.mp3", "song.bin");
+  EXPECT_FALSE(c.ID3V2SaveChangesToFile(W(bin)));
+  EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrTagNotAllowed);
+  EXPECT_TRUE(c.ID3V2RemoveTagFromFile(W(bin)));
+  EXPECT_EQ(TempDir::Read(bin), TempDir::Read(Fixture("plain.mp3")));
+}
