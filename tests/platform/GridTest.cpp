@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QScrollBar>
@@ -162,6 +163,14 @@ TEST(GridCells, ValuesKeepTheirTypes) {
   EXPECT_EQ(g.CellValue(1, 5).metaType().id(), QMetaType::Float);
   EXPECT_EQ(g.CellValue(1, 5).toFloat(), 0.5f);
   EXPECT_EQ(g.CellValue(1, 11).metaType().id(), QMetaType::Float);
+  // A single shows with the locale's decimal separator, like the texts the
+  // program formats itself.
+  const QLocale saved;
+  QLocale::setDefault(QLocale(QLocale::C));
+  EXPECT_EQ(g.TextAt(1, 5), QStringLiteral("0.5"));
+  QLocale::setDefault(QLocale(QLocale::Dutch, QLocale::Netherlands));
+  EXPECT_EQ(g.TextAt(1, 11), QStringLiteral("-6,5"));
+  QLocale::setDefault(saved);
   EXPECT_EQ(g.CellValue(1, 10), QVariant(44100));
   EXPECT_EQ(g.CellValue(1, 12), QVariant(QStringLiteral("1099511627776")));
   EXPECT_EQ(g.CellValue(1, 1), QVariant(QStringLiteral("Artist")));
