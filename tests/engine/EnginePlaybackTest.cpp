@@ -235,6 +235,17 @@ TEST_F(PlaybackTest, VolumeStepsAreSmoothedAndLevelsFollowTheSignal) {
   EXPECT_FALSE(engine::SetAttributes(h, 50, -1, -101));
 }
 
+TEST_F(PlaybackTest, AVolumeSetBeforePlayAppliesFromTheFirstSample) {
+  // As a headphone mirror starts: silent until its volume is raised.
+  const engine::Handle h = OpenTempo("sine44s.mp3");
+  ASSERT_TRUE(engine::SetAttributes(h, -1, 0, -101));
+  ASSERT_TRUE(engine::Play(h, false));
+  EXPECT_EQ(Rms(Render(2048)), 0.0);
+  ASSERT_TRUE(engine::SetAttributes(h, -1, 100, -101));
+  const std::vector<float> out = Channel(Render(4410), 0);
+  EXPECT_NEAR(Rms(out, 2205), 0.475 / std::sqrt(2.0), 0.02);
+}
+
 TEST_F(PlaybackTest, LevelsFollowEachChannelsAmplitude) {
   // Left 440 Hz and right 1 kHz, both at half scale; then the pan shows the
   // level is measured before pan and volume as well.
