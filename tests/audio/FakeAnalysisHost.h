@@ -18,6 +18,11 @@ class FakeAnalysisHost : public djvp::AnalysisHost {
   int32_t MainVolumeValue() const override { return mainVolume; }
   void AppendErrorText(const QString& text) override { errors += text; }
 
+  QVariant Cell(int32_t row, int column) const {
+    auto it = cells.find({row, column});
+    return it == cells.end() ? QVariant() : it->second;
+  }
+
   std::map<std::pair<int32_t, int>, QVariant> cells;
   int redraws = 0;
   int32_t silence = 1;

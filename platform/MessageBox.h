@@ -1,0 +1,26 @@
+// The program's one message-box function: a QMessageBox with the text and
+// the buttons asked for, under the program's own title. Tests install a
+// capture hook instead, so no dialog ever opens in a test.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace djvp {
+
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgResult { Ok, Cancel, Yes, No };
+
+// The title every message box of the program carries.
+QString ProgramTitle();
+
+// Shows a modal message box and returns the button pressed.
+MsgResult MsgBox(const QString& text, MsgButtons buttons = MsgButtons::Ok);
+
+// Replaces the dialog: every MsgBox call goes to the hook, which answers it.
+// An empty hook restores the dialog. Returns the previous hook.
+using MsgBoxHook = std::function<MsgResult(const QString& text, MsgButtons buttons)>;
+MsgBoxHook SetMsgBoxHook(MsgBoxHook hook);
+
+}  // namespace djvp

@@ -1,0 +1,62 @@
+#include "platform/ModPublic.h"
+
+#include "StringTable.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+#include <QWidget>
+
+#include <cmath>
+
+namespace djvp {
+
+QString modPublic_AddBackslash(const QString& path) {
+  if (path.isEmpty() || path.endsWith(QLatin1Char('/'))) return path;
+  return path + QLatin1Char('/');
+}
+
+bool modPublic_FileExists(const QString& path) {
+  if (path.isEmpty()) return false;
+  if (path.contains(QLatin1Char('*')) || path.contains(QLatin1Char('?'))) {
+    const QFileInfo pattern(path);
+    const QDir dir = pattern.dir();
+    return !dir.entryList({pattern.fileName()}, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).isEmpty();
+  }
+  QString p = path;
+  while (p.size() > 1 && p.endsWith(QLatin1Char('/'))) p.chop(1);
+  const QFileInfo info(p);
+  return info.exists() && !info.fileName().startsWith(QLatin1Char('.'));
+}
+
+void modPublic_BlendPictures(const QImage& background, const QImage& overlay, int32_t alpha, int16_t x,
+                             int16_t y, QPaintDevice& target) {
+  QPainter p(&target);
+  p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  p.setOpacity(1.0);
+  p.drawImage(QPoint(x, y), background);
+  p.setOpacity(alpha >= 0 && alpha <= 255 ? alpha / 255.0 : 1.0);
+  p.drawImage(QRect(x, y, background.width(), background.height()), overlay);
+}
+
+void modPublic_FitCaption(QWidget& control, int32_t stringNumber) {
+  const auto text = FindResString(stringNumber);
+  if (!text) return;
+  const QString caption = QString::fromStdString(*text);
+  QFont font = control.font();
+  for (;;) {
+    if (QFontMetrics(font).horizontalAdvance(caption) <= control.width()) break;
+    const qreal size = font.pointSizeF();
+    if (size < 7) {
+      font.setPointSizeF(7);
+      break;
+    }
+    font.setPointSizeF(size - 1);
+  }
+  control.setFont(font);
+  control.setProperty("text", caption);
+}
+
+}  // namespace djvp
