@@ -4,7 +4,7 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -14,13 +14,37 @@
 
 using namespace enginetest;
 
-TEST(EnginePortAudio, PlaysThroughAnAlsaFilePcm) {
+namespace {
+
+constexpr size_t kClipFrames = 3000;
+
+// The last kClipFrames frames of lr44s.flac (440 Hz left, 1 kHz right) as
+// decoded, interleaved.
+std::vector<int16_t> Clip() {
+  const engine::Handle ref = engine::OpenFileStream(false, Fixture("lr44s.flac").c_str(), 0, 0, engine::kDecode);
+  const std::vector<int16_t> all = ReadAll(ref);
+  engine::FreeStream(ref);
+  if (all.size() != 44100u * 2) return {};
+  return std::vector<int16_t>(all.end() - kClipFrames * 2, all.end());
+}
+
+struct Capture {
+  bool skipped = false;
+  std::string why;
+  std::vector<int16_t> samples;  // interleaved, `channels` per frame
+};
+
+// Plays the clip on an ALSA file PCM of `channels` channels, opened with
+// `initFlags`, from a stream with speaker flag `speaker`.
+Capture PlayClip(int channels, uint32_t initFlags, uint32_t speaker) {
+  Capture result;
   TempDir home;
   const std::string capture = home.file("capture.raw");
+  const std::string ch = std::to_string(channels);
   TempDir::Write(home.file(".asoundrc"),
                  "pcm.djvptest {\n"
                  "  type plug\n"
-                 "  slave { pcm \"djvpfile\" format S16_LE rate 44100 channels 2 }\n"
+                 "  slave { pcm \"djvpfile\" format S16_LE rate 44100 channels " + ch + " }\n"
                  "}\n"
                  "pcm.djvpfile {\n"
                  "  type file\n"
@@ -30,52 +54,94 @@ TEST(EnginePortAudio, PlaysThroughAnAlsaFilePcm) {
                  "}\n");
   ScopedEnv env("HOME", home.path().string());
   ScopedEnv noJack("JACK_NO_START_SERVER", "1");
-  if (!engine::RescanDevices()) GTEST_SKIP() << "a sound device is in use by this process";
+  if (!engine::RescanDevices()) {
+    result.skipped = true;
+    result.why = "a sound device is in use by this process";
+    return result;
+  }
   int device = -1;
   for (int i = 1; engine::DeviceName(i); ++i)
     if (std::strcmp(engine::DeviceName(i), "djvptest") == 0) device = i;
-  if (device < 0) GTEST_SKIP() << "PortAudio lists no ALSA devices here";
-
-  // The last 3000 frames of a file with 440 Hz on the left and 1 kHz on the
-  // right. A "null" PCM takes sound as fast as it is given, so the clip is
-  // kept short enough to be decoded completely before it is played.
-  const engine::Handle ref = engine::OpenFileStream(false, Fixture("lr44s.flac").c_str(), 0, 0, engine::kDecode);
-  const std::vector<int16_t> all = ReadAll(ref);
-  engine::FreeStream(ref);
-  ASSERT_EQ(all.size(), 44100u * 2);
-  const size_t clipFrames = 3000;
-  const std::vector<int16_t> clip(all.end() - clipFrames * 2, all.end());
-
-  ASSERT_TRUE(engine::DeviceInit(device, 44100, 0));
+  if (device < 0) {
+    result.skipped = true;
+    result.why = "PortAudio lists no ALSA devices here";
+    return result;
+  }
+  EXPECT_TRUE(engine::DeviceInit(device, 44100, initFlags));
   EXPECT_EQ(engine::SelectedDevice(), device);
-  const engine::Handle dec = engine::OpenFileStream(false, Fixture("lr44s.flac").c_str(), 0, 0, engine::kDecode);
+  // A "null" PCM takes sound as fast as it is given, so the clip is kept
+  // short enough to be decoded completely before it is played.
+  const engine::Handle dec =
+      engine::OpenFileStream(false, Fixture("lr44s.flac").c_str(), 0, 0, engine::kDecode | speaker);
   const engine::Handle h = engine::CreateTempoStream(dec, engine::kFreeSource);
-  ASSERT_NE(h, 0u);
-  ASSERT_TRUE(engine::Seek(h, (44100 - clipFrames) * 4));
-  ASSERT_TRUE(engine::Play(h, false));
+  EXPECT_NE(h, 0u);
+  EXPECT_TRUE(engine::Seek(h, (44100 - kClipFrames) * 4));
+  EXPECT_TRUE(engine::Play(h, false));
   for (long spin = 0; spin < 2000000000L && engine::IsActive(h) != engine::kStopped; ++spin)
     std::this_thread::yield();
   EXPECT_EQ(engine::IsActive(h), engine::kStopped) << "the clip was played to its end";
   EXPECT_EQ(engine::Position(h), engine::Length(h));
-  ASSERT_TRUE(engine::DeviceFree());
+  EXPECT_TRUE(engine::DeviceFree());
   EXPECT_EQ(engine::Position(h), -1) << "freeing the device freed its streams";
-  ASSERT_TRUE(engine::DeviceSelect(0));
+  engine::DeviceSelect(0);
+  engine::RescanDevices();
 
   const std::vector<unsigned char> bytes = TempDir::Read(capture);
-  std::vector<int16_t> captured(bytes.size() / 2);
-  std::memcpy(captured.data(), bytes.data(), captured.size() * 2);
-  // Find the clip's first loud sample and compare from there.
-  size_t first = 0;
-  while (first < captured.size() && captured[first] == 0) ++first;
-  size_t clipFirst = 0;
-  while (clipFirst < clip.size() && clip[clipFirst] == 0) ++clipFirst;
-  ASSERT_GE(first, clipFirst);
-  first -= clipFirst;
-  first -= first % 2;
-  ASSERT_LE(first + clip.size(), captured.size());
+  result.samples.resize(bytes.size() / 2);
+  std::memcpy(result.samples.data(), bytes.data(), result.samples.size() * 2);
+  return result;
+}
+
+// Finds the clip in channels `first`, `first + 1` of a capture and returns
+// the largest difference; every other channel must stay silent.
+int Compare(const std::vector<int16_t>& captured, int channels, int pair, const std::vector<int16_t>& clip) {
+  const size_t frames = captured.size() / static_cast<size_t>(channels);
+  size_t start = 0;
+  while (start < frames && captured[start * static_cast<size_t>(channels) + static_cast<size_t>(pair)] == 0) ++start;
+  size_t clipStart = 0;
+  while (clipStart < kClipFrames && clip[clipStart * 2] == 0) ++clipStart;
+  if (start < clipStart || start - clipStart + kClipFrames > frames) return 1 << 20;
+  start -= clipStart;
   int worst = 0;
-  for (size_t i = 0; i < clip.size(); ++i)
-    worst = std::max(worst, std::abs(int(captured[first + i]) - int(clip[i])));
-  EXPECT_LE(worst, 8) << "the captured sound is the file's, channels in order";
-  engine::RescanDevices();
+  for (size_t f = 0; f < frames; ++f)
+    for (int c = 0; c < channels; ++c) {
+      const int got = captured[f * static_cast<size_t>(channels) + static_cast<size_t>(c)];
+      int want = 0;
+      if ((c == pair || c == pair + 1) && f >= start && f < start + kClipFrames)
+        want = clip[(f - start) * 2 + static_cast<size_t>(c - pair)];
+      worst = std::max(worst, std::abs(got - want));
+    }
+  return worst;
+}
+
+}  // namespace
+
+TEST(EnginePortAudio, PlaysThroughAnAlsaFilePcm) {
+  const std::vector<int16_t> clip = Clip();
+  ASSERT_EQ(clip.size(), kClipFrames * 2);
+  const Capture c = PlayClip(2, 0, 0);
+  if (c.skipped) GTEST_SKIP() << c.why;
+  EXPECT_LE(Compare(c.samples, 2, 0, clip), 8) << "the captured sound is the file's, channels in order";
+}
+
+TEST(EnginePortAudio, SpeakerFlagsPlayOnTheirPairOfAMultiChannelDevice) {
+  const std::vector<int16_t> clip = Clip();
+  ASSERT_EQ(clip.size(), kClipFrames * 2);
+  // ALSA's channel order: front, rear, centre and LFE, side.
+  const struct {
+    uint32_t speaker;
+    int pair;
+  } cases[] = {{engine::kSpeakerFront, 0}, {engine::kSpeakerRear, 2}, {engine::kSpeakerCenterLfe, 4},
+               {engine::kSpeakerRear2, 6}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.pair);
+    const Capture c = PlayClip(8, engine::kInitSpeakers, k.speaker);
+    if (c.skipped) GTEST_SKIP() << c.why;
+    EXPECT_LE(Compare(c.samples, 8, k.pair, clip), 8);
+  }
+  // Without the speaker flag at initialisation the device is opened with two
+  // channels and a rear stream falls back to the front.
+  const Capture c = PlayClip(2, 0, engine::kSpeakerRear);
+  if (c.skipped) GTEST_SKIP() << c.why;
+  EXPECT_LE(Compare(c.samples, 2, 0, clip), 8);
 }
