@@ -47,11 +47,4 @@ BiquadCoeffs DesignPeaking(double sampleRate, double centreHz, double gainDb, do
                    -2 * std::cos(w0), 1 - alpha / a);
 }
 
-BiquadCoeffs DesignLowPass(double sampleRate, double cutoffHz, double q) {
-  const double w0 = Omega(sampleRate, cutoffHz);
-  const double alpha = std::sin(w0) / (2.0 * std::clamp(Finite(q, 0.7071), 0.1, 30.0));
-  const double cosW = std::cos(w0);
-  return Normalise((1 - cosW) / 2, 1 - cosW, (1 - cosW) / 2, 1 + alpha, -2 * cosW, 1 - alpha);
-}
-
 }  // namespace engine::dsp

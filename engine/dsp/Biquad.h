@@ -1,8 +1,10 @@
-// Second-order filter sections with the well-known RBJ cookbook designs.
+// Second-order peaking sections with the well-known RBJ cookbook design.
 // Coefficients and state are double so that low bands (80 Hz at 48 kHz and
-// below) stay accurate; the design functions clamp their inputs so that a
-// centre or cut-off at or past Nyquist still gives a stable filter.
+// below) stay accurate; the design clamps its inputs so that a centre at or
+// past Nyquist still gives a stable filter.
 #pragma once
+
+#include <cmath>
 
 namespace engine::dsp {
 
@@ -10,15 +12,25 @@ struct BiquadCoeffs {
   double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;  // normalised by a0
 };
 
+// Direct form I: the state is the last inputs and outputs themselves, so a
+// change of coefficients while sound runs (a slider moving) gives no burst,
+// which a transposed form's internal state can give at low frequencies.
 struct BiquadState {
-  double s1 = 0, s2 = 0;  // transposed direct form II
+  double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
   double Run(const BiquadCoeffs& c, double x) {
-    const double y = c.b0 * x + s1;
-    s1 = c.b1 * x - c.a1 * y + s2;
-    s2 = c.b2 * x - c.a2 * y;
+    const double y = c.b0 * x + c.b1 * x1 + c.b2 * x2 - c.a1 * y1 - c.a2 * y2;
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
     return y;
   }
-  void Clear() { s1 = s2 = 0; }
+  void Clear() { x1 = x2 = y1 = y2 = 0; }
+  // Clears a state that has decayed to nothing (keeps silence free of
+  // denormal numbers).
+  void FlushTiny() {
+    if (std::fabs(x1) + std::fabs(x2) + std::fabs(y1) + std::fabs(y2) < 1e-30) Clear();
+  }
 };
 
 // Highest frequency, as a share of the sample rate, that a design accepts.
@@ -28,8 +40,5 @@ inline constexpr double kMaxNormalisedFrequency = 0.45;
 // otherwise bandwidthOctaves does.
 BiquadCoeffs DesignPeaking(double sampleRate, double centreHz, double gainDb, double q,
                            double bandwidthOctaves);
-
-// Resonant low pass with cut-off cutoffHz and quality q.
-BiquadCoeffs DesignLowPass(double sampleRate, double cutoffHz, double q);
 
 }  // namespace engine::dsp

@@ -347,29 +347,80 @@ class VolumeEffect final : public RecordEffect<VolumeParams> {
 
 // ---- low pass -----------------------------------------------------------
 
+// A resonant low pass with the response of the RBJ design, built as a
+// trapezoidal state-variable filter: its states are integrator values, so
+// the cut-off can move while sound runs without bursts. A new cut-off or
+// resonance is reached by a short glide (log frequency, ~10 ms) rather than
+// a jump; before the first block it is taken at once.
 class LowPassEffect final : public RecordEffect<LowPassParams> {
  public:
+  static constexpr int kGlideBlock = 32;
+  static constexpr double kGlideSeconds = 0.01;
+
   LowPassEffect(int sampleRate, int channels)
       : RecordEffect(sampleRate, channels, LowPassParams{0, 2.0f, 1000.0f, 0}),
-        state_(static_cast<size_t>(channels)) {}
+        state_(static_cast<size_t>(channels)),
+        glide_(1.0 - std::exp(-kGlideBlock / (kGlideSeconds * sampleRate))) {}
 
   void Process(float* s, int frames) override {
     Sync();
-    for (int f = 0; f < frames; ++f, s += channels_)
-      for (int c = 0; c < channels_; ++c) s[c] = static_cast<float>(state_[c].Run(coeffs_, s[c]));
+    started_ = true;
+    for (int done = 0; done < frames; done += kGlideBlock) {
+      if (logCut_ != targetLogCut_ || q_ != targetQ_) Glide();
+      const int n = std::min(kGlideBlock, frames - done);
+      float* x = s + static_cast<size_t>(done) * channels_;
+      for (int f = 0; f < n; ++f, x += channels_) {
+        for (int c = 0; c < channels_; ++c) {
+          State& st = state_[c];
+          const double v3 = x[c] - st.ic2;
+          const double v1 = a1_ * st.ic1 + a2_ * v3;
+          const double v2 = st.ic2 + a2_ * st.ic1 + a3_ * v3;
+          st.ic1 = 2 * v1 - st.ic1;
+          st.ic2 = 2 * v2 - st.ic2;
+          x[c] = static_cast<float>(v2);
+        }
+      }
+    }
     for (auto& st : state_)
-      if (std::fabs(st.s1) + std::fabs(st.s2) < 1e-30) st.Clear();
+      if (std::fabs(st.ic1) + std::fabs(st.ic2) < 1e-30) st = State{};
   }
-  void Reset() override {
-    for (auto& st : state_) st.Clear();
-  }
+  void Reset() override { std::fill(state_.begin(), state_.end(), State{}); }
 
  private:
+  struct State {
+    double ic1 = 0, ic2 = 0;
+  };
   bool Valid(const LowPassParams& p) const override { return Finite(p.resonance) && Finite(p.cutoff); }
-  void Apply(const LowPassParams& p) override { coeffs_ = DesignLowPass(rate_, p.cutoff, p.resonance); }
+  void Apply(const LowPassParams& p) override {
+    const double cut = std::clamp(static_cast<double>(p.cutoff), 10.0, kMaxNormalisedFrequency * rate_);
+    targetLogCut_ = std::log(cut);
+    targetQ_ = std::clamp(static_cast<double>(p.resonance), 0.1, 30.0);
+    if (!started_) {
+      logCut_ = targetLogCut_;
+      q_ = targetQ_;
+      Design();
+    }
+  }
+  void Glide() {
+    logCut_ += (targetLogCut_ - logCut_) * glide_;
+    q_ += (targetQ_ - q_) * glide_;
+    if (std::fabs(targetLogCut_ - logCut_) < 1e-4) logCut_ = targetLogCut_;
+    if (std::fabs(targetQ_ - q_) < 1e-4) q_ = targetQ_;
+    Design();
+  }
+  void Design() {
+    const double g = std::tan(std::numbers::pi * std::exp(logCut_) / rate_);
+    const double k = 1.0 / q_;
+    a1_ = 1.0 / (1.0 + g * (g + k));
+    a2_ = g * a1_;
+    a3_ = g * a2_;
+  }
 
-  std::vector<BiquadState> state_;
-  BiquadCoeffs coeffs_;
+  std::vector<State> state_;
+  const double glide_;
+  double logCut_ = 0, targetLogCut_ = 0, q_ = 1, targetQ_ = 1;
+  double a1_ = 0, a2_ = 0, a3_ = 0;
+  bool started_ = false;
 };
 
 // ---- reverb -------------------------------------------------------------
@@ -521,8 +572,7 @@ class PeakEqEffect final : public Effect {
       float* x = s;
       for (int f = 0; f < frames; ++f, x += channels_)
         for (int c = 0; c < channels_; ++c) x[c] = static_cast<float>(st[c].Run(band.coeffs, x[c]));
-      for (int c = 0; c < channels_; ++c)
-        if (std::fabs(st[c].s1) + std::fabs(st[c].s2) < 1e-30) st[c].Clear();
+      for (int c = 0; c < channels_; ++c) st[c].FlushTiny();
     }
   }
   void Reset() override {
