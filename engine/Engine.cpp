@@ -110,6 +110,7 @@ struct Stream {
   std::atomic<uint32_t> state{kStopped};
   std::atomic<bool> stalled{false};
   std::atomic<int64_t> heard{0};  // source frames heard
+  std::atomic<int64_t> seekFrame{0};  // where the last seek went
   std::atomic<uint32_t> level{0};
   float curVolume = 1.0f;
   int slot = -1;
@@ -159,18 +160,21 @@ void ApplyTempo(Stream& s) {
   s.ratio = tempo * rate;
 }
 
-// Keeps `target` frames ready in the stream's ring. Called with s.m held.
-void FillLocked(Stream& s, int64_t target) {
+// Keeps `target` frames ready in the stream's ring, counting only frames
+// from ring index `from` on (frames before it are about to be dropped by a
+// seek). Called with s.m held.
+void FillLocked(Stream& s, int64_t target, uint64_t from = 0) {
   Decoder* in = s.input();
   const int ch = s.channels;
   for (;;) {
     if (s.done.load(std::memory_order_relaxed)) return;
     const uint64_t w = s.writeIdx.load(std::memory_order_relaxed);
+    // Frames the callback may still read must not be overwritten.
     const uint64_t r = std::max(s.readIdx.load(std::memory_order_acquire),
                                 s.discardTo.load(std::memory_order_relaxed));
-    const int64_t ready = static_cast<int64_t>(w - r);
+    const int64_t ready = static_cast<int64_t>(w - std::max(r, from));
     if (ready >= target) return;
-    const int64_t room = static_cast<int64_t>(kRingFrames) - ready;
+    const int64_t room = static_cast<int64_t>(kRingFrames) - static_cast<int64_t>(w - r);
     if (room <= 0) return;
     ApplyTempo(s);
     const int want = static_cast<int>(std::min<int64_t>(room, kBlock));
@@ -531,11 +535,16 @@ bool SeekLocked(Stream& s, uint64_t bytes) {
   for (auto& fx : s.chain) fx.fx->Reset();
   s.outPos = static_cast<double>(frame);
   s.fedEnd = false;
-  s.discardTo.store(s.writeIdx.load());
   s.done.store(false);
+  s.seekFrame.store(frame);
   s.heard.store(frame);
   s.level.store(0);
-  if (s.state.load() == kPlaying) FillLocked(s, kAhead);
+  // Everything in the ring before `stale` is from the old position. While
+  // playing, the new sound is made ready first and the old dropped after,
+  // so that the callback never finds the ring empty in between.
+  const uint64_t stale = s.writeIdx.load();
+  if (s.state.load() == kPlaying) FillLocked(s, kAhead, stale);
+  s.discardTo.store(stale, std::memory_order_release);
   return true;
 }
 
@@ -769,6 +778,9 @@ int64_t Position(Handle h) {
   auto s = FindFree(e, h);
   if (!s) return -1;
   if (!s->playable) return FramesToBytes(*s, s->dec->position());
+  // Until the callback has passed a seek, what it last reported is old.
+  if (s->discardTo.load(std::memory_order_acquire) > s->readIdx.load(std::memory_order_acquire))
+    return FramesToBytes(*s, s->seekFrame.load());
   return FramesToBytes(*s, s->heard.load());
 }
 
