@@ -665,3 +665,46 @@ TEST(WmaSave, UnwritableFileReportsTheSystemError) {
   EXPECT_FALSE(wma.SaveChangesToFile(FromUtf8(w.dir.file("gone.wma"))));
   EXPECT_EQ(g_nLastError, ENOENT);
 }
+
+TEST(WmaSave, EveryObjectAndDescriptorIsKeptHoweverMany) {
+  // 150 unknown descriptors (the first of them in front of the known ones)
+  // and 150 unknown header objects, beside a padding with room for a change.
+  Asf a = Asf::Split(Fixture("plain.wma"));
+  std::vector<Bytes> descriptors;
+  for (int i = 0; i < 150; ++i) {
+    const std::string n = "X/Attr" + std::to_string(i);
+    descriptors.push_back(Descriptor(std::u16string(n.begin(), n.end()), 4, {static_cast<unsigned char>(i), 0, 0, 0, 0, 0, 0, 1}));
+  }
+  descriptors.push_back(TextDescriptor(u"WM/Genre", u"Dub"));
+  a.objects[static_cast<size_t>(a.Find(kECD))] = Object(kECD, EcdBody(descriptors));
+  const Guid other = MakeGuid("12345678-9ABC-DEF0-1234-56789ABCDEF0");
+  for (int i = 0; i < 150; ++i) a.objects.push_back(Object(other, Bytes(static_cast<size_t>(i % 7), static_cast<unsigned char>(i))));
+  a.objects.push_back(Object(kPadding, Bytes(2000, 0)));
+  const Bytes before = a.Join();
+  Work w(before);
+  g_nLastError = 0;
+  ASSERT_TRUE(ReadChangeSave(w.path, [](CWMA& wma) {
+    EXPECT_EQ(wma.GetField(8), u"Dub");
+    wma.SetField(8, u"Dubstep");
+  }));
+  EXPECT_EQ(g_nLastError, 0);
+  const Bytes now = TempDir::Read(w.path);
+  EXPECT_EQ(now.size(), before.size());
+  const Asf after = Asf::Split(now);
+  ASSERT_EQ(after.objects.size(), a.objects.size());
+  for (size_t i = 0; i < a.objects.size(); ++i) {
+    if (Asf::Is(a.objects[i], other)) {
+      EXPECT_EQ(after.objects[i], a.objects[i]) << i;
+    }
+  }
+  // The unknown descriptors come first, byte for byte, then the known ones.
+  const Bytes& ecd = after.objects[static_cast<size_t>(after.Find(kECD))];
+  Bytes unknown;
+  for (int i = 0; i < 150; ++i) unknown.insert(unknown.end(), descriptors[static_cast<size_t>(i)].begin(), descriptors[static_cast<size_t>(i)].end());
+  ASSERT_GT(ecd.size(), 26 + unknown.size());
+  EXPECT_TRUE(std::equal(unknown.begin(), unknown.end(), ecd.begin() + 26));
+  const auto tags = MutagenTags(w.path);
+  EXPECT_EQ(One(tags, "X/Attr149"), "num:72057594037928085");
+  EXPECT_EQ(One(tags, "WM/Genre"), "Dubstep");
+  Probe(w.path);
+}
