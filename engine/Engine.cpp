@@ -295,6 +295,13 @@ void Mix(Device& d, float* out, size_t frames, int outCh) {
       s->stalled.store(false, std::memory_order_relaxed);
     }
   }
+  // Two decks with boosted bands can go over full scale: clip rather than
+  // let the sound card's conversion wrap around, and never pass on a sample
+  // that is not a number.
+  for (size_t i = 0; i < frames * static_cast<size_t>(outCh); ++i) {
+    const float v = out[i];
+    out[i] = v > 1.0f ? 1.0f : (v < -1.0f ? -1.0f : (v == v ? v : 0.0f));
+  }
   d.callbacks.fetch_add(1);
   d.inCallback.store(false);
 }
@@ -874,7 +881,8 @@ int32_t ReadData(Handle h, void* buffer, uint32_t bytes) {
     const int64_t got = s->dec->Read(tmp.data(), want);
     if (got <= 0) break;
     for (int64_t i = 0; i < got * ch; ++i) {
-      const float v = std::round(tmp[static_cast<size_t>(i)] * 32768.0f);
+      const float x = tmp[static_cast<size_t>(i)];
+      const float v = x == x ? std::round(x * 32768.0f) : 0.0f;  // a damaged frame's NaN reads as 0
       out[done * ch + i] = static_cast<int16_t>(std::clamp(v, -32768.0f, 32767.0f));
     }
     done += got;

@@ -82,8 +82,10 @@ constexpr uint32_t kVersion = 0x00040002;
 
 // ---------------------------------------------------------------- devices
 
-// Initialises device `device` for output at `freq` (only 44100 is
-// supported). Initialising an initialised device succeeds and selects it.
+// Initialises device `device` for output (it runs at 44100 Hz whatever
+// `freq` asks). flags: kInitSpeakers opens up to eight channels so that
+// speaker pairs work; otherwise the device is opened in stereo. `window` is
+// not used. Initialising an initialised device succeeds and selects it.
 // Device 0 is always ready. Selects the device on success.
 bool DeviceInit(int device, uint32_t freq = 44100, uint32_t flags = 0, void* window = nullptr);
 // Releases the selected device and every stream on it. Harmless on a device

@@ -246,6 +246,22 @@ TEST_F(PlaybackTest, AVolumeSetBeforePlayAppliesFromTheFirstSample) {
   EXPECT_NEAR(Rms(out, 2205), 0.475 / std::sqrt(2.0), 0.02);
 }
 
+TEST_F(PlaybackTest, StreamsAreMixedAndTheSumIsClippedAtFullScale) {
+  // Three copies of a 0.475 sine in step: their sum would reach 1.425.
+  const engine::Handle a = OpenTempo("sine44s.mp3");
+  const engine::Handle b = OpenTempo("sine44s.mp3");
+  const engine::Handle c = OpenTempo("sine44s.mp3");
+  ASSERT_TRUE(engine::Play(a, false));
+  ASSERT_TRUE(engine::Play(b, false));
+  const std::vector<float> two = Channel(Render(4410), 0);
+  EXPECT_NEAR(*std::max_element(two.begin(), two.end()), 0.95, 0.02) << "two streams add up";
+  ASSERT_TRUE(engine::Seek(c, static_cast<uint64_t>(engine::Position(a))));
+  ASSERT_TRUE(engine::Play(c, false));
+  const std::vector<float> three = Channel(Render(4410), 0);
+  EXPECT_EQ(*std::max_element(three.begin(), three.end()), 1.0f);
+  EXPECT_EQ(*std::min_element(three.begin(), three.end()), -1.0f);
+}
+
 TEST_F(PlaybackTest, LevelsFollowEachChannelsAmplitude) {
   // Left 440 Hz and right 1 kHz, both at half scale; then the pan shows the
   // level is measured before pan and volume as well.
