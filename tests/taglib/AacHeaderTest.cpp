@@ -334,7 +334,7 @@ TEST_F(AacReader, AdtsWalkEdgeCases) {
 TEST_F(AacReader, OtherDataIsNotAac) {
   TempDir dir;
   const std::string path = dir.file("x.aac");
-  for (const std::string& bytes : {std::string("RIFF0000WAVEfmt "), std::string("\xFF\xE0 not a sync word", 20),
+  for (const std::string& bytes : {std::string("RIFF0000WAVEfmt "), std::string("\xFF\xE0 not a sync word"),
                                   std::string("ADI"), std::string()}) {
     TempDir::Write(path, bytes);
     CAAC aac;
