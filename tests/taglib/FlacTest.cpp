@@ -225,6 +225,41 @@ TEST(FlacRead, WalkFollowsDeclaredLengthsAndStopsAtAudio) {
   EXPECT_EQ(TempDir::Read(cutPath), cut);
 }
 
+TEST(FlacSave, PaddingBeyondOneBlocksLengthIsSplit) {
+  TempDir dir;
+  // Two padding blocks of 9 MiB: together more than one block can declare.
+  const uint32_t nine = 9u << 20;
+  Bytes b = {'f', 'L', 'a', 'C'};
+  Header(b, 0, 34);
+  const Bytes si = StreamInfo({0x01, 0xF4, 0x00, 0xF0}, 8000);
+  b.insert(b.end(), si.begin(), si.end());
+  Header(b, 1, nine);
+  b.resize(b.size() + nine, 0);
+  Header(b, 0x81, nine);
+  b.resize(b.size() + nine, 0);
+  const Bytes frames = {0xFF, 0xF8, 0x69, 0x08, 0x00, 0x1F, 0x40, 0x00, 0x11};
+  b.insert(b.end(), frames.begin(), frames.end());
+  const std::string path = dir.file("bigpad.flac");
+  TempDir::Write(path, b);
+
+  CFLAC flac;
+  ASSERT_TRUE(ReadFlac(path, flac));
+  flac.m_Comment[CVorbisComment::kTitle] = u"split";
+  ASSERT_TRUE(Save(flac, path));
+  EXPECT_FALSE(flac.m_bRewrite);
+  const Bytes out = TempDir::Read(path);
+  ASSERT_EQ(out.size(), b.size());
+  const Walk w = WalkBlocks(out);
+  EXPECT_EQ(w.audio, b.size() - frames.size());
+  ASSERT_EQ(w.blocks.size(), 4u);
+  EXPECT_EQ(w.blocks[2].first, 1);
+  EXPECT_EQ(w.blocks[2].second, 0xFFFFFFu);
+  EXPECT_EQ(w.blocks[3].first, 1);
+  CFLAC back;
+  ASSERT_TRUE(ReadFlac(path, back));
+  EXPECT_EQ(back.m_Comment[CVorbisComment::kTitle], u"split");
+}
+
 TEST(FlacSave, GrowingCommentIsWrittenInPlaceIntoThePadding) {
   TempDir dir;
   const std::string path = Copy(dir, "flac", "padded.flac");
@@ -404,6 +439,12 @@ TEST(FlacSave, EachSaveUsesTheTargetsOwnChain) {
   EXPECT_FALSE(Save(flac, text));
   EXPECT_EQ(sonavex::g_nLastError, sonavex::kErrTagNotAllowed);
   EXPECT_EQ(TempDir::Read(text), Bytes(notes.begin(), notes.end()));
+  // A comment too large for a block's 24-bit length is refused unwritten.
+  const Bytes targetBefore = TempDir::Read(target);
+  flac.m_Comment[CVorbisComment::kDescription] = std::u16string(0x1000000, u'x');
+  EXPECT_FALSE(Save(flac, target));
+  EXPECT_EQ(sonavex::g_nLastError, EFBIG);
+  EXPECT_EQ(TempDir::Read(target), targetBefore);
   // A missing file gives the system's error.
   EXPECT_FALSE(Save(flac, dir.file("missing.flac")));
   EXPECT_EQ(sonavex::g_nLastError, ENOENT);

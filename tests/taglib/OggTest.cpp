@@ -140,12 +140,12 @@ Bytes IdPacket(uint8_t channels, uint32_t rate, uint32_t nominal) {
   return id;
 }
 
-Bytes CommentPacket(const std::string& title) {
+Bytes CommentPacket(const std::string& title, bool framing = true) {
   Bytes c = {3, 'v', 'o', 'r', 'b', 'i', 's', 1, 0, 0, 0, 'v', 1, 0, 0, 0};
   const std::string e = "TITLE=" + title;
   c.insert(c.end(), {uint8_t(e.size()), 0, 0, 0});
   c.insert(c.end(), e.begin(), e.end());
-  c.push_back(1);
+  if (framing) c.push_back(1);
   return c;
 }
 
@@ -251,6 +251,58 @@ TEST(OggRead, DerivedFiguresAndTheLastPageSearch) {
   EXPECT_FALSE(ReadOgg(dir.file("text.ogg"), ogg));
   EXPECT_FALSE(ogg.IsValid());
   EXPECT_EQ(ogg.GetDuration(), 0.0f);
+}
+
+TEST(OggSave, HeaderPacketsAreRelacedAndUnsafeLayoutsRefused) {
+  TempDir dir;
+  const Bytes setup = {5, 'v', 'o', 'r', 'b', 'i', 's', 9, 9, 9};
+  const Bytes audio = MakePage(2, 8000, 4, {Bytes(40, 0x33)});
+  auto build = [&](const Bytes& second) {
+    Bytes b = MakePage(0, 0, 2, {IdPacket(2, 8000, 128000)});
+    b.insert(b.end(), second.begin(), second.end());
+    b.insert(b.end(), audio.begin(), audio.end());
+    return b;
+  };
+
+  // A comment packet without its framing byte gets one; the setup packet
+  // behind it and the audio page stay as they were.
+  const std::string path = dir.file("noframing.ogg");
+  TempDir::Write(path, build(MakePage(1, 0, 0, {CommentPacket("old", false), setup})));
+  COGG ogg;
+  ASSERT_TRUE(ReadOgg(path, ogg));
+  EXPECT_EQ(ogg.m_Comment[CVorbisComment::kTitle], u"old");
+  ogg.m_Comment[CVorbisComment::kTitle] = u"new";
+  ASSERT_TRUE(Save(ogg, path));
+  const auto pages = Pages(TempDir::Read(path));
+  ASSERT_EQ(pages.size(), 3u);
+  EXPECT_TRUE(pages[1].crcOk);
+  const size_t commentLength = FirstPacketLength(pages[1]);
+  EXPECT_EQ(pages[1].body[commentLength - 1], 1);
+  EXPECT_EQ(Bytes(pages[1].body.begin() + static_cast<std::ptrdiff_t>(commentLength), pages[1].body.end()), setup);
+  EXPECT_EQ(pages[2].raw, audio);
+  COGG back;
+  ASSERT_TRUE(ReadOgg(path, back));
+  EXPECT_EQ(back.m_Comment[CVorbisComment::kTitle], u"new");
+
+  // Header pages that end inside a packet running on into the audio pages
+  // cannot be rebuilt alone: the save is refused and the file untouched.
+  // Here the second page gets one more lacing value of 255 (and its bytes):
+  // a packet that the next page continues.
+  const std::string openPath = dir.file("open.ogg");
+  Bytes second = MakePage(1, 0, 0, {CommentPacket("x"), setup});
+  second[26] = static_cast<uint8_t>(second[26] + 1);
+  second.insert(second.begin() + 27 + second[26] - 1, 255);
+  second.insert(second.end(), 255, 7);
+  const Bytes cont = MakePage(2, 8000, 5, {Bytes(10, 7)});
+  Bytes file = MakePage(0, 0, 2, {IdPacket(2, 8000, 128000)});
+  file.insert(file.end(), second.begin(), second.end());
+  file.insert(file.end(), cont.begin(), cont.end());
+  TempDir::Write(openPath, file);
+  COGG openEnded;
+  ASSERT_TRUE(ReadOgg(openPath, openEnded));
+  EXPECT_EQ(openEnded.m_Comment[CVorbisComment::kTitle], u"x");
+  EXPECT_FALSE(Save(openEnded, openPath));
+  EXPECT_EQ(TempDir::Read(openPath), file);
 }
 
 TEST(OggSave, CommentChangesWithinTheSecondPageTouchOnlyThatPage) {
