@@ -184,7 +184,11 @@ float RateRatio(Handle h);
 bool AddEffect(Handle h, int32_t type, int priority);
 bool RemoveEffect(Handle h, int32_t type);
 // Reads/writes the effect's parameter record (for the peaking equaliser the
-// record's band chooses the band; writing a new band adds it).
+// record's band chooses the band; writing a new band adds it). Effects run
+// after the time-stretcher, at 44100 Hz: a band's sample-rate field is kept
+// only to be read back, and every band acts at its centre whatever rate the
+// file or the rate setting has. A new record reaches the sound within the
+// worker's lead (under 0.1 s).
 bool GetEffectParameters(Handle h, int32_t type, void* record);
 bool SetEffectParameters(Handle h, int32_t type, const void* record);
 
