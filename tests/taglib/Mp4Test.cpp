@@ -5,6 +5,8 @@
 #include "Module.h"
 #include "SonavexCtrl.h"
 #include "TempDir.h"
+#include "automation/Host.h"
+#include "sonavex/Sonavex.h"
 
 #include <gtest/gtest.h>
 
@@ -485,4 +487,55 @@ TEST(Mp4Read, DamagedAtomsAreBounded) {
     EXPECT_EQ(mp4.GetSampleRate(), 0);
     EXPECT_EQ(mp4.GetVersion(), u"Unknown");
   }
+}
+
+TEST(Mp4Dispatch, EveryMemberByNumber) {
+  using automation::Variant;
+  struct Member {
+    int dispid;
+    const char* name;
+    const char16_t* value;  // as typed.m4a holds it
+  } members[] = {
+      {16, "MP4Album", u"Album"},          {17, "MP4Artist", u"Artist \u00e9\u4e2d"},
+      {18, "MP4Author", u""},              {19, "MP4BeatsPerMinute", u"128"},
+      {20, "MP4CDSetNumber", u"2"},        {21, "MP4Comment", u"second"},
+      {22, "MP4Compilation", u"1"},        {23, "MP4Composer", u"Writer"},
+      {24, "MP4Copyright", u""},           {25, "MP4Date", u"1999-05-01"},
+      {26, "MP4Description", u""},         {27, "MP4Director", u""},
+      {28, "MP4Disclaimer", u""},          {29, "MP4Encoder", u"Encoder Tool"},
+      {30, "MP4Genre", u"Techno"},         {31, "MP4NetUrl", u""},
+      {32, "MP4OriginalArtist", u""},      {33, "MP4OriginalFormat", u""},
+      {34, "MP4OriginalSource", u""},      {35, "MP4Performer", u""},
+      {36, "MP4Producer", u""},            {37, "MP4Title", u"Mutagen Title"},
+      {38, "MP4Track", u"5"},              {39, "MP4Warning", u""},
+  };
+  TempDir dir;
+  ScopedEnv reg("AUTOMATION_REGISTRY_FILE", dir.file("registry.ini"));
+  ASSERT_EQ(automation::RegisterLibrary(SONAVEX_LIBRARY_PATH), AUTO_S_OK);
+  automation::DispatchPtr ctrl;
+  ASSERT_EQ(automation::CreateObject(SONAVEX_PROGID, ctrl), AUTO_S_OK);
+  ASSERT_EQ(ctrl.Call(SX_AUDIOAnalyzeFile, {Variant::Str(FromUtf8(kDir + "typed.m4a"))}).i2(), kFormatMP4);
+  for (const auto& m : members) {
+    const std::string n = m.name;
+    EXPECT_EQ(ctrl.IdOf(std::u16string(n.begin(), n.end())), m.dispid) << m.name;
+    EXPECT_EQ(ctrl.Get(m.dispid).str(), m.value) << m.name;
+  }
+  // The setters change memory only, each its own field.
+  for (const auto& m : members) EXPECT_EQ(ctrl.Put(m.dispid, Variant::Str(FromUtf8(std::string("new ") + m.name))), AUTO_S_OK);
+  for (const auto& m : members) EXPECT_EQ(ToUtf8(ctrl.Get(m.dispid).str()), std::string("new ") + m.name);
+
+  EXPECT_EQ(ctrl.IdOf(u"MP4GetPictureCount"), 200);
+  EXPECT_EQ(ctrl.IdOf(u"MP4LoadPicture"), 201);
+  Variant count = ctrl.Call(200);
+  ASSERT_EQ(count.type(), AUTO_VT_I4);
+  EXPECT_EQ(count.i4(), 2);
+  const std::string out = dir.file("cover.png");
+  Variant ok = ctrl.Call(201, {Variant::Str(FromUtf8(out)), Variant::I2(1)});
+  ASSERT_EQ(ok.type(), AUTO_VT_BOOL);
+  EXPECT_TRUE(ok.boolean());
+  const Bytes png = TempDir::Read(out);
+  EXPECT_EQ(std::string(png.begin(), png.end()), std::string("\x89PNG\r\n\x1a\nPNGBYTES"));
+  EXPECT_FALSE(ctrl.Call(201, {Variant::Str(FromUtf8(out)), Variant::I2(2)}).boolean());
+  ctrl.reset();
+  automation::RegisterLibrary(SONAVEX_LIBRARY_PATH, true);
 }

@@ -6,6 +6,8 @@
 #include "SonavexCtrl.h"
 #include "TempDir.h"
 #include "WMA.h"
+#include "automation/Host.h"
+#include "sonavex/Sonavex.h"
 
 #include <gtest/gtest.h>
 
@@ -707,4 +709,76 @@ TEST(WmaSave, EveryObjectAndDescriptorIsKeptHoweverMany) {
   EXPECT_EQ(One(tags, "X/Attr149"), "num:72057594037928085");
   EXPECT_EQ(One(tags, "WM/Genre"), "Dubstep");
   Probe(w.path);
+}
+
+namespace {
+struct WmaMember {
+  int dispid;
+  const char* name;
+  const char* attribute;  // where mutagen finds the value after a save
+};
+// The 36 text members in the order of their field index, then the save.
+constexpr WmaMember kWmaMembers[] = {
+    {54, "WMATitle", "WM/Title"},          {51, "WMAArtist", "WM/Author"},
+    {141, "WMACopyright", "Copyright"},    {52, "WMAComment", "WM/Description"},
+    {142, "WMARating", "Rating"},          {50, "WMAAlbum", "WM/AlbumTitle"},
+    {143, "WMATrackNumber", "WM/TrackNumber"}, {55, "WMAYear", "WM/Year"},
+    {53, "WMAGenre", "WM/Genre"},          {144, "WMAAlbumArtist", "WM/AlbumArtist"},
+    {145, "WMACategory", "WM/Category"},   {146, "WMAComposer", "WM/Composer"},
+    {147, "WMAConductor", "WM/Conductor"}, {148, "WMAEncodingTime", "WM/EncodingTime"},
+    {149, "WMALanguage", "WM/Language"},   {150, "WMALyrics", "WM/Lyrics"},
+    {151, "WMAProvider", "WM/Provider"},   {152, "WMAPublisher", "WM/Publisher"},
+    {153, "WMADistributor", "WM/ContentDistributor"}, {154, "WMAParentalRating", "WM/ParentalRating"},
+    {155, "WMAProducer", "WM/Producer"},   {156, "WMAToolName", "WM/ToolName"},
+    {157, "WMAToolVersion", "WM/ToolVersion"}, {158, "WMAWriter", "WM/Writer"},
+    {159, "WMAAuthorURL", "WM/AuthorURL"}, {160, "WMABeatsPerMinute", "WM/BeatsPerMinute"},
+    {169, "WMAContentGroupDescription", "WM/ContentGroupDescription"}, {161, "WMAEncodedBy", "WM/EncodedBy"},
+    {162, "WMAEncodingSettings", "WM/EncodingSettings"}, {163, "WMAInitialKey", "WM/InitialKey"},
+    {164, "WMAMood", "WM/Mood"},           {165, "WMAPartOfSet", "WM/PartOfSet"},
+    {166, "WMAPeriod", "WM/Period"},       {167, "WMAPromotionURL", "WM/PromotionURL"},
+    {168, "WMAUserWebURL", "WM/UserWebURL"}, {170, "WMAISRC", "WM/ISRC"},
+};
+}  // namespace
+
+TEST(WmaDispatch, EveryMemberByNumberRoundTripsThroughTheFile) {
+  using automation::Variant;
+  TempDir dir;
+  ScopedEnv reg("AUTOMATION_REGISTRY_FILE", dir.file("registry.ini"));
+  ASSERT_EQ(automation::RegisterLibrary(SONAVEX_LIBRARY_PATH), AUTO_S_OK);
+  automation::DispatchPtr ctrl;
+  ASSERT_EQ(automation::CreateObject(SONAVEX_PROGID, ctrl), AUTO_S_OK);
+  EXPECT_EQ(ctrl.IdOf(u"WMASaveChangesToFile"), 279);
+
+  // A file whose extended description holds nothing yet, so that every
+  // attribute mutagen reports afterwards comes from this save.
+  Asf a = Asf::Split(Fixture("plain.wma"));
+  a.objects[static_cast<size_t>(a.Find(kECD))] = Object(kECD, EcdBody({}));
+  Work w(a.Join());
+  ASSERT_EQ(ctrl.Call(SX_AUDIOAnalyzeFile, {Variant::Str(FromUtf8(w.path))}).i2(), kFormatWMA);
+  EXPECT_EQ(ctrl.Get(54).str(), u"Plain Title");
+  for (const auto& m : kWmaMembers) {
+    const std::string n = m.name;
+    EXPECT_EQ(ctrl.IdOf(std::u16string(n.begin(), n.end())), m.dispid) << m.name;
+    const std::string value = "value of " + n;
+    EXPECT_EQ(ctrl.Put(m.dispid, Variant::Str(FromUtf8(value))), AUTO_S_OK) << m.name;
+    EXPECT_EQ(ToUtf8(ctrl.Get(m.dispid).str()), value) << m.name;
+  }
+  Variant saved = ctrl.Call(279, {Variant::Str(FromUtf8(w.path))});
+  ASSERT_EQ(saved.type(), AUTO_VT_BOOL);
+  EXPECT_TRUE(saved.boolean());
+
+  const auto tags = MutagenTags(w.path);
+  for (const auto& m : kWmaMembers) EXPECT_EQ(One(tags, m.attribute), std::string("value of ") + m.name) << m.name;
+  EXPECT_EQ(One(tags, "Title"), "value of WMATitle");
+  EXPECT_EQ(One(tags, "Author"), "value of WMAArtist");
+  EXPECT_EQ(One(tags, "Description"), "value of WMAComment");
+  EXPECT_EQ(tags.count("WM/Track"), 0u);  // the track text holds no number
+
+  // A new analysis reads every value back.
+  ASSERT_EQ(ctrl.Call(SX_AUDIOAnalyzeFile, {Variant::Str(FromUtf8(w.path))}).i2(), kFormatWMA);
+  for (const auto& m : kWmaMembers) EXPECT_EQ(ToUtf8(ctrl.Get(m.dispid).str()), std::string("value of ") + m.name);
+  EXPECT_EQ(ctrl.Call(SX_AUDIOGetSampleRate).i4(), 22050);
+  Probe(w.path);
+  ctrl.reset();
+  automation::RegisterLibrary(SONAVEX_LIBRARY_PATH, true);
 }
