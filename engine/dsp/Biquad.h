@@ -18,7 +18,9 @@ struct BiquadCoeffs {
 struct BiquadState {
   double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
   double Run(const BiquadCoeffs& c, double x) {
-    const double y = c.b0 * x + c.b1 * x1 + c.b2 * x2 - c.a1 * y1 - c.a2 * y2;
+    // The history terms first, the new input last: a cascade of sections
+    // then waits only one multiply-add per section for its input.
+    const double y = (c.b1 * x1 + c.b2 * x2 - c.a2 * y2 - c.a1 * y1) + c.b0 * x;
     x2 = x1;
     x1 = x;
     y2 = y1;

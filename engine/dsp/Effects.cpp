@@ -452,14 +452,16 @@ class ReverbEffect final : public RecordEffect<ReverbParams> {
 
   void Process(float* s, int frames) override {
     Sync();
-    for (int f = 0; f < frames; ++f, s += channels_) {
-      for (int c = 0; c < channels_; ++c) {
-        Channel& ch = chans_[c];
-        const float in = s[c] * kInputGain;
+    const float wet = level_ * kWetScale;
+    for (int c = 0; c < channels_; ++c) {
+      Channel& ch = chans_[c];
+      float* x = s + c;
+      for (int f = 0; f < frames; ++f, x += channels_) {
+        const float in = *x * kInputGain;
         float out = 0;
         for (auto& comb : ch.combs) out += comb.Run(in, kDamping);
         for (auto& ap : ch.allpasses) out = ap.Run(out);
-        s[c] += level_ * kWetScale * out;
+        *x += wet * out;
       }
     }
   }
@@ -473,9 +475,12 @@ class ReverbEffect final : public RecordEffect<ReverbParams> {
  private:
   struct Comb {
     std::vector<float> buf;
-    size_t pos = 0;
+    size_t pos = 0, length = 1;
     float feedback = 0.8f, store = 0;
-    void Init(int length) { buf.assign(static_cast<size_t>(length), 0.0f); }
+    void Init(int n) {
+      buf.assign(static_cast<size_t>(n), 0.0f);
+      length = buf.size();
+    }
     void Clear() {
       std::fill(buf.begin(), buf.end(), 0.0f);
       store = 0;
@@ -483,20 +488,23 @@ class ReverbEffect final : public RecordEffect<ReverbParams> {
     float Run(float in, float damp) {
       const float out = buf[pos];
       store = Flush(out * (1 - damp) + store * damp);
-      buf[pos] = Flush(in + store * feedback);
-      if (++pos == buf.size()) pos = 0;
+      buf[pos] = in + store * feedback;
+      if (++pos == length) pos = 0;
       return out;
     }
   };
   struct Allpass {
     std::vector<float> buf;
-    size_t pos = 0;
-    void Init(int length) { buf.assign(static_cast<size_t>(length), 0.0f); }
+    size_t pos = 0, length = 1;
+    void Init(int n) {
+      buf.assign(static_cast<size_t>(n), 0.0f);
+      length = buf.size();
+    }
     void Clear() { std::fill(buf.begin(), buf.end(), 0.0f); }
     float Run(float in) {
       const float delayed = buf[pos];
       buf[pos] = Flush(in + delayed * 0.5f);
-      if (++pos == buf.size()) pos = 0;
+      if (++pos == length) pos = 0;
       return delayed - in;
     }
   };
@@ -556,6 +564,8 @@ class PeakEqEffect final : public Effect {
 
   void Process(float* s, int frames) override {
     const int used = used_.load(std::memory_order_acquire);
+    std::array<int, kMaxEqBands> active;
+    int count = 0;
     for (int b = 0; b < used; ++b) {
       Band& band = bands_[b];
       PeakEqParams p;
@@ -567,13 +577,26 @@ class PeakEqEffect final : public Effect {
       BiquadState* st = &state_[static_cast<size_t>(b) * channels_];
       if (band.flat) {
         for (int c = 0; c < channels_; ++c) st[c].Clear();
-        continue;
+      } else {
+        active[count++] = b;
       }
-      float* x = s;
-      for (int f = 0; f < frames; ++f, x += channels_)
-        for (int c = 0; c < channels_; ++c) x[c] = static_cast<float>(st[c].Run(band.coeffs, x[c]));
-      for (int c = 0; c < channels_; ++c) st[c].FlushTiny();
     }
+    if (count == 0) return;
+    // Sample by sample through every band: the bands of neighbouring samples
+    // are independent, which lets the processor overlap them.
+    float* x = s;
+    for (int f = 0; f < frames; ++f, x += channels_) {
+      for (int c = 0; c < channels_; ++c) {
+        double v = x[c];
+        for (int i = 0; i < count; ++i) {
+          const int b = active[i];
+          v = state_[static_cast<size_t>(b) * channels_ + c].Run(bands_[b].coeffs, v);
+        }
+        x[c] = static_cast<float>(v);
+      }
+    }
+    for (int i = 0; i < count; ++i)
+      for (int c = 0; c < channels_; ++c) state_[static_cast<size_t>(active[i]) * channels_ + c].FlushTiny();
   }
   void Reset() override {
     for (auto& st : state_) st.Clear();
