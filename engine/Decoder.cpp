@@ -35,6 +35,8 @@ int64_t Decoder::Read(float* out, int64_t frames) {
   }
   position_ += got;
   if (!exactLength_ && position_ > length_) length_ = position_;
+  // The end is reached with the last frame, not only at the next read.
+  if (exactLength_ && position_ >= length_) ended_ = true;
   return got;
 }
 

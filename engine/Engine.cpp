@@ -42,6 +42,7 @@ struct Device {
   int index = 0;
   bool ready = false;      // initialised
   int outChannels = 2;
+  int latencyFrames = 0;  // frames between the callback and the ears
   PaDeviceIndex pa = paNoDevice;
   PaStream* paStream = nullptr;
   std::thread worker;
@@ -86,6 +87,7 @@ struct Stream {
   std::unique_ptr<soundtouch::SoundTouch> st;
   uint32_t appliedTempoSeq = 0;
   double ratio = 1.0;   // source frames per output frame
+  std::atomic<double> heardRatio{1.0};  // the same, for the control thread
   double outPos = 0;    // source position after the last frame produced
   bool fedEnd = false;
   std::vector<float> inBuf, outBuf;
@@ -158,6 +160,7 @@ void ApplyTempo(Stream& s) {
   s.st->setRate(rate);
   s.st->setPitchSemiTones(s.pitch.load());
   s.ratio = tempo * rate;
+  s.heardRatio.store(s.ratio, std::memory_order_relaxed);
 }
 
 // Keeps `target` frames ready in the stream's ring, counting only frames
@@ -500,6 +503,7 @@ void MakePlayable(Stream& s) {
   s.ringPos.reset(new double[kRingFrames]());
   s.outPos = static_cast<double>(s.input()->position());
   s.heard.store(s.input()->position());
+  s.seekFrame.store(s.input()->position());
   s.pair = SpeakerPair(s.flags);
 }
 
@@ -589,6 +593,8 @@ bool DeviceInit(int device, uint32_t freq, uint32_t flags, void* window) {
     return false;
   }
   d.outChannels = channels;
+  if (const PaStreamInfo* si = Pa_GetStreamInfo(d.paStream))
+    d.latencyFrames = static_cast<int>(std::lround(si->outputLatency * kRate));
   d.quit.store(false);
   d.worker = std::thread(WorkerLoop, &d);
   if (Pa_StartStream(d.paStream) != paNoError) {
@@ -786,9 +792,17 @@ int64_t Position(Handle h) {
   if (!s) return -1;
   if (!s->playable) return FramesToBytes(*s, s->dec->position());
   // Until the callback has passed a seek, what it last reported is old.
+  const int64_t seekFrame = s->seekFrame.load();
   if (s->discardTo.load(std::memory_order_acquire) > s->readIdx.load(std::memory_order_acquire))
-    return FramesToBytes(*s, s->seekFrame.load());
-  return FramesToBytes(*s, s->heard.load());
+    return FramesToBytes(*s, seekFrame);
+  int64_t heard = s->heard.load();
+  if (s->state.load() == kPlaying) {
+    // What the callback gave the sound card is heard a little later.
+    const Device& d = *e.devices[static_cast<size_t>(s->device)];
+    const auto behind = static_cast<int64_t>(d.latencyFrames * s->heardRatio.load());
+    heard = std::max(std::min(heard, seekFrame), heard - behind);
+  }
+  return FramesToBytes(*s, heard);
 }
 
 int64_t Length(Handle h) {

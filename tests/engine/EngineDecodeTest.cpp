@@ -122,6 +122,12 @@ TEST(EngineDecode, SeekThenReadGivesTheSameSamplesAsAStraightRead) {
                                         all.begin() + static_cast<std::ptrdiff_t>(start + got.size()));
       EXPECT_EQ(got, expect);
     }
+    // Reading the last frames reaches the end at once.
+    ASSERT_TRUE(engine::Seek(h, static_cast<uint64_t>(length - frameBytes * 10)));
+    EXPECT_EQ(engine::IsActive(h), engine::kPlaying);
+    std::vector<int16_t> tail(static_cast<size_t>(10 * f.channels));
+    EXPECT_EQ(engine::ReadData(h, tail.data(), static_cast<uint32_t>(tail.size() * 2)), frameBytes * 10);
+    EXPECT_EQ(engine::IsActive(h), engine::kStopped);
     // Beyond the end is refused and leaves the position alone.
     const int64_t before = engine::Position(h);
     EXPECT_FALSE(engine::Seek(h, static_cast<uint64_t>(length + frameBytes)));
