@@ -340,7 +340,10 @@ bool COGG::SaveChangesToFile(const WString& path) {
   const Packet comment(m_CommentPacket.GetData(), m_CommentPacket.GetData() + m_CommentPacket.GetLength());
   std::vector<const Packet*> packets{&comment};
   for (size_t i = 1; i < hp.packets.size(); ++i) packets.push_back(&hp.packets[i]);
-  const std::vector<Packet> pages = Paginate(packets, hp.first, Granule(hp.first), Granule(hp.last));
+  // Header pages on which a packet ends carry granule 0 (the old second
+  // page's, when it had one); the last one keeps the old last page's.
+  const uint64_t headerGranule = Granule(hp.first) == ~uint64_t(0) ? 0 : Granule(hp.first);
+  const std::vector<Packet> pages = Paginate(packets, hp.first, headerGranule, Granule(hp.last));
   const int64_t delta = static_cast<int64_t>(pages.size()) - hp.pages;
   m_SecondPage = hp.first;
   m_SecondPage.segments = pages.front()[26];

@@ -409,6 +409,21 @@ TEST(OggSave, SpanningCommentFromTheEncoderIsReadAndRewritten) {
   EXPECT_EQ(OggInfo(path), "");
   EXPECT_EQ(DecodedMd5(path), md5);
   EXPECT_EQ(MutagenCheck(path, {{"TITLE", "Retitled"}, {"DESCRIPTION", std::string(70000, 'H')}}), "");
+
+  // A comment that ends on the second page while the setup header runs on
+  // into the third: the second page gets granule 0 (a packet ends on it),
+  // the third is flagged as continuing.
+  ogg.m_Comment[CVorbisComment::kDescription] = W(std::string(63500, 'D'));
+  ASSERT_TRUE(Save(ogg, path)) << sonavex::g_nLastError;
+  const auto split = Pages(TempDir::Read(path));
+  ASSERT_GE(split.size(), 4u);
+  EXPECT_EQ(split[1].lacing.size(), 255u);
+  EXPECT_LT(FirstPacketLength(split[1]), split[1].body.size());
+  EXPECT_EQ(split[1].granule, 0u);
+  EXPECT_EQ(split[2].flags & 1, 1);
+  EXPECT_EQ(OggInfo(path), "");
+  EXPECT_EQ(DecodedMd5(path), md5);
+  EXPECT_EQ(MutagenCheck(path, {{"DESCRIPTION", std::string(63500, 'D')}}), "");
 }
 
 TEST(OggSave, EachSaveUsesTheTargetsOwnPages) {

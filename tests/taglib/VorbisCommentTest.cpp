@@ -2,6 +2,7 @@
 // fields, and the bytes a serialisation produces.
 #include "ByteBuffer.h"
 #include "Bytes.h"
+#include "TempDir.h"
 #include "VorbisComment.h"
 
 #include <gtest/gtest.h>
@@ -137,4 +138,33 @@ TEST(VorbisComment, HostileLengthsAndCountsStopAtTheEndOfTheData) {
   const auto neg = Block("v", {"TITLE=t"}, 0x80000000);
   negative.Parse(neg.data(), neg.size());
   EXPECT_EQ(negative[CVorbisComment::kTitle], u"");
+}
+
+TEST(VorbisComment, ParsesFromAFileAndStopsBehindTheLastEntry) {
+  TempDir dir;
+  auto block = Block("file vendor", {"TITLE=from file", "DATE=2020"});
+  const size_t end = block.size();
+  block.insert(block.end(), {1, 'r', 'e', 's', 't'});
+  const std::string path = dir.file("block.bin");
+  TempDir::Write(path, block);
+  sonavex::TagFile f;
+  ASSERT_TRUE(f.Open(path, sonavex::TagFile::Mode::Read));
+  CVorbisComment c;
+  c[CVorbisComment::kGenre] = u"kept";  // values the block lacks stay
+  c.Parse(f);
+  EXPECT_EQ(f.Tell(), static_cast<int64_t>(end));
+  EXPECT_EQ(c.m_strVendor, u"file vendor");
+  EXPECT_EQ(c[CVorbisComment::kTitle], u"from file");
+  EXPECT_EQ(c[CVorbisComment::kDate], u"2020");
+  EXPECT_EQ(c[CVorbisComment::kGenre], u"kept");
+
+  // A length far beyond the file reads what is there and stops at its end.
+  auto cut = Block("v", {"TITLE=abc"});
+  sonavex::bytes::PutLE32(cut.data() + 9, 0x7FFFFFFF);
+  TempDir::Write(path, cut);
+  ASSERT_TRUE(f.Open(path, sonavex::TagFile::Mode::Read));
+  CVorbisComment d;
+  d.Parse(f);
+  EXPECT_EQ(f.Tell(), static_cast<int64_t>(cut.size()));
+  EXPECT_EQ(d[CVorbisComment::kTitle], u"abc");
 }
