@@ -29,8 +29,10 @@ int64_t Decoder::Read(float* out, int64_t frames) {
   if (exactLength_) frames = std::min(frames, length_ - position_);
   const int64_t got = DoRead(out, frames);
   if (got <= 0) {
+    // The data ended early (a file cut short, or a header that promised
+    // more): the true end is here, so that positions can reach the length.
     ended_ = true;
-    if (!exactLength_) length_ = position_;
+    length_ = position_;
     return 0;
   }
   position_ += got;

@@ -107,6 +107,7 @@ struct Stream {
   std::unique_ptr<double[]> ringPos;  // source position after each frame
   std::atomic<uint64_t> writeIdx{0}, readIdx{0}, discardTo{0};
   std::atomic<bool> done{false};  // nothing more will be produced
+  std::atomic<int64_t> endFrame{0};  // the source's end, once done
 
   // ---- callback side
   std::atomic<uint32_t> state{kStopped};
@@ -184,6 +185,9 @@ void FillLocked(Stream& s, int64_t target, uint64_t from = 0) {
     const int got = static_cast<int>(s.st->receiveSamples(s.outBuf.data(), static_cast<unsigned>(want)));
     if (got == 0) {
       if (s.fedEnd) {
+        // Where the source really ended (the stretcher's output count only
+        // approximates the source's).
+        s.endFrame.store(std::min(in->position(), s.lengthFrames()), std::memory_order_relaxed);
         s.done.store(true, std::memory_order_release);
         return;
       }
@@ -287,6 +291,7 @@ void Mix(Device& d, float* out, size_t frames, int outCh) {
     if (n < frames) {
       if (s->done.load(std::memory_order_acquire) && n == avail) {
         // The end has been heard.
+        s->heard.store(s->endFrame.load(std::memory_order_relaxed), std::memory_order_relaxed);
         uint32_t playing = kPlaying;
         s->state.compare_exchange_strong(playing, kStopped);
         s->level.store(0, std::memory_order_relaxed);
