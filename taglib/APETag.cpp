@@ -17,6 +17,29 @@ constexpr int64_t kHeaderSize = 32;
 constexpr uint32_t kHasHeader = 0x80000000u;
 constexpr uint32_t kIsHeader = 0x20000000u;
 
+// True when the footer's item count walks exactly from the first item to the
+// footer.
+bool ItemsFillTag(TagFile& file, const APETagPlace& place) {
+  CByteBuffer items;
+  const int64_t n = place.footer.tagSize - kHeaderSize;
+  if (!file.Seek(place.itemsStart)) return false;
+  items.ReadFromFile(static_cast<int32_t>(n), file);
+  if (items.GetLength() != n) return false;
+  const uint8_t* p = items.GetData();
+  int64_t pos = 0;
+  for (int32_t i = 0; i < place.footer.itemCount; ++i) {
+    if (pos + 8 > n) return false;
+    const int64_t valueSize = static_cast<int32_t>(bytes::LE32(p + pos));
+    pos += 8;
+    const void* zero = std::memchr(p + pos, 0, static_cast<size_t>(n - pos));
+    if (!zero) return false;
+    pos = static_cast<const uint8_t*>(zero) - p + 1;
+    if (valueSize < 0 || valueSize > n - pos) return false;
+    pos += valueSize;
+  }
+  return pos == n;
+}
+
 // Reads the footer that ends at `end` and checks that the tag it describes
 // lies inside the file.
 bool FooterAt(TagFile& file, int64_t end, APETagPlace& place) {
@@ -34,9 +57,12 @@ bool FooterAt(TagFile& file, int64_t end, APETagPlace& place) {
   // The header counts only when it is really there.
   if ((footer.flags & kHasHeader) && place.itemsStart >= kHeaderSize && file.Seek(place.itemsStart - kHeaderSize)) {
     char preamble[8];
-    if (file.ReadExact(preamble, sizeof preamble) && std::memcmp(preamble, "APETAGEX", 8) == 0)
+    if (file.ReadExact(preamble, sizeof preamble) && std::memcmp(preamble, "APETAGEX", 8) == 0) {
       place.start = place.itemsStart - kHeaderSize;
+      place.confirmed = true;
+    }
   }
+  if (!place.confirmed) place.confirmed = ItemsFillTag(file, place);
   place.found = true;
   return true;
 }
@@ -223,9 +249,14 @@ bool CAPETag::SaveToFile(const WString& path) {
   APETagPlace place;
   int64_t replaceFrom = 0;
   int64_t keepFrom = 0;
-  if (Locate(f, length, place)) {
+  if (Locate(f, length, place) && place.confirmed) {
     replaceFrom = place.start;
     keepFrom = place.end;
+  } else if (place.found) {
+    // A tag whose extent is not confirmed is left as it is; the new tag
+    // goes right behind it, where it is read first.
+    g_nLastError = kErrTagMissing;
+    replaceFrom = keepFrom = place.end;
   } else {
     g_nLastError = kErrTagMissing;
     LyricsBlockPlace lyrics;
@@ -250,7 +281,8 @@ bool CAPETag::RemoveFromFile(const WString& path) {
   }
   const int64_t length = f.Length();
   APETagPlace place;
-  if (!Locate(f, length, place)) {
+  if (!Locate(f, length, place) || !place.confirmed) {
+    // No tag, or one whose extent cannot be trusted: nothing is cut.
     g_nLastError = kErrTagMissing;
     return false;
   }

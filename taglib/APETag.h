@@ -37,6 +37,10 @@ struct APETagPlace {
   int64_t end = 0;
   int64_t itemsStart = 0;
   APE_HEADER footer{};
+  // The tag's extent is confirmed: its header is there, or its items fill
+  // exactly the room between its start and its footer. Only a confirmed tag
+  // is cut out of a file.
+  bool confirmed = false;
 };
 
 class CAPETag {
