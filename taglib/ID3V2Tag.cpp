@@ -69,6 +69,20 @@ std::vector<uint8_t> Resync(const uint8_t* p, size_t n) {
   return out;
 }
 
+// Whether a frame walk may stop or go on at pos: the end of the frames,
+// padding, or a frame header with an id of capitals and digits.
+bool IsFrameBoundary(const uint8_t* tag, int64_t length, int64_t pos) {
+  if (pos == length) return true;
+  if (pos > length) return false;
+  if (tag[pos] == 0) return true;
+  if (pos + 10 > length) return false;
+  for (int i = 0; i < 4; ++i) {
+    const uint8_t c = tag[pos + i];
+    if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
 int32_t ClampToInt32(int64_t v) { return v > INT32_MAX ? INT32_MAX : static_cast<int32_t>(v); }
 
 // The frame ids of the table's fields, by version.
@@ -172,6 +186,14 @@ void CID3V2Tag::ParseFrames(const uint8_t* tag, int32_t length, uint8_t headerFl
       // which shows as a size byte with its top bit set.
       const bool plain = m_version == 3 || ((h[4] | h[5] | h[6] | h[7]) & 0x80);
       size = plain ? int64_t(bytes::BE32(h + 4)) : int64_t(bytes::Syncsafe32(h + 4));
+      if (!plain) {
+        // The same mistake without a telling byte: keep the syncsafe size
+        // unless only the plain one lands on a frame, padding or the end.
+        const int64_t asPlain = bytes::BE32(h + 4);
+        const int64_t start = pos + headerLength;
+        if (asPlain != size && !IsFrameBoundary(tag, length, start + size) && IsFrameBoundary(tag, length, start + asPlain))
+          size = asPlain;
+      }
       flags = bytes::BE16(h + 8);
     }
     const int64_t bodyStart = pos + headerLength;

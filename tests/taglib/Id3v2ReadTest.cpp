@@ -252,3 +252,24 @@ TEST(Id3v2Read, AtMost200FramesAreStored) {
   EXPECT_FALSE(tag.SetTitle(u"x"));
   EXPECT_EQ(g_nLastError, kErrTooManyFrames);
 }
+
+TEST(Id3v2Read, Version4FrameSizesWrittenAsPlainNumbers) {
+  // Some writers put plain numbers into version-2.4 frame sizes; 256 bytes
+  // then read as 128 when taken as syncsafe, which lands inside the body.
+  const std::string text(251, 'x');
+  const std::string body = std::string("\0d\0", 3) + text + std::string("\0\0", 2);  // 256 bytes
+  std::string frames = std::string("TXXX\0\0\x01\0\0\0", 10) + body + std::string("TIT2\0\0\0\4\0\0\0abc", 14);
+  const size_t size = frames.size() + 20;
+  std::string tag = std::string("ID3\4\0\0\0\0", 8) + char((size >> 7) & 0x7F) + char(size & 0x7F) + frames +
+                    std::string(20, '\0');
+  TempDir dir;
+  const std::string path = dir.file("plain_sizes.mp3");
+  TempDir::Write(path, tag + std::string(100, 'x'));
+  CID3V2Tag t;
+  ASSERT_TRUE(ReadTag(t, path));
+  EXPECT_EQ(t.GetUserTextDescription(1), u"d");
+  EXPECT_EQ(U(t.GetUserText(1)), text);
+  EXPECT_EQ(t.GetTitle(), u"abc");
+  const auto m = Mutagen(path);
+  EXPECT_NE(std::find(m.begin(), m.end(), "TIT2|abc"), m.end());
+}
