@@ -207,7 +207,6 @@ int CASFExtContentDescription::FindName(const WString& name) {
 }
 
 void CASFExtContentDescription::Read(const uint8_t* body, size_t size) {
-  Clear();
   if (size < 2) return;
   const unsigned count = LE16(body);
   size_t off = 2;

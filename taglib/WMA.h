@@ -57,6 +57,8 @@ class CASFExtContentDescription {
   };
 
   void Clear();
+  // Adds the descriptors of an object body to those already held (a header
+  // with a second such object loses none of its attributes on a save).
   void Read(const uint8_t* body, size_t size);
   // Appends the body; false with g_nLastError set (EFBIG for a text too
   // long for its 16-bit length, 204 for more descriptors than the count holds).

@@ -515,17 +515,25 @@ TEST(WmaSave, RepeatedObjectsAndMissingOnes) {
     Asf a = Asf::Split(Fixture("typed.wma"));
     a.objects.push_back(Object(kCD, CdBody({u"Second", u"", u"", u"", u""})));
     a.objects.push_back(Object(kPadding, Bytes(300, 0)));
+    a.objects.push_back(Object(kECD, EcdBody({TextDescriptor(u"X/Second", u"kept"), TextDescriptor(u"WM/Genre", u"Soul")})));
     const Bytes before = a.Join();
     Work w(before);
     ASSERT_TRUE(ReadChangeSave(w.path, [](CWMA& wma) { wma.SetField(0, u"One"); }));
     const Bytes now = TempDir::Read(w.path);
     EXPECT_EQ(now.size(), before.size());
     const Asf after = Asf::Split(now);
-    int cds = 0, pads = 0;
-    for (const auto& o : after.objects) cds += Asf::Is(o, kCD), pads += Asf::Is(o, kPadding);
+    int cds = 0, ecds = 0, pads = 0;
+    for (const auto& o : after.objects) cds += Asf::Is(o, kCD), ecds += Asf::Is(o, kECD), pads += Asf::Is(o, kPadding);
     EXPECT_EQ(cds, 1);
+    EXPECT_EQ(ecds, 1);
     EXPECT_EQ(pads, 1);
-    EXPECT_EQ(One(MutagenTags(w.path), "Title"), "One");
+    // The attributes of both extended descriptions are kept in the one left.
+    const auto tags = MutagenTags(w.path);
+    EXPECT_EQ(One(tags, "Title"), "One");
+    EXPECT_EQ(One(tags, "X/Second"), "kept");
+    EXPECT_EQ(One(tags, "X/Big64"), "num:9876543210");
+    EXPECT_EQ(One(tags, "WM/Genre"), "Soul");
+    EXPECT_EQ(One(tags, "WM/Composer"), "Comp");
     Probe(w.path);
   }
   {  // No descriptions and no padding: all three are appended.
