@@ -47,7 +47,7 @@ using Handle = uint32_t;
 
 // Stream creation.
 constexpr uint32_t kDecode = 0x200000;    // decode only: read with ReadData
-constexpr uint32_t kPrescan = 0x20000;    // accepted; lengths are always exact
+constexpr uint32_t kPrescan = 0x20000;    // accepted: MPEG, Vorbis and FLAC lengths are always exact
 constexpr uint32_t kFreeSource = 0x10000; // tempo stream / BPM: free the source with it
 // Speaker pairs of a multi-channel device (ALSA order: front, rear, centre
 // and LFE, side). On a device without those channels the front pair is used.
@@ -141,7 +141,9 @@ uint32_t IsActive(Handle h);
 
 // Bytes heard (playable streams) or bytes read (decode streams); -1 on failure.
 int64_t Position(Handle h);
-// Length in bytes; -1 on failure.
+// Length in bytes; -1 on failure. Exact for MPEG audio, Vorbis and FLAC;
+// for other formats the header's figure until the end has been decoded, and
+// for a file that ends before its header says, the true length from then on.
 int64_t Length(Handle h);
 // Moves to a byte position (rounded down to a whole frame); a tempo stream
 // flushes its time-stretch buffers and effect states.
