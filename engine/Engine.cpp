@@ -348,6 +348,10 @@ void NoSoundPacer(Device* d) {
   while (!d->quit.load()) {
     Mix(*d, scratch.data(), kPaFrames, 2);
     next += period;
+    // After a long stall (a suspended process) start afresh rather than
+    // race through the missed time, as a sound card would.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - next > 4 * period) next = now;
     std::this_thread::sleep_until(next);
   }
 }
