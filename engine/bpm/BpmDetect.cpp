@@ -11,7 +11,7 @@
 //     above the envelope's mean says how well onsets line up on the beat.
 //  4. The strongest candidate is usually the slowest level of the rhythm
 //     that is evenly strong (a bar, or two beats); the beat is the fastest
-//     relative of it (x2, x3, x4) that lines up nearly as well. A faster
+//     relative of it (x1.5, x2, x3, x4) that lines up nearly as well. A faster
 //     level whose every other pulse is weak (off-beat hats) does not.
 #include "engine/bpm/BpmDetect.h"
 
@@ -35,6 +35,7 @@ constexpr double kFasterShare = 0.78;
 // candidate is taken as no tempo at all.
 constexpr double kMinStrength = 1.0;
 constexpr double kMinSeconds = 2.0;
+constexpr size_t kRiseReach = 3;  // hops a rise is measured against
 // Smallest rise (natural log of energy) that counts as an onset: a steady
 // tone's rounding noise stays far below it.
 constexpr float kMinRise = 0.05f;
@@ -97,7 +98,7 @@ class Detector {
     const double bestPeriod = Polish(best->period);
     const double bestScore = Fold(bestPeriod);
     double beatPeriod = bestPeriod;
-    for (int factor : {2, 3, 4}) {
+    for (double factor : {1.5, 2.0, 3.0, 4.0}) {
       const double period = bestPeriod / factor;
       if (InRange(BpmOf(period)) && Fold(period) >= kFasterShare * bestScore) beatPeriod = period;
     }
@@ -267,11 +268,17 @@ std::vector<float> OnsetEnvelope(const float* mono, size_t frames, int sampleRat
     double sum = 0;
     for (float e : energy[b]) sum += e;
     const double floor = 0.02 * sum / std::max<size_t>(1, count) + 1e-12;
-    float prev = 0;
+    // A rise counts above the highest of the last few hops, not just the
+    // last one: held chords beat (their partials interfere a few dozen
+    // times a second) and would otherwise rise and fall on every hop.
+    float h1 = 0, h2 = 0, h3 = 0;
     for (size_t t = 0; t < count; ++t) {
       const float m = static_cast<float>(std::log1p(energy[b][t] / floor));
-      if (t > 0 && m > prev) env[t] += kBandWeights[b] * (m - prev);
-      prev = m;
+      const float ref = std::max(h1, std::max(h2, h3));
+      if (t >= kRiseReach && m > ref) env[t] += kBandWeights[b] * (m - ref);
+      h3 = h2;
+      h2 = h1;
+      h1 = m;
     }
   }
   // Rises that stand out from their surroundings only: a running mean over

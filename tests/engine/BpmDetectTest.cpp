@@ -39,6 +39,25 @@ TEST(BpmDetect, FindsTheTempoOfDrumLoopsWithinHalfABpm) {
   }
 }
 
+TEST(BpmDetect, HearsTheBeatUnderAHeldChordAndNoise) {
+  // Held partials beat against each other many times a second; that flutter
+  // must not pass for onsets.
+  for (LoopSpec spec : {LoopSpec{95.0, Groove::kHipHop}, LoopSpec{124.0, Groove::kHouse},
+                        LoopSpec{150.0, Groove::kBreakbeat}}) {
+    SCOPED_TRACE(LoopName(spec));
+    auto s = MakeLoop(spec);
+    uint32_t seed = 3;
+    for (size_t i = 0; i < s.size(); ++i) {
+      const double t = static_cast<double>(i) / spec.sampleRate;
+      double pad = 0;
+      for (double hz : {220.0, 277.2, 329.6}) pad += 0.15 * std::sin(2 * std::numbers::pi * hz * t);
+      const float noise = ((seed = seed * 1664525u + 1013904223u) >> 8) / 8388608.0f - 1.0f;
+      s[i] += static_cast<float>(pad) + 0.03f * noise;
+    }
+    EXPECT_NEAR(Detect(s, spec.sampleRate), spec.bpm, 0.5);
+  }
+}
+
 TEST(BpmDetect, KeepsTheAnswerInsideTheAllowedRange) {
   struct Case {
     LoopSpec spec;
