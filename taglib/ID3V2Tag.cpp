@@ -297,7 +297,6 @@ bool CID3V2Tag::BuildTag(const uint8_t* oldHeader, int64_t fileLength) {
   // holds no tag takes the version of the tag it replaces (3 or 4), else 3.
   uint8_t version = m_version;
   if (version < 2 || version > 4) version = (oldIsTag && (old.version == 3 || old.version == 4)) ? old.version : 3;
-  m_version = version;
 
   const int headerLength = version == 2 ? 6 : 10;
   const int64_t maxBody = version == 2 ? kMaxBodyV2 : version == 3 ? kMaxBodyV3 : kMaxSyncsafe;
@@ -321,6 +320,7 @@ bool CID3V2Tag::BuildTag(const uint8_t* oldHeader, int64_t fileLength) {
     return false;
   }
   m_padding = static_cast<int32_t>(padding);
+  m_version = version;
 
   m_newHeader[0] = 'I';
   m_newHeader[1] = 'D';
