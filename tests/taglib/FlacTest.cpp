@@ -247,7 +247,7 @@ TEST(FlacSave, PaddingBeyondOneBlocksLengthIsSplit) {
   flac.m_Comment[CVorbisComment::kTitle] = u"split";
   ASSERT_TRUE(Save(flac, path));
   EXPECT_FALSE(flac.m_bRewrite);
-  const Bytes out = TempDir::Read(path);
+  const Bytes out = ReadWhole(path);
   ASSERT_EQ(out.size(), b.size());
   const Walk w = WalkBlocks(out);
   EXPECT_EQ(w.audio, b.size() - frames.size());

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <unistd.h>
 #include <utility>
@@ -28,6 +29,14 @@ inline std::string Copy(const TempDir& dir, const std::string& area, const std::
   const std::string to = dir.file(as.empty() ? name : as);
   std::filesystem::copy_file(Fixture(area, name), to, std::filesystem::copy_options::overwrite_existing);
   return to;
+}
+
+// Reads a whole file in one piece (quicker than TempDir::Read for large files).
+inline std::vector<unsigned char> ReadWhole(const std::string& path) {
+  std::vector<unsigned char> data(static_cast<size_t>(std::filesystem::file_size(path)));
+  std::ifstream in(path, std::ios::binary);
+  in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  return data;
 }
 
 inline sonavex::WString W(const std::string& utf8) { return sonavex::FromUtf8(utf8); }
