@@ -1,0 +1,24 @@
+#include "app/ModMain.h"
+
+#include "app/Globals.h"
+#include "app/SettingsValue.h"
+#include "app/frmSplash.h"
+#include "platform/Settings.h"
+#include "StringTable.h"
+
+namespace djvp {
+
+frmSplash* modPublic_Main() {
+  int32_t language = 0;
+  if (const auto v = SettingToInt32(GetSetting(QStringLiteral("DJVP"), QStringLiteral("Language"),
+                                               QStringLiteral("Current"), QStringLiteral("0"))))
+    language = *v;
+  if (language == 0) LangOffset = 0;
+  if (language == 1) LangOffset = 1000;
+  SkinApplyPending = true;
+  auto* splash = new frmSplash();
+  splash->show();
+  return splash;
+}
+
+}  // namespace djvp

@@ -1,0 +1,71 @@
+// dj VORLAN Pellix: the start routine and the event loop.
+//
+//   djvorlanpellix [--screenshot <file.png>]
+//
+// With --screenshot the program starts as usual, waits until the main window
+// has been drawn, saves a picture of it to the file and ends; messages that
+// would stop the start (no sound device, no mixer) are printed instead.
+#include "app/ModMain.h"
+#include "app/frmMain.h"
+#include "app/frmSplash.h"
+#include "platform/MessageBox.h"
+
+#include <QApplication>
+#include <QPalette>
+#include <QStyleFactory>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+void SetDarkLook(QApplication& app) {
+  app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  QPalette p;
+  p.setColor(QPalette::Window, QColor(30, 32, 36));
+  p.setColor(QPalette::WindowText, QColor(220, 224, 228));
+  p.setColor(QPalette::Base, QColor(18, 20, 23));
+  p.setColor(QPalette::AlternateBase, QColor(26, 28, 32));
+  p.setColor(QPalette::Text, QColor(220, 224, 228));
+  p.setColor(QPalette::Button, QColor(44, 47, 53));
+  p.setColor(QPalette::ButtonText, QColor(225, 228, 232));
+  p.setColor(QPalette::Highlight, QColor(255, 120, 40));
+  p.setColor(QPalette::HighlightedText, QColor(10, 10, 10));
+  p.setColor(QPalette::ToolTipBase, QColor(250, 250, 235));
+  p.setColor(QPalette::ToolTipText, QColor(10, 10, 10));
+  p.setColor(QPalette::Disabled, QPalette::Text, QColor(110, 110, 110));
+  p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(110, 110, 110));
+  app.setPalette(p);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("djvorlanpellix"));
+  SetDarkLook(app);
+
+  QString screenshot;
+  const QStringList args = QApplication::arguments();
+  const int at = args.indexOf(QStringLiteral("--screenshot"));
+  if (at >= 0 && at + 1 < args.size()) screenshot = args.at(at + 1);
+
+  if (!screenshot.isEmpty()) {
+    djvp::SetMsgBoxHook([](const QString& text, djvp::MsgButtons) {
+      std::fprintf(stderr, "message: %s\n", qPrintable(text));
+      return djvp::MsgResult::Ok;
+    });
+    djvp::frmSplash::AfterShow() = [screenshot](djvp::frmMain& window) {
+      // Let the window be laid out and drawn, then grab it.
+      QTimer::singleShot(1500, &window, [&window, screenshot] {
+        window.repaint();
+        const bool ok = window.grab().save(screenshot);
+        std::fprintf(stderr, "%s %s\n", ok ? "saved" : "could not save", qPrintable(screenshot));
+        QApplication::exit(ok ? 0 : 1);
+      });
+    };
+  }
+
+  djvp::modPublic_Main();
+  return app.exec();
+}
