@@ -30,7 +30,7 @@ constexpr double kMidBandHz = 1000.0;  // band pass: snares, claps, voices
 constexpr double kHighBandHz = 5000.0; // high pass: hi-hats, cymbals
 // A faster relative is the beat when it lines up at least this well
 // compared with the strongest candidate.
-constexpr double kFasterShare = 0.78;
+constexpr double kFasterShare = 0.77;
 // Below this strength (in standard deviations of the envelope) the best
 // candidate is taken as no tempo at all.
 constexpr double kMinStrength = 1.0;
