@@ -116,6 +116,36 @@ TEST(Mpeg, DecodesHeadersAndFrameLengths) {
   EXPECT_EQ(Call(c, 207).text, u"Xing");
 }
 
+TEST(Mpeg, GuessesTheEncoderOfStreamsWithoutAVbrHeader) {
+  // The rules are tried in order; each case passes the rules before its own.
+  struct Case {
+    Bytes header;
+    std::string tail;  // bytes near the end of the stream
+    const char16_t* encoder;
+  } cases[] = {
+      {{0xFF, 0xFB, 0x90, 0x04}, "", u"LAME"},                  // original, no CRC
+      {{0xFF, 0xFB, 0x90, 0x00}, "", u"Blade"},                 // 128 kbit/s stereo
+      {{0xFF, 0xFA, 0x90, 0x4C}, "", u"Xing"},                  // copyright, original, CRC
+      {{0xFF, 0xFA, 0x90, 0x44}, "", u"Xing"},                  // original, zeros after the header
+      {{0xFF, 0xFD, 0xA0, 0x40}, "", u"QDesign"},               // Layer II
+      {{0xFF, 0xFB, 0xB0, 0x80}, "", u"Shine"},                 // dual channel, no CRC
+      {{0xFF, 0xFB, 0xB0, 0x40}, "", u"FhG"},                   // none of the above
+      {{0xFF, 0xFB, 0xB0, 0x40}, "LAME3.99r", u"LAME 3.99"},   // a LAME tag near the end
+      {{0xFF, 0xFB, 0xB0, 0x40}, "GOGO3.13", u"GoGo"},
+  };
+  TempDir dir;
+  for (const auto& k : cases) {
+    Bytes file = Frames(k.header, k.header[1] == 0xFD ? 626 : (k.header[2] == 0x90 ? 417 : 626), 8);
+    if (!k.tail.empty()) std::copy(k.tail.begin(), k.tail.end(), file.end() - 100);
+    const std::string path = dir.file("enc.mp3");
+    TempDir::Write(path, file);
+    CSonavexCtrl c;
+    ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+    EXPECT_FALSE(c.MPEGIsVBR());
+    EXPECT_EQ(c.MPEGGetEncoder(), k.encoder) << int(k.header[2]) << " " << int(k.header[3]) << " " << k.tail;
+  }
+}
+
 TEST(Mpeg, RejectsInvalidHeadersAndLooksOnlyAtThisFile) {
   TempDir dir;
   const Bytes bad[] = {
@@ -191,7 +221,7 @@ TEST(Mpeg, FixturesAgreeWithMutagenAndFfprobe) {
       "cbr128_stereo_noinfo.mp3", "cbr128_dual_noinfo.mp3", "cbr64_mono_noinfo.mp3", "cbr128_joint.mp3",
       "crc_stereo.mp3",           "crc_mpeg2_mono.mp3",     "mpeg2_22050.mp3",       "mpeg25_11025.mp3",
       "mpeg25_8000.mp3",          "layer2_192.mp2",         "layer2_crc_mono48.mp2", "vbr_v4.mp3",
-      "vbri.mp3"};
+      "vbr_mpeg2_mono.mp3",       "vbri.mp3"};
   const auto info = IndependentInfo(names);
   CSonavexCtrl c;
   for (const auto& n : names) {
