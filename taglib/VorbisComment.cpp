@@ -39,9 +39,9 @@ struct MemorySource {
     return true;
   }
   // Up to n bytes (fewer at the end).
-  WString Text(uint32_t n) {
+  std::string Raw(uint32_t n) {
     const size_t take = std::min<size_t>(n, Remaining());
-    WString s = DecodeText(data + pos, take);
+    std::string s(reinterpret_cast<const char*>(data + pos), take);
     pos += take;
     return s;
   }
@@ -57,12 +57,12 @@ struct FileSource {
     v = bytes::LE32(b);
     return true;
   }
-  WString Text(uint32_t n) {
+  std::string Raw(uint32_t n) {
     const int64_t left = file.Remaining();
     const size_t take = static_cast<size_t>(std::min<int64_t>(n, std::max<int64_t>(left, 0)));
-    std::vector<uint8_t> buf(take);
-    const size_t got = file.Read(buf.data(), take);
-    return DecodeText(buf.data(), got);
+    std::string buf(take, '\0');
+    buf.resize(file.Read(buf.data(), take));
+    return buf;
   }
 };
 
@@ -77,9 +77,11 @@ void CVorbisComment::Clear() {
   for (auto& v : m_strValues) v.clear();
   m_strEntry.clear();
   m_nEntryCount = 0;
+  m_otherEntries.clear();
 }
 
-void CVorbisComment::TakeEntry(const WString& text) {
+void CVorbisComment::TakeEntry(const std::string& raw) {
+  const WString text = DecodeText(reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
   const size_t eq = text.find(u'=');
   if (eq == WString::npos || eq == 0) return;  // no name
   const WString name = UpperAscii(text.substr(0, eq));
@@ -89,6 +91,10 @@ void CVorbisComment::TakeEntry(const WString& text) {
       return;
     }
   }
+  // A field this library has no member for (album artist, replay gain,
+  // embedded cover art...) is kept byte for byte and written back, so a
+  // save never takes the user's other tags away.
+  m_otherEntries.push_back(raw);
 }
 
 template <class Source>
@@ -98,14 +104,15 @@ void CVorbisComment::ParseFrom(Source& src) {
     m_strVendor.clear();
     return;
   }
-  m_strVendor = src.Text(len);
+  const std::string vendor = src.Raw(len);
+  m_strVendor = DecodeText(reinterpret_cast<const uint8_t*>(vendor.data()), vendor.size());
   uint32_t count = 0;
   if (!src.U32(count)) return;
   m_nEntryCount = static_cast<int32_t>(count);
   // A count larger than the entries present ends where the data ends.
   for (int32_t i = 0; i < m_nEntryCount; ++i) {
     if (!src.U32(len)) break;
-    TakeEntry(src.Text(len));
+    TakeEntry(src.Raw(len));
   }
 }
 
@@ -121,7 +128,7 @@ size_t CVorbisComment::Parse(const uint8_t* data, size_t size) {
 }
 
 void CVorbisComment::Serialize(CByteBuffer& out) {
-  m_nEntryCount = 0;
+  m_nEntryCount = static_cast<int32_t>(m_otherEntries.size());
   for (const auto& v : m_strValues)
     if (!v.empty()) ++m_nEntryCount;
 
@@ -142,6 +149,11 @@ void CVorbisComment::Serialize(CByteBuffer& out) {
     bytes::PutLE32(len, static_cast<uint32_t>(text.GetLength()));
     out.AppendBytes(len, 4);
     out.AppendBuffer(text);
+  }
+  for (const auto& raw : m_otherEntries) {
+    bytes::PutLE32(len, static_cast<uint32_t>(raw.size()));
+    out.AppendBytes(len, 4);
+    out.AppendBytes(raw.data(), static_cast<int32_t>(raw.size()));
   }
 }
 

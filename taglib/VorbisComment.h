@@ -6,6 +6,9 @@
 // written back. Each known name holds one value, the last one read.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "ByteBuffer.h"
 #include "TagFile.h"
 #include "WString.h"
@@ -56,8 +59,9 @@ class CVorbisComment {
   // size: a block cut short ends where the data ends).
   size_t Parse(const uint8_t* data, size_t size);
 
-  // Appends the block (vendor, the count of non-empty values, one entry per
-  // non-empty value in field order) to the buffer. Texts are written whole.
+  // Appends the block (vendor, the count of entries, one entry per non-empty
+  // value in field order, then the entries of other names as they were read)
+  // to the buffer. Texts are written whole.
   void Serialize(CByteBuffer& out);
 
   // Generic view of the fields.
@@ -67,12 +71,14 @@ class CVorbisComment {
   WString m_strVendor;
   WString m_strValues[kFieldCount];
   WString m_strEntry;         // working text of the entry being written
-  int32_t m_nEntryCount = 0;  // count of the last parse; non-empty values after a serialisation
+  int32_t m_nEntryCount = 0;  // count of the last parse; entries written by the last serialisation
+  // Entries whose names are none of the known fields, raw as read.
+  std::vector<std::string> m_otherEntries;
 
  private:
   template <class Source>
   void ParseFrom(Source& src);
-  void TakeEntry(const WString& text);
+  void TakeEntry(const std::string& raw);
 };
 
 }  // namespace sonavex

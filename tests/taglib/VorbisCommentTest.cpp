@@ -44,7 +44,7 @@ std::vector<uint8_t> Serialized(CVorbisComment& c) {
 
 TEST(VorbisComment, ParsesNamesAndValues) {
   const auto block = Block("vendor ✓", {"title=lower", "Artist=First", "ARTIST=Second", "COMMENT=a=b",
-                                        "GENRE=", "=no name", "no equals sign", "ALBUMARTIST=dropped",
+                                        "GENRE=", "=no name", "no equals sign", "ALBUMARTIST=kept",
                                         "TRACKNUMBER=3", "isrc=XX", "COMMENT=BPM\r\n128\r\n"});
   CVorbisComment c;
   EXPECT_EQ(c.Parse(block.data(), block.size()), block.size());
@@ -63,12 +63,14 @@ TEST(VorbisComment, ParsesNamesAndValues) {
   d.Parse(eq.data(), eq.size());
   EXPECT_EQ(d[CVorbisComment::kTitle], u"a=b");
 
-  // Unknown names are not written back; the count follows the values.
+  // Fields of other names are written back as they were read, after the
+  // known ones; entries without a name are dropped.
   const auto out = Serialized(c);
   const std::string text(out.begin(), out.end());
-  EXPECT_EQ(text.find("ALBUMARTIST"), std::string::npos);
-  EXPECT_NE(text.find("ARTIST=Second"), std::string::npos);
-  EXPECT_EQ(c.m_nEntryCount, 5);
+  EXPECT_NE(text.find("ALBUMARTIST=kept"), std::string::npos);
+  EXPECT_GT(text.find("ALBUMARTIST=kept"), text.find("ARTIST=Second"));
+  EXPECT_EQ(text.find("no equals sign"), std::string::npos);
+  EXPECT_EQ(c.m_nEntryCount, 6);
 }
 
 TEST(VorbisComment, SerialisesTheDefaultAndSingleEntryBlocks) {
