@@ -126,8 +126,12 @@ bool clsCommonDialog::RunFileDialog(const FileDialogRequest& request, FileDialog
   if (dialog.exec() != QDialog::Accepted) return false;
   answer.files = dialog.selectedFiles();
   if (answer.files.isEmpty()) return false;
-  answer.filterIndex = filters.isEmpty() ? 1 : static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
-  if (answer.filterIndex < 1) answer.filterIndex = 1;
+  // With the pattern details hidden the dialog may name the entry by its
+  // description alone.
+  const QString chosen = dialog.selectedNameFilter();
+  qsizetype index = filters.indexOf(chosen);
+  if (index < 0) index = request.descriptions.indexOf(chosen);
+  answer.filterIndex = index < 0 ? 1 : static_cast<int>(index) + 1;
   // The dialog has no read-only box: the flag comes back as it went in.
   answer.readOnly = (request.flags & kOfnReadOnly) != 0;
   return true;
