@@ -6,6 +6,22 @@
 
 namespace djvp {
 
+std::optional<std::vector<std::string>>& DeviceNamesOverride() {
+  static std::optional<std::vector<std::string>> names;
+  return names;
+}
+
+std::vector<std::string> OutputDeviceNames() {
+  if (DeviceNamesOverride()) return *DeviceNamesOverride();
+  std::vector<std::string> names;
+  for (int i = 1;; ++i) {
+    const char* name = engine::DeviceName(i);
+    if (!name) break;
+    names.emplace_back(name);
+  }
+  return names;
+}
+
 std::optional<DeviceSet::Ops>& DeviceOpsOverride() {
   static std::optional<DeviceSet::Ops> ops;
   return ops;
@@ -65,6 +81,13 @@ void DeviceSet::CloseUnused(bool songsPlaying) {
     if (ops_.free) ops_.free(device);
     open_.erase(device);
   }
+}
+
+void DeviceSet::CloseListed(int count) {
+  for (int device = 1; device <= count; ++device)
+    if (ops_.free) ops_.free(device);
+  open_.clear();
+  use_.clear();
 }
 
 void DeviceSet::CloseAll() {

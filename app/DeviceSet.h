@@ -10,6 +10,8 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace djvp {
 
@@ -37,6 +39,8 @@ class DeviceSet {
   void CloseUnused(bool songsPlaying);
   // Closes every open device (shutdown).
   void CloseAll();
+  // Closes devices 1..count, open or not (shutdown: every listed device).
+  void CloseListed(int count);
 
   bool IsOpen(int device) const { return open_.count(device) != 0; }
   int DeviceOf(Output output) const;
@@ -48,6 +52,11 @@ class DeviceSet {
   std::map<Output, int> use_;
   std::map<int, uint32_t> open_;  // device -> the flags it was opened with
 };
+
+// The names of the output devices 1..N: the engine's, or the list a test
+// sets in DeviceNamesOverride.
+std::vector<std::string> OutputDeviceNames();
+std::optional<std::vector<std::string>>& DeviceNamesOverride();
 
 // When set, every DeviceSet made with the default constructor uses these
 // calls instead of the engine's (tests).

@@ -187,16 +187,24 @@ void frmMain::Form_Load() {
   LoadLibraryIndex();
 
   cmbSettings[3]->addItem(T(554));
-  for (int i = 1;; ++i) {
-    const char* name = engine::DeviceName(i);
-    if (!name) break;
-    const QString text = modBass_StrFromAnsiPtr(name);
+  for (const std::string& name : OutputDeviceNames()) {
+    const QString text = modBass_StrFromAnsiPtr(name.c_str());
     cmbSettings[1]->addItem(text);
     cmbSettings[2]->addItem(text);
     cmbSettings[3]->addItem(text);
   }
   for (int list = 4; list <= 6; ++list)
     for (int n = 555; n <= 558; ++n) cmbSettings[static_cast<size_t>(list)]->addItem(T(n));
+  // Filled lists start without a chosen entry; the settings load chooses.
+  // The language list shows the language in use.
+  for (int list = 1; list <= 6; ++list) {
+    const QSignalBlocker block(cmbSettings[static_cast<size_t>(list)]);
+    cmbSettings[static_cast<size_t>(list)]->setCurrentIndex(-1);
+  }
+  {
+    const QSignalBlocker block(cmbSettings[7]);
+    cmbSettings[7]->setCurrentIndex(LangOffset == 1000 ? 1 : 0);
+  }
 
   LoadSettings();
   ApplyInterfaceTexts();
@@ -232,10 +240,14 @@ void frmMain::Form_Activate() {
 }
 
 void frmMain::RebuildTabs() {
-  const QSignalBlocker block(TabStrip1);
-  while (TabStrip1->count() > 0) TabStrip1->removeTab(0);
-  for (int n : {48, 59, 61, 69}) TabStrip1->addTab(T(n));
-  TabStrip1->setCurrentIndex(0);
+  // The page on show stays chosen.
+  const int current = qMax(0, TabStrip1->currentIndex());
+  {
+    const QSignalBlocker block(TabStrip1);
+    while (TabStrip1->count() > 0) TabStrip1->removeTab(0);
+    for (int n : {48, 59, 61, 69}) TabStrip1->addTab(T(n));
+    TabStrip1->setCurrentIndex(current);
+  }
   TabStrip1_Click();
 }
 
@@ -274,11 +286,7 @@ void frmMain::Form_QueryUnload() {
   }
   engine::DeviceStop();
   // Every listed device (the headphone list holds "None" and then each one).
-  const int count = cmbSettings[3] ? cmbSettings[3]->count() : 0;
-  for (int b = 1; b <= count - 1; ++b) {
-    if (engine::DeviceSelect(b)) engine::DeviceFree();
-  }
-  Devices.CloseAll();
+  Devices.CloseListed(cmbSettings[3] ? cmbSettings[3]->count() - 1 : 0);
 }
 
 void frmMain::Form_Terminate() {

@@ -82,6 +82,7 @@ void frmMain::cmbSettings_Click(int index) {
       break;
     }
     case 1: {  // deck 1 device
+      if (n < 0) break;  // no entry chosen: nothing to apply
       Save(QStringLiteral("Devices"), QStringLiteral("Device1"), entryText);
       if (!Devices.Use(DeviceSet::kDeck1, n + 1, 0, AnyPlaying()))
         MsgBox(QStringLiteral("Can't initialize the device for Player 1"));
@@ -90,6 +91,7 @@ void frmMain::cmbSettings_Click(int index) {
       break;
     }
     case 2: {  // deck 2 device
+      if (n < 0) break;
       Save(QStringLiteral("Devices"), QStringLiteral("Device2"), entryText);
       if (!Devices.Use(DeviceSet::kDeck2, n + 1, 0, AnyPlaying()))
         MsgBox(QStringLiteral("Can't initialize the device for Player 2"));
@@ -146,11 +148,7 @@ void frmMain::cmbSettings_Click(int index) {
         const QSignalBlocker block(cmbSettings[3]);
         cmbSettings[3]->clear();
         cmbSettings[3]->addItem(T(554));
-        for (int i = 1;; ++i) {
-          const char* name = engine::DeviceName(i);
-          if (!name) break;
-          cmbSettings[3]->addItem(modBass_StrFromAnsiPtr(name));
-        }
+        for (const std::string& name : OutputDeviceNames()) cmbSettings[3]->addItem(modBass_StrFromAnsiPtr(name.c_str()));
         cmbSettings[3]->setCurrentIndex(-1);
       }
       if (const auto stored = SettingToInt16(Get(QStringLiteral("Devices"), QStringLiteral("Device3"), QStringLiteral("0"))))
@@ -306,7 +304,8 @@ void frmMain::LoadSettings() {
   // above opened the devices they were given; here the devices are opened
   // that no handler reached, or opened again with speaker assignment. A
   // device that does not exist is left alone.
-  auto exists = [](int device) { return device >= 1 && engine::DeviceName(device) != nullptr; };
+  const int deviceCount = static_cast<int>(OutputDeviceNames().size());
+  auto exists = [deviceCount](int device) { return device >= 1 && device <= deviceCount; };
   const bool sharedDeck = D[1] == D[2];
   const uint32_t flags1 = (S[0] >= 1 && (!sharedDeck || S[1] >= 1)) ? engine::kInitSpeakers : 0;
   const uint32_t flags2 = (S[1] >= 1 && (!sharedDeck || S[0] >= 1)) ? engine::kInitSpeakers : 0;
@@ -327,6 +326,9 @@ void frmMain::LoadSettings() {
 void frmMain::ListSkins(const QString& folder, const QString& mask) {
   djvp::ListSkins(folder, mask, *cmbSettings[0], SkinFiles,
                   [this](const QString& path) { return skinEngine ? skinEngine->SkinNameOf(path) : QString(); });
+  // No skin is chosen until the window's first activation chooses one.
+  const QSignalBlocker block(cmbSettings[0]);
+  cmbSettings[0]->setCurrentIndex(-1);
 }
 
 void frmMain::DrawDisplays() {

@@ -1,0 +1,244 @@
+// The start routine and start window, the checks of the sound engine, the
+// language and skin choices, the activation, the tab pages and the help key.
+#include "WindowTestEnv.h"
+
+#include "app/ModMain.h"
+#include "app/frmSplash.h"
+#include "platform/Grid.h"
+#include "platform/SkinEngine.h"
+
+#include <QApplication>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QMenu>
+#include <QPushButton>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTabBar>
+
+#include <gtest/gtest.h>
+
+using djvp::frmMain;
+
+namespace {
+
+QStringList Tabs(const frmMain& w) {
+  QStringList tabs;
+  for (int i = 0; i < w.TabStrip1->count(); ++i) tabs << w.TabStrip1->tabText(i);
+  return tabs;
+}
+
+}  // namespace
+
+TEST(StartRoutine, StoredLanguageChoosesTheOffset) {
+  struct Case {
+    const char* stored;  // nullptr: missing
+    int offset;
+  };
+  for (const Case& c : {Case{"1", 1000}, Case{"0", 0}, Case{"2", 0}, Case{"Dutch", 0}, Case{nullptr, 0}}) {
+    WindowTestEnv env;
+    if (c.stored) env.Set("Language", "Current", c.stored);
+    QPointer<djvp::frmSplash> splash = djvp::modPublic_Main();
+    EXPECT_EQ(djvp::LangOffset, c.offset) << (c.stored ? c.stored : "missing");
+    // The start window goes on by itself once it is shown.
+    splash->Form_Activate();
+    ASSERT_NE(splash->MainWindow(), nullptr);
+    EXPECT_EQ(splash->MainWindow()->TabStrip1->tabText(0), c.offset ? "Zoek naar Muziek" : "Search For Songs");
+    EXPECT_FALSE(djvp::SkinApplyPending);
+    delete splash->MainWindow();
+    delete splash.data();
+  }
+}
+
+TEST(StartWindow, LoadsCaptionsAndShowsTheMainWindowThenCloses) {
+  WindowTestEnv env;
+  env.Set("Language", "Current", "1");
+  djvp::frmSplash* splash = djvp::modPublic_Main();
+  QPointer<djvp::frmSplash> alive(splash);
+  splash->Form_Activate();
+  frmMain* w = splash->MainWindow();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->windowTitle(), "        dj VORLAN Pellix   v.1.0");
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_FALSE(djvp::SkinApplyPending);
+  // Dutch from the first display on.
+  EXPECT_EQ(Tabs(*w), (QStringList{"Zoek naar Muziek", "Mixer Settings", "Muziek Effecten", "Settings"}));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(alive.isNull());
+  delete w;
+  EXPECT_EQ(djvp::frmSplash::MainCaption(2, 13), "        dj VORLAN Pellix   v.2.13");
+}
+
+TEST(EngineChecks, FirstFailingCheckShowsItsMessageAndEndsTheProgram) {
+  WindowTestEnv env;
+  auto saved = djvp::EngineChecks();
+  std::vector<std::pair<QString, QString>> shown;
+  auto savedMessage = djvp::EngineCheckMessage();
+  djvp::EngineCheckMessage() = [&](const QString& text, const QString& title) { shown.emplace_back(text, title); };
+  int exits = 0;
+  auto savedExit = djvp::ProgramExit();
+  djvp::ProgramExit() = [&] { ++exits; };
+  // The real checks pass here.
+  for (const djvp::EngineCheck& c : saved) EXPECT_TRUE(c.passes()) << c.text;
+  djvp::EngineChecks()[2].passes = [] { return false; };
+  djvp::EngineChecks()[4].passes = [] { return false; };
+  {
+    frmMain w;
+    EXPECT_TRUE(w.Ended());
+    EXPECT_EQ(w.TabStrip1, nullptr);
+  }
+  djvp::EngineChecks() = saved;
+  djvp::EngineCheckMessage() = savedMessage;
+  djvp::ProgramExit() = savedExit;
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].first, "BASS_FX.DLL does not exists!");
+  EXPECT_EQ(shown[0].second, "BASS_FX.DLL");
+  EXPECT_EQ(exits, 1);
+  EXPECT_EQ(djvp::Deck1PlayerA, nullptr);
+}
+
+TEST(Language, SwitchRecaptionsTheWindowAndBack) {
+  WindowTestEnv env;
+  env.Set("Devices", "Device3", "2");
+  auto w = env.Open();
+  w->Form_Activate();
+  const QString englishTip = w->cmbSettings[0]->toolTip();
+  const QFont gainFont = w->SCLabel1(11)->font();
+  env.inits.clear();
+
+  w->cmbSettings[7]->setCurrentIndex(1);
+  w->cmbSettings_Click(7);
+  EXPECT_EQ(djvp::LangOffset, 1000);
+  EXPECT_EQ(env.Get("Language", "Current"), "1");
+  EXPECT_EQ(Tabs(*w), (QStringList{"Zoek naar Muziek", "Mixer Settings", "Muziek Effecten", "Settings"}));
+  EXPECT_EQ(w->cmbSettings[3]->itemText(0), "Geen");
+  EXPECT_EQ(w->cmbSettings[3]->currentIndex(), 2);  // the stored headphone device again
+  EXPECT_TRUE(env.inits.empty());                    // still open: not opened again
+  EXPECT_TRUE(w->cmbSettings[0]->toolTip().endsWith("\nSelecteer een nieuwe Skin voor dj VORLAN"));
+  EXPECT_EQ(w->SCLabel1(151)->text(), "UIT");
+  EXPECT_EQ(w->StatusPanelText(3), "Duw op F1 voor Hulp");
+  for (djvp::Grid* g : {w->PlayListView[0], w->PlayListView[1], w->DummyPlaylist}) {
+    EXPECT_EQ(g->HeaderCaption("Artist"), "Artiest");
+    EXPECT_EQ(g->HeaderCaption("Filename"), "Bestandsnaam");
+    EXPECT_EQ(g->HeaderCaption("EndMixPoint"), "Eindmixpunt");
+  }
+  EXPECT_EQ(w->PlayListView[2]->HeaderCaption("Artist"), "Artist");
+  // The label texts that their owners keep up to date start again.
+  w->SCLabel1(11)->setText("Gain (7)");
+  w->cmbSettings[7]->setCurrentIndex(0);
+  w->cmbSettings_Click(7);
+  EXPECT_EQ(djvp::LangOffset, 0);
+  EXPECT_EQ(Tabs(*w), (QStringList{"Search For Songs", "Mixer Settings", "Sound Effects", "Settings"}));
+  EXPECT_EQ(w->cmbSettings[0]->toolTip(), englishTip);
+  EXPECT_EQ(w->SCLabel1(11)->text(), "Gain (0)");
+  EXPECT_LE(w->SCLabel1(11)->font().pointSizeF(), gainFont.pointSizeF());
+  EXPECT_EQ(w->DummyPlaylist->HeaderCaption("StartMixPoint"), "Startmixpoint");
+}
+
+TEST(InterfaceTexts, TooltipsMenusStatusBarAndCaptions) {
+  WindowTestEnv env;
+  auto w = env.Open();
+  EXPECT_EQ(w->pctTime[0]->toolTip().split('\n').size(), 6);
+  const QStringList library = w->DummyPlaylist->toolTip().split('\n');
+  ASSERT_EQ(library.size(), 8);
+  EXPECT_EQ(library.last(), "Click on the headers to sort");
+  EXPECT_EQ(w->Slider1->toolTip(), "Manual Mixing\nIf 'Auto Mix' is off, do a manual mixing.");
+  EXPECT_EQ(w->cmdSearch[2]->toolTip(), "Calculate the BPM");
+  EXPECT_EQ(w->cmdPlayer[16]->toolTip(), w->cmdPlayer[6]->toolTip());
+  EXPECT_EQ(w->cmdPlayer[2]->toolTip(), "Delete\nDelete the selected file from the  Player");
+  EXPECT_EQ(w->ToolTips->TextOf(w->cmdPlayer[0]), "Open a folder with music files\r\nThe entire folder will be added to the Player");
+  EXPECT_EQ(w->mnuTags->title(), "Make your choice");
+  EXPECT_EQ(w->mnuDelete->text(), "Delete the Selected File");
+  EXPECT_EQ(w->StatusPanelText(1), "Current Time :");
+  EXPECT_EQ(w->StatusPanelText(2), "Time Elapsed :");
+  EXPECT_EQ(w->StatusPanelText(3), "Press F1 for Help");
+  EXPECT_EQ(w->Option2[11]->text(), "Front Speakers");
+  EXPECT_EQ(w->Option2[4]->text(), "Rear/Center Speakers");
+  EXPECT_EQ(w->optSettings[1]->text(), "Create a  New Indexfile");
+  EXPECT_EQ(w->Effects[17]->text(), "Equilizer");
+  EXPECT_EQ(w->SoundEffects[1]->title(), "Effects for Player 2");
+  EXPECT_EQ(w->SCLabel1(62)->text(), "Tempo = 0 %");
+  // The playback clock rewrites panels 1 and 2.
+  w->tmrPlaying_ThatTime();
+  EXPECT_TRUE(w->StatusPanelText(1).startsWith("Current Time : "));
+  EXPECT_TRUE(w->StatusPanelText(2).startsWith("Time Elapsed : 00:00:0"));
+}
+
+TEST(Skins, ChoiceAppliesStoresAndSurvivesANewSkinFile) {
+  WindowTestEnv env;
+  auto w = env.Open();
+  ASSERT_EQ(w->cmbSettings[0]->count(), 3);
+  EXPECT_EQ(w->cmbSettings[0]->itemText(0), "Amber");  // name order of the files
+  // First activation: the stored position (none: 0) is applied.
+  djvp::SkinApplyPending = true;
+  w->Form_Activate();
+  EXPECT_FALSE(djvp::SkinApplyPending);
+  EXPECT_TRUE(w->styleSheet().contains("#302010"));
+  // The user picks "Steel".
+  w->cmbSettings[0]->setCurrentIndex(2);
+  w->cmbSettings_Click(0);
+  EXPECT_TRUE(djvp::SkinApplyPending);
+  EXPECT_TRUE(w->styleSheet().contains("#203040"));
+  EXPECT_EQ(env.Get("Skin", "Name"), "2");
+  EXPECT_EQ(env.Get("Skin", "File"), "Steel.skf");
+  w.reset();
+  // A skin file added before it in the list: Steel is still chosen.
+  env.WriteSkin("Aardvark.skf", "Aardvark", "QWidget#frmMain { background: #000001; }");
+  auto again = env.Open();
+  djvp::SkinApplyPending = true;
+  again->Form_Activate();
+  EXPECT_EQ(again->cmbSettings[0]->currentText(), "Steel");
+  EXPECT_TRUE(again->styleSheet().contains("#203040"));
+  again.reset();
+  // Only a position is stored and the list has no such entry: the first skin.
+  djvp::DeleteSetting("DJVP", "Skin", "File");
+  env.Set("Skin", "Name", "40");
+  auto third = env.Open();
+  djvp::SkinApplyPending = true;
+  third->Form_Activate();
+  EXPECT_EQ(third->cmbSettings[0]->currentIndex(), 0);
+  EXPECT_TRUE(third->styleSheet().contains("#000001"));
+}
+
+TEST(Tabs, CaptionChoosesThePageAndUnknownCaptionsChangeNothing) {
+  WindowTestEnv env;
+  auto w = env.Open();
+  w->Form_Activate();
+  struct Case {
+    int tab;
+    QWidget* shown;
+  };
+  for (const Case& c : {Case{1, w->Mixer}, Case{2, w->SoundEffects[0]}, Case{3, w->Settings}, Case{0, w->fraSearch}}) {
+    w->TabStrip1->setCurrentIndex(c.tab);
+    for (QWidget* page : std::initializer_list<QWidget*>{w->Mixer, w->SoundEffects[0], w->fraSearch, w->Settings})
+      EXPECT_EQ(page->isVisibleTo(w.get()), page == c.shown) << c.tab;
+  }
+  EXPECT_TRUE(w->SoundEffects[1]->isHidden());
+  w->TabStrip1->setTabText(0, "Elsewhere");
+  w->TabStrip1_Click();
+  EXPECT_TRUE(w->fraSearch->isVisibleTo(w.get()));
+  // Activation rebuilds the captions and keeps the chosen page.
+  w->TabStrip1->setCurrentIndex(3);
+  w->Form_Activate();
+  EXPECT_EQ(w->TabStrip1->tabText(0), "Search For Songs");
+  EXPECT_EQ(w->TabStrip1->currentIndex(), 3);
+  EXPECT_TRUE(w->Settings->isVisibleTo(w.get()));
+}
+
+TEST(HelpKey, F1WithAnyModifierOpensTheIntroduction) {
+  WindowTestEnv env;
+  auto w = env.Open();
+  QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::ShiftModifier);
+  QApplication::sendEvent(w.get(), &f1);
+  QKeyEvent f2(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier);
+  QApplication::sendEvent(w.get(), &f2);
+  ASSERT_EQ(env.helpPages.size(), 1u);
+  EXPECT_TRUE(env.helpPages[0].toLocalFile().endsWith("/help/en/introduction.htm"));
+  djvp::LangOffset = 1000;
+  w->Form_KeyDown(Qt::Key_F1, Qt::ControlModifier);
+  ASSERT_EQ(env.helpPages.size(), 2u);
+  EXPECT_TRUE(env.helpPages[1].toLocalFile().endsWith("/help/nl/introduction.htm"));
+}

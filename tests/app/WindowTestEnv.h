@@ -1,0 +1,138 @@
+// A clean world for one main-window test: settings, data and class registry
+// in a temporary folder, a program folder with three small skins, message
+// boxes and the help browser captured, a fake mixer, fake sound devices whose
+// opening and closing is recorded.
+#pragma once
+
+#include "TempDir.h"
+#include "app/DeviceSet.h"
+#include "app/Globals.h"
+#include "app/frmMain.h"
+#include "platform/Help.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+#include "platform/Settings.h"
+#include "platform/SystemMixer.h"
+#include "StringTable.h"
+
+#include <QDir>
+#include <QString>
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+// A mixer with one Master volume control 0..maximum and a mute switch.
+class FakeMixer : public djvp::MixerDevice {
+ public:
+  FakeMixer(int32_t maximum, int32_t volume, int32_t* written) : max_(maximum), volume_(volume), written_(written) {}
+  int32_t FindVolumeControl(const QString& element, int32_t& min, int32_t& max) override {
+    if (element != QStringLiteral("Master")) return 0;
+    min = 0;
+    max = max_;
+    return 1;
+  }
+  int32_t FindMuteControl(const QString& element) override { return element == QStringLiteral("Master") ? 2 : 0; }
+  int GetValue(int32_t control, int32_t& value) override {
+    value = control == 1 ? volume_ : mute_;
+    return 0;
+  }
+  int SetValue(int32_t control, int32_t value) override {
+    if (control == 1) {
+      volume_ = value;
+      if (written_) *written_ = value;
+    } else {
+      mute_ = value;
+    }
+    return 0;
+  }
+
+ private:
+  int32_t max_;
+  int32_t volume_;
+  int32_t mute_ = 1;
+  int32_t* written_;
+};
+
+class WindowTestEnv {
+ public:
+  WindowTestEnv()
+      : config_("XDG_CONFIG_HOME", dir_.file("config")),
+        data_("XDG_DATA_HOME", dir_.file("data")),
+        registry_("AUTOMATION_REGISTRY_FILE", dir_.file("registry.ini")) {
+    program = QString::fromStdString(dir_.file("program"));
+    QDir().mkpath(program + "/Skins");
+    WriteSkin("Midnight.skf", "Midnight", "QWidget#frmMain { background: #101418; }");
+    WriteSkin("Steel.skf", "Steel", "QWidget#frmMain { background: #203040; }");
+    WriteSkin("Amber.skf", "Amber", "QWidget#frmMain { background: #302010; }");
+    for (const char* language : {"en", "nl"}) {
+      QDir().mkpath(program + "/help/" + language);
+      TempDir::Write((program + "/help/" + language + "/introduction.htm").toStdString(), "<html></html>");
+    }
+    djvp::SetProgramFolder(program);
+    djvp::SetMsgBoxHook([this](const QString& text, djvp::MsgButtons) {
+      messages.push_back(text);
+      return djvp::MsgResult::Ok;
+    });
+    djvp::SetHelpHook([this](const QUrl& page) {
+      helpPages.push_back(page);
+      return true;
+    });
+    djvp::DeviceNamesOverride() = std::vector<std::string>{"Card A", "Card B", "USB Headset"};
+    djvp::DeviceOpsOverride() = djvp::DeviceSet::Ops{
+        [this](int device, uint32_t flags) {
+          inits.emplace_back(device, flags);
+          return failing.count(device) == 0;
+        },
+        [this](int device) { frees.push_back(device); }};
+    djvp::SystemMixerFactory() = [this] {
+      return std::make_unique<djvp::clsVolume>(std::make_unique<FakeMixer>(mixerMax, mixerVolume, &mixerWritten));
+    };
+    djvp::LangOffset = 0;
+    djvp::SkinApplyPending = false;
+  }
+  ~WindowTestEnv() {
+    djvp::SetProgramFolder({});
+    djvp::SetMsgBoxHook({});
+    djvp::SetHelpHook({});
+    djvp::DeviceNamesOverride().reset();
+    djvp::DeviceOpsOverride().reset();
+    djvp::SystemMixerFactory() = {};
+    djvp::LangOffset = 0;
+    djvp::SkinApplyPending = false;
+  }
+
+  void WriteSkin(const QString& file, const QString& name, const QString& sheet) const {
+    TempDir::Write((program + "/Skins/" + file).toStdString(), ("name=" + name + "\n" + sheet + "\n").toStdString());
+  }
+  static void Set(const QString& section, const QString& key, const QString& value) {
+    djvp::SaveSetting(QStringLiteral("DJVP"), section, key, value);
+  }
+  static QString Get(const QString& section, const QString& key) {
+    return djvp::GetSetting(QStringLiteral("DJVP"), section, key, QStringLiteral("<none>"));
+  }
+  std::unique_ptr<djvp::frmMain> Open() {
+    inits.clear();
+    frees.clear();
+    return std::make_unique<djvp::frmMain>();
+  }
+
+  QString program;
+  std::vector<QString> messages;
+  std::vector<QUrl> helpPages;
+  std::vector<std::pair<int, uint32_t>> inits;
+  std::vector<int> frees;
+  std::set<int> failing;
+  int32_t mixerMax = 100;
+  int32_t mixerVolume = 100;
+  int32_t mixerWritten = -1;
+
+ private:
+  TempDir dir_;
+  ScopedEnv config_;
+  ScopedEnv data_;
+  ScopedEnv registry_;
+};
