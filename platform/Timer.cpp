@@ -2,10 +2,10 @@
 
 namespace djvp {
 
-Timer::Timer(int intervalMs, QObject* parent) : QObject(parent), interval_(intervalMs) {
-  timer_.setSingleShot(false);
-  timer_.setTimerType(Qt::PreciseTimer);
-  connect(&timer_, &QTimer::timeout, this, &Timer::ThatTime);
+Timer::Timer(int intervalMs, QObject* parent) : QObject(parent), timer_(new QTimer(this)), interval_(intervalMs) {
+  timer_->setSingleShot(false);
+  timer_->setTimerType(Qt::PreciseTimer);
+  connect(timer_, &QTimer::timeout, this, &Timer::ThatTime);
 }
 
 void Timer::SetInterval(int ms) {
@@ -26,9 +26,9 @@ void Timer::Restart() {
   // A zero QTimer interval would fire on every pass of the event loop; a
   // timer without a valid interval stays silent instead.
   if (enabled_ && interval_ > 0) {
-    timer_.start(interval_);
+    timer_->start(interval_);
   } else {
-    timer_.stop();
+    timer_->stop();
   }
 }
 

@@ -28,7 +28,7 @@ class Timer : public QObject {
  private:
   void Restart();
 
-  QTimer timer_;
+  QTimer* timer_;  // a child, so tests can find and trigger it
   int interval_ = 0;
   bool enabled_ = false;
 };
