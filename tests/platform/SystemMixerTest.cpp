@@ -3,6 +3,9 @@
 #include "platform/MessageBox.h"
 #include "platform/SystemMixer.h"
 
+#include <QProcess>
+#include <QStandardPaths>
+
 #include <map>
 #include <memory>
 #include <vector>
@@ -184,4 +187,75 @@ TEST(SystemMixer, AlsaWithoutACardReportsNoMixer) {
   EXPECT_EQ(messages.texts[0], "No mixer found");
   volume.WaveVolume(100);
   EXPECT_EQ(volume.WaveVolume(), 0);
+}
+
+// The whole ALSA path against a control device in memory: an ALSA control
+// plugin built from SystemMixerAlsaPlugin.c with the system's C compiler.
+// Skipped when the machine has no compiler or no ALSA headers.
+TEST(SystemMixer, AlsaMixerOfAnInMemoryCard) {
+  TempDir dir;
+  const QString compiler = QStandardPaths::findExecutable("cc");
+  if (compiler.isEmpty()) GTEST_SKIP() << "no C compiler to build the test control plugin";
+  const QString plugin = QString::fromStdString(dir.file("libasound_module_ctl_djvptest.so"));
+  QProcess cc;
+  cc.start(compiler, {"-shared", "-fPIC", "-DPIC", "-o", plugin,
+                      QStringLiteral(DJVP_TEST_SOURCE_DIR "/tests/platform/SystemMixerAlsaPlugin.c"), "-lasound"});
+  if (!cc.waitForFinished(120000) || cc.exitStatus() != QProcess::NormalExit || cc.exitCode() != 0)
+    GTEST_SKIP() << "the test control plugin does not build here: " << cc.readAllStandardError().toStdString();
+
+  const std::string conf = dir.file("asound.conf");
+  TempDir::Write(conf, "ctl_type.djvptest { lib \"" + plugin.toStdString() + "\" }\nctl.!default { type djvptest }\n");
+  ScopedEnv path("ALSA_CONFIG_PATH", conf);
+
+  MessageCapture messages;
+  clsVolume volume;
+  ASSERT_TRUE(volume.Found());
+  EXPECT_TRUE(messages.texts.empty());
+  // Master has volume and switch; PCM (the wave source) a volume only; Line
+  // only a switch, so LineIn falls back to Aux; Mic is a capture line; no CD
+  // and no synthesizer.
+  EXPECT_EQ(volume.VolumeFoundMask(), kMixerWave | kMixerMicro | kMixerWaveIn | kMixerLineIn);
+  EXPECT_EQ(volume.MuteFoundMask(), kMixerWave | kMixerMicro);
+  EXPECT_EQ(volume.MinWaveVolume(), 0);
+  EXPECT_EQ(volume.MaxWaveVolume(), 87);
+  EXPECT_EQ(volume.MaxWavInVolume(), 255);
+  EXPECT_EQ(volume.MaxLineInVolume(), 31);
+  EXPECT_EQ(volume.MaxMicVolume(), 63);
+  EXPECT_EQ(volume.WaveVolume(), 60);
+  EXPECT_EQ(volume.WaveInVolume(), 200);
+  EXPECT_EQ(volume.WaveMute(), 0);   // switch on: sound passes
+  EXPECT_EQ(volume.MicroMute(), 1);  // capture switch off
+
+  volume.WaveVolume(1000);
+  EXPECT_EQ(volume.LastMixerResult(), 0);
+  EXPECT_EQ(volume.WaveVolume(), 87);
+  volume.WaveMute(-1);
+  EXPECT_EQ(volume.WaveMute(), 1);
+  volume.LineInVolume(5);
+  volume.MicroVolume(-3);
+
+  // A second handle on the card sees what the first one wrote.
+  int error = 0;
+  auto observer = OpenAlsaMixer(error);
+  ASSERT_NE(observer, nullptr) << error;
+  int32_t min = 0, max = 0, value = -99;
+  const int32_t master = observer->FindVolumeControl("Master", min, max);
+  ASSERT_EQ(observer->GetValue(master, value), 0);
+  EXPECT_EQ(value, 87);
+  ASSERT_EQ(observer->GetValue(observer->FindMuteControl("Master"), value), 0);
+  EXPECT_EQ(value, 1);
+  ASSERT_EQ(observer->GetValue(observer->FindVolumeControl("Aux", min, max), value), 0);
+  EXPECT_EQ(value, 5);
+  ASSERT_EQ(observer->GetValue(observer->FindVolumeControl("Mic", min, max), value), 0);
+  EXPECT_EQ(value, 0);
+  EXPECT_EQ(observer->FindVolumeControl("CD", min, max), 0);
+
+  // Unmuting reaches the card too (a new handle reads the card afresh; the
+  // test card sends no change events to handles already open).
+  volume.WaveMute(0);
+  EXPECT_EQ(volume.WaveMute(), 0);
+  auto later = OpenAlsaMixer(error);
+  ASSERT_NE(later, nullptr) << error;
+  ASSERT_EQ(later->GetValue(later->FindMuteControl("Master"), value), 0);
+  EXPECT_EQ(value, 0);
 }
