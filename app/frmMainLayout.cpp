@@ -57,7 +57,10 @@ QLabel* LcdLabel(QWidget* parent, const QRect& r, const QString& text, int point
   l->setFont(LcdFont(pointSize));
   l->setAlignment(align);
   l->setAttribute(Qt::WA_TranslucentBackground);
-  l->setStyleSheet(QStringLiteral("color: #8ff6ff; background: transparent;"));
+  // The skins colour the LCD text; without a skin it is a cool cyan.
+  QPalette pal = l->palette();
+  pal.setColor(QPalette::WindowText, QColor(143, 246, 255));
+  l->setPalette(pal);
   return l;
 }
 
@@ -85,6 +88,25 @@ QPushButton* MakeButton(QWidget* parent, const QRect& r, const QString& text = {
   b->setGeometry(r);
   b->setFocusPolicy(Qt::TabFocus);
   return b;
+}
+
+// The transport symbols: 0 play, 1 pause, 2 stop.
+QIcon TransportIcon(int kind) {
+  QPixmap pm(44, 44);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(236, 238, 240));
+  if (kind == 0) {
+    p.drawPolygon(QPolygonF{QPointF(12, 8), QPointF(36, 22), QPointF(12, 36)});
+  } else if (kind == 1) {
+    p.drawRoundedRect(QRectF(11, 9, 8, 26), 2, 2);
+    p.drawRoundedRect(QRectF(25, 9, 8, 26), 2, 2);
+  } else {
+    p.drawRoundedRect(QRectF(11, 11, 22, 22), 3, 3);
+  }
+  return QIcon(pm);
 }
 
 // A small picture of a crossfade curve for the preset buttons.
@@ -187,7 +209,7 @@ void frmMain::BuildDeck(int deck) {
   pctLCD[d]->SetPicture(MakeLcdPicture(369, 25));
   pctLCD[d]->hide();
   LcdLabel(pctScroller[d], QRect(4, 1, 362, 25), QStringLiteral("dj VORLAN"), 12, Qt::AlignLeft | Qt::AlignVCenter)
-      ->setObjectName(deck == 0 ? QStringLiteral("lblScroller1") : QStringLiteral("lblScroller2"));
+      ;
 
   // The two BPM displays: the measured and the recalculated BPM.
   MakeLabel(deck == 0 ? 116 : 117, f, QRect(390, 24, 76, 13))->setAlignment(Qt::AlignCenter);
@@ -225,11 +247,10 @@ void frmMain::BuildDeck(int deck) {
   // Transport: Play, Pause, Stop.
   const int base = deck * 10;
   QStyle* st = style();
-  const QStyle::StandardPixmap transport[3] = {QStyle::SP_MediaPlay, QStyle::SP_MediaPause, QStyle::SP_MediaStop};
   for (int k = 0; k < 3; ++k) {
     QPushButton* b = MakeButton(f, QRect(262 + 68 * k, 66, 64, 34));
     b->setObjectName(QStringLiteral("transportButton"));
-    b->setIcon(st->standardIcon(transport[k]));
+    b->setIcon(TransportIcon(k));
     b->setIconSize(QSize(22, 22));
     cmdPlayer[static_cast<size_t>(base + 7 + k)] = b;
   }
@@ -398,18 +419,18 @@ void frmMain::BuildEffectsPage(int deck) {
   for (int k = 0; k < 9; ++k) {
     const int index = deck == 0 ? k : 17 - k;
     auto* box = new QCheckBox(page);
-    box->setGeometry(10, 20 + 19 * k, 112, 19);
+    box->setGeometry(10, 20 + 19 * k, 100, 19);
     Effects[static_cast<size_t>(index)] = box;
   }
   // Equaliser: ten bands with the preset buttons under them.
   for (int band = 0; band < 10; ++band) {
-    Eq[static_cast<size_t>(deck * 10 + band)] = MakeSlider(page, Qt::Vertical, QRect(128 + 17 * band, 22, 16, 112), 0, 10, 5);
+    Eq[static_cast<size_t>(deck * 10 + band)] = MakeSlider(page, Qt::Vertical, QRect(114 + 15 * band, 22, 14, 112), 0, 10, 5);
   }
-  MakeLabel(deck == 0 ? 37 : 61, page, QRect(128, 138, 168, 14))->setAlignment(Qt::AlignCenter);
+  MakeLabel(deck == 0 ? 37 : 61, page, QRect(114, 138, 148, 14))->setAlignment(Qt::AlignCenter);
   const int load = deck == 0 ? 0 : 3;
   const int save = deck == 0 ? 1 : 2;
-  cmdEffects[static_cast<size_t>(load)] = MakeButton(page, QRect(128, 154, 82, 22));
-  cmdEffects[static_cast<size_t>(save)] = MakeButton(page, QRect(214, 154, 82, 22));
+  cmdEffects[static_cast<size_t>(load)] = MakeButton(page, QRect(114, 154, 72, 22));
+  cmdEffects[static_cast<size_t>(save)] = MakeButton(page, QRect(190, 154, 72, 22));
 
   // Tempo, sample rate, pitch and the effect parameters: label over slider,
   // three columns. Deck 2's slider is deck 1's + 14, its label deck 1's + 24.
@@ -428,13 +449,15 @@ void frmMain::BuildEffectsPage(int deck) {
     const Param& p = params[k];
     const int col = k / 5;
     const int row = k % 5;
-    const int x = 306 + 104 * col;
+    const int columnX[3] = {268, 442, 534};
+    const int columnW[3] = {170, 88, 84};
+    const int x = columnX[col];
     const int y = 18 + 32 * row;
-    MakeLabel(p.label + deck * 24, page, QRect(x, y, 100, 14));
+    MakeLabel(p.label + deck * 24, page, QRect(x, y, columnW[col], 14));
     int max = p.max;
     if (deck == 1 && p.slider == 4) max = 30000;  // deck 2's reverb delay reaches further
     sldEffects[static_cast<size_t>(p.slider + deck * 14)] =
-        MakeSlider(page, Qt::Horizontal, QRect(x, y + 14, 100, 16), p.min, max, p.value);
+        MakeSlider(page, Qt::Horizontal, QRect(x, y + 14, columnW[col], 16), p.min, max, p.value);
   }
 }
 
