@@ -14,11 +14,35 @@ QString ConfigFolder() {
   return QDir::cleanPath(base + QStringLiteral("/djvorlanpellix"));
 }
 
-// The stored spelling of a name that compares equal without regard to case;
-// "" when there is none.
+// QSettings reads "/" and "\\" in a name as a level of sections; names such
+// as equaliser preset names may hold them, so they are stored escaped.
+QString Encode(const QString& name) {
+  QString out = name;
+  out.replace(QLatin1Char('%'), QLatin1String("%25"));
+  out.replace(QLatin1Char('/'), QLatin1String("%2F"));
+  out.replace(QLatin1Char('\\'), QLatin1String("%5C"));
+  return out;
+}
+
+QString Decode(const QString& name) {
+  QString out;
+  for (qsizetype i = 0; i < name.size(); ++i) {
+    if (name[i] == QLatin1Char('%') && i + 2 < name.size()) {
+      const QStringView code = QStringView(name).mid(i + 1, 2);
+      if (code.compare(QLatin1String("25"), Qt::CaseInsensitive) == 0) { out += QLatin1Char('%'); i += 2; continue; }
+      if (code.compare(QLatin1String("2F"), Qt::CaseInsensitive) == 0) { out += QLatin1Char('/'); i += 2; continue; }
+      if (code.compare(QLatin1String("5C"), Qt::CaseInsensitive) == 0) { out += QLatin1Char('\\'); i += 2; continue; }
+    }
+    out += name[i];
+  }
+  return out;
+}
+
+// The stored (encoded) spelling of a name that compares equal without regard
+// to case; "" when there is none.
 QString StoredName(const QStringList& names, const QString& wanted) {
   for (const QString& name : names) {
-    if (name.compare(wanted, Qt::CaseInsensitive) == 0) return name;
+    if (Decode(name).compare(wanted, Qt::CaseInsensitive) == 0) return name;
   }
   return {};
 }
@@ -54,13 +78,14 @@ void SaveSetting(const QString& app, const QString& section, const QString& key,
   QDir().mkpath(ConfigFolder());
   QSettings store(SettingsFilePath(app), QSettings::IniFormat);
   QString group = StoredName(store.childGroups(), section);
-  if (group.isEmpty()) group = section;
+  if (group.isEmpty()) group = Encode(section);
   store.beginGroup(group);
   // Drop every spelling of the key so that one entry remains.
+  const QString stored = Encode(key);
   for (const QString& name : store.childKeys()) {
-    if (name.compare(key, Qt::CaseInsensitive) == 0 && name != key) store.remove(name);
+    if (Decode(name).compare(key, Qt::CaseInsensitive) == 0 && name != stored) store.remove(name);
   }
-  store.setValue(key, value.isNull() ? QStringLiteral("") : value);
+  store.setValue(stored, value.isNull() ? QStringLiteral("") : value);
   store.endGroup();
   store.sync();
 }
@@ -75,7 +100,7 @@ void DeleteSetting(const QString& app, const QString& section, const QString& ke
   } else {
     store.beginGroup(group);
     for (const QString& name : store.childKeys()) {
-      if (name.compare(key, Qt::CaseInsensitive) == 0) store.remove(name);
+      if (Decode(name).compare(key, Qt::CaseInsensitive) == 0) store.remove(name);
     }
     store.endGroup();
   }

@@ -53,7 +53,8 @@ TEST_F(SettingsStore, SectionAndKeyCompareWithoutCase) {
 
 TEST_F(SettingsStore, ValuesComeBackExactlyAsStrings) {
   const QString values[] = {"",  "0",         "-1",          "007",       " padded ", "a, b, c", "x=y;z#w",
-                            "@at", "\"quoted\"", "back\\slash", "Geen mixer", "naïve ✓",  "1.5",     "true"};
+                            "@at", "\"quoted\"", "back\\slash", "Geen mixer", "naïve ✓",  "1.5",     "true",
+                            "two\nlines\ttab"};
   int n = 0;
   for (const QString& v : values) SaveSetting("DJVP", "Values", QString("K%1").arg(n++), v);
   n = 0;
@@ -61,6 +62,23 @@ TEST_F(SettingsStore, ValuesComeBackExactlyAsStrings) {
     const QString key = QString("K%1").arg(n++);
     EXPECT_EQ(GetSetting("DJVP", "Values", key, "default"), v) << key.toStdString();
   }
+}
+
+// Preset names chosen by the user become key names; a "/" or "\\" in them
+// must not turn into a level of sections.
+TEST_F(SettingsStore, NamesWithSeparatorsStayOneName) {
+  const QString keys[] = {"Rock/Pop", "Back\\slash", "100%", "%2F literal", "a/b/c"};
+  int n = 0;
+  for (const QString& k : keys) SaveSetting("KTR", "Presets", k, QString::number(n++));
+  SaveSetting("KTR", "Club/Night", "Bass", "9");
+  n = 0;
+  for (const QString& k : keys) EXPECT_EQ(GetSetting("KTR", "presets", k.toUpper()), QString::number(n++)) << k.toStdString();
+  EXPECT_EQ(GetSetting("KTR", "Presets", "Rock", "none"), "none");
+  EXPECT_EQ(GetSetting("KTR", "Club/Night", "bass"), "9");
+  EXPECT_EQ(GetSetting("KTR", "Club", "Night", "none"), "none");
+  DeleteSetting("KTR", "Presets", "rock/pop");
+  EXPECT_EQ(GetSetting("KTR", "Presets", "Rock/Pop", "gone"), "gone");
+  EXPECT_EQ(GetSetting("KTR", "Presets", "a/b/c"), "4");
 }
 
 TEST_F(SettingsStore, HandEditedFileIsReadAsText) {
