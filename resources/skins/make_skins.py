@@ -13,15 +13,15 @@ SKINS = [
     ("Midnight", "Midnight Green", dict(
         bg="#111417", panel="#1a1f24", panel2="#232a31", edge="#2f3942", text="#d7dee4", dim="#8a96a0",
         accent="#3ddc84", lcd="#7dff9a", lcdbg="#020a04", deck1="#3ddc84", deck2="#35b6ff",
-        button="#2a323a", button2="#1c2228", press="#3ddc84")),
+        button="#2a323a", button2="#1c2228", press="#3ddc84", deep="#1d6b41")),
     ("AmberNight", "Amber Night", dict(
         bg="#141110", panel="#1f1a17", panel2="#2a231e", edge="#3d332b", text="#eee2d4", dim="#a39282",
         accent="#ffb000", lcd="#ffbf3a", lcdbg="#0c0700", deck1="#ffb000", deck2="#ff6a3d",
-        button="#332a23", button2="#221c17", press="#ffb000")),
+        button="#332a23", button2="#221c17", press="#ffb000", deep="#8a5a00")),
     ("BlueSteel", "Blue Steel", dict(
         bg="#0d1118", panel="#151b26", panel2="#1d2533", edge="#2c3850", text="#dbe6f5", dim="#8797b0",
         accent="#4fc3ff", lcd="#8ff6ff", lcdbg="#00080c", deck1="#4fc3ff", deck2="#c77dff",
-        button="#243046", button2="#18202e", press="#4fc3ff")),
+        button="#243046", button2="#18202e", press="#4fc3ff", deep="#1d5f85")),
 ]
 
 TEMPLATE = """name={name}
@@ -177,12 +177,12 @@ QScrollBar::add-line, QScrollBar::sub-line {{ width: 0; height: 0; }}
 QScrollBar::add-page, QScrollBar::sub-page {{ background: none; }}
 QProgressBar {{
   background-color: {lcdbg};
-  color: {lcd};
+  color: {text};
   border: 1px solid {edge};
   border-radius: 3px;
   text-align: center;
 }}
-QProgressBar::chunk {{ background-color: {accent}; border-radius: 2px; }}
+QProgressBar::chunk {{ background-color: {deep}; border-right: 2px solid {accent}; border-radius: 2px; }}
 QStatusBar {{ background-color: {panel}; color: {dim}; border-top: 1px solid {edge}; }}
 QStatusBar QLabel {{ color: {dim}; padding: 0 6px; }}
 QStatusBar::item {{ border: none; border-right: 1px solid {edge}; }}
