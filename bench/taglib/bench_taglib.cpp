@@ -16,12 +16,23 @@ namespace {
 
 constexpr int kFiles = 1000;
 
+// Removes the generated folder when the program ends.
+struct Folder {
+  std::string path;
+  ~Folder() {
+    std::error_code ec;
+    if (!path.empty()) std::filesystem::remove_all(path, ec);
+  }
+};
+Folder g_folder;
+
 // The folder of generated files, made once: the fixture's audio with a tag of
 // the usual fields, several comments and (every tenth file) a small picture.
 const std::vector<std::string>& Files() {
   static const std::vector<std::string> files = [] {
     std::string dir = (std::filesystem::temp_directory_path() / "djvp-bench-XXXXXX").string();
     if (!mkdtemp(dir.data())) std::abort();
+    g_folder.path = dir;
     const std::string fixtures = DJVP_TEST_FIXTURES "/id3v2/";
     std::vector<std::string> out;
     sonavex::CSonavexCtrl c;
