@@ -581,7 +581,7 @@ void frmMain::PaintCurve(QPainter& p, const QRectF& area) {
 }
 
 void frmMain::Form_Resize() {
-  if (isMinimized()) return;
+  if (isMinimized() || !StatusBar1 || !pctEQ[1]) return;  // minimised, or not built yet
   const int W = width() * kTwips;
   const int H = height() * kTwips;
   const int OW = frameGeometry().width() * kTwips;
