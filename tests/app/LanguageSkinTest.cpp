@@ -61,6 +61,8 @@ TEST(StartWindow, LoadsCaptionsAndShowsTheMainWindowThenCloses) {
   frmMain* w = splash->MainWindow();
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(w->windowTitle(), "        dj VORLAN Pellix   v.1.0");
+  // The picture is centred in the start window.
+  EXPECT_EQ(splash->Picture1->geometry().center(), splash->rect().center());
   EXPECT_TRUE(w->isVisible());
   EXPECT_FALSE(djvp::SkinApplyPending);
   // Dutch from the first display on.
@@ -141,6 +143,7 @@ TEST(Language, SwitchRecaptionsTheWindowAndBack) {
 TEST(InterfaceTexts, TooltipsMenusStatusBarAndCaptions) {
   WindowTestEnv env;
   auto w = env.Open();
+  EXPECT_EQ(w->ToolTips->Count(), 74);
   EXPECT_EQ(w->pctTime[0]->toolTip().split('\n').size(), 6);
   const QStringList library = w->DummyPlaylist->toolTip().split('\n');
   ASSERT_EQ(library.size(), 8);
