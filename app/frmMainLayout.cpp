@@ -307,10 +307,10 @@ void frmMain::BuildCentre() {
   MakeLabel(8, f, QRect(120, 5, 60, 15))->setAlignment(Qt::AlignCenter);
 
   // Volume and headphone volume of each deck beside its meter.
-  Volume1 = MakeSlider(f, Qt::Vertical, QRect(22, 22, 22, 180), 0, 100, 0);
-  VolumeHP1 = MakeSlider(f, Qt::Vertical, QRect(46, 22, 22, 180), 0, 100, 0);
-  Volume2 = MakeSlider(f, Qt::Vertical, QRect(kCentreWidth - 44, 22, 22, 180), 0, 100, 0);
-  VolumeHP2 = MakeSlider(f, Qt::Vertical, QRect(kCentreWidth - 68, 22, 22, 180), 0, 100, 0);
+  Volume1 = MakeSlider(f, Qt::Vertical, QRect(22, 22, 22, 226), 0, 100, 0);
+  VolumeHP1 = MakeSlider(f, Qt::Vertical, QRect(46, 22, 22, 226), 0, 100, 0);
+  Volume2 = MakeSlider(f, Qt::Vertical, QRect(kCentreWidth - 44, 22, 22, 226), 0, 100, 0);
+  VolumeHP2 = MakeSlider(f, Qt::Vertical, QRect(kCentreWidth - 68, 22, 22, 226), 0, 100, 0);
   for (QSlider* s : {VolumeHP1, VolumeHP2}) s->setObjectName(QStringLiteral("headphoneSlider"));
 
   // Gain and three tone spinners per deck.
@@ -318,7 +318,7 @@ void frmMain::BuildCentre() {
   for (int deck = 0; deck < 2; ++deck) {
     const int x = deck == 0 ? 72 : kCentreWidth - 128;
     for (int k = 0; k < 4; ++k) {
-      const int y = 22 + 46 * k;
+      const int y = 22 + 56 * k;
       QLabel* l = MakeLabel(labels[deck][k], f, QRect(x, y, 56, 14));
       l->setAlignment(Qt::AlignCenter);
       const bool gain = k == 0;
@@ -329,10 +329,10 @@ void frmMain::BuildCentre() {
   MainVolume = MakeSlider(f, Qt::Vertical, QRect(139, 106, 22, 96), 0, 100, 0);
   MainVolume->setObjectName(QStringLiteral("masterSlider"));
 
-  Command1 = MakeButton(f, QRect(105, 208, 90, 26));
+  Command1 = MakeButton(f, QRect(126, 208, 48, 28));
   Command1->setObjectName(QStringLiteral("prelistenButton"));
   Command1->setIcon(style()->standardIcon(QStyle::SP_MediaVolume));
-  QLabel* onOff = MakeLabel(151, f, QRect(105, 236, 90, 14));
+  QLabel* onOff = MakeLabel(151, f, QRect(120, 237, 60, 14));
   onOff->setAlignment(Qt::AlignCenter);
 
   QLabel* xfLabel = MakeLabel(149, f, QRect(40, 252, 220, 14));
