@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabBar>
@@ -80,6 +81,13 @@ void frmMain::ConnectHandlers() {
   connect(Position2, &QSlider::valueChanged, this, [this] { Position2_ValueChanged(); });
   connect(Slider1, &QSlider::valueChanged, this, [this] { Slider1_ValueChanged(); });
   connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+  // F1 opens the help wherever the focus is in the window, with any modifier.
+  for (const QKeyCombination keys : {QKeyCombination(Qt::Key_F1), QKeyCombination(Qt::SHIFT, Qt::Key_F1),
+                                     QKeyCombination(Qt::CTRL, Qt::Key_F1), QKeyCombination(Qt::ALT, Qt::Key_F1)}) {
+    auto* help = new QShortcut(QKeySequence(keys), this);
+    help->setContext(Qt::WindowShortcut);
+    connect(help, &QShortcut::activated, this, [this, keys] { Form_KeyDown(Qt::Key_F1, keys.keyboardModifiers()); });
+  }
 }
 
 void frmMain::MainVolume_ValueChanged() {
