@@ -228,7 +228,7 @@ void frmMain::Form_Activate() {
     }
     if (entry < 0) {
       const auto stored = SettingToInt16(GetSetting(QStringLiteral("DJVP"), QStringLiteral("Skin"), QStringLiteral("Name"), QStringLiteral("0")));
-      entry = stored ? *stored : 0;
+      entry = stored && *stored >= 0 ? *stored : 0;
     }
     SelectListEntry(0, entry);
     if (cmbSettings[0]->currentIndex() < 0) SelectListEntry(0, 0);
