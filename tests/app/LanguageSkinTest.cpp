@@ -245,3 +245,16 @@ TEST(HelpKey, F1WithAnyModifierOpensTheIntroduction) {
   ASSERT_EQ(env.helpPages.size(), 2u);
   EXPECT_TRUE(env.helpPages[1].toLocalFile().endsWith("/help/nl/introduction.htm"));
 }
+
+TEST(Language, HeadphoneEntryPastTheRefilledListSelectsNothing) {
+  WindowTestEnv env;
+  auto w = env.Open();
+  env.Set("Devices", "Device3", "7");
+  env.messages.clear();
+  w->cmbSettings[7]->setCurrentIndex(1);
+  w->cmbSettings_Click(7);
+  EXPECT_EQ(w->cmbSettings[3]->count(), 4);
+  EXPECT_EQ(w->cmbSettings[3]->currentIndex(), -1);
+  EXPECT_EQ(env.Get("Devices", "Device3"), "7");  // the headphone choice did not run
+  EXPECT_TRUE(env.messages.empty());
+}
