@@ -258,3 +258,18 @@ TEST(Language, HeadphoneEntryPastTheRefilledListSelectsNothing) {
   EXPECT_EQ(env.Get("Devices", "Device3"), "7");  // the headphone choice did not run
   EXPECT_TRUE(env.messages.empty());
 }
+
+TEST(Skins, EntryPastPositionOneThousandLoadsNothingButIsStored) {
+  WindowTestEnv env;
+  auto w = env.Open();
+  djvp::SkinApplyPending = true;
+  w->Form_Activate();
+  const QString sheet = w->styleSheet();
+  while (w->cmbSettings[0]->count() < 1002) w->cmbSettings[0]->addItem("more");
+  w->cmbSettings[0]->setCurrentIndex(1001);
+  w->cmbSettings_Click(0);
+  EXPECT_TRUE(djvp::SkinApplyPending);
+  EXPECT_EQ(w->styleSheet(), sheet);
+  EXPECT_EQ(env.Get("Skin", "Name"), "1001");
+  EXPECT_EQ(env.Get("Skin", "File"), "Amber.skf");
+}

@@ -140,3 +140,18 @@ TEST(Load, TagLibraryControlIsCreatedFromBesideTheProgram) {
   ASSERT_TRUE(static_cast<bool>(w->Sonavex1));
   EXPECT_GE(w->Sonavex1.IdOf(u"AUDIOAnalyzeFile"), 0);
 }
+
+TEST(Layout, NothingMovesWhileMinimised) {
+  WindowTestEnv env;
+  auto w = env.Open();
+  w->resize(1000, 666);
+  w->Form_Resize();
+  const QRect tab = w->TabStrip1->geometry();
+  w->setWindowState(Qt::WindowMinimized);
+  w->resize(1200, 700);
+  w->Form_Resize();
+  EXPECT_EQ(w->TabStrip1->geometry(), tab);
+  w->setWindowState(Qt::WindowNoState);
+  w->Form_Resize();
+  EXPECT_EQ(w->TabStrip1->width(), Px(1200 * 15 - 200));
+}
