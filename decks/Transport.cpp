@@ -4,14 +4,14 @@
 
 namespace decks {
 
-void cmdPlayer_Transport(frmMain& form, int index) {
+void cmdPlayer_Transport(djvp::frmMain& form, int index) {
   (void)form;
   (void)index;
 }
 
-void PlayListView_DblClick(frmMain& form, int deck) {
+void PlayListView_DblClick(djvp::frmMain& form, int index) {
   (void)form;
-  (void)deck;
+  (void)index;
 }
 
 }  // namespace decks

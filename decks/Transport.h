@@ -1,17 +1,19 @@
 // Deck transport: the Play, Pause and Stop buttons of both decks and the
-// double click on a deck's playlist that starts the clicked song.
+// double click on a deck's playlist that starts the selected song.
 #pragma once
 
+namespace djvp {
 class frmMain;
+}
 
 namespace decks {
 
-// The transport buttons cmdPlayer(index): 0..2 are deck 1's Play, Pause and
-// Stop, 3..5 the same for deck 2.
-void cmdPlayer_Transport(frmMain& form, int index);
+// The transport buttons by their cmdPlayer index: 7, 8, 9 are deck 1's Play,
+// Pause and Stop, 17, 18, 19 deck 2's. Any other index does nothing.
+void cmdPlayer_Transport(djvp::frmMain& form, int index);
 
-// A double click on deck `deck`'s playlist (0 or 1) starts the selected row
-// on that deck.
-void PlayListView_DblClick(frmMain& form, int deck);
+// The double click on playlist grid PlayListView(index): grid 0 acts as
+// deck 1's Play, grid 1 as deck 2's; the hidden scratch grid 2 does nothing.
+void PlayListView_DblClick(djvp::frmMain& form, int index);
 
 }  // namespace decks
