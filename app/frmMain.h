@@ -16,6 +16,7 @@
 #include "audio/AnalysisHost.h"
 #include "audio/BassPlayer.h"
 #include "automation/Host.h"
+#include "decks/DeckState.h"
 #include "display/Displays.h"
 #include "display/LcdPanel.h"
 
@@ -240,6 +241,9 @@ class frmMain : public QWidget, public AnalysisHost {
   bool AutomixOn = false, AutoGainOn = false, AutoBPMOn = false, UseMixPoints = false;
   int16_t MixLeftU = 0, MixLeftD = 0, MixRightU = 0, MixRightD = 0;
   bool PreListenOn = false;
+
+  // --- Deck playback and automatic mixing: transitions, mix points, tempo.
+  decks::DeckState Decks;
 
  protected:
   void resizeEvent(QResizeEvent* e) override;
