@@ -24,7 +24,7 @@ for src in tests/fuzz/*_fuzz.cpp; do
   rc=0
   ASAN_OPTIONS=detect_leaks=1 "$build/bin/$name" -max_total_time="$seconds" -max_len=262144 \
     -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 "$corpus" "${seeds[@]}" >"$log" 2>&1 || rc=$?
-  tail -n 8 "$log"
+  if [ "$rc" -ne 0 ]; then tail -n 80 "$log"; else tail -n 3 "$log"; fi
   rm -rf "$corpus" "$log"
   if [ "$rc" -ne 0 ]; then
     echo "fuzz target $name failed" >&2
