@@ -6,6 +6,7 @@
 
 #include "app/Globals.h"
 #include "app/SettingsValue.h"
+#include "display/ScrollerDeck.h"
 #include "platform/Grid.h"
 #include "platform/Settings.h"
 #include "platform/SystemMixer.h"
@@ -227,8 +228,8 @@ void frmMain::sldEffects_ValueChanged(int index) {
 }
 
 // Filled in by the displays, playlists, decks, effects and library.
-void frmMain::tmrScroller1_ThatTime() {}
-void frmMain::tmrScroller2_ThatTime() {}
+void frmMain::tmrScroller1_ThatTime() { ScrollerDeckTick(*this, 0); }
+void frmMain::tmrScroller2_ThatTime() { ScrollerDeckTick(*this, 1); }
 void frmMain::tmrdBVolume_ThatTime() {}
 void frmMain::tmrdB1_ThatTime() {}
 void frmMain::tmrdB2_ThatTime() {}
