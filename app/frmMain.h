@@ -245,6 +245,10 @@ class frmMain : public QWidget, public AnalysisHost {
   // --- Deck playback and automatic mixing: transitions, mix points, tempo.
   decks::DeckState Decks;
 
+  // --- Playlists: the header click and the double click of PlayListView(index).
+  void PlayListView_ColumnClick(int index, int column);
+  void PlayListView_DblClick(int index);
+
  protected:
   void resizeEvent(QResizeEvent* e) override;
   void changeEvent(QEvent* e) override;

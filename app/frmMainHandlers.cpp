@@ -11,6 +11,7 @@
 #include "platform/Settings.h"
 #include "platform/SystemMixer.h"
 #include "platform/Timer.h"
+#include "playlists/Playlists.h"
 #include "StringTable.h"
 
 #include <QAbstractButton>
@@ -41,6 +42,11 @@ const char* const kEffectKeys[14] = {"PitchTempo", "PitchSample", "PitchScaling"
 void frmMain::ConnectHandlers() {
   for (int i = 0; i < 20; ++i)
     connect(cmdPlayer[static_cast<size_t>(i)], &QPushButton::clicked, this, [this, i] { cmdPlayer_Click(i); });
+  for (int i = 0; i < 3; ++i) {
+    connect(PlayListView[static_cast<size_t>(i)], &Grid::ColumnClick, this,
+            [this, i](int column) { PlayListView_ColumnClick(i, column); });
+    connect(PlayListView[static_cast<size_t>(i)], &Grid::DblClick, this, [this, i] { PlayListView_DblClick(i); });
+  }
   for (int i = 0; i < 5; ++i)
     connect(cmdSearch[static_cast<size_t>(i)], &QPushButton::clicked, this, [this, i] { cmdSearch_Click(i); });
   for (int i = 0; i < 4; ++i) {
@@ -227,13 +233,18 @@ void frmMain::sldEffects_ValueChanged(int index) {
        QString::number(sldEffects[static_cast<size_t>(index)]->value()));
 }
 
+// The deck buttons: the playlist buttons here, the transport buttons through
+// the decks.
+void frmMain::cmdPlayer_Click(int index) { playlists::cmdPlayer_Click(*this, index); }
+void frmMain::PlayListView_ColumnClick(int index, int column) { playlists::PlayListView_ColumnClick(*this, index, column); }
+void frmMain::PlayListView_DblClick(int index) { playlists::PlayListView_DblClick(*this, index); }
+
 // Filled in by the displays, playlists, decks, effects and library.
 void frmMain::tmrScroller1_ThatTime() { ScrollerDeckTick(*this, 0); }
 void frmMain::tmrScroller2_ThatTime() { ScrollerDeckTick(*this, 1); }
 void frmMain::tmrdBVolume_ThatTime() {}
 void frmMain::tmrdB1_ThatTime() {}
 void frmMain::tmrdB2_ThatTime() {}
-void frmMain::cmdPlayer_Click(int) {}
 void frmMain::cmdSearch_Click(int) {}
 void frmMain::cmdEffects_Click(int) {}
 void frmMain::cmdSelect_Click(int) {}

@@ -1,0 +1,228 @@
+#include "playlists/TrackRow.h"
+
+#include "app/frmMain.h"
+#include "audio/AnalysisHost.h"
+#include "automation/Host.h"
+#include "platform/Grid.h"
+#include "platform/MessageBox.h"
+#include "platform/ModPublic.h"
+#include "sonavex/Dispids.h"
+#include "StringTable.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QStringList>
+
+#include <cmath>
+
+namespace playlists {
+
+namespace {
+
+using automation::Variant;
+
+QString T(int n) { return QString::fromStdString(djvp::Tr(n)); }
+
+int32_t AsInt(const Variant& v) {
+  switch (v.type()) {
+    case AUTO_VT_I2: return v.i2();
+    case AUTO_VT_I4: return v.i4();
+    case AUTO_VT_R4: return std::isfinite(v.r4()) ? static_cast<int32_t>(v.r4()) : 0;
+    case AUTO_VT_BOOL: return v.boolean() ? -1 : 0;
+    default: return 0;
+  }
+}
+
+double AsDouble(const Variant& v) {
+  switch (v.type()) {
+    case AUTO_VT_R4: return std::isfinite(v.r4()) ? static_cast<double>(v.r4()) : 0.0;
+    case AUTO_VT_I2: return v.i2();
+    case AUTO_VT_I4: return v.i4();
+    default: return 0.0;
+  }
+}
+
+// The members of the tag library control that a row reads, by number.
+class Tags {
+ public:
+  explicit Tags(const automation::DispatchPtr& control) : c_(control) {}
+  int16_t Analyze(const QString& path) const {
+    if (!c_) return 0;
+    return static_cast<int16_t>(AsInt(c_.Call(SX_AUDIOAnalyzeFile, {Variant::Str(path.toStdU16String())})));
+  }
+  QString Text(int32_t dispid) const { return QString::fromStdU16String(c_.Get(dispid).str()); }
+  QString TextAt(int32_t dispid, int16_t index) const {
+    return QString::fromStdU16String(c_.Call(dispid, {Variant::I2(index)}).str());
+  }
+  int32_t Int(int32_t dispid) const { return AsInt(c_.Call(dispid)); }
+  double Real(int32_t dispid) const { return AsDouble(c_.Call(dispid)); }
+  bool Boolean(int32_t dispid) const { return AsInt(c_.Call(dispid)) != 0; }
+
+ private:
+  const automation::DispatchPtr& c_;
+};
+
+// Format numbers of the tag library.
+constexpr int16_t kMpeg = 1, kWma = 2, kFlac = 4, kOgg = 6;
+
+void AdvanceProgress(djvp::frmMain& form, const QString& path) {
+  if (QProgressBar* pb = form.PB) {
+    int v = pb->value();
+    if (v > 99) v = 0;
+    if (v < 0) v = 0;  // a bar that was reset reads -1
+    pb->setValue(v + 1);
+  }
+  if (QLabel* label = form.SCLabel1(144)) label->setText(path);
+}
+
+}  // namespace
+
+QString TimeText(double seconds) {
+  if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
+  // nearbyint rounds a half to the even neighbour in the default mode.
+  const int64_t d = static_cast<int64_t>(std::nearbyint(seconds));
+  const int64_t minutes = d / 60;
+  const int64_t rest = d - 60 * minutes;
+  return QStringLiteral("%1:%2").arg(minutes, 2, 10, QLatin1Char('0')).arg(rest, 2, 10, QLatin1Char('0'));
+}
+
+QString FormatNumber(double value, int intDigits, int decimals) {
+  if (!std::isfinite(value)) value = 0;
+  QString text = QString::number(value, 'f', decimals);  // always "." as the separator
+  const bool negative = text.startsWith(QLatin1Char('-'));
+  if (negative) text.remove(0, 1);
+  const qsizetype point = text.indexOf(QLatin1Char('.'));
+  const qsizetype digits = point < 0 ? text.size() : point;
+  if (digits < intDigits) text.prepend(QString(intDigits - digits, QLatin1Char('0')));
+  return negative ? QLatin1Char('-') + text : text;
+}
+
+std::optional<double> ParseNumber(const QString& text) {
+  QString t = text.trimmed();
+  if (t.isEmpty()) return std::nullopt;
+  // One separator of either kind; a text with both (thousands grouping) is
+  // not a number we write.
+  if (t.contains(QLatin1Char(',')) && t.contains(QLatin1Char('.'))) return std::nullopt;
+  t.replace(QLatin1Char(','), QLatin1Char('.'));
+  bool ok = false;
+  const double v = t.toDouble(&ok);  // QString::toDouble reads "." only, whatever the locale
+  if (!ok || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+std::optional<double> MixPointSeconds(const QString& cell) {
+  if (cell.size() <= 4) return std::nullopt;
+  return ParseNumber(cell.left(cell.size() - 4));
+}
+
+QStringList CommentLines(const QString& comment) {
+  QStringList lines;
+  qsizetype pos = 0;
+  const qsizetype n = comment.size();
+  if (n == 0) return lines;
+  while (true) {
+    qsizetype end = pos;
+    while (end < n && comment[end] != QLatin1Char('\r') && comment[end] != QLatin1Char('\n')) ++end;
+    lines.append(comment.mid(pos, end - pos));
+    if (end >= n) break;
+    // One line end: CR LF, LF or CR.
+    pos = end + ((comment[end] == QLatin1Char('\r') && end + 1 < n && comment[end + 1] == QLatin1Char('\n')) ? 2 : 1);
+    if (pos >= n) break;  // a text ending in a line end has no empty last line
+  }
+  return lines;
+}
+
+std::optional<QString> MarkerValue(const QStringList& lines, const QString& marker) {
+  for (qsizetype i = 0; i < lines.size(); ++i)
+    if (lines[i] == marker) {
+      // The first marker line decides; as the last line it yields nothing.
+      if (i + 1 < lines.size()) return lines[i + 1];
+      return std::nullopt;
+    }
+  return std::nullopt;
+}
+
+std::optional<QString> MarkerValue(const QString& comment, const QString& marker) {
+  return MarkerValue(CommentLines(comment), marker);
+}
+
+void AddTrackRow(djvp::frmMain& form, QString path, djvp::Grid& grid) {
+  // A karaoke graphics file names the MP3 file of the same name.
+  if (path.right(3).toUpper() == QLatin1String("CDG")) {
+    path.chop(3);
+    path += QLatin1String("mp3");
+  }
+  const Tags tags(form.Sonavex1);
+  const int16_t format = tags.Analyze(path);
+  if (format == 0) {
+    djvp::MsgBox(T(246), djvp::MsgButtons::Ok);
+    return;
+  }
+  AdvanceProgress(form, path);
+
+  const int32_t row = grid.AddRow();
+  djvp::AnalysisRow = row;
+  if (row <= 0) return;
+  auto set = [&](int32_t column, const QVariant& value) { grid.SetCellValue(row, column, value); };
+  auto setText = [&](int32_t column, const QString& value) { grid.SetCellValue(row, column, value); };
+
+  // The comment is kept in memory as Unicode text; the stored analysis
+  // values of WMA, FLAC and Ogg files are marker lines in it.
+  const QStringList lines = CommentLines(tags.Text(SX_AUDIOComment));
+  auto markers = [&](std::initializer_list<std::pair<const char*, int32_t>> list) {
+    for (const auto& [marker, column] : list)
+      if (const auto value = MarkerValue(lines, QLatin1String(marker))) setText(column, *value);
+  };
+
+  switch (format) {
+    case kMpeg: {
+      const QString karaoke = path.left(path.size() - 3) + QLatin1String("cdg");
+      if (djvp::modPublic_FileExists(karaoke)) {
+        // A karaoke song: artist, title, genre and time; the marker "CDG"
+        // in the album column; the playable MP3 file as its file name.
+        setText(kArtist, tags.Text(SX_AUDIOArtist));
+        setText(kTitle, tags.Text(SX_AUDIOTitle));
+        setText(kAlbum, QStringLiteral("CDG"));
+        setText(kGenre, tags.Text(SX_AUDIOGenre));
+        setText(kTime, TimeText(tags.Real(SX_AUDIOGetDuration)));
+        setText(kFilename, path);
+        return;
+      }
+      if (tags.Boolean(SX_ID3V2Exists)) {
+        setText(kBPM, tags.Text(SX_ID3V2BeatsPerMinute));
+        const int16_t count = static_cast<int16_t>(tags.Int(SX_ID3V2GetComments));
+        const std::pair<const char*, int32_t> kinds[3] = {{"PEA", kGain}, {"SMP", kStartMixPoint}, {"EMP", kEndMixPoint}};
+        for (int16_t i = 1; i > 0 && i <= count; ++i) {
+          const QString language = tags.TextAt(SX_ID3V2GetCommentLanguage, i);
+          for (const auto& [marker, column] : kinds)
+            if (language == QLatin1String(marker)) setText(column, tags.TextAt(SX_ID3V2GetComment, i));
+        }
+      }
+      setText(kYear, tags.Text(SX_AUDIOYear));
+      break;
+    }
+    case kWma:
+      setText(kYear, tags.Text(SX_AUDIOYear));
+      setText(kBPM, tags.Text(SX_WMABeatsPerMinute));
+      markers({{"PEA", kGain}, {"SMP", kStartMixPoint}, {"EMP", kEndMixPoint}});
+      break;
+    case kFlac:
+    case kOgg:
+      setText(kYear, tags.Text(format == kFlac ? SX_FLACDate : SX_OGGDate));
+      markers({{"PEA", kGain}, {"SMP", kStartMixPoint}, {"EMP", kEndMixPoint}, {"BPM", kBPM}});
+      break;
+    default:
+      break;
+  }
+
+  setText(kArtist, tags.Text(SX_AUDIOArtist));
+  setText(kTitle, tags.Text(SX_AUDIOTitle));
+  setText(kAlbum, tags.Text(SX_AUDIOAlbum));
+  setText(kGenre, tags.Text(SX_AUDIOGenre));
+  set(kBitrate, QVariant(static_cast<int>(tags.Int(SX_AUDIOGetBitrate))));
+  set(kFreq, QVariant(static_cast<int>(tags.Int(SX_AUDIOGetSampleRate))));
+  setText(kTime, TimeText(tags.Real(SX_AUDIOGetDuration)));
+  setText(kFilename, path);
+}
+
+}  // namespace playlists
