@@ -170,22 +170,9 @@ float CFLAC::GetCompressionRatio() {
   return static_cast<float>(g_nFileSize / raw * 100.0);
 }
 
-GenericStrings CFLAC::GetGenericStrings() {
-  const CVorbisComment& c = m_Comment;
-  return {c[CVorbisComment::kTitle],   c[CVorbisComment::kArtist],      c[CVorbisComment::kAlbum],
-          c[CVorbisComment::kComment], c[CVorbisComment::kGenre],       c[CVorbisComment::kTrackNumber],
-          c[CVorbisComment::kDate]};
-}
+GenericStrings CFLAC::GetGenericStrings() { return m_Comment.GetGenericStrings(); }
 
-void CFLAC::SetGenericStrings(const GenericStrings& g) {
-  m_Comment[CVorbisComment::kTitle] = g.title;
-  m_Comment[CVorbisComment::kArtist] = g.artist;
-  m_Comment[CVorbisComment::kAlbum] = g.album;
-  m_Comment[CVorbisComment::kComment] = g.comment;
-  m_Comment[CVorbisComment::kGenre] = g.genre;
-  m_Comment[CVorbisComment::kTrackNumber] = g.track;
-  m_Comment[CVorbisComment::kDate] = g.year;
-}
+void CFLAC::SetGenericStrings(const GenericStrings& g) { m_Comment.SetGenericStrings(g); }
 
 bool CFLAC::SaveChangesToFile(const WString& path) {
   TagFile src;

@@ -293,22 +293,9 @@ bool COGG::IsValid() {
   return (m_nChannels == 1 || m_nChannels == 2) && m_nSampleRate > 0 && GetDuration() > 0.1f && GetBitrate() > 0;
 }
 
-GenericStrings COGG::GetGenericStrings() {
-  const CVorbisComment& c = m_Comment;
-  return {c[CVorbisComment::kTitle],   c[CVorbisComment::kArtist],      c[CVorbisComment::kAlbum],
-          c[CVorbisComment::kComment], c[CVorbisComment::kGenre],       c[CVorbisComment::kTrackNumber],
-          c[CVorbisComment::kDate]};
-}
+GenericStrings COGG::GetGenericStrings() { return m_Comment.GetGenericStrings(); }
 
-void COGG::SetGenericStrings(const GenericStrings& g) {
-  m_Comment[CVorbisComment::kTitle] = g.title;
-  m_Comment[CVorbisComment::kArtist] = g.artist;
-  m_Comment[CVorbisComment::kAlbum] = g.album;
-  m_Comment[CVorbisComment::kComment] = g.comment;
-  m_Comment[CVorbisComment::kGenre] = g.genre;
-  m_Comment[CVorbisComment::kTrackNumber] = g.track;
-  m_Comment[CVorbisComment::kDate] = g.year;
-}
+void COGG::SetGenericStrings(const GenericStrings& g) { m_Comment.SetGenericStrings(g); }
 
 bool COGG::SaveChangesToFile(const WString& path) {
   TagFile src;

@@ -72,6 +72,21 @@ const char16_t* CVorbisComment::FieldName(int field) {
   return field >= 0 && field < kFieldCount ? kNames[field] : u"";
 }
 
+GenericStrings CVorbisComment::GetGenericStrings() const {
+  return {m_strValues[kTitle],   m_strValues[kArtist], m_strValues[kAlbum],      m_strValues[kComment],
+          m_strValues[kGenre],   m_strValues[kTrackNumber], m_strValues[kDate]};
+}
+
+void CVorbisComment::SetGenericStrings(const GenericStrings& g) {
+  m_strValues[kTitle] = g.title;
+  m_strValues[kArtist] = g.artist;
+  m_strValues[kAlbum] = g.album;
+  m_strValues[kComment] = g.comment;
+  m_strValues[kGenre] = g.genre;
+  m_strValues[kTrackNumber] = g.track;
+  m_strValues[kDate] = g.year;
+}
+
 void CVorbisComment::Clear() {
   m_strVendor = kDefaultVendor;
   for (auto& v : m_strValues) v.clear();

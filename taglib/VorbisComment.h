@@ -2,12 +2,9 @@
 // sixteen known field names), as FLAC carries it in its VORBIS_COMMENT
 // metadata block and Ogg Vorbis in its comment header packet.
 //
-// Only the known names are kept: other entries are read past and are not
-// written back. Each known name holds one value, the last one read.
+// Each known name holds one value, the last one read; entries of other names
+// are kept as they were read and written back behind the known ones.
 #pragma once
-
-#include <string>
-#include <vector>
 
 #include "ByteBuffer.h"
 #include "TagFile.h"
@@ -15,6 +12,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace sonavex {
 
@@ -63,6 +62,11 @@ class CVorbisComment {
   // value in field order, then the entries of other names as they were read)
   // to the buffer. Texts are written whole.
   void Serialize(CByteBuffer& out);
+
+  // The seven generic fields: TITLE, ARTIST, ALBUM, COMMENT, GENRE,
+  // TRACKNUMBER and DATE.
+  GenericStrings GetGenericStrings() const;
+  void SetGenericStrings(const GenericStrings& g);
 
   // Generic view of the fields.
   WString& operator[](Field f) { return m_strValues[f]; }

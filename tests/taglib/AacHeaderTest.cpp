@@ -1,6 +1,7 @@
 // The AAC reader: ADTS streams made by ffmpeg (checked against ffprobe's
 // frame list), hand-made ADIF headers (checked against mutagen), and built
 // ADTS frames for the walk's edge cases.
+#include "RunCommand.h"
 #include "AAC.h"
 #include "MemberTable.h"
 #include "Module.h"
@@ -22,15 +23,6 @@ namespace {
 
 const std::string kDir = std::string(DJVP_TEST_FIXTURES) + "/aac/";
 
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  if (!pipe) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe.get())) > 0) out.append(buf, n);
-  return out;
-}
 
 // Size of a leading ID3v2 tag, header included (0 when there is none).
 int32_t Id3v2SizeOf(const std::vector<unsigned char>& b) {

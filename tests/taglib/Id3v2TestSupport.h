@@ -3,6 +3,7 @@
 // file's tag through mutagen.
 #pragma once
 
+#include "RunCommand.h"
 #include "TempDir.h"
 #include "WString.h"
 
@@ -40,16 +41,6 @@ inline std::vector<unsigned char> AudioOf(const std::string& path) {
   return std::vector<unsigned char>(d.begin() + static_cast<long>(std::min(tag, d.size())), d.end());
 }
 
-inline std::string Run(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
 
 // Reads the tag with mutagen and answers one line per frame, in file order:
 // "ID|field|field...", with CR and LF shown as \r and \n; version-2.2 frames
@@ -89,7 +80,7 @@ for f in t.values():
   TempDir dir;
   const std::string script = dir.file("read_tag.py");
   TempDir::Write(script, std::string(kScript));
-  const std::string out = Run("/usr/bin/python3 '" + script + "' '" + path + "' 2>&1");
+  const std::string out = RunCommand("/usr/bin/python3 '" + script + "' '" + path + "' 2>&1");
   std::vector<std::string> lines;
   size_t start = 0;
   while (start < out.size()) {
@@ -104,7 +95,7 @@ for f in t.values():
 // SHA-1 of a file's bytes through the system tool (for comparing pictures
 // with what mutagen reports).
 inline std::string Sha1Of(const std::string& path) {
-  const std::string out = Run("sha1sum '" + path + "'");
+  const std::string out = RunCommand("sha1sum '" + path + "'");
   return out.substr(0, out.find(' '));
 }
 

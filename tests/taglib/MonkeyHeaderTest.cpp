@@ -1,6 +1,7 @@
 // The Monkey's Audio reader: hand-made headers of both layouts, checked
 // against ffprobe (older layout) and mutagen (newer layout), and the derived
 // figures on built headers.
+#include "RunCommand.h"
 #include "Bytes.h"
 #include "MemberTable.h"
 #include "Module.h"
@@ -24,15 +25,6 @@ namespace {
 
 const std::string kDir = std::string(DJVP_TEST_FIXTURES) + "/monkey/";
 
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  if (!pipe) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe.get())) > 0) out.append(buf, n);
-  return out;
-}
 
 bool ReadFile(CMonkey& ape, const std::string& path, int32_t id3v2Size = 0) {
   g_nFileSize = static_cast<int32_t>(TempDir::Read(path).size());

@@ -1,6 +1,7 @@
 // The MP4 reader: files made by ffmpeg and tagged by mutagen (read back as
 // mutagen reads them), and atom trees built here for the layouts and damage
 // the walk must handle.
+#include "RunCommand.h"
 #include "MP4.h"
 #include "Module.h"
 #include "SonavexCtrl.h"
@@ -25,16 +26,6 @@ namespace {
 using Bytes = std::vector<unsigned char>;
 const std::string kDir = std::string(DJVP_TEST_FIXTURES) + "/mp4/";
 
-std::string Run(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-  pclose(pipe);
-  return out;
-}
 
 // mutagen's reading of a file: item key -> value (the last value of a list;
 // pairs by their first number; covers as "covrN" -> hex bytes).
@@ -55,7 +46,7 @@ for k, v in f.tags.items():
 )PY";
   TempDir dir;
   TempDir::Write(dir.file("read.py"), std::string(kScript));
-  const std::string out = Run("/usr/bin/python3 " + dir.file("read.py") + " '" + path + "' 2>&1");
+  const std::string out = RunCommand("/usr/bin/python3 " + dir.file("read.py") + " '" + path + "' 2>&1");
   std::map<std::string, std::string> items;
   std::istringstream in(out);
   std::string line;

@@ -3,6 +3,7 @@
 // through Debian's Python) and calls through the control's dispatch table.
 #pragma once
 
+#include "RunCommand.h"
 #include "MemberTable.h"
 #include "Module.h"
 #include "SonavexCtrl.h"
@@ -54,17 +55,6 @@ inline std::string Python(const std::string& code, const std::string& file) {
   return out;
 }
 
-// Runs a shell command and returns what it printed (stdout and stderr).
-inline std::string RunCommand(const std::string& cmd) {
-  std::string out;
-  if (FILE* p = popen((cmd + " 2>&1").c_str(), "r")) {
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
-    pclose(p);
-  }
-  return out;
-}
 
 // ---- dispatch ---------------------------------------------------------------
 

@@ -1,5 +1,6 @@
 // The Musepack reader: hand-made stream version 7 and 7.1 headers checked
 // against ffprobe, the profile names, the bit rate and the refusals.
+#include "RunCommand.h"
 #include "Bytes.h"
 #include "MPP.h"
 #include "MemberTable.h"
@@ -22,15 +23,6 @@ namespace {
 
 const std::string kDir = std::string(DJVP_TEST_FIXTURES) + "/mpp/";
 
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  if (!pipe) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe.get())) > 0) out.append(buf, n);
-  return out;
-}
 
 bool ReadFile(CMPP& mpp, const std::string& path, int32_t id3v2Size = 0) {
   g_nFileSize = static_cast<int32_t>(TempDir::Read(path).size());

@@ -2,6 +2,7 @@
 // into a temporary folder, independent tools run on the written files.
 #pragma once
 
+#include "RunCommand.h"
 #include "MemberTable.h"
 #include "SonavexCtrl.h"
 #include "TempDir.h"
@@ -43,15 +44,10 @@ inline sonavex::WString W(const std::string& utf8) { return sonavex::FromUtf8(ut
 
 // Runs a shell command; returns its exit status and (optionally) its output.
 inline int Run(const std::string& cmd, std::string* out = nullptr) {
-  FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-  if (!p) return -1;
-  std::string text;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) text.append(buf.data(), n);
-  const int status = pclose(p);
+  int status = -1;
+  const std::string text = RunCommand(cmd + " 2>&1", &status);
   if (out) *out = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 inline std::string Quote(const std::string& s) { return "'" + s + "'"; }

@@ -1,5 +1,6 @@
 // The WAV reader: sox and ffmpeg files checked against mutagen, and built
 // headers for the refusals and the duration's fallbacks.
+#include "RunCommand.h"
 #include "Bytes.h"
 #include "MemberTable.h"
 #include "Module.h"
@@ -22,15 +23,6 @@ namespace {
 
 const std::string kDir = std::string(DJVP_TEST_FIXTURES) + "/wav/";
 
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  if (!pipe) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe.get())) > 0) out.append(buf, n);
-  return out;
-}
 
 bool ReadFile(CWAV& wav, const std::string& path, int32_t id3v2Size = 0) {
   g_nFileSize = static_cast<int32_t>(TempDir::Read(path).size());

@@ -2,6 +2,7 @@
 // plus headers rebuilt around their objects for the layouts the save must
 // handle. Every save is checked with mutagen and ffprobe, and the bytes behind
 // the header (the data object with the audio packets) must stay the same.
+#include "RunCommand.h"
 #include "Module.h"
 #include "SonavexCtrl.h"
 #include "TempDir.h"
@@ -28,17 +29,6 @@ namespace {
 using Bytes = std::vector<unsigned char>;
 const std::string kDir = std::string(DJVP_TEST_FIXTURES) + "/wma/";
 
-std::string Run(const std::string& command, int* status = nullptr) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-  const int rc = pclose(pipe);
-  if (status) *status = rc;
-  return out;
-}
 
 // mutagen's view of the attributes: name -> "value" for texts, "type:value"
 // for the other types (bytes in hex), in file order.
@@ -57,7 +47,7 @@ for k, vs in f.tags.as_dict().items():
   TempDir dir;
   TempDir::Write(dir.file("read.py"), std::string(kScript));
   int status = -1;
-  const std::string out = Run("/usr/bin/python3 " + dir.file("read.py") + " '" + path + "' 2>&1", &status);
+  const std::string out = RunCommand("/usr/bin/python3 " + dir.file("read.py") + " '" + path + "' 2>&1", &status);
   EXPECT_EQ(status, 0) << out;
   std::multimap<std::string, std::string> tags;
   std::istringstream in(out);
@@ -80,14 +70,14 @@ std::string One(const std::multimap<std::string, std::string>& tags, const std::
 std::string Probe(const std::string& path) {
   int status = -1;
   const std::string out =
-      Run("ffprobe -v error -show_entries stream=codec_name,channels,sample_rate:format_tags -of default=nw=1 '" +
+      RunCommand("ffprobe -v error -show_entries stream=codec_name,channels,sample_rate:format_tags -of default=nw=1 '" +
               path + "' 2>&1",
           &status);
   EXPECT_EQ(status, 0) << out;
   return out;
 }
 std::string Packets(const std::string& path) {
-  return Run("ffprobe -v error -show_entries packet=pts,size,flags -of csv '" + path + "' 2>/dev/null");
+  return RunCommand("ffprobe -v error -show_entries packet=pts,size,flags -of csv '" + path + "' 2>/dev/null");
 }
 
 // --- ASF building blocks -------------------------------------------------
