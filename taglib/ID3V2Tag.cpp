@@ -503,7 +503,9 @@ WString CID3V2Tag::GetURLFrame(int32_t id) {
   return AnsiToWide(std::string_view(data, zero ? static_cast<size_t>(static_cast<const char*>(zero) - data) : n));
 }
 
-bool CID3V2Tag::SetTextFrame(const WString& text, int32_t id) {
+// Replaces the one frame of an id (a text or URL field) by the payload, or
+// deletes the field's frames for an empty text.
+bool CID3V2Tag::StoreSingleFrame(const WString& text, int32_t id, const CByteBuffer& payload) {
   if (id == kNoFrameId) {
     g_nLastError = kErrUnsupportedFrame;
     return false;
@@ -515,31 +517,23 @@ bool CID3V2Tag::SetTextFrame(const WString& text, int32_t id) {
   int slot = FindFrame(id, 0);
   if (slot < 0) slot = AllocFrame();
   if (slot < 0) return false;
-  CByteBuffer payload;
-  payload.AppendByte(1);
-  payload.AppendByte(0xFF);
-  payload.AppendByte(0xFE);
-  payload.AppendWide(text);
   SetPayload(slot, id, payload);
   return true;
 }
 
+bool CID3V2Tag::SetTextFrame(const WString& text, int32_t id) {
+  CByteBuffer payload;  // UTF-16 with byte-order mark
+  payload.AppendByte(1);
+  payload.AppendByte(0xFF);
+  payload.AppendByte(0xFE);
+  payload.AppendWide(text);
+  return StoreSingleFrame(text, id, payload);
+}
+
 bool CID3V2Tag::SetURLFrame(const WString& text, int32_t id) {
-  if (id == kNoFrameId) {
-    g_nLastError = kErrUnsupportedFrame;
-    return false;
-  }
-  if (text.empty()) {
-    DeleteFrames(id);
-    return true;
-  }
-  int slot = FindFrame(id, 0);
-  if (slot < 0) slot = AllocFrame();
-  if (slot < 0) return false;
   CByteBuffer payload;
   payload.AddStringA(text);
-  SetPayload(slot, id, payload);
-  return true;
+  return StoreSingleFrame(text, id, payload);
 }
 
 #define SONAVEX_ID3V2_DEFINE(Name, id34, id2, Kind)                                                     \

@@ -240,6 +240,7 @@ class CID3V2Tag {
   void StoreFrame(int32_t id, const uint8_t* body, int32_t size, uint16_t flags, bool unsync);
   void FreeSlot(int slot);
   void SetPayload(int slot, int32_t id, const CByteBuffer& payload);
+  bool StoreSingleFrame(const WString& text, int32_t id, const CByteBuffer& payload);
   // Builds the new header and the frames in m_build; false (error set) when a
   // frame or the tag is too large for the version's size fields.
   bool BuildTag(const uint8_t* oldHeader, int64_t fileLength);
