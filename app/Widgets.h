@@ -7,7 +7,10 @@
 #include <QString>
 #include <QWidget>
 
+#include <array>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -23,18 +26,50 @@ class TitledFrame : public QGroupBox {
 };
 
 // The crossfade-curve panel: x from 0 (left edge) to 100 (right edge), y from
-// 0 (bottom) to 255 (top); what it shows is painted by the callback.
+// 0 (bottom) to 255 (top). It shows its Drawing — on a black ground the
+// outgoing song's line (full volume to leftU, silent at leftD) and the
+// incoming one's (silent to rightD, full from rightU) in light blue, and four
+// red handle boxes — or, before it has one, what the painter callback paints.
+// Mouse events reach the three callbacks in the panel's units, with the
+// buttons as 1 left, 2 right, 4 middle.
 class CurvePanel : public QWidget {
   Q_OBJECT
 
  public:
   using QWidget::QWidget;
   std::function<void(QPainter&, const QRectF& area)> painter;
-  // Scale coordinates to pixels.
+  // Scale coordinates to pixels, and back.
   QPointF Map(double x, double y) const;
+  QPointF Unmap(const QPointF& pixel) const;
+
+  struct Box {
+    double x0 = 0, x1 = 0;
+    bool top = false;  // the band y 230..255, else y 0..25
+  };
+  struct Drawing {
+    double leftU = 0, leftD = 0, rightD = 0, rightU = 0;
+    std::array<Box, 4> handles{};  // leftU, leftD, rightD, rightU
+  };
+  void SetDrawing(const Drawing& d);
+  const std::optional<Drawing>& CurrentDrawing() const { return drawing_; }
+
+  // The grabbed handles of the editor.
+  bool DragLeftU = false, DragLeftD = false, DragRightU = false, DragRightD = false;
+  // Set once a grabbed handle has been dragged (and drawn) somewhere.
+  bool DragMoved = false;
+
+  using MouseHandler = std::function<void(int16_t button, int16_t shift, float x, float y)>;
+  MouseHandler MouseDown, MouseMove, MouseUp;
 
  protected:
   void paintEvent(QPaintEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+
+ private:
+  void Forward(const MouseHandler& handler, QMouseEvent* e, Qt::MouseButtons buttons);
+  std::optional<Drawing> drawing_;
 };
 
 // The main window's tooltips: one tool per control with a text of several

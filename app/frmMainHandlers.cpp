@@ -6,6 +6,8 @@
 
 #include "app/Globals.h"
 #include "app/SettingsValue.h"
+#include "decks/MixerCurve.h"
+#include "decks/MixerSliders.h"
 #include "display/ScrollerDeck.h"
 #include "platform/Grid.h"
 #include "platform/Settings.h"
@@ -117,20 +119,9 @@ void frmMain::MixerTime_ValueChanged() {
   Save(QStringLiteral("Mixer"), QStringLiteral("MixTime"), QString::number(MixTime));
 }
 
-void frmMain::MixPreview_Click(int index) {
-  static constexpr int16_t presets[6][4] = {{50, 50, 50, 50}, {75, 100, 25, 0}, {10, 100, 90, 0},
-                                            {25, 100, 75, 0}, {50, 50, 90, 0},  {10, 100, 50, 50}};
-  if (index >= 0 && index < 6) {
-    MixLeftU = presets[index][0];
-    MixLeftD = presets[index][1];
-    MixRightU = presets[index][2];
-    MixRightD = presets[index][3];
-  }
-  Save(QStringLiteral("Mixer"), QStringLiteral("Preview"), QString::number(index));
-  DrawCrossfadeCurve();
-}
+void frmMain::MixPreview_Click(int index) { mixer::MixPreview_Click(*this, index); }
 
-void frmMain::DrawCrossfadeCurve() { pctDimmer->update(); }
+void frmMain::DrawCrossfadeCurve() { mixer::DrawCrossfadeCurve(*this); }
 
 void frmMain::Check1_Click(int index) {
   if (index < 0 || index > 3) return;
@@ -151,22 +142,11 @@ void frmMain::AutomationSlider_ValueChanged(int index) {
        QString::number(AutomationSlider[static_cast<size_t>(index)]->value()));
 }
 
-void frmMain::VolumeHP1_ValueChanged() {
-  if (SuppressSliderEvents) return;
-  for (clsBassPlayer* p : {Deck1PlayerA, Deck1PlayerB})
-    if (p && p->IsPlaying()) p->PreVolume(static_cast<int16_t>(100 - VolumeHP1->value()));
-}
+void frmMain::VolumeHP1_ValueChanged() { mixer::VolumeHP_ValueChanged(*this, 0); }
 
-void frmMain::VolumeHP2_ValueChanged() {
-  if (SuppressSliderEvents) return;
-  for (clsBassPlayer* p : {Deck2PlayerA, Deck2PlayerB})
-    if (p && p->IsPlaying()) p->PreVolume(static_cast<int16_t>(100 - VolumeHP2->value()));
-}
+void frmMain::VolumeHP2_ValueChanged() { mixer::VolumeHP_ValueChanged(*this, 1); }
 
-void frmMain::Command1_Click() {
-  PreListenOn = !PreListenOn;
-  if (QLabel* l = SCLabel1(151)) l->setText(T(PreListenOn ? 552 : 537));
-}
+void frmMain::Command1_Click() { mixer::Command1_Click(*this); }
 
 void frmMain::Effects_Click(int index) {
   if (index < 0 || index > 17) return;
@@ -249,10 +229,10 @@ void frmMain::cmdSearch_Click(int) {}
 void frmMain::cmdEffects_Click(int) {}
 void frmMain::cmdSelect_Click(int) {}
 void frmMain::cmdSettings_Click(int) {}
-void frmMain::Position1_ValueChanged() {}
-void frmMain::Position2_ValueChanged() {}
-void frmMain::Volume1_ValueChanged() {}
-void frmMain::Volume2_ValueChanged() {}
-void frmMain::Slider1_ValueChanged() {}
+void frmMain::Position1_ValueChanged() { mixer::Position_ValueChanged(*this, 0); }
+void frmMain::Position2_ValueChanged() { mixer::Position_ValueChanged(*this, 1); }
+void frmMain::Volume1_ValueChanged() { mixer::Volume_ValueChanged(*this, 0); }
+void frmMain::Volume2_ValueChanged() { mixer::Volume_ValueChanged(*this, 1); }
+void frmMain::Slider1_ValueChanged() { mixer::Slider1_ValueChanged(*this); }
 
 }  // namespace djvp

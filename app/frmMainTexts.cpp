@@ -147,7 +147,8 @@ void frmMain::ApplyInterfaceTexts() {
   labels({17, 18}, 536);
   labels({8}, 532);
   labels({149}, 36);
-  labels({151}, 537);
+  // The pre-listen label tells how the switch stands, in the new language.
+  labels({151}, PreListenOn ? 552 : 537);
   const int searchEntries[5] = {80, 81, 527, 528, 529};
   for (size_t k = 0; k < 5; ++k) fit(cmdSearch[k], searchEntries[k]);
   fit(SCLabel1(145), 410);
