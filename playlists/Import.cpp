@@ -47,7 +47,14 @@ void Walk(djvp::frmMain& form, const QString& folder, const QString& mask, djvp:
       dir.entryList({mask}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
   const QStringList subfolders =
       dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-  for (const QString& sub : subfolders) Walk(form, base + QLatin1Char('/') + sub, mask, grid, visited);
+  for (const QString& sub : subfolders) {
+    // A link to this folder or to one above it would walk the tree again.
+    const QString target = QFileInfo(base + QLatin1Char('/') + sub).canonicalFilePath();
+    if (target.isEmpty() || target == canonical || canonical.startsWith(target + QLatin1Char('/')) ||
+        target == QLatin1String("/"))
+      continue;
+    Walk(form, base + QLatin1Char('/') + sub, mask, grid, visited);
+  }
   for (const QString& name : files) {
     const QString path = base == QLatin1String("/") ? base + name : base + QLatin1Char('/') + name;
     // A name matching the mask may still be a folder or a device: only

@@ -36,8 +36,9 @@ void ImportPath(djvp::frmMain& form, const QString& path, djvp::Grid& grid, bool
 
 // Adds the rows of every file matching `mask` in the tree below `folder`:
 // the rows of a folder's sub-folders first (in name order), then its own
-// files (in name order). Hidden files are taken; a folder reached a second
-// time (through a symbolic link) is not walked again, so link loops end.
+// files (in name order). Hidden files are taken; a symbolic link to a folder
+// above (a loop) is not followed, and a folder reached a second time through
+// another link is not walked again.
 void ScanFolder(djvp::frmMain& form, const QString& folder, const QString& mask, djvp::Grid& grid);
 
 // Reads an M3U or M3U8 list into the scratch grid (cleared first): one row

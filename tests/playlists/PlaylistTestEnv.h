@@ -17,7 +17,13 @@
 
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '{' << l.join(QStringLiteral(", ")).toStdString() << '}'; }
+QT_END_NAMESPACE
 
 inline QString Fixture(const char* name) {
   return QStringLiteral(DJVP_TEST_FIXTURES "/playlists/") + QLatin1String(name);
@@ -55,8 +61,6 @@ class PlaylistTest : public ::testing::Test {
     djvp::clsBrowseForFolder::SetDialogHook(
         [this, path](const djvp::FolderDialogRequest& r, djvp::FolderDialogDriver&) {
           lastFolderTitle = r.title;
-          // What the deck display shows while the dialog is up.
-          shownWhileAsking = form->ScrollerText1 + QLatin1Char('|') + form->ScrollerText2;
           return path;
         });
   }
@@ -87,5 +91,4 @@ class PlaylistTest : public ::testing::Test {
   TempDir work;
   djvp::FileDialogRequest lastFileRequest;
   QString lastFolderTitle;
-  QString shownWhileAsking;
 };
