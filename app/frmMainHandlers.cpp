@@ -8,6 +8,7 @@
 #include "app/SettingsValue.h"
 #include "decks/MixerCurve.h"
 #include "decks/MixerSliders.h"
+#include "decks/PlaybackTimer.h"
 #include "display/ScrollerDeck.h"
 #include "platform/Grid.h"
 #include "platform/Settings.h"
@@ -104,14 +105,7 @@ void frmMain::MainVolume_ValueChanged() {
   SystemVolume->WaveVolume(static_cast<int32_t>(RoundHalfEven(WaveVolumeStep * (100.0 - MainVolume->value()))));
 }
 
-void frmMain::tmrPlaying_ThatTime() {
-  SetStatusPanelText(1, T(563) + QLatin1Char(' ') + QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
-  if (StartTime.isValid()) {
-    const int elapsed = StartTime.secsTo(QTime::currentTime());
-    const QTime shown = QTime(0, 0).addSecs(elapsed < 0 ? elapsed + 86400 : elapsed);
-    SetStatusPanelText(2, T(564) + QLatin1Char(' ') + shown.toString(QStringLiteral("hh:mm:ss")));
-  }
-}
+void frmMain::tmrPlaying_ThatTime() { decks::tmrPlaying_ThatTime(*this); }
 
 void frmMain::MixerTime_ValueChanged() {
   MixTime = static_cast<int16_t>(MixerTime->value());

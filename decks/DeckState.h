@@ -42,8 +42,8 @@ struct DeckState {
   // ended; no further automatic start fires meanwhile.
   bool AutomixTransition = false;
   // Mix points of the row started last, in bytes of its stream; 0 = none.
-  int32_t StartMixBytes = 0;
-  int32_t EndMixBytes = 0;
+  int64_t StartMixBytes = 0;
+  int64_t EndMixBytes = 0;
   // The tempo that automatic tempo matching works against.
   float MasterBPM = 0;
   // When the window was made, on a clock that never runs backwards: the

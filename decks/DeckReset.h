@@ -1,0 +1,20 @@
+// Puts a deck back to rest after its players stopped: sliders home, times and
+// tempo zeroed, the title back to the product text, the meters dark, the
+// Play button usable, and the crossfade bookkeeping into the deck cleared.
+#pragma once
+
+namespace djvp {
+class frmMain;
+}
+
+namespace decks {
+
+// deck 1 or 2. Touches no player. Clears CrossfadeRunning and MasterBPM
+// (shared by both decks) and the six transitions into this deck's players;
+// leaves AutomixTransition, the fade end times and the other deck's
+// transitions alone.
+void ResetDeck(djvp::frmMain& form, int deck);
+inline void ResetDeck1(djvp::frmMain& form) { ResetDeck(form, 1); }
+inline void ResetDeck2(djvp::frmMain& form) { ResetDeck(form, 2); }
+
+}  // namespace decks

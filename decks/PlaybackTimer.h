@@ -1,0 +1,31 @@
+// The playback timer's run (every 55 ms on the window's thread): the status
+// bar's clock and elapsed time, the position sliders and time labels of the
+// playing players, and with Auto Mix on and pre-listen off the end-of-song
+// stops, the crossfade ramps and the automatic start of the next row.
+#pragma once
+
+namespace djvp {
+class frmMain;
+}
+
+namespace decks {
+
+// One whole run.
+void tmrPlaying_ThatTime(djvp::frmMain& form);
+
+// Its parts, in the order a run takes them.
+// Status-bar panel 1: the time of day; panel 2: the time since the window
+// was made, on a clock that never runs backwards (hours go past 23).
+void ShowClock(djvp::frmMain& form);
+// Position sliders and time labels of the players the mode shows.
+void ShowPositions(djvp::frmMain& form);
+// Stops every player that has passed its playable end at a volume above 0
+// and resets its deck.
+void StopEndedSongs(djvp::frmMain& form);
+// One step of every armed crossfade transition.
+void RunTransitions(djvp::frmMain& form);
+// Starts the next row of the first playing player's deck once its song is
+// within the mix time of its end.
+void NextRowStep(djvp::frmMain& form);
+
+}  // namespace decks
