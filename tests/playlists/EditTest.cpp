@@ -1,0 +1,137 @@
+// Editing a deck's playlist: delete, move up and down, save failures, clear,
+// and sorting by a header click.
+#include "PlaylistTestEnv.h"
+
+#include <QVariant>
+
+using namespace playlists;
+
+namespace {
+const QString kResting = QStringLiteral("dj VORLAN          ");
+}
+
+class EditTest : public PlaylistTest {
+ protected:
+  // Rows whose thirteen cells all differ: "r<row>c<column>", with a number
+  // in the bit-rate column.
+  void Fill(int d, int rows) {
+    for (int r = 1; r <= rows; ++r) {
+      const int32_t row = Deck(d).AddRow();
+      for (int c = 1; c <= kTrackColumnCount; ++c)
+        Deck(d).SetCellValue(row, c, QStringLiteral("r%1c%2").arg(r).arg(c));
+      Deck(d).SetCellValue(row, kBitrate, int32_t{100 + r});
+    }
+  }
+  // The original row numbers in today's order, read from column 1.
+  QString Order(int d) {
+    QString order;
+    for (int32_t r = 1; r <= Deck(d).RowCount(); ++r) order += Deck(d).TextAt(r, 1).mid(1, 1);
+    return order;
+  }
+  // Every cell of row r still belongs to the original row `original`.
+  void ExpectWholeRow(int d, int32_t r, int original) {
+    for (int c = 1; c <= kTrackColumnCount; ++c) {
+      const QVariant expected = c == kBitrate ? QVariant(100 + original) : QVariant(QStringLiteral("r%1c%2").arg(original).arg(c));
+      EXPECT_EQ(Deck(d).CellValue(r, c), expected) << "row " << r << " column " << c;
+    }
+  }
+};
+
+TEST_F(EditTest, DeleteRemovesTheSelectedRowOnly) {
+  Fill(0, 3);
+  form->cmdPlayer_Click(2);  // nothing selected
+  EXPECT_EQ(Order(0), QStringLiteral("123"));
+  Deck(0).SetCurrentRow(2);
+  form->cmdPlayer_Click(12);  // deck 2's button leaves deck 1 alone
+  EXPECT_EQ(Order(0), QStringLiteral("123"));
+  form->cmdPlayer_Click(2);
+  EXPECT_EQ(Order(0), QStringLiteral("13"));
+  EXPECT_TRUE(Deck(0).DrawingEnabled());
+}
+
+TEST_F(EditTest, UpAndDownSwapAllThirteenCellsAndTheSelectionFollows) {
+  Fill(1, 3);
+  Deck(1).SetCurrentRow(2);
+  form->cmdPlayer_Click(13);  // up
+  EXPECT_EQ(Order(1), QStringLiteral("213"));
+  ExpectWholeRow(1, 1, 2);
+  ExpectWholeRow(1, 2, 1);
+  EXPECT_EQ(Deck(1).CurrentRow(), 1);
+  form->cmdPlayer_Click(13);  // up on row 1: nothing
+  EXPECT_EQ(Order(1), QStringLiteral("213"));
+  form->cmdPlayer_Click(14);  // down twice: to the end
+  form->cmdPlayer_Click(14);
+  EXPECT_EQ(Order(1), QStringLiteral("132"));
+  ExpectWholeRow(1, 3, 2);
+  EXPECT_EQ(Deck(1).CurrentRow(), 3);
+  form->cmdPlayer_Click(14);  // down on the last row: nothing
+  EXPECT_EQ(Order(1), QStringLiteral("132"));
+  Deck(1).SetCurrentRow(0);
+  form->cmdPlayer_Click(13);
+  form->cmdPlayer_Click(14);
+  EXPECT_EQ(Order(1), QStringLiteral("132"));
+}
+
+TEST_F(EditTest, ClearEmptiesTheListAndPutsItsDeckDisplayAtRest) {
+  form->ScrollerText2 = QStringLiteral("a title");
+  form->ScrollerPos2 = 7;
+  form->cmdPlayer_Click(16);  // empty list: nothing
+  EXPECT_EQ(form->ScrollerText2, QStringLiteral("a title"));
+  EXPECT_EQ(form->ScrollerPos2, 7);
+  Fill(1, 2);
+  form->ScrollerText1 = QStringLiteral("deck one");
+  form->cmdPlayer_Click(16);
+  EXPECT_EQ(Deck(1).RowCount(), 0);
+  EXPECT_EQ(Deck(1).ColumnCount(), kTrackColumnCount);
+  EXPECT_EQ(form->ScrollerText2, kResting);
+  EXPECT_EQ(form->ScrollerPos2, 2);
+  EXPECT_EQ(form->ScrollerText1, QStringLiteral("deck one"));
+}
+
+TEST_F(EditTest, SaveCancelledWritesNothingAndAFailedSaveSaysSo) {
+  Fill(0, 2);
+  const std::string path = work.file("list.vpl");
+  AnswerFileDialog(std::nullopt);
+  form->cmdPlayer_Click(5);
+  EXPECT_FALSE(std::filesystem::exists(path));
+  // A confirmed save of an empty list still writes a playlist.
+  AnswerFileDialog(QString::fromStdString(path));
+  form->cmdPlayer_Click(15);
+  ASSERT_TRUE(std::filesystem::exists(path));
+  // A path that cannot be written (a folder of that name) fails visibly.
+  std::filesystem::create_directory(work.file("taken.vpl"));
+  AnswerFileDialog(QString::fromStdString(work.file("taken.vpl")));
+  form->cmdPlayer_Click(5);
+  ASSERT_EQ(env.messages.size(), 1u);
+  EXPECT_TRUE(env.messages[0].contains(QStringLiteral("taken.vpl")));
+}
+
+TEST_F(EditTest, HeaderClicksSortAscendingThenDescendingPerColumn) {
+  const char* titles[] = {"b", "C", "a"};
+  const char* times[] = {"10:00", "09:59", "00:30"};
+  for (int i = 0; i < 3; ++i) {
+    const int32_t r = Deck(0).AddRow();
+    Deck(0).SetCellValue(r, kTitle, QString::fromLatin1(titles[i]));
+    Deck(0).SetCellValue(r, kTime, QString::fromLatin1(times[i]));
+  }
+  auto column = [&](int c) {
+    QStringList v;
+    for (int32_t r = 1; r <= 3; ++r) v << Deck(0).TextAt(r, c);
+    return v.join(QLatin1Char(','));
+  };
+  form->PlayListView_ColumnClick(0, kTitle);
+  EXPECT_EQ(column(kTitle), QStringLiteral("a,b,C"));
+  form->PlayListView_ColumnClick(0, kTime);  // another column in between
+  EXPECT_EQ(column(kTime), QStringLiteral("00:30,09:59,10:00"));
+  form->PlayListView_ColumnClick(0, kTitle);
+  EXPECT_EQ(column(kTitle), QStringLiteral("C,b,a"));
+  form->PlayListView_ColumnClick(0, kTitle);
+  EXPECT_EQ(column(kTitle), QStringLiteral("a,b,C"));
+  form->PlayListView_ColumnClick(0, kTime);
+  EXPECT_EQ(column(kTime), QStringLiteral("10:00,09:59,00:30"));
+  EXPECT_EQ(Deck(0).SortSpec().Count(), 1);
+  // Clicks outside the grid's columns change nothing.
+  form->PlayListView_ColumnClick(0, 0);
+  form->PlayListView_ColumnClick(0, 14);
+  EXPECT_EQ(column(kTime), QStringLiteral("10:00,09:59,00:30"));
+}
