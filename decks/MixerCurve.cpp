@@ -49,14 +49,16 @@ const char* KeyOf(Handle h) {
 
 CurvePanel::Box ToBox(const HandleBox& b) { return {b.x0, b.x1, b.top}; }
 
-// The panel's picture of the curve with the given point positions.
-void Show(CurvePanel& panel, const std::array<double, 4>& at) {
+// The panel's picture of the curve with the given point positions; the
+// handles marked as dragged are drawn as while they are dragged.
+void Show(CurvePanel& panel, const std::array<double, 4>& at, const std::array<bool, 4>& dragged = {}) {
   CurvePanel::Drawing d;
   d.leftU = at[0];
   d.leftD = at[1];
   d.rightD = at[2];
   d.rightU = at[3];
-  for (size_t i = 0; i < 4; ++i) d.handles[i] = ToBox(HandleAt(kHandles[i], at[i]));
+  for (size_t i = 0; i < 4; ++i)
+    d.handles[i] = ToBox(dragged[i] ? DragHandleAt(kHandles[i], at[i]) : HandleAt(kHandles[i], at[i]));
   panel.SetDrawing(d);
 }
 
@@ -96,6 +98,11 @@ HandleBox HandleAt(Handle h, double v) {
     case Handle::RightU: break;
   }
   return v > 95 ? HandleBox{95, 100, true} : HandleBox{v, v + 5, true};
+}
+
+HandleBox DragHandleAt(Handle h, double x) {
+  if (h == Handle::LeftD && x > 95) return {95, 100, false};
+  return HandleAt(h, x);
 }
 
 bool OnHandle(const HandleBox& box, double x, double y) {
@@ -148,9 +155,10 @@ void pctDimmer_MouseMove(frmMain& form, int16_t button, int16_t, float x, float 
   // release.
   if (button == kLeftButton && dragging) {
     std::array<double, 4> at = PointsAsDrawn(form);
+    std::array<bool, 4> dragged{};
     for (size_t i = 0; i < 4; ++i)
-      if (DragOf(*panel, kHandles[i])) at[i] = ClampCurveX(x);
-    Show(*panel, at);
+      if ((dragged[i] = DragOf(*panel, kHandles[i]))) at[i] = ClampCurveX(x);
+    Show(*panel, at, dragged);
     panel->DragMoved = true;
     over = true;
   }

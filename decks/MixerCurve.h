@@ -41,6 +41,9 @@ struct HandleBox {
 // Where a handle stands for a point at `value` (kept inside the panel at the
 // edge where its box would leave it, for the top handles).
 HandleBox HandleAt(Handle h, double value);
+// Where a grabbed handle is drawn while it is dragged to x: as HandleAt,
+// except that MixLeftD's box stays within the panel past 95 (95..100).
+HandleBox DragHandleAt(Handle h, double x);
 // True when (x, y) lies in the box, edges included.
 bool OnHandle(const HandleBox& box, double x, double y);
 
