@@ -366,6 +366,8 @@ void frmMain::InitPlaylistColumns(Grid& grid) {
   grid.SetColumnPixelWidth(QStringLiteral("BPM"), 52);
   grid.SetRowMode(true);
   grid.SetMultiSelect(false);
+  // Typing in a playlist finds a song by its artist.
+  grid.SetSearchColumn(grid.ColumnNumber(QStringLiteral("Artist")));
 }
 
 void frmMain::InitLibraryColumns() {

@@ -160,6 +160,8 @@ TEST_F(PlaylistTest, DeckGridsShowArtistTitleTimeAndBpm) {
     djvp::Grid& g = Deck(d);
     ASSERT_EQ(g.ColumnCount(), 13);
     EXPECT_EQ(g.RowCount(), 0);
+    EXPECT_EQ(g.SearchColumn(), kArtist);
+    EXPECT_TRUE(g.RowMode());
     for (int c = 1; c <= 13; ++c) {
       EXPECT_EQ(g.ColumnKey(c), QLatin1String(keys[c - 1]));
       EXPECT_EQ(g.ColumnVisible(c), c == kArtist || c == kTitle || c == kTime || c == kBPM) << c;
