@@ -3,6 +3,7 @@
 #include "app/Globals.h"
 #include "app/frmMain.h"
 #include "decks/DeckControls.h"
+#include "display/ScrollerDeck.h"
 #include "platform/ModPublic.h"
 
 #include <QPushButton>
@@ -38,14 +39,7 @@ void ResetDeck(djvp::frmMain& form, int deck) {
   djvp::CrossfadeRunning = false;
   for (int k = 0; k < 6; ++k) form.Decks.FadeActive[d * 6 + static_cast<size_t>(k)] = false;
 
-  const QString rest = QStringLiteral("dj VORLAN") + QString(10, QLatin1Char(' '));
-  if (deck == 1) {
-    form.ScrollerText1 = rest;
-    form.ScrollerPos1 = static_cast<int16_t>(form.ScrollerWidth1 - rest.size() + 2);
-  } else {
-    form.ScrollerText2 = rest;
-    form.ScrollerPos2 = static_cast<int16_t>(form.ScrollerWidth2 - rest.size() + 2);
-  }
+  djvp::ShowScrollerIdle(form, deck - 1, true);
   SetLabel(form.cTime[d], QStringLiteral(" 00:00.00"));
   SetLabel(form.rTime[d], QStringLiteral(" 00:00.00"));
   SetLabel(form.tTime[d], QStringLiteral(" 00:00"));

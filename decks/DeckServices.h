@@ -1,7 +1,7 @@
-// What a song start asks of its neighbours: the scrolling title built from
-// the started row, the hook before Play, the equaliser bands of the new
-// stream and the song's own effect settings. Each entry starts out as the
-// plain version below; the display and effects code may put theirs in.
+// What a song start asks of the effects: the hook before Play, the
+// equaliser bands of the new stream and the song's own effect settings.
+// Each entry starts out as the plain version below; the effects code may put
+// its own in.
 #pragma once
 
 #include "engine/Engine.h"
@@ -15,8 +15,6 @@ class frmMain;
 namespace decks {
 
 struct DeckServices {
-  // The deck's scrolling title from its playlist's current row (grid 0 or 1).
-  std::function<void(djvp::frmMain& form, int gridIndex)> SetScrollerText;
   // Runs just before a started song's Play.
   std::function<void()> LoadTrackHook;
   // Flat equaliser bands on a started song's main stream.
@@ -29,11 +27,7 @@ struct DeckServices {
 // The services in use.
 DeckServices& Services();
 
-// The plain versions.
-// "Artist: …  •  Title: …", then Album, Year, Bitrate and Freq. when filled,
-// ten blanks behind; the deck's scroll position set so the text enters
-// right-aligned.
-void DefaultSetScrollerText(djvp::frmMain& form, int gridIndex);
+// The plain version of the equaliser set-up.
 // Removes the stream's equaliser and installs ten flat bands at 80, 170, 310,
 // 600, 1000, 3000, 6000, 12000, 14000 and 16000 Hz.
 void DefaultInitEqualizerBands(engine::Handle stream);

@@ -8,6 +8,7 @@
 #include "decks/AudioOps.h"
 #include "decks/DeckControls.h"
 #include "decks/DeckServices.h"
+#include "display/ScrollerDeck.h"
 #include "platform/Grid.h"
 
 #include <QLabel>
@@ -119,7 +120,7 @@ void PlayDeck(djvp::frmMain& form, int deck) {
     djvp::PlayFailed = false;
     return;
   }
-  if (Services().SetScrollerText) Services().SetScrollerText(form, deck - 1);
+  djvp::SetScrollerText(form, *grid);
   SetPlayableSpan(form, *p, *grid, SelectedRow(*grid));
   QSlider* position = PositionSlider(form, deck);
   QSlider* headphone = HeadphoneSlider(form, deck);
