@@ -2,7 +2,14 @@
 // and sorting by a header click.
 #include "PlaylistTestEnv.h"
 
+#include "app/Globals.h"
+#include "audio/BassPlayer.h"
+#include "engine/Engine.h"
+
+#include <QPushButton>
 #include <QVariant>
+
+#include <string>
 
 using namespace playlists;
 
@@ -134,4 +141,38 @@ TEST_F(EditTest, HeaderClicksSortAscendingThenDescendingPerColumn) {
   form->PlayListView_ColumnClick(0, 0);
   form->PlayListView_ColumnClick(0, 14);
   EXPECT_EQ(column(kTime), QStringLiteral("10:00,09:59,00:30"));
+}
+
+// A song that plays from a row that was cleared or deleted can still be
+// paused and stopped with the deck's buttons.
+TEST_F(EditTest, ClearingOrDeletingThePlayingRowLeavesTheSongStoppable) {
+  engine::SetManualClock(true);
+  for (djvp::clsBassPlayer* p : {djvp::Deck1PlayerA, djvp::Deck1PlayerB}) {
+    p->device(0);
+    p->PreDevice(0);
+  }
+  djvp::CrossfadeRunning = false;
+  for (const char* step : {"clear", "delete"}) {
+    AddTrackRow(*form, Fixture("plain.mp3"), Deck(0));
+    Deck(0).SetCurrentRow(0);
+    form->cmdPlayer_Click(7);  // Play: row 1
+    ASSERT_TRUE(djvp::Deck1PlayerA->IsPlaying() || djvp::Deck1PlayerB->IsPlaying()) << step;
+    if (std::string(step) == "clear") {
+      form->cmdPlayer_Click(6);
+    } else {
+      Deck(0).SetCurrentRow(1);
+      form->cmdPlayer_Click(2);
+    }
+    ASSERT_EQ(Deck(0).RowCount(), 0) << step;
+    form->cmdPlayer_Click(8);  // Pause
+    EXPECT_TRUE(djvp::Deck1PlayerA->IsPaused() || djvp::Deck1PlayerB->IsPaused()) << step;
+    form->cmdPlayer_Click(9);  // Stop
+    for (djvp::clsBassPlayer* p : {djvp::Deck1PlayerA, djvp::Deck1PlayerB}) {
+      EXPECT_FALSE(p->IsPlaying()) << step;
+      EXPECT_FALSE(p->IsPaused()) << step;
+    }
+    EXPECT_TRUE(form->cmdPlayer[7]->isEnabled());
+    djvp::CrossfadeRunning = false;
+  }
+  engine::SetManualClock(false);
 }
