@@ -15,7 +15,10 @@ inline void EnsureQtApplication() {
   static int argc = 1;
   static char name[] = "decks_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
+  // Kept to the end of the process and never destroyed: Qt's input devices
+  // must not outlive it during the exit handlers.
+  static QApplication* app = new QApplication(argc, argv);
+  (void)app;
 }
 
 class MixerWindow {
