@@ -20,9 +20,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <memory>
 #include <string>
 #include <vector>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 inline void EnsureDeckQtApplication() {
   if (QApplication::instance()) return;
