@@ -9,6 +9,7 @@
 #include "sonavex/Dispids.h"
 #include "StringTable.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QStringList>
@@ -66,13 +67,24 @@ class Tags {
 constexpr int16_t kMpeg = 1, kWma = 2, kFlac = 4, kOgg = 6;
 
 void AdvanceProgress(djvp::frmMain& form, const QString& path) {
+  // The import holds the event loop, so the frame is painted right away, but
+  // at most every 40 ms: painting it for every file would cost more than
+  // reading the file.
+  static QElapsedTimer lastPaint;
+  const bool paintNow = !lastPaint.isValid() || lastPaint.elapsed() >= 40;
+  if (paintNow) lastPaint.restart();
   if (QProgressBar* pb = form.PB) {
     int v = pb->value();
     if (v > 99) v = 0;
     if (v < 0) v = 0;  // a bar that was reset reads -1
-    pb->setValue(v + 1);
+    if (!paintNow) pb->setUpdatesEnabled(false);
+    pb->setValue(v + 1);  // repaints at once when visible and updates are on
+    if (!paintNow) pb->setUpdatesEnabled(true);
   }
-  if (QLabel* label = form.SCLabel1(144)) label->setText(path);
+  if (QLabel* label = form.SCLabel1(144)) {
+    label->setText(path);
+    if (paintNow && label->isVisible()) label->repaint();
+  }
 }
 
 }  // namespace
