@@ -40,7 +40,8 @@ void Walk(djvp::frmMain& form, const QString& folder, const QString& mask, djvp:
 
   const QDir dir(folder);
   if (!dir.isReadable()) return;
-  const QString base = QDir::cleanPath(dir.absolutePath());
+  QString base = QDir::cleanPath(dir.absolutePath());
+  if (!base.endsWith(QLatin1Char('/'))) base += QLatin1Char('/');  // "/" keeps its one
   // The folder's files are listed to the end before its sub-folders are
   // walked, and added after them.
   const QStringList files =
@@ -49,14 +50,14 @@ void Walk(djvp::frmMain& form, const QString& folder, const QString& mask, djvp:
       dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
   for (const QString& sub : subfolders) {
     // A link to this folder or to one above it would walk the tree again.
-    const QString target = QFileInfo(base + QLatin1Char('/') + sub).canonicalFilePath();
+    const QString target = QFileInfo(base + sub).canonicalFilePath();
     if (target.isEmpty() || target == canonical || canonical.startsWith(target + QLatin1Char('/')) ||
         target == QLatin1String("/"))
       continue;
-    Walk(form, base + QLatin1Char('/') + sub, mask, grid, visited);
+    Walk(form, base + sub, mask, grid, visited);
   }
   for (const QString& name : files) {
-    const QString path = base == QLatin1String("/") ? base + name : base + QLatin1Char('/') + name;
+    const QString path = base + name;
     // A name matching the mask may still be a folder or a device: only
     // regular files (or links to them) become rows.
     if (QFileInfo(path).isFile()) AddTrackRow(form, path, grid);
