@@ -87,9 +87,6 @@ std::optional<CurvePoints> PresetCurve(int index) {
   return CurvePoints{p[0], p[1], p[2], p[3]};
 }
 
-int FadeOutPercent(const CurvePoints& c) { return c.LeftD - c.LeftU; }
-int FadeInPercent(const CurvePoints& c) { return c.RightU - c.RightD; }
-
 HandleBox HandleAt(Handle h, double v) {
   switch (h) {
     case Handle::LeftU: return v < 5 ? HandleBox{0, 5, true} : HandleBox{v - 5, v, true};

@@ -24,11 +24,6 @@ struct CurvePoints {
 // Preset 0..5; nothing for any other index.
 std::optional<CurvePoints> PresetCurve(int index);
 
-// The fade lengths a start takes from the curve, in percent of the mix time:
-// the fade-out from LeftU to LeftD, the fade-in from RightD to RightU.
-int FadeOutPercent(const CurvePoints& c);
-int FadeInPercent(const CurvePoints& c);
-
 enum class Handle { LeftU = 0, LeftD = 1, RightD = 2, RightU = 3 };
 
 // A handle's box in the editor's units: x from x0 to x1, y in the top band

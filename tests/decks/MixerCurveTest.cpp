@@ -3,6 +3,7 @@
 #include "MixerTestEnv.h"
 
 #include "decks/MixerCurve.h"
+#include "decks/StartRoutine.h"
 
 #include <QMouseEvent>
 #include <QPushButton>
@@ -17,6 +18,11 @@ using mixer::HandleBox;
 namespace {
 
 CurvePoints Points(const frmMain& w) { return mixer::CurveOf(w); }
+
+// The fade lengths, in percent of the mix time, that the next start takes
+// from the window's curve.
+int FadeOut(const frmMain& w) { return decks::FadeOutPercentOf(w.MixLeftU, w.MixLeftD); }
+int FadeIn(const frmMain& w) { return decks::FadeInPercentOf(w.MixRightU, w.MixRightD); }
 
 // The points the panel shows, in the order LeftU, LeftD, RightU, RightD.
 std::array<double, 4> Drawn(const frmMain& w) {
@@ -48,18 +54,19 @@ TEST(MixerCurve, PresetsSetThePointsStoreTheirIndexAndDrawThem) {
     int index;
     CurvePoints points;
     int fadeOut, fadeIn;
-  } cases[] = {{0, {50, 50, 50, 50}, 0, 0},  {1, {75, 100, 25, 0}, 25, 25}, {2, {10, 100, 90, 0}, 90, 90},
-               {3, {25, 100, 75, 0}, 75, 75}, {4, {50, 50, 90, 0}, 0, 90},    {5, {10, 100, 50, 50}, 90, 0}};
+  } cases[] = {{0, {50, 50, 50, 50}, 50, 50}, {1, {75, 100, 25, 0}, 25, 25}, {2, {10, 100, 90, 0}, 90, 90},
+               {3, {25, 100, 75, 0}, 75, 75},  {4, {50, 50, 90, 0}, 50, 90},   {5, {10, 100, 50, 50}, 90, 50}};
   for (const auto& k : cases) {
     SCOPED_TRACE(k.index);
     w.MixPreview[static_cast<size_t>(k.index)]->click();
     EXPECT_EQ(Points(w), k.points);
     EXPECT_EQ(Stored("Preview"), QString::number(k.index));
     EXPECT_EQ(Drawn(w), AsDrawn(k.points));
-    // What a start reads of the curve: fade-out and fade-in lengths in
-    // percent of the mix time.
-    EXPECT_EQ(mixer::FadeOutPercent(Points(w)), k.fadeOut);
-    EXPECT_EQ(mixer::FadeInPercent(Points(w)), k.fadeIn);
+    // What the next start takes of the curve for its ramps: fade-out and
+    // fade-in lengths in percent of the mix time (a flat side: where its
+    // step lies).
+    EXPECT_EQ(FadeOut(w), k.fadeOut);
+    EXPECT_EQ(FadeIn(w), k.fadeIn);
   }
   EXPECT_EQ(Stored("MixLeftU"), "33");
 
@@ -125,7 +132,8 @@ TEST(MixerCurve, DragDrawsWithoutChangingThePointUntilTheReleaseStoresTheWholeCu
   EXPECT_EQ(Stored("MixLeftD"), "100");
   EXPECT_EQ(Stored("MixRightU"), "90");
   EXPECT_EQ(Stored("MixRightD"), "0");
-  EXPECT_EQ(mixer::FadeOutPercent(Points(w)), 58);
+  EXPECT_EQ(FadeOut(w), 58);
+  EXPECT_EQ(FadeIn(w), 90);
 
   // The next program start has the same curve.
   m.Reopen();
@@ -149,7 +157,8 @@ TEST(MixerCurve, DragsPastTheEdgesAndPastEachOther) {
   // MixLeftD (bottom band 95..100) past the left edge: 0.
   Drag(w, 97, 5, -20);
   EXPECT_EQ(Points(w), (CurvePoints{10, 0, 90, 100}));
-  EXPECT_EQ(mixer::FadeOutPercent(Points(w)), -10);
+  EXPECT_EQ(FadeOut(w), -10);
+  EXPECT_EQ(FadeIn(w), -10);
 }
 
 TEST(MixerCurve, OnePressGrabsTouchingHandlesAndTheReleaseSetsBoth) {

@@ -46,6 +46,34 @@ double Seconds(const clsBassPlayer* p) {
   return engine::BytesToSeconds(p->STRM(), static_cast<uint64_t>(engine::Position(p->STRM())));
 }
 
+double MirrorSeconds(const clsBassPlayer* p) {
+  return engine::BytesToSeconds(p->PreSTRM(), static_cast<uint64_t>(engine::Position(p->PreSTRM())));
+}
+
+uint32_t MirrorVolume(const clsBassPlayer* p) {
+  uint32_t freq = 0, volume = 0;
+  int pan = 0;
+  engine::GetAttributes(p->PreSTRM(), &freq, &volume, &pan);
+  return volume;
+}
+
+// Gives the playing player a headphone mirror of its song as the player
+// keeps one for a headphone device: silent, at the player's position,
+// playing. The mirror plays on the "No sound" device here, so that the
+// manual clock moves it too.
+void AttachMirror(clsBassPlayer* p) {
+  engine::DeviceSelect(0);
+  const engine::Handle decode =
+      engine::OpenFileStream(false, p->filename().toUtf8().constData(), 0, 0, engine::kDecode);
+  const engine::Handle mirror = engine::CreateTempoStream(decode, engine::kFreeSource);
+  ASSERT_NE(mirror, 0u);
+  engine::Seek(mirror, static_cast<uint64_t>(engine::Position(p->STRM())));
+  engine::SetAttributes(mirror, -1, 0, -101);
+  engine::Play(mirror, false);
+  p->PreSTRM(mirror);
+  p->PreDevice(1);
+}
+
 void Render(size_t frames) {
   std::vector<float> out(frames * 2);
   engine::RenderNoSound(out.data(), frames);
@@ -156,6 +184,47 @@ TEST_F(MixerSliders, SeekLeavesPausedStoppedAndShownMovesAlone) {
   SuppressSliderEvents = true;
   w.Position1->setValue(3);
   EXPECT_NEAR(Seconds(Deck1PlayerA), 0.1, 0.001);
+}
+
+TEST_F(MixerSliders, HeadphoneMirrorFollowsItsSlidersAndTheSeek) {
+  Start(Deck1PlayerA, "audio/beat128.mp3");
+  Start(Deck2PlayerA);
+  Render(4410);
+  AttachMirror(Deck1PlayerA);
+  ASSERT_NO_FATAL_FAILURE();
+  EXPECT_EQ(MirrorVolume(Deck1PlayerA), 0u);
+
+  w.VolumeHP1->setValue(25);
+  EXPECT_EQ(Deck1PlayerA->PreVolume(), 75);
+  EXPECT_EQ(MirrorVolume(Deck1PlayerA), 75u);
+  EXPECT_EQ(EngineVolume(Deck1PlayerA), 100u) << "the deck's own output keeps its volume";
+  w.Volume1->setValue(40);
+  EXPECT_EQ(MirrorVolume(Deck1PlayerA), 75u) << "the deck volume is not the headphone volume";
+  w.VolumeHP2->setValue(90);
+  EXPECT_EQ(MirrorVolume(Deck1PlayerA), 75u) << "deck 2's headphone slider is deck 2's";
+
+  // Pre-listening: the mirror plays on where the deck is; the playback
+  // timer is told to mix nothing meanwhile.
+  w.Command1->click();
+  EXPECT_TRUE(w.PreListenOn);
+  Render(4410);
+  EXPECT_EQ(engine::IsActive(Deck1PlayerA->PreSTRM()), engine::kPlaying);
+  EXPECT_NEAR(MirrorSeconds(Deck1PlayerA), Seconds(Deck1PlayerA), 0.001);
+
+  // A seek takes the mirror along to the same second.
+  w.Position1->setMaximum(12);
+  w.Position1->setValue(7);
+  EXPECT_NEAR(Seconds(Deck1PlayerA), 7.0, 0.001);
+  EXPECT_NEAR(MirrorSeconds(Deck1PlayerA), 7.0, 0.001);
+  Render(44100);
+  EXPECT_NEAR(MirrorSeconds(Deck1PlayerA), 8.0, 0.01);
+  EXPECT_NEAR(Seconds(Deck1PlayerA), 8.0, 0.01);
+
+  // Paused, neither slider reaches the mirror.
+  Deck1PlayerA->PausePlay();
+  w.VolumeHP1->setValue(0);
+  EXPECT_EQ(MirrorVolume(Deck1PlayerA), 75u);
+  Deck1PlayerA->StopPlay();
 }
 
 TEST_F(MixerSliders, HeadphoneVolumeWithoutAHeadphoneDeviceChangesNothing) {
