@@ -4,11 +4,16 @@
 //
 // With --screenshot the program starts as usual, waits until the main window
 // has been drawn, saves a picture of it to the file and ends; messages that
-// would stop the start (no sound device, no mixer) are printed instead.
+// would stop the start (no sound device, no mixer) are printed instead. When
+// DJVP_SCREENSHOT_SONGS names two music files (separated by ':'), each goes
+// into one deck's playlist and is started with its Play button first, and the
+// picture is taken once their titles have scrolled in.
 #include "app/ModMain.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
+#include "platform/Grid.h"
 #include "platform/MessageBox.h"
+#include "playlists/TrackRow.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -56,8 +61,15 @@ int main(int argc, char** argv) {
       return djvp::MsgResult::Ok;
     });
     djvp::frmSplash::AfterShow() = [screenshot](djvp::frmMain& window) {
-      // Let the window be laid out and drawn, then grab it.
-      QTimer::singleShot(1500, &window, [&window, screenshot] {
+      const QStringList songs = qEnvironmentVariable("DJVP_SCREENSHOT_SONGS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+      for (int deck = 0; deck < 2 && deck < songs.size(); ++deck) {
+        djvp::Grid& list = *window.PlayListView[static_cast<size_t>(deck)];
+        playlists::AddTrackRow(window, songs.at(deck), list);
+        window.cmdPlayer_Click(deck == 0 ? 7 : 17);
+      }
+      // Let the window be laid out and drawn (and the songs' titles scroll
+      // in), then grab it.
+      QTimer::singleShot(songs.isEmpty() ? 1500 : 5200, &window, [&window, screenshot] {
         window.repaint();
         const bool ok = window.grab().save(screenshot);
         std::fprintf(stderr, "%s %s\n", ok ? "saved" : "could not save", qPrintable(screenshot));
