@@ -129,13 +129,39 @@ bool FadesOutWithinDeck(const djvp::frmMain& form, int deck, int ab) {
 
 }  // namespace
 
+namespace {
+
+// The song on p has run out: its position reached the playable end, or its
+// stream finished before that (a length rounded up to a whole second, an end
+// mix point past the file's end).
+bool SongEnded(const djvp::clsBassPlayer& p) {
+  const double pos = PlayerPosition(p);
+  if (pos < 0) return false;
+  return pos >= p.StreamTime() || (p.IsPlaying() && engine::IsActive(p.STRM()) == engine::kStopped);
+}
+
+// The next-row step starts the song after p's now: p plays, is within the
+// mix time of its end (at its end, with a mix time of 0) or has run out, and
+// no transition is under way.
+bool DueForNextRow(const djvp::frmMain& form, const djvp::clsBassPlayer& p) {
+  if (form.Decks.AutomixTransition || djvp::CrossfadeRunning || !p.IsPlaying()) return false;
+  const double posMs = 1000.0 * static_cast<double>(PlayerPosition(p));
+  const int64_t mixStartMs = 1000 * static_cast<int64_t>(p.StreamTime()) - 1000 * static_cast<int64_t>(form.MixTime);
+  if (posMs > static_cast<double>(mixStartMs)) return true;
+  if (form.MixTime <= 0 && posMs >= static_cast<double>(mixStartMs)) return true;
+  return SongEnded(p);
+}
+
+}  // namespace
+
 void StopEndedSongs(djvp::frmMain& form) {
   for (int deck = 1; deck <= 2; ++deck) {
     for (int ab = 0; ab < 2; ++ab) {
       djvp::clsBassPlayer* p = Player(deck, ab);
-      if (!p) continue;
-      const double pos = PlayerPosition(*p);
-      if (pos < 0 || pos < p->StreamTime() || p->volume() <= 0) continue;
+      if (!p || !SongEnded(*p) || p->volume() <= 0) continue;
+      // The next-row step takes over a song that ends before it fired (a mix
+      // time of 0): the cut into the next row replaces the stop.
+      if (DueForNextRow(form, *p)) continue;
       // A song that runs out while it fades into the deck's other player
       // ends alone; the deck and the crossfade go on with the incoming song.
       const bool deckPlaysOn = FadesOutWithinDeck(form, deck, ab);
@@ -271,18 +297,13 @@ void RunTransitions(djvp::frmMain& form) {
 }
 
 void NextRowStep(djvp::frmMain& form) {
-  DeckState& st = form.Decks;
   // While a transition runs, a start would be refused: the step waits rather
   // than move the playlist past a row that never plays.
-  if (st.AutomixTransition || djvp::CrossfadeRunning) return;
   for (int deck = 1; deck <= 2; ++deck) {
     for (int ab = 0; ab < 2; ++ab) {
       djvp::clsBassPlayer* p = Player(deck, ab);
-      if (!IsPlaying(p)) continue;
-      const double posMs = 1000.0 * static_cast<double>(PlayerPosition(*p));
-      const int64_t mixStartMs = 1000 * static_cast<int64_t>(p->StreamTime()) - 1000 * static_cast<int64_t>(form.MixTime);
-      if (!(posMs > static_cast<double>(mixStartMs))) continue;
-      st.AutomixTransition = true;
+      if (!p || !DueForNextRow(form, *p)) continue;
+      form.Decks.AutomixTransition = true;
       djvp::Grid* grid = Playlist(form, deck);
       if (!grid) return;
       const int32_t selected = SelectedRow(*grid);

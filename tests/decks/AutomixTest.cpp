@@ -1,0 +1,348 @@
+// Automatic mixing: the next-row trigger and the crossfade ramps that the
+// playback timer runs, tick by tick on the manual clock.
+#include "DeckTestEnv.h"
+#include "decks/StartRoutine.h"
+#include "decks/Transport.h"
+
+namespace {
+
+using decks::DeckState;
+
+// What one timer run left behind for a transition from `out` to `in`.
+struct Sample {
+  double outPos, inPos;
+  int outVolume, inVolume;
+  bool outPlaying;
+  int volume1, volume2;
+};
+
+Sample Look(DeckWorld& d, const djvp::clsBassPlayer& out, const djvp::clsBassPlayer& in) {
+  return {DeckWorld::Pos(out), DeckWorld::Pos(in), out.volume(), in.volume(), out.IsPlaying(),
+          d.w->Volume1->value(), d.w->Volume2->value()};
+}
+
+// Runs ticks while the crossfade runs (at most `limit`), sampling after each.
+std::vector<Sample> RunCrossfade(DeckWorld& d, const djvp::clsBassPlayer& out, const djvp::clsBassPlayer& in,
+                                 int limit = 200) {
+  std::vector<Sample> samples;
+  for (int n = 0; n < limit && d.w->Decks.AnyTransition(); ++n) {
+    d.Tick();
+    samples.push_back(Look(d, out, in));
+  }
+  return samples;
+}
+
+// Plays row 1 of deck 1 and runs the timer until the next row has started.
+void PlayUntilTheNextRowStarts(DeckWorld& d) {
+  d.List(1).SetCurrentRow(1);
+  decks::cmdPlayer_Transport(*d.w, 7);
+  for (int n = 0; n < 200 && !d.w->Decks.AutomixTransition; ++n) d.Tick();
+}
+
+TEST(Automix, NextRowStartsInTheFirstRunPastTheMixTimeBeforeTheEnd) {
+  for (int16_t mixTime : {1, 2, 4}) {
+    for (int deck : {1, 2}) {
+      DeckWorld d;
+      d.w->MixTime = mixTime;
+      d.Add(deck, "tone440.ogg");
+      d.Add(deck, "tone660.ogg");
+      d.List(deck).SetCurrentRow(1);
+      decks::PlayDeck(*d.w, deck);
+      djvp::clsBassPlayer& b = DeckWorld::P(deck, 1);
+      const double mixStart = 5.0 - mixTime;
+      d.RenderSeconds(mixStart - 0.02);
+      d.w->tmrPlaying_ThatTime();
+      d.RenderSeconds(0.02);  // exactly at the mix start: not yet past it
+      d.w->tmrPlaying_ThatTime();
+      EXPECT_FALSE(b.IsPlaying()) << mixTime << " deck " << deck;
+      EXPECT_FALSE(d.w->Decks.AutomixTransition);
+      EXPECT_EQ(decks::SelectedRow(d.List(deck)), 1);
+      d.RenderSeconds(0.01);
+      d.w->tmrPlaying_ThatTime();
+      EXPECT_TRUE(b.IsPlaying()) << mixTime << " deck " << deck;
+      EXPECT_EQ(b.filename(), Fixture("tone660.ogg"));
+      EXPECT_EQ(b.volume(), 0);
+      EXPECT_EQ(decks::SelectedRow(d.List(deck)), 2);
+      EXPECT_TRUE(d.w->Decks.AutomixTransition);
+      EXPECT_TRUE(d.w->Decks.FadeActive[deck == 1 ? decks::k1A_1B : decks::k2A_2B]);
+    }
+  }
+}
+
+TEST(Automix, TheLastRowFiresOnceStartsNothingAndEndsWithItsSong) {
+  DeckWorld d;
+  d.Add(1, "tone440.ogg");
+  d.Add(2, "tone660.ogg");
+  d.List(1).SetCurrentRow(1);
+  decks::PlayDeck(*d.w, 1);
+  d.RenderSeconds(3.5);
+  d.w->tmrPlaying_ThatTime();
+  EXPECT_TRUE(d.w->Decks.AutomixTransition);
+  EXPECT_FALSE(DeckWorld::P(1, 1).IsPlaying());
+  // Deck 2's song, started by hand and already near its end, gets no next
+  // row while the trigger waits.
+  DeckWorld::StartOn(DeckWorld::P(2, 0), "tone660.ogg");
+  d.RenderSeconds(1.0);
+  d.w->tmrPlaying_ThatTime();
+  EXPECT_EQ(decks::SelectedRow(d.List(2)), 0);
+  // Deck 1's song runs out and is stopped, its deck reset.
+  d.RenderSeconds(0.6);
+  d.w->tmrPlaying_ThatTime();
+  EXPECT_FALSE(DeckWorld::P(1, 0).IsPlaying());
+  EXPECT_EQ(d.w->ScrollerText1, QStringLiteral("dj VORLAN") + QString(10, QLatin1Char(' ')));
+}
+
+struct CurveCase {
+  const char* name;
+  int16_t leftU, leftD, rightU, rightD;
+};
+
+class CurvePresets : public ::testing::TestWithParam<CurveCase> {};
+
+// Every sloped preset: the outgoing song falls with its position and stops
+// near the fade-out's end, the incoming one rises linearly and is at full
+// volume from 80 % of its fade-in on; at the end the outgoing player is
+// stopped and every switch is clear.
+TEST_P(CurvePresets, RampsFollowTheCurveAndTheCrossfadeEndsCleanly) {
+  const CurveCase& c = GetParam();
+  DeckWorld d;
+  d.Curve(c.leftU, c.leftD, c.rightU, c.rightD);
+  d.Add(1, "tone440.ogg");
+  d.Add(1, "tone660.ogg");
+  PlayUntilTheNextRowStarts(d);
+  djvp::clsBassPlayer& out = DeckWorld::P(1, 0);
+  djvp::clsBassPlayer& in = DeckWorld::P(1, 1);
+  ASSERT_TRUE(d.w->Decks.FadeActive[decks::k1A_1B]);
+  const double fadeOut = d.w->MixTime * d.w->Decks.FadeOutPercent / 100.0;  // seconds
+  const double fadeIn = d.w->MixTime * d.w->Decks.FadeInPercent / 100.0;
+  const double fadeOutEnd = d.w->Decks.FadeOutEndMs[decks::k1A_1B] / 1000.0;
+  const bool outFlat = c.leftU == c.leftD;
+  const std::vector<Sample> s = RunCrossfade(d, out, in);
+  ASSERT_FALSE(s.empty());
+
+  double stoppedAt = -1;
+  for (size_t n = 0; n < s.size(); ++n) {
+    if (n > 0) {
+      EXPECT_GE(s[n].inVolume, s[n - 1].inVolume) << n;
+      if (s[n].outPlaying) { EXPECT_LE(s[n].outVolume, s[n - 1].outVolume) << n; }
+    }
+    if (s[n].outPlaying) {
+      const double expected = outFlat ? 100.0 : std::floor(100.0 / fadeOut * (fadeOutEnd - s[n].outPos));
+      EXPECT_NEAR(s[n].outVolume, std::clamp(expected, 0.0, 100.0), 1.0) << n;
+    } else if (stoppedAt < 0) {
+      stoppedAt = s[n - 1].outPos + 0.055;
+    }
+    const double rise = 100.0 / fadeIn * s[n].inPos;
+    if (s[n].inPos < fadeIn && rise < 80) { EXPECT_NEAR(s[n].inVolume, rise, 1.0) << n; }
+    if (rise >= 80) { EXPECT_EQ(s[n].inVolume, 100) << n; }
+  }
+  // The outgoing player stops when less than 2 % of its fade is left.
+  EXPECT_NEAR(stoppedAt, fadeOutEnd - 0.02 * fadeOut, 0.06);
+  EXPECT_FALSE(out.IsPlaying());
+  EXPECT_TRUE(in.IsPlaying());
+  EXPECT_EQ(in.volume(), 100);
+  EXPECT_EQ(d.w->Volume1->value(), 0);
+  EXPECT_FALSE(djvp::CrossfadeRunning);
+  EXPECT_FALSE(d.w->Decks.AutomixTransition);
+  EXPECT_FALSE(d.w->Decks.AnyTransition());
+}
+
+INSTANTIATE_TEST_SUITE_P(Presets, CurvePresets,
+                         ::testing::Values(CurveCase{"Short", 75, 100, 25, 0}, CurveCase{"Long", 10, 100, 90, 0},
+                                           CurveCase{"Middle", 25, 100, 75, 0},
+                                           CurveCase{"OutDropsAtHalf", 50, 50, 90, 0},
+                                           CurveCase{"InComesAtHalf", 10, 100, 50, 50}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Automix, AFadeOutShorterThanTheFadeInStillBringsTheNewSongToFullVolume) {
+  DeckWorld d;
+  d.Curve(50, 50, 90, 0);  // out ends at 50 %, in rises to 90 %
+  d.Add(1, "tone440.ogg");
+  d.Add(1, "tone660.ogg");
+  PlayUntilTheNextRowStarts(d);
+  djvp::clsBassPlayer& out = DeckWorld::P(1, 0);
+  djvp::clsBassPlayer& in = DeckWorld::P(1, 1);
+  // Run until the outgoing song is stopped: the new one is only about half up.
+  for (int n = 0; n < 100 && out.IsPlaying(); ++n) d.Tick();
+  ASSERT_FALSE(out.IsPlaying());
+  EXPECT_LT(in.volume(), 80);
+  EXPECT_TRUE(djvp::CrossfadeRunning);  // starts stay refused until it is in
+  const std::vector<Sample> s = RunCrossfade(d, out, in);
+  EXPECT_EQ(in.volume(), 100);
+  EXPECT_FALSE(djvp::CrossfadeRunning);
+  EXPECT_FALSE(d.w->Decks.AutomixTransition);
+}
+
+TEST(Automix, FlatCurvesAndFadesOfNoLengthCutOverAtOnce) {
+  struct {
+    const char* name;
+    int16_t mixTime, leftU, leftD, rightU, rightD;
+  } const cases[] = {{"all at 50", 2, 50, 50, 50, 50}, {"mix time 0", 0, 10, 100, 90, 0}};
+  for (const auto& c : cases) {
+    DeckWorld d;
+    d.w->MixTime = c.mixTime;
+    d.Curve(c.leftU, c.leftD, c.rightU, c.rightD);
+    d.Add(1, "tone440.ogg");
+    d.Add(1, "tone660.ogg");
+    PlayUntilTheNextRowStarts(d);
+    djvp::clsBassPlayer& out = DeckWorld::P(1, 0);
+    djvp::clsBassPlayer& in = DeckWorld::P(1, 1);
+    ASSERT_TRUE(in.IsPlaying()) << c.name;
+    d.Tick();
+    EXPECT_FALSE(out.IsPlaying()) << c.name;
+    EXPECT_EQ(in.volume(), 100) << c.name;
+    EXPECT_EQ(d.w->Volume1->value(), 0) << c.name;
+    EXPECT_FALSE(djvp::CrossfadeRunning) << c.name;
+    EXPECT_FALSE(d.w->Decks.AutomixTransition) << c.name;
+    EXPECT_FALSE(d.w->Decks.AnyTransition()) << c.name;
+  }
+}
+
+TEST(Automix, ACurveDraggedPastItselfEndsTheOutgoingSongAtOnceAndStillFadesIn) {
+  DeckWorld d;
+  d.Curve(60, 40, 90, 0);  // fade-out of -20 %
+  d.Add(1, "tone440.ogg");
+  d.Add(1, "tone660.ogg");
+  PlayUntilTheNextRowStarts(d);
+  ASSERT_EQ(d.w->Decks.FadeOutPercent, -20);
+  d.Tick();
+  EXPECT_FALSE(DeckWorld::P(1, 0).IsPlaying());
+  const std::vector<Sample> s = RunCrossfade(d, DeckWorld::P(1, 0), DeckWorld::P(1, 1));
+  EXPECT_GT(s.size(), 10u);  // the fade-in took its time
+  EXPECT_EQ(DeckWorld::P(1, 1).volume(), 100);
+  EXPECT_FALSE(djvp::CrossfadeRunning);
+}
+
+TEST(Automix, ACrossDeckCrossfadeMovesBothDecksSlidersAndResetsTheOutgoingDeck) {
+  DeckWorld d;
+  d.Add(1, "tone440.ogg");
+  d.Add(2, "tone660.ogg");
+  d.List(1).SetCurrentRow(1);
+  decks::PlayDeck(*d.w, 1);
+  d.Tick();
+  decks::cmdPlayer_Transport(*d.w, 17);  // Play on deck 2 while deck 1 plays
+  djvp::clsBassPlayer& out = DeckWorld::P(1, 0);
+  djvp::clsBassPlayer& in = DeckWorld::P(2, 0);
+  ASSERT_TRUE(d.w->Decks.FadeActive[decks::k1A_2A]);
+  const std::vector<Sample> s = RunCrossfade(d, out, in);
+  bool bothMoving = false;
+  for (const Sample& x : s) {
+    if (!x.outPlaying) break;
+    EXPECT_EQ(x.volume1, std::abs(x.outVolume - 100));
+    if (x.inVolume < 80) { EXPECT_NEAR(x.volume2, 100 - x.inVolume, 1); }
+    bothMoving = bothMoving || (x.volume1 > 10 && x.volume1 < 90 && x.volume2 > 10 && x.volume2 < 90);
+  }
+  EXPECT_TRUE(bothMoving);
+  EXPECT_FALSE(out.IsPlaying());
+  EXPECT_EQ(in.volume(), 100);
+  EXPECT_EQ(d.w->Volume1->value(), 100);
+  EXPECT_EQ(d.w->Volume2->value(), 0);
+  EXPECT_TRUE(d.w->cmdPlayer[7]->isEnabled());  // deck 1 was reset
+  EXPECT_EQ(d.w->ScrollerText1, QStringLiteral("dj VORLAN") + QString(10, QLatin1Char(' ')));
+  EXPECT_FALSE(djvp::CrossfadeRunning);
+}
+
+TEST(Automix, AutoMixOffOrPreListenFreezesACrossfadeWhichResumesFromThePositions) {
+  for (bool preListen : {false, true}) {
+    DeckWorld d;
+    d.Add(1, "tone440.ogg");
+    d.Add(1, "tone660.ogg");
+    PlayUntilTheNextRowStarts(d);
+    djvp::clsBassPlayer& out = DeckWorld::P(1, 0);
+    djvp::clsBassPlayer& in = DeckWorld::P(1, 1);
+    for (int n = 0; n < 8; ++n) d.Tick();
+    const Sample before = Look(d, out, in);
+    ASSERT_GT(before.inVolume, 0);
+    ASSERT_LT(before.outVolume, 100);
+    if (preListen) d.w->PreListenOn = true; else d.w->AutomixOn = false;
+    for (int n = 0; n < 4; ++n) d.Tick();
+    const Sample frozen = Look(d, out, in);
+    EXPECT_EQ(frozen.inVolume, before.inVolume);
+    EXPECT_EQ(frozen.outVolume, before.outVolume);
+    EXPECT_TRUE(djvp::CrossfadeRunning);
+    d.w->PreListenOn = false;
+    d.w->AutomixOn = true;
+    d.Tick();
+    const Sample resumed = Look(d, out, in);
+    EXPECT_NEAR(resumed.inVolume, 100.0 / 1.8 * resumed.inPos, 1.0);  // from where it now stands
+    RunCrossfade(d, out, in);
+    EXPECT_FALSE(out.IsPlaying());
+    EXPECT_EQ(in.volume(), 100);
+  }
+}
+
+TEST(Automix, ACrossfadeStartedByHandKeepsTheTriggerFromSkippingARow) {
+  DeckWorld d;
+  d.Add(1, "tone440.ogg");
+  d.Add(1, "tone660.ogg");
+  d.Add(1, "tone550.ogg");
+  d.List(1).SetCurrentRow(1);
+  decks::PlayDeck(*d.w, 1);
+  d.RenderSeconds(2.9);
+  d.w->tmrPlaying_ThatTime();
+  // The user starts row 2 by hand just before the mix time.
+  d.List(1).SetCurrentRow(2);
+  decks::PlayListView_DblClick(*d.w, 0);
+  ASSERT_TRUE(d.w->Decks.FadeActive[decks::k1A_1B]);
+  // Row 1 passes its mix time meanwhile; row 3 must wait for row 2's end.
+  RunCrossfade(d, DeckWorld::P(1, 0), DeckWorld::P(1, 1));
+  EXPECT_EQ(decks::SelectedRow(d.List(1)), 2);
+  EXPECT_FALSE(d.w->Decks.AutomixTransition);
+  EXPECT_EQ(DeckWorld::P(1, 1).filename(), Fixture("tone660.ogg"));
+  // Row 2's own mix time brings row 3.
+  for (int n = 0; n < 100 && decks::SelectedRow(d.List(1)) == 2; ++n) d.Tick();
+  EXPECT_EQ(decks::SelectedRow(d.List(1)), 3);
+  EXPECT_EQ(DeckWorld::P(1, 0).filename(), Fixture("tone550.ogg"));
+}
+
+TEST(Automix, ASongThatRunsOutDuringItsFadeLeavesTheDeckPlayingTheNewOne) {
+  DeckWorld d;
+  d.Add(1, "tone440.ogg");
+  d.List(1).SetCurrentRow(1);
+  decks::PlayDeck(*d.w, 1);
+  d.RenderSeconds(4.2);
+  d.w->tmrPlaying_ThatTime();  // the trigger found no next row
+  ASSERT_TRUE(d.w->Decks.AutomixTransition);
+  // A row added and started by hand so late that row 1 ends before its
+  // fade-out would.
+  d.Add(1, "tone660.ogg");
+  d.List(1).SetCurrentRow(2);
+  decks::PlayFirst(*d.w);
+  ASSERT_TRUE(d.w->Decks.FadeActive[decks::k1A_1B]);
+  for (int n = 0; n < 200 && DeckWorld::P(1, 0).IsPlaying(); ++n) d.Tick();
+  EXPECT_FALSE(DeckWorld::P(1, 0).IsPlaying());
+  EXPECT_TRUE(DeckWorld::P(1, 1).IsPlaying());
+  EXPECT_TRUE(d.w->Decks.FadeActive[decks::k1A_1B]);  // the deck was not reset
+  EXPECT_LT(DeckWorld::P(1, 1).volume(), 100);
+  RunCrossfade(d, DeckWorld::P(1, 0), DeckWorld::P(1, 1));
+  EXPECT_EQ(DeckWorld::P(1, 1).volume(), 100);
+  EXPECT_FALSE(djvp::CrossfadeRunning);
+  EXPECT_FALSE(d.w->Decks.AutomixTransition);
+}
+
+TEST(Automix, ACrossfadeWhoseOutgoingDeckWasStoppedEndsOnceTheNewSongIsIn) {
+  DeckWorld d;
+  d.w->MixTime = 1;
+  d.Add(1, "tone440.ogg");
+  d.Add(2, "tone660.ogg");
+  d.Add(2, "tone550.ogg");
+  d.List(1).SetCurrentRow(1);
+  decks::PlayDeck(*d.w, 1);
+  d.Tick();
+  decks::cmdPlayer_Transport(*d.w, 17);
+  ASSERT_TRUE(d.w->Decks.FadeActive[decks::k1A_2A]);
+  d.w->AutomixOn = false;  // the ramps wait ...
+  d.RenderSeconds(1.5);   // ... while the new song passes its fade-in
+  decks::cmdPlayer_Transport(*d.w, 9);  // and deck 1 is stopped by hand
+  ASSERT_TRUE(d.w->Decks.FadeActive[decks::k1A_2A]);
+  d.w->AutomixOn = true;
+  d.Tick();
+  EXPECT_FALSE(d.w->Decks.AnyTransition());
+  EXPECT_EQ(DeckWorld::P(2, 0).volume(), 100);
+  EXPECT_FALSE(d.w->Decks.AutomixTransition);
+  // Automatic mixing goes on: deck 2's next row follows its song.
+  for (int n = 0; n < 100 && !DeckWorld::P(2, 1).IsPlaying(); ++n) d.Tick();
+  EXPECT_EQ(DeckWorld::P(2, 1).filename(), Fixture("tone550.ogg"));
+}
+
+}  // namespace
