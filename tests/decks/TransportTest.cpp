@@ -158,3 +158,38 @@ TEST(DeckReset, MovesTheSlidersWithoutTouchingAnyPlayer) {
 }
 
 }  // namespace
+
+namespace {
+
+// Lights every meter on the screen layer, as a meter tick does.
+void LightUp(djvp::LcdPanel* meter) {
+  meter->SetAutoRedraw(false);
+  meter->Canvas().fill(Qt::white);
+}
+
+bool ShowsItsDarkPicture(djvp::LcdPanel* meter, const djvp::MeterLeds& leds) {
+  const QImage shown = meter->Shown();
+  const QImage& stored = meter->StoredImage();
+  for (int top : leds.top) {
+    const QPoint p(leds.x + leds.cell.width() / 2, top + leds.cell.height() / 2);
+    if (shown.pixel(p) != stored.pixel(p)) return false;
+  }
+  return true;
+}
+
+TEST(DeckReset, DarkensTheDecksMeterAndBothMasterMetersOnly) {
+  DeckWorld d;
+  for (djvp::LcdPanel* m : {d.w->pctVolume1, d.w->pctVolume2, d.w->pctVolumeLeft, d.w->pctVolumeRight}) LightUp(m);
+  decks::ResetDeck1(*d.w);
+  EXPECT_TRUE(ShowsItsDarkPicture(d.w->pctVolume1, d.w->DeckLeds));
+  EXPECT_TRUE(ShowsItsDarkPicture(d.w->pctVolumeLeft, d.w->MasterLeds));
+  EXPECT_TRUE(ShowsItsDarkPicture(d.w->pctVolumeRight, d.w->MasterLeds));
+  EXPECT_FALSE(ShowsItsDarkPicture(d.w->pctVolume2, d.w->DeckLeds));
+  // The stored pictures stay as they were: the reset draws on the screen only.
+  const QImage before = d.w->pctVolume2->StoredImage();
+  decks::ResetDeck2(*d.w);
+  EXPECT_TRUE(ShowsItsDarkPicture(d.w->pctVolume2, d.w->DeckLeds));
+  EXPECT_EQ(d.w->pctVolume2->StoredImage(), before);
+}
+
+}  // namespace
