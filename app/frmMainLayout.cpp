@@ -208,8 +208,8 @@ void frmMain::BuildDeck(int deck) {
   pctLCD[d]->setGeometry(0, 0, 369, 25);
   pctLCD[d]->SetPicture(MakeLcdPicture(369, 25));
   pctLCD[d]->hide();
-  LcdLabel(pctScroller[d], QRect(4, 1, 362, 25), QStringLiteral("dj VORLAN"), 12, Qt::AlignLeft | Qt::AlignVCenter)
-      ;
+  // The scrolling title's character cells come with the display's first
+  // tick (display/ScrollerDeck.h).
 
   // The two BPM displays: the measured and the recalculated BPM.
   MakeLabel(deck == 0 ? 116 : 117, f, QRect(390, 24, 76, 13))->setAlignment(Qt::AlignCenter);

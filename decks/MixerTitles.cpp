@@ -8,7 +8,6 @@
 #include "platform/Grid.h"
 #include "StringTable.h"
 
-#include <QLabel>
 
 #include <algorithm>
 
@@ -54,8 +53,7 @@ void CreateScrollerCells(frmMain& form) {
   for (int deck = 0; deck < 2; ++deck) {
     QWidget* panel = PanelOf(form, deck);
     if (!panel || CellsOf(panel)[0]) continue;
-    // The panel's static caption gives way to the cells.
-    for (QLabel* label : panel->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) label->hide();
+    ScrollerPictures::Shared();
     const ScrollerCellRow row = MakeScrollerCells(panel);
     for (int c = 0; c < kScrollerCells; ++c) row[static_cast<size_t>(c)]->setProperty(kCellProperty, c);
   }

@@ -15,7 +15,7 @@ class ScrollerCell;
 
 // Makes the 20 character cells of each deck on its title panel
 // (pctScroller(0) deck 1, pctScroller(1) deck 2), once: later calls do
-// nothing. The panel's own static caption is hidden then.
+// nothing. The character pictures are drawn with the first cells.
 void CreateScrollerCells(frmMain& form);
 // Character cell `index` of the window, numbered as one array: 0..19 are
 // deck 1's cells from the left, 20..39 deck 2's; null before the cells exist
