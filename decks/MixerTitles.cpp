@@ -8,7 +8,6 @@
 #include "platform/Grid.h"
 #include "StringTable.h"
 
-
 #include <algorithm>
 
 namespace djvp {
