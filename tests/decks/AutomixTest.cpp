@@ -97,6 +97,8 @@ struct CurveCase {
   int16_t leftU, leftD, rightU, rightD;
 };
 
+void PrintTo(const CurveCase& c, std::ostream* os) { *os << c.name; }
+
 class CurvePresets : public ::testing::TestWithParam<CurveCase> {};
 
 // Every sloped preset: the outgoing song falls with its position and stops

@@ -17,6 +17,8 @@ struct ChoiceCase {
   int slot;                                  // transition armed; -1 for a plain start
 };
 
+void PrintTo(const ChoiceCase& c, std::ostream* os) { *os << c.name; }
+
 class StartChoice : public ::testing::TestWithParam<ChoiceCase> {};
 
 TEST_P(StartChoice, SongGoesToTheRightPlayerAndArmsTheRightTransition) {
