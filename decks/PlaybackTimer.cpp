@@ -3,6 +3,7 @@
 #include "app/Globals.h"
 #include "app/frmMain.h"
 #include "audio/BassPlayer.h"
+#include "audio/ModBass.h"
 #include "decks/AudioOps.h"
 #include "decks/DeckControls.h"
 #include "decks/DeckReset.h"
@@ -16,6 +17,7 @@
 #include <QSlider>
 #include <QTime>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -222,7 +224,11 @@ void Step(djvp::frmMain& form, int i) {
   }
 
   QSlider* inVolume = VolumeSlider(form, t.inDeck);
-  const float inPosMs = 1000.0f * PlayerPosition(*in);
+  // The fade-in counts from where the incoming song began: a song started at
+  // its start mix point rises from silence like one started at 0.
+  float inPosMs = 1000.0f * PlayerPosition(*in);
+  if (inPosMs >= 0 && in->StoredStartMixPoint() > 0)
+    inPosMs -= 1000.0f * std::max(0.0f, djvp::modBass_Bytes2Seconds(in->STRM(), in->StoredStartMixPoint()));
   // The incoming song is at full volume from 80 % of its fade-in on.
   const bool inComplete = fadeIn <= 0 || (100.0 / fadeIn) * inPosMs >= 80.0;
 
@@ -257,8 +263,8 @@ void Step(djvp::frmMain& form, int i) {
     }
   }
 
-  // Incoming side: the volume rises with the incoming position (counted from
-  // the file's start) and jumps to full at 80 % of the fade-in.
+  // Incoming side: the volume rises with the incoming position and jumps to
+  // full at 80 % of the fade-in.
   bool inRamped = false;
   if (fadeIn <= 0) {
     SetSliderQuietly(inVolume, 0);

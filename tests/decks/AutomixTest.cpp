@@ -347,4 +347,22 @@ TEST(Automix, ACrossfadeWhoseOutgoingDeckWasStoppedEndsOnceTheNewSongIsIn) {
   EXPECT_EQ(DeckWorld::P(2, 1).filename(), Fixture("tone550.ogg"));
 }
 
+TEST(Automix, ASongStartedAtItsStartMixPointFadesInFromSilence) {
+  DeckWorld d;
+  d.w->UseMixPoints = true;
+  d.Add(1, "tone440.ogg");
+  d.Add(1, "tone660.ogg", {}, QStringLiteral("01.50 sec"));
+  PlayUntilTheNextRowStarts(d);
+  djvp::clsBassPlayer& in = DeckWorld::P(1, 1);
+  ASSERT_NEAR(DeckWorld::Pos(in), 1.5, 0.001);
+  const std::vector<Sample> s = RunCrossfade(d, DeckWorld::P(1, 0), in);
+  ASSERT_GT(s.size(), 20u);
+  EXPECT_LE(s[0].inVolume, 5);  // not 1.5 s into its ramp
+  for (const Sample& x : s) {
+    const double rise = 100.0 / 1.8 * (x.inPos - 1.5);
+    if (rise < 80) { EXPECT_NEAR(x.inVolume, rise, 1.0); }
+  }
+  EXPECT_EQ(in.volume(), 100);
+}
+
 }  // namespace
