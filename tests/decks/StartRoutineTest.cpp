@@ -2,6 +2,7 @@
 // start, fade lengths from the curve, mix points, failures.
 #include "DeckTestEnv.h"
 #include "decks/StartRoutine.h"
+#include "engine/dsp/Dsp.h"
 
 #include <QLabel>
 
@@ -230,6 +231,29 @@ TEST(StartRoutine, StartSetsTheScrollingTitleFromTheRow) {
   decks::PlaySecond(*d.w);
   EXPECT_TRUE(d.w->ScrollerText2.startsWith("Artist: Artist 1")) << d.w->ScrollerText2.toStdString();
   EXPECT_TRUE(d.w->ScrollerText1.startsWith("dj VORLAN"));
+}
+
+TEST(StartRoutine, EveryStartedSongGetsTenFlatEqualiserBands) {
+  DeckWorld d;
+  d.Add(1, "tone440.ogg");
+  d.List(1).SetCurrentRow(1);
+  decks::PlayFirst(*d.w);
+  const engine::Handle stream = DeckWorld::P(1, 0).STRM();
+  const float centres[10] = {80, 170, 310, 600, 1000, 3000, 6000, 12000, 14000, 16000};
+  for (int band = 0; band < 10; ++band) {
+    engine::dsp::PeakEqParams p{};
+    p.band = band;
+    ASSERT_TRUE(engine::GetEffectParameters(stream, engine::dsp::kPeakEq, &p)) << band;
+    EXPECT_FLOAT_EQ(p.center, centres[band]);
+    EXPECT_FLOAT_EQ(p.gain, 0.0f);
+    EXPECT_FLOAT_EQ(p.bandwidth, 2.5f);
+  }
+  // Flat bands leave the sound as it was.
+  d.RenderSeconds(0.5);
+  const std::vector<float> out = DeckWorld::Render(4410);
+  double sum = 0;
+  for (float v : out) sum += static_cast<double>(v) * v;
+  EXPECT_NEAR(std::sqrt(sum / static_cast<double>(out.size())), 0.5 / std::sqrt(2.0), 0.02);
 }
 
 }  // namespace
