@@ -22,13 +22,9 @@ void CurvePanel::SetDrawing(const Drawing& d) {
 
 void CurvePanel::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  if (!drawing_) {
-    p.setRenderHint(QPainter::Antialiasing);
-    if (painter) painter(p, QRectF(rect()));
-    return;
-  }
-  const Drawing& d = *drawing_;
   p.fillRect(rect(), Qt::black);
+  if (!drawing_) return;
+  const Drawing& d = *drawing_;
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(QPen(QColor(187, 208, 247), 1.5));
   p.drawLine(Map(0, 255), Map(d.leftU, 255));

@@ -29,7 +29,7 @@ class TitledFrame : public QGroupBox {
 // 0 (bottom) to 255 (top). It shows its Drawing — on a black ground the
 // outgoing song's line (full volume to leftU, silent at leftD) and the
 // incoming one's (silent to rightD, full from rightU) in light blue, and four
-// red handle boxes — or, before it has one, what the painter callback paints.
+// red handle boxes — or, before it has one, the black ground alone.
 // Mouse events reach the three callbacks in the panel's units, with the
 // buttons as 1 left, 2 right, 4 middle.
 class CurvePanel : public QWidget {
@@ -37,7 +37,6 @@ class CurvePanel : public QWidget {
 
  public:
   using QWidget::QWidget;
-  std::function<void(QPainter&, const QRectF& area)> painter;
   // Scale coordinates to pixels, and back.
   QPointF Map(double x, double y) const;
   QPointF Unmap(const QPointF& pixel) const;

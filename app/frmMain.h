@@ -266,7 +266,6 @@ class frmMain : public QWidget, public AnalysisHost {
   void BuildPopups();
   void ConnectHandlers();
   void CreateSonavex();
-  void PaintCurve(QPainter& p, const QRectF& area);
   void SetHeadphoneGroupVisible(bool visible);
   void SelectSpeakerButtons(int list, int entry);
   bool AnyPlaying() const;

@@ -14,7 +14,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -392,7 +391,6 @@ void frmMain::BuildMixerPage() {
   pctDimmer = new CurvePanel(BackMix);
   pctDimmer->setObjectName(QStringLiteral("pctDimmer"));
   pctDimmer->setGeometry(0, 30, 255, 100);
-  pctDimmer->painter = [this](QPainter& p, const QRectF& area) { PaintCurve(p, area); };
   MixerTime = MakeSlider(Mixer, Qt::Horizontal, QRect(200, 177, 255, 22), 0, 100, 0);
   MakeLabel(19, Mixer, QRect(200, 206, 255, 16))->setAlignment(Qt::AlignCenter);
 
@@ -548,36 +546,6 @@ void frmMain::BuildPopups() {
     cmdSelect[static_cast<size_t>(cancel)] = MakeButton(panel, QRect(135, 200, 115, 28));
     panel->hide();
   }
-}
-
-void frmMain::PaintCurve(QPainter& p, const QRectF& area) {
-  p.fillRect(area, QColor(6, 16, 20));
-  p.setPen(QPen(QColor(40, 70, 80), 1, Qt::DotLine));
-  for (int x = 25; x < 100; x += 25) p.drawLine(pctDimmer->Map(x, 0), pctDimmer->Map(x, 255));
-  p.drawLine(pctDimmer->Map(0, 127.5), pctDimmer->Map(100, 127.5));
-  // Outgoing song: full until MixLeftU, silent from MixLeftD.
-  QPainterPath out;
-  out.moveTo(pctDimmer->Map(0, 255));
-  out.lineTo(pctDimmer->Map(MixLeftU, 255));
-  out.lineTo(pctDimmer->Map(MixLeftD, 0));
-  out.lineTo(pctDimmer->Map(100, 0));
-  // Incoming song: silent until MixRightD, full from MixRightU.
-  QPainterPath in;
-  in.moveTo(pctDimmer->Map(0, 0));
-  in.lineTo(pctDimmer->Map(MixRightD, 0));
-  in.lineTo(pctDimmer->Map(MixRightU, 255));
-  in.lineTo(pctDimmer->Map(100, 255));
-  p.setPen(QPen(QColor(255, 120, 60), 2));
-  p.drawPath(out);
-  p.setPen(QPen(QColor(80, 200, 255), 2));
-  p.drawPath(in);
-  // The four handles.
-  p.setPen(Qt::NoPen);
-  p.setBrush(QColor(230, 40, 40));
-  for (const QPointF& h : {pctDimmer->Map(MixLeftU, 255), pctDimmer->Map(MixLeftD, 0),
-                           pctDimmer->Map(MixRightD, 0), pctDimmer->Map(MixRightU, 255)})
-    p.drawEllipse(h, 4, 4);
-  (void)area;
 }
 
 void frmMain::Form_Resize() {
