@@ -18,7 +18,7 @@
 namespace djvp {
 
 // ---------------------------------------------------------------------------
-// Sort spec
+// Sort order
 
 int32_t GridSortSpec::EntryOf(int32_t column) const {
   for (size_t i = 0; i < entries_.size(); ++i) {

@@ -155,17 +155,17 @@ void PlayListView_ColumnClick(djvp::frmMain& form, int index, int column) {
   if (index < 0 || index > 2) return;
   djvp::Grid* grid = form.PlayListView[static_cast<size_t>(index)];
   if (!grid || column < 1 || column > grid->ColumnCount()) return;
-  djvp::GridSortSpec& spec = grid->SortSpec();
-  spec.Clear();
-  int32_t entry = spec.EntryOf(column);
+  djvp::GridSortSpec& sortSpec = grid->SortSpec();
+  sortSpec.Clear();
+  int32_t entry = sortSpec.EntryOf(column);
   if (entry == 0) {
-    entry = spec.Count() + 1;
-    spec.SetColumn(entry, column);
+    entry = sortSpec.Count() + 1;
+    sortSpec.SetColumn(entry, column);
   }
   const bool ascending = grid->ColumnMark(column).isEmpty();
   grid->SetColumnMark(column, ascending ? QStringLiteral("DESC") : QString());
-  spec.SetOrder(entry, ascending ? djvp::GridSortSpec::kAscending : djvp::GridSortSpec::kDescending);
-  spec.SetKind(entry, grid->ColumnSortKind(column));
+  sortSpec.SetOrder(entry, ascending ? djvp::GridSortSpec::kAscending : djvp::GridSortSpec::kDescending);
+  sortSpec.SetKind(entry, grid->ColumnSortKind(column));
   QApplication::setOverrideCursor(Qt::WaitCursor);
   grid->ApplySort();
   QApplication::restoreOverrideCursor();

@@ -147,17 +147,17 @@ bool Accuracy() {
   int ours = 0, oursOct = 0, theirs = 0, theirsOct = 0, counted = 0;
   double oursErr = 0, theirsErr = 0;
   std::printf("%-22s %8s %9s %9s\n", "loop", "truth", "engine", "aubio");
-  for (const LoopSpec& spec : loops) {
-    const std::string name = LoopName(spec);
+  for (const LoopSpec& loop : loops) {
+    const std::string name = LoopName(loop);
     const fs::path wav = g_dir / (name + ".wav"), mp3 = g_dir / (name + ".mp3");
-    WriteWav(wav, MakeLoop(spec), spec.sampleRate);
+    WriteWav(wav, MakeLoop(loop), loop.sampleRate);
     int status = 0;
     RunChild({"lame", "--quiet", "-b", "128", wav.string(), mp3.string()}, &status);
     if (status != 0) {
       std::fprintf(stderr, "lame failed (is it installed?)\n");
       return false;
     }
-    if (g_benchMp3.empty() && spec.groove == Groove::kHouse && spec.bpm == 128.0) g_benchMp3 = mp3.string();
+    if (g_benchMp3.empty() && loop.groove == Groove::kHouse && loop.bpm == 128.0) g_benchMp3 = mp3.string();
 
     std::vector<float> mono;
     int rate = 0;
@@ -174,13 +174,13 @@ bool Accuracy() {
     const double aubioBpm = std::atof(out.c_str());
 
     ++counted;
-    ours += Near(engineBpm, spec.bpm);
-    oursOct += NearOctave(engineBpm, spec.bpm);
-    theirs += Near(aubioBpm, spec.bpm);
-    theirsOct += NearOctave(aubioBpm, spec.bpm);
-    if (Near(engineBpm, spec.bpm)) oursErr += std::fabs(engineBpm - spec.bpm);
-    if (Near(aubioBpm, spec.bpm)) theirsErr += std::fabs(aubioBpm - spec.bpm);
-    std::printf("%-22s %8.2f %9.2f %9.2f\n", name.c_str(), spec.bpm, engineBpm, aubioBpm);
+    ours += Near(engineBpm, loop.bpm);
+    oursOct += NearOctave(engineBpm, loop.bpm);
+    theirs += Near(aubioBpm, loop.bpm);
+    theirsOct += NearOctave(aubioBpm, loop.bpm);
+    if (Near(engineBpm, loop.bpm)) oursErr += std::fabs(engineBpm - loop.bpm);
+    if (Near(aubioBpm, loop.bpm)) theirsErr += std::fabs(aubioBpm - loop.bpm);
+    std::printf("%-22s %8.2f %9.2f %9.2f\n", name.c_str(), loop.bpm, engineBpm, aubioBpm);
   }
   std::printf("\nwithin 0.5 BPM:            engine %d/%d, aubio %d/%d\n", ours, counted, theirs, counted);
   std::printf("within 0.5 BPM or octave:  engine %d/%d, aubio %d/%d\n", oursOct, counted, theirsOct, counted);

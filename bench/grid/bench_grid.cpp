@@ -126,11 +126,11 @@ void BM_SortByColumn(benchmark::State& state) {
   g->SetCurrentRow(kRows / 2);
   int order = GridSortSpec::kAscending;
   for (auto _ : state) {
-    GridSortSpec& spec = g->SortSpec();
-    spec.Clear();
-    spec.SetColumn(1, column);
-    spec.SetOrder(1, order);
-    spec.SetKind(1, g->ColumnSortKind(column));
+    GridSortSpec& sortSpec = g->SortSpec();
+    sortSpec.Clear();
+    sortSpec.SetColumn(1, column);
+    sortSpec.SetOrder(1, order);
+    sortSpec.SetKind(1, g->ColumnSortKind(column));
     g->ApplySort();
     order = order == GridSortSpec::kAscending ? GridSortSpec::kDescending : GridSortSpec::kAscending;
   }

@@ -33,34 +33,34 @@ TEST(BpmDetect, FindsTheTempoOfDrumLoopsWithinHalfABpm) {
       {174.0, Groove::kBreakbeat, 44100, 30, 0}, {180.0, Groove::kRock, 44100, 30, 0.1},
       {180.0, Groove::kHouse, 22050, 30, 0.0},
   };
-  for (const LoopSpec& spec : loops) {
-    SCOPED_TRACE(LoopName(spec));
-    EXPECT_NEAR(Detect(MakeLoop(spec), spec.sampleRate), spec.bpm, 0.5);
+  for (const LoopSpec& loop : loops) {
+    SCOPED_TRACE(LoopName(loop));
+    EXPECT_NEAR(Detect(MakeLoop(loop), loop.sampleRate), loop.bpm, 0.5);
   }
 }
 
 TEST(BpmDetect, HearsTheBeatUnderAHeldChordAndNoise) {
   // Held partials beat against each other many times a second; that flutter
   // must not pass for onsets.
-  for (LoopSpec spec : {LoopSpec{95.0, Groove::kHipHop}, LoopSpec{124.0, Groove::kHouse},
+  for (LoopSpec loop : {LoopSpec{95.0, Groove::kHipHop}, LoopSpec{124.0, Groove::kHouse},
                         LoopSpec{150.0, Groove::kBreakbeat}}) {
-    SCOPED_TRACE(LoopName(spec));
-    auto s = MakeLoop(spec);
+    SCOPED_TRACE(LoopName(loop));
+    auto s = MakeLoop(loop);
     uint32_t seed = 3;
     for (size_t i = 0; i < s.size(); ++i) {
-      const double t = static_cast<double>(i) / spec.sampleRate;
+      const double t = static_cast<double>(i) / loop.sampleRate;
       double pad = 0;
       for (double hz : {220.0, 277.2, 329.6}) pad += 0.15 * std::sin(2 * std::numbers::pi * hz * t);
       const float noise = ((seed = seed * 1664525u + 1013904223u) >> 8) / 8388608.0f - 1.0f;
       s[i] += static_cast<float>(pad) + 0.03f * noise;
     }
-    EXPECT_NEAR(Detect(s, spec.sampleRate), spec.bpm, 0.5);
+    EXPECT_NEAR(Detect(s, loop.sampleRate), loop.bpm, 0.5);
   }
 }
 
 TEST(BpmDetect, KeepsTheAnswerInsideTheAllowedRange) {
   struct Case {
-    LoopSpec spec;
+    LoopSpec loop;
     float minBpm, maxBpm, expected;
   };
   const Case cases[] = {
@@ -72,8 +72,8 @@ TEST(BpmDetect, KeepsTheAnswerInsideTheAllowedRange) {
       {{95.0, Groove::kHipHop, 44100, 12}, 60, 190, 95.0f},  // a short span
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << LoopName(c.spec) << " in " << c.minBpm << ".." << c.maxBpm);
-    const float bpm = Detect(MakeLoop(c.spec), c.spec.sampleRate, c.minBpm, c.maxBpm);
+    SCOPED_TRACE(testing::Message() << LoopName(c.loop) << " in " << c.minBpm << ".." << c.maxBpm);
+    const float bpm = Detect(MakeLoop(c.loop), c.loop.sampleRate, c.minBpm, c.maxBpm);
     EXPECT_NEAR(bpm, c.expected, 0.5);
     EXPECT_GE(bpm, c.minBpm);
     EXPECT_LE(bpm, c.maxBpm);

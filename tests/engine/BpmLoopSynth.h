@@ -93,53 +93,53 @@ inline void Mix(std::vector<float>& out, const std::vector<float>& sound, double
 }  // namespace detail
 
 // Mono samples of the loop, full scale -1..1.
-inline std::vector<float> MakeLoop(const LoopSpec& spec) {
+inline std::vector<float> MakeLoop(const LoopSpec& loop) {
   using namespace detail;
   Noise noise;
-  const auto kick = Kick(spec.sampleRate);
-  const auto snare = Snare(spec.sampleRate, noise);
-  const auto hat = Hat(spec.sampleRate, noise, 0.012);
-  const auto openHat = Hat(spec.sampleRate, noise, 0.05);
-  std::vector<float> out(static_cast<size_t>(spec.seconds * spec.sampleRate), 0.0f);
-  const double step = 60.0 / spec.bpm / 4;  // a sixteenth note
-  const auto steps = static_cast<long>((spec.seconds - spec.leadIn) / step) + 1;
+  const auto kick = Kick(loop.sampleRate);
+  const auto snare = Snare(loop.sampleRate, noise);
+  const auto hat = Hat(loop.sampleRate, noise, 0.012);
+  const auto openHat = Hat(loop.sampleRate, noise, 0.05);
+  std::vector<float> out(static_cast<size_t>(loop.seconds * loop.sampleRate), 0.0f);
+  const double step = 60.0 / loop.bpm / 4;  // a sixteenth note
+  const auto steps = static_cast<long>((loop.seconds - loop.leadIn) / step) + 1;
   for (long n = 0; n < steps; ++n) {
-    const double at = spec.leadIn + n * step;
+    const double at = loop.leadIn + n * step;
     const int s = static_cast<int>(n % 16);
     auto hit = [&](std::initializer_list<int> set) {
       for (int v : set)
         if (v == s) return true;
       return false;
     };
-    switch (spec.groove) {
+    switch (loop.groove) {
       case Groove::kRock:
-        if (hit({0, 8})) Mix(out, kick, at, spec.sampleRate, 1.0f);
-        if (hit({4, 12})) Mix(out, snare, at, spec.sampleRate, 1.0f);
-        if (s % 2 == 0) Mix(out, hat, at, spec.sampleRate, 1.0f);
+        if (hit({0, 8})) Mix(out, kick, at, loop.sampleRate, 1.0f);
+        if (hit({4, 12})) Mix(out, snare, at, loop.sampleRate, 1.0f);
+        if (s % 2 == 0) Mix(out, hat, at, loop.sampleRate, 1.0f);
         break;
       case Groove::kHouse:
-        if (s % 4 == 0) Mix(out, kick, at, spec.sampleRate, 1.0f);
-        if (hit({4, 12})) Mix(out, snare, at, spec.sampleRate, 0.8f);
-        if (s % 4 == 2) Mix(out, openHat, at, spec.sampleRate, 1.0f);
+        if (s % 4 == 0) Mix(out, kick, at, loop.sampleRate, 1.0f);
+        if (hit({4, 12})) Mix(out, snare, at, loop.sampleRate, 0.8f);
+        if (s % 4 == 2) Mix(out, openHat, at, loop.sampleRate, 1.0f);
         break;
       case Groove::kBreakbeat:
-        if (hit({0, 6, 10})) Mix(out, kick, at, spec.sampleRate, 1.0f);
-        if (hit({4, 12})) Mix(out, snare, at, spec.sampleRate, 1.0f);
-        Mix(out, hat, at, spec.sampleRate, s % 4 == 0 ? 1.0f : (s % 2 == 0 ? 0.6f : 0.35f));
+        if (hit({0, 6, 10})) Mix(out, kick, at, loop.sampleRate, 1.0f);
+        if (hit({4, 12})) Mix(out, snare, at, loop.sampleRate, 1.0f);
+        Mix(out, hat, at, loop.sampleRate, s % 4 == 0 ? 1.0f : (s % 2 == 0 ? 0.6f : 0.35f));
         break;
       case Groove::kHipHop:
-        if (hit({0, 6, 8})) Mix(out, kick, at, spec.sampleRate, 1.0f);
-        if (hit({4, 12})) Mix(out, snare, at, spec.sampleRate, 1.0f);
-        if (s % 2 == 0) Mix(out, hat, at, spec.sampleRate, 0.8f);
+        if (hit({0, 6, 8})) Mix(out, kick, at, loop.sampleRate, 1.0f);
+        if (hit({4, 12})) Mix(out, snare, at, loop.sampleRate, 1.0f);
+        if (s % 2 == 0) Mix(out, hat, at, loop.sampleRate, 0.8f);
         break;
     }
   }
   return out;
 }
 
-inline std::string LoopName(const LoopSpec& spec) {
+inline std::string LoopName(const LoopSpec& loop) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%s_%.2f_%d", GrooveName(spec.groove), spec.bpm, spec.sampleRate);
+  std::snprintf(buf, sizeof buf, "%s_%.2f_%d", GrooveName(loop.groove), loop.bpm, loop.sampleRate);
   return buf;
 }
 

@@ -44,21 +44,21 @@ std::vector<QString> ColumnTexts(const Grid& g, int c) {
 // What a header click does in the playlists and the library: sort by that
 // column alone, ascending first, then alternating by the column's mark.
 void ClickSort(Grid& g, int column) {
-  GridSortSpec& spec = g.SortSpec();
-  spec.Clear();
-  int entry = spec.EntryOf(column);
+  GridSortSpec& sortSpec = g.SortSpec();
+  sortSpec.Clear();
+  int entry = sortSpec.EntryOf(column);
   if (entry == 0) {
-    entry = spec.Count() + 1;
-    spec.SetColumn(entry, column);
+    entry = sortSpec.Count() + 1;
+    sortSpec.SetColumn(entry, column);
   }
   if (g.ColumnMark(column).isEmpty()) {
     g.SetColumnMark(column, QStringLiteral("DESC"));
-    spec.SetOrder(entry, GridSortSpec::kAscending);
+    sortSpec.SetOrder(entry, GridSortSpec::kAscending);
   } else {
     g.SetColumnMark(column, QString());
-    spec.SetOrder(entry, GridSortSpec::kDescending);
+    sortSpec.SetOrder(entry, GridSortSpec::kDescending);
   }
-  spec.SetKind(entry, g.ColumnSortKind(column));
+  sortSpec.SetKind(entry, g.ColumnSortKind(column));
   g.ApplySort();
 }
 
