@@ -222,7 +222,7 @@ void frmMain::BuildDeck(int deck) {
     pctLCDBPM[i]->setGeometry(0, 0, 36, 16);
     pctLCDBPM[i]->SetPicture(MakeLcdPicture(36, 16));
     pctLCDBPM[i]->hide();
-    lblBPM[i] = LcdLabel(pctBPM[i], QRect(0, 0, 36, 16), QStringLiteral("000.0"), 7);
+    lblBPM[i] = LcdLabel(pctBPM[i], QRect(0, 0, 36, 16), QStringLiteral("000.0"), 8);
   }
 
   // Time captions and the time display.

@@ -16,6 +16,7 @@
 #include "playlists/TrackRow.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QPalette>
 #include <QStyleFactory>
 #include <QTimer>
@@ -41,6 +42,9 @@ void SetDarkLook(QApplication& app) {
   p.setColor(QPalette::Disabled, QPalette::Text, QColor(110, 110, 110));
   p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(110, 110, 110));
   app.setPalette(p);
+  // The window's base font. Skins leave fonts alone, so that the sizes the
+  // window gives its LCD displays and fitted captions hold.
+  app.setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
 }
 
 }  // namespace

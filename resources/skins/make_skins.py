@@ -29,8 +29,6 @@ TEMPLATE = """name={name}
 QWidget {{
   background-color: {bg};
   color: {text};
-  font-family: "DejaVu Sans";
-  font-size: 9pt;
   selection-background-color: {accent};
   selection-color: #000000;
 }}
