@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything, builds, and runs every test: first the normal build,
-# then the pure C++ libraries again under AddressSanitizer and
-# UndefinedBehaviorSanitizer (clang), then a bounded fuzzing of the file
-# parsers. Ends with one summary line of all test results.
+# then everything again under AddressSanitizer and UndefinedBehaviorSanitizer
+# (clang), then a bounded fuzzing of the file parsers. Ends with one summary
+# line of all test results.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -16,7 +16,7 @@ bash scripts/build.sh
 ctest --test-dir build --output-on-failure -j"$jobs" | tee "$logs/normal.txt"
 
 CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DDJVP_SANITIZE=ON -DDJVP_BUILD_PROGRAM=OFF -DDJVP_WERROR=ON
+  -DDJVP_SANITIZE=ON -DDJVP_WERROR=ON
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure -j"$jobs" | tee "$logs/asan.txt"
 
