@@ -4,6 +4,7 @@
 #include "app/frmMain.h"
 #include "audio/BassPlayer.h"
 #include "platform/Grid.h"
+#include "playlists/TrackRow.h"
 
 #include <QLabel>
 #include <QSlider>
@@ -57,19 +58,10 @@ QString CellText(const djvp::Grid& grid, int32_t row, const char* key) {
   return grid.TextAt(row, column);
 }
 
-std::optional<double> ParseNumber(const QString& text) {
-  QString t = text.trimmed();
-  t.replace(QLatin1Char(','), QLatin1Char('.'));
-  bool ok = false;
-  const double v = t.toDouble(&ok);
-  if (!ok || !std::isfinite(v)) return std::nullopt;
-  return v;
-}
-
 std::optional<double> ParseMixPointSeconds(const QString& text) {
   QString t = text.trimmed();
   if (t.endsWith(QLatin1String("sec"), Qt::CaseInsensitive)) t.chop(3);
-  const std::optional<double> v = ParseNumber(t);
+  const std::optional<double> v = playlists::ParseNumber(t);
   if (!v || *v < 0) return std::nullopt;
   return v;
 }

@@ -40,9 +40,6 @@ void SetLabel(QLabel* l, const QString& text);
 int32_t SelectedRow(const djvp::Grid& grid);
 // The text of the cell under the column key in that row; "" when missing.
 QString CellText(const djvp::Grid& grid, int32_t row, const char* key);
-// A decimal number written by the program or a user: blanks around it are
-// ignored, "." or "," separates the decimals. Nothing for any other text.
-std::optional<double> ParseNumber(const QString& text);
 // A mix-point cell ("12.50 sec"): the number of seconds before the unit.
 // Nothing when the cell holds no usable, non-negative number.
 std::optional<double> ParseMixPointSeconds(const QString& text);

@@ -7,6 +7,7 @@
 #include "audio/ModBass.h"
 #include "decks/AudioOps.h"
 #include "decks/DeckControls.h"
+#include "playlists/TrackRow.h"
 #include "decks/DeckServices.h"
 #include "display/ScrollerDeck.h"
 #include "platform/Grid.h"
@@ -175,7 +176,7 @@ void PlayDeck(djvp::frmMain& form, int deck) {
   const QString bpm = CellText(*grid, row, "BPM");
   if (bpm.isEmpty()) {
     st.MasterBPM = 0;
-  } else if (const std::optional<double> v = ParseNumber(bpm)) {
+  } else if (const std::optional<double> v = playlists::ParseNumber(bpm)) {
     st.MasterBPM = static_cast<float>(*v);
   }
   if (Services().ApplyTrackSettings) Services().ApplyTrackSettings(form, deck, p->STRM());
