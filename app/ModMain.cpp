@@ -1,7 +1,7 @@
 #include "app/ModMain.h"
 
 #include "app/Globals.h"
-#include "app/SettingsValue.h"
+#include "ui/SettingsValue.h"
 #include "app/frmSplash.h"
 #include "platform/Settings.h"
 #include "StringTable.h"

@@ -59,23 +59,24 @@ void CurvePanel::mousePressEvent(QMouseEvent* e) { Forward(MouseDown, e, e->butt
 void CurvePanel::mouseMoveEvent(QMouseEvent* e) { Forward(MouseMove, e, e->buttons()); }
 void CurvePanel::mouseReleaseEvent(QMouseEvent* e) { Forward(MouseUp, e, e->button()); }
 
-void ToolTipSet::AddTool(QWidget* control, const QString& text) {
-  if (!control) return;
+void ToolTipSet::AddTool(ui::Control& control, const QString& text) {
+  control.setToolTip(text);
+  controls_.push_back(&control);
+}
+
+void ToolTipSet::AddTool(QWidget* widget, const QString& text) {
+  if (!widget) return;
   QString shown = text;
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  control->setToolTip(shown);
-  tools_.emplace_back(control, text);
+  widget->setToolTip(shown);
+  widgets_.push_back(widget);
 }
 
 void ToolTipSet::Release() {
-  for (auto& [control, text] : tools_) control->setToolTip(QString());
-  tools_.clear();
-}
-
-QString ToolTipSet::TextOf(const QWidget* control) const {
-  for (const auto& [c, text] : tools_)
-    if (c == control) return text;
-  return {};
+  for (ui::Control* c : controls_) c->setToolTip(QString());
+  for (QWidget* w : widgets_) w->setToolTip(QString());
+  controls_.clear();
+  widgets_.clear();
 }
 
 }  // namespace djvp

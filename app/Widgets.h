@@ -3,6 +3,8 @@
 // panel, and the set of tooltips.
 #pragma once
 
+#include "ui/Controls.h"
+
 #include <QGroupBox>
 #include <QString>
 #include <QWidget>
@@ -41,21 +43,10 @@ class CurvePanel : public QWidget {
   QPointF Map(double x, double y) const;
   QPointF Unmap(const QPointF& pixel) const;
 
-  struct Box {
-    double x0 = 0, x1 = 0;
-    bool top = false;  // the band y 230..255, else y 0..25
-  };
-  struct Drawing {
-    double leftU = 0, leftD = 0, rightD = 0, rightU = 0;
-    std::array<Box, 4> handles{};  // leftU, leftD, rightD, rightU
-  };
+  using Box = ui::CurveEditor::Box;
+  using Drawing = ui::CurveEditor::Drawing;
   void SetDrawing(const Drawing& d);
   const std::optional<Drawing>& CurrentDrawing() const { return drawing_; }
-
-  // The grabbed handles of the editor.
-  bool DragLeftU = false, DragLeftD = false, DragRightU = false, DragRightD = false;
-  // Set once a grabbed handle has been dragged (and drawn) somewhere.
-  bool DragMoved = false;
 
   using MouseHandler = std::function<void(int16_t button, int16_t shift, float x, float y)>;
   MouseHandler MouseDown, MouseMove, MouseUp;
@@ -71,17 +62,19 @@ class CurvePanel : public QWidget {
   std::optional<Drawing> drawing_;
 };
 
-// The main window's tooltips: one tool per control with a text of several
-// lines (CR LF separated). Release takes every tool off again.
+// The main window's tooltips: one tool per control (or per widget that has
+// no control, such as a display panel) with a text of several lines (CR LF
+// separated). Release takes every tool off again.
 class ToolTipSet {
  public:
-  void AddTool(QWidget* control, const QString& text);
+  void AddTool(ui::Control& control, const QString& text);
+  void AddTool(QWidget* widget, const QString& text);
   void Release();
-  int Count() const { return static_cast<int>(tools_.size()); }
-  QString TextOf(const QWidget* control) const;
+  int Count() const { return static_cast<int>(controls_.size() + widgets_.size()); }
 
  private:
-  std::vector<std::pair<QWidget*, QString>> tools_;
+  std::vector<ui::Control*> controls_;
+  std::vector<QWidget*> widgets_;
 };
 
 }  // namespace djvp

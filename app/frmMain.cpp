@@ -3,21 +3,25 @@
 #include "app/frmMain.h"
 
 #include "app/Globals.h"
-#include "app/SettingsValue.h"
+#include "audio/Messages.h"
 #include "audio/ModBass.h"
-#include "automation/Registry.h"
+#include "decks/MixerTitles.h"
+#include "decks/PlaybackTimer.h"
 #include "engine/Engine.h"
 #include "platform/Grid.h"
 #include "platform/Help.h"
 #include "platform/MessageBox.h"
 #include "platform/ModPublic.h"
 #include "platform/Paths.h"
-#include "platform/Settings.h"
 #include "platform/SkinEngine.h"
 #include "platform/SystemMixer.h"
 #include "platform/Timer.h"
+#include "resources/StringIds.h"
 #include "StringTable.h"
-#include "sonavex/Sonavex.h"
+#include "ui/SettingsKeys.h"
+#include "ui/SettingsValue.h"
+#include "ui/Text.h"
+#include "ui/TrackColumns.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -43,29 +47,27 @@ namespace djvp {
 
 namespace {
 
-QString T(int n) { return QString::fromStdString(Tr(n)); }
+using ui::T;
 
-// True when the shared library with that name is part of the process (the
-// engine links it) or can be loaded.
-bool LibraryLoads(const char* soname) {
-  void* h = dlopen(soname, RTLD_LAZY | RTLD_NOLOAD);
-  if (!h) h = dlopen(soname, RTLD_LAZY);
-  if (!h) return false;
-  dlclose(h);
-  return true;
-}
+// True when a library that the engine uses is part of the process: one of
+// its functions can be found. Asking for a function rather than a file name
+// keeps the check true on every release of the library.
+bool HasFunction(const char* name) { return dlsym(RTLD_DEFAULT, name) != nullptr; }
 
 }  // namespace
 
 std::vector<EngineCheck>& EngineChecks() {
   static std::vector<EngineCheck> checks = {
       {"BASS.DLL does not exists", "BASS.DLL",
-       [] { return engine::DeviceName(0) != nullptr && LibraryLoads("libportaudio.so.2"); }},
+       [] { return engine::DeviceName(0) != nullptr && HasFunction("Pa_Initialize"); }},
       {"Error: BASS version 2.3 or greater was not loaded", "BASS.DLL",
        [] { return static_cast<int32_t>(engine::Version()) >= modBass_MakeLong(2, 3); }},
-      {"BASS_FX.DLL does not exists!", "BASS_FX.DLL", [] { return LibraryLoads("libSoundTouch.so.1"); }},
-      {"BASSWMA.DLL does not exists!", "BASSWMA.DLL", [] { return LibraryLoads("libavformat.so.59"); }},
-      {"BASSFLAC.DLL does not exists!", "BASSFLAC.DLL", [] { return LibraryLoads("libFLAC.so.12"); }},
+      // SoundTouch's version query (a C++ function, by its linker name).
+      {"BASS_FX.DLL does not exists!", "BASS_FX.DLL",
+       [] { return HasFunction("_ZN10soundtouch10SoundTouch16getVersionStringEv"); }},
+      {"BASSWMA.DLL does not exists!", "BASSWMA.DLL",
+       [] { return HasFunction("avformat_open_input") && HasFunction("avcodec_send_packet"); }},
+      {"BASSFLAC.DLL does not exists!", "BASSFLAC.DLL", [] { return HasFunction("FLAC__stream_decoder_new"); }},
   };
   return checks;
 }
@@ -88,7 +90,7 @@ std::function<void()>& ProgramExit() {
   return exit;
 }
 
-frmMain::frmMain(QWidget* parent) : QWidget(parent) {
+frmMain::frmMain(QWidget* parent) : QWidget(parent), state_(std::make_unique<MainState>()) {
   // Form_Initialize.
   skinEngine = std::make_unique<SkinEngine>();
   QDir::setCurrent(ProgramFolder());
@@ -100,7 +102,10 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
     return;
   }
   engine::CloseWmaEncoder(0);
+  // The players' messages reach the user as message boxes.
+  SetMessageSink([](const QString& text) { MsgBox(text); });
   BuildWindow();
+  BindControls();
   ConnectHandlers();
   Form_Load();
 }
@@ -108,68 +113,40 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent) {
 frmMain::~frmMain() {
   if (!ended_ && !shutDown_) Form_QueryUnload();
   Form_Terminate();
-  if (g_AnalysisHost == this) g_AnalysisHost = nullptr;
-  Deck1PlayerA = Deck1PlayerB = Deck2PlayerA = Deck2PlayerB = nullptr;
-}
-
-void frmMain::CreateSonavex() {
-  // The tag library lies beside the program; register it there when its
-  // class is not registered or points to another copy.
-  const QString library = modPublic_AddBackslash(ProgramFolder()) + QStringLiteral("libSonavex2.so");
-  automation::Registry reg;
-  reg.Load();
-  const std::string clsid = reg.Get(std::string("ProgID\\") + "SONAVEX.SonavexCtrl.1", "CLSID");
-  const std::string registered = clsid.empty() ? std::string() : reg.Get("CLSID\\" + clsid, "InprocServer");
-  if (QFileInfo::exists(library) && QFileInfo(QString::fromStdString(registered)).canonicalFilePath() !=
-                                        QFileInfo(library).canonicalFilePath())
-    automation::RegisterLibrary(library.toStdString());
-  automation::DispatchPtr control;
-  if (automation::CreateObject("SONAVEX.SonavexCtrl.1", control) == AUTO_S_OK) Sonavex1 = control;
+  SetMessageSink({});
 }
 
 void frmMain::Form_Load() {
+  MainState& s = State();
   ListSkins(modPublic_AddBackslash(ProgramFolder()) + QStringLiteral("Skins"), QStringLiteral("*.skf"));
   DrawDisplays();
 
   tmrScroller1 = new Timer(200, this);
-  ScrollerWidth1 = 19;
-  ScrollerText1 = QStringLiteral("dj VORLAN") + QString(10, QLatin1Char(' '));
-  ScrollerPos1 = ScrollerWidth1;
   connect(tmrScroller1, &Timer::ThatTime, this, &frmMain::tmrScroller1_ThatTime);
   tmrScroller1->SetEnabled(true);
   tmrScroller2 = new Timer(200, this);
-  ScrollerWidth2 = 19;
-  ScrollerText2 = QStringLiteral("dj VORLAN") + QString(10, QLatin1Char(' '));
-  ScrollerPos2 = ScrollerWidth2;
   connect(tmrScroller2, &Timer::ThatTime, this, &frmMain::tmrScroller2_ThatTime);
   tmrScroller2->SetEnabled(true);
 
-  for (auto& p : players_) p = std::make_unique<clsBassPlayer>();
-  Deck1PlayerA = players_[0].get();
-  Deck1PlayerB = players_[1].get();
-  Deck2PlayerA = players_[2].get();
-  Deck2PlayerB = players_[3].get();
-  AnalysisPlayer = std::make_unique<clsBassPlayer>();
-  g_AnalysisHost = this;
+  g_AnalysisHost = &s;
+  s.CreateSonavex(ProgramFolder());
 
-  CreateSonavex();
-
-  for (Grid* g : PlayListView) InitPlaylistColumns(*g);
-  InitLibraryColumns();
+  for (size_t i = 0; i < s.PlayListView.size(); ++i) ui::InitPlaylistColumns(*s.PlayListView[i]);
+  ui::InitLibraryColumns(*s.DummyPlaylist);
 
   tmrPlaying = new Timer(55, this);
   connect(tmrPlaying, &Timer::ThatTime, this, &frmMain::tmrPlaying_ThatTime);
   tmrPlaying->SetEnabled(true);
-  StartTime = QTime::currentTime();
+  s.StartTime = QTime::currentTime();
 
-  SystemVolume = SystemMixerFactory() ? SystemMixerFactory()() : std::make_unique<clsVolume>();
-  const float minimum = static_cast<float>(SystemVolume->MinWaveVolume());
-  const float maximum = static_cast<float>(SystemVolume->MaxWaveVolume());
-  SystemVolume->WaveMute(0);
-  WaveVolumeStep = (maximum - minimum) / 100.0f;
-  if (WaveVolumeStep != 0.0f) {
-    const int64_t v = RoundHalfEven(100.0 - SystemVolume->WaveVolume() / static_cast<double>(WaveVolumeStep));
-    SetValueInRange(MainVolume, v);
+  s.SystemVolume = SystemMixerFactory() ? SystemMixerFactory()() : std::make_unique<clsVolume>();
+  const float minimum = static_cast<float>(s.SystemVolume->MinWaveVolume());
+  const float maximum = static_cast<float>(s.SystemVolume->MaxWaveVolume());
+  s.SystemVolume->WaveMute(0);
+  s.WaveVolumeStep = (maximum - minimum) / 100.0f;
+  if (s.WaveVolumeStep != 0.0f) {
+    const int64_t v = RoundHalfEven(100.0 - s.SystemVolume->WaveVolume() / static_cast<double>(s.WaveVolumeStep));
+    SetValueInRange(s.MainVolume, v);
   }
 
   tmrdBVolume = new Timer(55, this);
@@ -186,24 +163,21 @@ void frmMain::Form_Load() {
   // CurvePanel's own.
   LoadLibraryIndex();
 
-  cmbSettings[3]->addItem(T(554));
+  auto& lists = s.cmbSettings;
+  lists[ctl::kHeadphoneList].addItem(T(kStrNone));
   for (const std::string& name : OutputDeviceNames()) {
     const QString text = modBass_StrFromAnsiPtr(name.c_str());
-    cmbSettings[1]->addItem(text);
-    cmbSettings[2]->addItem(text);
-    cmbSettings[3]->addItem(text);
+    lists[ctl::kDevice1List].addItem(text);
+    lists[ctl::kDevice2List].addItem(text);
+    lists[ctl::kHeadphoneList].addItem(text);
   }
-  for (int list = 4; list <= 6; ++list)
-    for (int n = 555; n <= 558; ++n) cmbSettings[static_cast<size_t>(list)]->addItem(T(n));
+  for (int list = ctl::kSpeakers1List; list <= ctl::kHeadphoneSpeakersList; ++list)
+    for (int n = kStrTwoSpeakers; n <= kStrSevenOneSpeakers; ++n) lists[static_cast<size_t>(list)].addItem(T(n));
   // Filled lists start without a chosen entry; the settings load chooses.
   // The language list shows the language in use.
-  for (int list = 1; list <= 6; ++list) {
-    const QSignalBlocker block(cmbSettings[static_cast<size_t>(list)]);
-    cmbSettings[static_cast<size_t>(list)]->setCurrentIndex(-1);
-  }
   {
-    const QSignalBlocker block(cmbSettings[7]);
-    cmbSettings[7]->setCurrentIndex(LangOffset == 1000 ? 1 : 0);
+    const ui::EventBlocker quiet(lists[ctl::kLanguageList]);
+    lists[ctl::kLanguageList].setCurrentIndex(LangOffset == 1000 ? 1 : 0);
   }
 
   LoadSettings();
@@ -217,21 +191,22 @@ void frmMain::Form_Activate() {
     setWindowState(windowState() | Qt::WindowMaximized);
     // The skin chosen last: by its file when that is still listed (adding a
     // skin file must not switch skins), else by its list position.
-    const QString file = GetSetting(QStringLiteral("DJVP"), QStringLiteral("Skin"), QStringLiteral("File"));
+    const QString file = keys::Get(keys::kSkinFile);
+    const ui::ListBox& skins = State().cmbSettings[ctl::kSkinList];
     int entry = -1;
     if (!file.isEmpty()) {
-      for (int n = 0; n < cmbSettings[0]->count() && n <= 1000; ++n)
+      for (int n = 0; n < skins.count() && n <= 1000; ++n)
         if (QFileInfo(SkinFiles[static_cast<size_t>(n)]).fileName() == file) {
           entry = n;
           break;
         }
     }
     if (entry < 0) {
-      const auto stored = SettingToInt16(GetSetting(QStringLiteral("DJVP"), QStringLiteral("Skin"), QStringLiteral("Name"), QStringLiteral("0")));
+      const auto stored = SettingToInt16(keys::Get(keys::kSkinName, QStringLiteral("0")));
       entry = stored && *stored >= 0 ? *stored : 0;
     }
-    SelectListEntry(0, entry);
-    if (cmbSettings[0]->currentIndex() < 0) SelectListEntry(0, 0);
+    SelectListEntry(ctl::kSkinList, entry);
+    if (skins.currentIndex() < 0) SelectListEntry(ctl::kSkinList, 0);
     skinEngine->ApplySkin(this);
     show();
   }
@@ -241,33 +216,34 @@ void frmMain::Form_Activate() {
 
 void frmMain::RebuildTabs() {
   // The page on show stays chosen.
-  const int current = qMax(0, TabStrip1->currentIndex());
+  QTabBar* tabs = view.TabStrip1;
+  const int current = qMax(0, tabs->currentIndex());
   {
-    const QSignalBlocker block(TabStrip1);
-    while (TabStrip1->count() > 0) TabStrip1->removeTab(0);
-    for (int n : {48, 59, 61, 69}) TabStrip1->addTab(T(n));
-    TabStrip1->setCurrentIndex(current);
+    const QSignalBlocker block(tabs);
+    while (tabs->count() > 0) tabs->removeTab(0);
+    for (int n : {kStrTabSearch, kStrTabMixer, kStrTabEffects, kStrTabSettings}) tabs->addTab(T(n));
+    tabs->setCurrentIndex(current);
   }
   TabStrip1_Click();
 }
 
 void frmMain::TabStrip1_Click() {
-  const int current = TabStrip1->currentIndex();
-  const QString caption = current >= 0 ? TabStrip1->tabText(current) : QString();
+  const int current = view.TabStrip1->currentIndex();
+  const QString caption = current >= 0 ? view.TabStrip1->tabText(current) : QString();
   auto show = [&](bool mixer, bool effects, bool search, bool settings) {
-    Mixer->setVisible(mixer);
-    SoundEffects[0]->setVisible(effects);
-    SoundEffects[1]->setVisible(effects);
-    fraSearch->setVisible(search);
-    Settings->setVisible(settings);
+    view.Mixer->setVisible(mixer);
+    view.SoundEffects[0]->setVisible(effects);
+    view.SoundEffects[1]->setVisible(effects);
+    view.fraSearch->setVisible(search);
+    view.Settings->setVisible(settings);
   };
-  if (caption == T(59))
+  if (caption == T(kStrTabMixer))
     show(true, false, false, false);
-  else if (caption == T(61))
+  else if (caption == T(kStrTabEffects))
     show(false, true, false, false);
-  else if (caption == T(48))
+  else if (caption == T(kStrTabSearch))
     show(false, false, true, false);
-  else if (caption == T(69))
+  else if (caption == T(kStrTabSettings))
     show(false, false, false, true);
   DrawDisplays();
 }
@@ -281,12 +257,11 @@ void frmMain::Form_QueryUnload() {
   shutDown_ = true;
   if (ToolTips) ToolTips->Release();
   // The tag editor and the start window are closed by their owners.
-  for (auto& p : players_) {
-    if (p) engine::FreeStream(p->STRM());
-  }
+  for (int deck = 1; deck <= 2; ++deck)
+    for (int ab = 0; ab < 2; ++ab) engine::FreeStream(State().Player(deck, ab)->STRM());
   engine::DeviceStop();
   // Every listed device (the headphone list holds "None" and then each one).
-  Devices.CloseListed(cmbSettings[3] ? cmbSettings[3]->count() - 1 : 0);
+  Devices.CloseListed(State().cmbSettings[ctl::kHeadphoneList].count() - 1);
 }
 
 void frmMain::Form_Terminate() {
@@ -314,50 +289,17 @@ void frmMain::closeEvent(QCloseEvent* e) {
 }
 
 bool frmMain::SelectListEntry(int index, int entry) {
-  if (index < 0 || index >= static_cast<int>(cmbSettings.size())) return false;
-  QComboBox* list = cmbSettings[static_cast<size_t>(index)];
-  if (entry < -1 || entry >= list->count()) return false;
-  {
-    const QSignalBlocker block(list);
-    list->setCurrentIndex(entry);
-  }
-  cmbSettings_Click(index);
-  return true;
+  if (index < 0 || index >= static_cast<int>(State().cmbSettings.size())) return false;
+  return State().cmbSettings[static_cast<size_t>(index)].choose(entry);
 }
 
-bool frmMain::SetValueInRange(QSlider* s, int64_t v) {
-  if (!s || v < s->minimum() || v > s->maximum()) return false;
-  s->setValue(static_cast<int>(v));
-  return true;
-}
+// ------------------------------------------------------------------ timers
 
-bool frmMain::SetValueInRange(QSpinBox* s, int64_t v) {
-  if (!s || v < s->minimum() || v > s->maximum()) return false;
-  s->setValue(static_cast<int>(v));
-  return true;
-}
-
-bool frmMain::AnyPlaying() const {
-  for (const auto& p : players_)
-    if (p && p->IsPlaying()) return true;
-  return false;
-}
-
-// ------------------------------------------------------------- AnalysisHost
-
-void frmMain::SetLibraryCell(int32_t row, int column, const QVariant& value) {
-  DummyPlaylist->SetCellValue(row, column, value);
-}
-
-void frmMain::RedrawLibraryCell(int32_t row, int column) { DummyPlaylist->RepaintCell(row, column); }
-
-int32_t frmMain::SilenceLevel() const { return AutomationSlider[1]->value(); }
-
-int32_t frmMain::MainVolumeValue() const { return MainVolume->value(); }
-
-void frmMain::AppendErrorText(const QString& text) {
-  txtError->moveCursor(QTextCursor::End);
-  txtError->insertPlainText(text);
-}
+void frmMain::tmrPlaying_ThatTime() { decks::tmrPlaying_ThatTime(State()); }
+void frmMain::tmrScroller1_ThatTime() { decks::ScrollerDeckTick(State(), 0); }
+void frmMain::tmrScroller2_ThatTime() { decks::ScrollerDeckTick(State(), 1); }
+void frmMain::tmrdBVolume_ThatTime() {}
+void frmMain::tmrdB1_ThatTime() {}
+void frmMain::tmrdB2_ThatTime() {}
 
 }  // namespace djvp

@@ -67,9 +67,10 @@ int main(int argc, char** argv) {
     djvp::frmSplash::AfterShow() = [screenshot](djvp::frmMain& window) {
       const QStringList songs = qEnvironmentVariable("DJVP_SCREENSHOT_SONGS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
       for (int deck = 0; deck < 2 && deck < songs.size(); ++deck) {
-        djvp::Grid& list = *window.PlayListView[static_cast<size_t>(deck)];
-        playlists::AddTrackRow(window, songs.at(deck), list);
-        window.cmdPlayer_Click(deck == 0 ? 7 : 17);
+        djvp::MainState& state = window.State();
+        djvp::Grid& list = *state.PlayListView[static_cast<size_t>(deck)];
+        playlists::AddTrackRow(state, songs.at(deck), list);
+        state.cmdPlayer[static_cast<size_t>(deck * djvp::ctl::kDeckButtons + djvp::ctl::kPlay)].click();
       }
       // Let the window be laid out and drawn (and the songs' titles scroll
       // in), then grab it.

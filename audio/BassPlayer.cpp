@@ -3,8 +3,8 @@
 #include "StringTable.h"
 #include "audio/AnalysisHost.h"
 #include "audio/GainTool.h"
+#include "audio/Messages.h"
 #include "audio/ModBass.h"
-#include "platform/MessageBox.h"
 
 #include <QCoreApplication>
 
@@ -14,8 +14,6 @@
 #include <vector>
 
 namespace djvp {
-
-bool PlayFailed = false;
 
 namespace {
 
@@ -29,11 +27,10 @@ constexpr int kStartBlockBytes = 20000;
 constexpr int kEndBlockBytes = 100000;
 constexpr int kScanBufferSamples = 50001;
 
+// Message n of the string table to the host; an entry that is missing
+// shows nothing.
 void Message(int n) {
-  try {
-    MsgBox(QString::fromStdString(Tr(n)));
-  } catch (const MissingString&) {
-  }
+  if (const std::optional<std::string> text = FindTr(n)) ReportMessage(QString::fromStdString(*text));
 }
 
 QByteArray NativePath(const QString& path) { return path.toUtf8(); }
@@ -84,7 +81,8 @@ engine::Handle clsBassPlayer::OpenDecodeStream(uint32_t baseFlags, int16_t speak
   return engine::OpenFileStream(false, path.constData(), 0, 0, flags);
 }
 
-void clsBassPlayer::OpenFile() {
+bool clsBassPlayer::OpenFile() {
+  bool ok = true;
   engine::SetOption(kOptionBeforeOpen, 1);
   if (preDevice_ >= 1) {
     engine::FreeBpm(preStrm_);
@@ -95,14 +93,13 @@ void clsBassPlayer::OpenFile() {
     const engine::Handle decode = OpenDecodeStream(engine::kDecode, preSpeaker_);
     if (!decode) {
       Message(214);
-      PlayFailed = true;
+      ok = false;
     } else {
       preStrm_ = engine::CreateTempoStream(decode, kTempoFlags);
       if (!preStrm_) {
         Message(215);
-        PlayFailed = true;
         engine::FreeStream(decode);
-        return;
+        return false;
       }
     }
   }
@@ -114,8 +111,7 @@ void clsBassPlayer::OpenFile() {
   const engine::Handle decode = OpenDecodeStream(engine::kDecode, speaker_);
   if (!decode) {
     Message(216);
-    PlayFailed = true;
-    return;
+    return false;
   }
   strm_ = decode;
   const float seconds = modBass_Bytes2Seconds(strm_, engine::Length(strm_));
@@ -123,18 +119,18 @@ void clsBassPlayer::OpenFile() {
   strm_ = engine::CreateTempoStream(decode, kTempoFlags);
   if (!strm_) {
     Message(217);
-    PlayFailed = true;
     engine::FreeStream(decode);
+    return false;
   }
+  return ok;
 }
 
-void clsBassPlayer::Play() {
+bool clsBassPlayer::Play() {
   engine::DeviceSelect(device_);
   modBass_SetPosition(strm_, startMixPoint_);
   if (!engine::Play(strm_, false)) {
     Message(212);
-    PlayFailed = true;
-    return;
+    return false;
   }
   if (preDevice_ >= 1) {
     RemoveDeckEffects(preStrm_);
@@ -149,17 +145,17 @@ void clsBassPlayer::Play() {
     if (pos >= 0) engine::Seek(preStrm_, static_cast<uint64_t>(pos));
     if (!engine::Play(preStrm_, false)) {
       Message(213);
-      PlayFailed = true;
       // The caller abandons this start: leave no deck stream playing that
       // nothing tracks, and no mirror either.
       engine::Stop(strm_);
       engine::FreeStream(preStrm_);
-      return;
+      return false;
     }
   }
   DetectStartBPM(true, 0, 30, filename_);
   isPlaying_ = true;
   isPaused_ = false;
+  return true;
 }
 
 void clsBassPlayer::StopPlay() {

@@ -20,10 +20,6 @@
 
 namespace djvp {
 
-// Program-wide: set when a stream could not be made or started; the callers
-// test it after OpenFile and after Play, and clear it.
-extern bool PlayFailed;
-
 // What a level reads when the stream is silent or not playing.
 constexpr float kSilenceDb = -100.0f;
 
@@ -38,8 +34,10 @@ class clsBassPlayer {
   clsBassPlayer(const clsBassPlayer&) = delete;
   clsBassPlayer& operator=(const clsBassPlayer&) = delete;
 
-  void OpenFile();
-  void Play();
+  // Each shows its message and returns false when a stream could not be
+  // made or started; the caller then abandons the start.
+  bool OpenFile();
+  bool Play();
   void StopPlay();
   void PausePlay();
   void ResumePlay();

@@ -4,7 +4,7 @@
 #pragma once
 
 namespace djvp {
-class frmMain;
+class MainState;
 }
 
 namespace decks {
@@ -13,8 +13,6 @@ namespace decks {
 // (shared by both decks) and the six transitions into this deck's players;
 // leaves AutomixTransition, the fade end times and the other deck's
 // transitions alone.
-void ResetDeck(djvp::frmMain& form, int deck);
-inline void ResetDeck1(djvp::frmMain& form) { ResetDeck(form, 1); }
-inline void ResetDeck2(djvp::frmMain& form) { ResetDeck(form, 2); }
+void ResetDeck(djvp::MainState& s, int deck);
 
 }  // namespace decks

@@ -8,7 +8,7 @@ DeckServices& Services() {
   static DeckServices services{
       [] {},
       &DefaultInitEqualizerBands,
-      [](djvp::frmMain&, int, engine::Handle) {},
+      [](djvp::MainState&, int, engine::Handle) {},
   };
   return services;
 }

@@ -9,7 +9,7 @@
 #include <functional>
 
 namespace djvp {
-class frmMain;
+class MainState;
 }
 
 namespace decks {
@@ -21,7 +21,7 @@ struct DeckServices {
   std::function<void(engine::Handle stream)> InitEqualizerBands;
   // The song's effect state, automatic gain and tempo matching, after every
   // successful start (deck 1 or 2, the new main stream).
-  std::function<void(djvp::frmMain& form, int deck, engine::Handle stream)> ApplyTrackSettings;
+  std::function<void(djvp::MainState& s, int deck, engine::Handle stream)> ApplyTrackSettings;
 };
 
 // The services in use.

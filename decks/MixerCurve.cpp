@@ -1,8 +1,8 @@
 #include "decks/MixerCurve.h"
 
-#include "app/SettingsValue.h"
-#include "app/frmMain.h"
-#include "platform/Settings.h"
+#include "ui/MainState.h"
+#include "ui/SettingsValue.h"
+#include "ui/SettingsKeys.h"
 
 #include <array>
 #include <cmath>
@@ -11,23 +11,21 @@ namespace djvp::mixer {
 
 namespace {
 
-void Save(const QString& key, int value) {
-  SaveSetting(QStringLiteral("DJVP"), QStringLiteral("Mixer"), key, QString::number(value));
-}
+void Save(const keys::Key& key, int value) { keys::Save(key, QString::number(value)); }
 
 constexpr std::array<Handle, 4> kHandles = {Handle::LeftU, Handle::LeftD, Handle::RightD, Handle::RightU};
 
-int16_t& PointOf(frmMain& form, Handle h) {
+int16_t& PointOf(MainState& s, Handle h) {
   switch (h) {
-    case Handle::LeftU: return form.MixLeftU;
-    case Handle::LeftD: return form.MixLeftD;
-    case Handle::RightD: return form.MixRightD;
+    case Handle::LeftU: return s.MixLeftU;
+    case Handle::LeftD: return s.MixLeftD;
+    case Handle::RightD: return s.MixRightD;
     case Handle::RightU: break;
   }
-  return form.MixRightU;
+  return s.MixRightU;
 }
 
-bool& DragOf(CurvePanel& panel, Handle h) {
+bool& DragOf(ui::CurveEditor& panel, Handle h) {
   switch (h) {
     case Handle::LeftU: return panel.DragLeftU;
     case Handle::LeftD: return panel.DragLeftD;
@@ -37,43 +35,33 @@ bool& DragOf(CurvePanel& panel, Handle h) {
   return panel.DragRightU;
 }
 
-const char* KeyOf(Handle h) {
+const keys::Key& KeyOf(Handle h) {
   switch (h) {
-    case Handle::LeftU: return "MixLeftU";
-    case Handle::LeftD: return "MixLeftD";
-    case Handle::RightD: return "MixRightD";
+    case Handle::LeftU: return keys::kMixLeftU;
+    case Handle::LeftD: return keys::kMixLeftD;
+    case Handle::RightD: return keys::kMixRightD;
     case Handle::RightU: break;
   }
-  return "MixRightU";
+  return keys::kMixRightU;
 }
 
-CurvePanel::Box ToBox(const HandleBox& b) { return {b.x0, b.x1, b.top}; }
+ui::CurveEditor::Box ToBox(const HandleBox& b) { return {b.x0, b.x1, b.top}; }
 
 // The panel's picture of the curve with the given point positions; the
 // handles marked as dragged are drawn as while they are dragged.
-void Show(CurvePanel& panel, const std::array<double, 4>& at, const std::array<bool, 4>& dragged = {}) {
-  CurvePanel::Drawing d;
+void Show(ui::CurveEditor& panel, const std::array<double, 4>& at, const std::array<bool, 4>& dragged = {}) {
+  ui::CurveEditor::Drawing d;
   d.leftU = at[0];
   d.leftD = at[1];
   d.rightD = at[2];
   d.rightU = at[3];
   for (size_t i = 0; i < 4; ++i)
     d.handles[i] = ToBox(dragged[i] ? DragHandleAt(kHandles[i], at[i]) : HandleAt(kHandles[i], at[i]));
-  panel.SetDrawing(d);
+  panel.setDrawing(d);
 }
 
-std::array<double, 4> PointsAsDrawn(const frmMain& form) {
-  return {double(form.MixLeftU), double(form.MixLeftD), double(form.MixRightD), double(form.MixRightU)};
-}
-
-void Attach(frmMain& form) {
-  CurvePanel* panel = form.pctDimmer;
-  if (!panel || panel->MouseDown) return;
-  frmMain* f = &form;
-  panel->setMouseTracking(true);
-  panel->MouseDown = [f](int16_t b, int16_t s, float x, float y) { pctDimmer_MouseDown(*f, b, s, x, y); };
-  panel->MouseMove = [f](int16_t b, int16_t s, float x, float y) { pctDimmer_MouseMove(*f, b, s, x, y); };
-  panel->MouseUp = [f](int16_t b, int16_t s, float x, float y) { pctDimmer_MouseUp(*f, b, s, x, y); };
+std::array<double, 4> PointsAsDrawn(const MainState& s) {
+  return {double(s.MixLeftU), double(s.MixLeftD), double(s.MixRightD), double(s.MixRightU)};
 }
 
 }  // namespace
@@ -116,75 +104,67 @@ double ClampCurveX(double x) {
 
 int16_t ReleasePoint(double x) { return static_cast<int16_t>(RoundHalfEven(ClampCurveX(x))); }
 
-CurvePoints CurveOf(const frmMain& form) { return {form.MixLeftU, form.MixLeftD, form.MixRightU, form.MixRightD}; }
+CurvePoints CurveOf(const MainState& s) { return {s.MixLeftU, s.MixLeftD, s.MixRightU, s.MixRightD}; }
 
-void DrawCrossfadeCurve(frmMain& form) {
-  if (!form.pctDimmer) return;
-  Attach(form);
-  Show(*form.pctDimmer, PointsAsDrawn(form));
-}
+void DrawCrossfadeCurve(MainState& s) { Show(s.pctDimmer, PointsAsDrawn(s)); }
 
-void MixPreview_Click(frmMain& form, int index) {
+void MixPreview_Click(MainState& s, int index) {
   if (const auto c = PresetCurve(index)) {
-    form.MixLeftU = c->LeftU;
-    form.MixLeftD = c->LeftD;
-    form.MixRightU = c->RightU;
-    form.MixRightD = c->RightD;
+    s.MixLeftU = c->LeftU;
+    s.MixLeftD = c->LeftD;
+    s.MixRightU = c->RightU;
+    s.MixRightD = c->RightD;
   }
-  Save(QStringLiteral("Preview"), index);
-  DrawCrossfadeCurve(form);
+  Save(keys::kPreview, index);
+  DrawCrossfadeCurve(s);
 }
 
-void pctDimmer_MouseDown(frmMain& form, int16_t, int16_t, float x, float y) {
-  CurvePanel* panel = form.pctDimmer;
-  if (!panel) return;
+void pctDimmer_MouseDown(MainState& s, int16_t, int16_t, float x, float y) {
   for (Handle h : kHandles)
-    if (OnHandle(HandleAt(h, PointOf(form, h)), x, y)) DragOf(*panel, h) = true;
+    if (OnHandle(HandleAt(h, PointOf(s, h)), x, y)) DragOf(s.pctDimmer, h) = true;
 }
 
-void pctDimmer_MouseMove(frmMain& form, int16_t button, int16_t, float x, float y) {
-  CurvePanel* panel = form.pctDimmer;
-  if (!panel) return;
+void pctDimmer_MouseMove(MainState& s, int16_t button, int16_t, float x, float y) {
+  ui::CurveEditor& panel = s.pctDimmer;
   bool over = false;
-  for (Handle h : kHandles) over = over || OnHandle(HandleAt(h, PointOf(form, h)), x, y);
-  const bool dragging = panel->DragLeftU || panel->DragLeftD || panel->DragRightD || panel->DragRightU;
+  for (Handle h : kHandles) over = over || OnHandle(HandleAt(h, PointOf(s, h)), x, y);
+  const bool dragging = panel.DragLeftU || panel.DragLeftD || panel.DragRightD || panel.DragRightU;
   // Only the left button alone drags; the points stay as they are until the
   // release.
   if (button == kLeftButton && dragging) {
-    std::array<double, 4> at = PointsAsDrawn(form);
+    std::array<double, 4> at = PointsAsDrawn(s);
     std::array<bool, 4> dragged{};
     for (size_t i = 0; i < 4; ++i)
-      if ((dragged[i] = DragOf(*panel, kHandles[i]))) at[i] = ClampCurveX(x);
-    Show(*panel, at, dragged);
-    panel->DragMoved = true;
+      if ((dragged[i] = DragOf(panel, kHandles[i]))) at[i] = ClampCurveX(x);
+    Show(panel, at, dragged);
+    panel.DragMoved = true;
     over = true;
   }
-  panel->setCursor(over ? Qt::SizeHorCursor : Qt::ArrowCursor);
+  panel.setSizingPointer(over);
 }
 
-void pctDimmer_MouseUp(frmMain& form, int16_t, int16_t, float x, float) {
-  CurvePanel* panel = form.pctDimmer;
-  if (!panel) return;
+void pctDimmer_MouseUp(MainState& s, int16_t, int16_t, float x, float) {
+  ui::CurveEditor& panel = s.pctDimmer;
   // Only a drag that was drawn changes the curve: a release without a
   // grabbed handle, or a press and release without a left-button move,
   // leaves the curve in force (preset or the user's own) as it is.
-  const bool moved = panel->DragMoved;
-  panel->DragMoved = false;
+  const bool moved = panel.DragMoved;
+  panel.DragMoved = false;
   bool any = false;
   for (Handle h : {Handle::LeftU, Handle::LeftD, Handle::RightU, Handle::RightD}) {
-    bool& drag = DragOf(*panel, h);
+    bool& drag = DragOf(panel, h);
     if (!drag) continue;
     drag = false;
     any = true;
-    if (moved) PointOf(form, h) = ReleasePoint(x);
+    if (moved) PointOf(s, h) = ReleasePoint(x);
   }
   if (!any || !moved) return;
   // The user's own curve is all four points as they are drawn now: the
   // points not dragged are stored too, so that the next start uses exactly
   // the curve shown.
-  Save(QStringLiteral("Preview"), 100);
-  for (Handle h : kHandles) Save(QLatin1String(KeyOf(h)), PointOf(form, h));
-  DrawCrossfadeCurve(form);
+  Save(keys::kPreview, 100);
+  for (Handle h : kHandles) Save(KeyOf(h), PointOf(s, h));
+  DrawCrossfadeCurve(s);
 }
 
 }  // namespace djvp::mixer

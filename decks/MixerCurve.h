@@ -9,7 +9,7 @@
 
 namespace djvp {
 
-class frmMain;
+class MainState;
 
 namespace mixer {
 
@@ -58,17 +58,16 @@ constexpr int16_t kLeftButton = 1;
 // move with the left button alone draws the curve with the grabbed points
 // where the pointer is; a release that had grabbed handles makes those
 // points the user's own curve ("Preview" 100), stores them and draws it.
-void pctDimmer_MouseDown(frmMain& form, int16_t button, int16_t shift, float x, float y);
-void pctDimmer_MouseMove(frmMain& form, int16_t button, int16_t shift, float x, float y);
-void pctDimmer_MouseUp(frmMain& form, int16_t button, int16_t shift, float x, float y);
+void pctDimmer_MouseDown(MainState& s, int16_t button, int16_t shift, float x, float y);
+void pctDimmer_MouseMove(MainState& s, int16_t button, int16_t shift, float x, float y);
+void pctDimmer_MouseUp(MainState& s, int16_t button, int16_t shift, float x, float y);
 
 // The curve of the window's four points.
-CurvePoints CurveOf(const frmMain& form);
-// Draws the window's curve in the editor panel (DrawCrossfadeCurve), and
-// connects the panel's mouse to the handlers above the first time.
-void DrawCrossfadeCurve(frmMain& form);
+CurvePoints CurveOf(const MainState& s);
+// Draws the window's curve in the editor panel (DrawCrossfadeCurve).
+void DrawCrossfadeCurve(MainState& s);
 // The preset buttons' handler (MixPreview_Click).
-void MixPreview_Click(frmMain& form, int index);
+void MixPreview_Click(MainState& s, int index);
 
 }  // namespace mixer
 }  // namespace djvp

@@ -1,32 +1,30 @@
 #include "decks/MixerSliders.h"
 
-#include "app/Globals.h"
-#include "app/frmMain.h"
+#include "audio/BassPlayer.h"
 #include "audio/ModBass.h"
 #include "engine/Engine.h"
-#include "StringTable.h"
-
-#include <QLabel>
-#include <QSlider>
+#include "platform/SystemMixer.h"
+#include "resources/StringIds.h"
+#include "ui/MainState.h"
+#include "ui/Text.h"
 
 #include <array>
+#include <cmath>
 
 namespace djvp::mixer {
 
 namespace {
 
-std::array<clsBassPlayer*, 2> PlayersOf(int deck) {
-  if (deck == 0) return {Deck1PlayerA, Deck1PlayerB};
-  if (deck == 1) return {Deck2PlayerA, Deck2PlayerB};
-  return {nullptr, nullptr};
+std::array<clsBassPlayer*, 2> PlayersOf(const MainState& s, int deck) {
+  return {s.Player(deck + 1, 0), s.Player(deck + 1, 1)};
 }
 
 bool Playing(const clsBassPlayer* p) { return p && p->IsPlaying(); }
 
 // Moves one stream to the slider's second and plays it on from there.
-void SeekStream(engine::Handle stream, const QSlider* slider) {
+void SeekStream(engine::Handle stream, const ui::Slider& slider) {
   engine::Pause(stream);
-  const float seconds = static_cast<float>(slider->value());
+  const float seconds = static_cast<float>(slider.value());
   const auto bytes = static_cast<uint32_t>(engine::SecondsToBytes(stream, seconds));
   modBass_SetPosition(stream, bytes);
   engine::Play(stream, false);
@@ -34,55 +32,61 @@ void SeekStream(engine::Handle stream, const QSlider* slider) {
 
 }  // namespace
 
-void Position_ValueChanged(frmMain& form, int deck) {
-  const auto players = PlayersOf(deck);
+void Position_ValueChanged(MainState& s, int deck) {
+  const auto players = PlayersOf(s, deck);
   if (!Playing(players[0]) && !Playing(players[1])) return;
-  if (SuppressSliderEvents) return;
-  const QSlider* slider = deck == 0 ? form.Position1 : form.Position2;
+  const ui::Slider* slider = s.PositionSlider(deck + 1);
   if (!slider) return;
   for (clsBassPlayer* p : players) {
     if (!Playing(p)) continue;
-    SeekStream(p->STRM(), slider);
+    SeekStream(p->STRM(), *slider);
     // A player without a headphone device has no mirror (handle 0), which
     // the engine refuses quietly.
-    SeekStream(p->PreSTRM(), slider);
+    SeekStream(p->PreSTRM(), *slider);
   }
 }
 
-void Volume_ValueChanged(frmMain& form, int deck) {
-  if (SuppressSliderEvents) return;
-  const QSlider* slider = deck == 0 ? form.Volume1 : form.Volume2;
+void Volume_ValueChanged(MainState& s, int deck) {
+  const ui::Slider* slider = s.VolumeSlider(deck + 1);
   if (!slider) return;
-  for (clsBassPlayer* p : PlayersOf(deck))
+  for (clsBassPlayer* p : PlayersOf(s, deck))
     if (Playing(p)) p->volume(static_cast<int16_t>(100 - slider->value()));
 }
 
-void VolumeHP_ValueChanged(frmMain& form, int deck) {
-  if (SuppressSliderEvents) return;
-  const QSlider* slider = deck == 0 ? form.VolumeHP1 : form.VolumeHP2;
+void VolumeHP_ValueChanged(MainState& s, int deck) {
+  const ui::Slider* slider = s.HeadphoneSlider(deck + 1);
   if (!slider) return;
-  for (clsBassPlayer* p : PlayersOf(deck))
+  for (clsBassPlayer* p : PlayersOf(s, deck))
     if (Playing(p)) p->PreVolume(static_cast<int16_t>(100 - slider->value()));
 }
 
-void Slider1_ValueChanged(frmMain& form) {
-  if (!form.Slider1 || !form.Volume1 || !form.Volume2) return;
-  const int v = form.Slider1->value();
-  form.Volume1->setValue(v);
-  form.Volume1_ValueChanged();
-  form.Volume2->setValue(100 - v);
-  form.Volume2_ValueChanged();
+void Slider1_ValueChanged(MainState& s) {
+  // Each volume slider's handler runs from the slider's own event when its
+  // value changes and once more from the call, so that the volumes apply
+  // also when the slider already stood there; a slider whose events are held
+  // back stays quiet both ways.
+  const int v = s.Slider1.value();
+  s.Volume1.setValueClamped(v);
+  if (!s.Volume1.Blocked()) Volume_ValueChanged(s, 0);
+  s.Volume2.setValueClamped(100 - v);
+  if (!s.Volume2.Blocked()) Volume_ValueChanged(s, 1);
 }
 
-void ShowPreListenState(frmMain& form) {
-  if (QLabel* l = form.SCLabel1(151)) l->setText(QString::fromStdString(Tr(form.PreListenOn ? 552 : 537)));
+void ShowPreListenState(MainState& s) {
+  s.SCLabel1[ctl::kLblPreListenState].setText(ui::T(s.PreListenOn ? kStrOn : kStrOff));
 }
 
-void Command1_Click(frmMain& form) {
+void Command1_Click(MainState& s) {
   // The switch itself decides the way, not the label's text: the label may
   // have been re-captioned by a change of language meanwhile.
-  form.PreListenOn = !form.PreListenOn;
-  ShowPreListenState(form);
+  s.PreListenOn = !s.PreListenOn;
+  ShowPreListenState(s);
+}
+
+void MainVolume_ValueChanged(MainState& s) {
+  if (!s.SystemVolume) return;
+  const double v = std::nearbyint(s.WaveVolumeStep * (100.0 - s.MainVolume.value()));
+  s.SystemVolume->WaveVolume(static_cast<int32_t>(v));
 }
 
 }  // namespace djvp::mixer

@@ -1,32 +1,35 @@
 // The hand controls of the mix: each deck's position slider (seek), volume
-// and headphone volume sliders, the crossfader and the pre-listen switch.
-// Deck numbers are control-array indexes: 0 is deck 1, 1 is deck 2. The deck
-// handlers act only on the deck's players that are playing; code that moves
-// the sliders only to show a value sets SuppressSliderEvents around it.
+// and headphone volume sliders, the crossfader, the pre-listen switch and the
+// master volume. Deck numbers are control-array indexes: 0 is deck 1, 1 is
+// deck 2. The deck handlers act only on the deck's players that are playing;
+// code that moves the sliders only to show a value holds their events back.
 #pragma once
 
 namespace djvp {
 
-class frmMain;
+class MainState;
 
 namespace mixer {
 
 // Seek: both playing players of the deck (and their headphone mirrors) go to
 // the slider's second and play on from there.
-void Position_ValueChanged(frmMain& form, int deck);
+void Position_ValueChanged(MainState& s, int deck);
 // Deck volume: 100 - slider value on the deck's playing players.
-void Volume_ValueChanged(frmMain& form, int deck);
+void Volume_ValueChanged(MainState& s, int deck);
 // Headphone volume: 100 - slider value on the playing players' mirrors.
-void VolumeHP_ValueChanged(frmMain& form, int deck);
+void VolumeHP_ValueChanged(MainState& s, int deck);
 // Crossfader at v: deck 1's volume slider to v, deck 2's to 100 - v, each
 // with its handler.
-void Slider1_ValueChanged(frmMain& form);
+void Slider1_ValueChanged(MainState& s);
 // The pre-listen switch: PreListenOn flips, and the label under the button
 // says which way it now stands.
-void Command1_Click(frmMain& form);
+void Command1_Click(MainState& s);
 // The pre-listen label's text for the current PreListenOn, in the current
 // language ("ON" / "OFF").
-void ShowPreListenState(frmMain& form);
+void ShowPreListenState(MainState& s);
+// The system mixer's wave volume: one hundredth of its range times
+// (100 - the slider's value), to the nearest whole number.
+void MainVolume_ValueChanged(MainState& s);
 
 }  // namespace mixer
 }  // namespace djvp

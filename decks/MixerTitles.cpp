@@ -1,126 +1,87 @@
-// The title displays of the decks on the main window (declared with the
-// display code in display/ScrollerDeck.h; built with the window because it
-// reaches into the window's fields).
-#include "display/ScrollerDeck.h"
+#include "decks/MixerTitles.h"
 
-#include "app/frmMain.h"
-#include "display/Scroller.h"
 #include "platform/Grid.h"
-#include "StringTable.h"
+#include "resources/StringIds.h"
+#include "ui/MainState.h"
+#include "ui/Text.h"
+#include "ui/TrackColumns.h"
 
 #include <algorithm>
 
-namespace djvp {
+namespace decks {
+
+using djvp::ui::T;
 
 namespace {
+bool ValidDeck(int deck) { return deck == 0 || deck == 1; }
+}  // namespace
 
-const char* const kCellProperty = "scrollerCell";
-
-QString T(int n) { return QString::fromStdString(Tr(n)); }
-
-QWidget* PanelOf(frmMain& form, int deck) {
-  if (deck < 0 || deck > 1) return nullptr;
-  return form.pctScroller[static_cast<size_t>(deck)];
-}
-
-// The cells of one panel, found by the index each carries.
-ScrollerCellRow CellsOf(QWidget* panel) {
-  ScrollerCellRow row{};
-  if (!panel) return row;
-  for (ScrollerCell* cell : panel->findChildren<ScrollerCell*>(Qt::FindDirectChildrenOnly)) {
-    bool ok = false;
-    const int index = cell->property(kCellProperty).toInt(&ok);
-    if (ok && index >= 0 && index < kScrollerCells) row[static_cast<size_t>(index)] = cell;
-  }
+djvp::ScrollerCellRow CellsOf(djvp::MainState& s, int deck) {
+  djvp::ScrollerCellRow row{};
+  if (!ValidDeck(deck)) return row;
+  for (int c = 0; c < djvp::kScrollerCells; ++c)
+    row[static_cast<size_t>(c)] = &s.Image1[static_cast<size_t>(deck * djvp::kScrollerCells + c)];
   return row;
 }
 
-struct DeckDisplay {
-  QString* text;
-  int16_t* position;
-  int16_t width;
-};
-
-DeckDisplay DisplayOf(frmMain& form, int deck) {
-  if (deck == 0) return {&form.ScrollerText1, &form.ScrollerPos1, form.ScrollerWidth1};
-  return {&form.ScrollerText2, &form.ScrollerPos2, form.ScrollerWidth2};
+void DisplayDeckText(djvp::MainState& s, int deck, int16_t start) {
+  if (!ValidDeck(deck)) return;
+  const size_t d = static_cast<size_t>(deck);
+  djvp::ScrollerDrawText(s.ScrollerText[d], start, s.ScrollerWidth[d], CellsOf(s, deck));
 }
 
-}  // namespace
-
-void CreateScrollerCells(frmMain& form) {
-  for (int deck = 0; deck < 2; ++deck) {
-    QWidget* panel = PanelOf(form, deck);
-    if (!panel || CellsOf(panel)[0]) continue;
-    ScrollerPictures::Shared();
-    const ScrollerCellRow row = MakeScrollerCells(panel);
-    for (int c = 0; c < kScrollerCells; ++c) row[static_cast<size_t>(c)]->setProperty(kCellProperty, c);
-  }
+void ScrollerDeckTick(djvp::MainState& s, int deck) {
+  if (!ValidDeck(deck)) return;
+  const size_t d = static_cast<size_t>(deck);
+  djvp::ScrollerTick(s.ScrollerText[d], s.ScrollerPos[d], s.ScrollerWidth[d], CellsOf(s, deck));
 }
 
-ScrollerCell* Image1(frmMain& form, int index) {
-  if (index < 0 || index >= 2 * kScrollerCells) return nullptr;
-  return CellsOf(PanelOf(form, index / kScrollerCells))[static_cast<size_t>(index % kScrollerCells)];
+void SetScrollerText(djvp::MainState& s, int deck, const QString& line) {
+  if (!ValidDeck(deck)) return;
+  const size_t d = static_cast<size_t>(deck);
+  s.ScrollerText[d] = line + djvp::ScrollerTrailer();
+  const int position = s.ScrollerWidth[d] - static_cast<int>(s.ScrollerText[d].size()) + 2;
+  s.ScrollerPos[d] = static_cast<int16_t>(std::max(position, -32768));
 }
 
-void DisplayDeckText(frmMain& form, int deck, int16_t start) {
-  if (deck < 0 || deck > 1) return;
-  CreateScrollerCells(form);
-  const DeckDisplay d = DisplayOf(form, deck);
-  ScrollerDrawText(*d.text, start, d.width, CellsOf(PanelOf(form, deck)));
-}
-
-void ScrollerDeckTick(frmMain& form, int deck) {
-  if (deck < 0 || deck > 1) return;
-  CreateScrollerCells(form);
-  const DeckDisplay d = DisplayOf(form, deck);
-  ScrollerTick(*d.text, *d.position, d.width, CellsOf(PanelOf(form, deck)));
-}
-
-void SetScrollerText(frmMain& form, int deck, const QString& line) {
-  if (deck < 0 || deck > 1) return;
-  const DeckDisplay d = DisplayOf(form, deck);
-  *d.text = line + ScrollerTrailer();
-  const int position = d.width - static_cast<int>(d.text->size()) + 2;
-  *d.position = static_cast<int16_t>(std::max(position, -32768));
-}
-
-QString ScrollerSongLine(const Grid& grid, int32_t row) {
-  auto cell = [&](const char* key) { return grid.TextAt(row, grid.ColumnNumber(QLatin1String(key))); };
+QString ScrollerSongLine(const djvp::Grid& grid, int32_t row) {
+  using namespace djvp::ui;
+  auto cell = [&](TrackColumn column) { return CellText(grid, row, column); };
   const QString separator = QStringLiteral("  ") + QChar(0x2022) + QStringLiteral("  ");
-  QString line = T(264) + QStringLiteral(": ") + cell("Artist") + separator + T(322) + QStringLiteral(": ") +
-                 cell("Title");
+  QString line = T(djvp::kStrArtist) + QStringLiteral(": ") + cell(kArtist) + separator + T(djvp::kStrTitle) +
+                 QStringLiteral(": ") + cell(kTitle);
   struct Part {
-    const char* key;
+    TrackColumn column;
     int label;
   };
-  for (const Part& part : {Part{"Album", 265}, Part{"Year", 268}, Part{"Bitrate", 278}, Part{"Freq", 279}}) {
-    const QString text = cell(part.key);
+  for (const Part& part : {Part{kAlbum, djvp::kStrAlbum}, Part{kYear, djvp::kStrYear},
+                           Part{kBitrate, djvp::kStrBitrate}, Part{kFreq, djvp::kStrFreq}}) {
+    const QString text = cell(part.column);
     if (!text.isEmpty()) line += separator + T(part.label) + QStringLiteral(": ") + text;
   }
   return line;
 }
 
-void SetScrollerText(frmMain& form, Grid& grid) {
+void SetScrollerText(djvp::MainState& s, djvp::Grid& grid) {
   int deck = -1;
-  if (&grid == form.PlayListView[0]) deck = 0;
-  if (&grid == form.PlayListView[1]) deck = 1;
+  if (&grid == s.PlayListView[0]) deck = 0;
+  if (&grid == s.PlayListView[1]) deck = 1;
   if (deck < 0) return;
-  SetScrollerText(form, deck, ScrollerSongLine(grid, grid.CurrentRow()));
+  SetScrollerText(s, deck, ScrollerSongLine(grid, grid.CurrentRow()));
 }
 
-void ShowScrollerImporting(frmMain& form, int deck) {
-  if (deck < 0 || deck > 1) return;
-  *DisplayOf(form, deck).text = T(277) + ScrollerTrailer();
+void ShowScrollerImporting(djvp::MainState& s, int deck) {
+  if (!ValidDeck(deck)) return;
+  s.ScrollerText[static_cast<size_t>(deck)] = T(djvp::kStrImporting) + djvp::ScrollerTrailer();
 }
 
-void ShowScrollerIdle(frmMain& form, int deck, bool resetPosition) {
-  if (deck < 0 || deck > 1) return;
+void ShowScrollerIdle(djvp::MainState& s, int deck, bool resetPosition) {
+  if (!ValidDeck(deck)) return;
   if (resetPosition) {
-    SetScrollerText(form, deck, QStringLiteral("dj VORLAN"));
+    SetScrollerText(s, deck, QStringLiteral("dj VORLAN"));
   } else {
-    *DisplayOf(form, deck).text = ScrollerIdleText();
+    s.ScrollerText[static_cast<size_t>(deck)] = djvp::ScrollerIdleText();
   }
 }
 
-}  // namespace djvp
+}  // namespace decks

@@ -5,27 +5,27 @@
 #pragma once
 
 namespace djvp {
-class frmMain;
+class MainState;
 }
 
 namespace decks {
 
 // One whole run.
-void tmrPlaying_ThatTime(djvp::frmMain& form);
+void tmrPlaying_ThatTime(djvp::MainState& s);
 
 // Its parts, in the order a run takes them.
 // Status-bar panel 1: the time of day; panel 2: the time since the window
 // was made, on a clock that never runs backwards (hours go past 23).
-void ShowClock(djvp::frmMain& form);
+void ShowClock(djvp::MainState& s);
 // Position sliders and time labels of the players the mode shows.
-void ShowPositions(djvp::frmMain& form);
+void ShowPositions(djvp::MainState& s);
 // Stops every player that has passed its playable end at a volume above 0
 // and resets its deck.
-void StopEndedSongs(djvp::frmMain& form);
+void StopEndedSongs(djvp::MainState& s);
 // One step of every armed crossfade transition.
-void RunTransitions(djvp::frmMain& form);
+void RunTransitions(djvp::MainState& s);
 // Starts the next row of the first playing player's deck once its song is
 // within the mix time of its end.
-void NextRowStep(djvp::frmMain& form);
+void NextRowStep(djvp::MainState& s);
 
 }  // namespace decks

@@ -1,19 +1,14 @@
 #include "decks/StartRoutine.h"
 
-#include "app/Globals.h"
-#include "app/SettingsValue.h"
-#include "app/frmMain.h"
 #include "audio/BassPlayer.h"
 #include "audio/ModBass.h"
 #include "decks/AudioOps.h"
 #include "decks/DeckControls.h"
-#include "playlists/TrackRow.h"
 #include "decks/DeckServices.h"
-#include "display/ScrollerDeck.h"
+#include "decks/MixerTitles.h"
 #include "platform/Grid.h"
-
-#include <QLabel>
-#include <QSlider>
+#include "ui/MainState.h"
+#include "ui/TrackColumns.h"
 
 #include <algorithm>
 #include <cmath>
@@ -33,7 +28,7 @@ int32_t ToInt32(double v) {
 // that holds no usable number of seconds, and when the conversion fails.
 int64_t MixPointBytes(engine::Handle stream, const QString& cell) {
   if (cell.isEmpty()) return 0;
-  const std::optional<double> seconds = ParseMixPointSeconds(cell);
+  const std::optional<double> seconds = djvp::ui::MixPointSeconds(cell);
   if (!seconds) return 0;
   return std::max<int64_t>(0, ChannelSeconds2Bytes(stream, static_cast<float>(*seconds)));
 }
@@ -41,33 +36,33 @@ int64_t MixPointBytes(engine::Handle stream, const QString& cell) {
 // The playable part of the song on P: StreamTime is where it ends, in whole
 // seconds from the file's start (the positions the timer compares with it
 // count from there too); StartMixPoint is where Play begins.
-void SetPlayableSpan(djvp::frmMain& form, djvp::clsBassPlayer& p, const djvp::Grid& grid, int32_t row) {
-  DeckState& st = form.Decks;
-  if (!form.UseMixPoints) {
+void SetPlayableSpan(djvp::MainState& s, djvp::clsBassPlayer& p, const djvp::Grid& grid, int32_t row) {
+  DeckState& st = s.Decks;
+  if (!s.UseMixPoints) {
     p.StreamTime(p.DummyTime());
     p.StartMixPoint(0);
     return;
   }
-  st.StartMixBytes = MixPointBytes(p.STRM(), CellText(grid, row, "StartMixPoint"));
-  st.EndMixBytes = MixPointBytes(p.STRM(), CellText(grid, row, "EndMixPoint"));
-  const int64_t s = st.StartMixBytes;
+  st.StartMixBytes = MixPointBytes(p.STRM(), djvp::ui::CellText(grid, row, djvp::ui::kStartMixPoint));
+  st.EndMixBytes = MixPointBytes(p.STRM(), djvp::ui::CellText(grid, row, djvp::ui::kEndMixPoint));
+  const int64_t start = st.StartMixBytes;
   const int64_t e = st.EndMixBytes;
   const float end = e > 0 ? djvp::modBass_Bytes2Seconds(p.STRM(), e) : -1.0f;
   p.StreamTime(end > 0 ? ToInt32(end) : p.DummyTime());
-  p.StartMixPoint(static_cast<int32_t>(std::clamp<int64_t>(s, 0, std::numeric_limits<int32_t>::max())));
+  p.StartMixPoint(static_cast<int32_t>(std::clamp<int64_t>(start, 0, std::numeric_limits<int32_t>::max())));
 }
 
-void ShowRowLabels(djvp::frmMain& form, int deck, const djvp::Grid& grid, int32_t row) {
+void ShowRowLabels(djvp::MainState& s, int deck, const djvp::Grid& grid, int32_t row) {
   const size_t d = static_cast<size_t>(deck - 1);
-  SetLabel(form.tTime[d], CellText(grid, row, "Time"));
-  const QString bpm = CellText(grid, row, "BPM");
-  SetLabel(form.lblBPM[d], bpm.isEmpty() ? QStringLiteral("000.0") : bpm);
+  s.tTime[d].setText(djvp::ui::CellText(grid, row, djvp::ui::kTime));
+  const QString bpm = djvp::ui::CellText(grid, row, djvp::ui::kBPM);
+  s.lblBPM[d].setText(bpm.isEmpty() ? QStringLiteral("000.0") : bpm);
 }
 
-void SetPositionRange(QSlider* s, int32_t streamTime) {
-  if (!s) return;
-  s->setValue(0);
-  s->setMaximum(std::max(0, streamTime));
+void SetPositionRange(djvp::ui::Slider* slider, int32_t streamTime) {
+  if (!slider) return;
+  slider->setValueClamped(0);
+  slider->setMaximum(std::max(0, streamTime));
 }
 
 }  // namespace
@@ -82,20 +77,21 @@ int16_t FadeInPercentOf(int16_t mixRightU, int16_t mixRightD) {
   return static_cast<int16_t>(d == 0 ? mixRightU : d);
 }
 
-void PlayDeck(djvp::frmMain& form, int deck) {
+void PlayDeck(djvp::MainState& s, int deck) {
   if (deck != 1 && deck != 2) return;
-  if (djvp::CrossfadeRunning) return;
-  djvp::Grid* grid = Playlist(form, deck);
+  DeckState& st = s.Decks;
+  if (st.CrossfadeRunning) return;
+  djvp::Grid* grid = s.Playlist(deck);
   if (!grid) return;
-  DeckState& st = form.Decks;
-  const QString path = CellText(*grid, SelectedRow(*grid), "Filename");
-  st.FadeOutPercent = FadeOutPercentOf(form.MixLeftU, form.MixLeftD);
-  st.FadeInPercent = FadeInPercentOf(form.MixRightU, form.MixRightD);
+  const int32_t row = djvp::ui::SelectedRow(*grid);
+  const QString path = djvp::ui::CellText(*grid, row, djvp::ui::kFilename);
+  st.FadeOutPercent = FadeOutPercentOf(s.MixLeftU, s.MixLeftD);
+  st.FadeInPercent = FadeInPercentOf(s.MixRightU, s.MixRightD);
 
   // Which player gets the song, and which one (if any) it fades in over.
   const int other = 3 - deck;
-  djvp::clsBassPlayer* ownA = Player(deck, 0);
-  djvp::clsBassPlayer* ownB = Player(deck, 1);
+  djvp::clsBassPlayer* ownA = s.Player(deck, 0);
+  djvp::clsBassPlayer* ownB = s.Player(deck, 1);
   djvp::clsBassPlayer* p = ownA;
   djvp::clsBassPlayer* o = nullptr;
   int slot = -1;
@@ -106,49 +102,41 @@ void PlayDeck(djvp::frmMain& form, int deck) {
   } else if (IsPlaying(ownB) && !IsPlaying(ownA)) {
     o = ownB;
     slot = deck == 1 ? k1B_1A : k2B_2A;
-  } else if (IsPlaying(Player(other, 0)) && !IsPlaying(ownA)) {
-    o = Player(other, 0);
+  } else if (IsPlaying(s.Player(other, 0)) && !IsPlaying(ownA)) {
+    o = s.Player(other, 0);
     slot = deck == 1 ? k2A_1A : k1A_2A;
-  } else if (IsPlaying(Player(other, 1)) && !IsPlaying(ownA)) {
-    o = Player(other, 1);
+  } else if (IsPlaying(s.Player(other, 1)) && !IsPlaying(ownA)) {
+    o = s.Player(other, 1);
     slot = deck == 1 ? k2B_1A : k1B_2A;
   }
   if (!p) return;
 
   p->filename(path);
-  p->OpenFile();
-  if (djvp::PlayFailed) {
-    djvp::PlayFailed = false;
-    return;
-  }
-  djvp::SetScrollerText(form, *grid);
-  SetPlayableSpan(form, *p, *grid, SelectedRow(*grid));
-  QSlider* position = PositionSlider(form, deck);
-  QSlider* headphone = HeadphoneSlider(form, deck);
-  const int16_t headphoneVolume = static_cast<int16_t>(100 - (headphone ? headphone->value() : 0));
+  if (!p->OpenFile()) return;
+  SetScrollerText(s, *grid);
+  SetPlayableSpan(s, *p, *grid, row);
+  djvp::ui::Slider* position = s.PositionSlider(deck);
+  const int16_t headphoneVolume = static_cast<int16_t>(100 - s.HeadphoneSlider(deck)->value());
 
   if (o) {
     // Crossfade start: the new song comes in silent over the playing one;
     // the playback timer runs the ramps.
-    djvp::SuppressSliderEvents = true;
-    SetPositionRange(position, p->StreamTime());
-    djvp::SuppressSliderEvents = false;
+    {
+      const djvp::ui::EventBlocker quiet(*position);
+      SetPositionRange(position, p->StreamTime());
+    }
     const double outMs = 1000.0 * static_cast<double>(PlayerPosition(*o));
-    const double fadeOutMs = form.MixTime / 100.0 * st.FadeOutPercent * 1000.0;
+    const double fadeOutMs = s.MixTime / 100.0 * st.FadeOutPercent * 1000.0;
     st.FadeOutEndMs[static_cast<size_t>(slot)] = ToInt32(outMs + fadeOutMs);
     p->PreVolume(headphoneVolume);
     p->volume(0);
     if (Services().LoadTrackHook) Services().LoadTrackHook();
-    p->Play();
-    if (djvp::PlayFailed) {
-      djvp::PlayFailed = false;
-      return;
-    }
+    if (!p->Play()) return;
     if (Services().InitEqualizerBands) Services().InitEqualizerBands(p->STRM());
-    djvp::CrossfadeRunning = true;
+    st.CrossfadeRunning = true;
     st.FadeActive[static_cast<size_t>(slot)] = true;
-    ShowRowLabels(form, deck, *grid, SelectedRow(*grid));
-    if (Services().ApplyTrackSettings) Services().ApplyTrackSettings(form, deck, p->STRM());
+    ShowRowLabels(s, deck, *grid, row);
+    if (Services().ApplyTrackSettings) Services().ApplyTrackSettings(s, deck, p->STRM());
     return;
   }
 
@@ -156,31 +144,26 @@ void PlayDeck(djvp::frmMain& form, int deck) {
   // handlers as a user's would.
   st.AutomixTransition = false;
   SetPositionRange(position, p->StreamTime());
-  QSlider* volume = VolumeSlider(form, deck);
-  if (form.AutomixOn) {
+  djvp::ui::Slider* volume = s.VolumeSlider(deck);
+  if (s.AutomixOn) {
     p->volume(100);
     SetSliderValue(volume, 0);
   } else {
-    p->volume(static_cast<int16_t>(100 - (volume ? volume->value() : 0)));
+    p->volume(static_cast<int16_t>(100 - volume->value()));
   }
   p->PreVolume(headphoneVolume);
   if (Services().LoadTrackHook) Services().LoadTrackHook();
-  p->Play();
-  if (djvp::PlayFailed) {
-    djvp::PlayFailed = false;
-    return;
-  }
+  if (!p->Play()) return;
   if (Services().InitEqualizerBands) Services().InitEqualizerBands(p->STRM());
-  const int32_t row = SelectedRow(*grid);
-  ShowRowLabels(form, deck, *grid, row);
-  const QString bpm = CellText(*grid, row, "BPM");
+  ShowRowLabels(s, deck, *grid, row);
+  const QString bpm = djvp::ui::CellText(*grid, row, djvp::ui::kBPM);
   if (bpm.isEmpty()) {
     st.MasterBPM = 0;
-  } else if (const std::optional<double> v = playlists::ParseNumber(bpm)) {
+  } else if (const std::optional<double> v = djvp::ui::ParseNumber(bpm)) {
     st.MasterBPM = static_cast<float>(*v);
   }
-  if (Services().ApplyTrackSettings) Services().ApplyTrackSettings(form, deck, p->STRM());
-  SetSliderValue(form.Slider1, deck == 1 ? 0 : 100);
+  if (Services().ApplyTrackSettings) Services().ApplyTrackSettings(s, deck, p->STRM());
+  SetSliderValue(&s.Slider1, deck == 1 ? 0 : 100);
 }
 
 }  // namespace decks

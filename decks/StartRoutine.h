@@ -7,17 +7,15 @@
 #include <cstdint>
 
 namespace djvp {
-class frmMain;
+class MainState;
 }
 
 namespace decks {
 
-// deck 1 or 2. Refused (nothing changes) while CrossfadeRunning is set. A
-// song that cannot be opened or played has shown its message; the start
-// then arms nothing.
-void PlayDeck(djvp::frmMain& form, int deck);
-inline void PlayFirst(djvp::frmMain& form) { PlayDeck(form, 1); }
-inline void PlaySecond(djvp::frmMain& form) { PlayDeck(form, 2); }
+// deck 1 or 2. Refused (nothing changes) while a crossfade runs. A song that
+// cannot be opened or played has shown its message; the start then arms
+// nothing.
+void PlayDeck(djvp::MainState& s, int deck);
 
 // The fade lengths in percent of the mix time that the curve gives: the
 // slope's width, or where the single step lies when a side has no slope.

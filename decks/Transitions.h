@@ -2,7 +2,7 @@
 // which fades in, by slot (see DeckState.h for the slot names).
 #pragma once
 
-#include "decks/DeckState.h"
+#include "ui/DeckState.h"
 
 #include <array>
 

@@ -3,17 +3,17 @@
 #pragma once
 
 namespace djvp {
-class frmMain;
+class MainState;
 }
 
 namespace decks {
 
 // The transport buttons by their cmdPlayer index: 7, 8, 9 are deck 1's Play,
 // Pause and Stop, 17, 18, 19 deck 2's. Any other index does nothing.
-void cmdPlayer_Transport(djvp::frmMain& form, int index);
+void cmdPlayer_Transport(djvp::MainState& s, int index);
 
 // The double click on playlist grid PlayListView(index): grid 0 acts as
 // deck 1's Play, grid 1 as deck 2's; the hidden scratch grid 2 does nothing.
-void PlayListView_DblClick(djvp::frmMain& form, int index);
+void PlayListView_DblClick(djvp::MainState& s, int index);
 
 }  // namespace decks

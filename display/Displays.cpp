@@ -1,11 +1,11 @@
 #include "display/Displays.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QLinearGradient>
 #include <QPainter>
 
 #include "platform/ModPublic.h"
+#include "ui/Controls.h"
 
 namespace djvp {
 
@@ -107,7 +107,21 @@ void DrawMeterUnlit(LcdPanel& meter, const MeterLeds& leds) {
   meter.update();
 }
 
-int32_t ListSkins(const QString& folder, const QString& mask, QComboBox& list,
+void DrawMeterOnScreen(LcdPanel& meter, const MeterLeds& leds, int lit) {
+  if (leds.cell.isNull()) return;
+  meter.SetAutoRedraw(false);
+  QImage& canvas = meter.Canvas();
+  for (int i = 0; i < 10; ++i) {
+    // i = 0 is LED 9 at the top.
+    const int led = 9 - i;
+    const QImage& picture = i == 0 ? leds.red : (i < 3 ? leds.orange : leds.green);
+    modPublic_BlendPictures(leds.cell, picture, led < lit ? kLedLit : kLedUnlit, static_cast<int16_t>(leds.x),
+                            static_cast<int16_t>(leds.top[static_cast<size_t>(i)]), canvas);
+  }
+  meter.update();
+}
+
+int32_t ListSkins(const QString& folder, const QString& mask, ui::ListBox& list,
                   std::array<QString, 1001>& files,
                   const std::function<QString(const QString& path)>& skinNameOf) {
   list.clear();

@@ -13,9 +13,11 @@
 #include <cstdint>
 #include <functional>
 
-class QComboBox;
-
 namespace djvp {
+
+namespace ui {
+class ListBox;
+}
 
 // The constant alpha of every LCD blend: the picture gives 180/255 of the
 // colour, the panel's own background 75/255.
@@ -58,13 +60,16 @@ MeterLeds MasterMeterLeds();
 // drawing on for the time of the call). The panel is not cleared first:
 // every cell is covered by its opaque background before its LED.
 void DrawMeterUnlit(LcdPanel& meter, const MeterLeds& leds);
+// Draws the ten LEDs on the meter's screen layer only, the lowest `lit` of
+// them lit and the others unlit (0 draws the whole column dark).
+void DrawMeterOnScreen(LcdPanel& meter, const MeterLeds& leds, int lit);
 
 // Fills `list` with the skin names of the files in `folder` that match
 // `mask` (letter case ignored; hidden and read-only files too, folders
 // never), in name order; files whose name query gives "" are left out.
 // files[n] is the full path of list entry n for n up to 1000. A missing
 // folder gives an empty list. Always returns 0 (the callers ignore it).
-int32_t ListSkins(const QString& folder, const QString& mask, QComboBox& list,
+int32_t ListSkins(const QString& folder, const QString& mask, ui::ListBox& list,
                   std::array<QString, 1001>& files,
                   const std::function<QString(const QString& path)>& skinNameOf);
 

@@ -44,7 +44,10 @@ void modPublic_BlendPictures(const QImage& background, const QImage& overlay, in
 void modPublic_FitCaption(QWidget& control, int32_t stringNumber) {
   const auto text = FindResString(stringNumber);
   if (!text) return;
-  const QString caption = QString::fromStdString(*text);
+  modPublic_FitCaptionText(control, QString::fromStdString(*text));
+}
+
+void modPublic_FitCaptionText(QWidget& control, const QString& caption) {
   QFont font = control.font();
   for (;;) {
     if (QFontMetrics(font).horizontalAdvance(caption) <= control.width()) break;

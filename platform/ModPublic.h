@@ -27,5 +27,7 @@ void modPublic_BlendPictures(const QImage& background, const QImage& overlay, in
 // time until the text fits its width, down to 6 at the least (a text that
 // does not fit even at 7 is shown at 7).
 void modPublic_FitCaption(QWidget& control, int32_t stringNumber);
+// The same with the caption's text given.
+void modPublic_FitCaptionText(QWidget& control, const QString& caption);
 
 }  // namespace djvp

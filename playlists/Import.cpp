@@ -1,26 +1,24 @@
 #include "playlists/Import.h"
 
-#include "app/frmMain.h"
 #include "platform/BrowseForFolder.h"
 #include "platform/Grid.h"
 #include "platform/MessageBox.h"
 #include "playlists/TrackRow.h"
-#include "StringTable.h"
+#include "resources/StringIds.h"
+#include "ui/MainState.h"
+#include "ui/Text.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFrame>
-#include <QLabel>
-#include <QProgressBar>
+#include <QGuiApplication>
 #include <QStringDecoder>
 
 namespace playlists {
 
 namespace {
 
-QString T(int n) { return QString::fromStdString(djvp::Tr(n)); }
+using djvp::ui::T;
 QString Blanks10() { return QString(10, QLatin1Char(' ')); }
 
 // Windows-1252 characters 0x80..0x9F; the five unassigned bytes keep their
@@ -30,7 +28,7 @@ constexpr char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-void Walk(djvp::frmMain& form, const QString& folder, const QString& mask, djvp::Grid& grid,
+void Walk(djvp::MainState& s, const QString& folder, const QString& mask, djvp::Grid& grid,
           std::set<QString>& visited) {
   const QFileInfo info(folder);
   if (!info.isDir()) return;
@@ -54,13 +52,13 @@ void Walk(djvp::frmMain& form, const QString& folder, const QString& mask, djvp:
     if (target.isEmpty() || target == canonical || canonical.startsWith(target + QLatin1Char('/')) ||
         target == QLatin1String("/"))
       continue;
-    Walk(form, base + sub, mask, grid, visited);
+    Walk(s, base + sub, mask, grid, visited);
   }
   for (const QString& name : files) {
     const QString path = base + name;
     // A name matching the mask may still be a folder or a device: only
     // regular files (or links to them) become rows.
-    if (QFileInfo(path).isFile()) AddTrackRow(form, path, grid);
+    if (QFileInfo(path).isFile()) AddTrackRow(s, path, grid);
   }
 }
 
@@ -88,49 +86,46 @@ QString DecodeText(const QByteArray& bytes, bool utf8) {
   return QString::fromUtf8(view);
 }
 
-QString AskImportFolder(djvp::frmMain& form, djvp::Grid& grid) {
+QString AskImportFolder(djvp::MainState& s, djvp::Grid& grid) {
   djvp::clsBrowseForFolder browser;
-  browser.hWndOwner(static_cast<int32_t>(form.winId()));
+  browser.hWndOwner(s.hWnd);
   browser.UseNewUI(true);
-  browser.title(T(566));
+  browser.title(T(djvp::kStrChooseImportFolder));
   QString path = browser.BrowseForFolder();
   if (!path.isEmpty() && !path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
-  if (&grid == form.PlayListView[0]) form.ScrollerText1 = T(277) + Blanks10();
-  if (&grid == form.PlayListView[1]) form.ScrollerText2 = T(277) + Blanks10();
+  for (size_t deck = 0; deck < 2; ++deck)
+    if (&grid == s.PlayListView[deck]) s.ScrollerText[deck] = T(djvp::kStrImporting) + Blanks10();
   return path;
 }
 
-bool ImportFolder(djvp::frmMain& form, djvp::Grid& grid) {
-  const QString folder = AskImportFolder(form, grid);
+bool ImportFolder(djvp::MainState& s, djvp::Grid& grid) {
+  const QString folder = AskImportFolder(s, grid);
   if (folder.isEmpty()) return false;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  if (form.PB) form.PB->setValue(0);
-  if (QLabel* label = form.SCLabel1(144)) label->setText(T(565));
-  if (form.Frame11) {
-    form.Frame11->setVisible(true);
-    form.Frame11->raise();
-    form.Frame11->repaint();
-  }
-  ImportPath(form, folder, grid, false);
-  QApplication::restoreOverrideCursor();
-  if (form.Frame11) form.Frame11->setVisible(false);
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  s.PB.setValue(0);
+  s.SCLabel1[djvp::ctl::kLblImportPath].setText(T(djvp::kStrFirstScanning));
+  s.Frame11.setVisible(true);
+  s.Frame11.refresh();
+  ImportPath(s, folder, grid, false);
+  QGuiApplication::restoreOverrideCursor();
+  s.Frame11.setVisible(false);
   return true;
 }
 
-void ImportPath(djvp::frmMain& form, const QString& path, djvp::Grid& grid, bool isFile) {
+void ImportPath(djvp::MainState& s, const QString& path, djvp::Grid& grid, bool isFile) {
   if (isFile) {
-    AddTrackRow(form, path, grid);
+    AddTrackRow(s, path, grid);
     return;
   }
-  for (const QString& mask : ImportMasks()) ScanFolder(form, path, mask, grid);
+  for (const QString& mask : ImportMasks()) ScanFolder(s, path, mask, grid);
 }
 
-void ScanFolder(djvp::frmMain& form, const QString& folder, const QString& mask, djvp::Grid& grid) {
+void ScanFolder(djvp::MainState& s, const QString& folder, const QString& mask, djvp::Grid& grid) {
   std::set<QString> visited;
-  Walk(form, folder, mask, grid, visited);
+  Walk(s, folder, mask, grid, visited);
 }
 
-bool ReadM3U(djvp::frmMain& form, const QString& path, djvp::Grid& scratch) {
+bool ReadM3U(djvp::MainState& s, const QString& path, djvp::Grid& scratch) {
   scratch.DeleteAllRows();
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
@@ -145,7 +140,7 @@ bool ReadM3U(djvp::frmMain& form, const QString& path, djvp::Grid& scratch) {
     if (line.startsWith(QLatin1Char('#'))) continue;
     // A relative entry names a file beside the list, not beside the program.
     const QString entry = !line.isEmpty() && QFileInfo(line).isRelative() ? folder.filePath(line) : line;
-    ImportPath(form, entry, scratch, true);
+    ImportPath(s, entry, scratch, true);
   }
   return true;
 }
@@ -155,7 +150,7 @@ bool ReadOwnPlaylist(const QString& path, djvp::Grid& scratch) {
   scratch.DeleteAllRows();
   if (scratch.LoadFromFile(path)) return true;
   scratch.DeleteAllRows();
-  djvp::MsgBox(T(11) + QStringLiteral(": ") + path + QLatin1Char('\n') + scratch.LastError(), djvp::MsgButtons::Ok);
+  djvp::MsgBox(T(djvp::kStrOpenPlaylist) + QStringLiteral(": ") + path + QLatin1Char('\n') + scratch.LastError(), djvp::MsgButtons::Ok);
   return false;
 }
 

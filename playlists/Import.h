@@ -9,7 +9,7 @@
 
 namespace djvp {
 class Grid;
-class frmMain;
+class MainState;
 }  // namespace djvp
 
 namespace playlists {
@@ -24,29 +24,29 @@ inline const QStringList& ImportMasks() {
 
 // Asks for a folder and imports its tree into `grid`, with the progress frame
 // and the wait cursor shown meanwhile. Returns whether a folder was chosen.
-bool ImportFolder(djvp::frmMain& form, djvp::Grid& grid);
+bool ImportFolder(djvp::MainState& s, djvp::Grid& grid);
 
 // The folder browser: the chosen folder ending in "/", or "" when the user
 // cancelled. On a deck's playlist it shows the import notice on that deck's
 // display.
-QString AskImportFolder(djvp::frmMain& form, djvp::Grid& grid);
+QString AskImportFolder(djvp::MainState& s, djvp::Grid& grid);
 
 // One audio file (isFile) or a whole folder tree, mask by mask.
-void ImportPath(djvp::frmMain& form, const QString& path, djvp::Grid& grid, bool isFile);
+void ImportPath(djvp::MainState& s, const QString& path, djvp::Grid& grid, bool isFile);
 
 // Adds the rows of every file matching `mask` in the tree below `folder`:
 // the rows of a folder's sub-folders first (in name order), then its own
 // files (in name order). Hidden files are taken; a symbolic link to a folder
 // above (a loop) is not followed, and a folder reached a second time through
 // another link is not walked again.
-void ScanFolder(djvp::frmMain& form, const QString& folder, const QString& mask, djvp::Grid& grid);
+void ScanFolder(djvp::MainState& s, const QString& folder, const QString& mask, djvp::Grid& grid);
 
 // Reads an M3U or M3U8 list into the scratch grid (cleared first): one row
 // per line that does not start with "#". UTF-8 (a byte-order mark is
 // dropped) or, for an M3U file that is not valid UTF-8, Windows-1252; lines
 // end with CR LF, LF or CR; a relative path is taken from the list's own
 // folder. False (and a message) when the file cannot be read.
-bool ReadM3U(djvp::frmMain& form, const QString& path, djvp::Grid& scratch);
+bool ReadM3U(djvp::MainState& s, const QString& path, djvp::Grid& scratch);
 
 // Loads an own playlist into the scratch grid (cleared first). False (and a
 // message) when the file cannot be loaded; the scratch grid is then empty.

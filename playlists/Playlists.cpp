@@ -1,14 +1,14 @@
 #include "playlists/Playlists.h"
 
-#include "app/frmMain.h"
-#include "decks/Transport.h"
+#include "display/ScrollerText.h"
 #include "platform/CommonDialog.h"
 #include "platform/Grid.h"
 #include "platform/MessageBox.h"
 #include "playlists/Import.h"
 #include "playlists/TrackRow.h"
+#include "ui/MainState.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QVariant>
 
 #include <array>
@@ -17,16 +17,10 @@ namespace playlists {
 
 namespace {
 
-enum Button { kFolder = 0, kAddFile = 1, kDelete = 2, kUp = 3, kDown = 4, kSave = 5, kClear = 6 };
+using namespace djvp::ctl;
+using djvp::ui::SelectedRow;
 
-djvp::Grid* DeckGrid(djvp::frmMain& form, int deck) {
-  return deck == 0 || deck == 1 ? form.PlayListView[static_cast<size_t>(deck)] : nullptr;
-}
-
-// The deck's selected row; 0 when none is.
-int32_t SelectedRow(const djvp::Grid& grid) {
-  return grid.SelectionCount() > 0 ? grid.SelectedRowAt(1) : 0;
-}
+djvp::Grid* DeckGrid(djvp::MainState& s, int deck) { return s.Playlist(deck + 1); }
 
 bool EndsWith(const QString& path, const char* ending) {
   const QString e = QLatin1String(ending);
@@ -35,37 +29,47 @@ bool EndsWith(const QString& path, const char* ending) {
 
 }  // namespace
 
-const char* RestingText() { return "dj VORLAN          "; }
-
-void cmdPlayer_Click(djvp::frmMain& form, int index) {
-  if (index < 0 || index > 19) return;
-  const int deck = index / 10;
-  switch (index % 10) {
-    case kFolder: FolderButton(form, deck); break;
-    case kAddFile: AddFile(form, deck); break;
-    case kDelete: DeleteRow(form, deck); break;
-    case kUp: MoveRow(form, deck, -1); break;
-    case kDown: MoveRow(form, deck, +1); break;
-    case kSave: SavePlaylist(form, deck); break;
-    case kClear: ClearPlaylist(form, deck); break;
-    default: decks::cmdPlayer_Transport(form, index); break;
+void cmdPlayer_Click(djvp::MainState& s, int index) {
+  if (index < 0 || index >= 2 * kDeckButtons) return;
+  const int deck = index / kDeckButtons;
+  switch (index % kDeckButtons) {
+    case kFolder: FolderButton(s, deck); break;
+    case kAddFile: AddFile(s, deck); break;
+    case kDelete: DeleteRow(s, deck); break;
+    case kUp: MoveRow(s, deck, -1); break;
+    case kDown: MoveRow(s, deck, +1); break;
+    case kSave: SavePlaylist(s, deck); break;
+    case kClear: ClearPlaylist(s, deck); break;
+    default: break;
   }
 }
 
-void FolderButton(djvp::frmMain& form, int deck) {
-  djvp::Grid* grid = DeckGrid(form, deck);
+void ConnectHandlers(djvp::MainState& s) {
+  for (int deck = 0; deck < 2; ++deck)
+    for (int b = kFolder; b <= kClear; ++b) {
+      const int index = deck * kDeckButtons + b;
+      s.cmdPlayer[static_cast<size_t>(index)].Click = [&s, index] { cmdPlayer_Click(s, index); };
+    }
+  for (int i = 0; i < 3; ++i)
+    if (djvp::Grid* grid = s.PlayListView[static_cast<size_t>(i)])
+      QObject::connect(grid, &djvp::Grid::ColumnClick, grid,
+                       [&s, i](int column) { PlayListView_ColumnClick(s, i, column); });
+}
+
+void FolderButton(djvp::MainState& s, int deck) {
+  djvp::Grid* grid = DeckGrid(s, deck);
   if (!grid) return;
-  QString& text = deck == 0 ? form.ScrollerText1 : form.ScrollerText2;
+  QString& text = s.ScrollerText[static_cast<size_t>(deck)];
   // The import notice is shown meanwhile; afterwards the deck shows again
   // what it showed before (the title of a song that plays on, or the
   // resting text).
   const QString before = text;
-  ImportFolder(form, *grid);
+  ImportFolder(s, *grid);
   text = before;
 }
 
-void AddFile(djvp::frmMain& form, int deck) {
-  djvp::Grid* grid = DeckGrid(form, deck);
+void AddFile(djvp::MainState& s, int deck) {
+  djvp::Grid* grid = DeckGrid(s, deck);
   if (!grid) return;
   djvp::clsCommonDialog dialog;
   QString path = QStringLiteral("*.*");
@@ -77,20 +81,20 @@ void AddFile(djvp::frmMain& form, int deck) {
       "Winamp M3U Playlist (*.M3U)|*.M3U|Winamp M3U8 Playlist (*.M3U8)|*.M3U8");
   int32_t filterIndex = 1;
   QString initDir, dlgTitle, defaultExt = QStringLiteral("*");
-  int32_t owner = static_cast<int32_t>(form.winId());
+  int32_t owner = s.hWnd;
   int32_t flags = 0;
   if (!dialog.VBGetOpenFileName(path, title, mustExist, multi, readOnly, hideReadOnly, filter, filterIndex, initDir,
                                 dlgTitle, defaultExt, owner, flags))
     return;
-  djvp::Grid& scratch = *form.PlayListView[2];
+  djvp::Grid& scratch = *s.PlayListView[2];
   if (EndsWith(path, "MP3") || EndsWith(path, "OGG") || EndsWith(path, "WMA") || EndsWith(path, "FLAC"))
-    ImportPath(form, path, *grid, true);
+    ImportPath(s, path, *grid, true);
   if (EndsWith(path, "VPL") && ReadOwnPlaylist(path, scratch)) CopyRows(scratch, *grid);
-  if ((EndsWith(path, "M3U") || EndsWith(path, "M3U8")) && ReadM3U(form, path, scratch)) CopyRows(scratch, *grid);
+  if ((EndsWith(path, "M3U") || EndsWith(path, "M3U8")) && ReadM3U(s, path, scratch)) CopyRows(scratch, *grid);
 }
 
-void DeleteRow(djvp::frmMain& form, int deck) {
-  djvp::Grid* grid = DeckGrid(form, deck);
+void DeleteRow(djvp::MainState& s, int deck) {
+  djvp::Grid* grid = DeckGrid(s, deck);
   if (!grid) return;
   const int32_t row = SelectedRow(*grid);
   if (row <= 0) return;
@@ -99,8 +103,8 @@ void DeleteRow(djvp::frmMain& form, int deck) {
   grid->SetDrawingEnabled(true);
 }
 
-void MoveRow(djvp::frmMain& form, int deck, int step) {
-  djvp::Grid* grid = DeckGrid(form, deck);
+void MoveRow(djvp::MainState& s, int deck, int step) {
+  djvp::Grid* grid = DeckGrid(s, deck);
   if (!grid) return;
   const int32_t r = SelectedRow(*grid);
   const int32_t other = r + step;
@@ -118,8 +122,8 @@ void MoveRow(djvp::frmMain& form, int deck, int step) {
   grid->SetCurrentRow(other);
 }
 
-void SavePlaylist(djvp::frmMain& form, int deck) {
-  djvp::Grid* grid = DeckGrid(form, deck);
+void SavePlaylist(djvp::MainState& s, int deck) {
+  djvp::Grid* grid = DeckGrid(s, deck);
   if (!grid) return;
   djvp::clsCommonDialog dialog;
   QString path = QStringLiteral("*.vpl");
@@ -128,7 +132,7 @@ void SavePlaylist(djvp::frmMain& form, int deck) {
   QString filter = QStringLiteral("Vorlan's PlayList (*.VPL)|*.VPL");
   int32_t filterIndex = 1;
   QString initDir, dlgTitle, defaultExt = QStringLiteral("vpl");
-  int32_t owner = static_cast<int32_t>(form.winId());
+  int32_t owner = s.hWnd;
   int32_t flags = 0;
   if (!dialog.VBGetSaveFileName(path, title, overwritePrompt, filter, filterIndex, initDir, dlgTitle, defaultExt,
                                 owner, flags))
@@ -137,23 +141,18 @@ void SavePlaylist(djvp::frmMain& form, int deck) {
   if (!grid->SaveToFile(path)) djvp::MsgBox(path + QLatin1Char('\n') + grid->LastError(), djvp::MsgButtons::Ok);
 }
 
-void ClearPlaylist(djvp::frmMain& form, int deck) {
-  djvp::Grid* grid = DeckGrid(form, deck);
+void ClearPlaylist(djvp::MainState& s, int deck) {
+  djvp::Grid* grid = DeckGrid(s, deck);
   if (!grid || grid->RowCount() == 0) return;
   grid->DeleteAllRows();
-  const QString text = QLatin1String(RestingText());
-  if (deck == 0) {
-    form.ScrollerText1 = text;
-    form.ScrollerPos1 = static_cast<int16_t>(form.ScrollerWidth1 - text.size() + 2);
-  } else {
-    form.ScrollerText2 = text;
-    form.ScrollerPos2 = static_cast<int16_t>(form.ScrollerWidth2 - text.size() + 2);
-  }
+  const size_t d = static_cast<size_t>(deck);
+  s.ScrollerText[d] = djvp::ScrollerIdleText();
+  s.ScrollerPos[d] = static_cast<int16_t>(s.ScrollerWidth[d] - s.ScrollerText[d].size() + 2);
 }
 
-void PlayListView_ColumnClick(djvp::frmMain& form, int index, int column) {
+void PlayListView_ColumnClick(djvp::MainState& s, int index, int column) {
   if (index < 0 || index > 2) return;
-  djvp::Grid* grid = form.PlayListView[static_cast<size_t>(index)];
+  djvp::Grid* grid = s.PlayListView[static_cast<size_t>(index)];
   if (!grid || column < 1 || column > grid->ColumnCount()) return;
   djvp::GridSortSpec& sortSpec = grid->SortSpec();
   sortSpec.Clear();
@@ -166,13 +165,9 @@ void PlayListView_ColumnClick(djvp::frmMain& form, int index, int column) {
   grid->SetColumnMark(column, ascending ? QStringLiteral("DESC") : QString());
   sortSpec.SetOrder(entry, ascending ? djvp::GridSortSpec::kAscending : djvp::GridSortSpec::kDescending);
   sortSpec.SetKind(entry, grid->ColumnSortKind(column));
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   grid->ApplySort();
-  QApplication::restoreOverrideCursor();
-}
-
-void PlayListView_DblClick(djvp::frmMain& form, int index) {
-  if (index == 0 || index == 1) decks::PlayListView_DblClick(form, index);
+  QGuiApplication::restoreOverrideCursor();
 }
 
 }  // namespace playlists

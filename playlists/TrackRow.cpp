@@ -1,17 +1,16 @@
 #include "playlists/TrackRow.h"
 
-#include "app/frmMain.h"
 #include "audio/AnalysisHost.h"
 #include "automation/Host.h"
 #include "platform/Grid.h"
 #include "platform/MessageBox.h"
 #include "platform/ModPublic.h"
+#include "resources/StringIds.h"
 #include "sonavex/Dispids.h"
-#include "StringTable.h"
+#include "ui/MainState.h"
+#include "ui/Text.h"
 
 #include <QElapsedTimer>
-#include <QLabel>
-#include <QProgressBar>
 #include <QStringList>
 
 #include <cmath>
@@ -22,7 +21,7 @@ namespace {
 
 using automation::Variant;
 
-QString T(int n) { return QString::fromStdString(djvp::Tr(n)); }
+using djvp::ui::T;
 
 int32_t AsInt(const Variant& v) {
   switch (v.type()) {
@@ -66,24 +65,21 @@ class Tags {
 // Format numbers of the tag library.
 constexpr int16_t kMpeg = 1, kWma = 2, kFlac = 4, kOgg = 6;
 
-void AdvanceProgress(djvp::frmMain& form, const QString& path) {
+void AdvanceProgress(djvp::MainState& s, const QString& path) {
   // The import holds the event loop, so the frame is painted right away, but
   // at most every 40 ms: painting it for every file would cost more than
   // reading the file.
   static QElapsedTimer lastPaint;
   const bool paintNow = !lastPaint.isValid() || lastPaint.elapsed() >= 40;
   if (paintNow) lastPaint.restart();
-  if (QProgressBar* pb = form.PB) {
-    int v = pb->value();
-    if (v > 99) v = 0;
-    if (v < 0) v = 0;  // a bar that was reset reads -1
-    if (!paintNow) pb->setUpdatesEnabled(false);
-    pb->setValue(v + 1);  // repaints at once when visible and updates are on
-    if (!paintNow) pb->setUpdatesEnabled(true);
-  }
-  if (QLabel* label = form.SCLabel1(144)) {
-    label->setText(path);
-    if (paintNow && label->isVisible()) label->repaint();
+  int v = s.PB.value();
+  if (v > 99 || v < 0) v = 0;
+  s.PB.setValue(v + 1);
+  djvp::ui::Caption& label = s.SCLabel1[djvp::ctl::kLblImportPath];
+  label.setText(path);
+  if (paintNow) {
+    s.PB.refresh();
+    label.refresh();
   }
 }
 
@@ -107,24 +103,6 @@ QString FormatNumber(double value, int intDigits, int decimals) {
   const qsizetype digits = point < 0 ? text.size() : point;
   if (digits < intDigits) text.prepend(QString(intDigits - digits, QLatin1Char('0')));
   return negative ? QLatin1Char('-') + text : text;
-}
-
-std::optional<double> ParseNumber(const QString& text) {
-  QString t = text.trimmed();
-  if (t.isEmpty()) return std::nullopt;
-  // One separator of either kind; a text with both (thousands grouping) is
-  // not a number we write.
-  if (t.contains(QLatin1Char(',')) && t.contains(QLatin1Char('.'))) return std::nullopt;
-  t.replace(QLatin1Char(','), QLatin1Char('.'));
-  bool ok = false;
-  const double v = t.toDouble(&ok);  // QString::toDouble reads "." only, whatever the locale
-  if (!ok || !std::isfinite(v)) return std::nullopt;
-  return v;
-}
-
-std::optional<double> MixPointSeconds(const QString& cell) {
-  if (cell.size() <= 4) return std::nullopt;
-  return ParseNumber(cell.left(cell.size() - 4));
 }
 
 QStringList CommentLines(const QString& comment) {
@@ -158,19 +136,19 @@ std::optional<QString> MarkerValue(const QString& comment, const QString& marker
   return MarkerValue(CommentLines(comment), marker);
 }
 
-void AddTrackRow(djvp::frmMain& form, QString path, djvp::Grid& grid) {
+void AddTrackRow(djvp::MainState& s, QString path, djvp::Grid& grid) {
   // A karaoke graphics file names the MP3 file of the same name.
   if (path.right(3).toUpper() == QLatin1String("CDG")) {
     path.chop(3);
     path += QLatin1String("mp3");
   }
-  const Tags tags(form.Sonavex1);
+  const Tags tags(s.Sonavex1);
   const int16_t format = tags.Analyze(path);
   if (format == 0) {
-    djvp::MsgBox(T(246), djvp::MsgButtons::Ok);
+    djvp::MsgBox(T(djvp::kStrNoTagInformation), djvp::MsgButtons::Ok);
     return;
   }
-  AdvanceProgress(form, path);
+  AdvanceProgress(s, path);
 
   const int32_t row = grid.AddRow();
   djvp::AnalysisRow = row;

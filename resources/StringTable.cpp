@@ -75,4 +75,10 @@ const std::string& Tr(int32_t n) {
   return LoadResString(id);
 }
 
+std::optional<std::string> FindTr(int32_t n) {
+  int32_t id;
+  if (__builtin_add_overflow(LangOffset, n, &id)) return std::nullopt;
+  return FindResString(id);
+}
+
 }  // namespace djvp

@@ -29,5 +29,7 @@ std::optional<std::string> FindResString(int64_t id);
 // Entry n in the current language: LoadResString(LangOffset + n), the sum
 // formed with overflow checking.
 const std::string& Tr(int32_t n);
+// The same without the exception: nothing for an entry that does not exist.
+std::optional<std::string> FindTr(int32_t n);
 
 }  // namespace djvp

@@ -58,15 +58,15 @@ TEST(DeviceChoice, DeviceListsHoldTheEngineDevices) {
   auto w = env.Open();
   const QStringList names = {"Card A", "Card B", "USB Headset"};
   for (int list : {1, 2}) {
-    ASSERT_EQ(w->cmbSettings[list]->count(), 3);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(w->cmbSettings[list]->itemText(i), names[i]);
+    ASSERT_EQ(w->view.cmbSettings[list]->count(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(w->view.cmbSettings[list]->itemText(i), names[i]);
   }
-  ASSERT_EQ(w->cmbSettings[3]->count(), 4);
-  EXPECT_EQ(w->cmbSettings[3]->itemText(0), "None");
-  EXPECT_EQ(w->cmbSettings[3]->itemText(3), "USB Headset");
+  ASSERT_EQ(w->view.cmbSettings[3]->count(), 4);
+  EXPECT_EQ(w->view.cmbSettings[3]->itemText(0), "None");
+  EXPECT_EQ(w->view.cmbSettings[3]->itemText(3), "USB Headset");
   for (int list : {4, 5, 6}) {
-    ASSERT_EQ(w->cmbSettings[list]->count(), 4);
-    EXPECT_EQ(w->cmbSettings[list]->itemText(2), "5.1 speakers");
+    ASSERT_EQ(w->view.cmbSettings[list]->count(), 4);
+    EXPECT_EQ(w->view.cmbSettings[list]->itemText(2), "5.1 speakers");
   }
 }
 
@@ -75,10 +75,10 @@ TEST(DeviceChoice, RealEngineDevicesAreListed) {
   djvp::DeviceNamesOverride().reset();
   const std::vector<std::string> engineNames = djvp::OutputDeviceNames();
   auto w = env.Open();
-  ASSERT_EQ(w->cmbSettings[1]->count(), static_cast<int>(engineNames.size()));
+  ASSERT_EQ(w->view.cmbSettings[1]->count(), static_cast<int>(engineNames.size()));
   for (size_t i = 0; i < engineNames.size(); ++i)
-    EXPECT_EQ(w->cmbSettings[2]->itemText(static_cast<int>(i)), QString::fromUtf8(engineNames[i].c_str()));
-  EXPECT_EQ(w->cmbSettings[3]->count(), static_cast<int>(engineNames.size()) + 1);
+    EXPECT_EQ(w->view.cmbSettings[2]->itemText(static_cast<int>(i)), QString::fromUtf8(engineNames[i].c_str()));
+  EXPECT_EQ(w->view.cmbSettings[3]->count(), static_cast<int>(engineNames.size()) + 1);
 }
 
 TEST(DeviceChoice, DecksAndHeadphonesShareAnOpenDeviceWithoutCuttingIt) {
@@ -88,20 +88,20 @@ TEST(DeviceChoice, DecksAndHeadphonesShareAnOpenDeviceWithoutCuttingIt) {
   // Deck 2 to deck 1's device: stored, players follow, nothing opened.
   ASSERT_TRUE(w->SelectListEntry(2, 0));
   EXPECT_EQ(env.Get("Devices", "Device2"), "0");
-  EXPECT_EQ(djvp::Deck2PlayerA->device(), 1);
+  EXPECT_EQ(w->State().Player(2, 0)->device(), 1);
   EXPECT_TRUE(env.inits.empty());
   // Headphones on deck 1's device: only stored and set.
   ASSERT_TRUE(w->SelectListEntry(3, 1));
   EXPECT_EQ(env.Get("Devices", "Device3"), "1");
-  EXPECT_EQ(djvp::Deck1PlayerB->PreDevice(), 1);
+  EXPECT_EQ(w->State().Player(1, 1)->PreDevice(), 1);
   EXPECT_TRUE(env.inits.empty());
   // Deck 1 to another device: that one opens, device 1 stays open for deck
   // 2 and the headphones.
   ASSERT_TRUE(w->SelectListEntry(1, 1));
   EXPECT_EQ(env.inits, (std::vector<std::pair<int, uint32_t>>{{2, 0}}));
   EXPECT_TRUE(env.frees.empty());
-  EXPECT_EQ(djvp::Deck1PlayerA->device(), 2);
-  EXPECT_EQ(djvp::Deck2PlayerB->device(), 1);
+  EXPECT_EQ(w->State().Player(1, 0)->device(), 2);
+  EXPECT_EQ(w->State().Player(2, 1)->device(), 1);
   // Deck 2 follows to device 2: device 1 still serves the headphones.
   ASSERT_TRUE(w->SelectListEntry(2, 1));
   EXPECT_TRUE(env.frees.empty());
@@ -115,19 +115,19 @@ TEST(DeviceChoice, HeadphonesNoneHidesTheGroupAndEndsPreListening) {
   WindowTestEnv env;
   env.Set("Devices", "Device3", "2");
   auto w = env.Open();
-  const std::vector<QWidget*> group = {w->SCLabel1(139), w->VolumeHP1, w->VolumeHP2, w->Command1,
-                                       w->SCLabel1(151), w->cmbSettings[6], w->Frame5[2]};
+  const std::vector<QWidget*> group = {w->view.SCLabel1[139], w->view.VolumeHP1, w->view.VolumeHP2, w->view.Command1,
+                                       w->view.SCLabel1[151], w->view.cmbSettings[6], w->view.Frame5[2]};
   for (QWidget* c : group) EXPECT_FALSE(c->isHidden());
-  w->Command1_Click();
-  ASSERT_TRUE(w->PreListenOn);
-  EXPECT_EQ(w->SCLabel1(151)->text(), "ON");
+  w->State().Command1.click();
+  ASSERT_TRUE(w->State().PreListenOn);
+  EXPECT_EQ(w->view.SCLabel1[151]->text(), "ON");
   ASSERT_TRUE(w->SelectListEntry(3, 0));
   for (QWidget* c : group) EXPECT_TRUE(c->isHidden());
-  for (djvp::clsBassPlayer* p : {djvp::Deck1PlayerA, djvp::Deck1PlayerB, djvp::Deck2PlayerA, djvp::Deck2PlayerB})
+  for (djvp::clsBassPlayer* p : {w->State().Player(1, 0), w->State().Player(1, 1), w->State().Player(2, 0), w->State().Player(2, 1)})
     EXPECT_EQ(p->PreDevice(), 0);
   EXPECT_EQ(env.Get("Devices", "Device3"), "0");
-  EXPECT_FALSE(w->PreListenOn);
-  EXPECT_EQ(w->SCLabel1(151)->text(), "OFF");
+  EXPECT_FALSE(w->State().PreListenOn);
+  EXPECT_EQ(w->view.SCLabel1[151]->text(), "OFF");
 }
 
 TEST(DeviceChoice, FailedOpeningIsReportedAndTheChoiceKept) {
@@ -141,9 +141,9 @@ TEST(DeviceChoice, FailedOpeningIsReportedAndTheChoiceKept) {
                                                 "Can't initialize the device for Player 2",
                                                 "Can't initialize the device for  the Headphone"}));
   EXPECT_EQ(env.Get("Devices", "Device1"), "1");
-  EXPECT_EQ(djvp::Deck1PlayerA->device(), 2);
-  EXPECT_EQ(djvp::Deck2PlayerA->device(), 3);
-  EXPECT_EQ(djvp::Deck1PlayerA->PreDevice(), 2);
+  EXPECT_EQ(w->State().Player(1, 0)->device(), 2);
+  EXPECT_EQ(w->State().Player(2, 0)->device(), 3);
+  EXPECT_EQ(w->State().Player(1, 0)->PreDevice(), 2);
 }
 
 // A stored device that the list no longer has: the decks fall back to the
@@ -156,20 +156,20 @@ TEST(DeviceChoice, StoredDeviceThatIsGoneFallsBack) {
   ASSERT_EQ(env.messages.size(), 2u);
   EXPECT_TRUE(env.messages[0].contains("Player 1"));
   EXPECT_TRUE(env.messages[1].contains("Headphone"));
-  EXPECT_EQ(w->cmbSettings[1]->currentIndex(), 0);
-  EXPECT_EQ(w->cmbSettings[3]->currentIndex(), 0);
+  EXPECT_EQ(w->view.cmbSettings[1]->currentIndex(), 0);
+  EXPECT_EQ(w->view.cmbSettings[3]->currentIndex(), 0);
   EXPECT_EQ(env.Get("Devices", "Device1"), "0");
-  EXPECT_EQ(djvp::Deck1PlayerA->device(), 1);
-  EXPECT_EQ(djvp::Deck1PlayerA->PreDevice(), 0);
-  EXPECT_TRUE(w->Command1->isHidden());
+  EXPECT_EQ(w->State().Player(1, 0)->device(), 1);
+  EXPECT_EQ(w->State().Player(1, 0)->PreDevice(), 0);
+  EXPECT_TRUE(w->view.Command1->isHidden());
 }
 
 TEST(DeviceChoice, StoredMinusOneSelectsNothingButGivesDeviceOne) {
   WindowTestEnv env;
   env.Set("Devices", "Device1", "-1");
   auto w = env.Open();
-  EXPECT_EQ(w->cmbSettings[1]->currentIndex(), -1);
-  EXPECT_EQ(djvp::Deck1PlayerA->device(), 1);
+  EXPECT_EQ(w->view.cmbSettings[1]->currentIndex(), -1);
+  EXPECT_EQ(w->State().Player(1, 0)->device(), 1);
   EXPECT_TRUE(env.messages.empty());
   EXPECT_EQ(env.inits.size(), 1u);
 }
@@ -179,7 +179,7 @@ TEST(SpeakerChoice, LayoutsShowTheirButtonsAndTwoSpeakersResetTheCode) {
   env.Set("Speakers", "Speaker2", "3");
   env.Set("Speakerchoice", "Speaker2", "3");
   auto w = env.Open();
-  ASSERT_EQ(djvp::Deck2PlayerA->Speaker(), 3);
+  ASSERT_EQ(w->State().Player(2, 0)->Speaker(), 3);
   // Deck 2's buttons run 7, 6, 5, 4 from front to rear/centre.
   struct Case {
     int entry;
@@ -189,11 +189,11 @@ TEST(SpeakerChoice, LayoutsShowTheirButtonsAndTwoSpeakersResetTheCode) {
     ASSERT_TRUE(w->SelectListEntry(5, c.entry));
     for (int b : {7, 6, 5, 4}) {
       const bool shown = std::find(c.shown.begin(), c.shown.end(), b) != c.shown.end();
-      EXPECT_EQ(w->Option2[b]->isVisibleTo(w.get()), shown) << c.entry << " " << b;
+      EXPECT_EQ(w->view.Option2[b]->isVisibleTo(w.get()), shown) << c.entry << " " << b;
     }
     EXPECT_EQ(env.Get("Speakerchoice", "Speaker2"), QString::number(c.entry));
     // Only "2 speakers" touches the code.
-    EXPECT_EQ(djvp::Deck2PlayerB->Speaker(), c.entry == 0 ? 0 : 3);
+    EXPECT_EQ(w->State().Player(2, 1)->Speaker(), c.entry == 0 ? 0 : 3);
   }
   EXPECT_EQ(env.Get("Speakers", "Speaker2"), "0");
   EXPECT_FALSE(w->SelectListEntry(5, 4));
@@ -207,5 +207,5 @@ TEST(Shutdown, FreesEveryListedDeviceAndStoresNothing) {
   w->Form_QueryUnload();
   EXPECT_EQ(env.frees, (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(env.Get("Mixer", "MixTime"), before);
-  EXPECT_TRUE(w->cmdPlayer[7]->toolTip().isEmpty());
+  EXPECT_TRUE(w->view.cmdPlayer[7]->toolTip().isEmpty());
 }

@@ -26,7 +26,7 @@ namespace {
 
 QStringList Tabs(const frmMain& w) {
   QStringList tabs;
-  for (int i = 0; i < w.TabStrip1->count(); ++i) tabs << w.TabStrip1->tabText(i);
+  for (int i = 0; i < w.view.TabStrip1->count(); ++i) tabs << w.view.TabStrip1->tabText(i);
   return tabs;
 }
 
@@ -45,7 +45,7 @@ TEST(StartRoutine, StoredLanguageChoosesTheOffset) {
     // The start window goes on by itself once it is shown.
     splash->Form_Activate();
     ASSERT_NE(splash->MainWindow(), nullptr);
-    EXPECT_EQ(splash->MainWindow()->TabStrip1->tabText(0), c.offset ? "Zoek naar Muziek" : "Search For Songs");
+    EXPECT_EQ(splash->MainWindow()->view.TabStrip1->tabText(0), c.offset ? "Zoek naar Muziek" : "Search For Songs");
     EXPECT_FALSE(djvp::SkinApplyPending);
     delete splash->MainWindow();
     delete splash.data();
@@ -90,7 +90,7 @@ TEST(EngineChecks, FirstFailingCheckShowsItsMessageAndEndsTheProgram) {
   {
     frmMain w;
     EXPECT_TRUE(w.Ended());
-    EXPECT_EQ(w.TabStrip1, nullptr);
+    EXPECT_EQ(w.view.TabStrip1, nullptr);
   }
   djvp::EngineChecks() = saved;
   djvp::EngineCheckMessage() = savedMessage;
@@ -99,7 +99,6 @@ TEST(EngineChecks, FirstFailingCheckShowsItsMessageAndEndsTheProgram) {
   EXPECT_EQ(shown[0].first, "BASS_FX.DLL does not exists!");
   EXPECT_EQ(shown[0].second, "BASS_FX.DLL");
   EXPECT_EQ(exits, 1);
-  EXPECT_EQ(djvp::Deck1PlayerA, nullptr);
 }
 
 TEST(Language, SwitchRecaptionsTheWindowAndBack) {
@@ -107,82 +106,79 @@ TEST(Language, SwitchRecaptionsTheWindowAndBack) {
   env.Set("Devices", "Device3", "2");
   auto w = env.Open();
   w->Form_Activate();
-  const QString englishTip = w->cmbSettings[0]->toolTip();
-  const QFont gainFont = w->SCLabel1(11)->font();
+  const QString englishTip = w->view.cmbSettings[0]->toolTip();
+  const QFont gainFont = w->view.SCLabel1[11]->font();
   env.inits.clear();
 
-  w->cmbSettings[7]->setCurrentIndex(1);
-  w->cmbSettings_Click(7);
+  w->SelectListEntry(7, 1);
   EXPECT_EQ(djvp::LangOffset, 1000);
   EXPECT_EQ(env.Get("Language", "Current"), "1");
   EXPECT_EQ(Tabs(*w), (QStringList{"Zoek naar Muziek", "Mixer Settings", "Muziek Effecten", "Settings"}));
-  EXPECT_EQ(w->cmbSettings[3]->itemText(0), "Geen");
-  EXPECT_EQ(w->cmbSettings[3]->currentIndex(), 2);  // the stored headphone device again
+  EXPECT_EQ(w->view.cmbSettings[3]->itemText(0), "Geen");
+  EXPECT_EQ(w->view.cmbSettings[3]->currentIndex(), 2);  // the stored headphone device again
   EXPECT_TRUE(env.inits.empty());                    // still open: not opened again
-  EXPECT_TRUE(w->cmbSettings[0]->toolTip().endsWith("\nSelecteer een nieuwe Skin voor dj VORLAN"));
-  EXPECT_EQ(w->SCLabel1(151)->text(), "UIT");
-  EXPECT_EQ(w->StatusPanelText(3), "Duw op F1 voor Hulp");
-  for (djvp::Grid* g : {w->PlayListView[0], w->PlayListView[1], w->DummyPlaylist}) {
+  EXPECT_TRUE(w->view.cmbSettings[0]->toolTip().endsWith("\nSelecteer een nieuwe Skin voor dj VORLAN"));
+  EXPECT_EQ(w->view.SCLabel1[151]->text(), "UIT");
+  EXPECT_EQ(w->State().StatusPanelText(3), "Duw op F1 voor Hulp");
+  for (djvp::Grid* g : {w->State().PlayListView[0], w->State().PlayListView[1], w->State().DummyPlaylist}) {
     EXPECT_EQ(g->HeaderCaption("Artist"), "Artiest");
     EXPECT_EQ(g->HeaderCaption("Filename"), "Bestandsnaam");
     EXPECT_EQ(g->HeaderCaption("EndMixPoint"), "Eindmixpunt");
   }
-  EXPECT_EQ(w->PlayListView[2]->HeaderCaption("Artist"), "Artist");
+  EXPECT_EQ(w->State().PlayListView[2]->HeaderCaption("Artist"), "Artist");
   // The label texts that their owners keep up to date start again.
-  w->SCLabel1(11)->setText("Gain (7)");
-  w->cmbSettings[7]->setCurrentIndex(0);
-  w->cmbSettings_Click(7);
+  w->State().SCLabel1[11].setText("Gain (7)");
+  w->SelectListEntry(7, 0);
   EXPECT_EQ(djvp::LangOffset, 0);
   EXPECT_EQ(Tabs(*w), (QStringList{"Search For Songs", "Mixer Settings", "Sound Effects", "Settings"}));
-  EXPECT_EQ(w->cmbSettings[0]->toolTip(), englishTip);
-  EXPECT_EQ(w->SCLabel1(11)->text(), "Gain (0)");
-  EXPECT_LE(w->SCLabel1(11)->font().pointSizeF(), gainFont.pointSizeF());
-  EXPECT_EQ(w->DummyPlaylist->HeaderCaption("StartMixPoint"), "Startmixpoint");
+  EXPECT_EQ(w->view.cmbSettings[0]->toolTip(), englishTip);
+  EXPECT_EQ(w->view.SCLabel1[11]->text(), "Gain (0)");
+  EXPECT_LE(w->view.SCLabel1[11]->font().pointSizeF(), gainFont.pointSizeF());
+  EXPECT_EQ(w->State().DummyPlaylist->HeaderCaption("StartMixPoint"), "Startmixpoint");
 }
 
 TEST(InterfaceTexts, TooltipsMenusStatusBarAndCaptions) {
   WindowTestEnv env;
   auto w = env.Open();
   EXPECT_EQ(w->ToolTips->Count(), 74);
-  EXPECT_EQ(w->pctTime[0]->toolTip().split('\n').size(), 6);
-  const QStringList library = w->DummyPlaylist->toolTip().split('\n');
+  EXPECT_EQ(w->view.pctTime[0]->toolTip().split('\n').size(), 6);
+  const QStringList library = w->State().DummyPlaylist->toolTip().split('\n');
   ASSERT_EQ(library.size(), 8);
   EXPECT_EQ(library.last(), "Click on the headers to sort");
-  EXPECT_EQ(w->Slider1->toolTip(), "Manual Mixing\nIf 'Auto Mix' is off, do a manual mixing.");
-  EXPECT_EQ(w->cmdSearch[2]->toolTip(), "Calculate the BPM");
-  EXPECT_EQ(w->cmdPlayer[16]->toolTip(), w->cmdPlayer[6]->toolTip());
-  EXPECT_EQ(w->cmdPlayer[2]->toolTip(), "Delete\nDelete the selected file from the  Player");
-  EXPECT_EQ(w->ToolTips->TextOf(w->cmdPlayer[0]), "Open a folder with music files\r\nThe entire folder will be added to the Player");
-  EXPECT_EQ(w->mnuTags->title(), "Make your choice");
-  EXPECT_EQ(w->mnuDelete->text(), "Delete the Selected File");
-  EXPECT_EQ(w->StatusPanelText(1), "Current Time :");
-  EXPECT_EQ(w->StatusPanelText(2), "Time Elapsed :");
-  EXPECT_EQ(w->StatusPanelText(3), "Press F1 for Help");
-  EXPECT_EQ(w->Option2[11]->text(), "Front Speakers");
-  EXPECT_EQ(w->Option2[4]->text(), "Rear/Center Speakers");
-  EXPECT_EQ(w->optSettings[1]->text(), "Create a  New Indexfile");
-  EXPECT_EQ(w->Effects[17]->text(), "Equilizer");
-  EXPECT_EQ(w->SoundEffects[1]->title(), "Effects for Player 2");
-  EXPECT_EQ(w->SCLabel1(62)->text(), "Tempo = 0 %");
+  EXPECT_EQ(w->view.Slider1->toolTip(), "Manual Mixing\nIf 'Auto Mix' is off, do a manual mixing.");
+  EXPECT_EQ(w->view.cmdSearch[2]->toolTip(), "Calculate the BPM");
+  EXPECT_EQ(w->view.cmdPlayer[16]->toolTip(), w->view.cmdPlayer[6]->toolTip());
+  EXPECT_EQ(w->view.cmdPlayer[2]->toolTip(), "Delete\nDelete the selected file from the  Player");
+  EXPECT_EQ(w->State().cmdPlayer[0].toolTip(), "Open a folder with music files\r\nThe entire folder will be added to the Player");
+  EXPECT_EQ(w->view.mnuTags->title(), "Make your choice");
+  EXPECT_EQ(w->view.mnuDelete->text(), "Delete the Selected File");
+  EXPECT_EQ(w->State().StatusPanelText(1), "Current Time :");
+  EXPECT_EQ(w->State().StatusPanelText(2), "Time Elapsed :");
+  EXPECT_EQ(w->State().StatusPanelText(3), "Press F1 for Help");
+  EXPECT_EQ(w->view.Option2[11]->text(), "Front Speakers");
+  EXPECT_EQ(w->view.Option2[4]->text(), "Rear/Center Speakers");
+  EXPECT_EQ(w->view.optSettings[1]->text(), "Create a  New Indexfile");
+  EXPECT_EQ(w->view.Effects[17]->text(), "Equilizer");
+  EXPECT_EQ(w->view.SoundEffects[1]->title(), "Effects for Player 2");
+  EXPECT_EQ(w->view.SCLabel1[62]->text(), "Tempo = 0 %");
   // The playback clock rewrites panels 1 and 2.
   w->tmrPlaying_ThatTime();
-  EXPECT_TRUE(w->StatusPanelText(1).startsWith("Current Time : "));
-  EXPECT_TRUE(w->StatusPanelText(2).startsWith("Time Elapsed : 00:00:0"));
+  EXPECT_TRUE(w->State().StatusPanelText(1).startsWith("Current Time : "));
+  EXPECT_TRUE(w->State().StatusPanelText(2).startsWith("Time Elapsed : 00:00:0"));
 }
 
 TEST(Skins, ChoiceAppliesStoresAndSurvivesANewSkinFile) {
   WindowTestEnv env;
   auto w = env.Open();
-  ASSERT_EQ(w->cmbSettings[0]->count(), 3);
-  EXPECT_EQ(w->cmbSettings[0]->itemText(0), "Amber");  // name order of the files
+  ASSERT_EQ(w->view.cmbSettings[0]->count(), 3);
+  EXPECT_EQ(w->view.cmbSettings[0]->itemText(0), "Amber");  // name order of the files
   // First activation: the stored position (none: 0) is applied.
   djvp::SkinApplyPending = true;
   w->Form_Activate();
   EXPECT_FALSE(djvp::SkinApplyPending);
   EXPECT_TRUE(w->styleSheet().contains("#302010"));
   // The user picks "Steel".
-  w->cmbSettings[0]->setCurrentIndex(2);
-  w->cmbSettings_Click(0);
+  w->SelectListEntry(0, 2);
   EXPECT_TRUE(djvp::SkinApplyPending);
   EXPECT_TRUE(w->styleSheet().contains("#203040"));
   EXPECT_EQ(env.Get("Skin", "Name"), "2");
@@ -193,7 +189,7 @@ TEST(Skins, ChoiceAppliesStoresAndSurvivesANewSkinFile) {
   auto again = env.Open();
   djvp::SkinApplyPending = true;
   again->Form_Activate();
-  EXPECT_EQ(again->cmbSettings[0]->currentText(), "Steel");
+  EXPECT_EQ(again->view.cmbSettings[0]->currentText(), "Steel");
   EXPECT_TRUE(again->styleSheet().contains("#203040"));
   again.reset();
   // Only a position is stored and the list has no such entry: the first skin.
@@ -202,7 +198,7 @@ TEST(Skins, ChoiceAppliesStoresAndSurvivesANewSkinFile) {
   auto third = env.Open();
   djvp::SkinApplyPending = true;
   third->Form_Activate();
-  EXPECT_EQ(third->cmbSettings[0]->currentIndex(), 0);
+  EXPECT_EQ(third->view.cmbSettings[0]->currentIndex(), 0);
   EXPECT_TRUE(third->styleSheet().contains("#000001"));
 }
 
@@ -214,21 +210,21 @@ TEST(Tabs, CaptionChoosesThePageAndUnknownCaptionsChangeNothing) {
     int tab;
     QWidget* shown;
   };
-  for (const Case& c : {Case{1, w->Mixer}, Case{2, w->SoundEffects[0]}, Case{3, w->Settings}, Case{0, w->fraSearch}}) {
-    w->TabStrip1->setCurrentIndex(c.tab);
-    for (QWidget* page : std::initializer_list<QWidget*>{w->Mixer, w->SoundEffects[0], w->fraSearch, w->Settings})
+  for (const Case& c : {Case{1, w->view.Mixer}, Case{2, w->view.SoundEffects[0]}, Case{3, w->view.Settings}, Case{0, w->view.fraSearch}}) {
+    w->view.TabStrip1->setCurrentIndex(c.tab);
+    for (QWidget* page : std::initializer_list<QWidget*>{w->view.Mixer, w->view.SoundEffects[0], w->view.fraSearch, w->view.Settings})
       EXPECT_EQ(page->isVisibleTo(w.get()), page == c.shown) << c.tab;
   }
-  EXPECT_TRUE(w->SoundEffects[1]->isHidden());
-  w->TabStrip1->setTabText(0, "Elsewhere");
+  EXPECT_TRUE(w->view.SoundEffects[1]->isHidden());
+  w->view.TabStrip1->setTabText(0, "Elsewhere");
   w->TabStrip1_Click();
-  EXPECT_TRUE(w->fraSearch->isVisibleTo(w.get()));
+  EXPECT_TRUE(w->view.fraSearch->isVisibleTo(w.get()));
   // Activation rebuilds the captions and keeps the chosen page.
-  w->TabStrip1->setCurrentIndex(3);
+  w->view.TabStrip1->setCurrentIndex(3);
   w->Form_Activate();
-  EXPECT_EQ(w->TabStrip1->tabText(0), "Search For Songs");
-  EXPECT_EQ(w->TabStrip1->currentIndex(), 3);
-  EXPECT_TRUE(w->Settings->isVisibleTo(w.get()));
+  EXPECT_EQ(w->view.TabStrip1->tabText(0), "Search For Songs");
+  EXPECT_EQ(w->view.TabStrip1->currentIndex(), 3);
+  EXPECT_TRUE(w->view.Settings->isVisibleTo(w.get()));
 }
 
 TEST(HelpKey, F1WithAnyModifierOpensTheIntroduction) {
@@ -251,10 +247,9 @@ TEST(Language, HeadphoneEntryPastTheRefilledListSelectsNothing) {
   auto w = env.Open();
   env.Set("Devices", "Device3", "7");
   env.messages.clear();
-  w->cmbSettings[7]->setCurrentIndex(1);
-  w->cmbSettings_Click(7);
-  EXPECT_EQ(w->cmbSettings[3]->count(), 4);
-  EXPECT_EQ(w->cmbSettings[3]->currentIndex(), -1);
+  w->SelectListEntry(7, 1);
+  EXPECT_EQ(w->view.cmbSettings[3]->count(), 4);
+  EXPECT_EQ(w->view.cmbSettings[3]->currentIndex(), -1);
   EXPECT_EQ(env.Get("Devices", "Device3"), "7");  // the headphone choice did not run
   EXPECT_TRUE(env.messages.empty());
 }
@@ -265,9 +260,8 @@ TEST(Skins, EntryPastPositionOneThousandLoadsNothingButIsStored) {
   djvp::SkinApplyPending = true;
   w->Form_Activate();
   const QString sheet = w->styleSheet();
-  while (w->cmbSettings[0]->count() < 1002) w->cmbSettings[0]->addItem("more");
-  w->cmbSettings[0]->setCurrentIndex(1001);
-  w->cmbSettings_Click(0);
+  while (w->State().cmbSettings[0].count() < 1002) w->State().cmbSettings[0].addItem("more");
+  w->SelectListEntry(0, 1001);
   EXPECT_TRUE(djvp::SkinApplyPending);
   EXPECT_EQ(w->styleSheet(), sheet);
   EXPECT_EQ(env.Get("Skin", "Name"), "1001");

@@ -24,33 +24,33 @@ TEST(Layout, GroupsFollowTheWindowSize) {
   w->resize(1000, 666);  // 15000 x 9990 twips
   w->Form_Resize();
   const int W = 15000, H = 9990;
-  EXPECT_EQ(w->Frame[1]->x() + w->Frame[1]->width(), 1000 - 4);
-  EXPECT_EQ(w->Frame[2]->x(), (1000 - w->Frame[2]->width()) / 2);
-  EXPECT_EQ(w->TabStrip1->geometry(), QRect(Px(120), Px(4680), Px(W - 200), Px(H - 340 - 4800)));
-  const QRect tab = w->TabStrip1->geometry();
+  EXPECT_EQ(w->view.Frame[1]->x() + w->view.Frame[1]->width(), 1000 - 4);
+  EXPECT_EQ(w->view.Frame[2]->x(), (1000 - w->view.Frame[2]->width()) / 2);
+  EXPECT_EQ(w->view.TabStrip1->geometry(), QRect(Px(120), Px(4680), Px(W - 200), Px(H - 340 - 4800)));
+  const QRect tab = w->view.TabStrip1->geometry();
   const QRect page(tab.x() + Px(40), tab.y() + Px(360), Px(tab.width() * 15 - 80), Px(tab.height() * 15 - 400));
-  EXPECT_EQ(w->fraSearch->geometry(), page);
-  EXPECT_EQ(w->Settings->geometry(), page);
-  EXPECT_EQ(w->Mixer->geometry(), page);
-  const QRect grid = w->DummyPlaylist->geometry();
+  EXPECT_EQ(w->view.fraSearch->geometry(), page);
+  EXPECT_EQ(w->view.Settings->geometry(), page);
+  EXPECT_EQ(w->view.Mixer->geometry(), page);
+  const QRect grid = w->State().DummyPlaylist->geometry();
   EXPECT_EQ(grid.topLeft(), QPoint(Px(200), Px(1000)));
   EXPECT_EQ(grid.height(), Px(page.height() * 15 - 1200));
-  EXPECT_EQ(grid.width(), Px(page.width() * 15 - 400 - w->cmdSearch[2]->width() * 15 - 100));
-  EXPECT_EQ(w->cmdSearch[0]->x(), grid.x());
-  EXPECT_EQ(w->cmdSearch[1]->x() + w->cmdSearch[1]->width(), grid.x() + grid.width());
-  EXPECT_EQ(w->cmdSearch[2]->y(), grid.y());
-  EXPECT_EQ(w->cmdSearch[3]->y(), w->cmdSearch[2]->y() + w->cmdSearch[2]->height() + Px(200));
-  for (int k = 2; k < 5; ++k) EXPECT_EQ(w->cmdSearch[k]->x(), grid.x() + grid.width() + Px(100));
+  EXPECT_EQ(grid.width(), Px(page.width() * 15 - 400 - w->view.cmdSearch[2]->width() * 15 - 100));
+  EXPECT_EQ(w->view.cmdSearch[0]->x(), grid.x());
+  EXPECT_EQ(w->view.cmdSearch[1]->x() + w->view.cmdSearch[1]->width(), grid.x() + grid.width());
+  EXPECT_EQ(w->view.cmdSearch[2]->y(), grid.y());
+  EXPECT_EQ(w->view.cmdSearch[3]->y(), w->view.cmdSearch[2]->y() + w->view.cmdSearch[2]->height() + Px(200));
+  for (int k = 2; k < 5; ++k) EXPECT_EQ(w->view.cmdSearch[k]->x(), grid.x() + grid.width() + Px(100));
   // Effect pages against the tab strip's inner edges, at their own width.
-  EXPECT_EQ(w->SoundEffects[0]->x(), page.x());
-  EXPECT_EQ(w->SoundEffects[1]->x(),
-            (tab.x() * 15 + tab.width() * 15 - 40 - w->SoundEffects[1]->width() * 15) / 15);
+  EXPECT_EQ(w->view.SoundEffects[0]->x(), page.x());
+  EXPECT_EQ(w->view.SoundEffects[1]->x(),
+            (tab.x() * 15 + tab.width() * 15 - 40 - w->view.SoundEffects[1]->width() * 15) / 15);
   // The curve panel in screen pixels.
-  EXPECT_EQ(w->BackMix->geometry(), QRect(200, Px(600), 255, 130));
-  EXPECT_EQ(w->pctDimmer->geometry(), QRect(0, 30, 255, 100));
-  EXPECT_EQ(w->MixPreview[5]->pos(), QPoint(Px(900), Px(600 + 650 * 5)));
+  EXPECT_EQ(w->view.BackMix->geometry(), QRect(200, Px(600), 255, 130));
+  EXPECT_EQ(w->view.pctDimmer->geometry(), QRect(0, 30, 255, 100));
+  EXPECT_EQ(w->view.MixPreview[5]->pos(), QPoint(Px(900), Px(600 + 650 * 5)));
   // Pop-up panels centred on the outer size.
-  EXPECT_EQ(w->pctEQ[1]->x(), (w->frameGeometry().width() - w->pctEQ[1]->width()) / 2);
+  EXPECT_EQ(w->view.pctEQ[1]->x(), (w->frameGeometry().width() - w->view.pctEQ[1]->width()) / 2);
 }
 
 TEST(Layout, TooSmallSizesKeepThePreviousValues) {
@@ -58,11 +58,11 @@ TEST(Layout, TooSmallSizesKeepThePreviousValues) {
   auto w = env.Open();
   w->resize(1000, 666);
   w->Form_Resize();
-  const QSize tab = w->TabStrip1->size();
+  const QSize tab = w->view.TabStrip1->size();
   w->resize(300, 300);  // 4500 twips high: the tab strip would be negative
   w->Form_Resize();
-  EXPECT_EQ(w->TabStrip1->height(), tab.height());
-  EXPECT_EQ(w->TabStrip1->width(), Px(4500 - 200));
+  EXPECT_EQ(w->view.TabStrip1->height(), tab.height());
+  EXPECT_EQ(w->view.TabStrip1->width(), Px(4500 - 200));
 }
 
 TEST(MasterVolume, SliderFollowsTheMixerAndWritesItBack) {
@@ -70,10 +70,10 @@ TEST(MasterVolume, SliderFollowsTheMixerAndWritesItBack) {
   env.mixerMax = 200;
   env.mixerVolume = 150;
   auto w = env.Open();
-  EXPECT_FLOAT_EQ(w->WaveVolumeStep, 2.0f);
-  EXPECT_EQ(w->MainVolume->value(), 25);
-  EXPECT_EQ(w->SystemVolume->WaveMute(), 0);
-  w->MainVolume->setValue(40);
+  EXPECT_FLOAT_EQ(w->State().WaveVolumeStep, 2.0f);
+  EXPECT_EQ(w->view.MainVolume->value(), 25);
+  EXPECT_EQ(w->State().SystemVolume->WaveMute(), 0);
+  w->view.MainVolume->setValue(40);
   EXPECT_EQ(env.mixerWritten, 120);
 }
 
@@ -81,35 +81,33 @@ TEST(MasterVolume, NoMixerLeavesTheDesignedValue) {
   WindowTestEnv env;
   djvp::SystemMixerFactory() = [] { return std::make_unique<djvp::clsVolume>(nullptr); };
   auto w = env.Open();
-  EXPECT_EQ(w->WaveVolumeStep, 0.0f);
-  EXPECT_EQ(w->MainVolume->value(), 0);
+  EXPECT_EQ(w->State().WaveVolumeStep, 0.0f);
+  EXPECT_EQ(w->view.MainVolume->value(), 0);
 }
 
 TEST(Load, TitleDisplaysTimersAndPlayersAreSetUp) {
   WindowTestEnv env;
   auto w = env.Open();
-  EXPECT_EQ(w->ScrollerText1, "dj VORLAN          ");
-  EXPECT_EQ(w->ScrollerText2.size(), 19);
-  EXPECT_EQ(w->ScrollerWidth1, 19);
-  EXPECT_EQ(w->ScrollerPos2, 19);
+  EXPECT_EQ(w->State().ScrollerText[0], "dj VORLAN          ");
+  EXPECT_EQ(w->State().ScrollerText[1].size(), 19);
+  EXPECT_EQ(w->State().ScrollerWidth[0], 19);
+  EXPECT_EQ(w->State().ScrollerPos[1], 19);
   for (djvp::Timer* t : {w->tmrScroller1, w->tmrScroller2}) EXPECT_EQ(t->Interval(), 200);
   for (djvp::Timer* t : {w->tmrPlaying, w->tmrdBVolume, w->tmrdB1, w->tmrdB2}) {
     EXPECT_EQ(t->Interval(), 55);
     EXPECT_TRUE(t->Enabled());
   }
-  EXPECT_NE(djvp::Deck1PlayerA, nullptr);
-  EXPECT_NE(djvp::Deck1PlayerA, djvp::Deck2PlayerB);
-  EXPECT_EQ(djvp::g_AnalysisHost, w.get());
-  EXPECT_TRUE(w->StartTime.isValid());
+  EXPECT_NE(w->State().Player(1, 0), w->State().Player(2, 1));
+  EXPECT_EQ(djvp::g_AnalysisHost, &w->State());
+  EXPECT_TRUE(w->State().StartTime.isValid());
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(w->PlayListView[i]->ColumnCount(), 13);
-    EXPECT_TRUE(w->PlayListView[i]->ColumnVisible(w->PlayListView[i]->ColumnNumber("BPM")));
-    EXPECT_FALSE(w->PlayListView[i]->ColumnVisible(w->PlayListView[i]->ColumnNumber("Filename")));
+    EXPECT_EQ(w->State().PlayListView[i]->ColumnCount(), 13);
+    EXPECT_TRUE(w->State().PlayListView[i]->ColumnVisible(w->State().PlayListView[i]->ColumnNumber("BPM")));
+    EXPECT_FALSE(w->State().PlayListView[i]->ColumnVisible(w->State().PlayListView[i]->ColumnNumber("Filename")));
   }
-  EXPECT_TRUE(w->DummyPlaylist->ColumnVisible(13));
-  EXPECT_EQ(w->DummyPlaylist->ColumnPixelWidth(1), 200);
+  EXPECT_TRUE(w->State().DummyPlaylist->ColumnVisible(13));
+  EXPECT_EQ(w->State().DummyPlaylist->ColumnPixelWidth(1), 200);
   w.reset();
-  EXPECT_EQ(djvp::Deck1PlayerA, nullptr);
   EXPECT_EQ(djvp::g_AnalysisHost, nullptr);
 }
 
@@ -125,10 +123,10 @@ TEST(Load, LibraryIndexIsReadFromTheDataFolder) {
     ASSERT_TRUE(grid.SaveToFile(djvp::DataFolder() + "/djv.ndx"));
   }
   auto w = env.Open();
-  ASSERT_EQ(w->DummyPlaylist->RowCount(), 1);
-  EXPECT_EQ(w->DummyPlaylist->TextAt(1, 1), "Orbital");
-  w->SetLibraryCell(1, 5, QVariant(128.5f));
-  EXPECT_EQ(w->DummyPlaylist->CellValue(1, 5).toFloat(), 128.5f);
+  ASSERT_EQ(w->State().DummyPlaylist->RowCount(), 1);
+  EXPECT_EQ(w->State().DummyPlaylist->TextAt(1, 1), "Orbital");
+  w->State().SetLibraryCell(1, 5, QVariant(128.5f));
+  EXPECT_EQ(w->State().DummyPlaylist->CellValue(1, 5).toFloat(), 128.5f);
 }
 
 TEST(Load, TagLibraryControlIsCreatedFromBesideTheProgram) {
@@ -137,8 +135,8 @@ TEST(Load, TagLibraryControlIsCreatedFromBesideTheProgram) {
   if (!QFile::exists(library)) GTEST_SKIP() << "libSonavex2.so is not built";
   ASSERT_TRUE(QFile::copy(library, env.program + "/libSonavex2.so"));
   auto w = env.Open();
-  ASSERT_TRUE(static_cast<bool>(w->Sonavex1));
-  EXPECT_GE(w->Sonavex1.IdOf(u"AUDIOAnalyzeFile"), 0);
+  ASSERT_TRUE(static_cast<bool>(w->State().Sonavex1));
+  EXPECT_GE(w->State().Sonavex1.IdOf(u"AUDIOAnalyzeFile"), 0);
 }
 
 TEST(Layout, NothingMovesWhileMinimised) {
@@ -146,12 +144,12 @@ TEST(Layout, NothingMovesWhileMinimised) {
   auto w = env.Open();
   w->resize(1000, 666);
   w->Form_Resize();
-  const QRect tab = w->TabStrip1->geometry();
+  const QRect tab = w->view.TabStrip1->geometry();
   w->setWindowState(Qt::WindowMinimized);
   w->resize(1200, 700);
   w->Form_Resize();
-  EXPECT_EQ(w->TabStrip1->geometry(), tab);
+  EXPECT_EQ(w->view.TabStrip1->geometry(), tab);
   w->setWindowState(Qt::WindowNoState);
   w->Form_Resize();
-  EXPECT_EQ(w->TabStrip1->width(), Px(1200 * 15 - 200));
+  EXPECT_EQ(w->view.TabStrip1->width(), Px(1200 * 15 - 200));
 }

@@ -28,45 +28,45 @@ TEST(SettingsLoad, EmptyStoreGivesTheDefaultsAndStoresThem) {
   WindowTestEnv env;
   auto w = env.Open();
 
-  EXPECT_TRUE(w->AutomixOn);
-  EXPECT_TRUE(w->AutoGainOn);
-  EXPECT_FALSE(w->AutoBPMOn);
-  EXPECT_FALSE(w->UseMixPoints);
-  EXPECT_TRUE(w->Check1[0]->isChecked());
-  EXPECT_TRUE(w->Check1[1]->isChecked());
-  EXPECT_FALSE(w->Check1[2]->isChecked());
-  EXPECT_FALSE(w->Check1[3]->isChecked());
-  EXPECT_TRUE(w->Slider1->isHidden());
-  EXPECT_TRUE(w->SCLabel1(149)->isHidden());
-  EXPECT_EQ(w->MixTime, 20);
-  EXPECT_EQ(w->MixerTime->value(), 20);
-  EXPECT_EQ(w->lblTime->text(), "20 Seconds");
+  EXPECT_TRUE(w->State().AutomixOn);
+  EXPECT_TRUE(w->State().AutoGainOn);
+  EXPECT_FALSE(w->State().AutoBPMOn);
+  EXPECT_FALSE(w->State().UseMixPoints);
+  EXPECT_TRUE(w->view.Check1[0]->isChecked());
+  EXPECT_TRUE(w->view.Check1[1]->isChecked());
+  EXPECT_FALSE(w->view.Check1[2]->isChecked());
+  EXPECT_FALSE(w->view.Check1[3]->isChecked());
+  EXPECT_TRUE(w->view.Slider1->isHidden());
+  EXPECT_TRUE(w->view.SCLabel1[149]->isHidden());
+  EXPECT_EQ(w->State().MixTime, 20);
+  EXPECT_EQ(w->view.MixerTime->value(), 20);
+  EXPECT_EQ(w->view.lblTime->text(), "20 Seconds");
   // Preset 2.
-  EXPECT_EQ(w->MixLeftU, 10);
-  EXPECT_EQ(w->MixLeftD, 100);
-  EXPECT_EQ(w->MixRightU, 90);
-  EXPECT_EQ(w->MixRightD, 0);
+  EXPECT_EQ(w->State().MixLeftU, 10);
+  EXPECT_EQ(w->State().MixLeftD, 100);
+  EXPECT_EQ(w->State().MixRightU, 90);
+  EXPECT_EQ(w->State().MixRightD, 0);
   for (int box = 0; box < 18; ++box)
-    EXPECT_EQ(w->Effects[box]->isChecked(), box == 0 || box == 1 || box == 16 || box == 17) << box;
-  for (int k : {1, 2, 3, 5, 6, 7}) EXPECT_EQ(w->UpDown[k]->value(), 10) << k;
-  EXPECT_EQ(w->UpDown[0]->value(), 26);
-  EXPECT_EQ(w->UpDown[4]->value(), 26);
-  for (int band = 0; band < 20; ++band) EXPECT_EQ(w->Eq[band]->value(), 5) << band;
-  EXPECT_EQ(w->sldEffects[1]->value(), 44100);
-  EXPECT_EQ(w->sldEffects[15]->value(), 44100);
+    EXPECT_EQ(w->view.Effects[box]->isChecked(), box == 0 || box == 1 || box == 16 || box == 17) << box;
+  for (int k : {1, 2, 3, 5, 6, 7}) EXPECT_EQ(w->view.UpDown[k]->value(), 10) << k;
+  EXPECT_EQ(w->view.UpDown[0]->value(), 26);
+  EXPECT_EQ(w->view.UpDown[4]->value(), 26);
+  for (int band = 0; band < 20; ++band) EXPECT_EQ(w->view.Eq[band]->value(), 5) << band;
+  EXPECT_EQ(w->view.sldEffects[1]->value(), 44100);
+  EXPECT_EQ(w->view.sldEffects[15]->value(), 44100);
   // Sliders whose range starts above 0 keep their designed position.
-  for (int s : {4, 18, 11, 25}) EXPECT_EQ(w->sldEffects[s]->value(), 1200) << s;
-  for (int s : {5, 19}) EXPECT_EQ(w->sldEffects[s]->value(), 200) << s;
-  for (int s : {6, 20}) EXPECT_EQ(w->sldEffects[s]->value(), 2) << s;
-  EXPECT_EQ(w->AutomationSlider[0]->value(), 10);
-  EXPECT_EQ(w->AutomationSlider[1]->value(), 10);
-  EXPECT_FALSE(w->txtSettings[0]->text().isEmpty());
-  EXPECT_EQ(w->txtSettings[0]->toolTip(), w->txtSettings[0]->text());
-  for (int list : {1, 2, 3, 4, 5, 6}) EXPECT_EQ(w->cmbSettings[list]->currentIndex(), 0) << list;
-  EXPECT_EQ(djvp::Deck1PlayerA->device(), 1);
-  EXPECT_EQ(djvp::Deck2PlayerB->device(), 1);
-  EXPECT_EQ(djvp::Deck1PlayerB->PreDevice(), 0);
-  EXPECT_EQ(djvp::Deck2PlayerA->Speaker(), 0);
+  for (int s : {4, 18, 11, 25}) EXPECT_EQ(w->view.sldEffects[s]->value(), 1200) << s;
+  for (int s : {5, 19}) EXPECT_EQ(w->view.sldEffects[s]->value(), 200) << s;
+  for (int s : {6, 20}) EXPECT_EQ(w->view.sldEffects[s]->value(), 2) << s;
+  EXPECT_EQ(w->view.AutomationSlider[0]->value(), 10);
+  EXPECT_EQ(w->view.AutomationSlider[1]->value(), 10);
+  EXPECT_FALSE(w->view.txtSettings[0]->text().isEmpty());
+  EXPECT_EQ(w->view.txtSettings[0]->toolTip(), w->view.txtSettings[0]->text());
+  for (int list : {1, 2, 3, 4, 5, 6}) EXPECT_EQ(w->view.cmbSettings[list]->currentIndex(), 0) << list;
+  EXPECT_EQ(w->State().Player(1, 0)->device(), 1);
+  EXPECT_EQ(w->State().Player(2, 1)->device(), 1);
+  EXPECT_EQ(w->State().Player(1, 1)->PreDevice(), 0);
+  EXPECT_EQ(w->State().Player(2, 0)->Speaker(), 0);
   // Device 1 opened once, without speaker assignment; no headphone device.
   ASSERT_EQ(env.inits.size(), 1u);
   EXPECT_EQ(env.inits[0], std::make_pair(1, 0u));
@@ -95,14 +95,14 @@ TEST(SettingsLoad, FullStoreReachesEveryControlAndStaysStored) {
     std::function<int(frmMain&)> shown;
   };
   std::vector<Case> cases = {
-      {"Mixer", "MixTime", "35", [](frmMain& w) { return w.MixerTime->value(); }},
-      {"Settings", "Automix", "0", [](frmMain& w) { return w.Check1[0]->isChecked() ? 1 : 0; }},
-      {"Settings", "AutoGain", "0", [](frmMain& w) { return w.Check1[1]->isChecked() ? 1 : 0; }},
-      {"Settings", "AutoBPM", "1", [](frmMain& w) { return w.Check1[2]->isChecked() ? 1 : 0; }},
-      {"Settings", "MixPoints", "1", [](frmMain& w) { return w.Check1[3]->isChecked() ? 1 : 0; }},
-      {"Settings", "BPMPercent", "17", [](frmMain& w) { return w.AutomationSlider[0]->value(); }},
-      {"Settings", "GainPercent", "23", [](frmMain& w) { return w.AutomationSlider[1]->value(); }},
-      {"Mixer", "Preview", "4", [](frmMain& w) { return w.MixRightU; }},
+      {"Mixer", "MixTime", "35", [](frmMain& w) { return w.view.MixerTime->value(); }},
+      {"Settings", "Automix", "0", [](frmMain& w) { return w.view.Check1[0]->isChecked() ? 1 : 0; }},
+      {"Settings", "AutoGain", "0", [](frmMain& w) { return w.view.Check1[1]->isChecked() ? 1 : 0; }},
+      {"Settings", "AutoBPM", "1", [](frmMain& w) { return w.view.Check1[2]->isChecked() ? 1 : 0; }},
+      {"Settings", "MixPoints", "1", [](frmMain& w) { return w.view.Check1[3]->isChecked() ? 1 : 0; }},
+      {"Settings", "BPMPercent", "17", [](frmMain& w) { return w.view.AutomationSlider[0]->value(); }},
+      {"Settings", "GainPercent", "23", [](frmMain& w) { return w.view.AutomationSlider[1]->value(); }},
+      {"Mixer", "Preview", "4", [](frmMain& w) { return w.State().MixRightU; }},
   };
   const char* const switches[7] = {"Echo", "Flanger", "Reverb", "LowPass", "Echo3", "Swap", "Rotate"};
   const int deck1Boxes[7] = {7, 8, 2, 3, 4, 6, 5};
@@ -111,20 +111,20 @@ TEST(SettingsLoad, FullStoreReachesEveryControlAndStaysStored) {
     // Deck 1 has every other effect on, deck 2 the others.
     const bool on1 = k % 2 == 0;
     cases.push_back({"Player1", switches[k], on1 ? "1" : "0",
-                     [box = deck1Boxes[k]](frmMain& w) { return w.Effects[box]->isChecked() ? 1 : 0; }});
+                     [box = deck1Boxes[k]](frmMain& w) { return w.view.Effects[box]->isChecked() ? 1 : 0; }});
     cases.push_back({"Player2", switches[k], on1 ? "0" : "1",
-                     [box = deck2Boxes[k]](frmMain& w) { return w.Effects[box]->isChecked() ? 1 : 0; }});
+                     [box = deck2Boxes[k]](frmMain& w) { return w.view.Effects[box]->isChecked() ? 1 : 0; }});
   }
   const char* const tones[3] = {"High", "Mid", "Bass"};
   for (int t = 0; t < 3; ++t) {
-    cases.push_back({"Eq1", tones[t], Num(3 + t), [t](frmMain& w) { return w.UpDown[1 + t]->value(); }});
-    cases.push_back({"Eq2", tones[t], Num(15 + t), [t](frmMain& w) { return w.UpDown[5 + t]->value(); }});
+    cases.push_back({"Eq1", tones[t], Num(3 + t), [t](frmMain& w) { return w.view.UpDown[1 + t]->value(); }});
+    cases.push_back({"Eq2", tones[t], Num(15 + t), [t](frmMain& w) { return w.view.UpDown[5 + t]->value(); }});
   }
-  cases.push_back({"Player1", "Gain", "40", [](frmMain& w) { return w.UpDown[0]->value(); }});
-  cases.push_back({"Player2", "Gain", "12", [](frmMain& w) { return w.UpDown[4]->value(); }});
+  cases.push_back({"Player1", "Gain", "40", [](frmMain& w) { return w.view.UpDown[0]->value(); }});
+  cases.push_back({"Player2", "Gain", "12", [](frmMain& w) { return w.view.UpDown[4]->value(); }});
   for (int band = 0; band < 10; ++band) {
-    cases.push_back({"Eq1", Num(band), Num(band), [band](frmMain& w) { return w.Eq[band]->value(); }});
-    cases.push_back({"Eq2", Num(band), Num(10 - band), [band](frmMain& w) { return w.Eq[10 + band]->value(); }});
+    cases.push_back({"Eq1", Num(band), Num(band), [band](frmMain& w) { return w.view.Eq[band]->value(); }});
+    cases.push_back({"Eq2", Num(band), Num(10 - band), [band](frmMain& w) { return w.view.Eq[10 + band]->value(); }});
   }
   const char* const effectKeys[14] = {"PitchTempo", "PitchSample", "PitchScaling", "ReverbLevel", "ReverbDelay",
                                       "LowPassCut", "LowPassResonance", "Echo3DryMix", "Echo3WetMix", "Echo3Delay",
@@ -132,15 +132,15 @@ TEST(SettingsLoad, FullStoreReachesEveryControlAndStaysStored) {
   const int deck1Values[14] = {-12, 48000, 5, 40, 3000, 1500, 7, -50, 120, 300, 60, 8000, 450, 33};
   const int deck2Values[14] = {9, 22050, -7, 70, 25000, 900, 4, 80, -90, 150, 20, 20000, 700, 66};
   for (int k = 0; k < 14; ++k) {
-    cases.push_back({"Player1", effectKeys[k], Num(deck1Values[k]), [k](frmMain& w) { return w.sldEffects[k]->value(); }});
-    cases.push_back({"Player2", effectKeys[k], Num(deck2Values[k]), [k](frmMain& w) { return w.sldEffects[14 + k]->value(); }});
+    cases.push_back({"Player1", effectKeys[k], Num(deck1Values[k]), [k](frmMain& w) { return w.view.sldEffects[k]->value(); }});
+    cases.push_back({"Player2", effectKeys[k], Num(deck2Values[k]), [k](frmMain& w) { return w.view.sldEffects[14 + k]->value(); }});
   }
-  cases.push_back({"Devices", "Device1", "1", [](frmMain& w) { return w.cmbSettings[1]->currentIndex(); }});
-  cases.push_back({"Devices", "Device2", "0", [](frmMain& w) { return w.cmbSettings[2]->currentIndex(); }});
-  cases.push_back({"Devices", "Device3", "3", [](frmMain& w) { return w.cmbSettings[3]->currentIndex(); }});
+  cases.push_back({"Devices", "Device1", "1", [](frmMain& w) { return w.view.cmbSettings[1]->currentIndex(); }});
+  cases.push_back({"Devices", "Device2", "0", [](frmMain& w) { return w.view.cmbSettings[2]->currentIndex(); }});
+  cases.push_back({"Devices", "Device3", "3", [](frmMain& w) { return w.view.cmbSettings[3]->currentIndex(); }});
   for (int k = 0; k < 3; ++k)
     cases.push_back({"Speakerchoice", QString("Speaker%1").arg(k + 1), Num(k + 1),
-                     [k](frmMain& w) { return w.cmbSettings[4 + k]->currentIndex(); }});
+                     [k](frmMain& w) { return w.view.cmbSettings[4 + k]->currentIndex(); }});
 
   for (const Case& c : cases) env.Set(c.section, c.key, c.value);
   auto w = env.Open();
@@ -149,11 +149,11 @@ TEST(SettingsLoad, FullStoreReachesEveryControlAndStaysStored) {
     EXPECT_EQ(c.shown(*w), expected) << c.section.toStdString() << "/" << c.key.toStdString();
     EXPECT_EQ(env.Get(c.section, c.key), c.value) << c.section.toStdString() << "/" << c.key.toStdString();
   }
-  EXPECT_FALSE(w->AutomixOn);
-  EXPECT_TRUE(w->Slider1->isVisibleTo(w.get()));
-  EXPECT_EQ(djvp::Deck1PlayerA->device(), 2);
-  EXPECT_EQ(djvp::Deck2PlayerA->device(), 1);
-  EXPECT_EQ(djvp::Deck2PlayerB->PreDevice(), 3);
+  EXPECT_FALSE(w->State().AutomixOn);
+  EXPECT_TRUE(w->view.Slider1->isVisibleTo(w.get()));
+  EXPECT_EQ(w->State().Player(1, 0)->device(), 2);
+  EXPECT_EQ(w->State().Player(2, 0)->device(), 1);
+  EXPECT_EQ(w->State().Player(2, 1)->PreDevice(), 3);
   EXPECT_TRUE(env.messages.empty());
 }
 
@@ -161,10 +161,10 @@ TEST(SettingsLoad, OwnCurveWithMissingPointsAndNoPresetStored) {
   WindowTestEnv env;
   env.Set("Mixer", "Preview", "100");
   auto w = env.Open();
-  EXPECT_EQ(w->MixLeftD, 100);
-  EXPECT_EQ(w->MixRightD, 0);
-  EXPECT_EQ(w->MixLeftU, 10);
-  EXPECT_EQ(w->MixRightU, 90);
+  EXPECT_EQ(w->State().MixLeftD, 100);
+  EXPECT_EQ(w->State().MixRightD, 0);
+  EXPECT_EQ(w->State().MixLeftU, 10);
+  EXPECT_EQ(w->State().MixRightU, 90);
   EXPECT_EQ(env.Get("Mixer", "Preview"), "100");
 }
 
@@ -181,20 +181,20 @@ TEST(SettingsLoad, BadAndOutOfRangeValuesAreSkipped) {
   env.Set("Player2", "Gain", "21.5");
   env.Set("Mixer", "Preview", "banana");
   auto w = env.Open();
-  EXPECT_EQ(w->MixTime, 0);
-  EXPECT_EQ(w->MixerTime->value(), 0);
-  EXPECT_FALSE(w->AutomixOn);
-  EXPECT_FALSE(w->Check1[0]->isChecked());
-  EXPECT_EQ(w->AutomationSlider[0]->value(), 0);
+  EXPECT_EQ(w->State().MixTime, 0);
+  EXPECT_EQ(w->view.MixerTime->value(), 0);
+  EXPECT_FALSE(w->State().AutomixOn);
+  EXPECT_FALSE(w->view.Check1[0]->isChecked());
+  EXPECT_EQ(w->view.AutomationSlider[0]->value(), 0);
   EXPECT_EQ(env.Get("Settings", "BPMPercent"), "31");
-  EXPECT_EQ(w->Eq[3]->value(), 5);
+  EXPECT_EQ(w->view.Eq[3]->value(), 5);
   EXPECT_EQ(env.Get("Eq1", "3"), "5");  // the Equalizer reset stored 5; 11 was refused
-  EXPECT_EQ(w->sldEffects[4]->value(), 1200);
-  EXPECT_EQ(w->UpDown[0]->value(), 20);
-  EXPECT_EQ(w->UpDown[4]->value(), 22);
+  EXPECT_EQ(w->view.sldEffects[4]->value(), 1200);
+  EXPECT_EQ(w->view.UpDown[0]->value(), 20);
+  EXPECT_EQ(w->view.UpDown[4]->value(), 22);
   // Not a number: the user's curve is read as for 100.
-  EXPECT_EQ(w->MixLeftD, 100);
-  EXPECT_EQ(w->MixRightU, 90);
+  EXPECT_EQ(w->State().MixLeftD, 100);
+  EXPECT_EQ(w->State().MixRightU, 90);
 }
 
 TEST(SettingsLoad, SpeakerCodesSelectTheirButtonsAndOpenWithSpeakerAssignment) {
@@ -206,15 +206,15 @@ TEST(SettingsLoad, SpeakerCodesSelectTheirButtonsAndOpenWithSpeakerAssignment) {
   env.Set("Speakerchoice", "Speaker3", "1");
   env.Set("Speakers", "Speaker3", "5");
   auto w = env.Open();
-  EXPECT_TRUE(w->Option2[1]->isChecked());
-  EXPECT_TRUE(w->Option2[7]->isChecked());
-  for (int b : {8, 9, 10, 11}) EXPECT_FALSE(w->Option2[b]->isChecked()) << b;
-  EXPECT_EQ(djvp::Deck1PlayerB->Speaker(), 2);
-  EXPECT_EQ(djvp::Deck2PlayerA->Speaker(), 1);
-  EXPECT_EQ(djvp::Deck1PlayerA->PreSpeaker(), 5);
+  EXPECT_TRUE(w->view.Option2[1]->isChecked());
+  EXPECT_TRUE(w->view.Option2[7]->isChecked());
+  for (int b : {8, 9, 10, 11}) EXPECT_FALSE(w->view.Option2[b]->isChecked()) << b;
+  EXPECT_EQ(w->State().Player(1, 1)->Speaker(), 2);
+  EXPECT_EQ(w->State().Player(2, 0)->Speaker(), 1);
+  EXPECT_EQ(w->State().Player(1, 0)->PreSpeaker(), 5);
   // Four speakers: front and rear/side buttons of each deck.
-  EXPECT_TRUE(w->Option2[0]->isVisibleTo(w.get()));
-  EXPECT_FALSE(w->Option2[2]->isVisibleTo(w.get()));
+  EXPECT_TRUE(w->view.Option2[0]->isVisibleTo(w.get()));
+  EXPECT_FALSE(w->view.Option2[2]->isVisibleTo(w.get()));
   ASSERT_FALSE(env.inits.empty());
   EXPECT_EQ(env.inits.back(), std::make_pair(1, uint32_t{2048}));
 }
@@ -224,10 +224,10 @@ TEST(SettingsLoad, TwoSpeakerLayoutReplacesTheStoredCode) {
   env.Set("Speakerchoice", "Speaker1", "0");
   env.Set("Speakers", "Speaker1", "3");
   auto w = env.Open();
-  EXPECT_EQ(djvp::Deck1PlayerA->Speaker(), 0);
+  EXPECT_EQ(w->State().Player(1, 0)->Speaker(), 0);
   EXPECT_EQ(env.Get("Speakers", "Speaker1"), "0");
   for (int b : {0, 1, 2, 3}) {
-    EXPECT_FALSE(w->Option2[b]->isChecked());
-    EXPECT_FALSE(w->Option2[b]->isVisibleTo(w.get()));
+    EXPECT_FALSE(w->view.Option2[b]->isChecked());
+    EXPECT_FALSE(w->view.Option2[b]->isVisibleTo(w.get()));
   }
 }

@@ -5,7 +5,7 @@
 #include "audio/BassPlayer.h"
 #include "audio/ModBass.h"
 #include "engine/Engine.h"
-#include "platform/MessageBox.h"
+#include "audio/Messages.h"
 
 #include <gtest/gtest.h>
 
@@ -18,21 +18,17 @@ namespace {
 
 QString Fixture(const char* name) { return QString(DJVP_TEST_FIXTURES "/") + name; }
 
-// Captures message boxes and resets the program-wide state around a test.
+// Captures the players' messages and resets the language around a test.
 class PlayerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     engine::SetManualClock(true);
-    previous_ = SetMsgBoxHook([this](const QString& text, MsgButtons) {
-      messages.push_back(text);
-      return MsgResult::Ok;
-    });
-    PlayFailed = false;
+    previous_ = SetMessageSink([this](const QString& text) { messages.push_back(text); });
     LangOffset = 0;
   }
   void TearDown() override {
-    SetMsgBoxHook(previous_);
-    PlayFailed = false;
+    SetMessageSink(previous_);
+    LangOffset = 0;
   }
   // Advances the "No sound" device and returns the mixed output.
   std::vector<float> Render(size_t frames) {
@@ -44,7 +40,7 @@ class PlayerTest : public ::testing::Test {
   FakeAnalysisHost host;
 
  private:
-  MsgBoxHook previous_;
+  MessageSink previous_;
 };
 
 }  // namespace
@@ -68,16 +64,14 @@ TEST(ModBassWords, WordsAndLongs) {
 TEST_F(PlayerTest, OpenPlayPauseResumeStop) {
   clsBassPlayer p;
   p.filename(Fixture("player/gap.flac"));
-  p.OpenFile();
-  ASSERT_FALSE(PlayFailed);
+  ASSERT_TRUE(p.OpenFile());
   ASSERT_NE(p.STRM(), 0u);
   EXPECT_EQ(p.DummyTime(), 4);
   EXPECT_EQ(p.PreSTRM(), 0u);  // no headphone device: no mirror
 
   p.StartMixPoint(2 * 44100);  // half a second in (4 bytes a frame)
   p.volume(100);
-  p.Play();
-  ASSERT_FALSE(PlayFailed);
+  ASSERT_TRUE(p.Play());
   EXPECT_TRUE(p.IsPlaying());
   EXPECT_FALSE(p.IsPaused());
   EXPECT_NE(p.hBPM(), 0u);  // the start-BPM detection ran
@@ -119,27 +113,22 @@ TEST_F(PlayerTest, LengthRoundsHalvesToEven) {
   }
 }
 
-TEST_F(PlayerTest, FailuresShowTheirMessageAndSetPlayFailed) {
+TEST_F(PlayerTest, FailuresShowTheirMessageAndReportFailure) {
   clsBassPlayer p;
   p.filename(Fixture("audio/notaudio.mp3"));
-  p.OpenFile();
-  EXPECT_TRUE(PlayFailed);
+  EXPECT_FALSE(p.OpenFile());
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], "Can't create stream");
 
   // In Dutch, through the language offset.
-  PlayFailed = false;
   LangOffset = 1000;
   p.filename("/no/such/song.mp3");
-  p.OpenFile();
-  EXPECT_TRUE(PlayFailed);
+  EXPECT_FALSE(p.OpenFile());
   EXPECT_EQ(messages.back(), "Kan de stream niet creëeren");
 
   // Play of a player whose stream could not be made.
-  PlayFailed = false;
   clsBassPlayer never;
-  never.Play();
-  EXPECT_TRUE(PlayFailed);
+  EXPECT_FALSE(never.Play());
   EXPECT_EQ(messages.back(), QString::fromStdString(LoadResString(1212)));
   EXPECT_FALSE(never.IsPlaying());
 
@@ -163,8 +152,7 @@ TEST_F(PlayerTest, MixPointsFollowTheSilenceLevel) {
   AnalysisProgress = 0.95f;
   clsBassPlayer p;  // the analysis player: device 0, no speakers, never played
   p.filename(Fixture("player/gap.flac"));
-  p.OpenFile();
-  ASSERT_FALSE(PlayFailed);
+  ASSERT_TRUE(p.OpenFile());
 
   const int32_t start = p.StartMixPoint();
   EXPECT_NEAR(start / 4.0 / 44100.0, 1.0, 0.001);  // the tone starts after 1 s

@@ -18,7 +18,7 @@ struct Sample {
 
 Sample Look(DeckWorld& d, const djvp::clsBassPlayer& out, const djvp::clsBassPlayer& in) {
   return {DeckWorld::Pos(out), DeckWorld::Pos(in), out.volume(), in.volume(), out.IsPlaying(),
-          d.w->Volume1->value(), d.w->Volume2->value()};
+          d.w->Volume1.value(), d.w->Volume2.value()};
 }
 
 // Runs ticks while the crossfade runs (at most `limit`), sampling after each.
@@ -48,21 +48,21 @@ TEST(Automix, NextRowStartsInTheFirstRunPastTheMixTimeBeforeTheEnd) {
       d.Add(deck, "tone660.ogg");
       d.List(deck).SetCurrentRow(1);
       decks::PlayDeck(*d.w, deck);
-      djvp::clsBassPlayer& b = DeckWorld::P(deck, 1);
+      djvp::clsBassPlayer& b = d.P(deck, 1);
       const double mixStart = 5.0 - mixTime;
       d.RenderSeconds(mixStart - 0.02);
-      d.w->tmrPlaying_ThatTime();
+      decks::tmrPlaying_ThatTime(*d.w);
       d.RenderSeconds(0.02);  // exactly at the mix start: not yet past it
-      d.w->tmrPlaying_ThatTime();
+      decks::tmrPlaying_ThatTime(*d.w);
       EXPECT_FALSE(b.IsPlaying()) << mixTime << " deck " << deck;
       EXPECT_FALSE(d.w->Decks.AutomixTransition);
-      EXPECT_EQ(decks::SelectedRow(d.List(deck)), 1);
+      EXPECT_EQ(djvp::ui::SelectedRow(d.List(deck)), 1);
       d.RenderSeconds(0.01);
-      d.w->tmrPlaying_ThatTime();
+      decks::tmrPlaying_ThatTime(*d.w);
       EXPECT_TRUE(b.IsPlaying()) << mixTime << " deck " << deck;
       EXPECT_EQ(b.filename(), Fixture("tone660.ogg"));
       EXPECT_EQ(b.volume(), 0);
-      EXPECT_EQ(decks::SelectedRow(d.List(deck)), 2);
+      EXPECT_EQ(djvp::ui::SelectedRow(d.List(deck)), 2);
       EXPECT_TRUE(d.w->Decks.AutomixTransition);
       EXPECT_TRUE(d.w->Decks.FadeActive[deck == 1 ? decks::k1A_1B : decks::k2A_2B]);
     }
@@ -76,20 +76,20 @@ TEST(Automix, TheLastRowFiresOnceStartsNothingAndEndsWithItsSong) {
   d.List(1).SetCurrentRow(1);
   decks::PlayDeck(*d.w, 1);
   d.RenderSeconds(3.5);
-  d.w->tmrPlaying_ThatTime();
+  decks::tmrPlaying_ThatTime(*d.w);
   EXPECT_TRUE(d.w->Decks.AutomixTransition);
-  EXPECT_FALSE(DeckWorld::P(1, 1).IsPlaying());
+  EXPECT_FALSE(d.P(1, 1).IsPlaying());
   // Deck 2's song, started by hand and already near its end, gets no next
   // row while the trigger waits.
-  DeckWorld::StartOn(DeckWorld::P(2, 0), "tone660.ogg");
+  DeckWorld::StartOn(d.P(2, 0), "tone660.ogg");
   d.RenderSeconds(1.0);
-  d.w->tmrPlaying_ThatTime();
-  EXPECT_EQ(decks::SelectedRow(d.List(2)), 0);
+  decks::tmrPlaying_ThatTime(*d.w);
+  EXPECT_EQ(djvp::ui::SelectedRow(d.List(2)), 0);
   // Deck 1's song runs out and is stopped, its deck reset.
   d.RenderSeconds(0.6);
-  d.w->tmrPlaying_ThatTime();
-  EXPECT_FALSE(DeckWorld::P(1, 0).IsPlaying());
-  EXPECT_EQ(d.w->ScrollerText1, QStringLiteral("dj VORLAN") + QString(10, QLatin1Char(' ')));
+  decks::tmrPlaying_ThatTime(*d.w);
+  EXPECT_FALSE(d.P(1, 0).IsPlaying());
+  EXPECT_EQ(d.w->ScrollerText[0], QStringLiteral("dj VORLAN") + QString(10, QLatin1Char(' ')));
 }
 
 struct CurveCase {
@@ -112,8 +112,8 @@ TEST_P(CurvePresets, RampsFollowTheCurveAndTheCrossfadeEndsCleanly) {
   d.Add(1, "tone440.ogg");
   d.Add(1, "tone660.ogg");
   PlayUntilTheNextRowStarts(d);
-  djvp::clsBassPlayer& out = DeckWorld::P(1, 0);
-  djvp::clsBassPlayer& in = DeckWorld::P(1, 1);
+  djvp::clsBassPlayer& out = d.P(1, 0);
+  djvp::clsBassPlayer& in = d.P(1, 1);
   ASSERT_TRUE(d.w->Decks.FadeActive[decks::k1A_1B]);
   const double fadeOut = d.w->MixTime * d.w->Decks.FadeOutPercent / 100.0;  // seconds
   const double fadeIn = d.w->MixTime * d.w->Decks.FadeInPercent / 100.0;
@@ -143,8 +143,8 @@ TEST_P(CurvePresets, RampsFollowTheCurveAndTheCrossfadeEndsCleanly) {
   EXPECT_FALSE(out.IsPlaying());
   EXPECT_TRUE(in.IsPlaying());
   EXPECT_EQ(in.volume(), 100);
-  EXPECT_EQ(d.w->Volume1->value(), 0);
-  EXPECT_FALSE(djvp::CrossfadeRunning);
+  EXPECT_EQ(d.w->Volume1.value(), 0);
+  EXPECT_FALSE(d.w->Decks.CrossfadeRunning);
   EXPECT_FALSE(d.w->Decks.AutomixTransition);
   EXPECT_FALSE(d.w->Decks.AnyTransition());
 }
@@ -162,16 +162,16 @@ TEST(Automix, AFadeOutShorterThanTheFadeInStillBringsTheNewSongToFullVolume) {
   d.Add(1, "tone440.ogg");
   d.Add(1, "tone660.ogg");
   PlayUntilTheNextRowStarts(d);
-  djvp::clsBassPlayer& out = DeckWorld::P(1, 0);
-  djvp::clsBassPlayer& in = DeckWorld::P(1, 1);
+  djvp::clsBassPlayer& out = d.P(1, 0);
+  djvp::clsBassPlayer& in = d.P(1, 1);
   // Run until the outgoing song is stopped: the new one is only about half up.
   for (int n = 0; n < 100 && out.IsPlaying(); ++n) d.Tick();
   ASSERT_FALSE(out.IsPlaying());
   EXPECT_LT(in.volume(), 80);
-  EXPECT_TRUE(djvp::CrossfadeRunning);  // starts stay refused until it is in
+  EXPECT_TRUE(d.w->Decks.CrossfadeRunning);  // starts stay refused until it is in
   const std::vector<Sample> s = RunCrossfade(d, out, in);
   EXPECT_EQ(in.volume(), 100);
-  EXPECT_FALSE(djvp::CrossfadeRunning);
+  EXPECT_FALSE(d.w->Decks.CrossfadeRunning);
   EXPECT_FALSE(d.w->Decks.AutomixTransition);
 }
 
@@ -187,14 +187,14 @@ TEST(Automix, FlatCurvesAndFadesOfNoLengthCutOverAtOnce) {
     d.Add(1, "tone440.ogg");
     d.Add(1, "tone660.ogg");
     PlayUntilTheNextRowStarts(d);
-    djvp::clsBassPlayer& out = DeckWorld::P(1, 0);
-    djvp::clsBassPlayer& in = DeckWorld::P(1, 1);
+    djvp::clsBassPlayer& out = d.P(1, 0);
+    djvp::clsBassPlayer& in = d.P(1, 1);
     ASSERT_TRUE(in.IsPlaying()) << c.name;
     d.Tick();
     EXPECT_FALSE(out.IsPlaying()) << c.name;
     EXPECT_EQ(in.volume(), 100) << c.name;
-    EXPECT_EQ(d.w->Volume1->value(), 0) << c.name;
-    EXPECT_FALSE(djvp::CrossfadeRunning) << c.name;
+    EXPECT_EQ(d.w->Volume1.value(), 0) << c.name;
+    EXPECT_FALSE(d.w->Decks.CrossfadeRunning) << c.name;
     EXPECT_FALSE(d.w->Decks.AutomixTransition) << c.name;
     EXPECT_FALSE(d.w->Decks.AnyTransition()) << c.name;
   }
@@ -208,11 +208,11 @@ TEST(Automix, ACurveDraggedPastItselfEndsTheOutgoingSongAtOnceAndStillFadesIn) {
   PlayUntilTheNextRowStarts(d);
   ASSERT_EQ(d.w->Decks.FadeOutPercent, -20);
   d.Tick();
-  EXPECT_FALSE(DeckWorld::P(1, 0).IsPlaying());
-  const std::vector<Sample> s = RunCrossfade(d, DeckWorld::P(1, 0), DeckWorld::P(1, 1));
+  EXPECT_FALSE(d.P(1, 0).IsPlaying());
+  const std::vector<Sample> s = RunCrossfade(d, d.P(1, 0), d.P(1, 1));
   EXPECT_GT(s.size(), 10u);  // the fade-in took its time
-  EXPECT_EQ(DeckWorld::P(1, 1).volume(), 100);
-  EXPECT_FALSE(djvp::CrossfadeRunning);
+  EXPECT_EQ(d.P(1, 1).volume(), 100);
+  EXPECT_FALSE(d.w->Decks.CrossfadeRunning);
 }
 
 TEST(Automix, ACrossDeckCrossfadeMovesBothDecksSlidersAndResetsTheOutgoingDeck) {
@@ -223,8 +223,8 @@ TEST(Automix, ACrossDeckCrossfadeMovesBothDecksSlidersAndResetsTheOutgoingDeck) 
   decks::PlayDeck(*d.w, 1);
   d.Tick();
   decks::cmdPlayer_Transport(*d.w, 17);  // Play on deck 2 while deck 1 plays
-  djvp::clsBassPlayer& out = DeckWorld::P(1, 0);
-  djvp::clsBassPlayer& in = DeckWorld::P(2, 0);
+  djvp::clsBassPlayer& out = d.P(1, 0);
+  djvp::clsBassPlayer& in = d.P(2, 0);
   ASSERT_TRUE(d.w->Decks.FadeActive[decks::k1A_2A]);
   const std::vector<Sample> s = RunCrossfade(d, out, in);
   bool bothMoving = false;
@@ -237,11 +237,11 @@ TEST(Automix, ACrossDeckCrossfadeMovesBothDecksSlidersAndResetsTheOutgoingDeck) 
   EXPECT_TRUE(bothMoving);
   EXPECT_FALSE(out.IsPlaying());
   EXPECT_EQ(in.volume(), 100);
-  EXPECT_EQ(d.w->Volume1->value(), 100);
-  EXPECT_EQ(d.w->Volume2->value(), 0);
-  EXPECT_TRUE(d.w->cmdPlayer[7]->isEnabled());  // deck 1 was reset
-  EXPECT_EQ(d.w->ScrollerText1, QStringLiteral("dj VORLAN") + QString(10, QLatin1Char(' ')));
-  EXPECT_FALSE(djvp::CrossfadeRunning);
+  EXPECT_EQ(d.w->Volume1.value(), 100);
+  EXPECT_EQ(d.w->Volume2.value(), 0);
+  EXPECT_TRUE(d.w->cmdPlayer[7].isEnabled());  // deck 1 was reset
+  EXPECT_EQ(d.w->ScrollerText[0], QStringLiteral("dj VORLAN") + QString(10, QLatin1Char(' ')));
+  EXPECT_FALSE(d.w->Decks.CrossfadeRunning);
 }
 
 TEST(Automix, AutoMixOffOrPreListenFreezesACrossfadeWhichResumesFromThePositions) {
@@ -250,8 +250,8 @@ TEST(Automix, AutoMixOffOrPreListenFreezesACrossfadeWhichResumesFromThePositions
     d.Add(1, "tone440.ogg");
     d.Add(1, "tone660.ogg");
     PlayUntilTheNextRowStarts(d);
-    djvp::clsBassPlayer& out = DeckWorld::P(1, 0);
-    djvp::clsBassPlayer& in = DeckWorld::P(1, 1);
+    djvp::clsBassPlayer& out = d.P(1, 0);
+    djvp::clsBassPlayer& in = d.P(1, 1);
     for (int n = 0; n < 8; ++n) d.Tick();
     const Sample before = Look(d, out, in);
     ASSERT_GT(before.inVolume, 0);
@@ -261,7 +261,7 @@ TEST(Automix, AutoMixOffOrPreListenFreezesACrossfadeWhichResumesFromThePositions
     const Sample frozen = Look(d, out, in);
     EXPECT_EQ(frozen.inVolume, before.inVolume);
     EXPECT_EQ(frozen.outVolume, before.outVolume);
-    EXPECT_TRUE(djvp::CrossfadeRunning);
+    EXPECT_TRUE(d.w->Decks.CrossfadeRunning);
     d.w->PreListenOn = false;
     d.w->AutomixOn = true;
     d.Tick();
@@ -281,20 +281,20 @@ TEST(Automix, ACrossfadeStartedByHandKeepsTheTriggerFromSkippingARow) {
   d.List(1).SetCurrentRow(1);
   decks::PlayDeck(*d.w, 1);
   d.RenderSeconds(2.9);
-  d.w->tmrPlaying_ThatTime();
+  decks::tmrPlaying_ThatTime(*d.w);
   // The user starts row 2 by hand just before the mix time.
   d.List(1).SetCurrentRow(2);
   decks::PlayListView_DblClick(*d.w, 0);
   ASSERT_TRUE(d.w->Decks.FadeActive[decks::k1A_1B]);
   // Row 1 passes its mix time meanwhile; row 3 must wait for row 2's end.
-  RunCrossfade(d, DeckWorld::P(1, 0), DeckWorld::P(1, 1));
-  EXPECT_EQ(decks::SelectedRow(d.List(1)), 2);
+  RunCrossfade(d, d.P(1, 0), d.P(1, 1));
+  EXPECT_EQ(djvp::ui::SelectedRow(d.List(1)), 2);
   EXPECT_FALSE(d.w->Decks.AutomixTransition);
-  EXPECT_EQ(DeckWorld::P(1, 1).filename(), Fixture("tone660.ogg"));
+  EXPECT_EQ(d.P(1, 1).filename(), Fixture("tone660.ogg"));
   // Row 2's own mix time brings row 3.
-  for (int n = 0; n < 100 && decks::SelectedRow(d.List(1)) == 2; ++n) d.Tick();
-  EXPECT_EQ(decks::SelectedRow(d.List(1)), 3);
-  EXPECT_EQ(DeckWorld::P(1, 0).filename(), Fixture("tone550.ogg"));
+  for (int n = 0; n < 100 && djvp::ui::SelectedRow(d.List(1)) == 2; ++n) d.Tick();
+  EXPECT_EQ(djvp::ui::SelectedRow(d.List(1)), 3);
+  EXPECT_EQ(d.P(1, 0).filename(), Fixture("tone550.ogg"));
 }
 
 TEST(Automix, ASongThatRunsOutDuringItsFadeLeavesTheDeckPlayingTheNewOne) {
@@ -303,22 +303,22 @@ TEST(Automix, ASongThatRunsOutDuringItsFadeLeavesTheDeckPlayingTheNewOne) {
   d.List(1).SetCurrentRow(1);
   decks::PlayDeck(*d.w, 1);
   d.RenderSeconds(4.2);
-  d.w->tmrPlaying_ThatTime();  // the trigger found no next row
+  decks::tmrPlaying_ThatTime(*d.w);  // the trigger found no next row
   ASSERT_TRUE(d.w->Decks.AutomixTransition);
   // A row added and started by hand so late that row 1 ends before its
   // fade-out would.
   d.Add(1, "tone660.ogg");
   d.List(1).SetCurrentRow(2);
-  decks::PlayFirst(*d.w);
+  decks::PlayDeck(*d.w, 1);
   ASSERT_TRUE(d.w->Decks.FadeActive[decks::k1A_1B]);
-  for (int n = 0; n < 200 && DeckWorld::P(1, 0).IsPlaying(); ++n) d.Tick();
-  EXPECT_FALSE(DeckWorld::P(1, 0).IsPlaying());
-  EXPECT_TRUE(DeckWorld::P(1, 1).IsPlaying());
+  for (int n = 0; n < 200 && d.P(1, 0).IsPlaying(); ++n) d.Tick();
+  EXPECT_FALSE(d.P(1, 0).IsPlaying());
+  EXPECT_TRUE(d.P(1, 1).IsPlaying());
   EXPECT_TRUE(d.w->Decks.FadeActive[decks::k1A_1B]);  // the deck was not reset
-  EXPECT_LT(DeckWorld::P(1, 1).volume(), 100);
-  RunCrossfade(d, DeckWorld::P(1, 0), DeckWorld::P(1, 1));
-  EXPECT_EQ(DeckWorld::P(1, 1).volume(), 100);
-  EXPECT_FALSE(djvp::CrossfadeRunning);
+  EXPECT_LT(d.P(1, 1).volume(), 100);
+  RunCrossfade(d, d.P(1, 0), d.P(1, 1));
+  EXPECT_EQ(d.P(1, 1).volume(), 100);
+  EXPECT_FALSE(d.w->Decks.CrossfadeRunning);
   EXPECT_FALSE(d.w->Decks.AutomixTransition);
 }
 
@@ -340,11 +340,11 @@ TEST(Automix, ACrossfadeWhoseOutgoingDeckWasStoppedEndsOnceTheNewSongIsIn) {
   d.w->AutomixOn = true;
   d.Tick();
   EXPECT_FALSE(d.w->Decks.AnyTransition());
-  EXPECT_EQ(DeckWorld::P(2, 0).volume(), 100);
+  EXPECT_EQ(d.P(2, 0).volume(), 100);
   EXPECT_FALSE(d.w->Decks.AutomixTransition);
   // Automatic mixing goes on: deck 2's next row follows its song.
-  for (int n = 0; n < 100 && !DeckWorld::P(2, 1).IsPlaying(); ++n) d.Tick();
-  EXPECT_EQ(DeckWorld::P(2, 1).filename(), Fixture("tone550.ogg"));
+  for (int n = 0; n < 100 && !d.P(2, 1).IsPlaying(); ++n) d.Tick();
+  EXPECT_EQ(d.P(2, 1).filename(), Fixture("tone550.ogg"));
 }
 
 TEST(Automix, ASongStartedAtItsStartMixPointFadesInFromSilence) {
@@ -353,9 +353,9 @@ TEST(Automix, ASongStartedAtItsStartMixPointFadesInFromSilence) {
   d.Add(1, "tone440.ogg");
   d.Add(1, "tone660.ogg", {}, QStringLiteral("01.50 sec"));
   PlayUntilTheNextRowStarts(d);
-  djvp::clsBassPlayer& in = DeckWorld::P(1, 1);
+  djvp::clsBassPlayer& in = d.P(1, 1);
   ASSERT_NEAR(DeckWorld::Pos(in), 1.5, 0.001);
-  const std::vector<Sample> s = RunCrossfade(d, DeckWorld::P(1, 0), in);
+  const std::vector<Sample> s = RunCrossfade(d, d.P(1, 0), in);
   ASSERT_GT(s.size(), 20u);
   EXPECT_LE(s[0].inVolume, 5);  // not 1.5 s into its ramp
   for (const Sample& x : s) {

@@ -1,21 +1,19 @@
-// A main window whose four deck players play on the engine's "No sound"
-// device under the manual clock: a test fills the playlists, advances the
-// clock by exact amounts and runs the playback timer's handler in between,
-// then looks at volumes, positions, flags and the mixed sound.
+// The window state (without its window) whose four deck players play on
+// the engine's "No sound" device under the manual clock: a test fills the
+// playlists, advances the clock by exact amounts and runs the playback
+// timer's handler in between, then looks at volumes, positions, flags,
+// controls and the mixed sound.
 #pragma once
 
-#include "../app/WindowTestEnv.h"
-#include "app/Globals.h"
+#include "StateTestEnv.h"
 #include "audio/BassPlayer.h"
 #include "decks/AudioOps.h"
 #include "decks/DeckControls.h"
+#include "decks/PlaybackTimer.h"
 #include "engine/Engine.h"
 #include "platform/Grid.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QPushButton>
-#include <QSlider>
 
 #include <gtest/gtest.h>
 
@@ -45,10 +43,10 @@ class DeckWorld {
  public:
   static constexpr size_t kTickFrames = 2426;  // 55 ms at 44100 Hz
 
-  DeckWorld() : env_((EnsureDeckQtApplication(), std::make_unique<WindowTestEnv>())) {
-    ResetShared();
+  DeckWorld() : env_((EnsureDeckQtApplication(), std::make_unique<StateTestEnv>())) {
     engine::SetManualClock(true);
     w = env_->Open();
+    w->StartTime = QTime::currentTime();  // as the window's load sets it
     for (djvp::clsBassPlayer* p : Players()) {
       p->device(0);
       p->PreDevice(0);
@@ -65,13 +63,6 @@ class DeckWorld {
     for (djvp::clsBassPlayer* p : Players())
       if (p) p->StopPlay();
     w.reset();
-    ResetShared();
-  }
-
-  static void ResetShared() {
-    djvp::CrossfadeRunning = false;
-    djvp::SuppressSliderEvents = false;
-    djvp::PlayFailed = false;
   }
 
   void Curve(int16_t leftU, int16_t leftD, int16_t rightU, int16_t rightD) {
@@ -102,10 +93,10 @@ class DeckWorld {
     return row;
   }
 
-  static std::vector<djvp::clsBassPlayer*> Players() {
-    return {djvp::Deck1PlayerA, djvp::Deck1PlayerB, djvp::Deck2PlayerA, djvp::Deck2PlayerB};
+  std::vector<djvp::clsBassPlayer*> Players() const {
+    return {w->Player(1, 0), w->Player(1, 1), w->Player(2, 0), w->Player(2, 1)};
   }
-  static djvp::clsBassPlayer& P(int deck, int ab) { return *decks::Player(deck, ab); }
+  djvp::clsBassPlayer& P(int deck, int ab) const { return *w->Player(deck, ab); }
 
   // Starts a song on a player directly, as if a start had put it there.
   static void StartOn(djvp::clsBassPlayer& p, const char* file, int16_t volume = 100) {
@@ -128,16 +119,16 @@ class DeckWorld {
   // One timer period: 55 ms of sound, then the timer's run.
   std::vector<float> Tick() {
     std::vector<float> out = Render(kTickFrames);
-    w->tmrPlaying_ThatTime();
+    decks::tmrPlaying_ThatTime(*w);
     return out;
   }
 
   static double Pos(const djvp::clsBassPlayer& p) { return decks::PlayerPosition(p); }
 
-  WindowTestEnv& env() { return *env_; }
+  StateTestEnv& env() { return *env_; }
 
-  std::unique_ptr<djvp::frmMain> w;
+  std::unique_ptr<djvp::MainState> w;
 
  private:
-  std::unique_ptr<WindowTestEnv> env_;
+  std::unique_ptr<StateTestEnv> env_;
 };

@@ -40,16 +40,16 @@ TEST(EndToEnd, TwoDecksMixFromSongToSongAndDeckToDeckWithoutSilenceOrClipping) {
 
   decks::cmdPlayer_Transport(*d.w, 7);  // Play on deck 1
   // Row 1, then Auto Mix brings row 2 of deck 1 on player 1B.
-  while (!(DeckWorld::P(1, 1).IsPlaying() && DeckWorld::Pos(DeckWorld::P(1, 1)) >= 2.5) && heard.size() < 400) tick();
-  ASSERT_FALSE(DeckWorld::P(1, 0).IsPlaying());
-  EXPECT_EQ(DeckWorld::P(1, 1).filename(), Fixture("tone660.ogg"));
-  EXPECT_EQ(d.w->cTime[0]->text().left(6), " 00:02");
+  while (!(d.P(1, 1).IsPlaying() && DeckWorld::Pos(d.P(1, 1)) >= 2.5) && heard.size() < 400) tick();
+  ASSERT_FALSE(d.P(1, 0).IsPlaying());
+  EXPECT_EQ(d.P(1, 1).filename(), Fixture("tone660.ogg"));
+  EXPECT_EQ(d.w->cTime[0].text().left(6), " 00:02");
   // Deck 2 takes over from deck 1 by its Play button.
   const size_t handOver = heard.size();
   decks::cmdPlayer_Transport(*d.w, 17);
   ASSERT_TRUE(d.w->Decks.FadeActive[decks::k1B_2A]);
   // Everything runs until the last song has ended.
-  const std::vector<djvp::clsBassPlayer*> players = DeckWorld::Players();
+  const std::vector<djvp::clsBassPlayer*> players = d.Players();
   while (std::any_of(players.begin(), players.end(), [](const djvp::clsBassPlayer* p) { return p->IsPlaying(); }) &&
          heard.size() < 600)
     tick();
@@ -66,13 +66,13 @@ TEST(EndToEnd, TwoDecksMixFromSongToSongAndDeckToDeckWithoutSilenceOrClipping) {
   EXPECT_NEAR(heard[handOver - 3].hz, 660, 25);
   EXPECT_NEAR(heard[end - 20].hz, 550, 25);
   // At rest: both decks reset, nothing armed.
-  EXPECT_FALSE(djvp::CrossfadeRunning);
+  EXPECT_FALSE(d.w->Decks.CrossfadeRunning);
   EXPECT_FALSE(d.w->Decks.AnyTransition());
-  EXPECT_EQ(d.w->Volume1->value(), 100);
-  EXPECT_EQ(d.w->Volume2->value(), 100);
-  EXPECT_TRUE(d.w->cmdPlayer[7]->isEnabled());
-  EXPECT_TRUE(d.w->cmdPlayer[17]->isEnabled());
-  EXPECT_EQ(d.w->cTime[1]->text(), " 00:00.00");
+  EXPECT_EQ(d.w->Volume1.value(), 100);
+  EXPECT_EQ(d.w->Volume2.value(), 100);
+  EXPECT_TRUE(d.w->cmdPlayer[7].isEnabled());
+  EXPECT_TRUE(d.w->cmdPlayer[17].isEnabled());
+  EXPECT_EQ(d.w->cTime[1].text(), " 00:00.00");
 }
 
 }  // namespace

@@ -5,9 +5,6 @@
 #include "decks/MixerCurve.h"
 #include "decks/StartRoutine.h"
 
-#include <QMouseEvent>
-#include <QPushButton>
-
 #include <gtest/gtest.h>
 
 using namespace djvp;
@@ -17,16 +14,16 @@ using mixer::HandleBox;
 
 namespace {
 
-CurvePoints Points(const frmMain& w) { return mixer::CurveOf(w); }
+CurvePoints Points(const MainState& w) { return mixer::CurveOf(w); }
 
 // The fade lengths, in percent of the mix time, that the next start takes
 // from the window's curve.
-int FadeOut(const frmMain& w) { return decks::FadeOutPercentOf(w.MixLeftU, w.MixLeftD); }
-int FadeIn(const frmMain& w) { return decks::FadeInPercentOf(w.MixRightU, w.MixRightD); }
+int FadeOut(const MainState& w) { return decks::FadeOutPercentOf(w.MixLeftU, w.MixLeftD); }
+int FadeIn(const MainState& w) { return decks::FadeInPercentOf(w.MixRightU, w.MixRightD); }
 
 // The points the panel shows, in the order LeftU, LeftD, RightU, RightD.
-std::array<double, 4> Drawn(const frmMain& w) {
-  const auto& d = w.pctDimmer->CurrentDrawing();
+std::array<double, 4> Drawn(const MainState& w) {
+  const auto& d = w.pctDimmer.drawing();
   if (!d) return {-1, -1, -1, -1};
   return {d->leftU, d->leftD, d->rightU, d->rightD};
 }
@@ -35,9 +32,9 @@ std::array<double, 4> AsDrawn(const CurvePoints& c) {
   return {double(c.LeftU), double(c.LeftD), double(c.RightU), double(c.RightD)};
 }
 
-QString Stored(const char* key) { return WindowTestEnv::Get(QStringLiteral("Mixer"), QLatin1String(key)); }
+QString Stored(const char* key) { return MixerWindow::Stored("Mixer", key); }
 
-void Drag(frmMain& w, float fromX, float fromY, float toX, int16_t button = 1) {
+void Drag(MainState& w, float fromX, float fromY, float toX, int16_t button = 1) {
   mixer::pctDimmer_MouseDown(w, button, 0, fromX, fromY);
   mixer::pctDimmer_MouseMove(w, button, 0, toX, fromY);
   mixer::pctDimmer_MouseUp(w, button, 0, toX, fromY);
@@ -47,9 +44,9 @@ void Drag(frmMain& w, float fromX, float fromY, float toX, int16_t button = 1) {
 
 TEST(MixerCurve, PresetsSetThePointsStoreTheirIndexAndDrawThem) {
   MixerWindow m;
-  frmMain& w = *m.w;
+  MainState& w = *m.w;
   // The user's own curve stored earlier stays as it is.
-  WindowTestEnv::Set("Mixer", "MixLeftU", "33");
+  keys::Save("Mixer", "MixLeftU", "33");
   const struct {
     int index;
     CurvePoints points;
@@ -58,7 +55,7 @@ TEST(MixerCurve, PresetsSetThePointsStoreTheirIndexAndDrawThem) {
                {3, {25, 100, 75, 0}, 75, 75},  {4, {50, 50, 90, 0}, 50, 90},   {5, {10, 100, 50, 50}, 90, 50}};
   for (const auto& k : cases) {
     SCOPED_TRACE(k.index);
-    w.MixPreview[static_cast<size_t>(k.index)]->click();
+    w.MixPreview[static_cast<size_t>(k.index)].click();
     EXPECT_EQ(Points(w), k.points);
     EXPECT_EQ(Stored("Preview"), QString::number(k.index));
     EXPECT_EQ(Drawn(w), AsDrawn(k.points));
@@ -72,7 +69,7 @@ TEST(MixerCurve, PresetsSetThePointsStoreTheirIndexAndDrawThem) {
 
   // An index outside the presets (an edited stored value) keeps the points,
   // stores the index and draws again.
-  w.MixPreview_Click(7);
+  mixer::MixPreview_Click(w, 7);
   EXPECT_EQ(Points(w), (CurvePoints{10, 100, 50, 50}));
   EXPECT_EQ(Stored("Preview"), "7");
 }
@@ -109,21 +106,21 @@ TEST(MixerCurve, HandleBoxesStayInTheirBandsAndInsideAtTheEdgesWhereTheyMust) {
 
 TEST(MixerCurve, DragDrawsWithoutChangingThePointUntilTheReleaseStoresTheWholeCurve) {
   MixerWindow m;
-  frmMain& w = *m.w;
+  MainState& w = *m.w;
   ASSERT_EQ(Points(w), (CurvePoints{10, 100, 90, 0}));  // preset 2 with no stored settings
   // An older own curve in the store must not leak into the new one.
-  WindowTestEnv::Set("Mixer", "MixRightD", "40");
+  keys::Save("Mixer", "MixRightD", "40");
 
   // Grab MixLeftU's handle (top band, 5..10) and drag it to 42.5.
   mixer::pctDimmer_MouseDown(w, 1, 0, 7, 240);
-  EXPECT_TRUE(w.pctDimmer->DragLeftU);
+  EXPECT_TRUE(w.pctDimmer.DragLeftU);
   mixer::pctDimmer_MouseMove(w, 1, 0, 42.5f, 240);
   EXPECT_EQ(w.MixLeftU, 10) << "a start during the drag uses the curve before it";
   EXPECT_EQ(Drawn(w), (std::array<double, 4>{42.5, 100, 90, 0}));
-  EXPECT_EQ(w.pctDimmer->CurrentDrawing()->handles[0].x0, 37.5);
-  EXPECT_EQ(w.pctDimmer->cursor().shape(), Qt::SizeHorCursor);
+  EXPECT_EQ(w.pctDimmer.drawing()->handles[0].x0, 37.5);
+  EXPECT_TRUE(w.pctDimmer.sizingPointer());
   mixer::pctDimmer_MouseUp(w, 1, 0, 42.5f, 240);
-  EXPECT_FALSE(w.pctDimmer->DragLeftU);
+  EXPECT_FALSE(w.pctDimmer.DragLeftU);
   EXPECT_EQ(Points(w), (CurvePoints{42, 100, 90, 0}));
   // What is stored is what the panel shows, all four points of it.
   EXPECT_EQ(Drawn(w), (std::array<double, 4>{42, 100, 90, 0}));
@@ -143,14 +140,14 @@ TEST(MixerCurve, DragDrawsWithoutChangingThePointUntilTheReleaseStoresTheWholeCu
 
 TEST(MixerCurve, DragsPastTheEdgesAndPastEachOther) {
   MixerWindow m;
-  frmMain& w = *m.w;
+  MainState& w = *m.w;
   // MixRightD (bottom band 0..5) far past the right edge: held at 100, and
   // so beyond MixRightU, drawn and stored as it is.
   mixer::pctDimmer_MouseDown(w, 1, 0, 2, 10);
   mixer::pctDimmer_MouseMove(w, 1, 0, 130, 10);
   EXPECT_EQ(Drawn(w)[3], 100);
-  EXPECT_EQ(w.pctDimmer->CurrentDrawing()->handles[2].x0, 100);
-  EXPECT_EQ(w.pctDimmer->CurrentDrawing()->handles[2].x1, 105);
+  EXPECT_EQ(w.pctDimmer.drawing()->handles[2].x0, 100);
+  EXPECT_EQ(w.pctDimmer.drawing()->handles[2].x1, 105);
   mixer::pctDimmer_MouseUp(w, 1, 0, 130, 10);
   EXPECT_EQ(Points(w), (CurvePoints{10, 100, 90, 100}));
   EXPECT_EQ(Stored("MixRightD"), "100");
@@ -163,8 +160,8 @@ TEST(MixerCurve, DragsPastTheEdgesAndPastEachOther) {
 
 TEST(MixerCurve, OnePressGrabsTouchingHandlesAndTheReleaseSetsBoth) {
   MixerWindow m;
-  frmMain& w = *m.w;
-  w.MixPreview_Click(0);  // top handles 45..50 and 50..55 touch at 50
+  MainState& w = *m.w;
+  mixer::MixPreview_Click(w, 0);  // top handles 45..50 and 50..55 touch at 50
   Drag(w, 50, 240, 61);
   EXPECT_EQ(Points(w), (CurvePoints{61, 50, 61, 50}));
   EXPECT_EQ(Stored("Preview"), "100");
@@ -172,7 +169,7 @@ TEST(MixerCurve, OnePressGrabsTouchingHandlesAndTheReleaseSetsBoth) {
 
 TEST(MixerCurve, ReleasesThatDrewNothingLeaveTheCurveInForce) {
   MixerWindow m;
-  frmMain& w = *m.w;
+  MainState& w = *m.w;
   const CurvePoints preset2{10, 100, 90, 0};
   const struct {
     const char* what;
@@ -195,26 +192,6 @@ TEST(MixerCurve, ReleasesThatDrewNothingLeaveTheCurveInForce) {
     EXPECT_EQ(Drawn(w), AsDrawn(preset2));
     EXPECT_EQ(Stored("Preview"), "2");
     EXPECT_EQ(Stored("MixLeftU"), "<none>");
-    EXPECT_FALSE(w.pctDimmer->DragLeftU);
+    EXPECT_FALSE(w.pctDimmer.DragLeftU);
   }
-}
-
-TEST(MixerCurve, MouseOnThePanelReachesTheEditorInItsUnits) {
-  MixerWindow m;
-  frmMain& w = *m.w;
-  CurvePanel* panel = w.pctDimmer;
-  ASSERT_EQ(panel->size(), QSize(255, 100));
-  auto send = [&](QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held) {
-    QMouseEvent e(type, at, panel->mapToGlobal(at), button, held, Qt::NoModifier);
-    QCoreApplication::sendEvent(panel, &e);
-  };
-  // MixRightU's handle (90..95, top): pixel x 92 / 100 * 254, y near the top.
-  const QPointF grab = panel->Map(92, 250);
-  const QPointF to = panel->Map(70, 250);
-  send(QEvent::MouseButtonPress, grab, Qt::LeftButton, Qt::LeftButton);
-  EXPECT_TRUE(panel->DragRightU);
-  send(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
-  send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
-  EXPECT_EQ(w.MixRightU, 70);
-  EXPECT_EQ(Stored("MixRightU"), "70");
 }

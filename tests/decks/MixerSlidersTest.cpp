@@ -3,14 +3,9 @@
 // pre-listen, master volume, and the mixing settings' switches and sliders.
 #include "MixerTestEnv.h"
 
-#include "app/Globals.h"
+#include "decks/MixerSliders.h"
 #include "engine/Engine.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QPushButton>
-#include <QSlider>
+#include "StringTable.h"
 
 #include <gtest/gtest.h>
 
@@ -26,12 +21,10 @@ void Start(clsBassPlayer* p, const char* song = "player/gap.flac") {
   p->device(0);
   p->PreDevice(0);
   p->filename(Song(song));
-  p->OpenFile();
-  ASSERT_FALSE(PlayFailed);
+  ASSERT_TRUE(p->OpenFile());
   p->StartMixPoint(0);
   p->volume(100);
-  p->Play();
-  ASSERT_FALSE(PlayFailed);
+  ASSERT_TRUE(p->Play());
   ASSERT_TRUE(p->IsPlaying());
 }
 
@@ -81,17 +74,16 @@ void Render(size_t frames) {
 
 class MixerSliders : public ::testing::Test {
  protected:
-  void SetUp() override {
-    engine::SetManualClock(true);
-    PlayFailed = false;
-    SuppressSliderEvents = false;
-  }
+  void SetUp() override { engine::SetManualClock(true); }
   void TearDown() override {
-    SuppressSliderEvents = false;
-    PlayFailed = false;
+    for (clsBassPlayer* p : {Deck1PlayerA, Deck1PlayerB, Deck2PlayerA, Deck2PlayerB}) p->StopPlay();
   }
   MixerWindow m;
-  frmMain& w = *m.w;
+  MainState& w = *m.w;
+  clsBassPlayer* Deck1PlayerA = w.Player(1, 0);
+  clsBassPlayer* Deck1PlayerB = w.Player(1, 1);
+  clsBassPlayer* Deck2PlayerA = w.Player(2, 0);
+  clsBassPlayer* Deck2PlayerB = w.Player(2, 1);
 };
 
 }  // namespace
@@ -100,23 +92,23 @@ TEST_F(MixerSliders, VolumeSlidersAttenuateOnlyThePlayingPlayers) {
   Start(Deck1PlayerA);
   Start(Deck2PlayerB);
   Deck1PlayerB->volume(55);  // idle player: left alone
-  w.Volume1->setValue(30);
+  w.Volume1.setValue(30);
   EXPECT_EQ(Deck1PlayerA->volume(), 70);
   EXPECT_EQ(EngineVolume(Deck1PlayerA), 70u);
   EXPECT_EQ(Deck1PlayerB->volume(), 55);
   EXPECT_EQ(Deck2PlayerB->volume(), 100) << "deck 2 is not deck 1's slider's";
-  w.Volume2->setValue(100);
+  w.Volume2.setValue(100);
   EXPECT_EQ(Deck2PlayerB->volume(), 0);
   EXPECT_EQ(EngineVolume(Deck2PlayerB), 0u);
 
   // A paused player is not touched.
   Deck1PlayerA->PausePlay();
-  w.Volume1->setValue(0);
+  w.Volume1.setValue(0);
   EXPECT_EQ(Deck1PlayerA->volume(), 70);
 
   // Moves made while the sliders are only shown change no volume.
-  SuppressSliderEvents = true;
-  w.Volume2->setValue(40);
+  const ui::EventBlocker quiet(w.Volume2);
+  w.Volume2.setValue(40);
   EXPECT_EQ(Deck2PlayerB->volume(), 0);
 }
 
@@ -129,10 +121,10 @@ TEST_F(MixerSliders, CrossfaderSetsBothDecksVolumeSliders) {
   } cases[] = {{0, 100, 0}, {30, 70, 30}, {100, 0, 100}, {50, 50, 50}};
   for (const auto& k : cases) {
     SCOPED_TRACE(k.crossfader);
-    w.Slider1->setValue(k.crossfader);
-    w.Slider1_ValueChanged();  // also when the slider stood there already
-    EXPECT_EQ(w.Volume1->value(), k.crossfader);
-    EXPECT_EQ(w.Volume2->value(), 100 - k.crossfader);
+    w.Slider1.setValue(k.crossfader);
+    mixer::Slider1_ValueChanged(w);  // also when the slider stood there already
+    EXPECT_EQ(w.Volume1.value(), k.crossfader);
+    EXPECT_EQ(w.Volume2.value(), 100 - k.crossfader);
     EXPECT_EQ(Deck1PlayerA->volume(), k.deck1);
     EXPECT_EQ(Deck1PlayerB->volume(), k.deck1);
     EXPECT_EQ(Deck2PlayerA->volume(), k.deck2);
@@ -140,10 +132,10 @@ TEST_F(MixerSliders, CrossfaderSetsBothDecksVolumeSliders) {
   }
   // With the slider events held back the volume sliders move, the players
   // keep their volumes.
-  SuppressSliderEvents = true;
-  w.Slider1->setValue(10);
-  EXPECT_EQ(w.Volume1->value(), 10);
-  EXPECT_EQ(w.Volume2->value(), 90);
+  const ui::EventBlocker quiet1(w.Volume1), quiet2(w.Volume2);
+  w.Slider1.setValue(10);
+  EXPECT_EQ(w.Volume1.value(), 10);
+  EXPECT_EQ(w.Volume2.value(), 90);
   EXPECT_EQ(Deck1PlayerA->volume(), 50);
   EXPECT_EQ(Deck2PlayerA->volume(), 50);
 }
@@ -153,8 +145,8 @@ TEST_F(MixerSliders, SeekPutsBothPlayingPlayersOfTheDeckAtTheSecondAndPlaysOn) {
   Start(Deck1PlayerB, "audio/beat128.mp3");
   Start(Deck2PlayerA);
   Render(4410);  // a tenth of a second
-  w.Position1->setMaximum(10);
-  w.Position1->setValue(2);
+  w.Position1.setMaximum(10);
+  w.Position1.setValue(2);
   EXPECT_NEAR(Seconds(Deck1PlayerA), 2.0, 0.001);
   EXPECT_NEAR(Seconds(Deck1PlayerB), 2.0, 0.001);
   EXPECT_NEAR(Seconds(Deck2PlayerA), 0.1, 0.001) << "the other deck plays on";
@@ -164,25 +156,25 @@ TEST_F(MixerSliders, SeekPutsBothPlayingPlayersOfTheDeckAtTheSecondAndPlaysOn) {
   EXPECT_NEAR(Seconds(Deck1PlayerB), 2.5, 0.01);
 
   // Deck 2's slider moves deck 2 only.
-  w.Position2->setMaximum(10);
-  w.Position2->setValue(1);
+  w.Position2.setMaximum(10);
+  w.Position2.setValue(1);
   EXPECT_NEAR(Seconds(Deck2PlayerA), 1.0, 0.001);
   EXPECT_NEAR(Seconds(Deck1PlayerA), 2.5, 0.01);
 }
 
 TEST_F(MixerSliders, SeekLeavesPausedStoppedAndShownMovesAlone) {
-  w.Position1->setMaximum(10);
-  w.Position1->setValue(3);  // nothing plays: nothing to do
+  w.Position1.setMaximum(10);
+  w.Position1.setValue(3);  // nothing plays: nothing to do
   Start(Deck1PlayerA);
   Render(4410);
   Deck1PlayerA->PausePlay();
-  w.Position1->setValue(1);
+  w.Position1.setValue(1);
   EXPECT_NEAR(Seconds(Deck1PlayerA), 0.1, 0.001);
   EXPECT_EQ(engine::IsActive(Deck1PlayerA->STRM()), engine::kPaused) << "a paused player stays paused";
-  EXPECT_EQ(w.Position1->value(), 1) << "the slider keeps its value";
+  EXPECT_EQ(w.Position1.value(), 1) << "the slider keeps its value";
   Deck1PlayerA->ResumePlay();
-  SuppressSliderEvents = true;
-  w.Position1->setValue(3);
+  const ui::EventBlocker quiet(w.Position1);
+  w.Position1.setValue(3);
   EXPECT_NEAR(Seconds(Deck1PlayerA), 0.1, 0.001);
 }
 
@@ -194,26 +186,26 @@ TEST_F(MixerSliders, HeadphoneMirrorFollowsItsSlidersAndTheSeek) {
   ASSERT_NO_FATAL_FAILURE();
   EXPECT_EQ(MirrorVolume(Deck1PlayerA), 0u);
 
-  w.VolumeHP1->setValue(25);
+  w.VolumeHP1.setValue(25);
   EXPECT_EQ(Deck1PlayerA->PreVolume(), 75);
   EXPECT_EQ(MirrorVolume(Deck1PlayerA), 75u);
   EXPECT_EQ(EngineVolume(Deck1PlayerA), 100u) << "the deck's own output keeps its volume";
-  w.Volume1->setValue(40);
+  w.Volume1.setValue(40);
   EXPECT_EQ(MirrorVolume(Deck1PlayerA), 75u) << "the deck volume is not the headphone volume";
-  w.VolumeHP2->setValue(90);
+  w.VolumeHP2.setValue(90);
   EXPECT_EQ(MirrorVolume(Deck1PlayerA), 75u) << "deck 2's headphone slider is deck 2's";
 
   // Pre-listening: the mirror plays on where the deck is; the playback
   // timer is told to mix nothing meanwhile.
-  w.Command1->click();
+  w.Command1.click();
   EXPECT_TRUE(w.PreListenOn);
   Render(4410);
   EXPECT_EQ(engine::IsActive(Deck1PlayerA->PreSTRM()), engine::kPlaying);
   EXPECT_NEAR(MirrorSeconds(Deck1PlayerA), Seconds(Deck1PlayerA), 0.001);
 
   // A seek takes the mirror along to the same second.
-  w.Position1->setMaximum(12);
-  w.Position1->setValue(7);
+  w.Position1.setMaximum(12);
+  w.Position1.setValue(7);
   EXPECT_NEAR(Seconds(Deck1PlayerA), 7.0, 0.001);
   EXPECT_NEAR(MirrorSeconds(Deck1PlayerA), 7.0, 0.001);
   Render(44100);
@@ -222,42 +214,37 @@ TEST_F(MixerSliders, HeadphoneMirrorFollowsItsSlidersAndTheSeek) {
 
   // Paused, neither slider reaches the mirror.
   Deck1PlayerA->PausePlay();
-  w.VolumeHP1->setValue(0);
+  w.VolumeHP1.setValue(0);
   EXPECT_EQ(MirrorVolume(Deck1PlayerA), 75u);
   Deck1PlayerA->StopPlay();
 }
 
 TEST_F(MixerSliders, HeadphoneVolumeWithoutAHeadphoneDeviceChangesNothing) {
   Start(Deck1PlayerA);
-  w.VolumeHP1->setValue(20);
+  w.VolumeHP1.setValue(20);
   EXPECT_EQ(Deck1PlayerA->PreVolume(), 0);
   EXPECT_EQ(Deck1PlayerA->PreSTRM(), 0u);
   EXPECT_EQ(Deck1PlayerA->volume(), 100) << "the deck volume is not the headphone volume";
 }
 
 TEST_F(MixerSliders, PreListenLabelFollowsTheSwitchInEitherLanguage) {
-  QLabel* label = w.SCLabel1(151);
-  ASSERT_NE(label, nullptr);
-  ASSERT_TRUE(w.SelectListEntry(3, 3));  // a headphone device to pre-listen on
-  EXPECT_EQ(label->text(), "OFF");
+  const ui::Caption& label = w.SCLabel1[ctl::kLblPreListenState];
+  mixer::ShowPreListenState(w);
+  EXPECT_EQ(label.text(), "OFF");
   EXPECT_FALSE(w.PreListenOn);
-  w.Command1->click();
+  w.Command1.click();
   EXPECT_TRUE(w.PreListenOn);
-  EXPECT_EQ(label->text(), "ON");
-
-  // A change of language keeps the switch and says so in the new language.
-  ASSERT_TRUE(w.SelectListEntry(7, 1));
-  EXPECT_TRUE(w.PreListenOn);
-  EXPECT_EQ(label->text(), QString::fromStdString(Tr(552)));
-  EXPECT_NE(label->text(), "ON");
-  w.Command1->click();
+  EXPECT_EQ(label.text(), "ON");
+  // In Dutch the switch still decides, whatever the label said before.
+  LangOffset = 1000;
+  w.Command1.click();
   EXPECT_FALSE(w.PreListenOn);
-  EXPECT_EQ(label->text(), QString::fromStdString(Tr(537)));
-  ASSERT_TRUE(w.SelectListEntry(7, 0));
-  EXPECT_EQ(label->text(), "OFF");
-  w.Command1->click();
-  EXPECT_EQ(label->text(), "ON");
+  EXPECT_EQ(label.text(), QString::fromStdString(Tr(537)));
+  w.Command1.click();
   EXPECT_TRUE(w.PreListenOn);
+  EXPECT_EQ(label.text(), QString::fromStdString(Tr(552)));
+  EXPECT_NE(label.text(), "ON");
+  LangOffset = 0;
 }
 
 TEST(MixerMasterVolume, SliderSetsTheSystemWaveVolume) {
@@ -270,60 +257,58 @@ TEST(MixerMasterVolume, SliderSetsTheSystemWaveVolume) {
     SCOPED_TRACE(k.maximum);
     SCOPED_TRACE(k.slider);
     MixerWindow m;
-    m.env().mixerMax = k.maximum;
-    m.Reopen();
-    m.w->MainVolume->setValue(k.slider);
-    m.w->MainVolume_ValueChanged();
-    EXPECT_EQ(m.env().mixerWritten, k.written);
+    m.UseMixer(k.maximum, k.maximum);
+    m.w->MainVolume.setValue(k.slider);
+    mixer::MainVolume_ValueChanged(*m.w);
+    EXPECT_EQ(m.mixerWritten, k.written);
   }
 }
 
 TEST(MixerSettings, SwitchesAndSlidersAreAppliedAndStoredAtOnce) {
   MixerWindow m;
-  frmMain& w = *m.w;
-  auto stored = [](const char* section, const char* key) {
-    return WindowTestEnv::Get(QLatin1String(section), QLatin1String(key));
-  };
+  MainState& w = *m.w;
+  auto stored = MixerWindow::Stored;
   // Auto Mix off shows the crossfader, on hides it again.
-  w.Check1[0]->setChecked(false);
+  w.Check1[0].setChecked(false);
   EXPECT_FALSE(w.AutomixOn);
-  EXPECT_FALSE(w.Slider1->isHidden());
-  EXPECT_FALSE(w.SCLabel1(149)->isHidden());
+  EXPECT_TRUE(w.Slider1.isVisible());
+  EXPECT_TRUE(w.SCLabel1[149].isVisible());
   EXPECT_EQ(stored("Settings", "Automix"), "0");
-  w.Check1[0]->setChecked(true);
+  w.Check1[0].setChecked(true);
   EXPECT_TRUE(w.AutomixOn);
-  EXPECT_TRUE(w.Slider1->isHidden());
+  EXPECT_FALSE(w.Slider1.isVisible());
   EXPECT_EQ(stored("Settings", "Automix"), "1");
 
   const struct {
     size_t box;
-    bool frmMain::*field;
+    bool MainState::*field;
     const char* key;
-  } boxes[] = {{1, &frmMain::AutoGainOn, "AutoGain"}, {2, &frmMain::AutoBPMOn, "AutoBPM"},
-               {3, &frmMain::UseMixPoints, "MixPoints"}};
+  } boxes[] = {{1, &MainState::AutoGainOn, "AutoGain"}, {2, &MainState::AutoBPMOn, "AutoBPM"},
+               {3, &MainState::UseMixPoints, "MixPoints"}};
   for (const auto& b : boxes) {
     SCOPED_TRACE(b.key);
     for (bool on : {true, false}) {
-      w.Check1[b.box]->setChecked(on);
+      w.Check1[b.box].setChecked(on);
       EXPECT_EQ(w.*b.field, on);
       EXPECT_EQ(stored("Settings", b.key), on ? "1" : "0");
     }
   }
 
   for (int t : {0, 100, 35}) {
-    w.MixerTime->setValue(t);
+    w.MixerTime.setValue(t);
     EXPECT_EQ(w.MixTime, t);
-    EXPECT_EQ(w.lblTime->text(), QString::number(t) + " Seconds");
+    EXPECT_EQ(w.lblTime.text(), QString::number(t) + " Seconds");
     EXPECT_EQ(stored("Mixer", "MixTime"), QString::number(t));
   }
   // The caption takes the language of the moment of the change.
-  ASSERT_TRUE(w.SelectListEntry(7, 1));
-  EXPECT_EQ(w.lblTime->text(), "35 Seconds");
-  w.MixerTime->setValue(20);
-  EXPECT_EQ(w.lblTime->text(), "20 Seconden");
+  LangOffset = 1000;
+  EXPECT_EQ(w.lblTime.text(), "35 Seconds");
+  w.MixerTime.setValue(20);
+  EXPECT_EQ(w.lblTime.text(), "20 Seconden");
+  LangOffset = 0;
 
-  w.AutomationSlider[1]->setValue(25);
+  w.AutomationSlider[1].setValue(25);
   EXPECT_EQ(stored("Settings", "GainPercent"), "25");
-  w.AutomationSlider[0]->setValue(30);
+  w.AutomationSlider[0].setValue(30);
   EXPECT_EQ(stored("Settings", "BPMPercent"), "30");
 }

@@ -25,30 +25,30 @@ class StartChoice : public ::testing::TestWithParam<ChoiceCase> {};
 TEST_P(StartChoice, SongGoesToTheRightPlayerAndArmsTheRightTransition) {
   const ChoiceCase& c = GetParam();
   DeckWorld d;
-  for (const auto& [deck, ab] : c.playing) DeckWorld::StartOn(DeckWorld::P(deck, ab), "tone550.ogg");
+  for (const auto& [deck, ab] : c.playing) DeckWorld::StartOn(d.P(deck, ab), "tone550.ogg");
   d.RenderSeconds(0.5);
   d.Add(c.deck, "tone660.ogg", "120.0");
   d.List(c.deck).SetCurrentRow(1);
   decks::PlayDeck(*d.w, c.deck);
 
-  djvp::clsBassPlayer& p = DeckWorld::P(c.newDeck, c.newAB);
+  djvp::clsBassPlayer& p = d.P(c.newDeck, c.newAB);
   EXPECT_TRUE(p.IsPlaying());
   EXPECT_EQ(p.filename(), Fixture("tone660.ogg"));
   for (int k = 0; k < decks::kSlots; ++k) EXPECT_EQ(d.w->Decks.FadeActive[static_cast<size_t>(k)], k == c.slot) << k;
   if (c.slot >= 0) {
-    EXPECT_TRUE(djvp::CrossfadeRunning);
+    EXPECT_TRUE(d.w->Decks.CrossfadeRunning);
     EXPECT_EQ(p.volume(), 0);
     // The outgoing player plays on untouched.
-    for (const auto& [deck, ab] : c.playing) EXPECT_TRUE(DeckWorld::P(deck, ab).IsPlaying());
+    for (const auto& [deck, ab] : c.playing) EXPECT_TRUE(d.P(deck, ab).IsPlaying());
   } else {
-    EXPECT_FALSE(djvp::CrossfadeRunning);
+    EXPECT_FALSE(d.w->Decks.CrossfadeRunning);
     EXPECT_EQ(p.volume(), 100);
-    EXPECT_EQ(d.w->Volume1->value() * (c.deck == 1) + d.w->Volume2->value() * (c.deck == 2), 0);
-    EXPECT_EQ(d.w->Slider1->value(), c.deck == 1 ? 0 : 100);
+    EXPECT_EQ(d.w->Volume1.value() * (c.deck == 1) + d.w->Volume2.value() * (c.deck == 2), 0);
+    EXPECT_EQ(d.w->Slider1.value(), c.deck == 1 ? 0 : 100);
     EXPECT_FLOAT_EQ(d.w->Decks.MasterBPM, 120.0f);
   }
-  EXPECT_EQ(d.w->lblBPM[static_cast<size_t>(c.deck - 1)]->text(), "120.0");
-  EXPECT_EQ(d.w->tTime[static_cast<size_t>(c.deck - 1)]->text(), "00:05");
+  EXPECT_EQ(d.w->lblBPM[static_cast<size_t>(c.deck - 1)].text(), "120.0");
+  EXPECT_EQ(d.w->tTime[static_cast<size_t>(c.deck - 1)].text(), "00:05");
   EXPECT_TRUE(d.env().messages.empty());
 }
 
@@ -68,14 +68,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(StartRoutine, PausedPlayerCountsAsIdleAndIsReloaded) {
   DeckWorld d;
-  DeckWorld::StartOn(DeckWorld::P(1, 0), "tone550.ogg");
-  DeckWorld::P(1, 0).PausePlay();
+  DeckWorld::StartOn(d.P(1, 0), "tone550.ogg");
+  d.P(1, 0).PausePlay();
   d.Add(1, "tone660.ogg");
   d.List(1).SetCurrentRow(1);
-  decks::PlayFirst(*d.w);
-  EXPECT_TRUE(DeckWorld::P(1, 0).IsPlaying());
-  EXPECT_EQ(DeckWorld::P(1, 0).filename(), Fixture("tone660.ogg"));
-  EXPECT_FALSE(DeckWorld::P(1, 1).IsPlaying());
+  decks::PlayDeck(*d.w, 1);
+  EXPECT_TRUE(d.P(1, 0).IsPlaying());
+  EXPECT_EQ(d.P(1, 0).filename(), Fixture("tone660.ogg"));
+  EXPECT_FALSE(d.P(1, 1).IsPlaying());
   EXPECT_FALSE(d.w->Decks.AnyTransition());
 }
 
@@ -85,12 +85,12 @@ TEST(StartRoutine, RefusedWhileACrossfadeRunsChangesNothing) {
   d.List(1).SetCurrentRow(1);
   d.w->Decks.FadeOutPercent = 7;
   d.w->Decks.FadeInPercent = 8;
-  djvp::CrossfadeRunning = true;
-  decks::PlayFirst(*d.w);
-  for (djvp::clsBassPlayer* p : DeckWorld::Players()) EXPECT_FALSE(p->IsPlaying());
+  d.w->Decks.CrossfadeRunning = true;
+  decks::PlayDeck(*d.w, 1);
+  for (djvp::clsBassPlayer* p : d.Players()) EXPECT_FALSE(p->IsPlaying());
   EXPECT_EQ(d.w->Decks.FadeOutPercent, 7);
   EXPECT_EQ(d.w->Decks.FadeInPercent, 8);
-  EXPECT_EQ(djvp::Deck1PlayerA->filename(), "");
+  EXPECT_EQ(d.P(1, 0).filename(), "");
 }
 
 TEST(StartRoutine, FadeLengthsComeFromTheCurve) {
@@ -117,11 +117,11 @@ TEST(StartRoutine, CrossfadeEndsTheFadeOutAtThePositionPlusItsShareOfTheMixTime)
     DeckWorld d;
     d.w->MixTime = c.mixTime;
     d.Curve(c.leftU, c.leftD, 90, 0);
-    DeckWorld::StartOn(DeckWorld::P(1, 0), "tone550.ogg");
+    DeckWorld::StartOn(d.P(1, 0), "tone550.ogg");
     d.RenderSeconds(1.5);
     d.Add(1, "tone660.ogg");
     d.List(1).SetCurrentRow(1);
-    decks::PlayFirst(*d.w);
+    decks::PlayDeck(*d.w, 1);
     EXPECT_EQ(d.w->Decks.FadeOutEndMs[decks::k1A_1B], c.expectedMs) << c.mixTime << " " << c.leftU << " " << c.leftD;
     EXPECT_TRUE(d.w->Decks.FadeActive[decks::k1A_1B]);
   }
@@ -147,11 +147,11 @@ TEST(StartRoutine, MixPointsSetWherePlayStartsAndWhereTheSongEnds) {
     d.w->UseMixPoints = true;
     d.Add(1, "tone440.ogg", {}, QString::fromUtf8(c.start), QString::fromUtf8(c.end));
     d.List(1).SetCurrentRow(1);
-    decks::PlayFirst(*d.w);
-    djvp::clsBassPlayer& a = DeckWorld::P(1, 0);
+    decks::PlayDeck(*d.w, 1);
+    djvp::clsBassPlayer& a = d.P(1, 0);
     EXPECT_EQ(a.StreamTime(), c.streamTime) << c.start << "|" << c.end;
     EXPECT_NEAR(DeckWorld::Pos(a), c.startSeconds, 0.001) << c.start << "|" << c.end;
-    EXPECT_EQ(d.w->Position1->maximum(), c.streamTime);
+    EXPECT_EQ(d.w->Position1.maximum(), c.streamTime);
   }
 }
 
@@ -162,12 +162,12 @@ TEST(StartRoutine, AnUnreadableMixPointIsNoMixPointNotThePreviousSongs) {
   d.Add(2, "tone660.ogg", {}, QStringLiteral("garbage"));
   d.List(1).SetCurrentRow(1);
   d.List(2).SetCurrentRow(1);
-  decks::PlayFirst(*d.w);
+  decks::PlayDeck(*d.w, 1);
   EXPECT_GT(d.w->Decks.StartMixBytes, 0);
-  DeckWorld::P(1, 0).StopPlay();
-  decks::PlaySecond(*d.w);
+  d.P(1, 0).StopPlay();
+  decks::PlayDeck(*d.w, 2);
   EXPECT_EQ(d.w->Decks.StartMixBytes, 0);
-  EXPECT_NEAR(DeckWorld::Pos(DeckWorld::P(2, 0)), 0.0, 0.001);
+  EXPECT_NEAR(DeckWorld::Pos(d.P(2, 0)), 0.0, 0.001);
 }
 
 TEST(StartRoutine, WithoutMixPointsTheWholeFilePlays) {
@@ -175,21 +175,21 @@ TEST(StartRoutine, WithoutMixPointsTheWholeFilePlays) {
   d.w->UseMixPoints = false;
   d.Add(1, "tone440.ogg", {}, QStringLiteral("02.00 sec"), QStringLiteral("03.00 sec"));
   d.List(1).SetCurrentRow(1);
-  decks::PlayFirst(*d.w);
-  EXPECT_EQ(DeckWorld::P(1, 0).StreamTime(), 5);
-  EXPECT_NEAR(DeckWorld::Pos(DeckWorld::P(1, 0)), 0.0, 0.001);
+  decks::PlayDeck(*d.w, 1);
+  EXPECT_EQ(d.P(1, 0).StreamTime(), 5);
+  EXPECT_NEAR(DeckWorld::Pos(d.P(1, 0)), 0.0, 0.001);
 }
 
 TEST(StartRoutine, PlainStartWithAutoMixOffPlaysAtTheDeckSlidersVolume) {
   DeckWorld d;
   d.w->AutomixOn = false;
-  d.w->Slider1->setValue(100);  // already on deck 2's side: the start does not move it
-  d.w->Volume2->setValue(30);
+  d.w->Slider1.setValue(100);  // already on deck 2's side: the start does not move it
+  d.w->Volume2.setValue(30);
   d.Add(2, "tone440.ogg");
   d.List(2).SetCurrentRow(1);
-  decks::PlaySecond(*d.w);
-  EXPECT_EQ(DeckWorld::P(2, 0).volume(), 70);
-  EXPECT_EQ(d.w->Volume2->value(), 30);
+  decks::PlayDeck(*d.w, 2);
+  EXPECT_EQ(d.P(2, 0).volume(), 70);
+  EXPECT_EQ(d.w->Volume2.value(), 30);
 }
 
 TEST(StartRoutine, BpmCellSetsTheMasterTempoOnAPlainStart) {
@@ -203,23 +203,22 @@ TEST(StartRoutine, BpmCellSetsTheMasterTempoOnAPlainStart) {
     d.w->Decks.MasterBPM = c.before;
     d.Add(1, "tone440.ogg", QString::fromUtf8(c.cell));
     d.List(1).SetCurrentRow(1);
-    decks::PlayFirst(*d.w);
+    decks::PlayDeck(*d.w, 1);
     EXPECT_FLOAT_EQ(d.w->Decks.MasterBPM, c.after) << c.cell;
-    EXPECT_EQ(d.w->lblBPM[0]->text(), c.label);
+    EXPECT_EQ(d.w->lblBPM[0].text(), c.label);
   }
 }
 
 TEST(StartRoutine, AFileThatCannotBeOpenedArmsNothingAndClearsTheFailure) {
   DeckWorld d;
-  DeckWorld::StartOn(DeckWorld::P(1, 0), "tone550.ogg");
+  DeckWorld::StartOn(d.P(1, 0), "tone550.ogg");
   d.Add(1, "/nonexistent/song.ogg");
   d.List(1).SetCurrentRow(1);
-  decks::PlayFirst(*d.w);
-  EXPECT_FALSE(djvp::PlayFailed);
-  EXPECT_FALSE(djvp::CrossfadeRunning);
+  decks::PlayDeck(*d.w, 1);
+  EXPECT_FALSE(d.w->Decks.CrossfadeRunning);
   EXPECT_FALSE(d.w->Decks.AnyTransition());
-  EXPECT_FALSE(DeckWorld::P(1, 1).IsPlaying());
-  EXPECT_TRUE(DeckWorld::P(1, 0).IsPlaying());
+  EXPECT_FALSE(d.P(1, 1).IsPlaying());
+  EXPECT_TRUE(d.P(1, 0).IsPlaying());
   ASSERT_EQ(d.env().messages.size(), 1u);
   EXPECT_EQ(d.env().messages[0], "Can't create stream");
 }
@@ -228,17 +227,17 @@ TEST(StartRoutine, StartSetsTheScrollingTitleFromTheRow) {
   DeckWorld d;
   d.Add(2, "tone440.ogg");
   d.List(2).SetCurrentRow(1);
-  decks::PlaySecond(*d.w);
-  EXPECT_TRUE(d.w->ScrollerText2.startsWith("Artist: Artist 1")) << d.w->ScrollerText2.toStdString();
-  EXPECT_TRUE(d.w->ScrollerText1.startsWith("dj VORLAN"));
+  decks::PlayDeck(*d.w, 2);
+  EXPECT_TRUE(d.w->ScrollerText[1].startsWith("Artist: Artist 1")) << d.w->ScrollerText[1].toStdString();
+  EXPECT_TRUE(d.w->ScrollerText[0].startsWith("dj VORLAN"));
 }
 
 TEST(StartRoutine, EveryStartedSongGetsTenFlatEqualiserBands) {
   DeckWorld d;
   d.Add(1, "tone440.ogg");
   d.List(1).SetCurrentRow(1);
-  decks::PlayFirst(*d.w);
-  const engine::Handle stream = DeckWorld::P(1, 0).STRM();
+  decks::PlayDeck(*d.w, 1);
+  const engine::Handle stream = d.P(1, 0).STRM();
   const float centres[10] = {80, 170, 310, 600, 1000, 3000, 6000, 12000, 14000, 16000};
   for (int band = 0; band < 10; ++band) {
     engine::dsp::PeakEqParams p{};

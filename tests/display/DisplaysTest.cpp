@@ -1,8 +1,8 @@
 // The display panels' LCD blend, the unlit meters and the skin listing.
 #include "TempDir.h"
 #include "display/Displays.h"
+#include "ui/Controls.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -103,6 +103,26 @@ TEST(Meters, UnlitLedsAreDrawnIntoTheStoredImageAtTheirPlaces) {
   }
 }
 
+TEST(Meters, ALevelLightsTheLowestLedsOnTheScreenOnly) {
+  const MeterLeds leds = DeckMeterLeds();
+  LcdPanel meter;
+  meter.resize(12, 180);
+  meter.SetBackColor(QColor(8, 8, 8));
+  meter.Cls();
+  DrawMeterUnlit(meter, leds);
+  const QImage stored = meter.StoredImage();
+  auto green = [&](int led) {
+    // leds.top runs from LED 9 at the top down to LED 0.
+    return meter.Shown().pixelColor(leds.x + 2, leds.top[static_cast<size_t>(9 - led)] + leds.cell.height() / 2).green();
+  };
+  DrawMeterOnScreen(meter, leds, 3);
+  for (int led = 0; led < 3; ++led) EXPECT_GT(green(led), 140) << led;
+  for (int led = 3; led < 7; ++led) EXPECT_LT(green(led), 140) << led;
+  EXPECT_EQ(meter.StoredImage(), stored);
+  DrawMeterOnScreen(meter, leds, 0);
+  EXPECT_EQ(meter.Shown(), stored) << "dark again, as the panels drew it";
+}
+
 TEST(SkinList, NamedFilesAreListedWithTheirPaths) {
   TempDir dir;
   const QString folder = QString::fromStdString(dir.file("Skins"));
@@ -119,7 +139,7 @@ TEST(SkinList, NamedFilesAreListedWithTheirPaths) {
   chmod(dir.file("Skins/readonly.skf").c_str(), 0444);
   write("notes.txt", "Text");
   QDir().mkpath(folder + "/y.skf");
-  QComboBox list;
+  ui::ListBox list;
   list.addItem("old entry");
   std::array<QString, 1001> files;
   files[7] = "stale";
@@ -141,7 +161,7 @@ TEST(SkinList, NamedFilesAreListedWithTheirPaths) {
 }
 
 TEST(SkinList, MissingFolderGivesAnEmptyList) {
-  QComboBox list;
+  ui::ListBox list;
   list.addItem("x");
   std::array<QString, 1001> files;
   ListSkins("/nonexistent/Skins", "*.skf", list, files, [](const QString&) { return QString("Name"); });
@@ -154,7 +174,7 @@ TEST(SkinList, PositionsPastOneThousandGetNoPath) {
   QDir().mkpath(folder);
   for (int i = 0; i < 1003; ++i)
     TempDir::Write((folder + QString("/s%1.skf").arg(i, 4, 10, QLatin1Char('0'))).toStdString(), "x");
-  QComboBox list;
+  ui::ListBox list;
   std::array<QString, 1001> files;
   ListSkins(folder, "*.skf", list, files, [](const QString& p) { return QFileInfo(p).baseName(); });
   EXPECT_EQ(list.count(), 1003);

@@ -16,18 +16,30 @@ namespace {
 // whose picture it holds ('?' for a picture of no character).
 QString Shown(const ScrollerCellRow& cells) {
   QString out;
-  for (ScrollerCell* cell : cells) {
-    if (cell->isHidden()) {
+  for (const ui::PictureCell* cell : cells) {
+    if (!cell->isVisible()) {
       out += QLatin1Char(' ');
       continue;
     }
     QChar c = QLatin1Char('?');
     for (QChar k : ScrollerCharset())
-      if (!ScrollerPictureKey(k).isEmpty() && ScrollerPictureKey(k) == cell->PictureKey()) c = k;
+      if (!ScrollerPictureKey(k).isEmpty() && ScrollerPictureKey(k) == cell->key()) c = k;
     out += c;
   }
   return out;
 }
+
+// Twenty cell controls, hidden as the window's are at first.
+struct Cells {
+  Cells() {
+    for (size_t c = 0; c < cells.size(); ++c) {
+      cells[c].setVisible(false);
+      row[c] = &cells[c];
+    }
+  }
+  std::array<ui::PictureCell, kScrollerCells> cells;
+  ScrollerCellRow row{};
+};
 
 QString Padded(const char* text) { return QString::fromUtf8(text) + ScrollerTrailer(); }
 
@@ -85,7 +97,7 @@ TEST(ScrollerCharset, SeventyNinePicturesOfCellSizeEachWithItsGlyph) {
 
 TEST(ScrollerCells, TwentyCellsAtTheirPlacesHiddenAtFirst) {
   QWidget panel;
-  const ScrollerCellRow cells = MakeScrollerCells(&panel);
+  const ScrollerCellWidgets cells = MakeScrollerCells(&panel);
   for (int c = 0; c < kScrollerCells; ++c) {
     const ScrollerCell* cell = cells[static_cast<size_t>(c)];
     EXPECT_EQ(cell->parentWidget(), &panel);
@@ -124,8 +136,8 @@ TEST(ScrollerTick, CellsAndPositionAfterTicks) {
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.what);
-    QWidget panel;
-    const ScrollerCellRow cells = MakeScrollerCells(&panel);
+    Cells shown;
+    const ScrollerCellRow& cells = shown.row;
     int16_t position = k.start;
     for (int t = 0; t < k.ticks; ++t) ScrollerTick(k.text, position, 19, cells);
     EXPECT_EQ(Shown(cells).toStdString(), k.cells.toStdString());
@@ -134,8 +146,8 @@ TEST(ScrollerTick, CellsAndPositionAfterTicks) {
 }
 
 TEST(ScrollerTick, CellsLeftOfTheTextKeepWhatTheyShowed) {
-  QWidget panel;
-  const ScrollerCellRow cells = MakeScrollerCells(&panel);
+  Cells shown;
+  const ScrollerCellRow& cells = shown.row;
   ScrollerDrawText(QStringLiteral("XXXXXXXXXXXXXXXXXXXX"), 0, 19, cells);
   int16_t position = 6;
   ScrollerTick(QStringLiteral("ab") + ScrollerTrailer(), position, 19, cells);

@@ -2,11 +2,9 @@
 // and sorting by a header click.
 #include "PlaylistTestEnv.h"
 
-#include "app/Globals.h"
 #include "audio/BassPlayer.h"
 #include "engine/Engine.h"
 
-#include <QPushButton>
 #include <QVariant>
 
 #include <string>
@@ -46,12 +44,12 @@ class EditTest : public PlaylistTest {
 
 TEST_F(EditTest, DeleteRemovesTheSelectedRowOnly) {
   Fill(0, 3);
-  form->cmdPlayer_Click(2);  // nothing selected
+  Press(2);  // nothing selected
   EXPECT_EQ(Order(0), QStringLiteral("123"));
   Deck(0).SetCurrentRow(2);
-  form->cmdPlayer_Click(12);  // deck 2's button leaves deck 1 alone
+  Press(12);  // deck 2's button leaves deck 1 alone
   EXPECT_EQ(Order(0), QStringLiteral("123"));
-  form->cmdPlayer_Click(2);
+  Press(2);
   EXPECT_EQ(Order(0), QStringLiteral("13"));
   EXPECT_TRUE(Deck(0).DrawingEnabled());
 }
@@ -59,56 +57,56 @@ TEST_F(EditTest, DeleteRemovesTheSelectedRowOnly) {
 TEST_F(EditTest, UpAndDownSwapAllThirteenCellsAndTheSelectionFollows) {
   Fill(1, 3);
   Deck(1).SetCurrentRow(2);
-  form->cmdPlayer_Click(13);  // up
+  Press(13);  // up
   EXPECT_EQ(Order(1), QStringLiteral("213"));
   ExpectWholeRow(1, 1, 2);
   ExpectWholeRow(1, 2, 1);
   EXPECT_EQ(Deck(1).CurrentRow(), 1);
-  form->cmdPlayer_Click(13);  // up on row 1: nothing
+  Press(13);  // up on row 1: nothing
   EXPECT_EQ(Order(1), QStringLiteral("213"));
-  form->cmdPlayer_Click(14);  // down twice: to the end
-  form->cmdPlayer_Click(14);
+  Press(14);  // down twice: to the end
+  Press(14);
   EXPECT_EQ(Order(1), QStringLiteral("132"));
   ExpectWholeRow(1, 3, 2);
   EXPECT_EQ(Deck(1).CurrentRow(), 3);
-  form->cmdPlayer_Click(14);  // down on the last row: nothing
+  Press(14);  // down on the last row: nothing
   EXPECT_EQ(Order(1), QStringLiteral("132"));
   Deck(1).SetCurrentRow(0);
-  form->cmdPlayer_Click(13);
-  form->cmdPlayer_Click(14);
+  Press(13);
+  Press(14);
   EXPECT_EQ(Order(1), QStringLiteral("132"));
 }
 
 TEST_F(EditTest, ClearEmptiesTheListAndPutsItsDeckDisplayAtRest) {
-  form->ScrollerText2 = QStringLiteral("a title");
-  form->ScrollerPos2 = 7;
-  form->cmdPlayer_Click(16);  // empty list: nothing
-  EXPECT_EQ(form->ScrollerText2, QStringLiteral("a title"));
-  EXPECT_EQ(form->ScrollerPos2, 7);
+  form->ScrollerText[1] = QStringLiteral("a title");
+  form->ScrollerPos[1] = 7;
+  Press(16);  // empty list: nothing
+  EXPECT_EQ(form->ScrollerText[1], QStringLiteral("a title"));
+  EXPECT_EQ(form->ScrollerPos[1], 7);
   Fill(1, 2);
-  form->ScrollerText1 = QStringLiteral("deck one");
-  form->cmdPlayer_Click(16);
+  form->ScrollerText[0] = QStringLiteral("deck one");
+  Press(16);
   EXPECT_EQ(Deck(1).RowCount(), 0);
   EXPECT_EQ(Deck(1).ColumnCount(), kTrackColumnCount);
-  EXPECT_EQ(form->ScrollerText2, kResting);
-  EXPECT_EQ(form->ScrollerPos2, 2);
-  EXPECT_EQ(form->ScrollerText1, QStringLiteral("deck one"));
+  EXPECT_EQ(form->ScrollerText[1], kResting);
+  EXPECT_EQ(form->ScrollerPos[1], 2);
+  EXPECT_EQ(form->ScrollerText[0], QStringLiteral("deck one"));
 }
 
 TEST_F(EditTest, SaveCancelledWritesNothingAndAFailedSaveSaysSo) {
   Fill(0, 2);
   const std::string path = work.file("list.vpl");
   AnswerFileDialog(std::nullopt);
-  form->cmdPlayer_Click(5);
+  Press(5);
   EXPECT_FALSE(std::filesystem::exists(path));
   // A confirmed save of an empty list still writes a playlist.
   AnswerFileDialog(QString::fromStdString(path));
-  form->cmdPlayer_Click(15);
+  Press(15);
   ASSERT_TRUE(std::filesystem::exists(path));
   // A path that cannot be written (a folder of that name) fails visibly.
   std::filesystem::create_directory(work.file("taken.vpl"));
   AnswerFileDialog(QString::fromStdString(work.file("taken.vpl")));
-  form->cmdPlayer_Click(5);
+  Press(5);
   ASSERT_EQ(env.messages.size(), 1u);
   EXPECT_TRUE(env.messages[0].contains(QStringLiteral("taken.vpl")));
 }
@@ -126,20 +124,20 @@ TEST_F(EditTest, HeaderClicksSortAscendingThenDescendingPerColumn) {
     for (int32_t r = 1; r <= 3; ++r) v << Deck(0).TextAt(r, c);
     return v.join(QLatin1Char(','));
   };
-  form->PlayListView_ColumnClick(0, kTitle);
+  playlists::PlayListView_ColumnClick(*form, 0, kTitle);
   EXPECT_EQ(column(kTitle), QStringLiteral("a,b,C"));
-  form->PlayListView_ColumnClick(0, kTime);  // another column in between
+  playlists::PlayListView_ColumnClick(*form, 0, kTime);  // another column in between
   EXPECT_EQ(column(kTime), QStringLiteral("00:30,09:59,10:00"));
-  form->PlayListView_ColumnClick(0, kTitle);
+  playlists::PlayListView_ColumnClick(*form, 0, kTitle);
   EXPECT_EQ(column(kTitle), QStringLiteral("C,b,a"));
-  form->PlayListView_ColumnClick(0, kTitle);
+  playlists::PlayListView_ColumnClick(*form, 0, kTitle);
   EXPECT_EQ(column(kTitle), QStringLiteral("a,b,C"));
-  form->PlayListView_ColumnClick(0, kTime);
+  playlists::PlayListView_ColumnClick(*form, 0, kTime);
   EXPECT_EQ(column(kTime), QStringLiteral("10:00,09:59,00:30"));
   EXPECT_EQ(Deck(0).SortSpec().Count(), 1);
   // Clicks outside the grid's columns change nothing.
-  form->PlayListView_ColumnClick(0, 0);
-  form->PlayListView_ColumnClick(0, 14);
+  playlists::PlayListView_ColumnClick(*form, 0, 0);
+  playlists::PlayListView_ColumnClick(*form, 0, 14);
   EXPECT_EQ(column(kTime), QStringLiteral("10:00,09:59,00:30"));
 }
 
@@ -147,32 +145,32 @@ TEST_F(EditTest, HeaderClicksSortAscendingThenDescendingPerColumn) {
 // paused and stopped with the deck's buttons.
 TEST_F(EditTest, ClearingOrDeletingThePlayingRowLeavesTheSongStoppable) {
   engine::SetManualClock(true);
-  for (djvp::clsBassPlayer* p : {djvp::Deck1PlayerA, djvp::Deck1PlayerB}) {
+  for (djvp::clsBassPlayer* p : {form->Player(1, 0), form->Player(1, 1)}) {
     p->device(0);
     p->PreDevice(0);
   }
-  djvp::CrossfadeRunning = false;
+  form->Decks.CrossfadeRunning = false;
   for (const char* step : {"clear", "delete"}) {
     AddTrackRow(*form, Fixture("plain.mp3"), Deck(0));
     Deck(0).SetCurrentRow(0);
-    form->cmdPlayer_Click(7);  // Play: row 1
-    ASSERT_TRUE(djvp::Deck1PlayerA->IsPlaying() || djvp::Deck1PlayerB->IsPlaying()) << step;
+    Press(7);  // Play: row 1
+    ASSERT_TRUE(form->Player(1, 0)->IsPlaying() || form->Player(1, 1)->IsPlaying()) << step;
     if (std::string(step) == "clear") {
-      form->cmdPlayer_Click(6);
+      Press(6);
     } else {
       Deck(0).SetCurrentRow(1);
-      form->cmdPlayer_Click(2);
+      Press(2);
     }
     ASSERT_EQ(Deck(0).RowCount(), 0) << step;
-    form->cmdPlayer_Click(8);  // Pause
-    EXPECT_TRUE(djvp::Deck1PlayerA->IsPaused() || djvp::Deck1PlayerB->IsPaused()) << step;
-    form->cmdPlayer_Click(9);  // Stop
-    for (djvp::clsBassPlayer* p : {djvp::Deck1PlayerA, djvp::Deck1PlayerB}) {
+    Press(8);  // Pause
+    EXPECT_TRUE(form->Player(1, 0)->IsPaused() || form->Player(1, 1)->IsPaused()) << step;
+    Press(9);  // Stop
+    for (djvp::clsBassPlayer* p : {form->Player(1, 0), form->Player(1, 1)}) {
       EXPECT_FALSE(p->IsPlaying()) << step;
       EXPECT_FALSE(p->IsPaused()) << step;
     }
-    EXPECT_TRUE(form->cmdPlayer[7]->isEnabled());
-    djvp::CrossfadeRunning = false;
+    EXPECT_TRUE(form->cmdPlayer[7].isEnabled());
+    form->Decks.CrossfadeRunning = false;
   }
   engine::SetManualClock(false);
 }

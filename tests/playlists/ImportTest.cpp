@@ -4,9 +4,6 @@
 
 #include "playlists/Import.h"
 
-#include <QFrame>
-#include <QLabel>
-#include <QProgressBar>
 
 namespace fs = std::filesystem;
 using namespace playlists;
@@ -42,18 +39,18 @@ class ImportTest : public PlaylistTest {
 
 TEST_F(ImportTest, FolderButtonImportsTheTreeMaskByMaskSubFoldersFirst) {
   const fs::path root = MakeTree();
-  form->ScrollerText1 = QStringLiteral("Playing: a song        ");
-  const QString deck2Text = form->ScrollerText2;
+  form->ScrollerText[0] = QStringLiteral("Playing: a song        ");
+  const QString deck2Text = form->ScrollerText[1];
   AddTrackRow(*form, Fixture("plain.mp3"), Deck(0));  // a row already there stays first
   AnswerFolderDialog(Q(root));
   // What the decks show while the import runs (at broken.mp3's message).
   QString shownWhileImporting;
   djvp::SetMsgBoxHook([&](const QString& text, djvp::MsgButtons) {
     env.messages.push_back(text);
-    shownWhileImporting = form->ScrollerText1 + QLatin1Char('|') + form->ScrollerText2;
+    shownWhileImporting = form->ScrollerText[0] + QLatin1Char('|') + form->ScrollerText[1];
     return djvp::MsgResult::Ok;
   });
-  form->cmdPlayer_Click(0);
+  Press(0);
 
   EXPECT_EQ(Names(Deck(0)), (QStringList{"plain.mp3", "c.Mp3", ".hidden.mp3", "a.mp3", "b.OGG", "d.FLAC", "z.wma"}));
   EXPECT_EQ(Deck(0).TextAt(2, kFilename), Q(root / "Sub" / "c.Mp3"));
@@ -64,30 +61,30 @@ TEST_F(ImportTest, FolderButtonImportsTheTreeMaskByMaskSubFoldersFirst) {
   // text deck 1 showed before; deck 2 untouched.
   EXPECT_EQ(lastFolderTitle, QStringLiteral("Choose Folder to import Media files from"));
   EXPECT_EQ(shownWhileImporting, QStringLiteral("Importing          |") + deck2Text);
-  EXPECT_EQ(form->ScrollerText1, QStringLiteral("Playing: a song        "));
-  EXPECT_EQ(form->ScrollerText2, deck2Text);
-  EXPECT_FALSE(form->Frame11->isVisible());
-  EXPECT_EQ(form->PB->value(), 6);  // from 0, one step per row
-  EXPECT_EQ(form->SCLabel1(144)->text(), Q(root / "z.wma"));
+  EXPECT_EQ(form->ScrollerText[0], QStringLiteral("Playing: a song        "));
+  EXPECT_EQ(form->ScrollerText[1], deck2Text);
+  EXPECT_FALSE(form->Frame11.isVisible());
+  EXPECT_EQ(form->PB.value(), 6);  // from 0, one step per row
+  EXPECT_EQ(form->SCLabel1[144].text(), Q(root / "z.wma"));
 }
 
 TEST_F(ImportTest, FolderButtonOfDeckTwoAndCancelledOrEmptyChoices) {
   const fs::path root = MakeTree();
   // Sub holds a link back to the top, which is not followed.
   AnswerFolderDialog(Q(root / "Sub") + QLatin1Char('/'));  // a trailing "/" is no second one
-  form->cmdPlayer_Click(10);
+  Press(10);
   EXPECT_EQ(Names(Deck(1)), (QStringList{"c.Mp3", "d.FLAC"}));
   EXPECT_EQ(Deck(1).TextAt(1, kFilename), Q(root / "Sub" / "c.Mp3"));
-  EXPECT_EQ(form->ScrollerText2, kResting);
+  EXPECT_EQ(form->ScrollerText[1], kResting);
 
   // Cancelled: nothing imported, the progress frame never shown.
-  form->PB->setValue(55);
+  form->PB.setValue(55);
   AnswerFolderDialog(std::nullopt);
-  form->cmdPlayer_Click(0);
+  Press(0);
   AnswerFolderDialog(Q(root / "Empty"));
-  form->cmdPlayer_Click(0);
+  Press(0);
   EXPECT_EQ(Deck(0).RowCount(), 0);
-  EXPECT_EQ(form->ScrollerText1, kResting);
+  EXPECT_EQ(form->ScrollerText[0], kResting);
   EXPECT_TRUE(env.messages.empty());
 }
 
@@ -101,7 +98,7 @@ TEST_F(ImportTest, M3uListsResolveRelativePathsAndReadEveryLineEnd) {
                  "#EXTM3U\r\n#EXTINF:1,Tagged\r\n../music/a.mp3\r\n\r\n" + (root / "Sub" / "c.Mp3").string() +
                      "\r\n #not a comment\r\n../music/Sub/Deeper/d.FLAC");
   AnswerFileDialog(Q(lists / "mix.m3u"));
-  form->cmdPlayer_Click(1);
+  Press(1);
   EXPECT_EQ(Names(Deck(0)), (QStringList{"a.mp3", "c.Mp3", "d.FLAC"}));
   EXPECT_EQ(QFileInfo(Deck(0).TextAt(1, kFilename)).canonicalFilePath(), Q(fs::canonical(root / "a.mp3")));
   EXPECT_EQ(env.messages, std::vector<QString>(2, kSkipped));
@@ -110,7 +107,7 @@ TEST_F(ImportTest, M3uListsResolveRelativePathsAndReadEveryLineEnd) {
   env.messages.clear();
   TempDir::Write((lists / "lf.m3u").string(), "../music/z.wma\n../music/b.OGG\n");
   AnswerFileDialog(Q(lists / "lf.m3u"));
-  form->cmdPlayer_Click(11);
+  Press(11);
   EXPECT_EQ(Names(Deck(1)), (QStringList{"z.wma", "b.OGG"}));
   EXPECT_EQ(Names(*form->PlayListView[2]), (QStringList{"z.wma", "b.OGG"}));
   EXPECT_EQ(Deck(0).RowCount(), 3);
@@ -130,7 +127,7 @@ TEST_F(ImportTest, M3u8IsUtf8WithOrWithoutMarkAndM3uMayBeWindows1252) {
   TempDir::Write((songs / "ansi.m3u").string(), "#EXTM3U\r\nCaf\xE9.mp3\r\n");
   for (const char* list : {"bom.m3u8", "utf8.m3u", "ansi.m3u"}) {
     AnswerFileDialog(Q(songs / list));
-    form->cmdPlayer_Click(1);
+    Press(1);
   }
   EXPECT_EQ(Names(Deck(0)), (QStringList{QString::fromStdString(unicodeName), QString::fromStdString(unicodeName),
                                          QStringLiteral("Café.mp3")}));
@@ -143,7 +140,7 @@ TEST_F(ImportTest, OwnPlaylistRoundTripKeepsAllCellsAndTheirTypes) {
   Deck(0).SetCellValue(2, kGain, QStringLiteral("-3.5"));
   const QString vpl = Q(work.path() / "set.vpl");
   AnswerFileDialog(vpl);
-  form->cmdPlayer_Click(5);
+  Press(5);
   EXPECT_TRUE(lastFileRequest.save);
   EXPECT_EQ(lastFileRequest.defaultExt, QStringLiteral("vpl"));
   EXPECT_EQ(lastFileRequest.patterns, QStringList{"*.VPL"});
@@ -151,7 +148,7 @@ TEST_F(ImportTest, OwnPlaylistRoundTripKeepsAllCellsAndTheirTypes) {
 
   AddTrackRow(*form, Q(root / "Sub" / "c.Mp3"), Deck(1));  // deck 2 keeps its row
   AnswerFileDialog(vpl);
-  form->cmdPlayer_Click(11);
+  Press(11);
   ASSERT_EQ(Deck(1).RowCount(), 4);
   for (int32_t r = 1; r <= 3; ++r)
     for (int32_t c = 1; c <= kTrackColumnCount; ++c) {
@@ -163,7 +160,7 @@ TEST_F(ImportTest, OwnPlaylistRoundTripKeepsAllCellsAndTheirTypes) {
   for (int c = 1; c <= kTrackColumnCount; ++c) empty.InsertColumn(QString::number(c), QString());
   ASSERT_TRUE(empty.SaveToFile(Q(work.path() / "empty.vpl")));
   AnswerFileDialog(Q(work.path() / "empty.vpl"));
-  form->cmdPlayer_Click(11);
+  Press(11);
   EXPECT_EQ(Deck(1).RowCount(), 4);
   EXPECT_TRUE(env.messages.empty());
 }
@@ -173,12 +170,12 @@ TEST_F(ImportTest, AFailedOwnPlaylistLoadAppendsNothingAndSaysSo) {
   // The scratch grid still holds the rows of an earlier list.
   TempDir::Write((root / "old.m3u").string(), "a.mp3\nz.wma\n");
   AnswerFileDialog(Q(root / "old.m3u"));
-  form->cmdPlayer_Click(1);
+  Press(1);
   ASSERT_EQ(Deck(0).RowCount(), 2);
   TempDir::Write(work.file("junk.vpl"), "this is not a playlist\n");
   for (const std::string& path : {work.file("junk.vpl"), work.file("missing.vpl")}) {
     AnswerFileDialog(QString::fromStdString(path));
-    form->cmdPlayer_Click(11);
+    Press(11);
   }
   EXPECT_EQ(Deck(1).RowCount(), 0);
   EXPECT_EQ(form->PlayListView[2]->RowCount(), 0);
@@ -188,7 +185,7 @@ TEST_F(ImportTest, AFailedOwnPlaylistLoadAppendsNothingAndSaysSo) {
   // A list that cannot be read says so too, and adds nothing.
   env.messages.clear();
   AnswerFileDialog(Q(root / "gone.m3u8"));
-  form->cmdPlayer_Click(1);
+  Press(1);
   EXPECT_EQ(Deck(0).RowCount(), 2);
   ASSERT_EQ(env.messages.size(), 1u);
   EXPECT_TRUE(env.messages[0].contains(QStringLiteral("gone.m3u8")));
@@ -199,10 +196,10 @@ TEST_F(ImportTest, AddFileTakesMusicByItsEndingOnly) {
   fs::copy_file(root / "a.mp3", root / "UPPER.MP3");
   for (const char* f : {"UPPER.MP3", "Sub/Deeper/d.FLAC", "w.wav", "notes.txt"}) {
     AnswerFileDialog(Q(root / f));
-    form->cmdPlayer_Click(1);
+    Press(1);
   }
   AnswerFileDialog(std::nullopt);  // cancelled
-  form->cmdPlayer_Click(1);
+  Press(1);
   EXPECT_EQ(Names(Deck(0)), (QStringList{"UPPER.MP3", "d.FLAC"}));
   EXPECT_TRUE(env.messages.empty());
   // The open dialog: all files first, nine kinds.

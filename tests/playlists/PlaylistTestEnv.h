@@ -1,9 +1,9 @@
-// The main window in a clean test world (see WindowTestEnv) with the tag
+// The window state in a clean test world (see StateTestEnv) with the tag
 // library beside the program, so that track rows are read from real files,
 // plus helpers to answer the file and folder dialogs and to build trees.
 #pragma once
 
-#include "../app/WindowTestEnv.h"
+#include "StateTestEnv.h"
 #include "platform/BrowseForFolder.h"
 #include "platform/CommonDialog.h"
 #include "platform/Grid.h"
@@ -34,8 +34,7 @@ class PlaylistTest : public ::testing::Test {
   void SetUp() override {
     const QString library = QCoreApplication::applicationDirPath() + QStringLiteral("/libSonavex2.so");
     ASSERT_TRUE(QFile::exists(library)) << "build the Sonavex2 target first: " << library.toStdString();
-    ASSERT_TRUE(QFile::link(library, env.program + QStringLiteral("/libSonavex2.so")));
-    form = env.Open();
+    form = env.Open(true);
     ASSERT_TRUE(form->Sonavex1) << "the tag library control was not created";
   }
   void TearDown() override {
@@ -86,8 +85,11 @@ class PlaylistTest : public ::testing::Test {
                                std::filesystem::copy_options::overwrite_existing);
   }
 
-  WindowTestEnv env;
-  std::unique_ptr<djvp::frmMain> form;
+  // Presses button cmdPlayer(index), as the user does.
+  void Press(int index) { form->cmdPlayer[static_cast<size_t>(index)].click(); }
+
+  StateTestEnv env;
+  std::unique_ptr<djvp::MainState> form;
   TempDir work;
   djvp::FileDialogRequest lastFileRequest;
   QString lastFolderTitle;

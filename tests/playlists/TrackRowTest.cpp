@@ -5,9 +5,7 @@
 #include "audio/AnalysisHost.h"
 #include "playlists/TrackRow.h"
 
-#include <QLabel>
 #include <QLocale>
-#include <QProgressBar>
 
 using namespace playlists;
 
@@ -103,7 +101,7 @@ TEST_F(PlaylistTest, RowsFromEveryFormatCarryTagsAndStoredAnalysisValues) {
   }
   EXPECT_TRUE(env.messages.empty());
   // The progress label shows the last file.
-  EXPECT_EQ(form->SCLabel1(144)->text(), dir + QStringLiteral("song.wav"));
+  EXPECT_EQ(form->SCLabel1[144].text(), dir + QStringLiteral("song.wav"));
 }
 
 TEST_F(PlaylistTest, KaraokeSongsGiveTheirMp3AsAPlayableRow) {
@@ -132,14 +130,14 @@ TEST_F(PlaylistTest, KaraokeSongsGiveTheirMp3AsAPlayableRow) {
 TEST_F(PlaylistTest, FilesWithoutTagInformationAreSkippedWithAMessage) {
   const std::string junk = work.file("notes.mp3");
   TempDir::Write(junk, std::string(4000, 'x'));
-  form->PB->setValue(40);
-  form->SCLabel1(144)->setText(QStringLiteral("before"));
+  form->PB.setValue(40);
+  form->SCLabel1[144].setText(QStringLiteral("before"));
   for (const std::string& path : {junk, work.file("missing.mp3"), work.path().string(), std::string()})
     AddTrackRow(*form, QString::fromStdString(path), Deck(1));
   EXPECT_EQ(Deck(1).RowCount(), 0);
   EXPECT_EQ(env.messages, std::vector<QString>(4, QStringLiteral("This file does not accept Tag information, it will be skipped")));
-  EXPECT_EQ(form->PB->value(), 40);
-  EXPECT_EQ(form->SCLabel1(144)->text(), QStringLiteral("before"));
+  EXPECT_EQ(form->PB.value(), 40);
+  EXPECT_EQ(form->SCLabel1[144].text(), QStringLiteral("before"));
 }
 
 TEST_F(PlaylistTest, ProgressBarCountsOneToHundredAndStartsAgain) {
@@ -147,9 +145,9 @@ TEST_F(PlaylistTest, ProgressBarCountsOneToHundredAndStartsAgain) {
     int before, after;
   } steps[] = {{0, 1}, {98, 99}, {99, 100}, {100, 1}};
   for (const auto& s : steps) {
-    form->PB->setValue(s.before);
+    form->PB.setValue(s.before);
     AddTrackRow(*form, Fixture("plain.mp3"), Deck(0));
-    EXPECT_EQ(form->PB->value(), s.after) << s.before;
+    EXPECT_EQ(form->PB.value(), s.after) << s.before;
   }
 }
 

@@ -83,3 +83,31 @@ TEST(StringTable, OffsetOverflowFailsTheLookup) {
   LangOffset = INT32_MAX;
   EXPECT_THROW(Tr(1), MissingString);
 }
+
+TEST(StringTable, FindTrNeverThrows) {
+  LangGuard g;
+  LangOffset = 1000;
+  EXPECT_EQ(FindTr(212), LoadResString(1212));
+  EXPECT_FALSE(FindTr(49).has_value());
+  LangOffset = INT32_MAX;
+  EXPECT_FALSE(FindTr(1).has_value());
+}
+
+// Every name the program's code gives an entry stands for an entry of the
+// table, in both languages.
+TEST(StringTable, NamedEntriesExist) {
+  std::ifstream in(DJVP_TEST_SOURCE_DIR "/resources/StringIds.h");
+  ASSERT_TRUE(in);
+  std::string line;
+  int named = 0;
+  while (std::getline(in, line)) {
+    const auto k = line.find("kStr");
+    const auto eq = line.find(" = ");
+    if (k == std::string::npos || eq == std::string::npos) continue;
+    const int64_t n = std::stoll(line.substr(eq + 3));
+    EXPECT_TRUE(FindResString(n).has_value()) << line;
+    EXPECT_TRUE(FindResString(n + 1000).has_value()) << line;
+    ++named;
+  }
+  EXPECT_GT(named, 0);
+}

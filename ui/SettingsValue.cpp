@@ -1,4 +1,4 @@
-#include "app/SettingsValue.h"
+#include "ui/SettingsValue.h"
 
 #include <cmath>
 #include <limits>

@@ -46,6 +46,8 @@ struct DeckState {
   int64_t EndMixBytes = 0;
   // The tempo that automatic tempo matching works against.
   float MasterBPM = 0;
+  // Set while a crossfade transition runs; starts are refused meanwhile.
+  bool CrossfadeRunning = false;
   // When the window was made, on a clock that never runs backwards: the
   // status bar's elapsed time counts from here.
   std::chrono::steady_clock::time_point Created = std::chrono::steady_clock::now();

@@ -1,0 +1,25 @@
+#include "audio/Messages.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace djvp {
+
+namespace {
+MessageSink& Sink() {
+  static MessageSink sink;
+  return sink;
+}
+}  // namespace
+
+MessageSink SetMessageSink(MessageSink sink) { return std::exchange(Sink(), std::move(sink)); }
+
+void ReportMessage(const QString& text) {
+  if (Sink()) {
+    Sink()(text);
+    return;
+  }
+  std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+}  // namespace djvp

@@ -1,0 +1,39 @@
+#include "decks/Handlers.h"
+
+#include "decks/AutomixSettings.h"
+#include "decks/MixerCurve.h"
+#include "decks/MixerSliders.h"
+#include "decks/Transport.h"
+#include "platform/Grid.h"
+#include "ui/MainState.h"
+
+namespace decks {
+
+void ConnectHandlers(djvp::MainState& s) {
+  using namespace djvp;
+  for (int deck = 0; deck < 2; ++deck) {
+    for (int b : {ctl::kPlay, ctl::kPause, ctl::kStop}) {
+      const int index = deck * ctl::kDeckButtons + b;
+      s.cmdPlayer[static_cast<size_t>(index)].Click = [&s, index] { cmdPlayer_Transport(s, index); };
+    }
+    if (Grid* grid = s.Playlist(deck + 1))
+      QObject::connect(grid, &Grid::DblClick, grid, [&s, deck] { PlayListView_DblClick(s, deck); });
+    s.PositionSlider(deck + 1)->Change = [&s, deck] { mixer::Position_ValueChanged(s, deck); };
+    s.VolumeSlider(deck + 1)->Change = [&s, deck] { mixer::Volume_ValueChanged(s, deck); };
+    s.HeadphoneSlider(deck + 1)->Change = [&s, deck] { mixer::VolumeHP_ValueChanged(s, deck); };
+  }
+  s.Slider1.Change = [&s] { mixer::Slider1_ValueChanged(s); };
+  s.Command1.Click = [&s] { mixer::Command1_Click(s); };
+  s.MainVolume.Change = [&s] { mixer::MainVolume_ValueChanged(s); };
+
+  s.MixerTime.Change = [&s] { mixer::MixerTime_ValueChanged(s); };
+  for (int i = 0; i < 4; ++i) s.Check1[static_cast<size_t>(i)].Click = [&s, i] { mixer::Check1_Click(s, i); };
+  for (int i = 0; i < 2; ++i)
+    s.AutomationSlider[static_cast<size_t>(i)].Change = [&s, i] { mixer::AutomationSlider_ValueChanged(s, i); };
+  for (int i = 0; i < 6; ++i) s.MixPreview[static_cast<size_t>(i)].Click = [&s, i] { mixer::MixPreview_Click(s, i); };
+  s.pctDimmer.MouseDown = [&s](int16_t b, int16_t sh, float x, float y) { mixer::pctDimmer_MouseDown(s, b, sh, x, y); };
+  s.pctDimmer.MouseMove = [&s](int16_t b, int16_t sh, float x, float y) { mixer::pctDimmer_MouseMove(s, b, sh, x, y); };
+  s.pctDimmer.MouseUp = [&s](int16_t b, int16_t sh, float x, float y) { mixer::pctDimmer_MouseUp(s, b, sh, x, y); };
+}
+
+}  // namespace decks

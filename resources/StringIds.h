@@ -1,0 +1,56 @@
+// Names for the string-table entries that the program's code asks for by
+// number (the English id; the lookup adds the language offset). One table:
+// every entry here exists in strings.tsv, which a test checks.
+#pragma once
+
+#include <cstdint>
+
+namespace djvp {
+
+enum StringId : int32_t {
+  kStrOpenPlaylist = 11,          // "Open a Playlist"
+  kStrGain = 27,                  // "Gain"
+  kStrManualMixing = 36,          // "Manual Mixing"
+  kStrBpm = 37,                   // "BPM"
+  kStrTabSearch = 48,             // "Search For Songs"
+  kStrTabMixer = 59,              // "Mixer Settings"
+  kStrTabEffects = 61,            // "Sound Effects"
+  kStrTabSettings = 69,           // "Settings"
+  kStrCantPlayStream = 212,       // "Can't play stream"
+  kStrCantPlayPrestream = 213,    // "Can't play prestream"
+  kStrCantCreateHeadphoneStream = 214,
+  kStrCantResampleHeadphoneStream = 215,
+  kStrCantCreateStream = 216,     // "Can't create stream"
+  kStrCantResampleStream = 217,   // "Couldn't create a resampled stream"
+  kStrNoMixer = 218,              // "No mixer found"
+  kStrCantInitHeadphoneDevice = 236,
+  kStrCantInitPlayerDevice = 244,
+  kStrCantInitHeadphoneDevice2 = 245,
+  kStrNoTagInformation = 246,     // "This file does not accept Tag information, it will be skipped"
+  kStrArtist = 264,
+  kStrAlbum = 265,
+  kStrYear = 268,
+  kStrGenre = 269,
+  kStrImporting = 277,
+  kStrBitrate = 278,
+  kStrFreq = 279,                 // "Freq."
+  kStrTitle = 322,
+  kStrOff = 537,
+  kStrTime = 543,
+  kStrFilename = 544,
+  kStrStartMixPoint = 545,
+  kStrEndMixPoint = 546,
+  kStrOn = 552,
+  kStrTempoZero = 553,            // "Tempo = 0%"
+  kStrNone = 554,                 // the headphone list's "None"
+  kStrTwoSpeakers = 555,          // 555..558: 2, 4, 5.1 and 7.1 speakers
+  kStrSevenOneSpeakers = 558,
+  kStrSeconds = 559,
+  kStrCurrentTime = 563,          // "Current Time :"
+  kStrTimeElapsed = 564,          // "Time Elapsed :"
+  kStrFirstScanning = 565,        // "First Scanning the Folder"
+  kStrChooseImportFolder = 566,
+  kStrPressF1 = 570,
+};
+
+}  // namespace djvp
