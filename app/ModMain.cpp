@@ -1,18 +1,16 @@
 #include "app/ModMain.h"
 
 #include "app/Globals.h"
-#include "ui/SettingsValue.h"
 #include "app/frmSplash.h"
-#include "platform/Settings.h"
 #include "StringTable.h"
+#include "ui/SettingsKeys.h"
+#include "ui/SettingsValue.h"
 
 namespace djvp {
 
 frmSplash* modPublic_Main() {
   int32_t language = 0;
-  if (const auto v = SettingToInt32(GetSetting(QStringLiteral("DJVP"), QStringLiteral("Language"),
-                                               QStringLiteral("Current"), QStringLiteral("0"))))
-    language = *v;
+  if (const auto v = SettingToInt32(keys::Get(keys::kLanguage, QStringLiteral("0")))) language = *v;
   if (language == 0) LangOffset = 0;
   if (language == 1) LangOffset = 1000;
   SkinApplyPending = true;

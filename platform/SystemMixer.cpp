@@ -41,11 +41,8 @@ clsVolume::~clsVolume() = default;
 
 void clsVolume::Create() {
   if (!device_) {
-    try {
-      MsgBox(QString::fromStdString(Tr(218)));
-    } catch (const MissingString&) {
-      MsgBox(QStringLiteral("No mixer found"));
-    }
+    const std::optional<std::string> text = FindTr(218);
+    MsgBox(text ? QString::fromStdString(*text) : QStringLiteral("No mixer found"));
     return;
   }
   for (int line = 0; line < 6; ++line) {
