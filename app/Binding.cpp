@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QMetaObject>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
@@ -50,8 +51,10 @@ void Caption(QWidget* w, const QString& text, Fit fit) {
 
 }  // namespace
 
-void Slider(ui::Slider& c, QSlider* w) {
+void Slider(ui::Slider& c, QSlider* w, Track track) {
   auto sync = [&c, w] {
+    // A handle the user holds stays where the pointer is.
+    if (w->isSliderDown()) return;
     const QSignalBlocker quiet(w);
     w->setRange(c.minimum(), c.maximum());
     w->setValue(c.value());
@@ -59,6 +62,14 @@ void Slider(ui::Slider& c, QSlider* w) {
   };
   c.SetView(sync, [w] { w->repaint(); });
   sync();
+  w->setTracking(track == Track::Live);
+  QObject::connect(w, &QSlider::sliderPressed, w, [&c] { c.setHeld(true); });
+  QObject::connect(w, &QSlider::sliderReleased, w, [&c, w, sync] {
+    c.setHeld(false);
+    // The slider reports where the handle was let go right after this; what
+    // code set on the control meanwhile is shown once that is done.
+    QMetaObject::invokeMethod(w, sync, Qt::QueuedConnection);
+  });
   QObject::connect(w, &QSlider::valueChanged, w, [&c](int v) { c.setValue(v); });
 }
 

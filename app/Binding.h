@@ -34,7 +34,11 @@ namespace bind {
 // its width.
 enum class Fit { No, Width };
 
-void Slider(ui::Slider& c, QSlider* w);
+// A slider. With Track::OnRelease a drag reaches the control only where the
+// handle is let go (a seek); with Track::Live every step of it does (a
+// volume). Either way the control knows while the user holds the handle.
+enum class Track { Live, OnRelease };
+void Slider(ui::Slider& c, QSlider* w, Track track = Track::Live);
 void Spinner(ui::Slider& c, QSpinBox* w);
 // A progress bar: value changes wait for the next paint; refresh() paints
 // at once.

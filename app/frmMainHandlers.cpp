@@ -53,8 +53,9 @@ void frmMain::BindControls() {
     bind::Label(s.tTime[d], view.tTime[d]);
   }
   BindAll(s.lblBPM, view.lblBPM, [](ui::Caption& c, QLabel* w) { bind::Label(c, w); });
-  bind::Slider(s.Position1, view.Position1);
-  bind::Slider(s.Position2, view.Position2);
+  // A drag of a position slider seeks where the handle is let go.
+  bind::Slider(s.Position1, view.Position1, bind::Track::OnRelease);
+  bind::Slider(s.Position2, view.Position2, bind::Track::OnRelease);
 
   // Centre panel.
   bind::Slider(s.Volume1, view.Volume1);
@@ -76,13 +77,13 @@ void frmMain::BindControls() {
   bind::Curve(s.pctDimmer, view.pctDimmer);
   BindAll(s.MixPreview, view.MixPreview, [](ui::Button& c, QPushButton* w) { bind::Button(c, w); });
   BindAll(s.Check1, view.Check1, fitted([](ui::CheckBox& c, QCheckBox* w, Fit f) { bind::CheckBox(c, w, f); }));
-  BindAll(s.AutomationSlider, view.AutomationSlider, bind::Slider);
+  BindAll(s.AutomationSlider, view.AutomationSlider, [](ui::Slider& c, QSlider* w) { bind::Slider(c, w); });
 
   // "Sound Effects".
   BindAll(s.Effects, view.Effects, fitted([](ui::CheckBox& c, QCheckBox* w, Fit f) { bind::CheckBox(c, w, f); }));
   BindAll(s.cmdEffects, view.cmdEffects, fitted([](ui::Button& c, QPushButton* w, Fit f) { bind::Button(c, w, f); }));
-  BindAll(s.sldEffects, view.sldEffects, bind::Slider);
-  BindAll(s.Eq, view.Eq, bind::Slider);
+  BindAll(s.sldEffects, view.sldEffects, [](ui::Slider& c, QSlider* w) { bind::Slider(c, w); });
+  BindAll(s.Eq, view.Eq, [](ui::Slider& c, QSlider* w) { bind::Slider(c, w); });
 
   // "Settings".
   BindAll(s.cmbSettings, view.cmbSettings, [](ui::ListBox& c, QComboBox* w) { bind::List(c, w); });

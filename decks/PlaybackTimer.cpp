@@ -35,7 +35,10 @@ void ShowPlayer(djvp::MainState& s, const djvp::clsBassPlayer* p, int deck) {
   if (!p) return;
   const float pos = PlayerPosition(*p);
   const bool known = pos >= 0;
-  SetSliderQuietly(s.PositionSlider(deck), known ? static_cast<int64_t>(std::nearbyint(pos)) : 0);
+  // A slider the user holds is left under the pointer: the seek comes when
+  // it is let go.
+  djvp::ui::Slider* slider = s.PositionSlider(deck);
+  if (!slider->isHeld()) SetSliderQuietly(slider, known ? static_cast<int64_t>(std::nearbyint(pos)) : 0);
   const float remaining = known ? static_cast<float>(p->StreamTime() - static_cast<double>(pos)) : 0.0f;
   const size_t d = static_cast<size_t>(deck - 1);
   s.cTime[d].setText(djvp::TimeToString(known ? pos : 0.0f));

@@ -102,12 +102,19 @@ class Slider : public Control {
   void setMaximum(int32_t maximum) { setRange(min_, maximum); }
   void setMinimum(int32_t minimum) { setRange(minimum, max_); }
 
+  // True while the user holds the slider's handle (the view says so). Code
+  // that only shows a value leaves a held slider alone, so that the handle
+  // stays under the pointer.
+  bool isHeld() const { return held_; }
+  void setHeld(bool on) { held_ = on; }
+
   Handler Change;
 
  private:
   int32_t min_ = 0;
   int32_t max_ = 10;
   int32_t value_ = 0;
+  bool held_ = false;
 };
 
 // A push button or menu entry: Click when the user presses it while it is

@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace djvp;
 
 namespace {
@@ -59,6 +61,29 @@ TEST(Binding, SlidersAndSpinnersBothWays) {
   EXPECT_EQ(spin.value(), 30);
   spin.setValue(12);
   EXPECT_EQ(box.value(), 12);
+}
+
+// A seek slider: a drag reaches the control once, where the handle is let
+// go, never on the way; code does not pull a held handle away.
+TEST(Binding, ASeekSliderTakesADragWhereItIsLetGo) {
+  ui::Slider c(0, 300, 50);
+  QSlider w(Qt::Horizontal);
+  std::vector<int> seeks;
+  c.Change = [&] { seeks.push_back(c.value()); };
+  bind::Slider(c, &w, bind::Track::OnRelease);
+  w.setSliderDown(true);
+  EXPECT_TRUE(c.isHeld());
+  for (int at : {60, 120, 180}) w.setSliderPosition(at);
+  {
+    const ui::EventBlocker quiet(c);
+    c.setValue(51);  // the playback timer showing the song's place
+  }
+  EXPECT_EQ(w.sliderPosition(), 180);
+  EXPECT_TRUE(seeks.empty());
+  w.setSliderDown(false);
+  EXPECT_FALSE(c.isHeld());
+  EXPECT_EQ(seeks, std::vector<int>{180});
+  EXPECT_EQ(c.value(), 180);
 }
 
 TEST(Binding, ButtonsBoxesListsTextsAndCaptions) {

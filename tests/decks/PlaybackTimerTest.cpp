@@ -130,3 +130,23 @@ TEST(PlaybackTimer, SongsPastTheirEndAreStoppedOnlyWithAutoMixAndAboveVolumeZero
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PlaybackTimer, APositionSliderTheUserHoldsStaysUnderThePointer) {
+  DeckWorld d;
+  d.Add(1, "tone440.ogg");
+  d.List(1).SetCurrentRow(1);
+  decks::PlayDeck(*d.w, 1);
+  // The user holds the handle (the seek comes when it is let go).
+  d.w->Position1.setHeld(true);
+  d.RenderSeconds(2.0);
+  decks::tmrPlaying_ThatTime(*d.w);
+  EXPECT_EQ(d.w->Position1.value(), 0) << "the timer leaves a held slider alone";
+  EXPECT_EQ(d.w->cTime[0].text(), " 00:02.00") << "the times still follow the song";
+  d.w->Position1.setHeld(false);
+  decks::tmrPlaying_ThatTime(*d.w);
+  EXPECT_EQ(d.w->Position1.value(), 2);
+}
+
+}  // namespace
