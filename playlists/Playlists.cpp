@@ -6,7 +6,9 @@
 #include "platform/MessageBox.h"
 #include "playlists/Import.h"
 #include "playlists/TrackRow.h"
+#include "resources/StringIds.h"
 #include "ui/MainState.h"
+#include "ui/Text.h"
 
 #include <QGuiApplication>
 #include <QVariant>
@@ -74,7 +76,8 @@ void AddFile(djvp::MainState& s, int deck) {
   djvp::clsCommonDialog dialog;
   QString path = QStringLiteral("*.*");
   QString title;
-  bool mustExist = true, multi = false, readOnly = false, hideReadOnly = false;
+  // Several files may be chosen at once; each is added in turn.
+  bool mustExist = true, multi = true, readOnly = false, hideReadOnly = false;
   QString filter = QStringLiteral(
       "All Files (*.*)|*.*|MP3 Files (*.MP3)|*.MP3|OGG Files (*.OGG)|*.OGG|FLAC Files (*.FLAC)|*.FLAC|"
       "Windows WMA Files (*.WMA)|*.WMA|WAV Files (*.WAV)|*.WAV|Vorlan's PlayList (*VPL)|*.VPL|"
@@ -86,11 +89,22 @@ void AddFile(djvp::MainState& s, int deck) {
   if (!dialog.VBGetOpenFileName(path, title, mustExist, multi, readOnly, hideReadOnly, filter, filterIndex, initDir,
                                 dlgTitle, defaultExt, owner, flags))
     return;
+  for (const QString& chosen : dialog.SelectedFiles()) AddChosenFile(s, chosen, *grid);
+}
+
+void AddChosenFile(djvp::MainState& s, const QString& path, djvp::Grid& grid) {
   djvp::Grid& scratch = *s.PlayListView[2];
-  if (EndsWith(path, "MP3") || EndsWith(path, "OGG") || EndsWith(path, "WMA") || EndsWith(path, "FLAC"))
-    ImportPath(s, path, *grid, true);
-  if (EndsWith(path, "VPL") && ReadOwnPlaylist(path, scratch)) CopyRows(scratch, *grid);
-  if ((EndsWith(path, "M3U") || EndsWith(path, "M3U8")) && ReadM3U(s, path, scratch)) CopyRows(scratch, *grid);
+  if (EndsWith(path, "MP3") || EndsWith(path, "OGG") || EndsWith(path, "WMA") || EndsWith(path, "FLAC")) {
+    ImportPath(s, path, grid, true);
+  } else if (EndsWith(path, "VPL")) {
+    if (ReadOwnPlaylist(path, scratch)) CopyRows(scratch, grid);
+  } else if (EndsWith(path, "M3U") || EndsWith(path, "M3U8")) {
+    if (ReadM3U(s, path, scratch)) CopyRows(scratch, grid);
+  } else {
+    // Any other file (a WAV file among them) is no song of a playlist: say
+    // so rather than add nothing in silence.
+    djvp::MsgBox(path + QLatin1Char('\n') + djvp::ui::T(djvp::kStrCannotAddFile), djvp::MsgButtons::Ok);
+  }
 }
 
 void DeleteRow(djvp::MainState& s, int deck) {

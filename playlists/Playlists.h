@@ -3,6 +3,8 @@
 // that plays a row.
 #pragma once
 
+#include <QString>
+
 namespace djvp {
 class MainState;
 class Grid;
@@ -22,6 +24,10 @@ void PlayListView_ColumnClick(djvp::MainState& s, int index, int column);
 
 // The single buttons, for deck 0 or 1.
 void AddFile(djvp::MainState& s, int deck);
+// Adds one chosen file to the grid by its ending (letter case ignored): a
+// song (MP3, OGG, WMA, FLAC) as one row, an own playlist (VPL) or an M3U/M3U8
+// list with all their rows; any other file gives a message and adds nothing.
+void AddChosenFile(djvp::MainState& s, const QString& path, djvp::Grid& grid);
 void DeleteRow(djvp::MainState& s, int deck);
 void MoveRow(djvp::MainState& s, int deck, int step);  // -1 up, +1 down
 void SavePlaylist(djvp::MainState& s, int deck);

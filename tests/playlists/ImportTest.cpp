@@ -201,10 +201,26 @@ TEST_F(ImportTest, AddFileTakesMusicByItsEndingOnly) {
   AnswerFileDialog(std::nullopt);  // cancelled
   Press(1);
   EXPECT_EQ(Names(Deck(0)), (QStringList{"UPPER.MP3", "d.FLAC"}));
-  EXPECT_TRUE(env.messages.empty());
+  // The WAV file and the text file are named, each once; the cancel says
+  // nothing.
+  ASSERT_EQ(env.messages.size(), 2u);
+  EXPECT_TRUE(env.messages[0].contains("w.wav"));
+  EXPECT_TRUE(env.messages[1].contains("notes.txt"));
   // The open dialog: all files first, nine kinds.
   EXPECT_FALSE(lastFileRequest.save);
   EXPECT_EQ(lastFileRequest.fileName, QStringLiteral("*.*"));
   EXPECT_EQ(lastFileRequest.descriptions.size(), 9);
   EXPECT_EQ(lastFileRequest.filterIndex, 1);
+}
+
+// The open button takes several files at once, each as its kind asks; a file
+// no playlist takes (a WAV song) is named in a message instead of vanishing.
+TEST_F(ImportTest, SeveralChosenFilesAreAddedAndOthersAreNamed) {
+  AnswerFileDialogWith({Fixture("tagged.mp3"), Fixture("song.wav"), Fixture("song.ogg")});
+  Press(1);
+  EXPECT_NE(lastFileRequest.flags & djvp::kOfnAllowMultiSelect, 0) << "the dialog lets several be chosen";
+  EXPECT_EQ(Names(Deck(0)), (QStringList{"tagged.mp3", "song.ogg"}));
+  ASSERT_EQ(env.messages.size(), 1u);
+  EXPECT_TRUE(env.messages[0].startsWith(Fixture("song.wav") + "\n")) << env.messages[0].toStdString();
+  EXPECT_TRUE(env.messages[0].contains("cannot be added to a playlist"));
 }

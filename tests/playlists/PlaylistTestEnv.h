@@ -48,11 +48,15 @@ class PlaylistTest : public ::testing::Test {
   // The next file dialog answers with this path (nullopt: cancel); the
   // request it saw is kept.
   void AnswerFileDialog(std::optional<QString> path) {
-    djvp::clsCommonDialog::SetDialogHook([this, path](const djvp::FileDialogRequest& r) {
+    AnswerFileDialogWith(path ? QStringList{*path} : QStringList{});
+  }
+  // The next file dialog answers with these files (none: cancel).
+  void AnswerFileDialogWith(const QStringList& files) {
+    djvp::clsCommonDialog::SetDialogHook([this, files](const djvp::FileDialogRequest& r) {
       lastFileRequest = r;
-      if (!path) return std::optional<djvp::FileDialogAnswer>();
+      if (files.isEmpty()) return std::optional<djvp::FileDialogAnswer>();
       djvp::FileDialogAnswer a;
-      a.files = QStringList{*path};
+      a.files = files;
       return std::optional<djvp::FileDialogAnswer>(a);
     });
   }
