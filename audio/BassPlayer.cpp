@@ -140,7 +140,10 @@ bool clsBassPlayer::Play() {
                                                          engine::kDecode);
     preStrm_ = decode ? engine::CreateTempoStream(decode, kTempoFlags) : 0;
     if (decode && !preStrm_) engine::FreeStream(decode);
-    engine::SetAttributes(preStrm_, -1, 0, -101);  // the mirror starts silent
+    // The new mirror plays at the headphone volume the player was given
+    // before Play (the deck's headphone slider); silent, it would stay mute
+    // until the slider was moved.
+    engine::SetAttributes(preStrm_, -1, preVolume_, -101);
     const int64_t pos = engine::Position(strm_);
     if (pos >= 0) engine::Seek(preStrm_, static_cast<uint64_t>(pos));
     if (!engine::Play(preStrm_, false)) {

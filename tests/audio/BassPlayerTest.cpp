@@ -2,14 +2,16 @@
 // sound card, no waiting.
 #include "FakeAnalysisHost.h"
 #include "StringTable.h"
+#include "TempDir.h"
 #include "audio/BassPlayer.h"
+#include "audio/Messages.h"
 #include "audio/ModBass.h"
 #include "engine/Engine.h"
-#include "audio/Messages.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 using namespace djvp;
@@ -221,4 +223,37 @@ TEST_F(PlayerTest, PeakFromTheGainTool) {
   missing.filename("/no/such/song.mp3");
   EXPECT_FALSE(missing.Peak().has_value());
   EXPECT_TRUE(host.Cell(4, kColGain).toString().isEmpty());
+}
+
+// The headphone mirror of a new song plays at once at the headphone volume
+// the player was given before Play. The headphones are an ALSA "null" device
+// named in a temporary ~/.asoundrc, so no sound card is needed.
+TEST_F(PlayerTest, HeadphoneMirrorOfANewSongPlaysAtItsHeadphoneVolume) {
+  TempDir home;
+  TempDir::Write(home.file(".asoundrc"), "pcm.djvpphones {\n  type null\n}\n");
+  ScopedEnv env("HOME", home.path().string());
+  ScopedEnv noJack("JACK_NO_START_SERVER", "1");
+  if (!engine::RescanDevices()) GTEST_SKIP() << "a sound device is in use by this process";
+  int phones = -1;
+  for (int i = 1; engine::DeviceName(i); ++i)
+    if (std::string(engine::DeviceName(i)) == "djvpphones") phones = i;
+  if (phones < 0) GTEST_SKIP() << "PortAudio lists no ALSA devices here";
+  ASSERT_TRUE(engine::DeviceInit(phones, 44100, 0));
+
+  clsBassPlayer p;
+  p.device(0);
+  p.PreDevice(static_cast<int16_t>(phones));
+  p.filename(Fixture("player/gap.flac"));
+  ASSERT_TRUE(p.OpenFile());
+  p.StartMixPoint(0);
+  p.PreVolume(60);  // the deck's headphone slider, as the start writes it
+  p.volume(100);
+  ASSERT_TRUE(p.Play());
+  ASSERT_NE(p.PreSTRM(), 0u);
+  uint32_t volume = 0;
+  ASSERT_TRUE(engine::GetAttributes(p.PreSTRM(), nullptr, &volume, nullptr));
+  EXPECT_EQ(volume, 60u);
+  p.StopPlay();
+  engine::DeviceSelect(phones);
+  engine::DeviceFree();
 }
