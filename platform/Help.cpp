@@ -3,8 +3,9 @@
 #include "platform/Paths.h"
 #include "StringTable.h"
 
-#include <QDesktopServices>
 #include <QFileInfo>
+#include <QPointer>
+#include <QTextBrowser>
 
 #include <utility>
 
@@ -31,11 +32,34 @@ QUrl HelpPageUrl(const QString& topic) {
   return QUrl::fromLocalFile(page);
 }
 
+QTextBrowser* HelpViewer() {
+  static QPointer<QTextBrowser> viewer;
+  if (!viewer) {
+    viewer = new QTextBrowser();
+    viewer->setObjectName(QStringLiteral("helpViewer"));
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    // Links to other pages of the help open in the viewer, links out of it
+    // in the desktop's browser.
+    viewer->setOpenLinks(true);
+    viewer->setOpenExternalLinks(true);
+    viewer->resize(760, 640);
+    QTextBrowser* v = viewer;
+    QObject::connect(v, &QTextBrowser::sourceChanged, v, [v] { v->setWindowTitle(v->documentTitle()); });
+  }
+  return viewer;
+}
+
 bool ShowHelp(const QString& topic) {
   const QUrl page = HelpPageUrl(topic);
   if (page.isEmpty()) return false;
   if (Hook()) return Hook()(page);
-  return QDesktopServices::openUrl(page);
+  QTextBrowser* viewer = HelpViewer();
+  viewer->setSource(page);
+  viewer->setWindowTitle(viewer->documentTitle());
+  viewer->show();
+  viewer->raise();
+  viewer->activateWindow();
+  return true;
 }
 
 HelpHook SetHelpHook(HelpHook hook) { return std::exchange(Hook(), std::move(hook)); }

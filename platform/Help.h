@@ -1,6 +1,6 @@
 // The program's help: HTML pages in the "help" folder beside the executable,
-// one folder per language ("help/en", "help/nl"), opened in the desktop's
-// browser.
+// one folder per language ("help/en", "help/nl"), shown in the program's own
+// help viewer, so no web browser is needed.
 #pragma once
 
 #include <QString>
@@ -15,12 +15,12 @@ namespace djvp {
 // language has none; an empty URL when neither exists.
 QUrl HelpPageUrl(const QString& topic = QStringLiteral("introduction.htm"));
 
-// Opens the topic's page in the desktop's browser. Returns false when there
-// is no page or the browser could not be started.
+// Shows the topic's page in the help viewer (one window, opened on the first
+// call and brought to the front later). Returns false when there is no page.
 bool ShowHelp(const QString& topic = QStringLiteral("introduction.htm"));
 
-// Replaces the browser: ShowHelp hands the page's URL to the hook, whose
-// result it returns. An empty hook restores the browser. Returns the
+// Replaces the viewer: ShowHelp hands the page's URL to the hook, whose
+// result it returns. An empty hook restores the viewer. Returns the
 // previous hook.
 using HelpHook = std::function<bool(const QUrl& page)>;
 HelpHook SetHelpHook(HelpHook hook);

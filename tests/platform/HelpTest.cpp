@@ -3,7 +3,9 @@
 #include "platform/Help.h"
 #include "platform/Paths.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QTextBrowser>
 #include <QUrl>
 
 #include <filesystem>
@@ -83,4 +85,20 @@ TEST(HelpShipped, IntroductionExistsInBothLanguages) {
     EXPECT_TRUE(text.contains("F1"));
     EXPECT_TRUE(QFile::exists(QStringLiteral(DJVP_TEST_SOURCE_DIR "/resources/help/%1/style.css").arg(lang)));
   }
+}
+
+TEST_F(HelpPages, TheProgramsOwnViewerShowsThePage) {
+  SetHelpHook({});
+  ASSERT_TRUE(ShowHelp());
+  QTextBrowser* viewer = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == QStringLiteral("helpViewer")) viewer = qobject_cast<QTextBrowser*>(w);
+  ASSERT_NE(viewer, nullptr);
+  EXPECT_EQ(viewer->source(), QUrl::fromLocalFile(base + "/help/en/introduction.htm"));
+  EXPECT_EQ(viewer->toPlainText(), "en");
+  // Asked again, the same window shows the other language's page.
+  LangOffset = 1000;
+  ASSERT_TRUE(ShowHelp());
+  EXPECT_EQ(viewer->toPlainText(), "nl");
+  delete viewer;
 }
