@@ -1,8 +1,12 @@
 #include "platform/Settings.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
+
+#include <cerrno>
+#include <cstring>
 
 namespace djvp {
 
@@ -54,7 +58,28 @@ QString AsText(const QVariant& value) {
   return value.toString();
 }
 
+struct FailureReport {
+  SettingsFailureHandler handler;
+  bool told = false;
+};
+FailureReport& Failures() {
+  static FailureReport report;
+  return report;
+}
+
+void ReportFailure(const QString& file, int error) {
+  FailureReport& r = Failures();
+  if (r.told || !r.handler) return;
+  r.told = true;
+  r.handler(file, error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : QStringLiteral("unknown error"));
+}
+
 }  // namespace
+
+void SetSettingsFailureHandler(SettingsFailureHandler handler) {
+  Failures().handler = std::move(handler);
+  Failures().told = false;
+}
 
 QString SettingsFilePath(const QString& app) {
   QString name = app;
@@ -73,10 +98,16 @@ QString GetSetting(const QString& app, const QString& section, const QString& ke
   return AsText(store.value(stored));
 }
 
-void SaveSetting(const QString& app, const QString& section, const QString& key, const QString& value) {
-  if (section.isEmpty() || key.isEmpty()) return;
-  QDir().mkpath(ConfigFolder());
-  QSettings store(SettingsFilePath(app), QSettings::IniFormat);
+bool SaveSetting(const QString& app, const QString& section, const QString& key, const QString& value) {
+  if (section.isEmpty() || key.isEmpty()) return false;
+  const QString file = SettingsFilePath(app);
+  errno = 0;
+  if (!QDir().mkpath(ConfigFolder())) {
+    const int error = errno != 0 ? errno : (QFileInfo(ConfigFolder()).exists() ? ENOTDIR : EACCES);
+    ReportFailure(file, error);
+    return false;
+  }
+  QSettings store(file, QSettings::IniFormat);
   QString group = StoredName(store.childGroups(), section);
   if (group.isEmpty()) group = Encode(section);
   store.beginGroup(group);
@@ -87,7 +118,16 @@ void SaveSetting(const QString& app, const QString& section, const QString& key,
   }
   store.setValue(stored, value.isNull() ? QStringLiteral("") : value);
   store.endGroup();
+  errno = 0;
   store.sync();
+  if (store.status() != QSettings::NoError) {
+    // The store writes a new file and renames it; the call that failed left
+    // its reason behind.
+    const int error = errno;
+    ReportFailure(file, error != 0 ? error : (QFileInfo(ConfigFolder()).isWritable() ? 0 : EACCES));
+    return false;
+  }
+  return true;
 }
 
 void DeleteSetting(const QString& app, const QString& section, const QString& key) {

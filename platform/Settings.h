@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace djvp {
 
 // The stored value, or defaultValue when the section or key does not exist.
@@ -15,8 +17,15 @@ QString GetSetting(const QString& app, const QString& section, const QString& ke
                    const QString& defaultValue = {});
 
 // Stores the value. When the section or key already exists under another
-// letter case, that entry is replaced (one entry per name).
-void SaveSetting(const QString& app, const QString& section, const QString& key, const QString& value);
+// letter case, that entry is replaced (one entry per name). False when the
+// store cannot be written (a read-only or full disk); the first such failure
+// of a run goes to the failure handler.
+bool SaveSetting(const QString& app, const QString& section, const QString& key, const QString& value);
+
+// Told, once per run, that a setting could not be stored: the store's file
+// and the system's error text. Setting a handler starts a new run (tests).
+using SettingsFailureHandler = std::function<void(const QString& file, const QString& error)>;
+void SetSettingsFailureHandler(SettingsFailureHandler handler);
 
 // Removes one key, or the whole section when key is empty. A missing section
 // or key is no error.

@@ -231,3 +231,18 @@ TEST(SettingsLoad, TwoSpeakerLayoutReplacesTheStoredCode) {
     EXPECT_FALSE(w->view.Option2[b]->isVisibleTo(w.get()));
   }
 }
+
+// Settings that cannot be stored are told once per run, with the reason.
+TEST(SettingsStore, AStoreThatCannotBeWrittenIsToldOnce) {
+  WindowTestEnv env;
+  auto w = env.Open();
+  env.messages.clear();
+  TempDir elsewhere;
+  TempDir::Write(elsewhere.file("config"), std::string("not a folder"));
+  ScopedEnv config("XDG_CONFIG_HOME", elsewhere.file("config"));
+  w->State().MixerTime.setValue(33);
+  w->State().AutomationSlider[0].setValue(12);
+  ASSERT_EQ(env.messages.size(), 1u);
+  EXPECT_TRUE(env.messages[0].startsWith("Your settings cannot be stored")) << env.messages[0].toStdString();
+  EXPECT_TRUE(env.messages[0].contains("DJVP.ini"));
+}

@@ -4,6 +4,14 @@
 #include <QDir>
 #include <QFile>
 
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <utility>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 using namespace djvp;
@@ -107,4 +115,39 @@ TEST_F(SettingsStore, DeleteRemovesAKeyOrASection) {
   DeleteSetting("DJVP", "Nothing", "Here");
   DeleteSetting("KTR", "Nothing");
   EXPECT_FALSE(QFile::exists(SettingsFilePath("KTR")));
+}
+
+// A store that cannot be written says so, once per run, with the system's
+// reason; the old file stays as it was.
+TEST_F(SettingsStore, AStoreThatCannotBeWrittenIsToldOncePerRun) {
+  std::vector<std::pair<QString, QString>> told;
+  SetSettingsFailureHandler([&](const QString& file, const QString& error) { told.emplace_back(file, error); });
+  ASSERT_TRUE(SaveSetting("DJVP", "Mixer", "MixTime", "20"));
+  EXPECT_TRUE(told.empty());
+
+  // A file size limit below the store's size: every write fails (as on a full
+  // disk), and the old file stays.
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 8;
+  setrlimit(RLIMIT_FSIZE, &small);
+  EXPECT_FALSE(SaveSetting("DJVP", "Mixer", "MixTime", "35"));
+  EXPECT_FALSE(SaveSetting("DJVP", "Mixer", "Preview", "3"));
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, SIG_DFL);
+  ASSERT_EQ(told.size(), 1u) << "told once, not for every setting";
+  EXPECT_EQ(told[0].first, SettingsFilePath("DJVP"));
+  EXPECT_EQ(told[0].second, QString::fromLocal8Bit(std::strerror(EFBIG)));
+  EXPECT_TRUE(FileText("DJVP").contains("MixTime=20")) << FileText("DJVP").toStdString();
+
+  // A settings folder that is a file: the folder cannot be made.
+  ScopedEnv elsewhere{"XDG_CONFIG_HOME", dir.file("taken")};
+  TempDir::Write(dir.file("taken"), std::string("x"));
+  SetSettingsFailureHandler([&](const QString& file, const QString& error) { told.emplace_back(file, error); });
+  EXPECT_FALSE(SaveSetting("DJVP", "Mixer", "MixTime", "35"));
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_FALSE(told[1].second.isEmpty());
+  SetSettingsFailureHandler({});
 }
