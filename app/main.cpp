@@ -9,6 +9,7 @@
 // into one deck's playlist and is started with its Play button first, and the
 // picture is taken once their titles have scrolled in.
 #include "app/ModMain.h"
+#include "app/StartEnvironment.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
 #include "platform/Grid.h"
@@ -50,6 +51,8 @@ void SetDarkLook(QApplication& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  djvp::QuietSoundServers();
+  djvp::EnsureRuntimeFolder();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("djvorlanpellix"));
   SetDarkLook(app);
