@@ -13,6 +13,7 @@
 #include "platform/MessageBox.h"
 #include "platform/ModPublic.h"
 #include "platform/Paths.h"
+#include "platform/Settings.h"
 #include "platform/SkinEngine.h"
 #include "platform/SystemMixer.h"
 #include "platform/Timer.h"
@@ -102,8 +103,13 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent), state_(std::make_unique<Mai
     return;
   }
   engine::CloseWmaEncoder(0);
-  // The players' messages reach the user as message boxes.
+  // The players' messages reach the user as message boxes, and so does a
+  // settings store that cannot be written (once: every change after it would
+  // say the same).
   SetMessageSink([](const QString& text) { MsgBox(text); });
+  SetSettingsFailureHandler([](const QString& file, const QString& error) {
+    MsgBox(T(kStrSettingsNotStored) + QLatin1Char('\n') + file + QStringLiteral(": ") + error);
+  });
   BuildWindow();
   BindControls();
   ConnectHandlers();
@@ -114,6 +120,7 @@ frmMain::~frmMain() {
   if (!ended_ && !shutDown_) Form_QueryUnload();
   Form_Terminate();
   SetMessageSink({});
+  SetSettingsFailureHandler({});
 }
 
 void frmMain::Form_Load() {
@@ -249,7 +256,9 @@ void frmMain::TabStrip1_Click() {
 }
 
 void frmMain::Form_KeyDown(int key, Qt::KeyboardModifiers) {
-  if (key == Qt::Key_F1) ShowHelp(QStringLiteral("introduction.htm"));
+  if (key != Qt::Key_F1) return;
+  if (!ShowHelp(QStringLiteral("introduction.htm")))
+    MsgBox(T(kStrNoHelpPages) + QLatin1Char('\n') + modPublic_AddBackslash(ProgramFolder()) + QStringLiteral("help"));
 }
 
 void frmMain::Form_QueryUnload() {

@@ -136,7 +136,9 @@ QLabel* frmMain::MakeLabel(int index, QWidget* parent, const QRect& r) {
 void frmMain::BuildWindow() {
   setObjectName(QStringLiteral("frmMain"));
   resize(kDesignWidth, kDesignHeight);
-  setMinimumSize(200, 150);
+  // Smaller than designed, the centre panel would cover the decks' buttons
+  // and the pages their controls.
+  setMinimumSize(kDesignWidth, kDesignHeight);
   setFocusPolicy(Qt::StrongFocus);
 
   BuildDeck(0);
@@ -214,8 +216,12 @@ void frmMain::BuildDeck(int deck) {
 
   // Time captions and the time display.
   const int captions[2][3] = {{6, 132, 133}, {3, 4, 5}};
+  // Each caption is centred over its column of the display. The middle one
+  // may spread into its neighbours' spare room ("Resterende Tijd" is long),
+  // and all are tall enough for letters that reach below the line.
   for (int k = 0; k < 3; ++k) {
-    QLabel* c = MakeLabel(captions[d][k], f, QRect(10 + 80 * k, 57, 80, 13));
+    const QRect place = k == 1 ? QRect(75, 55, 110, 15) : QRect(10 + 80 * k, 55, 80, 15);
+    QLabel* c = MakeLabel(captions[d][k], f, place);
     c->setAlignment(Qt::AlignCenter);
   }
   view.pctTime[d] = new LcdPanel(f);

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
@@ -51,13 +52,17 @@ QPixmap StartPicture(const QSize& size) {
     const double a = (std::sin(x * 0.07) * 0.6 + std::sin(x * 0.023) * 0.4) * size.height() * 0.08;
     p.drawLine(QPointF(x, y - std::abs(a)), QPointF(x, y + std::abs(a)));
   }
+  // The product name fits its place whole: the font shrinks until it does.
+  const QString name = QStringLiteral("dj VORLAN Pellix");
   QFont title(QStringLiteral("DejaVu Sans"));
-  title.setPixelSize(size.height() / 9);
   title.setBold(true);
+  for (int px = size.height() / 9; px > 8; --px) {
+    title.setPixelSize(px);
+    if (QFontMetrics(title).horizontalAdvance(name) <= x1 - x0) break;
+  }
   p.setFont(title);
   p.setPen(QColor(235, 240, 245));
-  p.drawText(QRectF(x0, size.height() * 0.2, x1 - x0, size.height() * 0.2), Qt::AlignLeft | Qt::AlignVCenter,
-             QStringLiteral("dj VORLAN Pellix"));
+  p.drawText(QRectF(x0, size.height() * 0.2, x1 - x0, size.height() * 0.2), Qt::AlignLeft | Qt::AlignVCenter, name);
   return pm;
 }
 

@@ -51,6 +51,10 @@ enum StringId : int32_t {
   kStrFirstScanning = 565,        // "First Scanning the Folder"
   kStrChooseImportFolder = 566,
   kStrPressF1 = 570,
+  // Texts of this program beyond the original table.
+  kStrCannotAddFile = 601,        // a chosen file that no playlist takes
+  kStrSettingsNotStored = 602,    // the settings store cannot be written
+  kStrNoHelpPages = 603,          // the help pages are missing
 };
 
 }  // namespace djvp

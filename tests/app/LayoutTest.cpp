@@ -21,11 +21,11 @@ int Px(int twips) { return twips / 15; }
 TEST(Layout, GroupsFollowTheWindowSize) {
   WindowTestEnv env;
   auto w = env.Open();
-  w->resize(1000, 666);  // 15000 x 9990 twips
+  w->resize(1500, 900);  // 22500 x 13500 twips
   w->Form_Resize();
-  const int W = 15000, H = 9990;
-  EXPECT_EQ(w->view.Frame[1]->x() + w->view.Frame[1]->width(), 1000 - 4);
-  EXPECT_EQ(w->view.Frame[2]->x(), (1000 - w->view.Frame[2]->width()) / 2);
+  const int W = 22500, H = 13500;
+  EXPECT_EQ(w->view.Frame[1]->x() + w->view.Frame[1]->width(), 1500 - 4);
+  EXPECT_EQ(w->view.Frame[2]->x(), (1500 - w->view.Frame[2]->width()) / 2);
   EXPECT_EQ(w->view.TabStrip1->geometry(), QRect(Px(120), Px(4680), Px(W - 200), Px(H - 340 - 4800)));
   const QRect tab = w->view.TabStrip1->geometry();
   const QRect page(tab.x() + Px(40), tab.y() + Px(360), Px(tab.width() * 15 - 80), Px(tab.height() * 15 - 400));
@@ -53,16 +53,21 @@ TEST(Layout, GroupsFollowTheWindowSize) {
   EXPECT_EQ(w->view.pctEQ[1]->x(), (w->frameGeometry().width() - w->view.pctEQ[1]->width()) / 2);
 }
 
-TEST(Layout, TooSmallSizesKeepThePreviousValues) {
+TEST(Layout, TheWindowIsNeverSmallerThanItsControlsNeed) {
   WindowTestEnv env;
   auto w = env.Open();
-  w->resize(1000, 666);
+  w->resize(300, 300);
   w->Form_Resize();
-  const QSize tab = w->view.TabStrip1->size();
-  w->resize(300, 300);  // 4500 twips high: the tab strip would be negative
-  w->Form_Resize();
-  EXPECT_EQ(w->view.TabStrip1->height(), tab.height());
-  EXPECT_EQ(w->view.TabStrip1->width(), Px(4500 - 200));
+  EXPECT_GE(w->width(), 1272);
+  EXPECT_GE(w->height(), 581);
+  // At the least size the centre panel stands between the decks and the
+  // pages have room.
+  const QRect deck1 = w->view.Frame[0]->geometry(), deck2 = w->view.Frame[1]->geometry();
+  const QRect centre = w->view.Frame[2]->geometry();
+  EXPECT_FALSE(centre.intersects(deck1));
+  EXPECT_FALSE(centre.intersects(deck2));
+  EXPECT_GE(w->view.TabStrip1->height(), 200);
+  EXPECT_GE(w->view.fraSearch->height(), 200);
 }
 
 TEST(MasterVolume, SliderFollowsTheMixerAndWritesItBack) {
@@ -142,14 +147,14 @@ TEST(Load, TagLibraryControlIsCreatedFromBesideTheProgram) {
 TEST(Layout, NothingMovesWhileMinimised) {
   WindowTestEnv env;
   auto w = env.Open();
-  w->resize(1000, 666);
+  w->resize(1500, 900);
   w->Form_Resize();
   const QRect tab = w->view.TabStrip1->geometry();
   w->setWindowState(Qt::WindowMinimized);
-  w->resize(1200, 700);
+  w->resize(1400, 800);
   w->Form_Resize();
   EXPECT_EQ(w->view.TabStrip1->geometry(), tab);
   w->setWindowState(Qt::WindowNoState);
   w->Form_Resize();
-  EXPECT_EQ(w->view.TabStrip1->width(), Px(1200 * 15 - 200));
+  EXPECT_EQ(w->view.TabStrip1->width(), Px(1400 * 15 - 200));
 }
