@@ -5,6 +5,7 @@
 #include "app/Globals.h"
 #include "audio/Messages.h"
 #include "audio/ModBass.h"
+#include "decks/Meters.h"
 #include "decks/MixerTitles.h"
 #include "decks/PlaybackTimer.h"
 #include "engine/Engine.h"
@@ -307,8 +308,8 @@ bool frmMain::SelectListEntry(int index, int entry) {
 void frmMain::tmrPlaying_ThatTime() { decks::tmrPlaying_ThatTime(State()); }
 void frmMain::tmrScroller1_ThatTime() { decks::ScrollerDeckTick(State(), 0); }
 void frmMain::tmrScroller2_ThatTime() { decks::ScrollerDeckTick(State(), 1); }
-void frmMain::tmrdBVolume_ThatTime() {}
-void frmMain::tmrdB1_ThatTime() {}
-void frmMain::tmrdB2_ThatTime() {}
+void frmMain::tmrdBVolume_ThatTime() { decks::tmrdBVolume_ThatTime(State()); }
+void frmMain::tmrdB1_ThatTime() { decks::tmrdB1_ThatTime(State()); }
+void frmMain::tmrdB2_ThatTime() { decks::tmrdB2_ThatTime(State()); }
 
 }  // namespace djvp
