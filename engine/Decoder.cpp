@@ -69,13 +69,18 @@ class MpegDecoder final : public Decoder {
     }
   }
 
-  bool Open(const std::string& path) {
+  // analysis: mono (the channels mixed), at half the rate with `halve`,
+  // which mpg123 decodes for less work than the full sound, and no scan of
+  // the whole file (the length is the header's or an estimate; seeking
+  // reads forward frame by frame).
+  bool Open(const std::string& path, bool analysis, bool halve) {
     static std::once_flag once;
     std::call_once(once, [] { mpg123_init(); });
     int err = 0;
     mh_ = mpg123_new(nullptr, &err);
     if (!mh_) return false;
-    mpg123_param(mh_, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0);
+    mpg123_param(mh_, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS | (analysis ? MPG123_MONO_MIX : 0), 0);
+    if (halve) mpg123_param(mh_, MPG123_DOWN_SAMPLE, 1, 0);
     // Only float output, at whatever rate and channel count the file has.
     mpg123_format_none(mh_);
     const long* rates = nullptr;
@@ -88,8 +93,12 @@ class MpegDecoder final : public Decoder {
     int channels = 0, encoding = 0;
     if (mpg123_getformat(mh_, &rate, &channels, &encoding) != MPG123_OK) return false;
     if (rate <= 0 || channels < 1 || channels > 2 || encoding != MPG123_ENC_FLOAT_32) return false;
-    // Scanning the whole file makes the length and every seek exact.
-    if (mpg123_scan(mh_) != MPG123_OK) return false;
+    if (analysis) {
+      exactLength_ = false;
+    } else if (mpg123_scan(mh_) != MPG123_OK) {
+      // Scanning the whole file makes the length and every seek exact.
+      return false;
+    }
     const off_t length = mpg123_length(mh_);
     if (length <= 0) return false;
     rate_ = static_cast<int>(rate);
@@ -484,10 +493,10 @@ Kind Sniff(const std::string& path) {
   return Kind::kOther;
 }
 
-template <typename T>
-std::unique_ptr<Decoder> Try(const std::string& path) {
+template <typename T, typename... Options>
+std::unique_ptr<Decoder> Try(const std::string& path, Options... options) {
   auto d = std::make_unique<T>();
-  if (d->Open(path)) return d;
+  if (d->Open(path, options...)) return d;
   return nullptr;
 }
 
@@ -496,7 +505,7 @@ std::unique_ptr<Decoder> Try(const std::string& path) {
 std::unique_ptr<Decoder> OpenDecoder(const std::string& path) {
   std::unique_ptr<Decoder> d;
   switch (Sniff(path)) {
-    case Kind::kMpeg: d = Try<MpegDecoder>(path); break;
+    case Kind::kMpeg: d = Try<MpegDecoder>(path, false, false); break;
     case Kind::kVorbis: d = Try<VorbisDecoder>(path); break;
     case Kind::kFlac: d = Try<FlacDecoder>(path); break;
     case Kind::kOther: break;
@@ -505,6 +514,17 @@ std::unique_ptr<Decoder> OpenDecoder(const std::string& path) {
   // MPEG audio behind other junk) goes to FFmpeg.
   if (!d) d = Try<FfmpegDecoder>(path);
   return d;
+}
+
+std::unique_ptr<Decoder> OpenAnalysisDecoder(const std::string& path) {
+  if (Sniff(path) == Kind::kMpeg) {
+    // Half the rate keeps what tempo detection listens to (up to 8 kHz and
+    // more) only from 32 kHz files up.
+    auto d = Try<MpegDecoder>(path, true, true);
+    if (d && d->rate() < 16000) d = Try<MpegDecoder>(path, true, false);
+    if (d) return d;
+  }
+  return OpenDecoder(path);
 }
 
 }  // namespace engine

@@ -46,4 +46,12 @@ class Decoder {
 // content, not by its name. Null when the file cannot be opened or decoded.
 std::unique_ptr<Decoder> OpenDecoder(const std::string& path);
 
+// A decoder for analysis rather than listening, made as cheap as the format
+// allows: MPEG audio comes mono (the channels mixed) and at half the rate
+// when the file has 32 kHz or more, without the whole-file scan, so its
+// length is only an estimate; other formats decode as OpenDecoder's do. The
+// rate and channels say what it delivers. Null when the file cannot be
+// opened.
+std::unique_ptr<Decoder> OpenAnalysisDecoder(const std::string& path);
+
 }  // namespace engine
