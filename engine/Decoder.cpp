@@ -43,6 +43,7 @@ int64_t Decoder::Read(float* out, int64_t frames) {
 }
 
 bool Decoder::Seek(int64_t frame) {
+  SettleLength();
   if (frame < 0 || frame > length_) return false;
   if (frame == length_ && exactLength_) {
     // The end itself: nothing more to read, no need to ask the format.
@@ -70,9 +71,9 @@ class MpegDecoder final : public Decoder {
   }
 
   // analysis: mono (the channels mixed), at half the rate with `halve`,
-  // which mpg123 decodes for less work than the full sound, and no scan of
-  // the whole file (the length is the header's or an estimate; seeking
-  // reads forward frame by frame).
+  // which mpg123 decodes for less work than the full sound, and never a
+  // scan of the whole file (the length stays the header's or an estimate;
+  // seeking reads forward frame by frame).
   bool Open(const std::string& path, bool analysis, bool halve) {
     static std::once_flag once;
     std::call_once(once, [] { mpg123_init(); });
@@ -93,12 +94,9 @@ class MpegDecoder final : public Decoder {
     int channels = 0, encoding = 0;
     if (mpg123_getformat(mh_, &rate, &channels, &encoding) != MPG123_OK) return false;
     if (rate <= 0 || channels < 1 || channels > 2 || encoding != MPG123_ENC_FLOAT_32) return false;
-    if (analysis) {
-      exactLength_ = false;
-    } else if (mpg123_scan(mh_) != MPG123_OK) {
-      // Scanning the whole file makes the length and every seek exact.
-      return false;
-    }
+    // Until the scan, the length is the header's figure or an estimate.
+    exactLength_ = false;
+    analysis_ = analysis;
     const off_t length = mpg123_length(mh_);
     if (length <= 0) return false;
     rate_ = static_cast<int>(rate);
@@ -134,8 +132,22 @@ class MpegDecoder final : public Decoder {
     return mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET) == static_cast<off_t>(frame);
   }
 
+  // Scanning the whole file makes the length and every seek exact (mpg123
+  // comes back to where it was). A file whose scan fails keeps its
+  // estimate, corrected when reading reaches its end.
+  void DoSettleLength() override {
+    if (ended_) exactLength_ = true;  // the end has been read: the length is known
+    if (analysis_ || ended_ || mpg123_scan(mh_) != MPG123_OK) return;
+    const off_t length = mpg123_length(mh_);
+    if (length <= 0) return;
+    length_ = length;
+    exactLength_ = true;
+    if (position_ >= length_) ended_ = true;
+  }
+
  private:
   mpg123_handle* mh_ = nullptr;
+  bool analysis_ = false;
 };
 
 // ---------------------------------------------------------------- Ogg Vorbis

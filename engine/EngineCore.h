@@ -158,6 +158,14 @@ struct Stream {
   std::atomic<int64_t> decPosition{0};  // decode streams: frames read
   std::atomic<int64_t> length{0};       // frames (grows for inexact formats)
   std::atomic<bool> decEnded{false};
+  std::atomic<bool> lengthSettled{false};  // Settle has run
+  // Makes the length exact where the format allows (an MPEG file is
+  // scanned whole, once) and publishes it (under m).
+  void Settle() {
+    input()->SettleLength();
+    Publish();
+    lengthSettled.store(true, std::memory_order_release);
+  }
   // Copies the decoder's figures into the atomics above (under m).
   void Publish() {
     Decoder* in = input();

@@ -48,7 +48,9 @@ Handle OpenStream(bool fromMemory, const char* path, uint64_t offset, uint64_t l
   if (fromMemory || !path || offset != 0 || length != 0) return 0;
   Device* d = SelectedReadyDevice(nullptr);
   if (!d) return 0;
-  // Opening (an MPEG file is scanned whole for exact seeking) holds no lock.
+  // Opening holds no lock. A decode stream's MPEG file is scanned whole (for
+  // its exact length and seeking) only when a call needs that, so that a
+  // stream opened to measure a BPM never pays for it.
   auto dec = OpenDecoder(path);
   if (!dec) return 0;
   auto s = std::make_shared<Stream>();
@@ -58,7 +60,10 @@ Handle OpenStream(bool fromMemory, const char* path, uint64_t offset, uint64_t l
   s->channels = dec->channels();
   s->rateHz.store(static_cast<float>(s->rate));
   s->dec = std::move(dec);
-  if (!(flags & kDecode)) MakePlayable(*s);
+  if (!(flags & kDecode)) {
+    s->Settle();
+    MakePlayable(*s);
+  }
   s->Publish();
   s->device = d;
   return Register(s);
@@ -66,6 +71,7 @@ Handle OpenStream(bool fromMemory, const char* path, uint64_t offset, uint64_t l
 
 // Moves a stream whose lock the caller holds.
 bool SeekLocked(Stream& s, uint64_t bytes) {
+  if (!s.lengthSettled.load()) s.Settle();
   const int64_t frame = static_cast<int64_t>(bytes / (static_cast<uint64_t>(s.channels) * 2));
   if (frame > s.lengthFrames()) return false;
   if (!s.playable) {
@@ -119,8 +125,10 @@ Handle CreateTempoStream(Handle source, uint32_t flags) {
   s->channels = src->channels;
   s->source = src.ptr();
   s->freeSource = (flags & kFreeSource) != 0;
+  // Playing needs the exact end.
+  if (!src->lengthSettled.load()) src->Settle();
   MakePlayable(*s);
-  s->Publish();
+  s->Settle();
   s->device = d;
   const Handle h = Register(s);
   // From here on calls on the source find nothing.
@@ -205,6 +213,11 @@ int64_t Position(Handle h) {
 int64_t Length(Handle h) {
   auto s = FindFree(h);
   if (!s) return -1;
+  if (!s->lengthSettled.load()) {
+    Held held(h);
+    if (!held) return -1;
+    if (!held->lengthSettled.load()) held->Settle();
+  }
   return FramesToBytes(*s, s->length.load());
 }
 
