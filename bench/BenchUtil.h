@@ -25,7 +25,7 @@ namespace benchutil {
 
 struct ChildResult {
   int status = -1;         // exit status; -1 when it could not be started
-  std::string out;         // its standard output (unless sent elsewhere)
+  std::string out;         // what it wrote to the captured stream
   double cpuSeconds = 0;   // user + system time of the child
   double wallSeconds = 0;
 };
@@ -52,22 +52,26 @@ inline double ProcessCpu() {
   return Seconds(u.ru_utime) + Seconds(u.ru_stime);
 }
 
-// Runs a program (no shell). Its standard error goes to /dev/null, and its
-// standard output too when `keepOutput` is false (so that writing it costs
-// nothing on our side).
-inline ChildResult RunChild(const std::vector<std::string>& args, bool keepOutput = true) {
+enum class Capture { kStdout, kStderr, kNothing };
+
+// Runs a program (no shell) and keeps what it writes to the stream named by
+// `capture`; everything else it writes goes to /dev/null (so that writing
+// its output costs nothing on our side).
+inline ChildResult RunChild(const std::vector<std::string>& args, Capture capture = Capture::kStdout) {
   ChildResult r;
+  const bool keep = capture != Capture::kNothing;
+  const int keptFd = capture == Capture::kStderr ? 2 : 1;
   int pipeFd[2] = {-1, -1};
-  if (keepOutput && pipe(pipeFd) != 0) return r;
+  if (keep && pipe(pipeFd) != 0) return r;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  if (keepOutput) {
-    posix_spawn_file_actions_adddup2(&actions, pipeFd[1], 1);
-    posix_spawn_file_actions_addclose(&actions, pipeFd[0]);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  for (int fd : {1, 2}) {
+    if (keep && fd == keptFd)
+      posix_spawn_file_actions_adddup2(&actions, pipeFd[1], fd);
+    else
+      posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_WRONLY, 0);
   }
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  if (keep) posix_spawn_file_actions_addclose(&actions, pipeFd[0]);
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -75,9 +79,9 @@ inline ChildResult RunChild(const std::vector<std::string>& args, bool keepOutpu
   const double t0 = Monotonic();
   const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (keepOutput) close(pipeFd[1]);
+  if (keep) close(pipeFd[1]);
   if (rc == 0) {
-    if (keepOutput) {
+    if (keep) {
       char buf[4096];
       ssize_t n;
       while ((n = read(pipeFd[0], buf, sizeof buf)) > 0) r.out.append(buf, static_cast<size_t>(n));
@@ -89,7 +93,7 @@ inline ChildResult RunChild(const std::vector<std::string>& args, bool keepOutpu
     r.cpuSeconds = Seconds(u.ru_utime) + Seconds(u.ru_stime);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
   }
-  if (keepOutput) close(pipeFd[0]);
+  if (keep) close(pipeFd[0]);
   return r;
 }
 

@@ -136,7 +136,7 @@ bool DecodeRatios() {
   }
   double ref = 1e9, decode = 1e9, deck = 1e9;
   for (int run = 0; run < 3; ++run) {
-    const benchutil::ChildResult r = benchutil::RunChild({"mpg123", "-q", "-s", song}, false);
+    const benchutil::ChildResult r = benchutil::RunChild({"mpg123", "-q", "-s", song}, benchutil::Capture::kNothing);
     if (r.status != 0) {
       std::fprintf(stderr, "mpg123 failed (Debian: mpg123)\n");
       return false;
