@@ -155,6 +155,8 @@ bool Play(Handle h, bool restart) {
     if (restart && !SeekLocked(*s, 0)) return false;
     if (s->state.load() == kPlaying) return true;
     if (!AddToWorker(s.ptr())) return false;
+    // A want from before a stop is no longer waiting.
+    s->wantingSince.store(0);
     // Have the start ready before the device asks for it.
     FillLocked(*s, kAhead);
     // The callback leaves a stream alone while it is not playing: a volume
