@@ -43,6 +43,7 @@ int64_t Decoder::Read(float* out, int64_t frames) {
 }
 
 bool Decoder::Seek(int64_t frame) {
+  SettleLength();
   if (frame < 0 || frame > length_) return false;
   if (frame == length_ && exactLength_) {
     // The end itself: nothing more to read, no need to ask the format.
@@ -69,13 +70,18 @@ class MpegDecoder final : public Decoder {
     }
   }
 
-  bool Open(const std::string& path) {
+  // analysis: mono (the channels mixed), at half the rate with `halve`,
+  // which mpg123 decodes for less work than the full sound, and never a
+  // scan of the whole file (the length stays the header's or an estimate;
+  // seeking reads forward frame by frame).
+  bool Open(const std::string& path, bool analysis, bool halve) {
     static std::once_flag once;
     std::call_once(once, [] { mpg123_init(); });
     int err = 0;
     mh_ = mpg123_new(nullptr, &err);
     if (!mh_) return false;
-    mpg123_param(mh_, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0);
+    mpg123_param(mh_, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS | (analysis ? MPG123_MONO_MIX : 0), 0);
+    if (halve) mpg123_param(mh_, MPG123_DOWN_SAMPLE, 1, 0);
     // Only float output, at whatever rate and channel count the file has.
     mpg123_format_none(mh_);
     const long* rates = nullptr;
@@ -88,8 +94,9 @@ class MpegDecoder final : public Decoder {
     int channels = 0, encoding = 0;
     if (mpg123_getformat(mh_, &rate, &channels, &encoding) != MPG123_OK) return false;
     if (rate <= 0 || channels < 1 || channels > 2 || encoding != MPG123_ENC_FLOAT_32) return false;
-    // Scanning the whole file makes the length and every seek exact.
-    if (mpg123_scan(mh_) != MPG123_OK) return false;
+    // Until the scan, the length is the header's figure or an estimate.
+    exactLength_ = false;
+    analysis_ = analysis;
     const off_t length = mpg123_length(mh_);
     if (length <= 0) return false;
     rate_ = static_cast<int>(rate);
@@ -125,8 +132,22 @@ class MpegDecoder final : public Decoder {
     return mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET) == static_cast<off_t>(frame);
   }
 
+  // Scanning the whole file makes the length and every seek exact (mpg123
+  // comes back to where it was). A file whose scan fails keeps its
+  // estimate, corrected when reading reaches its end.
+  void DoSettleLength() override {
+    if (ended_) exactLength_ = true;  // the end has been read: the length is known
+    if (analysis_ || ended_ || mpg123_scan(mh_) != MPG123_OK) return;
+    const off_t length = mpg123_length(mh_);
+    if (length <= 0) return;
+    length_ = length;
+    exactLength_ = true;
+    if (position_ >= length_) ended_ = true;
+  }
+
  private:
   mpg123_handle* mh_ = nullptr;
+  bool analysis_ = false;
 };
 
 // ---------------------------------------------------------------- Ogg Vorbis
@@ -484,10 +505,10 @@ Kind Sniff(const std::string& path) {
   return Kind::kOther;
 }
 
-template <typename T>
-std::unique_ptr<Decoder> Try(const std::string& path) {
+template <typename T, typename... Options>
+std::unique_ptr<Decoder> Try(const std::string& path, Options... options) {
   auto d = std::make_unique<T>();
-  if (d->Open(path)) return d;
+  if (d->Open(path, options...)) return d;
   return nullptr;
 }
 
@@ -496,7 +517,7 @@ std::unique_ptr<Decoder> Try(const std::string& path) {
 std::unique_ptr<Decoder> OpenDecoder(const std::string& path) {
   std::unique_ptr<Decoder> d;
   switch (Sniff(path)) {
-    case Kind::kMpeg: d = Try<MpegDecoder>(path); break;
+    case Kind::kMpeg: d = Try<MpegDecoder>(path, false, false); break;
     case Kind::kVorbis: d = Try<VorbisDecoder>(path); break;
     case Kind::kFlac: d = Try<FlacDecoder>(path); break;
     case Kind::kOther: break;
@@ -505,6 +526,17 @@ std::unique_ptr<Decoder> OpenDecoder(const std::string& path) {
   // MPEG audio behind other junk) goes to FFmpeg.
   if (!d) d = Try<FfmpegDecoder>(path);
   return d;
+}
+
+std::unique_ptr<Decoder> OpenAnalysisDecoder(const std::string& path) {
+  if (Sniff(path) == Kind::kMpeg) {
+    // Half the rate keeps what tempo detection listens to (up to 8 kHz and
+    // more) only from 32 kHz files up.
+    auto d = Try<MpegDecoder>(path, true, true);
+    if (d && d->rate() < 16000) d = Try<MpegDecoder>(path, true, false);
+    if (d) return d;
+  }
+  return OpenDecoder(path);
 }
 
 }  // namespace engine

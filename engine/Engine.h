@@ -23,19 +23,23 @@
 //   selected device; the tempo stream owns and frees its source. A stream
 //   opened without kDecode is playable itself (without tempo control).
 //
-// * Threads. All calls are meant for one control thread (the user
-//   interface); they are safe to make from any thread but are serialised.
-//   Each device has a worker thread that decodes, time-stretches and runs the
-//   effects ahead of time into lock-free ring buffers; the output callback
-//   only mixes what is ready, applying volume (smoothed, so steps never
-//   click) and measuring levels. Effect parameter changes reach the worker
-//   through a lock-free queue. Position is what has been heard.
+// * Threads. All calls may be made from any thread; they are meant for one
+//   control thread (the user interface). A call on one stream waits only
+//   for that stream (a seek decoding ahead, a BPM detection, a read); it
+//   never holds up the decoding or playing of another. Each device has a
+//   worker thread that decodes, time-stretches and runs the effects ahead
+//   of time into lock-free ring buffers, sleeping until a ring has room or
+//   a call changed something; the output callback only mixes what is ready,
+//   applying volume (smoothed, so steps never click) and measuring levels.
+//   Effect parameter changes reach the worker through a lock-free slot.
+//   Position is what has been heard.
 //
 // * Manual clock. SetManualClock(true) stops device 0's own pacing; a test
 //   then calls RenderNoSound to advance time by an exact number of frames and
 //   receive the mixed stereo output of every stream playing on device 0.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -67,6 +71,7 @@ constexpr uint32_t kPaused = 3;
 
 // BpmOfSpan flags.
 constexpr uint32_t kBpmBackground = 1;  // accepted; the detection always runs on the caller's thread
+                                        // (and holds up no other stream)
 constexpr uint32_t kBpmMult2 = 2;       // a result below the minimum is doubled
 
 // TranslateBpm kinds.
@@ -220,6 +225,20 @@ size_t RenderNoSound(float* out, size_t frames);
 // Frames that a playing stream wanted but its worker had not ready, summed
 // over every stream since the start of the process.
 uint64_t Underruns();
+// Frames per block that device 0 takes at the real pace (its stand-in for a
+// sound card's buffer; 1024 unless set, 64..8192). Takes effect the next
+// time device 0 starts playing at the real pace.
+void SetNoSoundBlock(size_t frames);
+// Figures of the real-time side, for benchmarks: the underrun count (as
+// Underruns), the longest output callback and the longest time a ring
+// waited for its worker (from the callback finding room for a block to the
+// worker having refilled it), each since the last call.
+struct RealTimeFigures {
+  uint64_t underrunFrames = 0;
+  double longestCallbackMs = 0;
+  double longestRingWaitMs = 0;
+};
+RealTimeFigures TakeRealTimeFigures();
 // Re-reads the list of output devices (the ALSA configuration included).
 // Only while no device above 0 is initialised; false otherwise.
 bool RescanDevices();

@@ -18,6 +18,8 @@ packages=(
   # fixture makers and independent readers
   lame twolame flac vorbis-tools ffmpeg sox python3 python3-mutagen
   libtag1-dev aubio-tools
+  # reference tools of the sound benchmarks
+  mpg123 soundstretch
 )
 
 SUDO=""

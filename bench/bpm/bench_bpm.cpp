@@ -1,22 +1,31 @@
 // Tempo detection benchmark.
 //
 // 1. Accuracy: a set of generated drum loops (30 s each, four grooves,
-//    70-180 BPM) is written as WAV, encoded to MP3 with `lame`, decoded
-//    again with libmpg123 and measured by the engine; `aubio tempo` measures
-//    the same MP3 files as a child process. Both are scored against the
-//    loops' true tempo: exact (within 0.5 BPM) and up to an octave (the
-//    answer or its double or half within 0.5 BPM).
-// 2. Speed: Google Benchmark times one detection of a decoded 30-second MP3
-//    span, and decoding plus detection together.
+//    70-180 BPM) is written as WAV and encoded to MP3 with `lame`. Each MP3
+//    is measured four ways: by the engine's BPM call as the player's start
+//    detection makes it (a decode stream, seconds 0..30, the span decoded
+//    for analysis), by the detector on the full-rate decode (libmpg123 at
+//    the file's rate, the channels mixed), by `soundstretch -bpm` on the MP3
+//    decoded to WAV (`lame --decode`) and by `aubio tempo` on the MP3. All
+//    are scored against the loops' true tempo: exact (within 0.5 BPM) and
+//    up to an octave (the answer or its double or half within 0.5 BPM).
+// 2. Start-BPM speed on a 30-second stereo MP3 (the 128 BPM house loop,
+//    192 kbit/s), each the best of several runs, measured in the same run:
+//    the engine's call (opening the stream, decoding the span, detecting,
+//    freeing) and its detection alone, against `soundstretch -bpm` on the
+//    decoded WAV (a process) and SoundTouch's BPMDetect on the WAV's
+//    samples in memory (this process), with `mpg123 -q -s` decoding the
+//    MP3 as the floor that any detection from the MP3 pays.
+// 3. Google Benchmark times one detection of a decoded 30-second MP3 span,
+//    decoding plus detection, and the engine's call.
 //
-// Needs lame and aubio on the PATH (Debian: lame, aubio-tools).
+// Needs lame, soundstretch, mpg123 and aubio on the PATH (Debian: lame,
+// soundstretch, mpg123, aubio-tools).
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <mpg123.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <soundtouch/BPMDetect.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -26,81 +35,32 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchUtil.h"
+#include "engine/Engine.h"
 #include "engine/bpm/BpmDetect.h"
 #include "tests/engine/BpmLoopSynth.h"
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace bpmtest;
 
+using benchutil::Capture;
+using benchutil::RunChild;
+
 fs::path g_dir;
-std::string g_benchMp3;  // the MP3 that the timing runs decode
+std::string g_benchMp3;  // the MP3 that the timing runs decode (stereo)
+std::string g_benchWav;  // the same, decoded to WAV by lame
 
-void WriteWav(const fs::path& path, const std::vector<float>& mono, int rate) {
-  std::ofstream out(path, std::ios::binary);
-  auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-  auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-  const uint32_t bytes = static_cast<uint32_t>(mono.size() * 2);
-  out.write("RIFF", 4);
-  u32(36 + bytes);
-  out.write("WAVEfmt ", 8);
-  u32(16);
-  u16(1);
-  u16(1);
-  u32(static_cast<uint32_t>(rate));
-  u32(static_cast<uint32_t>(rate * 2));
-  u16(2);
-  u16(16);
-  out.write("data", 4);
-  u32(bytes);
-  for (float v : mono) u16(static_cast<uint16_t>(static_cast<int16_t>(std::lround(std::clamp(v, -1.0f, 1.0f) * 32767))));
-}
-
-// Runs a program (no shell) and returns its standard output; -1 in *status
-// when it could not be started.
-std::string RunChild(const std::vector<std::string>& args, int* status) {
-  int pipeFd[2];
-  if (pipe(pipeFd) != 0) {
-    *status = -1;
-    return {};
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipeFd[1], 1);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addclose(&actions, pipeFd[0]);
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid;
-  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(pipeFd[1]);
-  std::string out;
-  if (rc == 0) {
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(pipeFd[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
-    int st = 0;
-    waitpid(pid, &st, 0);
-    *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  } else {
-    *status = -1;
-  }
-  close(pipeFd[0]);
-  return out;
-}
-
-// Decodes an MP3 into mono float samples; false when it cannot.
-bool DecodeMp3(const std::string& path, std::vector<float>& mono, int& rate) {
+// Decodes an MP3 into mono float samples (with `halve` at half the rate, as
+// the engine decodes for analysis); false when it cannot.
+bool DecodeMp3(const std::string& path, std::vector<float>& mono, int& rate, bool halve = false) {
   mpg123_handle* h = mpg123_new(nullptr, nullptr);
   if (h == nullptr) return false;
   mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+  if (halve) mpg123_param(h, MPG123_DOWN_SAMPLE, 1, 0);
   mpg123_format_none(h);
-  for (long r : {22050L, 44100L, 48000L}) mpg123_format(h, r, MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
+  for (long r : {22050L, 24000L, 44100L, 48000L}) mpg123_format(h, r, MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
   if (mpg123_open(h, path.c_str()) != MPG123_OK) {
     mpg123_delete(h);
     return false;
@@ -136,6 +96,37 @@ bool NearOctave(double got, double truth) {
   return Near(got, truth) || Near(got, truth * 2) || Near(got, truth / 2);
 }
 
+// The engine's BPM call as the player's start detection makes it.
+float EngineStartBpm(const std::string& mp3) {
+  const engine::Handle h = engine::OpenFileStream(false, mp3.c_str(), 0, 0, engine::kDecode);
+  const float bpm = engine::BpmOfSpan(h, 0, 30, 0, engine::kBpmBackground | engine::kBpmMult2 | engine::kFreeSource);
+  engine::FreeBpm(h);
+  return bpm;
+}
+
+// soundstretch's answer on a WAV; 0 when it found none, -1 when it failed.
+double SoundstretchBpm(const std::string& wav, double* cpu = nullptr) {
+  const auto r = RunChild({"soundstretch", wav, "-bpm"}, Capture::kStderr);
+  if (r.status != 0) return -1;
+  if (cpu) *cpu = r.cpuSeconds;
+  const size_t at = r.out.find("Detected BPM rate");
+  return at == std::string::npos ? 0.0 : std::atof(r.out.c_str() + at + 17);
+}
+
+struct Score {
+  int exact = 0, octave = 0;
+  double error = 0;
+  void Add(double got, double truth) {
+    exact += Near(got, truth);
+    octave += NearOctave(got, truth);
+    if (Near(got, truth)) error += std::fabs(got - truth);
+  }
+  void Print(const char* name, int counted) const {
+    std::printf("  %-28s exact %2d/%d, up to an octave %2d/%d, mean error of exact hits %.3f BPM\n", name, exact,
+                counted, octave, counted, exact ? error / exact : 0.0);
+  }
+};
+
 // Builds the loop set and prints the accuracy table. False when the tools
 // are missing.
 bool Accuracy() {
@@ -144,48 +135,152 @@ bool Accuracy() {
     for (double bpm : {70.0, 86.5, 100.0, 117.3, 128.0, 140.0, 155.0, 172.0, 180.0})
       loops.push_back(LoopSpec{bpm, g, 44100, 30.0, 0.25});
 
-  int ours = 0, oursOct = 0, theirs = 0, theirsOct = 0, counted = 0;
-  double oursErr = 0, theirsErr = 0;
-  std::printf("%-22s %8s %9s %9s\n", "loop", "truth", "engine", "aubio");
+  Score call, full, stretch, aubio;
+  int counted = 0;
+  std::printf("%-22s %7s %9s %9s %12s %7s\n", "loop", "truth", "engine", "full-rate", "soundstretch", "aubio");
   for (const LoopSpec& loop : loops) {
     const std::string name = LoopName(loop);
-    const fs::path wav = g_dir / (name + ".wav"), mp3 = g_dir / (name + ".mp3");
-    WriteWav(wav, MakeLoop(loop), loop.sampleRate);
-    int status = 0;
-    RunChild({"lame", "--quiet", "-b", "128", wav.string(), mp3.string()}, &status);
-    if (status != 0) {
+    const fs::path wav = g_dir / (name + ".wav"), mp3 = g_dir / (name + ".mp3"), back = g_dir / (name + ".dec.wav");
+    benchutil::WriteWav(wav.string(), MakeLoop(loop), loop.sampleRate, 1);
+    if (RunChild({"lame", "--quiet", "-b", "128", wav.string(), mp3.string()}).status != 0 ||
+        RunChild({"lame", "--quiet", "--decode", mp3.string(), back.string()}).status != 0) {
       std::fprintf(stderr, "lame failed (is it installed?)\n");
       return false;
     }
-    if (g_benchMp3.empty() && loop.groove == Groove::kHouse && loop.bpm == 128.0) g_benchMp3 = mp3.string();
-
     std::vector<float> mono;
     int rate = 0;
     if (!DecodeMp3(mp3.string(), mono, rate)) {
       std::fprintf(stderr, "cannot decode %s\n", mp3.c_str());
       return false;
     }
-    const double engineBpm = engine::bpm::DetectBpm(mono.data(), mono.size(), rate);
-    const std::string out = RunChild({"aubio", "tempo", "-i", mp3.string()}, &status);
-    if (status != 0) {
-      std::fprintf(stderr, "aubio tempo failed (is aubio-tools installed?)\n");
+    const double callBpm = EngineStartBpm(mp3.string());
+    const double fullBpm = engine::bpm::DetectBpm(mono.data(), mono.size(), rate);
+    const double stretchBpm = SoundstretchBpm(back.string());
+    const auto aubioOut = RunChild({"aubio", "tempo", "-i", mp3.string()});
+    if (stretchBpm < 0 || aubioOut.status != 0) {
+      std::fprintf(stderr, "soundstretch or aubio tempo failed (Debian: soundstretch, aubio-tools)\n");
       return false;
     }
-    const double aubioBpm = std::atof(out.c_str());
-
+    const double aubioBpm = std::atof(aubioOut.out.c_str());
     ++counted;
-    ours += Near(engineBpm, loop.bpm);
-    oursOct += NearOctave(engineBpm, loop.bpm);
-    theirs += Near(aubioBpm, loop.bpm);
-    theirsOct += NearOctave(aubioBpm, loop.bpm);
-    if (Near(engineBpm, loop.bpm)) oursErr += std::fabs(engineBpm - loop.bpm);
-    if (Near(aubioBpm, loop.bpm)) theirsErr += std::fabs(aubioBpm - loop.bpm);
-    std::printf("%-22s %8.2f %9.2f %9.2f\n", name.c_str(), loop.bpm, engineBpm, aubioBpm);
+    call.Add(callBpm, loop.bpm);
+    full.Add(fullBpm, loop.bpm);
+    stretch.Add(stretchBpm, loop.bpm);
+    aubio.Add(aubioBpm, loop.bpm);
+    std::printf("%-22s %7.2f %9.2f %9.2f %12.2f %7.2f\n", name.c_str(), loop.bpm, callBpm, fullBpm, stretchBpm,
+                aubioBpm);
   }
-  std::printf("\nwithin 0.5 BPM:            engine %d/%d, aubio %d/%d\n", ours, counted, theirs, counted);
-  std::printf("within 0.5 BPM or octave:  engine %d/%d, aubio %d/%d\n", oursOct, counted, theirsOct, counted);
-  std::printf("mean error of exact hits:  engine %.3f BPM, aubio %.3f BPM\n\n", ours ? oursErr / ours : 0.0,
-              theirs ? theirsErr / theirs : 0.0);
+  std::printf("\n");
+  call.Print("engine call (analysis decode)", counted);
+  full.Print("detector on full-rate decode", counted);
+  stretch.Print("soundstretch -bpm", counted);
+  aubio.Print("aubio tempo", counted);
+  std::printf("\n");
+  return true;
+}
+
+// The 30-second stereo MP3 of the speed runs and its decoded WAV.
+bool MakeBenchFiles() {
+  const LoopSpec loop{128.0, Groove::kHouse, 44100, 30.0, 0.25};
+  const std::vector<float> mono = MakeLoop(loop);
+  // Stereo: the right channel a little softer and later, so the channels differ.
+  std::vector<float> stereo(mono.size() * 2);
+  for (size_t i = 0; i < mono.size(); ++i) {
+    stereo[i * 2] = mono[i];
+    stereo[i * 2 + 1] = i >= 40 ? 0.8f * mono[i - 40] : 0.0f;
+  }
+  const std::string wav = (g_dir / "bench.wav").string();
+  g_benchMp3 = (g_dir / "bench.mp3").string();
+  g_benchWav = (g_dir / "bench.dec.wav").string();
+  benchutil::WriteWav(wav, stereo, loop.sampleRate, 2);
+  return RunChild({"lame", "--quiet", "-b", "192", wav, g_benchMp3}).status == 0 &&
+         RunChild({"lame", "--quiet", "--decode", g_benchMp3, g_benchWav}).status == 0;
+}
+
+// Reads a 16-bit PCM WAV as written by lame (a plain 44-byte header).
+bool ReadWav(const std::string& path, std::vector<float>& samples, int& rate, int& channels) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (bytes.size() < 44 || std::memcmp(bytes.data(), "RIFF", 4) != 0) return false;
+  uint16_t ch = 0;
+  uint32_t r = 0;
+  std::memcpy(&ch, bytes.data() + 22, 2);
+  std::memcpy(&r, bytes.data() + 24, 4);
+  // Find the data chunk.
+  size_t at = 12;
+  while (at + 8 <= bytes.size() && std::memcmp(bytes.data() + at, "data", 4) != 0) {
+    uint32_t size = 0;
+    std::memcpy(&size, bytes.data() + at + 4, 4);
+    at += 8 + size;
+  }
+  if (at + 8 > bytes.size() || ch == 0) return false;
+  const size_t count = (bytes.size() - at - 8) / 2;
+  samples.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    int16_t v;
+    std::memcpy(&v, bytes.data() + at + 8 + i * 2, 2);
+    samples[i] = v / 32768.0f;
+  }
+  rate = static_cast<int>(r);
+  channels = ch;
+  return true;
+}
+
+float SoundTouchBpm(const std::vector<float>& samples, int rate, int channels) {
+  soundtouch::BPMDetect detect(channels, rate);
+  // In blocks, as soundstretch feeds it.
+  constexpr size_t kBlock = 2048;
+  const size_t frames = samples.size() / static_cast<size_t>(channels);
+  for (size_t f = 0; f < frames; f += kBlock)
+    detect.inputSamples(samples.data() + f * channels, static_cast<int>(std::min(kBlock, frames - f)));
+  return detect.getBpm();
+}
+
+// The start-BPM speed table. False when a tool is missing.
+bool Speed() {
+  constexpr int kRuns = 7;
+  std::vector<float> wav;
+  int rate = 0, channels = 0;
+  std::vector<float> analysis;
+  int analysisRate = 0;
+  if (!ReadWav(g_benchWav, wav, rate, channels) || !DecodeMp3(g_benchMp3, analysis, analysisRate, true)) {
+    std::fprintf(stderr, "cannot read %s\n", g_benchWav.c_str());
+    return false;
+  }
+  double callCpu = 1e9, detectCpu = 1e9, mpg123Cpu = 1e9, stretchCpu = 1e9, touchCpu = 1e9;
+  float callBpm = 0, stretchBpm = 0, touchBpm = 0;
+  for (int run = 0; run < kRuns; ++run) {
+    double t0 = benchutil::ThreadCpu();
+    callBpm = EngineStartBpm(g_benchMp3);
+    callCpu = std::min(callCpu, benchutil::ThreadCpu() - t0);
+    t0 = benchutil::ThreadCpu();
+    benchmark::DoNotOptimize(engine::bpm::DetectBpm(analysis.data(), analysis.size(), analysisRate));
+    detectCpu = std::min(detectCpu, benchutil::ThreadCpu() - t0);
+    t0 = benchutil::ThreadCpu();
+    touchBpm = SoundTouchBpm(wav, rate, channels);
+    touchCpu = std::min(touchCpu, benchutil::ThreadCpu() - t0);
+    double cpu = 0;
+    stretchBpm = static_cast<float>(SoundstretchBpm(g_benchWav, &cpu));
+    const auto decode = RunChild({"mpg123", "-q", "-s", g_benchMp3}, Capture::kNothing);
+    if (stretchBpm < 0 || decode.status != 0) {
+      std::fprintf(stderr, "soundstretch or mpg123 failed (Debian: soundstretch, mpg123)\n");
+      return false;
+    }
+    stretchCpu = std::min(stretchCpu, cpu);
+    mpg123Cpu = std::min(mpg123Cpu, decode.cpuSeconds);
+  }
+  std::printf("Start BPM of a 30-second stereo MP3 (128 BPM, 192 kbit/s), CPU time, best of %d:\n", kRuns);
+  std::printf("  engine call: open, decode the span for analysis, detect  %6.1f ms  BPM %.2f\n", callCpu * 1e3,
+              callBpm);
+  std::printf("    its detection alone, on the %d Hz mono samples         %6.1f ms\n", analysisRate,
+              detectCpu * 1e3);
+  std::printf("  soundstretch -bpm on the decoded WAV (a process)         %6.1f ms  BPM %.2f\n", stretchCpu * 1e3,
+              stretchBpm);
+  std::printf("  SoundTouch BPMDetect on the WAV's samples in memory      %6.1f ms  BPM %.2f\n", touchCpu * 1e3,
+              touchBpm);
+  std::printf("  mpg123 -q -s decoding the MP3 (a process)                %6.1f ms\n", mpg123Cpu * 1e3);
+  std::printf("  ratios: engine call / soundstretch %.2f;  detection alone / BPMDetect in memory %.2f\n\n",
+              callCpu / stretchCpu, detectCpu / touchCpu);
   return true;
 }
 
@@ -219,6 +314,11 @@ void BM_DecodeAndDetect_30sMp3(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeAndDetect_30sMp3)->Unit(benchmark::kMillisecond);
 
+void BM_EngineStartBpm_30sMp3(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(EngineStartBpm(g_benchMp3));
+}
+BENCHMARK(BM_EngineStartBpm_30sMp3)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -226,7 +326,7 @@ int main(int argc, char** argv) {
   char tmpl[] = "/tmp/bench_bpm.XXXXXX";
   if (mkdtemp(tmpl) == nullptr) return 1;
   g_dir = tmpl;
-  const bool ok = Accuracy();
+  const bool ok = MakeBenchFiles() && Accuracy() && Speed();
   if (ok) benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   std::error_code ec;

@@ -10,62 +10,34 @@
 //   card would. "cpu_percent" is the process's CPU time (all threads) per
 //   second of sound in percent of one core; "underrun_frames" must be 0.
 //
-// The input is a 30-second stereo MP3 made with sox and lame in a temporary
-// folder. Run: bash scripts/bench.sh (or build-<you>-bench/bin/bench_engine).
+// * Before those, a table of ratios measured in the same run on one
+//   5-minute stereo MP3: the CPU time of the engine's decode-only path (a
+//   decode stream read to its end with ReadData, opening included) and of
+//   one full deck (tempo +6 %, ten bands, reverb and echo, rendered to the
+//   end on the manual clock) against `mpg123 -q -s` decoding the same file
+//   to /dev/null (Debian: mpg123). Each figure is the best of three runs.
+//
+// The inputs are stereo MP3s (30 s and 5 min) made with sox and lame in a
+// temporary folder. Run: bash scripts/bench.sh (or build-bench/bin/bench_engine).
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bench/BenchUtil.h"
+#include "bench/engine/Deck.h"
 #include "engine/Engine.h"
-#include "engine/dsp/Dsp.h"
 
 namespace {
 
 const std::string& Song() {
-  static const std::string path = [] {
-    const auto dir = std::filesystem::temp_directory_path() / "djvp-bench-engine";
-    std::filesystem::create_directories(dir);
-    const std::string mp3 = (dir / "song30.mp3").string();
-    if (!std::filesystem::exists(mp3)) {
-      const std::string wav = (dir / "song30.wav").string();
-      // Pink noise on the left, a chord on the right: broadband material.
-      const std::string cmd = "sox -q -n -r 44100 -c 2 -b 16 '" + wav +
-                              "' synth 30 pinknoise sine 220 vol 0.4 && lame --quiet -b 192 '" + wav + "' '" +
-                              mp3 + "'";
-      if (std::system(cmd.c_str()) != 0) return std::string();
-    }
-    return mp3;
-  }();
+  static const std::string path = benchutil::MakeSong(30);
   return path;
-}
-
-engine::Handle OpenDeck(bool effects) {
-  // effects: reverb and echo besides the ten bands.
-  const engine::Handle dec = engine::OpenFileStream(false, Song().c_str(), 0, 0, engine::kDecode);
-  const engine::Handle h = engine::CreateTempoStream(dec, engine::kFreeSource);
-  if (!h) return 0;
-  engine::SetTempo(h, 6, -1, -100);
-  engine::AddEffect(h, engine::dsp::kPeakEq, 0);
-  const float centres[] = {80, 170, 310, 600, 1000, 3000, 6000, 12000, 14000, 16000};
-  for (int32_t band = 0; band < 10; ++band) {
-    engine::dsp::PeakEqParams eq{band, 44100, 2.5f, 0.0f, centres[band], band % 2 ? 3.0f : -3.0f};
-    engine::SetEffectParameters(h, engine::dsp::kPeakEq, &eq);
-  }
-  if (effects) {
-    engine::AddEffect(h, engine::dsp::kReverb, 1);
-    const engine::dsp::ReverbParams reverb{0.4f, 5000};
-    engine::SetEffectParameters(h, engine::dsp::kReverb, &reverb);
-    engine::AddEffect(h, engine::dsp::kEcho, 1);
-    const engine::dsp::EchoParams echo{0.4f, 12000};
-    engine::SetEffectParameters(h, engine::dsp::kEcho, &echo);
-  }
-  return h;
 }
 
 void OneDeck(benchmark::State& state) {
@@ -75,7 +47,7 @@ void OneDeck(benchmark::State& state) {
   }
   engine::SetManualClock(true);
   engine::DeviceSelect(0);
-  const engine::Handle h = OpenDeck(state.range(0) != 0);
+  const engine::Handle h = benchdeck::OpenDeck(state.range(0) != 0, Song());
   engine::Play(h, true);
   std::vector<float> out(44100 * 2);
   int64_t frames = 0;
@@ -92,13 +64,6 @@ void OneDeck(benchmark::State& state) {
 // effects cost.
 BENCHMARK(OneDeck)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
-double ProcessCpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 void WholeEngine(benchmark::State& state) {
   if (Song().empty()) {
     state.SkipWithError("sox or lame missing");
@@ -106,9 +71,9 @@ void WholeEngine(benchmark::State& state) {
   }
   engine::SetManualClock(false);
   engine::DeviceSelect(0);
-  const engine::Handle deck1 = OpenDeck(true);
-  const engine::Handle deck2 = OpenDeck(true);
-  const engine::Handle mirror = OpenDeck(false);
+  const engine::Handle deck1 = benchdeck::OpenDeck(true, Song());
+  const engine::Handle deck2 = benchdeck::OpenDeck(true, Song());
+  const engine::Handle mirror = benchdeck::OpenDeck(false, Song());
   const double seconds = 10.0;
   double cpu = 0;
   uint64_t underruns = 0;
@@ -117,11 +82,11 @@ void WholeEngine(benchmark::State& state) {
     engine::Play(deck1, true);
     engine::Play(deck2, true);
     engine::Play(mirror, true);
-    const double c0 = ProcessCpuSeconds();
+    const double c0 = benchutil::ProcessCpu();
     const auto t0 = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    cpu = (ProcessCpuSeconds() - c0) / wall;
+    cpu = (benchutil::ProcessCpu() - c0) / wall;
     underruns = engine::Underruns() - u0;
     state.SetIterationTime(wall);
   }
@@ -134,6 +99,66 @@ void WholeEngine(benchmark::State& state) {
 }
 BENCHMARK(WholeEngine)->Unit(benchmark::kSecond)->Iterations(1)->UseManualTime();
 
+// CPU seconds of the engine's decode-only path over a whole file.
+double DecodeOnly(const std::string& file) {
+  const double t0 = benchutil::ThreadCpu();
+  const engine::Handle h = engine::OpenFileStream(false, file.c_str(), 0, 0, engine::kDecode);
+  std::vector<char> buf(1 << 16);
+  while (engine::ReadData(h, buf.data(), static_cast<uint32_t>(buf.size())) > 0) {
+  }
+  const double cpu = benchutil::ThreadCpu() - t0;
+  engine::FreeStream(h);
+  return cpu;
+}
+
+// CPU seconds of one full deck played through a whole file on the manual
+// clock (decoding, tempo, effects and mixing all on this thread).
+double FullDeck(const std::string& file) {
+  engine::SetManualClock(true);
+  engine::DeviceSelect(0);
+  const double t0 = benchutil::ThreadCpu();
+  const engine::Handle h = benchdeck::OpenDeck(true, file);
+  engine::Play(h, true);
+  std::vector<float> out(8192 * 2);
+  while (engine::IsActive(h) == engine::kPlaying) engine::RenderNoSound(out.data(), 8192);
+  const double cpu = benchutil::ThreadCpu() - t0;
+  engine::FreeStream(h);
+  return cpu;
+}
+
+// The ratios against mpg123, best of three each. False when a tool is
+// missing.
+bool DecodeRatios() {
+  const std::string song = benchutil::MakeSong(300);
+  if (song.empty()) {
+    std::fprintf(stderr, "sox or lame missing\n");
+    return false;
+  }
+  double ref = 1e9, decode = 1e9, deck = 1e9;
+  for (int run = 0; run < 3; ++run) {
+    const benchutil::ChildResult r = benchutil::RunChild({"mpg123", "-q", "-s", song}, benchutil::Capture::kNothing);
+    if (r.status != 0) {
+      std::fprintf(stderr, "mpg123 failed (Debian: mpg123)\n");
+      return false;
+    }
+    ref = std::min(ref, r.cpuSeconds);
+    decode = std::min(decode, DecodeOnly(song));
+    deck = std::min(deck, FullDeck(song));
+  }
+  std::printf("5-minute MP3, CPU seconds (best of 3)   ratio to mpg123 -q -s\n");
+  std::printf("  mpg123 -q -s       %7.3f s            1.00\n", ref);
+  std::printf("  engine decode-only %7.3f s            %.2f  (aim: within 1.2)\n", decode, decode / ref);
+  std::printf("  engine full deck   %7.3f s            %.2f  (aim: within 2)\n\n", deck, deck / ref);
+  return true;
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  DecodeRatios();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

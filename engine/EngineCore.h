@@ -1,0 +1,307 @@
+// The engine's inner parts, shared by its source files (not for callers:
+// they use engine/Engine.h). Each file has one job:
+//
+//   Devices.cpp   the device list, output devices, the "No sound" device and
+//                 its manual clock
+//   Registry.cpp  handles: creation, lookup, freeing, and kept BPM results
+//   Worker.cpp    the decoding worker of each device: decoding, tempo and
+//                 effects ahead of time into the streams' rings
+//   Mix.cpp       the real-time mix that the output callback runs
+//   Streams.cpp, StreamEffects.cpp, BpmSpan.cpp   the public calls
+//
+// Locks, outermost first (a thread holding one may take only those below):
+//
+//   1. Engine::deviceMutex  the device list, names, selection, options and
+//                           the manual clock. Held by device calls, and
+//                           briefly where a stream is registered on a device.
+//   2. Stream::m            (a tempo stream's before its source's)
+//                           everything about one stream that is not atomic:
+//                           its decoder, time-stretcher, effect chain, ring
+//                           writing. Held by API calls on that stream (a seek
+//                           decodes ahead under it, a BPM detection decodes
+//                           its span under it) and by the worker for one
+//                           block at a time. The worker only ever try-locks
+//                           it: a stream whose lock an API call holds is
+//                           skipped, and the API call wakes the worker when
+//                           it lets go. So no call on one stream can hold up
+//                           the decoding of another.
+//   3. Engine::registryMutex  the handle table and the BPM results; held for a
+//                           lookup, an insertion or an erasure only.
+//   4. Device::listMutex    the worker's list of streams; held to change it
+//                           and by the worker to copy it after a change.
+//
+// The output callback (Mix.cpp) takes none of them.
+#pragma once
+
+#include <portaudio.h>
+#include <soundtouch/SoundTouch.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/Decoder.h"
+#include "engine/Engine.h"
+#include "engine/dsp/Dsp.h"
+
+namespace engine::core {
+
+constexpr int kRate = 44100;             // every device runs at this rate
+constexpr uint64_t kRingFrames = 16384;  // per stream, a power of two
+constexpr uint64_t kRingMask = kRingFrames - 1;
+constexpr int64_t kAhead = 4096;         // frames the worker keeps ready (~93 ms)
+constexpr int kBlock = 1024;             // frames decoded or stretched per step
+// The callback wakes the worker once a ring has room for a whole block.
+constexpr int64_t kWakeBelow = kAhead - kBlock;
+constexpr int kSlots = 64;               // streams one device can play at once
+constexpr int kPaFrames = 1024;          // frames per output callback
+constexpr float kVolumeStep = 1.0f / 441.0f;  // a full volume swing takes 10 ms
+constexpr int kLevelFrames = kRate / 50;       // levels cover the last 20 ms
+
+// Wakes a sleeping worker: an eventfd that the worker waits on. Signal()
+// never blocks and never allocates, so the output callback may call it; a
+// signal while one is pending costs nothing more than an atomic exchange.
+class Wake {
+ public:
+  Wake();
+  ~Wake();
+  Wake(const Wake&) = delete;
+  Wake& operator=(const Wake&) = delete;
+  void Signal();
+  // Sleeps until a signal arrives (at once when one is pending), then
+  // clears it.
+  void Wait();
+
+ private:
+  int fd_ = -1;
+  std::atomic<bool> pending_{false};
+};
+
+struct Stream;
+
+struct Device {
+  int index = 0;
+  std::atomic<bool> ready{false};  // initialised
+  int outChannels = 2;
+  int latencyFrames = 0;  // frames between the callback and the ears
+  PaDeviceIndex pa = paNoDevice;
+  PaStream* paStream = nullptr;
+  std::thread worker;
+  std::thread pacer;  // "No sound" only: stands in for the output callback
+  std::atomic<bool> quit{false};
+  std::atomic<int> pacerFrames{kPaFrames};  // "No sound": frames per block
+  Wake wake;
+  // The worker's list (changed under listMutex; the worker copies it only
+  // when the version has moved), and the callback's lock-free slots.
+  std::mutex listMutex;
+  std::vector<std::shared_ptr<Stream>> streams;
+  std::atomic<uint64_t> listVersion{0};
+  std::array<std::atomic<Stream*>, kSlots> slots{};
+  std::atomic<bool> inCallback{false};
+  std::atomic<uint64_t> callbacks{0};
+};
+
+struct EffectEntry {
+  int32_t type;
+  int priority;
+  uint64_t order;
+  std::unique_ptr<dsp::Effect> fx;
+};
+
+struct Stream {
+  // ---- fixed at creation
+  Handle handle = 0;
+  Device* device = nullptr;
+  uint32_t flags = 0;
+  bool playable = false;
+  bool tempo = false;
+  int rate = 0;
+  int channels = 0;
+  int pair = 0;  // speaker pair 0..3
+  std::string path;
+
+  // Decode streams (and plain playable streams) own their decoder; a tempo
+  // stream reads from its source's.
+  std::unique_ptr<Decoder> dec;
+  std::shared_ptr<Stream> source;
+  bool freeSource = false;
+  // The tempo stream a decode stream belongs to; callers cannot use it then.
+  std::atomic<Stream*> owner{nullptr};
+
+  // ---- under m
+  std::mutex m;
+  bool freed = false;
+  Decoder* input() { return tempo ? source->dec.get() : dec.get(); }
+  int64_t lengthFrames() { return input()->lengthFrames(); }
+  std::unique_ptr<soundtouch::SoundTouch> st;
+  uint32_t appliedTempoSeq = 0;
+  double ratio = 1.0;  // source frames per output frame
+  double outPos = 0;   // source position after the last frame produced
+  bool fedEnd = false;
+  std::vector<float> inBuf, outBuf;
+  std::vector<float> scratch;  // ReadData's conversion buffer
+  std::vector<EffectEntry> chain;
+  uint64_t nextOrder = 0;
+  // Sample rates the caller gave to each equaliser band (the bands always
+  // run at the rate the data really has).
+  std::map<int32_t, int32_t> eqRates;
+
+  // ---- the decoder's figures, for calls that take no lock
+  std::atomic<int64_t> decPosition{0};  // decode streams: frames read
+  std::atomic<int64_t> length{0};       // frames (grows for inexact formats)
+  std::atomic<bool> decEnded{false};
+  std::atomic<bool> lengthSettled{false};  // Settle has run
+  // Makes the length exact where the format allows (an MPEG file is
+  // scanned whole, once) and publishes it (under m).
+  void Settle() {
+    input()->SettleLength();
+    Publish();
+    lengthSettled.store(true, std::memory_order_release);
+  }
+  // Copies the decoder's figures into the atomics above (under m).
+  void Publish() {
+    Decoder* in = input();
+    decPosition.store(in->position(), std::memory_order_relaxed);
+    length.store(in->lengthFrames(), std::memory_order_relaxed);
+    decEnded.store(in->ended(), std::memory_order_relaxed);
+  }
+
+  // ---- control values, written by the control thread
+  std::atomic<float> tempoPct{0}, rateHz{0}, pitch{0};
+  std::atomic<uint32_t> tempoSeq{1};
+  std::atomic<float> volume{1.0f}, pan{0.0f};
+  std::atomic<double> heardRatio{1.0};  // ratio, for Position
+
+  // ---- ring: producer = whoever holds m, consumer = the output callback
+  std::unique_ptr<float[]> ring;
+  std::unique_ptr<double[]> ringPos;  // source position after each frame
+  std::atomic<uint64_t> writeIdx{0}, readIdx{0}, discardTo{0};
+  std::atomic<bool> done{false};     // nothing more will be produced
+  std::atomic<int64_t> endFrame{0};  // the source's end, once done
+  // When the callback first found the ring wanting (steady-clock ns, 0 when
+  // it does not); the worker measures its answer time from it.
+  std::atomic<int64_t> wantingSince{0};
+
+  // ---- callback side
+  std::atomic<uint32_t> state{kStopped};
+  std::atomic<bool> stalled{false};
+  std::atomic<int64_t> heard{0};      // source frames heard
+  std::atomic<int64_t> seekFrame{0};  // where the last seek went
+  std::atomic<uint32_t> level{0};
+  std::atomic<float> curVolume{1.0f};  // the callback's, set by Play before a start
+  std::atomic<int> slot{-1};
+
+  // Frames in the ring that the callback has not yet taken (counting only
+  // frames from ring index `from` on).
+  int64_t Ready(uint64_t from = 0) const;
+};
+
+struct BpmState {
+  float bpm = 0;
+  int rate = 0;
+};
+
+struct Engine {
+  Engine();
+  ~Engine();
+
+  // ---- under deviceMutex
+  std::mutex deviceMutex;
+  std::vector<std::unique_ptr<Device>> devices;  // [0] = "No sound"
+  std::deque<std::string> names;                 // every name ever listed
+  std::vector<const char*> nameList;             // current list, [0] = "No sound"
+  std::map<uint32_t, uint32_t> options;
+  bool paUp = false;
+  bool listed = false;
+  int selected = 0;
+  bool manual = false;
+
+  // ---- under registryMutex
+  std::mutex registryMutex;
+  std::unordered_map<Handle, std::shared_ptr<Stream>> streams;
+  std::unordered_map<Handle, BpmState> bpms;
+  Handle nextHandle = 1;
+
+  // ---- figures of the real-time side
+  std::atomic<uint64_t> underruns{0};
+  std::atomic<int64_t> longestCallbackNs{0};
+  std::atomic<int64_t> longestRingWaitNs{0};
+};
+
+Engine& E();
+
+int64_t NowNs();
+// Raises `slot` to `value` when it is larger (lock-free).
+void StoreMax(std::atomic<int64_t>& slot, int64_t value);
+
+// ---- registry (Registry.cpp)
+// Gives a stream its handle on its device; 0 when the device has closed.
+Handle Register(const std::shared_ptr<Stream>& s);
+std::shared_ptr<Stream> Find(Handle h);
+// A stream the caller may use directly (not one a tempo stream has taken).
+std::shared_ptr<Stream> FindFree(Handle h);
+// Locks a stream found by FindFree; false (and nothing held) when it has
+// been freed or taken by a tempo stream meanwhile.
+bool LockFree(Stream& s, std::unique_lock<std::mutex>& lock);
+// An API call's hold on one stream it may use: found and locked on
+// construction (empty when there is none), and on release the stream's
+// worker is woken, since it may have passed the stream by meanwhile.
+class Held {
+ public:
+  explicit Held(Handle h);
+  ~Held();
+  Held(const Held&) = delete;
+  Held& operator=(const Held&) = delete;
+  explicit operator bool() const { return stream_ != nullptr; }
+  Stream* operator->() const { return stream_.get(); }
+  Stream& operator*() const { return *stream_; }
+  const std::shared_ptr<Stream>& ptr() const { return stream_; }
+  std::unique_lock<std::mutex>& lock() { return lock_; }
+
+ private:
+  std::shared_ptr<Stream> stream_;
+  std::unique_lock<std::mutex> lock_;
+};
+// Frees a stream whose lock the caller holds (the lock is released).
+void FreeLocked(const std::shared_ptr<Stream>& s, std::unique_lock<std::mutex>& lock);
+// Every stream on a device, for the device calls.
+std::vector<std::shared_ptr<Stream>> StreamsOn(const Device& d);
+
+// ---- devices (Devices.cpp)
+// The selected device when it is ready, else null. Takes deviceMutex.
+Device* SelectedReadyDevice(int* index);
+// Starts device 0's worker and pacer unless the manual clock is on.
+void StartNoSoundThreads();
+
+// ---- worker (Worker.cpp)
+void StartWorker(Device& d);
+void StopThreads(Device& d);
+// Keeps `target` frames ready in a stream's ring (from ring index `from`
+// on); the caller holds s.m.
+void FillLocked(Stream& s, int64_t target, uint64_t from = 0);
+// Fills every playing or paused stream of a device on the calling thread,
+// waiting for each stream's lock (the manual clock).
+void FillDeviceNow(Device& d, int64_t target);
+// Gives a stream a slot of its device's callback and a place in its
+// worker's list (false when every slot is taken); RemoveFromWorker takes
+// both back and returns once the callback can no longer see the stream.
+bool AddToWorker(const std::shared_ptr<Stream>& s);
+void RemoveFromWorker(Stream& s);
+
+// ---- mix (Mix.cpp)
+void Mix(Device& d, float* out, size_t frames, int outCh);
+int PaCallback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
+               PaStreamCallbackFlags, void* user);
+// Waits until the device's callback has left any pass that may have seen a
+// slot before it was cleared.
+void WaitCallbackPass(Device& d);
+
+}  // namespace engine::core

@@ -1,0 +1,89 @@
+// The handle registry: every stream by its handle, the BPM results kept per
+// handle, and the freeing of streams. Handles are never reused; a call on 0,
+// a freed or an unknown handle finds nothing. The registry's lock is held
+// only to look up, insert or erase.
+#include <algorithm>
+
+#include "engine/EngineCore.h"
+
+namespace engine::core {
+
+Handle Register(const std::shared_ptr<Stream>& s) {
+  Engine& e = E();
+  std::lock_guard<std::mutex> lock(e.registryMutex);
+  // A device being closed takes no new streams: CloseDevice marks it first
+  // and then collects its streams under this lock.
+  if (!s->device->ready.load()) return 0;
+  Handle h = e.nextHandle++;
+  if (h == 0) h = e.nextHandle++;  // 0 is never a handle
+  s->handle = h;
+  e.streams[h] = s;
+  return h;
+}
+
+std::shared_ptr<Stream> Find(Handle h) {
+  if (h == 0) return nullptr;
+  Engine& e = E();
+  std::lock_guard<std::mutex> lock(e.registryMutex);
+  auto it = e.streams.find(h);
+  return it == e.streams.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<Stream> FindFree(Handle h) {
+  auto s = Find(h);
+  return s && !s->owner.load() ? s : nullptr;
+}
+
+bool LockFree(Stream& s, std::unique_lock<std::mutex>& lock) {
+  lock = std::unique_lock<std::mutex>(s.m);
+  if (!s.freed && !s.owner.load()) return true;
+  lock.unlock();
+  return false;
+}
+
+Held::Held(Handle h) {
+  stream_ = FindFree(h);
+  if (stream_ && !LockFree(*stream_, lock_)) stream_.reset();
+}
+
+Held::~Held() {
+  if (!lock_.owns_lock()) return;
+  const bool wake = stream_->playable && !stream_->freed;
+  lock_.unlock();
+  // The worker may have passed the stream by while this call held it.
+  if (wake) stream_->device->wake.Signal();
+}
+
+void FreeLocked(const std::shared_ptr<Stream>& s, std::unique_lock<std::mutex>& lock) {
+  s->state.store(kStopped);
+  s->freed = true;
+  if (s->playable) RemoveFromWorker(*s);
+  if (s->tempo && s->source && !s->freeSource) {
+    std::lock_guard<std::mutex> source(s->source->m);
+    s->source->Publish();
+  }
+  lock.unlock();
+  Engine& e = E();
+  std::lock_guard<std::mutex> registry(e.registryMutex);
+  e.streams.erase(s->handle);
+  if (s->tempo && s->source) {
+    if (s->freeSource) {
+      e.streams.erase(s->source->handle);
+    } else {
+      // The source becomes the caller's again, where the tempo stream left
+      // it (the worker is done with it: it skips a freed stream).
+      s->source->owner.store(nullptr);
+    }
+  }
+}
+
+std::vector<std::shared_ptr<Stream>> StreamsOn(const Device& d) {
+  Engine& e = E();
+  std::lock_guard<std::mutex> lock(e.registryMutex);
+  std::vector<std::shared_ptr<Stream>> out;
+  for (auto& [h, s] : e.streams)
+    if (s->device == &d) out.push_back(s);
+  return out;
+}
+
+}  // namespace engine::core
