@@ -32,13 +32,13 @@ djvp::frmMain* g_form = nullptr;
 QString Tree() { return g_dir->filePath(QStringLiteral("music")); }
 
 void BM_FolderImport(benchmark::State& state) {
-  djvp::Grid& grid = *g_form->PlayListView[0];
+  djvp::Grid& grid = *g_form->State().PlayListView[0];
   int64_t rows = 0;
   for (auto _ : state) {
     state.PauseTiming();
     grid.DeleteAllRows();
     state.ResumeTiming();
-    playlists::ImportPath(*g_form, Tree() + QLatin1Char('/'), grid, false);
+    playlists::ImportPath(g_form->State(), Tree() + QLatin1Char('/'), grid, false);
     rows += grid.RowCount();
   }
   if (grid.RowCount() != kFolders * kFilesPerFolder) state.SkipWithError("not every file became a row");
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
       QFile::copy(song, folder + QStringLiteral("/Track %1.mp3").arg(i, 3, 10, QLatin1Char('0')));
   }
   auto form = std::make_unique<djvp::frmMain>();
-  if (!form->Sonavex1) {
+  if (!form->State().Sonavex1) {
     std::fprintf(stderr, "the tag library could not be created (build the Sonavex2 target)\n");
     return 1;
   }
@@ -84,10 +84,10 @@ int main(int argc, char** argv) {
   // As during a real import: the window and its progress frame are shown,
   // so the bar and the path label paint for every file.
   form->show();
-  form->Frame11->show();
+  form->State().Frame11.setVisible(true);
   QApplication::processEvents();
   // One import first, so the file cache is warm.
-  playlists::ImportPath(*g_form, Tree() + QLatin1Char('/'), *g_form->PlayListView[0], false);
+  playlists::ImportPath(g_form->State(), Tree() + QLatin1Char('/'), *g_form->State().PlayListView[0], false);
 
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
