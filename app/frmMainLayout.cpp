@@ -500,6 +500,7 @@ void frmMain::BuildSettingsPage() {
   view.optSettings[1]->setGeometry(10, 104, 276, 20);
   view.optSettings[0]->setChecked(true);
   view.cmdSettings[0] = MakeButton(view.Frame15, QRect(10, 136, 120, 28));
+  view.cmdSettings[4] = MakeButton(view.Frame15, QRect(166, 136, 120, 28));
 }
 
 void frmMain::BuildPopups() {
