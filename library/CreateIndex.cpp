@@ -35,9 +35,13 @@ void CreateLibrary(djvp::MainState& s) {
     djvp::MsgBox(T(djvp::kStrMusicFolderMissing) + QLatin1Char('\n') + folder);
     return;
   }
-  const playlists::ImportProgress progress(s, djvp::kStrScanningDrive);
-  if (s.optSettings[1].isChecked()) grid->DeleteAllRows();
-  playlists::ImportPath(s, folder, *grid, false);
+  {
+    const playlists::ImportProgress progress(s, djvp::kStrScanningDrive);
+    if (s.optSettings[1].isChecked()) grid->DeleteAllRows();
+    playlists::ImportPath(s, folder, *grid, false);
+  }
+  // After the progress panel, so that a failed save's message is not shown
+  // under the wait cursor.
   SaveLibraryIndex(s);
 }
 

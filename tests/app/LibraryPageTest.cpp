@@ -73,6 +73,7 @@ TEST_F(LibraryPage, TheSettingsGroupBuildsTheLibraryAndTheNextStartShowsItAgain)
   ASSERT_TRUE(w->view.cmdSettings[4]);
   EXPECT_EQ(w->view.cmdSettings[4]->text(), "? Help");
   EXPECT_EQ(w->view.cmdSettings[0]->text(), "Create");
+  EXPECT_FALSE(w->view.cmdSettings[1]->icon().isNull());
   djvp::clsBrowseForFolder::SetDialogHook(
       [this](const djvp::FolderDialogRequest&, djvp::FolderDialogDriver&) { return std::optional<QString>(Q(Tree())); });
   w->view.cmdSettings[1]->click();
@@ -148,6 +149,21 @@ TEST_F(LibraryPage, DutchColumnDragSearchBoxAndPopupMenu) {
   w->view.mnuDelete->trigger();
   EXPECT_EQ(library.RowCount(), 2);
   EXPECT_FALSE(fs::exists(Tree() / "Sub" / "b.flac"));
+
+  // A click on a header sorts by it, the next the other way.
+  auto clickHeader = [&](int column) {
+    const QPoint at(header->sectionViewportPosition(column - 1) + header->sectionSize(column - 1) / 2,
+                    header->height() / 2);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      QMouseEvent e(type, at, header->viewport()->mapToGlobal(at), Qt::LeftButton,
+                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(header->viewport(), &e);
+    }
+  };
+  clickHeader(kTitle);
+  EXPECT_EQ(library.TextAt(1, kTitle), "Tagged Title");
+  clickHeader(kTitle);
+  EXPECT_EQ(library.TextAt(2, kTitle), "Tagged Title");
 }
 
 }  // namespace
