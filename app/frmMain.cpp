@@ -9,6 +9,7 @@
 #include "decks/MixerTitles.h"
 #include "decks/PlaybackTimer.h"
 #include "engine/Engine.h"
+#include "library/Index.h"
 #include "platform/Grid.h"
 #include "platform/Help.h"
 #include "platform/MessageBox.h"
@@ -169,7 +170,7 @@ void frmMain::Form_Load() {
 
   // pctDimmer's scale (0..100 across, 0..255 from the bottom up) is the
   // CurvePanel's own.
-  LoadLibraryIndex();
+  library::LoadLibraryIndex(s);
 
   auto& lists = s.cmbSettings;
   lists[ctl::kHeadphoneList].addItem(T(kStrNone));

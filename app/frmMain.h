@@ -2,8 +2,8 @@
 // Songs", "Mixer Settings", "Sound Effects" and "Settings", the status bar and
 // the pop-up panels. It owns the window state (ui/MainState.h), builds the
 // widgets, lays them out, binds each to its control there and forwards the
-// timers' ticks; the logic of the decks, playlists, mixer and effects works
-// on the state alone.
+// timers' ticks; the logic of the decks, playlists, mixer, effects and
+// library works on the state alone.
 //
 // The window itself handles what only it knows: its creation with the checks
 // of the sound engine, activation with the skin, the tab pages, the settings
@@ -102,7 +102,6 @@ class frmMain : public QWidget {
   void ApplyInterfaceTexts();
   void ListSkins(const QString& folder, const QString& mask);
   void DrawDisplays();
-  void LoadLibraryIndex();
   // Sets the 13 column headers of the three track grids in the current
   // language (the hidden scratch grid keeps its headers).
   void SetGridHeaders();
@@ -159,7 +158,7 @@ class frmMain : public QWidget {
     std::array<QSlider*, 20> Eq{};
     std::array<QComboBox*, 8> cmbSettings{};
     std::array<QLineEdit*, 1> txtSettings{};
-    std::array<QPushButton*, 2> cmdSettings{};
+    std::array<QPushButton*, 5> cmdSettings{};  // 0 "Create", 1 the music folder, 4 help
     std::array<QRadioButton*, 2> optSettings{};
     std::array<TitledFrame*, 3> Frame5{};
     std::array<QRadioButton*, 12> Option2{};

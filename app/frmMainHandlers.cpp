@@ -1,11 +1,13 @@
 // The main window's widgets bound to their controls in the window state, and
 // the controls' events connected to their handlers: those of the decks, the
-// playlists and the effects from their own folders, the settings page's here.
+// playlists, the effects and the library from their own folders, the settings
+// page's here.
 #include "app/Binding.h"
 #include "app/frmMain.h"
 
 #include "decks/Handlers.h"
 #include "effects/EffectControls.h"
+#include "library/Handlers.h"
 #include "platform/Grid.h"
 #include "playlists/Playlists.h"
 
@@ -90,6 +92,7 @@ void frmMain::BindControls() {
   BindAll(s.txtSettings, view.txtSettings, [](ui::TextBox& c, QLineEdit* w) { bind::Text(c, w); });
   bind::Button(s.cmdSettings[0], view.cmdSettings[0], Fit::Width);
   bind::Button(s.cmdSettings[1], view.cmdSettings[1]);
+  bind::Button(s.cmdSettings[4], view.cmdSettings[4], Fit::Width);
   BindAll(s.optSettings, view.optSettings,
           fitted([](ui::OptionButton& c, QRadioButton* w, Fit f) { bind::Option(c, w, f); }));
   BindAll(s.Frame5, view.Frame5, [](ui::Caption& c, TitledFrame* w) { bind::Frame(c, w); });
@@ -130,6 +133,7 @@ void frmMain::ConnectHandlers() {
   decks::ConnectHandlers(s);
   playlists::ConnectHandlers(s);
   effects::ConnectHandlers(s);
+  library::ConnectHandlers(s);
   for (int i = 0; i < static_cast<int>(s.cmbSettings.size()); ++i)
     s.cmbSettings[static_cast<size_t>(i)].Click = [this, i] { cmbSettings_Click(i); };
 

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -24,6 +25,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabBar>
+#include <QTableView>
 
 namespace djvp {
 
@@ -350,6 +352,21 @@ void frmMain::BuildSearchPage() {
   library->setParent(view.fraSearch);
   library->setObjectName(QStringLiteral("DummyPlaylist"));
   library->setGeometry(Px(200), Px(1000), 900, 150);
+  // The library's look: Verdana, grid lines, the last column up to the
+  // right edge, the selected rows deep blue with black text, with or
+  // without the focus.
+  QTableView* table = library->View();
+  QFont tableFont(QStringLiteral("Verdana"));
+  tableFont.setPointSizeF(8.25);
+  table->setFont(tableFont);
+  table->setShowGrid(true);
+  table->horizontalHeader()->setStretchLastSection(true);
+  QPalette selection = table->palette();
+  for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+    selection.setColor(group, QPalette::Highlight, QColor(0, 107, 159));
+    selection.setColor(group, QPalette::HighlightedText, Qt::black);
+  }
+  table->setPalette(selection);
   view.txtError = new QPlainTextEdit(view.fraSearch);
   view.txtError->setReadOnly(true);
   view.txtError->hide();
@@ -499,13 +516,16 @@ void frmMain::BuildSettingsPage() {
   MakeLabel(115, view.Frame15, QRect(10, 30, 276, 16));
   view.txtSettings[0] = new QLineEdit(view.Frame15);
   view.txtSettings[0]->setGeometry(10, 48, 238, 24);
-  view.cmdSettings[1] = MakeButton(view.Frame15, QRect(252, 48, 34, 24), QStringLiteral("…"));
+  // The folder button shows a folder (its caption stays empty).
+  view.cmdSettings[1] = MakeButton(view.Frame15, QRect(252, 48, 34, 24));
+  view.cmdSettings[1]->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
   view.optSettings[0] = new QRadioButton(view.Frame15);
   view.optSettings[0]->setGeometry(10, 82, 276, 20);
   view.optSettings[1] = new QRadioButton(view.Frame15);
   view.optSettings[1]->setGeometry(10, 104, 276, 20);
   view.optSettings[0]->setChecked(true);
   view.cmdSettings[0] = MakeButton(view.Frame15, QRect(10, 136, 120, 28));
+  view.cmdSettings[4] = MakeButton(view.Frame15, QRect(166, 136, 120, 28));
 }
 
 void frmMain::BuildPopups() {

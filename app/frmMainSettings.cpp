@@ -259,11 +259,6 @@ void frmMain::DrawDisplays() {
   DrawMeterUnlit(*view.pctVolumeRight, MasterLeds);
 }
 
-void frmMain::LoadLibraryIndex() {
-  const QString path = modPublic_AddBackslash(DataFolder()) + QStringLiteral("djv.ndx");
-  if (QFileInfo::exists(path)) State().DummyPlaylist->LoadFromFile(path);
-}
-
 void frmMain::SetGridHeaders() {
   const MainState& s = State();
   for (Grid* g : {s.PlayListView[0].data(), s.PlayListView[1].data(), s.DummyPlaylist.data()}) ui::SetTrackHeaders(*g);

@@ -182,6 +182,7 @@ void frmMain::ApplyInterfaceTexts() {
   fit(s.optSettings[0], 192);
   fit(s.optSettings[1], 194);
   fit(s.cmdSettings[0], 525);
+  s.cmdSettings[4].setText(QStringLiteral("? Help"));
   labels({118}, 196);
   labels({119}, 519);
   labels({125}, 520);

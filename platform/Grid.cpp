@@ -265,9 +265,9 @@ class GridModel : public QAbstractTableModel {
     endInsertRows();
   }
 
-  void RemoveRow(int row) {
-    beginRemoveRows(QModelIndex(), row, row);
-    rows.erase(rows.begin() + row);
+  void RemoveRows(int first, int last) {
+    beginRemoveRows(QModelIndex(), first, last);
+    rows.erase(rows.begin() + first, rows.begin() + last + 1);
     endRemoveRows();
   }
 
@@ -560,8 +560,23 @@ int32_t Grid::RowCount() const { return static_cast<int32_t>(model_->rows.size()
 
 bool Grid::DeleteRow(int32_t row) {
   if (!ValidRow(row)) return false;
-  model_->RemoveRow(row - 1);
+  model_->RemoveRows(row - 1, row - 1);
   return true;
+}
+
+int32_t Grid::DeleteRows(std::vector<int32_t> rows) {
+  std::erase_if(rows, [this](int32_t row) { return !ValidRow(row); });
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  // From the bottom up, so the numbers of the runs still to go stay right.
+  size_t end = rows.size();
+  while (end > 0) {
+    size_t begin = end - 1;
+    while (begin > 0 && rows[begin - 1] == rows[begin] - 1) --begin;
+    model_->RemoveRows(rows[begin] - 1, rows[end - 1] - 1);
+    end = begin;
+  }
+  return static_cast<int32_t>(rows.size());
 }
 
 void Grid::DeleteAllRows() { model_->ReplaceRows({}); }

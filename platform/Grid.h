@@ -142,6 +142,11 @@ class Grid : public QWidget {
   int32_t RowCount() const;
   // Removes the row; the rows below move up.
   bool DeleteRow(int32_t row);
+  // Removes the listed rows (in any order; repeats and rows that are not
+  // there are passed over); the rows below move up. Each run of neighbouring
+  // rows goes in one step, so a long selection is removed quickly. Returns
+  // how many rows went.
+  int32_t DeleteRows(std::vector<int32_t> rows);
   // Removes every row; the columns stay.
   void DeleteAllRows();
 

@@ -354,9 +354,15 @@ bool WriteGridFile(const QString& path, const std::vector<GridRow>& rows, int32_
   QByteArray buffer = GridHeaderLine(columnCount, static_cast<int64_t>(rows.size()));
   buffer.reserve(kWriteChunk + 4096);
   auto flush = [&] {
-    if (buffer.isEmpty()) return true;
-    // A short write (disk full, file size limit) is a failure too.
-    const bool complete = file.write(buffer) == buffer.size();
+    // A short write (disk full, file size limit) is followed by a write of
+    // the rest, which then fails with the system's reason for errorString.
+    qsizetype done = 0;
+    while (done < buffer.size()) {
+      const qint64 n = file.write(buffer.constData() + done, buffer.size() - done);
+      if (n <= 0) break;
+      done += n;
+    }
+    const bool complete = done == buffer.size();
     buffer.clear();
     return complete;
   };

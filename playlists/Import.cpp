@@ -101,15 +101,22 @@ QString AskImportFolder(djvp::MainState& s, djvp::Grid& grid) {
 bool ImportFolder(djvp::MainState& s, djvp::Grid& grid) {
   const QString folder = AskImportFolder(s, grid);
   if (folder.isEmpty()) return false;
+  const ImportProgress progress(s, djvp::kStrFirstScanning);
+  ImportPath(s, folder, grid, false);
+  return true;
+}
+
+ImportProgress::ImportProgress(djvp::MainState& s, int firstLine) : s_(s) {
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   s.PB.setValue(0);
-  s.SCLabel1[djvp::ctl::kLblImportPath].setText(T(djvp::kStrFirstScanning));
+  s.SCLabel1[djvp::ctl::kLblImportPath].setText(T(firstLine));
   s.Frame11.setVisible(true);
   s.Frame11.refresh();
-  ImportPath(s, folder, grid, false);
+}
+
+ImportProgress::~ImportProgress() {
   QGuiApplication::restoreOverrideCursor();
-  s.Frame11.setVisible(false);
-  return true;
+  s_.Frame11.setVisible(false);
 }
 
 void ImportPath(djvp::MainState& s, const QString& path, djvp::Grid& grid, bool isFile) {
@@ -156,11 +163,14 @@ bool ReadOwnPlaylist(const QString& path, djvp::Grid& scratch) {
 
 void CopyRows(const djvp::Grid& from, djvp::Grid& to) {
   const int32_t count = from.RowCount();
-  for (int32_t i = 1; i <= count; ++i) {
-    const int32_t r = to.AddRow();
-    if (r <= 0) continue;
-    for (int32_t c = 1; c <= kTrackColumnCount; ++c) to.SetCellValue(r, c, from.CellValue(i, c));
-  }
+  for (int32_t i = 1; i <= count; ++i) CopyRow(from, i, to);
+}
+
+int32_t CopyRow(const djvp::Grid& from, int32_t row, djvp::Grid& to) {
+  const int32_t r = to.AddRow();
+  if (r <= 0) return 0;
+  for (int32_t c = 1; c <= kTrackColumnCount; ++c) to.SetCellValue(r, c, from.CellValue(row, c));
+  return r;
 }
 
 }  // namespace playlists

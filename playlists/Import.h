@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <set>
 
 namespace djvp {
@@ -25,6 +26,21 @@ inline const QStringList& ImportMasks() {
 // Asks for a folder and imports its tree into `grid`, with the progress frame
 // and the wait cursor shown meanwhile. Returns whether a folder was chosen.
 bool ImportFolder(djvp::MainState& s, djvp::Grid& grid);
+
+// The import progress panel for as long as the object lives: the wait
+// cursor, the bar at 0 and the path line showing string `firstLine` until
+// the first file, the panel painted at once; afterwards the cursor comes
+// back and the panel hides.
+class ImportProgress {
+ public:
+  ImportProgress(djvp::MainState& s, int firstLine);
+  ~ImportProgress();
+  ImportProgress(const ImportProgress&) = delete;
+  ImportProgress& operator=(const ImportProgress&) = delete;
+
+ private:
+  djvp::MainState& s_;
+};
 
 // The folder browser: the chosen folder ending in "/", or "" when the user
 // cancelled. On a deck's playlist it shows the import notice on that deck's
@@ -55,6 +71,10 @@ bool ReadOwnPlaylist(const QString& path, djvp::Grid& scratch);
 // Appends every row of `from` to the end of `to`, all thirteen cells of each,
 // values and their types unchanged.
 void CopyRows(const djvp::Grid& from, djvp::Grid& to);
+// Appends row `row` of `from` to the end of `to` in the same way. Returns the
+// new row's number; 0 (and no cell written anywhere) when no row could be
+// appended.
+int32_t CopyRow(const djvp::Grid& from, int32_t row, djvp::Grid& to);
 
 // Decodes the bytes of a text file: UTF-8 when it starts with a byte-order
 // mark (dropped), when `utf8` is set or when the bytes are valid UTF-8;

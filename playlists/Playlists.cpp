@@ -166,21 +166,24 @@ void ClearPlaylist(djvp::MainState& s, int deck) {
 
 void PlayListView_ColumnClick(djvp::MainState& s, int index, int column) {
   if (index < 0 || index > 2) return;
-  djvp::Grid* grid = s.PlayListView[static_cast<size_t>(index)];
-  if (!grid || column < 1 || column > grid->ColumnCount()) return;
-  djvp::GridSortSpec& sortSpec = grid->SortSpec();
+  if (djvp::Grid* grid = s.PlayListView[static_cast<size_t>(index)]) SortByHeader(*grid, column);
+}
+
+void SortByHeader(djvp::Grid& grid, int column) {
+  if (column < 1 || column > grid.ColumnCount()) return;
+  djvp::GridSortSpec& sortSpec = grid.SortSpec();
   sortSpec.Clear();
   int32_t entry = sortSpec.EntryOf(column);
   if (entry == 0) {
     entry = sortSpec.Count() + 1;
     sortSpec.SetColumn(entry, column);
   }
-  const bool ascending = grid->ColumnMark(column).isEmpty();
-  grid->SetColumnMark(column, ascending ? QStringLiteral("DESC") : QString());
+  const bool ascending = grid.ColumnMark(column).isEmpty();
+  grid.SetColumnMark(column, ascending ? QStringLiteral("DESC") : QString());
   sortSpec.SetOrder(entry, ascending ? djvp::GridSortSpec::kAscending : djvp::GridSortSpec::kDescending);
-  sortSpec.SetKind(entry, grid->ColumnSortKind(column));
+  sortSpec.SetKind(entry, grid.ColumnSortKind(column));
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  grid->ApplySort();
+  grid.ApplySort();
   QGuiApplication::restoreOverrideCursor();
 }
 

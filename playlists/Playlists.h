@@ -21,6 +21,11 @@ void cmdPlayer_Click(djvp::MainState& s, int index);
 // is sorted by that column alone, ascending at the first click and
 // descending at the next (each column alternates on its own).
 void PlayListView_ColumnClick(djvp::MainState& s, int index, int column);
+// What a click on the header of `column` does in every track grid: sorts the
+// grid by that column alone, ascending when the column's mark is empty
+// (the mark becomes "DESC") and descending otherwise (the mark is cleared),
+// with the wait cursor shown meanwhile.
+void SortByHeader(djvp::Grid& grid, int column);
 
 // The single buttons, for deck 0 or 1.
 void AddFile(djvp::MainState& s, int deck);

@@ -40,6 +40,8 @@ enum StringId : int32_t {
   kStrFilename = 544,
   kStrStartMixPoint = 545,
   kStrEndMixPoint = 546,
+  kStrScanningDrive = 550,        // "First scanning the Drive/Folder"
+  kStrChooseMusicFolder = 551,    // "Choose Folder or Drives to get the Music Files"
   kStrOn = 552,
   kStrTempoZero = 553,            // "Tempo = 0%"
   kStrNone = 554,                 // the headphone list's "None"
@@ -55,6 +57,11 @@ enum StringId : int32_t {
   kStrCannotAddFile = 601,        // a chosen file that no playlist takes
   kStrSettingsNotStored = 602,    // the settings store cannot be written
   kStrNoHelpPages = 603,          // the help pages are missing
+  kStrIndexUnreadable = 620,      // the index could not be read; kept as ...
+  kStrIndexNotSaved = 621,        // the index could not be saved; the old one stays
+  kStrAnalysisBusy = 622,         // the library's rows are refused while songs are analysed
+  kStrFilesNotRemoved = 623,      // files that could not be removed keep their rows
+  kStrMusicFolderMissing = 624,   // "Create" with a music folder that does not exist
 };
 
 }  // namespace djvp

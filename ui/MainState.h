@@ -145,7 +145,7 @@ class MainState : public AnalysisHost {
   // "Settings" page.
   std::array<ui::ListBox, 8> cmbSettings;
   std::array<ui::TextBox, 1> txtSettings;
-  std::array<ui::Button, 2> cmdSettings;
+  std::array<ui::Button, 5> cmdSettings;  // 0 "Create", 1 the music folder, 4 help
   std::array<ui::OptionButton, 2> optSettings;
   std::array<ui::Caption, 3> Frame5;  // the speaker-button frames
   std::array<ui::OptionButton, 12> Option2;
@@ -187,6 +187,10 @@ class MainState : public AnalysisHost {
   bool AutomixOn = false, AutoGainOn = false, AutoBPMOn = false, UseMixPoints = false;
   int16_t MixLeftU = 0, MixLeftD = 0, MixRightU = 0, MixRightD = 0;
   bool PreListenOn = false;
+  // Set while songs of the library are analysed: the commands that change the
+  // library's rows (sort, delete, create) refuse meanwhile, so that a result
+  // never lands in another song's row.
+  bool AnalysisRunning = false;
 
   // The two title displays (0 deck 1, 1 deck 2): the text that scrolls, the
   // cell its first character stands on, and the last cell.

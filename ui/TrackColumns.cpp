@@ -43,6 +43,11 @@ void InitPlaylistColumns(Grid& grid) {
 
 void InitLibraryColumns(Grid& grid) {
   for (const auto& c : kTrackColumns) grid.InsertColumn(QLatin1String(c.key), T(c.header));
+  // The user drags any column to the left to search it, and sorts by a
+  // click on a header.
+  grid.SetColumnsDraggable(true);
+  grid.SetHeadersClickable(true);
+  grid.SetSearchColumn(grid.ColumnNumber(QStringLiteral("Artist")));
   grid.SetColumnPixelWidth(QStringLiteral("Artist"), 200);
   grid.SetColumnPixelWidth(QStringLiteral("Title"), 200);
   grid.SetRowMode(true);

@@ -46,7 +46,8 @@ extern const std::array<TrackColumnInfo, kTrackColumnCount> kTrackColumns;
 // headers in the current language, Artist, Title, Time and BPM shown, whole
 // rows selected one at a time, typing finds a song by its artist.
 void InitPlaylistColumns(Grid& grid);
-// Sets up the library grid: the 13 columns, all shown, several rows
+// Sets up the library grid: the 13 columns, all shown, headers that can be
+// dragged and clicked, the search in the Artist column, several rows
 // selectable.
 void InitLibraryColumns(Grid& grid);
 // The 13 headers again, in the current language.

@@ -2,8 +2,8 @@
 // imported into a deck's playlist by the Folder button's walk, with a warm
 // file cache, the window and its progress frame shown. Reports files per
 // second.
-#include "app/DeviceSet.h"
 #include "app/frmMain.h"
+#include "bench/common/ProgramWorld.h"
 #include "platform/Grid.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
@@ -55,17 +55,7 @@ int main(int argc, char** argv) {
   g_dir = &dir;
   // A world of its own: settings, data and class registry in the temporary
   // folder, no sound devices, no dialogs.
-  qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
-  qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());
-  qputenv("AUTOMATION_REGISTRY_FILE", dir.filePath(QStringLiteral("registry.ini")).toUtf8());
-  const QString program = dir.filePath(QStringLiteral("program"));
-  QDir().mkpath(program + QStringLiteral("/Skins"));
-  QFile::link(QCoreApplication::applicationDirPath() + QStringLiteral("/libSonavex2.so"),
-              program + QStringLiteral("/libSonavex2.so"));
-  djvp::SetProgramFolder(program);
-  djvp::SetMsgBoxHook([](const QString&, djvp::MsgButtons) { return djvp::MsgResult::Ok; });
-  djvp::DeviceNamesOverride() = std::vector<std::string>{};
-  djvp::DeviceOpsOverride() = djvp::DeviceSet::Ops{[](int, uint32_t) { return true; }, [](int) {}};
+  bench::MakeProgramWorld(dir);
 
   const QString song = QStringLiteral(DJVP_FIXTURES "/playlists/tagged.mp3");
   for (int f = 0; f < kFolders; ++f) {

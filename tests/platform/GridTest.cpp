@@ -201,6 +201,18 @@ TEST(GridRows, DeleteMovesRowsUpAndClearKeepsColumns) {
   EXPECT_EQ(ColumnTexts(g, 1), (std::vector<QString>{"a", "c", "d"}));
   EXPECT_FALSE(g.DeleteRow(4));
   EXPECT_FALSE(g.DeleteRow(0));
+
+  // Several at once, in any order: runs of neighbours, a repeat and rows
+  // that are not there; the selection of the rows that stay keeps them.
+  g.DeleteAllRows();
+  AddRowsWithColumn(g, 1, {"r1", "r2", "r3", "r4", "r5", "r6", "r7", "r8", "r9", "r10"});
+  g.SetRowMode(true);
+  ASSERT_TRUE(g.SetCurrentRow(8));
+  EXPECT_EQ(g.DeleteRows({9, 2, 3, 0, 4, 6, 3, 11, 10}), 6);
+  EXPECT_EQ(ColumnTexts(g, 1), (std::vector<QString>{"r1", "r5", "r7", "r8"}));
+  EXPECT_EQ(g.CurrentRow(), 4);
+  EXPECT_EQ(g.DeleteRows({}), 0);
+
   g.DeleteAllRows();
   EXPECT_EQ(g.RowCount(), 0);
   EXPECT_EQ(g.ColumnCount(), 13);

@@ -2,7 +2,7 @@
 // settings, data and class registry in a temporary folder, message boxes and
 // the players' messages captured, and the window state with its track grids
 // set up as the window sets them up and the handlers of the decks, the
-// playlists and the effects connected. Needs a Qt application object (the
+// playlists, the effects and the library connected. Needs a Qt application object (the
 // grids are the grid control).
 #pragma once
 
@@ -11,6 +11,7 @@
 #include "audio/Messages.h"
 #include "decks/Handlers.h"
 #include "effects/EffectControls.h"
+#include "library/Handlers.h"
 #include "platform/Grid.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
@@ -61,6 +62,7 @@ class StateTestEnv {
     decks::ConnectHandlers(*s);
     playlists::ConnectHandlers(*s);
     effects::ConnectHandlers(*s);
+    library::ConnectHandlers(*s);
     djvp::g_AnalysisHost = s.get();
     if (withTagLibrary) {
       const QString library = QCoreApplication::applicationDirPath() + QStringLiteral("/libSonavex2.so");
