@@ -1,4 +1,5 @@
 #include "effects/EffectControls.h"
+#include "effects/Presets.h"
 
 #include "ui/MainState.h"
 #include "ui/SettingsKeys.h"
@@ -15,9 +16,16 @@ void ConnectHandlers(MainState& s) {
   for (int i = 0; i < 8; ++i) s.UpDown[static_cast<size_t>(i)].Change = [&s, i] { UpDown_ValueChanged(s, i); };
   for (int i = 0; i < 20; ++i) s.Eq[static_cast<size_t>(i)].Change = [&s, i] { Eq_ValueChanged(s, i); };
   for (int i = 0; i < 28; ++i) s.sldEffects[static_cast<size_t>(i)].Change = [&s, i] { sldEffects_ValueChanged(s, i); };
+  for (int i = 0; i < 4; ++i) {
+    s.cmdEffects[static_cast<size_t>(i)].Click = [&s, i] { cmdEffects_Click(s, i); };
+    s.cmdSelect[static_cast<size_t>(i)].Click = [&s, i] { cmdSelect_Click(s, i); };
+  }
+  for (int i = 0; i < 2; ++i) s.cmbSelect[static_cast<size_t>(i)].DblClick = [&s, i] { cmbSelect_DblClick(s, i); };
 }
 
 void LoadEffectSettings(MainState& s) {
+  InstallPresetFiles();
+
   // The equaliser bands and effect parameters are read now, before the
   // Equalizer and Pitch boxes below reset (and store) them.
   std::array<QString, 20> eqStored;

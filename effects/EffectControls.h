@@ -47,9 +47,24 @@ void Eq_ValueChanged(djvp::MainState& s, int index);
 // kHz, 1 kHz and 170 Hz), on every playing player of the deck.
 void UpDown_ValueChanged(djvp::MainState& s, int index);
 
+// The equaliser presets (effects/Presets.h holds the files).
+// cmdEffects(index): 0 "Load" and 1 "Save" of deck 1, 3 "Load" and 2 "Save"
+// of deck 2: fill the deck's preset panel from its file and show it.
+void cmdEffects_Click(djvp::MainState& s, int index);
+// cmdSelect(index): 1 "OK" and 0 "Cancel" of deck 1, 2 "OK" and 3 "Cancel"
+// of deck 2.
+void cmdSelect_Click(djvp::MainState& s, int index);
+// A double click on a name of cmbSelect(index) (0 deck 1, 1 deck 2) is OK.
+void cmbSelect_DblClick(djvp::MainState& s, int index);
+// Stores the ten bands of deck 1 or 2 under the name in its name field:
+// appended to both preset files, or, after the user agreed to overwrite,
+// as the new values of every preset of that name in both files.
+void SaveEqPreset(djvp::MainState& s, int deck);
+
 void ConnectHandlers(djvp::MainState& s);
 
-// At start: reads the stored effect switches, gain and tone spinners,
+// At start: places the preset files in the data folder when they are
+// missing, then reads the stored effect switches, gain and tone spinners,
 // equaliser bands and sliders of both decks into their controls (a control
 // that changes runs its handler). The Equalizer and Pitch switches are
 // ticked first, which resets what they own; the bands and sliders are read

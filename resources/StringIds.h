@@ -51,6 +51,9 @@ enum StringId : int32_t {
   kStrFirstScanning = 565,        // "First Scanning the Folder"
   kStrChooseImportFolder = 566,
   kStrPressF1 = 570,
+  kStrPresetsNotSaved = 620,       // "The equaliser presets could not be saved:"
+  kStrPresetFileUnreadable = 621,  // "The preset file could not be read:"
+  kStrPresetNameOneLine = 622,     // "A preset name must be one line of text."
 };
 
 }  // namespace djvp
