@@ -28,7 +28,7 @@ constexpr int kGainPriority = 1;
 // The equaliser bands that the High, Mid and Low tones move (12 kHz, 1 kHz,
 // 170 Hz), and the captions' texts.
 constexpr std::array<int32_t, 3> kToneBands = {7, 4, 1};
-constexpr std::array<int32_t, 3> kToneStrings = {280, 281, 282};  // "High", "Mid", "Low"
+constexpr std::array<int32_t, 3> kToneStrings = {kStrHigh, kStrMid, kStrLow};
 
 // The main streams of the deck's playing players, A first.
 template <typename Act>

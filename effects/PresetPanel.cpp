@@ -23,11 +23,6 @@ using namespace djvp;
 
 namespace {
 
-constexpr int kStrPleaseGiveName = 240;
-constexpr int kStrOverwritePreset = 241;
-constexpr int kStrSelectPreset = 394;
-constexpr int kStrNameThisPreset = 395;
-
 // The loaded preset's name goes to the settings of this application name,
 // where nothing reads it.
 const QString kPresetApp = QStringLiteral("KTR");

@@ -19,11 +19,6 @@ using namespace djvp;
 
 namespace {
 
-constexpr int kStrTempoIs = 560;       // "Tempo ="
-constexpr int kStrSampleRateIs = 561;  // "Samplerate ="
-constexpr int kStrPitchIs = 562;       // "Pitch Scaling ="
-constexpr int kStrSemitones = 276;     // "Semitones"
-
 // Keeps a setting of a tempo stream as it is.
 constexpr float kSameTempo = -100.0f, kSameRate = -1.0f, kSamePitch = -100.0f;
 
