@@ -25,8 +25,8 @@ namespace {
 constexpr int kSwitchPriority = 1;
 
 struct Switch {
-  int box;                  // deck 1's box
-  int32_t type;             // engine/dsp effect type
+  int box;                   // deck 1's box
+  int32_t type;              // engine/dsp effect type
   std::vector<int> sliders;  // deck 1's parameter sliders, in the order they are set
 };
 
