@@ -181,6 +181,7 @@ void List(ui::ListBox& c, QListWidget* w) {
   c.SetView(sync);
   sync();
   QObject::connect(w, &QListWidget::currentRowChanged, w, [&c](int i) { c.setCurrentIndex(i); });
+  QObject::connect(w, &QListWidget::itemDoubleClicked, w, [&c, w](QListWidgetItem* item) { c.doubleClick(w->row(item)); });
 }
 
 void Text(ui::TextBox& c, QLineEdit* w) {

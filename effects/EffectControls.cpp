@@ -1,10 +1,9 @@
 #include "effects/EffectControls.h"
+#include "effects/Presets.h"
 
-#include "resources/StringIds.h"
 #include "ui/MainState.h"
 #include "ui/SettingsKeys.h"
 #include "ui/SettingsValue.h"
-#include "ui/Text.h"
 
 #include <array>
 
@@ -12,77 +11,21 @@ namespace effects {
 
 using namespace djvp;
 
-void Effects_Click(MainState& s, int index) {
-  if (index < 0 || index > 17) return;
-  const int deck = index < 9 ? 0 : 1;
-  const int k = deck == 0 ? index : 17 - index;  // deck 1's box number
-  const QString section = QLatin1String(keys::PlayerSection(deck));
-  ui::CheckBox& box = s.Effects[static_cast<size_t>(index)];
-  if (k == ctl::kEqualizerBox) {
-    // Equalizer: the bands back to 5, the tone spinners from their keys.
-    for (int band = 0; band < 10; ++band) {
-      s.Eq[static_cast<size_t>(deck * 10 + band)].setValue(5);
-      Eq_ValueChanged(s, deck * 10 + band);
-    }
-    for (int t = 0; t < 3; ++t) {
-      int16_t tone = 0;
-      if (const auto v = SettingToInt16(keys::Get(QLatin1String(keys::EqSection(deck)), QLatin1String(keys::kTones[t]),
-                                                  QStringLiteral("10"))))
-        tone = *v;
-      s.UpDown[static_cast<size_t>(deck * 4 + 1 + t)].setValue(tone);
-    }
-    keys::Save(section, QLatin1String(keys::kEffectSwitches[ctl::kEqualizerBox]), QStringLiteral("0"));
-    box.setChecked(true);
-    return;
-  }
-  if (k == ctl::kPitchBox) {
-    // Pitch: tempo, sample rate and pitch back to 0, 44100 and 0.
-    const int values[3] = {0, 44100, 0};
-    for (int p = 0; p < 3; ++p) {
-      s.sldEffects[static_cast<size_t>(deck * 14 + p)].setValue(values[p]);
-      sldEffects_ValueChanged(s, deck * 14 + p);
-    }
-    keys::Save(section, QLatin1String(keys::kEffectSwitches[ctl::kPitchBox]), QStringLiteral("0"));
-    box.setChecked(true);
-    s.SCLabel1[deck == 0 ? ctl::kLblTempo1 : ctl::kLblTempo2].setText(ui::T(kStrTempoZero));
-    return;
-  }
-  keys::Save(section, QLatin1String(keys::kEffectSwitches[static_cast<size_t>(k)]),
-             box.isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-}
-
-void UpDown_ValueChanged(MainState& s, int index) {
-  if (index < 0 || index > 7) return;
-  const int deck = index / 4;
-  const int k = index % 4;
-  const QString value = QString::number(s.UpDown[static_cast<size_t>(index)].value());
-  if (k == 0)
-    keys::Save(QLatin1String(keys::PlayerSection(deck)), QLatin1String(keys::kGain), value);
-  else
-    keys::Save(QLatin1String(keys::EqSection(deck)), QLatin1String(keys::kTones[static_cast<size_t>(k - 1)]), value);
-}
-
-void Eq_ValueChanged(MainState& s, int index) {
-  if (index < 0 || index > 19) return;
-  keys::Save(QLatin1String(keys::EqSection(index < 10 ? 0 : 1)), QString::number(index % 10),
-             QString::number(s.Eq[static_cast<size_t>(index)].value()));
-}
-
-void sldEffects_ValueChanged(MainState& s, int index) {
-  if (index < 0 || index > 27) return;
-  keys::Save(QLatin1String(keys::PlayerSection(index < 14 ? 0 : 1)),
-             QLatin1String(keys::kEffectSliders[static_cast<size_t>(index % 14)]),
-             QString::number(s.sldEffects[static_cast<size_t>(index)].value()));
-}
-
 void ConnectHandlers(MainState& s) {
   for (int i = 0; i < 18; ++i) s.Effects[static_cast<size_t>(i)].Click = [&s, i] { Effects_Click(s, i); };
   for (int i = 0; i < 8; ++i) s.UpDown[static_cast<size_t>(i)].Change = [&s, i] { UpDown_ValueChanged(s, i); };
   for (int i = 0; i < 20; ++i) s.Eq[static_cast<size_t>(i)].Change = [&s, i] { Eq_ValueChanged(s, i); };
   for (int i = 0; i < 28; ++i) s.sldEffects[static_cast<size_t>(i)].Change = [&s, i] { sldEffects_ValueChanged(s, i); };
+  for (int i = 0; i < 4; ++i) {
+    s.cmdEffects[static_cast<size_t>(i)].Click = [&s, i] { cmdEffects_Click(s, i); };
+    s.cmdSelect[static_cast<size_t>(i)].Click = [&s, i] { cmdSelect_Click(s, i); };
+  }
+  for (int i = 0; i < 2; ++i) s.cmbSelect[static_cast<size_t>(i)].DblClick = [&s, i] { cmbSelect_DblClick(s, i); };
 }
 
 void LoadEffectSettings(MainState& s) {
+  InstallPresetFiles();
+
   // The equaliser bands and effect parameters are read now, before the
   // Equalizer and Pitch boxes below reset (and store) them.
   std::array<QString, 20> eqStored;

@@ -1,7 +1,16 @@
 // The deck sound controls of the "Sound Effects" page and the centre panel:
-// the effect switches, the equaliser bands, the gain and tone spinners and
-// the tempo, sample-rate, pitch and effect parameter sliders. Each handler
-// stores the control's value under its key the moment it changes.
+// the effect switches, the effect parameter, tempo, sample-rate and pitch
+// sliders, the equaliser bands, the gain and tone spinners and the
+// equaliser presets. Each handler acts at once on the streams of the deck's
+// playing song and stores the control's value under its key.
+//
+// The handlers are also called directly with an index, to apply a control's
+// present value again (the switches run the sliders' and bands' handlers
+// after setting them; a song start runs them all on its new stream).
+//
+// Streams: the effect switches, parameter sliders, tempo, sample rate and
+// pitch act on a player's main stream and its headphone mirror; the
+// equaliser bands, the gain and the tone act on the main stream only.
 #pragma once
 
 namespace djvp {
@@ -11,24 +20,55 @@ class MainState;
 namespace effects {
 
 // Effects(index): deck 1's boxes 0..8, deck 2's 9..17 (deck 2's box for deck
-// 1's box k is 17 - k). The Equalizer box resets the bands to 5 and the tone
-// spinners to their stored values; the Pitch box resets tempo, sample rate
-// and pitch; both stay ticked.
+// 1's box k is 17 - k). The seven effect switches put their effect on the
+// deck's playing player (B when both play) or take it off, and on switching
+// on set their parameter sliders from the settings (from the sliders
+// themselves while a song's own effect record is applied) and run them. The
+// Equalizer box sets the bands back to 5 and the tone spinners to their
+// stored values, the Pitch box sets tempo, sample rate and pitch back to 0,
+// 44100 and 0; both end up ticked. Other indexes do nothing.
 void Effects_Click(djvp::MainState& s, int index);
-// UpDown(index): 0 and 4 the decks' gain, 1..3 and 5..7 the tones.
-void UpDown_ValueChanged(djvp::MainState& s, int index);
-// Eq(index): deck 1's bands 0..9, deck 2's 10..19.
-void Eq_ValueChanged(djvp::MainState& s, int index);
-// sldEffects(index): deck 1's sliders 0..13, deck 2's 14..27.
+
+// sldEffects(index): deck 1's sliders 0..13, deck 2's 14..27. 0/14 tempo
+// (percent), 1/15 sample rate (Hz), 2/16 pitch (semitones), 3..13/17..27 the
+// effect parameters. Acts on the deck's target player (effects/Targets.h).
+// Tempo and sample rate do nothing at all while that player's stream is not
+// active (the deck stopped or paused); pitch and the effect parameters are
+// stored in any case, and a parameter of an effect that is off only changes
+// the stored value.
 void sldEffects_ValueChanged(djvp::MainState& s, int index);
+
+// Eq(index): deck 1's bands 0..9, deck 2's 10..19; gain 5 - value dB on
+// every playing player of the deck (A, then B).
+void Eq_ValueChanged(djvp::MainState& s, int index);
+
+// UpDown(index): 0 and 4 the decks' gain (factor value / 26), 1..3 and 5..7
+// the High, Mid and Low tones (value - 10 dB on the equaliser bands at 12
+// kHz, 1 kHz and 170 Hz), on every playing player of the deck.
+void UpDown_ValueChanged(djvp::MainState& s, int index);
+
+// The equaliser presets (effects/Presets.h holds the files).
+// cmdEffects(index): 0 "Load" and 1 "Save" of deck 1, 3 "Load" and 2 "Save"
+// of deck 2: fill the deck's preset panel from its file and show it.
+void cmdEffects_Click(djvp::MainState& s, int index);
+// cmdSelect(index): 1 "OK" and 0 "Cancel" of deck 1, 2 "OK" and 3 "Cancel"
+// of deck 2.
+void cmdSelect_Click(djvp::MainState& s, int index);
+// A double click on a name of cmbSelect(index) (0 deck 1, 1 deck 2) is OK.
+void cmbSelect_DblClick(djvp::MainState& s, int index);
+// Stores the ten bands of deck 1 or 2 under the name in its name field:
+// appended to both preset files, or, after the user agreed to overwrite,
+// as the new values of every preset of that name in both files.
+void SaveEqPreset(djvp::MainState& s, int deck);
 
 void ConnectHandlers(djvp::MainState& s);
 
-// The stored effect switches, gain and tone spinners, equaliser bands and
-// sliders of both decks into their controls at start (a control that changes
-// runs its handler). The Equalizer and Pitch switches are ticked first, which
-// resets what they own; the bands and sliders are read before that and
-// applied after it, so the stored values win.
+// At start: places the preset files in the data folder when they are
+// missing, then reads the stored effect switches, gain and tone spinners,
+// equaliser bands and sliders of both decks into their controls (a control
+// that changes runs its handler). The Equalizer and Pitch switches are
+// ticked first, which resets what they own; the bands and sliders are read
+// before that and applied after it, so the stored values win.
 void LoadEffectSettings(djvp::MainState& s);
 
 }  // namespace effects

@@ -24,6 +24,8 @@ enum StringId : int32_t {
   kStrCantResampleStream = 217,   // "Couldn't create a resampled stream"
   kStrNoMixer = 218,              // "No mixer found"
   kStrCantInitHeadphoneDevice = 236,
+  kStrPleaseGiveName = 240,       // "Please give a name"
+  kStrOverwritePreset = 241,      // "This preset already exists. Do you want to overwrite?"
   kStrCantInitPlayerDevice = 244,
   kStrCantInitHeadphoneDevice2 = 245,
   kStrNoTagInformation = 246,     // "This file does not accept Tag information, it will be skipped"
@@ -31,10 +33,16 @@ enum StringId : int32_t {
   kStrAlbum = 265,
   kStrYear = 268,
   kStrGenre = 269,
+  kStrSemitones = 276,
   kStrImporting = 277,
   kStrBitrate = 278,
   kStrFreq = 279,                 // "Freq."
+  kStrHigh = 280,                 // 280..282: the tone spinners' High, Mid, Low
+  kStrMid = 281,
+  kStrLow = 282,
   kStrTitle = 322,
+  kStrSelectPreset = 394,         // the preset panel's prompts: load
+  kStrNameThisPreset = 395,       // and save
   kStrOff = 537,
   kStrTime = 543,
   kStrFilename = 544,
@@ -48,6 +56,9 @@ enum StringId : int32_t {
   kStrTwoSpeakers = 555,          // 555..558: 2, 4, 5.1 and 7.1 speakers
   kStrSevenOneSpeakers = 558,
   kStrSeconds = 559,
+  kStrTempoIs = 560,              // 560..562: "Tempo =", "Samplerate =", "Pitch Scaling ="
+  kStrSampleRateIs = 561,
+  kStrPitchIs = 562,
   kStrCurrentTime = 563,          // "Current Time :"
   kStrTimeElapsed = 564,          // "Time Elapsed :"
   kStrFirstScanning = 565,        // "First Scanning the Folder"
@@ -62,6 +73,9 @@ enum StringId : int32_t {
   kStrAnalysisBusy = 622,         // the library's rows are refused while songs are analysed
   kStrFilesNotRemoved = 623,      // files that could not be removed keep their rows
   kStrMusicFolderMissing = 624,   // "Create" with a music folder that does not exist
+  kStrPresetsNotSaved = 630,      // "The equaliser presets could not be saved:"
+  kStrPresetFileUnreadable = 631, // "The preset file could not be read:"
+  kStrPresetNameOneLine = 632,    // "A preset name must be one line of text."
 };
 
 }  // namespace djvp

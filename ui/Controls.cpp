@@ -140,6 +140,12 @@ bool ListBox::choose(int i) {
   return true;
 }
 
+bool ListBox::doubleClick(int i) {
+  if (i < 0 || !choose(i)) return false;
+  Raise(DblClick);
+  return true;
+}
+
 void PictureCell::setKey(const QString& key) {
   if (key == key_) return;
   key_ = key;

@@ -173,8 +173,12 @@ class ListBox : public Control {
   // entry already chosen.
   bool choose(int i);
   QString currentText() const { return itemText(index_); }
+  // The user's double click on entry i: chooses it as choose(i) does, then
+  // raises DblClick. Outside 0..count-1: false and nothing happens.
+  bool doubleClick(int i);
 
   Handler Click;
+  Handler DblClick;
 
  private:
   QStringList items_;

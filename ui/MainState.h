@@ -76,8 +76,14 @@ constexpr int EffectBoxOf(int deck, int box) { return deck == 0 ? box : 17 - box
 // SCLabel1: the labels whose captions the logic sets or shows.
 enum Label : int {
   kLblGain1 = 11,          // deck 1's gain caption; 12 deck 2's
+  kLblHigh1 = 13,          // the tone captions: High 13/14, Mid 15/16, Low 17/18
   kLblTempo1 = 38,         // deck 1's tempo caption; 62 deck 2's
+  kLblSampleRate1 = 39,    // deck 1's sample-rate and pitch captions; 63/64 deck 2's
+  kLblPitch1 = 40,
   kLblTempo2 = 62,
+  kLblSampleRate2 = 63,
+  kLblPitch2 = 64,
+  kLblPresetPrompt1 = 78,  // the preset panels' prompts; 79 deck 2's
   kLblImportPath = 144,    // the import panel's path line
   kLblCrossfader = 149,    // the crossfader's caption
   kLblPreListenState = 151,  // "ON" / "OFF" under the pre-listen button
@@ -167,6 +173,11 @@ class MainState : public AnalysisHost {
   std::array<ui::ListBox, 2> cmbSelect, List1;
   std::array<ui::TextBox, 2> Text2;
   std::array<ui::Button, 4> cmdSelect;
+  // What OK does on each deck's preset panel: apply the chosen preset (the
+  // panel was opened by "Load") and/or save the sliders ("Save"); the user
+  // said Yes to overwriting a preset of the typed name.
+  std::array<bool, 2> PresetLoadMode{}, PresetSaveMode{};
+  bool PresetOverwrite = false;
 
   // The window's labels by index, and the status bar's panels 1..3.
   std::array<ui::Caption, ctl::kLabels> SCLabel1;
@@ -187,10 +198,16 @@ class MainState : public AnalysisHost {
   bool AutomixOn = false, AutoGainOn = false, AutoBPMOn = false, UseMixPoints = false;
   int16_t MixLeftU = 0, MixLeftD = 0, MixRightU = 0, MixRightD = 0;
   bool PreListenOn = false;
+<<<<<<< HEAD
   // Set while songs of the library are analysed: the commands that change the
   // library's rows (sort, delete, create) refuse meanwhile, so that a result
   // never lands in another song's row.
   bool AnalysisRunning = false;
+=======
+  // True only while a started song's own effect record is applied: an
+  // effect switched on then takes its parameters from its sliders.
+  bool SongEffectsActive = false;
+>>>>>>> effects
 
   // The two title displays (0 deck 1, 1 deck 2): the text that scrolls, the
   // cell its first character stands on, and the last cell.

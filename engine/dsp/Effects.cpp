@@ -3,6 +3,11 @@
 // reports, and the audio thread's copy, which Process takes over from a
 // ParamSlot at the start of a block. Everything an effect needs (delay lines,
 // filter states) is allocated in its constructor.
+//
+// A new record never steps the sound: levels and mixes ramp to their new
+// values (Ramp), a new delay is crossfaded from the old one (TapFade), the
+// low pass and the equaliser bands glide to their new settings. Only the
+// records taken before an effect's first block apply at once.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -31,6 +36,107 @@ bool ValidChannel(int32_t channel, int channels) { return channel >= -1 && chann
 bool Selected(int32_t channel, int c) { return channel <= 0 || channel == c + 1; }
 
 float Flush(float v) { return std::fabs(v) < 1e-15f ? 0.0f : v; }
+
+// How long a level or mix takes to reach a new value, and how long the
+// crossfade from an old delay to a new one lasts.
+constexpr double kRampSeconds = 0.01;
+constexpr double kTapFadeSeconds = 0.02;
+
+int FramesOf(double seconds, int rate) { return std::max(1, static_cast<int>(std::lround(seconds * rate))); }
+
+// A gain or mix that moves to a new target in a straight line over a fixed
+// number of frames; a new target during a ramp starts a new ramp from where
+// the value stands, so the value never jumps.
+class Ramp {
+ public:
+  explicit Ramp(float initial = 0.0f) : value_(initial), target_(initial) {}
+  // atOnce: take the target now (before the first block).
+  void To(float target, int frames, bool atOnce) {
+    target_ = target;
+    if (atOnce || frames <= 0) {
+      value_ = target;
+      left_ = 0;
+      return;
+    }
+    step_ = (target - value_) / static_cast<float>(frames);
+    left_ = frames;
+  }
+  // The value for the next frame.
+  float Next() {
+    if (left_ > 0) value_ = --left_ == 0 ? target_ : value_ + step_;
+    return value_;
+  }
+  // Moves on by `frames` at once and gives the value reached.
+  float Skip(int frames) {
+    if (left_ > 0) {
+      if (frames >= left_) {
+        left_ = 0;
+        value_ = target_;
+      } else {
+        left_ -= frames;
+        value_ += step_ * static_cast<float>(frames);
+      }
+    }
+    return value_;
+  }
+  float value() const { return value_; }
+  // Ends a ramp at its target now.
+  void Finish() {
+    value_ = target_;
+    left_ = 0;
+  }
+
+ private:
+  float value_, target_, step_ = 0;
+  int left_ = 0;
+};
+
+// The delay at which a delay line is read. A new delay does not jump: for a
+// short while both the old and the new delay are read and crossfaded. A new
+// delay that comes during a crossfade waits for its end (only the latest one
+// waits), so a slider moved quickly never makes the sound jump either.
+class TapFade {
+ public:
+  explicit TapFade(int fadeFrames) : fade_(std::max(1, fadeFrames)) {}
+  void Set(int delay, bool atOnce) {
+    if (atOnce) {
+      from_ = to_ = delay;
+      left_ = 0;
+      waiting_ = -1;
+    } else if (left_ > 0) {
+      waiting_ = delay;
+    } else if (delay != from_) {
+      Start(delay);
+    }
+  }
+  bool Fading() const { return left_ > 0; }
+  int from() const { return from_; }
+  int to() const { return to_; }
+  // Share of the new delay in this frame (0 at the start of a crossfade).
+  float weight() const { return 1.0f - static_cast<float>(left_) / static_cast<float>(fade_); }
+  // Ends a crossfade (and one that waits) at its new delay now.
+  void Finish() {
+    if (waiting_ >= 0) to_ = waiting_;
+    from_ = to_;
+    left_ = 0;
+    waiting_ = -1;
+  }
+  // After each frame.
+  void Advance() {
+    if (left_ == 0 || --left_ > 0) return;
+    from_ = to_;
+    if (waiting_ >= 0 && waiting_ != from_) Start(waiting_);
+    waiting_ = -1;
+  }
+
+ private:
+  void Start(int delay) {
+    to_ = delay;
+    left_ = fade_;
+  }
+  const int fade_;
+  int from_ = 0, to_ = 0, waiting_ = -1, left_ = 0;
+};
 
 // Shared handling of a parameter record: validation, the two copies and the
 // hand-over to the audio thread.
@@ -63,7 +169,13 @@ class RecordEffect : public Effect {
   void Sync() {
     Record r;
     if (slot_.Fetch(r, seen_)) Apply(r);
+    running_ = true;
   }
+  // False until the first block (and again after a Reset): records taken
+  // then apply at once.
+  bool Running() const { return running_; }
+  // After a Reset: the sound starts afresh, so nothing needs to glide.
+  void Restart() { running_ = false; }
 
   const int rate_;
   const int channels_;
@@ -72,6 +184,7 @@ class RecordEffect : public Effect {
   Record control_;
   ParamSlot<Record> slot_;
   uint32_t seen_ = 0;
+  bool running_ = false;
 };
 
 // ---- swap ---------------------------------------------------------------
@@ -135,40 +248,57 @@ class EchoEffect final : public RecordEffect<EchoParams> {
   EchoEffect(int sampleRate, int channels)
       : RecordEffect(sampleRate, channels, EchoParams{0.3f, 11025}),
         capacity_(static_cast<int>(std::ceil(kMaxEchoDelayFrames * sampleRate / kDelayReferenceRate)) + 1),
-        line_(static_cast<size_t>(capacity_) * channels, 0.0f) {}
+        line_(static_cast<size_t>(capacity_) * channels, 0.0f),
+        ramp_(FramesOf(kRampSeconds, sampleRate)),
+        tap_(FramesOf(kTapFadeSeconds, sampleRate)) {}
 
   void Process(float* s, int frames) override {
     Sync();
     for (int f = 0; f < frames; ++f, s += channels_) {
-      int read = write_ - delay_;
-      if (read < 0) read += capacity_;
+      const float level = level_.Next();
+      const float feedback = kFeedbackShare * level;
+      const float* r0 = Tap(tap_.from());
+      const float* r1 = tap_.Fading() ? Tap(tap_.to()) : r0;
+      const float g = tap_.Fading() ? tap_.weight() : 0.0f;
       float* w = &line_[static_cast<size_t>(write_) * channels_];
-      const float* r = &line_[static_cast<size_t>(read) * channels_];
       for (int c = 0; c < channels_; ++c) {
-        const float delayed = r[c];
+        const float delayed = r0[c] + (r1[c] - r0[c]) * g;
         const float x = s[c];
-        s[c] = x + level_ * delayed;
-        w[c] = Flush(x + feedback_ * delayed);
+        s[c] = x + level * delayed;
+        w[c] = Flush(x + feedback * delayed);
       }
+      tap_.Advance();
       if (++write_ == capacity_) write_ = 0;
     }
   }
-  void Reset() override { std::fill(line_.begin(), line_.end(), 0.0f); }
+  void Reset() override {
+    std::fill(line_.begin(), line_.end(), 0.0f);
+    level_.Finish();
+    tap_.Finish();
+    Restart();
+  }
 
  private:
+  static constexpr float kFeedbackShare = 0.6f;  // later repeats: this share of the level each
+
+  const float* Tap(int delay) const {
+    int read = write_ - delay;
+    if (read < 0) read += capacity_;
+    return &line_[static_cast<size_t>(read) * channels_];
+  }
   bool Valid(const EchoParams& p) const override { return Finite(p.level); }
   void Apply(const EchoParams& p) override {
-    level_ = std::clamp(p.level, 0.0f, 1.0f);
-    feedback_ = 0.6f * level_;
+    level_.To(std::clamp(p.level, 0.0f, 1.0f), ramp_, !Running());
     const double frames = static_cast<double>(p.delay) * rate_ / kDelayReferenceRate;
-    delay_ = static_cast<int>(std::clamp(std::lround(frames), 1L, static_cast<long>(capacity_ - 1)));
+    tap_.Set(static_cast<int>(std::clamp(std::lround(frames), 1L, static_cast<long>(capacity_ - 1))), !Running());
   }
 
   const int capacity_;
   std::vector<float> line_;
+  const int ramp_;
   int write_ = 0;
-  int delay_ = 1;
-  float level_ = 0, feedback_ = 0;
+  TapFade tap_;
+  Ramp level_;
 };
 
 // ---- big echo -----------------------------------------------------------
@@ -179,42 +309,58 @@ class Echo3Effect final : public RecordEffect<Echo3Params> {
   Echo3Effect(int sampleRate, int channels)
       : RecordEffect(sampleRate, channels, Echo3Params{1.0f, 0.5f, 0.25f, -1}),
         capacity_(static_cast<int>(std::ceil(kMaxEcho3DelaySeconds * sampleRate)) + 1),
-        line_(static_cast<size_t>(capacity_) * channels, 0.0f) {}
+        line_(static_cast<size_t>(capacity_) * channels, 0.0f),
+        ramp_(FramesOf(kRampSeconds, sampleRate)),
+        tap_(FramesOf(kTapFadeSeconds, sampleRate)) {}
 
   void Process(float* s, int frames) override {
     Sync();
     for (int f = 0; f < frames; ++f, s += channels_) {
-      int read = write_ - delay_;
-      if (read < 0) read += capacity_;
+      const float dry = dry_.Next(), wet = wet_.Next();
       float* w = &line_[static_cast<size_t>(write_) * channels_];
-      const float* r = &line_[static_cast<size_t>(read) * channels_];
+      const float* r0 = Tap(tap_.from());
+      const float* r1 = tap_.Fading() ? Tap(tap_.to()) : r0;
+      const float g = tap_.Fading() ? tap_.weight() : 0.0f;
       for (int c = 0; c < channels_; ++c) {
         const float x = s[c];
         w[c] = x;  // written first so that a delay of 0 reads the sample itself
-        if (Selected(channel_, c)) s[c] = dry_ * x + wet_ * r[c];
+        if (Selected(channel_, c)) s[c] = dry * x + wet * (r0[c] + (r1[c] - r0[c]) * g);
       }
+      tap_.Advance();
       if (++write_ == capacity_) write_ = 0;
     }
   }
-  void Reset() override { std::fill(line_.begin(), line_.end(), 0.0f); }
+  void Reset() override {
+    std::fill(line_.begin(), line_.end(), 0.0f);
+    dry_.Finish();
+    wet_.Finish();
+    tap_.Finish();
+    Restart();
+  }
 
  private:
   bool Valid(const Echo3Params& p) const override {
     return Finite(p.dryMix) && Finite(p.wetMix) && Finite(p.delay) && ValidChannel(p.channel, channels_);
   }
+  const float* Tap(int delay) const {
+    int read = write_ - delay;
+    if (read < 0) read += capacity_;
+    return &line_[static_cast<size_t>(read) * channels_];
+  }
   void Apply(const Echo3Params& p) override {
-    dry_ = std::clamp(p.dryMix, -100.0f, 100.0f);
-    wet_ = std::clamp(p.wetMix, -100.0f, 100.0f);
+    dry_.To(std::clamp(p.dryMix, -100.0f, 100.0f), ramp_, !Running());
+    wet_.To(std::clamp(p.wetMix, -100.0f, 100.0f), ramp_, !Running());
     const double frames = std::clamp(static_cast<double>(p.delay), 0.0, kMaxEcho3DelaySeconds) * rate_;
-    delay_ = std::min(static_cast<int>(std::lround(frames)), capacity_ - 1);
+    tap_.Set(std::min(static_cast<int>(std::lround(frames)), capacity_ - 1), !Running());
     channel_ = p.channel;
   }
 
   const int capacity_;
   std::vector<float> line_;
+  const int ramp_;
   int write_ = 0;
-  int delay_ = 0;
-  float dry_ = 1, wet_ = 0;
+  TapFade tap_;
+  Ramp dry_{1.0f}, wet_{0.0f};
   int32_t channel_ = -1;
 };
 
@@ -235,11 +381,13 @@ class FlangerEffect final : public RecordEffect<FlangerParams> {
         maxDelay_(kMaxDelaySeconds * sampleRate),
         capacity_(static_cast<int>(std::ceil(maxDelay_)) + 4),
         line_(static_cast<size_t>(capacity_) * channels, 0.0f),
-        delay_(minDelay_) {}
+        delay_(minDelay_),
+        ramp_(FramesOf(kRampSeconds, sampleRate)) {}
 
   void Process(float* s, int frames) override {
     Sync();
     for (int f = 0; f < frames; ++f, s += channels_) {
+      const float wet = wet_.Next();
       double readPos = write_ - delay_;
       if (readPos < 0) readPos += capacity_;
       const int i0 = static_cast<int>(readPos);
@@ -252,7 +400,7 @@ class FlangerEffect final : public RecordEffect<FlangerParams> {
         const float x = s[c];
         const float delayed = r0[c] + (r1[c] - r0[c]) * frac;
         w[c] = Flush(x + kFeedback * delayed);
-        if (Selected(channel_, c)) s[c] = (1.0f - wet_) * x + wet_ * delayed;
+        if (Selected(channel_, c)) s[c] = (1.0f - wet) * x + wet * delayed;
       }
       if (++write_ == capacity_) write_ = 0;
       delay_ += direction_ * step_;
@@ -265,14 +413,18 @@ class FlangerEffect final : public RecordEffect<FlangerParams> {
       }
     }
   }
-  void Reset() override { std::fill(line_.begin(), line_.end(), 0.0f); }
+  void Reset() override {
+    std::fill(line_.begin(), line_.end(), 0.0f);
+    wet_.Finish();
+    Restart();
+  }
 
  private:
   bool Valid(const FlangerParams& p) const override {
     return Finite(p.wetDry) && Finite(p.speed) && ValidChannel(p.channel, channels_);
   }
   void Apply(const FlangerParams& p) override {
-    wet_ = std::clamp(p.wetDry, 0.0f, 1.0f);
+    wet_.To(std::clamp(p.wetDry, 0.0f, 1.0f), ramp_, !Running());
     step_ = std::clamp(static_cast<double>(p.speed), 0.0, 1.0) * rate_ / kDelayReferenceRate;
     channel_ = p.channel;
   }
@@ -284,7 +436,8 @@ class FlangerEffect final : public RecordEffect<FlangerParams> {
   double delay_;
   double step_ = 0;
   int direction_ = 1;
-  float wet_ = 0;
+  const int ramp_;
+  Ramp wet_;
   int32_t channel_ = -1;
 };
 
@@ -439,7 +592,8 @@ class ReverbEffect final : public RecordEffect<ReverbParams> {
 
   ReverbEffect(int sampleRate, int channels)
       : RecordEffect(sampleRate, channels, ReverbParams{0.3f, 5000}),
-        chans_(static_cast<size_t>(channels)) {
+        chans_(static_cast<size_t>(channels)),
+        ramp_(FramesOf(kRampSeconds, sampleRate)) {
     const double scale = sampleRate / kDelayReferenceRate;
     for (int c = 0; c < channels; ++c) {
       const int spread = (c % 2) ? kSpread : 0;
@@ -452,15 +606,21 @@ class ReverbEffect final : public RecordEffect<ReverbParams> {
 
   void Process(float* s, int frames) override {
     Sync();
-    const float wet = level_ * kWetScale;
+    // The wet level moves in a straight line across the block when it is
+    // ramping.
+    const float wet0 = level_.value() * kWetScale;
+    const float wet1 = level_.Skip(frames) * kWetScale;
+    const float step = frames > 0 ? (wet1 - wet0) / static_cast<float>(frames) : 0.0f;
     for (int c = 0; c < channels_; ++c) {
       Channel& ch = chans_[c];
       float* x = s + c;
+      float wet = wet0;
       for (int f = 0; f < frames; ++f, x += channels_) {
         const float in = *x * kInputGain;
         float out = 0;
         for (auto& comb : ch.combs) out += comb.Run(in, kDamping);
         for (auto& ap : ch.allpasses) out = ap.Run(out);
+        wet += step;
         *x += wet * out;
       }
     }
@@ -470,6 +630,8 @@ class ReverbEffect final : public RecordEffect<ReverbParams> {
       for (auto& comb : ch.combs) comb.Clear();
       for (auto& ap : ch.allpasses) ap.Clear();
     }
+    level_.Finish();
+    Restart();
   }
 
  private:
@@ -515,7 +677,7 @@ class ReverbEffect final : public RecordEffect<ReverbParams> {
 
   bool Valid(const ReverbParams& p) const override { return Finite(p.level); }
   void Apply(const ReverbParams& p) override {
-    level_ = std::clamp(p.level, 0.0f, 1.0f);
+    level_.To(std::clamp(p.level, 0.0f, 1.0f), ramp_, !Running());
     const double rt60 = std::clamp(p.delay / kDelayReferenceRate * 6.0, 0.1, 20.0);
     for (auto& ch : chans_)
       for (auto& comb : ch.combs)
@@ -523,15 +685,22 @@ class ReverbEffect final : public RecordEffect<ReverbParams> {
   }
 
   std::vector<Channel> chans_;
-  float level_ = 0;
+  const int ramp_;
+  Ramp level_;
 };
 
 // ---- peaking equaliser --------------------------------------------------
 
 // Up to kMaxEqBands bands, each addressed by the caller's band number. A
 // band is added by its first record and stays; a band at 0 dB is skipped.
+// A new gain glides there (kGlideDbPerSecond, the block run in short pieces
+// meanwhile, each with the gains a step further); a band added while sound
+// runs glides in from 0 dB. Centre, width and rate are taken at once.
 class PeakEqEffect final : public Effect {
  public:
+  static constexpr int kGlideFrames = 32;
+  static constexpr double kGlideDbPerSecond = 500.0;
+
   PeakEqEffect(int sampleRate, int channels)
       : rate_(sampleRate), channels_(channels), state_(static_cast<size_t>(channels) * kMaxEqBands) {}
 
@@ -563,17 +732,78 @@ class PeakEqEffect final : public Effect {
   }
 
   void Process(float* s, int frames) override {
-    const int used = used_.load(std::memory_order_acquire);
-    std::array<int, kMaxEqBands> active;
-    int count = 0;
-    for (int b = 0; b < used; ++b) {
+    TakeRecords();
+    if (!gliding_) return Run(s, frames);
+    for (int done = 0; done < frames; done += kGlideFrames) {
+      const int n = std::min(kGlideFrames, frames - done);
+      Glide(n);
+      Run(s + static_cast<size_t>(done) * channels_, n);
+    }
+  }
+  void Reset() override {
+    for (auto& st : state_) st.Clear();
+    // The sound starts afresh: the gains are where they were going.
+    for (int b = 0; b < bandsSeen_; ++b) {
+      bands_[b].gain = bands_[b].targetGain;
+      Design(bands_[b]);
+    }
+    gliding_ = false;
+    running_ = false;
+  }
+
+ private:
+  struct Band {
+    BiquadCoeffs coeffs;
+    uint32_t seen = 0;
+    bool flat = true;
+    bool known = false;
+    PeakEqParams shape{};     // the record last taken
+    float gain = 0;           // dB now
+    float targetGain = 0;     // dB it glides to
+  };
+
+  void Design(Band& band) {
+    const double rate = band.shape.freq > 0 ? band.shape.freq : rate_;
+    band.flat = band.gain == 0.0f;
+    band.coeffs = DesignPeaking(rate, band.shape.center, band.gain, band.shape.q, band.shape.bandwidth);
+  }
+  void TakeRecords() {
+    bandsSeen_ = used_.load(std::memory_order_acquire);
+    for (int b = 0; b < bandsSeen_; ++b) {
       Band& band = bands_[b];
       PeakEqParams p;
-      if (slots_[b].Fetch(p, band.seen)) {
-        const double rate = p.freq > 0 ? p.freq : rate_;
-        band.flat = p.gain == 0.0f;
-        band.coeffs = DesignPeaking(rate, p.center, p.gain, p.q, p.bandwidth);
+      if (!slots_[b].Fetch(p, band.seen)) continue;
+      band.shape = p;
+      band.targetGain = p.gain;
+      if (!running_) {
+        band.gain = p.gain;
+      } else if (!band.known) {
+        band.gain = 0.0f;
       }
+      band.known = true;
+      Design(band);
+      if (band.gain != band.targetGain) gliding_ = true;
+    }
+    running_ = true;
+  }
+  // Moves every gliding band on by `frames`.
+  void Glide(int frames) {
+    const float step = static_cast<float>(kGlideDbPerSecond * frames / rate_);
+    gliding_ = false;
+    for (int b = 0; b < bandsSeen_; ++b) {
+      Band& band = bands_[b];
+      if (band.gain == band.targetGain) continue;
+      const float d = band.targetGain - band.gain;
+      band.gain = std::fabs(d) <= step ? band.targetGain : band.gain + (d > 0 ? step : -step);
+      Design(band);
+      if (band.gain != band.targetGain) gliding_ = true;
+    }
+  }
+  void Run(float* s, int frames) {
+    std::array<int, kMaxEqBands> active;
+    int count = 0;
+    for (int b = 0; b < bandsSeen_; ++b) {
+      const Band& band = bands_[b];
       BiquadState* st = &state_[static_cast<size_t>(b) * channels_];
       if (band.flat) {
         for (int c = 0; c < channels_; ++c) st[c].Clear();
@@ -602,16 +832,6 @@ class PeakEqEffect final : public Effect {
     for (int i = 0; i < count; ++i)
       for (int c = 0; c < channels_; ++c) state_[static_cast<size_t>(active[i]) * channels_ + c].FlushTiny();
   }
-  void Reset() override {
-    for (auto& st : state_) st.Clear();
-  }
-
- private:
-  struct Band {
-    BiquadCoeffs coeffs;
-    uint32_t seen = 0;
-    bool flat = true;
-  };
   int Find(int32_t band) const {
     for (int i = 0; i < bandCount_; ++i)
       if (control_[i].band == band) return i;
@@ -685,6 +905,9 @@ class PeakEqEffect final : public Effect {
   // Audio side.
   std::array<Band, kMaxEqBands> bands_{};
   std::vector<BiquadState> state_;
+  int bandsSeen_ = 0;
+  bool running_ = false;
+  bool gliding_ = false;
 };
 
 }  // namespace

@@ -78,7 +78,10 @@ TEST(SettingsLoad, EmptyStoreGivesTheDefaultsAndStoresThem) {
   EXPECT_EQ(env.Get("Settings", "AutoGain"), "1");
   EXPECT_EQ(env.Get("Settings", "BPMPercent"), "10");
   EXPECT_EQ(env.Get("Eq1", "0"), "5");
-  EXPECT_EQ(env.Get("Player2", "PitchSample"), "44100");
+  // Pitch is stored whatever plays; tempo and sample rate only reach a
+  // playing song, and with none they are left unstored.
+  EXPECT_EQ(env.Get("Player2", "PitchScaling"), "0");
+  EXPECT_EQ(env.Get("Player2", "PitchSample"), "<none>");
   EXPECT_EQ(env.Get("Devices", "Device1"), "0");
   EXPECT_EQ(env.Get("Devices", "Device3"), "0");
   EXPECT_EQ(env.Get("Speakerchoice", "Speaker2"), "0");

@@ -1,0 +1,62 @@
+// The equaliser preset files "EQ.vrn" (deck 1's list) and "EQ2.vrn" (deck
+// 2's) in the user's data folder. Each is a text of pairs of lines: the
+// preset's name in square brackets ("[Rock]"), then its ten band values, each
+// followed by ";" ("2;3;4;6;7;6;4;3;2;2;"). Every save writes both files, so
+// that a preset saved on one deck is offered on both.
+//
+// Files are written in UTF-8, every line ended by CR LF. A file that is not
+// valid UTF-8 is read as Windows-1252 (preset files of older installations);
+// its presets are written back unchanged in text, as UTF-8. A save builds
+// the new text of both files first and replaces them through a temporary
+// file each: a save that fails leaves both files as they were.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+namespace effects {
+
+// One preset as it stands in its file: the name line and the value line
+// without their line ends. The last preset of a file may lack its value
+// line (hasValues false).
+struct PresetLines {
+  QString nameLine;
+  QString valueLine;
+  bool hasValues = true;
+};
+
+// The name of a name line: the line without its first and its last
+// character ("" for a shorter line).
+QString PresetName(const QString& nameLine);
+
+// deck 1: ".../EQ.vrn", deck 2: ".../EQ2.vrn" in the data folder.
+QString PresetFilePath(int deck);
+
+enum class ReadResult { Ok, Missing, Failed };
+// Reads a preset file's presets and its bytes as they are; otherwise
+// `error` names the file and what failed (the system's text).
+ReadResult ReadPresetFile(const QString& path, std::vector<PresetLines>& presets, QByteArray& bytes, QString& error);
+
+// The file text of the presets.
+QByteArray PresetFileText(const std::vector<PresetLines>& presets);
+
+// True when the name survives the file as it is: it holds no line break
+// and no broken UTF-16.
+bool StorableName(const QString& name);
+
+// Replaces the contents of both preset files with `texts` (EQ.vrn's,
+// EQ2.vrn's). Nothing is replaced until both new texts are written to disk;
+// should the second replacement still fail, the first file gets its old
+// bytes `before` back. False, with the file and the system's error text in
+// `error`, when it did not succeed.
+bool ReplacePresetFiles(const QByteArray (&texts)[2], const QByteArray (&before)[2], QString& error);
+
+// At start: a missing preset file is made a copy of the other one; when both
+// are missing, both get the presets the program comes with.
+void InstallPresetFiles();
+// The presets the program comes with, as file text.
+QByteArray ShippedPresets();
+
+}  // namespace effects

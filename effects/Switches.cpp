@@ -1,0 +1,129 @@
+// The effect switches and the two reset boxes.
+#include "effects/EffectControls.h"
+#include "effects/SetAndRun.h"
+#include "effects/Targets.h"
+
+#include "engine/Engine.h"
+#include "engine/dsp/Dsp.h"
+#include "resources/StringIds.h"
+#include "ui/MainState.h"
+#include "ui/SettingsKeys.h"
+#include "ui/SettingsValue.h"
+#include "ui/Text.h"
+
+#include <array>
+#include <vector>
+
+namespace effects {
+
+using namespace djvp;
+
+namespace {
+
+// Priority of the switched effects on a stream (the equaliser bands run at
+// 0, after them).
+constexpr int kSwitchPriority = 1;
+
+struct Switch {
+  int box;                   // deck 1's box
+  int32_t type;              // engine/dsp effect type
+  std::vector<int> sliders;  // deck 1's parameter sliders, in the order they are set
+};
+
+const std::array<Switch, 7>& SwitchTable() {
+  static const std::array<Switch, 7> table = {{
+      {ctl::kReverbBox, engine::dsp::kReverb, {3, 4}},
+      {ctl::kLowPassBox, engine::dsp::kLowPass, {5, 6}},
+      {ctl::kBigEchoBox, engine::dsp::kEcho3, {7, 8, 9}},
+      {ctl::kRotateBox, engine::dsp::kRotate, {}},
+      {ctl::kSwapBox, engine::dsp::kSwap, {}},
+      {ctl::kEchoBox, engine::dsp::kEcho, {10, 11}},
+      {ctl::kFlangerBox, engine::dsp::kFlanger, {12, 13}},
+  }};
+  return table;
+}
+
+QString Section(int deck) { return QLatin1String(keys::PlayerSection(deck)); }
+
+// Ticks a reset box without running this handler again: the reset it would
+// repeat has just been done.
+void Tick(ui::CheckBox& box) {
+  const ui::EventBlocker done(box);
+  box.setChecked(true);
+}
+
+void ResetEqualizer(MainState& s, int deck, ui::CheckBox& box) {
+  for (int band = 0; band < 10; ++band) {
+    const int i = deck * 10 + band;
+    SetAndRun(s, s.Eq[static_cast<size_t>(i)], 5, Eq_ValueChanged, i);
+  }
+  // The tones are read one after another into one value: a key that is no
+  // number leaves the value read before it.
+  int16_t tone = 0;
+  for (size_t t = 0; t < keys::kTones.size(); ++t) {
+    if (const auto v = SettingToInt16(keys::Get(QLatin1String(keys::EqSection(deck)), QLatin1String(keys::kTones[t]),
+                                                QStringLiteral("10"))))
+      tone = *v;
+    s.UpDown[static_cast<size_t>(deck * 4 + 1) + t].setValue(tone);
+  }
+  keys::Save(Section(deck), QLatin1String(keys::kEffectSwitches[ctl::kEqualizerBox]), QStringLiteral("0"));
+  Tick(box);
+}
+
+void ResetPitch(MainState& s, int deck, ui::CheckBox& box) {
+  static constexpr int kNeutral[3] = {0, 44100, 0};
+  for (int k = 0; k < 3; ++k) {
+    const int i = deck * 14 + k;
+    SetAndRun(s, s.sldEffects[static_cast<size_t>(i)], kNeutral[k], sldEffects_ValueChanged, i);
+  }
+  keys::Save(Section(deck), QLatin1String(keys::kEffectSwitches[ctl::kPitchBox]), QStringLiteral("0"));
+  Tick(box);
+  s.SCLabel1[deck == 0 ? ctl::kLblTempo1 : ctl::kLblTempo2].setText(ui::T(kStrTempoZero));
+}
+
+void SwitchEffect(MainState& s, int deck, const Switch& sw, bool on) {
+  const Target target = SwitchTarget(s, deck + 1);
+  const QString key = QLatin1String(keys::kEffectSwitches[static_cast<size_t>(sw.box)]);
+  if (!on) {
+    engine::RemoveEffect(target.main, sw.type);
+    engine::RemoveEffect(target.headphone, sw.type);
+    keys::Save(Section(deck), key, QStringLiteral("0"));
+    return;
+  }
+  // The parameters: from the settings (10 where a key is missing, 0 for a
+  // text that is no number), or from the sliders while a song's own effect
+  // record is applied.
+  std::vector<int64_t> values;
+  for (int k : sw.sliders) {
+    const size_t slider = static_cast<size_t>(deck * 14 + k);
+    if (s.SongEffectsActive) {
+      values.push_back(s.sldEffects[slider].value());
+    } else {
+      const auto v = SettingToInt16(keys::Get(Section(deck), QLatin1String(keys::kEffectSliders[static_cast<size_t>(k)]),
+                                              QStringLiteral("10")));
+      values.push_back(v ? *v : 0);
+    }
+  }
+  engine::AddEffect(target.main, sw.type, kSwitchPriority);
+  engine::AddEffect(target.headphone, sw.type, kSwitchPriority);
+  for (size_t p = 0; p < sw.sliders.size(); ++p) {
+    const int i = deck * 14 + sw.sliders[p];
+    SetAndRun(s, s.sldEffects[static_cast<size_t>(i)], values[p], sldEffects_ValueChanged, i);
+  }
+  keys::Save(Section(deck), key, QStringLiteral("1"));
+}
+
+}  // namespace
+
+void Effects_Click(MainState& s, int index) {
+  if (index < 0 || index > 17) return;
+  const int deck = index < 9 ? 0 : 1;
+  const int box = deck == 0 ? index : 17 - index;  // deck 1's box number
+  ui::CheckBox& control = s.Effects[static_cast<size_t>(index)];
+  if (box == ctl::kEqualizerBox) return ResetEqualizer(s, deck, control);
+  if (box == ctl::kPitchBox) return ResetPitch(s, deck, control);
+  for (const Switch& sw : SwitchTable())
+    if (sw.box == box) return SwitchEffect(s, deck, sw, control.isChecked());
+}
+
+}  // namespace effects

@@ -1,0 +1,38 @@
+#include "effects/Targets.h"
+
+#include "audio/BassPlayer.h"
+#include "decks/Transitions.h"
+#include "ui/MainState.h"
+
+namespace effects {
+
+namespace {
+
+Target Of(djvp::clsBassPlayer* p) {
+  if (!p) return {};
+  return Target{p, p->STRM(), p->PreSTRM(), p->hBPM()};
+}
+
+bool Playing(const djvp::clsBassPlayer* p) { return p && p->IsPlaying(); }
+
+}  // namespace
+
+Target SwitchTarget(const djvp::MainState& s, int deck) {
+  djvp::clsBassPlayer* a = s.Player(deck, 0);
+  djvp::clsBassPlayer* b = s.Player(deck, 1);
+  if (Playing(b)) return Of(b);
+  if (Playing(a)) return Of(a);
+  return {};
+}
+
+Target DeckTarget(const djvp::MainState& s, int deck) {
+  if (deck != 1 && deck != 2) return {};
+  // The last running transition into the deck decides.
+  const decks::Transition* incoming = nullptr;
+  for (size_t slot = 0; slot < decks::kTransitions.size(); ++slot)
+    if (s.Decks.FadeActive[slot] && decks::kTransitions[slot].inDeck == deck) incoming = &decks::kTransitions[slot];
+  if (incoming) return Of(s.Player(incoming->inDeck, incoming->inAB));
+  return SwitchTarget(s, deck);
+}
+
+}  // namespace effects

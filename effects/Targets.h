@@ -1,0 +1,36 @@
+// Which player of a deck the sound controls act on. Two rules:
+//
+// * DeckTarget, for the tempo, sample-rate, pitch and effect parameter
+//   sliders: the incoming player of a crossfade into the deck that is
+//   running (the last one in transition order when several run), else the
+//   deck's playing B player, else its playing A player, else none.
+//   Transitions out of the deck into the other deck do not count.
+// * SwitchTarget, for the effect switches: the deck's playing B player, else
+//   its playing A player, else none; running crossfades play no part.
+//
+// A paused player is not playing. The handles are the chosen player's main
+// stream, headphone mirror stream (its present value, 0 for a player that
+// never had one) and start-BPM handle; all 0 without a target.
+#pragma once
+
+#include "engine/Engine.h"
+
+namespace djvp {
+class MainState;
+class clsBassPlayer;
+}  // namespace djvp
+
+namespace effects {
+
+struct Target {
+  djvp::clsBassPlayer* player = nullptr;
+  engine::Handle main = 0;
+  engine::Handle headphone = 0;
+  engine::Handle bpm = 0;
+};
+
+// deck: 1 or 2 (no target for anything else).
+Target DeckTarget(const djvp::MainState& s, int deck);
+Target SwitchTarget(const djvp::MainState& s, int deck);
+
+}  // namespace effects

@@ -1,0 +1,304 @@
+// The equaliser presets: the files placed at first start, the panels that
+// "Load" and "Save" open, applying a preset, saving one (appended, or
+// replacing every preset of its name), and saves that fail or that are
+// given text the files cannot hold.
+#include "StateTestEnv.h"
+
+#include "effects/EffectControls.h"
+#include "effects/Presets.h"
+#include "platform/Settings.h"
+#include "ui/MainState.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <string>
+
+using namespace djvp;
+
+namespace {
+
+QByteArray ReadBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(bytes);
+}
+
+QString Eq1() { return effects::PresetFilePath(1); }
+QString Eq2() { return effects::PresetFilePath(2); }
+
+// Both files with the same presets.
+void WriteBoth(const QByteArray& bytes) {
+  WriteBytes(Eq1(), bytes);
+  WriteBytes(Eq2(), bytes);
+}
+
+std::vector<int> Bands(const MainState& s, int deck) {
+  std::vector<int> v;
+  for (int b = 0; b < 10; ++b) v.push_back(s.Eq[static_cast<size_t>((deck - 1) * 10 + b)].value());
+  return v;
+}
+
+class Presets : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    w = env.Open();
+    answer = MsgResult::Yes;
+    SetMsgBoxHook([this](const QString& text, MsgButtons buttons) {
+      messages.push_back(text);
+      return buttons == MsgButtons::YesNo ? answer : MsgResult::Ok;
+    });
+  }
+  // Opens deck d's panel with "Load" or "Save".
+  void OpenPanel(int deck, bool load) { w->cmdEffects[deck == 1 ? (load ? 0 : 1) : (load ? 3 : 2)].click(); }
+  void Ok(int deck) { w->cmdSelect[deck == 1 ? 1 : 2].click(); }
+  void SaveAs(int deck, const QString& name) {
+    OpenPanel(deck, false);
+    w->Text2[static_cast<size_t>(deck - 1)].setText(name);
+    Ok(deck);
+  }
+  void SetBands(int deck, std::initializer_list<int> values) {
+    int b = 0;
+    for (int v : values) w->Eq[static_cast<size_t>((deck - 1) * 10 + b++)].setValue(v);
+  }
+
+  StateTestEnv env;
+  std::unique_ptr<MainState> w;
+  std::vector<QString> messages;
+  MsgResult answer;
+};
+
+}  // namespace
+
+TEST_F(Presets, TheProgramsPresetsArePlacedWhereNoneAre) {
+  effects::InstallPresetFiles();
+  EXPECT_EQ(ReadBytes(Eq1()), effects::ShippedPresets());
+  EXPECT_EQ(ReadBytes(Eq2()), effects::ShippedPresets());
+  EXPECT_TRUE(effects::ShippedPresets().startsWith("[Flat]\r\n5;5;5;5;5;5;5;5;5;5;\r\n"));
+
+  // One file missing: it becomes a copy of the other; both there: untouched.
+  WriteBytes(Eq1(), "[Mine]\r\n1;1;1;1;1;1;1;1;1;1;\r\n");
+  QFile::remove(Eq2());
+  effects::InstallPresetFiles();
+  EXPECT_EQ(ReadBytes(Eq2()), "[Mine]\r\n1;1;1;1;1;1;1;1;1;1;\r\n");
+  WriteBytes(Eq2(), "[Other]\r\n");
+  effects::InstallPresetFiles();
+  EXPECT_EQ(ReadBytes(Eq1()), "[Mine]\r\n1;1;1;1;1;1;1;1;1;1;\r\n");
+  EXPECT_EQ(ReadBytes(Eq2()), "[Other]\r\n");
+}
+
+TEST_F(Presets, LoadListsTheDecksFileAndOkAppliesTheChosenPreset) {
+  WriteBytes(Eq1(), "[A]\r\n0;1;2;3;4;5;6;7;8;9;\r\n[B]\r\n9;9;9;9;9;9;9;9;9;9;\r\n");
+  WriteBytes(Eq2(), "[C]\r\n2;2;2;2;2;2;2;2;2;2;\r\n");
+  OpenPanel(1, true);
+  EXPECT_TRUE(w->pctEQ[0].isVisible());
+  EXPECT_TRUE(w->cmbSelect[0].isVisible());
+  EXPECT_FALSE(w->Text2[0].isVisible());
+  EXPECT_EQ(w->cmbSelect[0].items(), QStringList({"A", "B"}));
+  EXPECT_EQ(w->List1[0].items(), QStringList({"0;1;2;3;4;5;6;7;8;9;", "9;9;9;9;9;9;9;9;9;9;"}));
+  EXPECT_EQ(w->cmbSelect[0].currentText(), "A");
+  EXPECT_EQ(w->SCLabel1[ctl::kLblPresetPrompt1].text(), "Please Select a Preset");
+
+  Ok(1);
+  EXPECT_EQ(Bands(*w, 1), std::vector<int>({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  EXPECT_EQ(keys::Get(QStringLiteral("Eq1"), QStringLiteral("9")), "9") << "each band's handler ran";
+  EXPECT_EQ(GetSetting(QStringLiteral("KTR"), QStringLiteral("EQ"), QStringLiteral("Preset1")), "A");
+  EXPECT_FALSE(w->pctEQ[0].isVisible());
+
+  // Deck 2 lists its own file; a double click on a name is OK.
+  OpenPanel(2, true);
+  EXPECT_EQ(w->cmbSelect[1].items(), QStringList({"C"}));
+  w->cmbSelect[1].doubleClick(0);
+  EXPECT_EQ(Bands(*w, 2), std::vector<int>(10, 2));
+  EXPECT_EQ(GetSetting(QStringLiteral("KTR"), QStringLiteral("EQ"), QStringLiteral("Preset2")), "C");
+  EXPECT_EQ(Bands(*w, 1), std::vector<int>({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+
+  // A deck without its file opens nothing.
+  QFile::remove(Eq2());
+  OpenPanel(2, true);
+  EXPECT_FALSE(w->pctEQ[1].isVisible());
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Presets, ValueLinesSetTheBandsTheirValuesReach) {
+  struct Case {
+    const char* line;
+    std::vector<int> bands;  // from all bands at 5
+  };
+  const Case cases[] = {
+      {"1;2;3;", {1, 2, 3, 5, 5, 5, 5, 5, 5, 5}},                       // fewer than ten
+      {"0;0;0;0;0;0;0;0;0;0;7;7;", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},     // more than ten
+      {"1;;3;x;5;", {1, 5, 3, 5, 5, 5, 5, 5, 5, 5}},                    // no numbers leave their band
+      {"2;2;9", {2, 2, 5, 5, 5, 5, 5, 5, 5, 5}},                        // text after the last ";"
+      {" 3.7 ;-1;11;0.2;", {3, 5, 5, 0, 5, 5, 5, 5, 5, 5}},             // whole numbers below; out of range refused
+      {"", {5, 5, 5, 5, 5, 5, 5, 5, 5, 5}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.line);
+    SetBands(1, {5, 5, 5, 5, 5, 5, 5, 5, 5, 5});
+    WriteBoth(QByteArray("[P]\r\n") + k.line + "\r\n");
+    OpenPanel(1, true);
+    Ok(1);
+    EXPECT_EQ(Bands(*w, 1), k.bands);
+  }
+  // A name without a value line is listed and changes nothing.
+  SetBands(1, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4});
+  WriteBoth("[P]\r\n1;1;1;1;1;1;1;1;1;1;\r\n[Q]");
+  OpenPanel(1, true);
+  EXPECT_EQ(w->cmbSelect[0].items(), QStringList({"P", "Q"}));
+  w->cmbSelect[0].choose(1);
+  Ok(1);
+  EXPECT_EQ(Bands(*w, 1), std::vector<int>(10, 4));
+}
+
+TEST_F(Presets, SaveAppendsToBothFilesOrReplacesEveryPresetOfTheName) {
+  const QByteArray start = "[A]\r\n1;1;1;1;1;1;1;1;1;1;\r\n[B]\r\n2;2;2;2;2;2;2;2;2;2;\r\n";
+  WriteBoth(start);
+  SetBands(1, {5, 5, 5, 5, 5, 5, 5, 5, 5, 5});
+  SaveAs(1, "New one");
+  EXPECT_EQ(ReadBytes(Eq1()), start + "[New one]\r\n5;5;5;5;5;5;5;5;5;5;\r\n");
+  EXPECT_EQ(ReadBytes(Eq2()), ReadBytes(Eq1()));
+  EXPECT_FALSE(w->pctEQ[0].isVisible());
+  EXPECT_TRUE(messages.empty());
+
+  // The name of one there: asked; No appends another of the name.
+  answer = MsgResult::No;
+  SetBands(2, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+  SaveAs(2, "A");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "This preset already exists. Do you want to overwrite?");
+  EXPECT_TRUE(ReadBytes(Eq1()).endsWith("[A]\r\n0;1;2;3;4;5;6;7;8;9;\r\n"));
+  EXPECT_EQ(ReadBytes(Eq2()), ReadBytes(Eq1()));
+
+  // Yes: every preset of the name (asked once for each) gets the values,
+  // in its place; the others stay as they are, each once.
+  messages.clear();
+  answer = MsgResult::Yes;
+  SetBands(2, {9, 9, 9, 9, 9, 9, 9, 9, 9, 9});
+  SaveAs(2, "A");
+  EXPECT_EQ(messages.size(), 2u);
+  const QByteArray replaced = "[A]\r\n9;9;9;9;9;9;9;9;9;9;\r\n[B]\r\n2;2;2;2;2;2;2;2;2;2;\r\n"
+                              "[New one]\r\n5;5;5;5;5;5;5;5;5;5;\r\n[A]\r\n9;9;9;9;9;9;9;9;9;9;\r\n";
+  EXPECT_EQ(ReadBytes(Eq1()), replaced);
+  EXPECT_EQ(ReadBytes(Eq2()), replaced);
+  EXPECT_FALSE(w->PresetOverwrite);
+
+  // A replace keeps a preset that the other deck saved while this panel
+  // was open.
+  OpenPanel(1, false);
+  w->Text2[0].setText(QStringLiteral("B"));
+  SaveAs(2, "Meanwhile");
+  Ok(1);
+  EXPECT_TRUE(ReadBytes(Eq1()).contains("[Meanwhile]"));
+  EXPECT_EQ(ReadBytes(Eq2()), ReadBytes(Eq1()));
+}
+
+TEST_F(Presets, AnEmptyOrUnstorableNameKeepsThePanelOpenAndTheFilesAsTheyWere) {
+  WriteBoth("[A]\r\n1;1;1;1;1;1;1;1;1;1;\r\n");
+  OpenPanel(1, false);
+  EXPECT_FALSE(w->cmbSelect[0].isVisible());
+  EXPECT_TRUE(w->Text2[0].isVisible());
+  EXPECT_EQ(w->SCLabel1[ctl::kLblPresetPrompt1].text(), "Give a Name for this Preset");
+  Ok(1);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "Please give a name");
+  EXPECT_TRUE(w->pctEQ[0].isVisible());
+  w->Text2[0].setText(QStringLiteral("two\nlines"));
+  Ok(1);
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[1], "A preset name must be one line of text.");
+  EXPECT_TRUE(w->pctEQ[0].isVisible());
+  EXPECT_EQ(ReadBytes(Eq1()), "[A]\r\n1;1;1;1;1;1;1;1;1;1;\r\n");
+  // Entering a name and OK again saves.
+  w->Text2[0].setText(QStringLiteral("Late"));
+  Ok(1);
+  EXPECT_TRUE(ReadBytes(Eq2()).endsWith("[Late]\r\n5;5;5;5;5;5;5;5;5;5;\r\n"));
+  EXPECT_FALSE(w->pctEQ[0].isVisible());
+}
+
+TEST_F(Presets, CancelEndsTheModeItOpened) {
+  WriteBoth("[A]\r\n1;1;1;1;1;1;1;1;1;1;\r\n");
+  OpenPanel(1, false);
+  w->Text2[0].setText(QStringLiteral("Never"));
+  w->cmdSelect[0].click();  // Cancel
+  EXPECT_FALSE(w->pctEQ[0].isVisible());
+  // A later Load and OK loads and saves nothing.
+  OpenPanel(1, true);
+  Ok(1);
+  EXPECT_EQ(Bands(*w, 1), std::vector<int>(10, 1));
+  EXPECT_EQ(ReadBytes(Eq1()), "[A]\r\n1;1;1;1;1;1;1;1;1;1;\r\n");
+  // So does a Save opened over an open Load panel: OK only saves.
+  SetBands(1, {3, 3, 3, 3, 3, 3, 3, 3, 3, 3});
+  OpenPanel(1, true);
+  OpenPanel(1, false);
+  w->Text2[0].setText(QStringLiteral("Three"));
+  Ok(1);
+  EXPECT_EQ(Bands(*w, 1), std::vector<int>(10, 3));
+  EXPECT_TRUE(ReadBytes(Eq1()).endsWith("[Three]\r\n3;3;3;3;3;3;3;3;3;3;\r\n"));
+}
+
+TEST_F(Presets, AFailedSaveSaysWhyAndLeavesBothFilesAsTheyWere) {
+  // EQ2.vrn holds more than EQ.vrn: with a file size limit between the two
+  // new texts, the first one can be written and the second cannot.
+  const QByteArray one = "[A]\r\n1;1;1;1;1;1;1;1;1;1;\r\n";
+  const QByteArray two = one + "[B]\r\n2;2;2;2;2;2;2;2;2;2;\r\n[C]\r\n3;3;3;3;3;3;3;3;3;3;\r\n";
+  WriteBytes(Eq1(), one);
+  WriteBytes(Eq2(), two);
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit limit = old;
+  limit.rlim_cur = static_cast<rlim_t>(two.size() + 10);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  SaveAs(1, "Big");
+  setrlimit(RLIMIT_FSIZE, &old);
+
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].startsWith("The equaliser presets could not be saved:")) << messages[0].toStdString();
+  EXPECT_TRUE(messages[0].contains(Eq2())) << messages[0].toStdString();
+  EXPECT_TRUE(messages[0].contains("File too large")) << messages[0].toStdString();
+  EXPECT_EQ(ReadBytes(Eq1()), one);
+  EXPECT_EQ(ReadBytes(Eq2()), two);
+  // No temporary file is left behind.
+  EXPECT_EQ(QDir(DataFolder()).entryList(QDir::Files).size(), 2);
+
+  // A file that is missing at the save: said, nothing written.
+  messages.clear();
+  QFile::remove(Eq2());
+  SaveAs(1, "Lost");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].contains("No such file")) << messages[0].toStdString();
+  EXPECT_EQ(ReadBytes(Eq1()), one);
+}
+
+TEST_F(Presets, TextIsNeverChangedOnItsWayThroughTheFiles) {
+  // A file of an older installation in Windows-1252 ("Café", "Straße",
+  // "€uro"): a save keeps every name as it was and writes UTF-8.
+  WriteBoth("[Caf\xe9]\r\n1;1;1;1;1;1;1;1;1;1;\r\n[Stra\xdf" "e]\r\n2;2;2;2;2;2;2;2;2;2;\r\n[\x80uro]\n3;3;3;3;3;3;3;3;3;3;\n");
+  OpenPanel(1, true);
+  EXPECT_EQ(w->cmbSelect[0].items(), QStringList({"Café", "Straße", "€uro"}));
+  SaveAs(1, QStringLiteral("日本 ♫"));
+  const QByteArray utf8 = QStringLiteral("[Café]\r\n1;1;1;1;1;1;1;1;1;1;\r\n[Straße]\r\n2;2;2;2;2;2;2;2;2;2;\r\n"
+                                         "[€uro]\r\n3;3;3;3;3;3;3;3;3;3;\r\n[日本 ♫]\r\n5;5;5;5;5;5;5;5;5;5;\r\n")
+                              .toUtf8();
+  EXPECT_EQ(ReadBytes(Eq1()), utf8);
+  EXPECT_EQ(ReadBytes(Eq2()), utf8);
+  OpenPanel(2, true);
+  EXPECT_EQ(w->cmbSelect[1].items(), QStringList({"Café", "Straße", "€uro", "日本 ♫"}));
+
+  // A name with broken UTF-16 cannot be written as it is: refused.
+  messages.clear();
+  const QChar lone[] = {QChar(0xD800), QChar('x')};
+  SaveAs(1, QString(lone, 2));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(ReadBytes(Eq1()), utf8);
+}
