@@ -198,16 +198,13 @@ class MainState : public AnalysisHost {
   bool AutomixOn = false, AutoGainOn = false, AutoBPMOn = false, UseMixPoints = false;
   int16_t MixLeftU = 0, MixLeftD = 0, MixRightU = 0, MixRightD = 0;
   bool PreListenOn = false;
-<<<<<<< HEAD
   // Set while songs of the library are analysed: the commands that change the
   // library's rows (sort, delete, create) refuse meanwhile, so that a result
   // never lands in another song's row.
   bool AnalysisRunning = false;
-=======
   // True only while a started song's own effect record is applied: an
   // effect switched on then takes its parameters from its sliders.
   bool SongEffectsActive = false;
->>>>>>> effects
 
   // The two title displays (0 deck 1, 1 deck 2): the text that scrolls, the
   // cell its first character stands on, and the last cell.
