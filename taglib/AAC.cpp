@@ -72,7 +72,7 @@ void CAAC::Clear() {
 
 bool CAAC::Read(TagFile& file) {
   Clear();
-  const int64_t start = g_nID3V2Size;
+  const int64_t start = State().id3v2Size;
   BitWindow head(file, start, 4);
   if (head.Got() == 4 && std::memcmp(head.Bytes(), "ADIF", 4) == 0) {
     m_nHeaderType = kHeaderADIF;
@@ -109,7 +109,7 @@ void CAAC::ReadADIF(TagFile& file, int64_t start) {
 }
 
 void CAAC::ReadADTS(TagFile& file, int64_t start) {
-  const int64_t end = g_nFileSize;
+  const int64_t end = State().fileSize;
   int64_t pos = start;
   int64_t total = 0;
   int64_t frames = 0;
@@ -157,7 +157,7 @@ void CAAC::ReadADTS(TagFile& file, int64_t start) {
 
 float CAAC::GetDuration() {
   if (m_nBitRate <= 0) return 0.0f;
-  const int64_t bytes = std::max<int64_t>(0, int64_t(g_nFileSize) - g_nID3V2Size);
+  const int64_t bytes = std::max<int64_t>(0, int64_t(State().fileSize) - State().id3v2Size);
   return static_cast<float>(double(bytes) * 8.0 / double(m_nBitRate));
 }
 

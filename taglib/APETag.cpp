@@ -133,7 +133,7 @@ bool CAPETag::Read(TagFile& file) {
   }
   m_Header = place.footer;
   m_nVersion = place.footer.version;
-  g_nAPESize = place.footer.tagSize;
+  State().apeSize = place.footer.tagSize;
   // All items lie between the first item and the footer.
   CByteBuffer items;
   if (file.Seek(place.itemsStart)) items.ReadFromFile(static_cast<int32_t>(place.footer.tagSize - kHeaderSize), file);
@@ -233,15 +233,15 @@ CByteBuffer CAPETag::BuildTag() {
 }
 
 bool CAPETag::SaveToFile(const WString& path) {
-  g_nLastError = 0;
+  State().lastError = 0;
   TagFile f;
   if (!f.Open(path, TagFile::Mode::Read)) {
-    g_nLastError = f.Error();
+    State().lastError = f.Error();
     return false;
   }
   const int64_t length = f.Length();
   if (length < 0) {
-    g_nLastError = f.Error() ? f.Error() : EIO;
+    State().lastError = f.Error() ? f.Error() : EIO;
     return false;
   }
   // The new tag takes the old one's place; without one it goes in front of
@@ -255,10 +255,10 @@ bool CAPETag::SaveToFile(const WString& path) {
   } else if (place.found) {
     // A tag whose extent is not confirmed is left as it is; the new tag
     // goes right behind it, where it is read first.
-    g_nLastError = kErrTagMissing;
+    State().lastError = kErrTagMissing;
     replaceFrom = keepFrom = place.end;
   } else {
-    g_nLastError = kErrTagMissing;
+    State().lastError = kErrTagMissing;
     LyricsBlockPlace lyrics;
     if (CLyricsTag::Locate(f, length, lyrics))
       replaceFrom = lyrics.start;
@@ -267,7 +267,7 @@ bool CAPETag::SaveToFile(const WString& path) {
     keepFrom = replaceFrom;
   }
   const CByteBuffer tag = BuildTag();
-  SafeRewrite out;
+  SafeRewrite out(State());
   return out.Begin(path) && out.CopyFrom(f, 0, replaceFrom) &&
          out.Write(tag.GetData(), static_cast<size_t>(tag.GetLength())) &&
          out.CopyFrom(f, keepFrom, length - keepFrom) && out.Commit();
@@ -276,17 +276,17 @@ bool CAPETag::SaveToFile(const WString& path) {
 bool CAPETag::RemoveFromFile(const WString& path) {
   TagFile f;
   if (!f.Open(path, TagFile::Mode::Read)) {
-    g_nLastError = f.Error();
+    State().lastError = f.Error();
     return false;
   }
   const int64_t length = f.Length();
   APETagPlace place;
   if (!Locate(f, length, place) || !place.confirmed) {
     // No tag, or one whose extent cannot be trusted: nothing is cut.
-    g_nLastError = kErrTagMissing;
+    State().lastError = kErrTagMissing;
     return false;
   }
-  SafeRewrite out;
+  SafeRewrite out(State());
   return out.Begin(path) && out.CopyFrom(f, 0, place.start) && out.CopyFrom(f, place.end, length - place.end) &&
          out.Commit();
 }

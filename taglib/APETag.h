@@ -6,6 +6,7 @@
 
 #include "ByteBuffer.h"
 #include "ID3V1Tag.h"
+#include "Module.h"
 #include "TagFile.h"
 #include "WString.h"
 
@@ -43,12 +44,22 @@ struct APETagPlace {
   bool confirmed = false;
 };
 
-class CAPETag {
+class CAPETag : public WithFileState {
  public:
   enum Key { kTITLE, kARTIST, kALBUM, kTRACK, kYEAR, kGENRE, kCOMMENT, kCOPYRIGHT, kKeyCount };
   static const char* const kKeys[kKeyCount];
 
-  CAPETag() { Clear(); }
+  // The tag's ID3v1 reader works on the tag's state.
+  CAPETag() {
+    m_ID3V1.BindState(State());
+    Clear();
+  }
+  CAPETag(const CAPETag&) = delete;
+  CAPETag& operator=(const CAPETag&) = delete;
+  void BindState(FileState& state) override {
+    WithFileState::BindState(state);
+    m_ID3V1.BindState(state);
+  }
   virtual ~CAPETag() = default;
 
   void Clear();

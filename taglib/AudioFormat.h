@@ -3,6 +3,7 @@
 // itself for the control's bare object, which stands for "no format found".
 #pragma once
 
+#include "Module.h"
 #include "TagFile.h"
 #include "WString.h"
 
@@ -10,7 +11,7 @@
 
 namespace sonavex {
 
-class CAudioFormat {
+class CAudioFormat : public WithFileState {
  public:
   virtual ~CAudioFormat() = default;
   virtual int32_t GetChannels() { return 0; }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ByteBuffer.h"
+#include "Module.h"
 #include "TagFile.h"
 #include "WString.h"
 
@@ -44,7 +45,7 @@ class CID3V1Record {
   uint8_t track = 0;
 };
 
-class CID3V1Tag {
+class CID3V1Tag : public WithFileState {
  public:
   void Clear() { m_Record.Clear(); }
   // Reads the tag at the end of the open file; sets g_nID3V1Size to 128 when

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "ByteBuffer.h"
+#include "Module.h"
 #include "TagFile.h"
 #include "WString.h"
 
@@ -88,7 +89,7 @@ constexpr int32_t kNoFrameId = -1;
   X(Track, "TRCK", "TRK", Text)                          \
   X(Year, "TYER", "TYE", Text)
 
-class CID3V2Tag {
+class CID3V2Tag : public WithFileState {
  public:
   static constexpr int kMaxFrames = 200;
   // Tags up to this size are overwritten in place when the frames fit; a

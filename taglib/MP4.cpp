@@ -120,7 +120,7 @@ void CMP4::SetGenericStrings(const GenericStrings& g) {
 }
 
 bool CMP4::SaveChangesToFile(const WString&) {
-  g_nLastError = kErrMP4NotWritable;
+  State().lastError = kErrMP4NotWritable;
   return false;
 }
 
@@ -143,7 +143,7 @@ int32_t CMP4::GetBitrate() {
   if (!(m_fDuration > 0.0f)) return 0;
   // The media data's own size when its atoms were met, else everything
   // behind the point where the walk ended.
-  const int64_t bytes = m_nMediaData >= 0 ? m_nMediaData : static_cast<int64_t>(g_nFileSize) - m_nDataStart;
+  const int64_t bytes = m_nMediaData >= 0 ? m_nMediaData : static_cast<int64_t>(State().fileSize) - m_nDataStart;
   if (bytes <= 0) return 0;
   const double kbps = static_cast<double>(bytes) * 8.0 / m_fDuration * 0.001 + 0.5;
   return kbps >= 2147483647.0 ? 2147483647 : static_cast<int32_t>(kbps);
@@ -153,7 +153,7 @@ bool CMP4::Read(TagFile& file) {
   Clear();
   const int64_t length = file.Length();
   if (length < 0) return false;
-  const int64_t start = std::clamp<int64_t>(g_nID3V2Size, 0, length);
+  const int64_t start = std::clamp<int64_t>(State().id3v2Size, 0, length);
   uint8_t ftyp[20] = {};
   if (!file.Seek(start) || file.Read(ftyp, sizeof ftyp) < 12 || !Is(ftyp + 4, "ftyp")) {
     Clear();
@@ -412,7 +412,7 @@ void CMP4::ParseIlstItem(int slot, const uint8_t* data, size_t size) {
 bool CMP4::SavePicture(const WString& path, int index) {
   if (index < 0 || index >= std::min(m_nPictureCount, static_cast<int32_t>(kMaxPictures))) return false;
   const CByteBuffer& picture = m_Pictures[static_cast<size_t>(index)];
-  SafeRewrite out;
+  SafeRewrite out(State());
   if (!out.Begin(path)) return false;
   if (!out.Write(picture.GetData(), static_cast<size_t>(picture.GetLength()))) return false;
   return out.Commit();

@@ -31,7 +31,7 @@ bool CMonkey::Read(TagFile& file) {
   // Both layouts fit in the first 76 bytes; what the file lacks reads as 0.
   uint8_t b[76];
   std::memset(b, 0, sizeof b);
-  if (!file.Seek(g_nID3V2Size)) return false;
+  if (!file.Seek(State().id3v2Size)) return false;
   file.Read(b, sizeof b);
   if (std::memcmp(b, "MAC ", 4) != 0) return false;
 
@@ -106,7 +106,7 @@ double CMonkey::Duration() {
 double CMonkey::CompressionRatio() {
   if (!IsValid()) return 0.0;
   // Audio bytes: the file without its ID3v2, APE and ID3v1 tags.
-  const int64_t audio = std::max<int64_t>(0, int64_t(g_nFileSize) - g_nAPESize - g_nID3V1Size - g_nID3V2Size);
+  const int64_t audio = std::max<int64_t>(0, int64_t(State().fileSize) - State().apeSize - State().id3v1Size - State().id3v2Size);
   const unsigned __int128 pcmBits =
       static_cast<unsigned __int128>(m_Header.channels) * BitsPerSample() * static_cast<uint64_t>(Samples());
   const uint32_t wavHeader = m_Header.version >= kDescriptorVersion ? m_Header.headerDataBytes : 0;

@@ -29,9 +29,9 @@ class CASFContentDescription {
   // Parses an object body (without the 24-byte object header). Lengths that
   // run past the body end the parse; what was read stays.
   void Read(const uint8_t* body, size_t size);
-  // Appends the body; false (g_nLastError = EFBIG) when a text is too
-  // long for its 16-bit length field.
-  bool Serialize(CByteBuffer& out);
+  // Appends the body; false (error = EFBIG) when a text is too long for
+  // its 16-bit length field.
+  bool Serialize(CByteBuffer& out, int32_t& error);
 
   void SetTitle(const WString& s) { m_strTitle = s; }
   void SetAuthor(const WString& s) { m_strAuthor = s; }
@@ -60,9 +60,9 @@ class CASFExtContentDescription {
   // Adds the descriptors of an object body to those already held (a header
   // with a second such object loses none of its attributes on a save).
   void Read(const uint8_t* body, size_t size);
-  // Appends the body; false with g_nLastError set (EFBIG for a text too
-  // long for its 16-bit length, 204 for more descriptors than the count holds).
-  bool Serialize(CByteBuffer& out);
+  // Appends the body; false with error set (EFBIG for a text too long for
+  // its 16-bit length, 204 for more descriptors than the count holds).
+  bool Serialize(CByteBuffer& out, int32_t& error);
   // Index 0..34 of a known name (ASCII letters compared without case), or -1.
   static int FindName(const WString& name);
 

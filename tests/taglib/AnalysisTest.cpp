@@ -184,9 +184,9 @@ TEST(Analysis, DetectionLeavesTheControlsObjectsAlone) {
   EXPECT_EQ(size_t(c.AUDIOGetFileSize()), TempDir::Read(other).size());
   EXPECT_EQ(c.m_strExtension, u".MP3");
   // A file that cannot be opened is format 0 and sets no error.
-  g_nLastError = 0;
+  c.m_State.lastError = 0;
   EXPECT_EQ(c.DetectFileFormat(W(dir.file("missing.mp3"))), 0);
-  EXPECT_EQ(g_nLastError, 0);
+  EXPECT_EQ(c.AUDIOGetLastErrorNumber(), 0);
 }
 
 TEST(Analysis, GenericSaveIntoMp3WritesTheId3v2Tag) {
@@ -248,7 +248,7 @@ TEST(Analysis, SavesRefusedByFormat) {
     SCOPED_TRACE(name);
     const std::string path = CopyFixture(dir, name);
     const auto before = TempDir::Read(path);
-    g_nLastError = 0;
+    c.m_State.lastError = 0;
     EXPECT_FALSE(c.ID3V2SaveChangesToFile(W(path)));
     EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrTagNotAllowed);
     EXPECT_EQ(TempDir::Read(path), before);

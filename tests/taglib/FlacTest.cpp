@@ -26,15 +26,15 @@ namespace {
 bool ReadFlac(const std::string& path, CFLAC& flac, int32_t id3v2 = 0) {
   sonavex::TagFile f;
   if (!f.Open(path, sonavex::TagFile::Mode::Read)) return false;
-  sonavex::g_nID3V2Size = id3v2;
-  sonavex::g_nFileSize = static_cast<int32_t>(f.Length());
-  sonavex::g_nID3V1Size = 0;
+  flac.State() = sonavex::FileState{};
+  flac.State().id3v2Size = id3v2;
+  flac.State().fileSize = static_cast<int32_t>(f.Length());
   return flac.Read(f);
 }
 
 bool Save(CFLAC& flac, const std::string& path, int32_t id3v2 = 0) {
-  sonavex::g_nID3V2Size = id3v2;
-  sonavex::g_nLastError = 0;
+  flac.State().id3v2Size = id3v2;
+  flac.State().lastError = 0;
   return flac.SaveChangesToFile(W(path));
 }
 
@@ -194,14 +194,14 @@ TEST(FlacRead, WalkFollowsDeclaredLengthsAndStopsAtAudio) {
   // Saving gives a well-formed chain that keeps the application block and
   // every frame byte.
   flac.m_Comment[CVorbisComment::kArtist] = u"A";
-  ASSERT_TRUE(Save(flac, path)) << sonavex::g_nLastError;
+  ASSERT_TRUE(Save(flac, path)) << flac.State().lastError;
   const Bytes out = TempDir::Read(path);
   const Walk w = WalkBlocks(out);
   ASSERT_EQ(w.blocks.size(), 4u);
   EXPECT_EQ(w.blocks[0].first, 0);
   EXPECT_EQ(w.blocks[1].first, 4);
-  EXPECT_EQ(w.blocks[2], std::make_pair(2, 7u));
-  EXPECT_EQ(w.blocks[3], std::make_pair(1, 1000u));
+  EXPECT_EQ(w.blocks[2], std::make_pair(1, 1000u));  // new room right behind the comment
+  EXPECT_EQ(w.blocks[3], std::make_pair(2, 7u));
   EXPECT_EQ(Bytes(out.begin() + static_cast<std::ptrdiff_t>(w.audio), out.end()), frames);
   CFLAC again;
   ASSERT_TRUE(ReadFlac(path, again));
@@ -221,13 +221,14 @@ TEST(FlacRead, WalkFollowsDeclaredLengthsAndStopsAtAudio) {
   ASSERT_TRUE(ReadFlac(cutPath, damaged));
   EXPECT_EQ(damaged.GetSampleRate(), 8000);
   EXPECT_FALSE(Save(damaged, cutPath));
-  EXPECT_EQ(sonavex::g_nLastError, EINVAL);
+  EXPECT_EQ(damaged.State().lastError, EINVAL);
   EXPECT_EQ(TempDir::Read(cutPath), cut);
 }
 
-TEST(FlacSave, PaddingBeyondOneBlocksLengthIsSplit) {
+TEST(FlacSave, FirstPaddingBehindTheCommentLendsItsRoom) {
   TempDir dir;
-  // Two padding blocks of 9 MiB: together more than one block can declare.
+  // No comment block and two padding blocks of 9 MiB: the new comment
+  // follows STREAMINFO and takes its room from the first padding block.
   const uint32_t nine = 9u << 20;
   Bytes b = {'f', 'L', 'a', 'C'};
   Header(b, 0, 34);
@@ -244,20 +245,21 @@ TEST(FlacSave, PaddingBeyondOneBlocksLengthIsSplit) {
 
   CFLAC flac;
   ASSERT_TRUE(ReadFlac(path, flac));
-  flac.m_Comment[CVorbisComment::kTitle] = u"split";
+  flac.m_Comment[CVorbisComment::kTitle] = u"lent";
   ASSERT_TRUE(Save(flac, path));
   EXPECT_FALSE(flac.m_bRewrite);
+  EXPECT_TRUE(flac.m_bInPlace);
   const Bytes out = ReadWhole(path);
   ASSERT_EQ(out.size(), b.size());
   const Walk w = WalkBlocks(out);
   EXPECT_EQ(w.audio, b.size() - frames.size());
   ASSERT_EQ(w.blocks.size(), 4u);
-  EXPECT_EQ(w.blocks[2].first, 1);
-  EXPECT_EQ(w.blocks[2].second, 0xFFFFFFu);
-  EXPECT_EQ(w.blocks[3].first, 1);
+  EXPECT_EQ(w.blocks[1].first, 4);
+  EXPECT_EQ(w.blocks[2], std::make_pair(1, nine - 4 - w.blocks[1].second));
+  EXPECT_EQ(w.blocks[3], std::make_pair(1, nine));
   CFLAC back;
   ASSERT_TRUE(ReadFlac(path, back));
-  EXPECT_EQ(back.m_Comment[CVorbisComment::kTitle], u"split");
+  EXPECT_EQ(back.m_Comment[CVorbisComment::kTitle], u"lent");
 }
 
 TEST(FlacSave, GrowingCommentIsWrittenInPlaceIntoThePadding) {
@@ -272,16 +274,17 @@ TEST(FlacSave, GrowingCommentIsWrittenInPlaceIntoThePadding) {
   // The ALBUMARTIST entry is kept; a VERSION entry of 4 + 8 + 119 bytes
   // makes the comment 131 bytes longer.
   flac.m_Comment[CVorbisComment::kVersion] = W(std::string(119, 'v'));
-  ASSERT_TRUE(Save(flac, path)) << sonavex::g_nLastError;
+  ASSERT_TRUE(Save(flac, path)) << flac.State().lastError;
   EXPECT_FALSE(flac.m_bRewrite);
+  EXPECT_TRUE(flac.m_bInPlace);
 
   const Bytes after = TempDir::Read(path);
   ASSERT_EQ(after.size(), before.size());
   const Walk now = WalkBlocks(after);
   ASSERT_EQ(now.blocks.size(), 4u);
-  EXPECT_EQ(now.blocks[1].first, 4);
-  EXPECT_EQ(now.blocks[1].second, old.blocks[2].second + 131);
-  EXPECT_EQ(now.blocks[2].first, 3);                                  // the seek table now follows the comment
+  EXPECT_EQ(now.blocks[1], old.blocks[1]);  // the seek table stays where it was
+  EXPECT_EQ(now.blocks[2].first, 4);
+  EXPECT_EQ(now.blocks[2].second, old.blocks[2].second + 131);
   EXPECT_EQ(now.blocks[3].first, 1);
   EXPECT_EQ(now.blocks[3].second, old.blocks[3].second - 131);
   EXPECT_EQ(Bytes(after.begin() + static_cast<std::ptrdiff_t>(now.audio), after.end()),
@@ -305,7 +308,7 @@ TEST(FlacSave, ChainThatNoLongerFitsIsRewrittenWithPadding) {
   CFLAC flac;
   ASSERT_TRUE(ReadFlac(path, flac));
   flac.m_Comment[CVorbisComment::kDescription] = W(std::string(20000, 'd'));  // longer than any fixed room
-  ASSERT_TRUE(Save(flac, path)) << sonavex::g_nLastError;
+  ASSERT_TRUE(Save(flac, path)) << flac.State().lastError;
   EXPECT_TRUE(flac.m_bRewrite);
   const Walk w = WalkBlocks(TempDir::Read(path));
   EXPECT_EQ(w.blocks.back(), std::make_pair(1, 1000u));
@@ -327,63 +330,93 @@ TEST(FlacSave, ChainThatNoLongerFitsIsRewrittenWithPadding) {
   EXPECT_EQ(MutagenCheck(path, {{"DESCRIPTION", "short"}}), "");
 }
 
-TEST(FlacSave, ExactFitRewritesAndOneSpareByteStaysInPlace) {
+TEST(FlacSave, CommentThatNeedsAllThePaddingKeepsTheLength) {
+  // padded.flac: STREAMINFO, SEEKTABLE, VORBIS_COMMENT, PADDING (the last).
+  const Walk fixture = WalkBlocks(TempDir::Read(Fixture("flac", "padded.flac")));
+  const int64_t pad = fixture.blocks[3].second;
+  struct Case {
+    const char* name;
+    int64_t growth;      // bytes the comment block grows by
+    size_t blocks;       // blocks after the save
+    int lastType;        // type of the last block
+    int64_t lastLength;  // its length
+    bool rewrite;        // the chain no longer fitted
+  };
+  const Case cases[] = {
+      {"padding left empty", pad, 4, 1, 0, false},
+      {"padding block used up", pad + 4, 3, 4, fixture.blocks[2].second + pad + 4, false},
+      {"one byte more", pad + 5, 4, 1, 1000, true},
+  };
   TempDir dir;
-  const std::string src = Copy(dir, "flac", "padded.flac", "src.flac");
-  CFLAC probe;
-  ASSERT_TRUE(ReadFlac(src, probe));
-  probe.m_Comment[CVorbisComment::kDescription] = u"";
-  sonavex::CByteBuffer base;
-  probe.m_Comment.Serialize(base);
-  // Image = marker, STREAMINFO, comment, seek table; room = metadata - image.
-  const int32_t image = 4 + 38 + 4 + base.GetLength() + 22;
-  const int32_t room = probe.m_nMetadataSize - image;
-  for (int spare : {0, 1}) {
-    SCOPED_TRACE(spare);
-    const std::string path = Copy(dir, "flac", "padded.flac", "fit" + std::to_string(spare) + ".flac");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = Copy(dir, "flac", "padded.flac", std::string(c.name) + ".flac");
     const size_t before = TempDir::Read(path).size();
+    const Bytes audio = AudioOf(path);
     CFLAC flac;
     ASSERT_TRUE(ReadFlac(path, flac));
-    // A DESCRIPTION entry costs 4 + 12 + n bytes; leave 4 + spare bytes.
-    flac.m_Comment[CVorbisComment::kDescription] = W(std::string(static_cast<size_t>(room - 4 - spare - 16), 'x'));
-    ASSERT_TRUE(Save(flac, path));
+    // A DESCRIPTION entry costs 4 + 12 + n bytes.
+    flac.m_Comment[CVorbisComment::kDescription] = W(std::string(static_cast<size_t>(c.growth - 16), 'x'));
+    ASSERT_TRUE(Save(flac, path)) << flac.State().lastError;
+    EXPECT_EQ(flac.m_bRewrite, c.rewrite);
+    EXPECT_FALSE(flac.m_bInPlace);  // thousands of bytes change: never in place
     const Walk w = WalkBlocks(TempDir::Read(path));
-    if (spare == 0) {
-      EXPECT_TRUE(flac.m_bRewrite);
-      EXPECT_EQ(w.blocks.back(), std::make_pair(1, 1000u));
-      EXPECT_EQ(TempDir::Read(path).size(), before + 1000);
-    } else {
-      EXPECT_FALSE(flac.m_bRewrite);
-      EXPECT_EQ(w.blocks.back(), std::make_pair(1, 1u));
-      EXPECT_EQ(TempDir::Read(path).size(), before);
-    }
+    ASSERT_EQ(w.blocks.size(), c.blocks);
+    EXPECT_EQ(w.blocks.back(), std::make_pair(c.lastType, static_cast<uint32_t>(c.lastLength)));
+    const size_t grown = c.rewrite ? size_t(c.growth + 1000 - pad) : 0;
+    EXPECT_EQ(TempDir::Read(path).size(), before + grown);
+    EXPECT_EQ(AudioOf(path), audio);
     EXPECT_EQ(FlacTest(path), "");
   }
 }
 
-TEST(FlacSave, OtherBlocksKeepTheirOrderAndPaddingBecomesOneLastBlock) {
+TEST(FlacSave, OtherBlocksKeepTheirPlaceAndARewriteMakesRoomBehindTheComment) {
   TempDir dir;
+  // picture.flac: STREAMINFO, SEEKTABLE, VORBIS_COMMENT, PICTURE, PADDING (0), PADDING (300).
   const std::string path = Copy(dir, "flac", "picture.flac");
   const std::string md5 = DecodedMd5(path);
   const Bytes audio = AudioOf(path);
   const std::string picture = Metaflac("--list --block-type=PICTURE", path);
+  auto types = [&] {
+    std::vector<int> t;
+    for (const auto& blk : WalkBlocks(TempDir::Read(path)).blocks) t.push_back(blk.first);
+    return t;
+  };
 
   CFLAC flac;
   ASSERT_TRUE(ReadFlac(path, flac));
   // The zero-length padding block in the middle did not end the walk.
   EXPECT_EQ(static_cast<size_t>(flac.m_nMetadataSize), TempDir::Read(path).size() - audio.size());
+  // One byte more: the empty padding block has no room, the last one lends
+  // it; the picture moves by a byte, all within the first page.
   flac.m_Comment[CVorbisComment::kGenre] = u"Techno";
-  ASSERT_TRUE(Save(flac, path)) << sonavex::g_nLastError;
-  const Walk w = WalkBlocks(TempDir::Read(path));
-  std::vector<int> types;
-  for (const auto& blk : w.blocks) types.push_back(blk.first);
-  EXPECT_EQ(types, (std::vector<int>{0, 4, 3, 6, 1}));
+  ASSERT_TRUE(Save(flac, path)) << flac.State().lastError;
+  EXPECT_TRUE(flac.m_bInPlace);
+  EXPECT_EQ(types(), (std::vector<int>{0, 3, 4, 6, 1, 1}));
+  EXPECT_EQ(WalkBlocks(TempDir::Read(path)).blocks.back(), std::make_pair(1, 299u));
+
+  // More than the padding holds: the padding blocks make way for one block
+  // behind the comment, the picture follows.
+  flac.m_Comment[CVorbisComment::kDescription] = W(std::string(400, 'd'));
+  ASSERT_TRUE(Save(flac, path)) << flac.State().lastError;
+  EXPECT_TRUE(flac.m_bRewrite);
+  EXPECT_EQ(types(), (std::vector<int>{0, 3, 4, 1, 6}));
+  EXPECT_EQ(WalkBlocks(TempDir::Read(path)).blocks[3], std::make_pair(1, 1000u));
+  // The next change borrows from that padding, in place.
+  flac.m_Comment[CVorbisComment::kDescription] = W(std::string(500, 'd'));
+  ASSERT_TRUE(Save(flac, path)) << flac.State().lastError;
+  EXPECT_TRUE(flac.m_bInPlace);
+  EXPECT_EQ(WalkBlocks(TempDir::Read(path)).blocks[3], std::make_pair(1, 900u));
+
   EXPECT_EQ(AudioOf(path), audio);
-  EXPECT_EQ(Metaflac("--list --block-type=PICTURE", path).substr(picture.find('\n')),
-            picture.substr(picture.find('\n')));
+  // The picture block is the same (now the last one).
+  const std::string now = Metaflac("--list --block-type=PICTURE", path);
+  EXPECT_EQ(now.substr(now.find("  length:")), picture.substr(picture.find("  length:")));
   EXPECT_EQ(FlacTest(path), "");
   EXPECT_EQ(DecodedMd5(path), md5);
-  EXPECT_EQ(MutagenCheck(path, {{"GENRE", "Techno"}, {"ALBUMARTIST", "Dropped On Save"}}), "");
+  EXPECT_EQ(MutagenCheck(path, {{"GENRE", "Techno"}, {"DESCRIPTION", std::string(500, 'd')},
+                                {"ALBUMARTIST", "Dropped On Save"}}),
+            "");
 }
 
 TEST(FlacSave, LeadingId3v2TagIsKeptByBothKindsOfWrite) {
@@ -404,7 +437,7 @@ TEST(FlacSave, LeadingId3v2TagIsKeptByBothKindsOfWrite) {
     ASSERT_TRUE(ReadFlac(path, flac, 30));
     EXPECT_EQ(flac.m_Comment[CVorbisComment::kArtist], u"The Artist");
     flac.m_Comment[CVorbisComment::kPerformer] = W(std::string(600, 'p'));
-    ASSERT_TRUE(Save(flac, path, 30)) << sonavex::g_nLastError;
+    ASSERT_TRUE(Save(flac, path, 30)) << flac.State().lastError;
     const Bytes out = TempDir::Read(path);
     EXPECT_EQ(Bytes(out.begin(), out.begin() + 30), id3);
     EXPECT_EQ(AudioOf(path, 30), audio);
@@ -425,7 +458,7 @@ TEST(FlacSave, EachSaveUsesTheTargetsOwnChain) {
   const std::string streamInfo = Metaflac("--list --block-type=STREAMINFO", target);
   CFLAC flac;
   ASSERT_TRUE(ReadFlac(first, flac));
-  ASSERT_TRUE(Save(flac, target)) << sonavex::g_nLastError;
+  ASSERT_TRUE(Save(flac, target)) << flac.State().lastError;
   EXPECT_EQ(Metaflac("--list --block-type=STREAMINFO", target), streamInfo);
   EXPECT_EQ(Metaflac("--list --block-type=PICTURE", target), "");
   EXPECT_EQ(FlacTest(target), "");
@@ -437,17 +470,17 @@ TEST(FlacSave, EachSaveUsesTheTargetsOwnChain) {
   const std::string notes = "just some text, no marker here";
   TempDir::Write(text, notes);
   EXPECT_FALSE(Save(flac, text));
-  EXPECT_EQ(sonavex::g_nLastError, sonavex::kErrTagNotAllowed);
+  EXPECT_EQ(flac.State().lastError, sonavex::kErrTagNotAllowed);
   EXPECT_EQ(TempDir::Read(text), Bytes(notes.begin(), notes.end()));
   // A comment too large for a block's 24-bit length is refused unwritten.
   const Bytes targetBefore = TempDir::Read(target);
   flac.m_Comment[CVorbisComment::kDescription] = std::u16string(0x1000000, u'x');
   EXPECT_FALSE(Save(flac, target));
-  EXPECT_EQ(sonavex::g_nLastError, EFBIG);
+  EXPECT_EQ(flac.State().lastError, EFBIG);
   EXPECT_EQ(TempDir::Read(target), targetBefore);
   // A missing file gives the system's error.
   EXPECT_FALSE(Save(flac, dir.file("missing.flac")));
-  EXPECT_EQ(sonavex::g_nLastError, ENOENT);
+  EXPECT_EQ(flac.State().lastError, ENOENT);
 }
 
 TEST(FlacMembers, AnswerThroughDispatchAndSave) {

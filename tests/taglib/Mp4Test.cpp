@@ -69,8 +69,8 @@ std::string Hex(const CByteBuffer& b) {
 }
 
 bool ReadMp4(CMP4& mp4, const std::string& path, int32_t prefix = 0) {
-  g_nFileSize = static_cast<int32_t>(std::filesystem::file_size(path));
-  g_nID3V2Size = prefix;
+  mp4.State().fileSize = static_cast<int32_t>(std::filesystem::file_size(path));
+  mp4.State().id3v2Size = prefix;
   TagFile f;
   EXPECT_TRUE(f.Open(path, TagFile::Mode::Read));
   return mp4.Read(f);
@@ -250,7 +250,7 @@ TEST(Mp4Read, ControlAnswersThroughTheMembers) {
   EXPECT_EQ(Hex(written), items.at("covr0"));
   EXPECT_FALSE(c.MP4LoadPicture(FromUtf8(cover), 2));
   EXPECT_FALSE(c.MP4LoadPicture(FromUtf8(cover), -1));
-  g_nLastError = 0;
+  c.m_State.lastError = 0;
   EXPECT_FALSE(c.MP4LoadPicture(FromUtf8(dir.file("no/such/folder/x.jpg")), 1));
   EXPECT_EQ(c.AUDIOGetLastErrorNumber(), ENOENT);
 

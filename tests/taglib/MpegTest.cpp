@@ -31,8 +31,8 @@ Bytes Frames(const Bytes& header, size_t length, int count) {
 bool ReadDirect(CMPEG& m, const std::string& path) {
   TagFile f;
   if (!f.Open(path, TagFile::Mode::Read)) return false;
-  g_nFileSize = static_cast<int32_t>(f.Length());
-  g_nID3V2Size = g_nAPESize = g_nLyricsSize = g_nID3V1Size = 0;
+  m.State() = FileState{};
+  m.State().fileSize = static_cast<int32_t>(f.Length());
   return m.Read(f);
 }
 
@@ -375,7 +375,7 @@ TEST(Mpeg, HeaderBitChangeFindsTheTargetFilesOwnFrame) {
   // The last analysis was of another file, without an ID3v2 tag.
   CSonavexCtrl c;
   ASSERT_EQ(c.AUDIOAnalyzeFile(W(Fixture("tag_id3v1.mp3"))), kFormatMPEG);
-  g_nLastError = 0;
+  c.m_State.lastError = 0;
   ASSERT_TRUE(c.MPEGModifyCopyrightBit(W(tagged), 1));
   expect[audioAt + 3] |= 0x08;
   EXPECT_EQ(TempDir::Read(tagged), expect);
@@ -386,7 +386,7 @@ TEST(Mpeg, HeaderBitChangeFindsTheTargetFilesOwnFrame) {
   // No frame: false, the error number unchanged; no file: its errno.
   const std::string empty = dir.file("empty.mp3");
   TempDir::Write(empty, Bytes(4000, 0));
-  g_nLastError = 0;
+  c.m_State.lastError = 0;
   EXPECT_FALSE(c.MPEGModifyCopyrightBit(W(empty), 1));
   EXPECT_EQ(c.AUDIOGetLastErrorNumber(), 0);
   EXPECT_EQ(TempDir::Read(empty), Bytes(4000, 0));

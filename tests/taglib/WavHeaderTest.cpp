@@ -25,8 +25,8 @@ const std::string kDir = std::string(DJVP_TEST_FIXTURES) + "/wav/";
 
 
 bool ReadFile(CWAV& wav, const std::string& path, int32_t id3v2Size = 0) {
-  g_nFileSize = static_cast<int32_t>(TempDir::Read(path).size());
-  g_nID3V2Size = id3v2Size;
+  wav.State().fileSize = static_cast<int32_t>(TempDir::Read(path).size());
+  wav.State().id3v2Size = id3v2Size;
   TagFile f;
   EXPECT_TRUE(f.Open(path, TagFile::Mode::Read)) << path;
   return wav.Read(f);
@@ -72,7 +72,7 @@ int32_t CallInt(CSonavexCtrl& c, int32_t dispid) {
 
 class WavReader : public ::testing::Test {
  protected:
-  void TearDown() override { g_nFileSize = g_nID3V2Size = 0; }
+
 };
 
 }  // namespace

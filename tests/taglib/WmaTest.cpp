@@ -210,8 +210,8 @@ struct Asf {
 // Reads a file with the WMA reader alone, as the analysis does behind a tag
 // of prefix bytes.
 bool ReadWma(CWMA& wma, const std::string& path, int32_t prefix = 0) {
-  g_nFileSize = static_cast<int32_t>(std::filesystem::file_size(path));
-  g_nID3V2Size = prefix;
+  wma.State().fileSize = static_cast<int32_t>(std::filesystem::file_size(path));
+  wma.State().id3v2Size = prefix;
   TagFile f;
   EXPECT_TRUE(f.Open(path, TagFile::Mode::Read));
   return wma.Read(f);
@@ -227,13 +227,18 @@ struct Work {
 };
 Bytes Fixture(const std::string& name) { return TempDir::Read(kDir + name); }
 
+// The error number of the last ReadChangeSave.
+int32_t g_lastSaveError = 0;
+
 // Saves through a reader object that read the file first.
 bool ReadChangeSave(const std::string& path, const std::function<void(CWMA&)>& change, int32_t prefix = 0) {
   CWMA wma;
   EXPECT_TRUE(ReadWma(wma, path, prefix));
   change(wma);
-  g_nID3V2Size = prefix;
-  return wma.SaveChangesToFile(FromUtf8(path));
+  wma.State().id3v2Size = prefix;
+  const bool saved = wma.SaveChangesToFile(FromUtf8(path));
+  g_lastSaveError = wma.State().lastError;
+  return saved;
 }
 
 }  // namespace
@@ -361,9 +366,9 @@ TEST(WmaRead, DamagedHeadersAreReadAsFarAsTheyGo) {
     CWMA wma;
     EXPECT_TRUE(ReadWma(wma, w.path));
     // Such a header cannot be carried over: the save refuses and leaves the file.
-    g_nLastError = 0;
+    wma.State().lastError = 0;
     EXPECT_FALSE(wma.SaveChangesToFile(FromUtf8(w.path)));
-    EXPECT_EQ(g_nLastError, EINVAL);
+    EXPECT_EQ(wma.State().lastError, EINVAL);
     EXPECT_EQ(TempDir::Read(w.path), b);
   }
   {  // Description lengths past their object.
@@ -567,9 +572,8 @@ TEST(WmaSave, TextTooLongForItsLengthFieldIsRefused) {
   for (int field : {0, 4, 15}) {
     Work w(Fixture("typed.wma"));
     const Bytes before = TempDir::Read(w.path);
-    g_nLastError = 0;
     EXPECT_FALSE(ReadChangeSave(w.path, [&](CWMA& wma) { wma.SetField(field, std::u16string(32767, u'x')); }));
-    EXPECT_EQ(g_nLastError, EFBIG);
+    EXPECT_EQ(g_lastSaveError, EFBIG);
     EXPECT_EQ(TempDir::Read(w.path), before);
   }
   // The longest text that fits is written whole.
@@ -660,10 +664,10 @@ TEST(WmaSave, UnwritableFileReportsTheSystemError) {
   Work w(Fixture("plain.wma"));
   CWMA wma;
   ASSERT_TRUE(ReadWma(wma, w.path));
-  g_nID3V2Size = 0;
-  g_nLastError = 0;
+  wma.State().id3v2Size = 0;
+  wma.State().lastError = 0;
   EXPECT_FALSE(wma.SaveChangesToFile(FromUtf8(w.dir.file("gone.wma"))));
-  EXPECT_EQ(g_nLastError, ENOENT);
+  EXPECT_EQ(wma.State().lastError, ENOENT);
 }
 
 TEST(WmaSave, EveryObjectAndDescriptorIsKeptHoweverMany) {
@@ -682,12 +686,11 @@ TEST(WmaSave, EveryObjectAndDescriptorIsKeptHoweverMany) {
   a.objects.push_back(Object(kPadding, Bytes(2000, 0)));
   const Bytes before = a.Join();
   Work w(before);
-  g_nLastError = 0;
   ASSERT_TRUE(ReadChangeSave(w.path, [](CWMA& wma) {
     EXPECT_EQ(wma.GetField(8), u"Dub");
     wma.SetField(8, u"Dubstep");
   }));
-  EXPECT_EQ(g_nLastError, 0);
+  EXPECT_EQ(g_lastSaveError, 0);
   const Bytes now = TempDir::Read(w.path);
   EXPECT_EQ(now.size(), before.size());
   const Asf after = Asf::Split(now);
