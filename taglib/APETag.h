@@ -63,7 +63,7 @@ class CAPETag : public WithFileState {
   virtual ~CAPETag() = default;
 
   void Clear();
-  // Reads the tag of the open file; sets g_nAPESize and g_nID3V1Size.
+  // Reads the tag of the open file; sets the APE and ID3v1 sizes of the state.
   bool Read(TagFile& file);
   GenericStrings GetGenericStrings();
   void SetGenericStrings(const GenericStrings& g);

@@ -42,7 +42,7 @@ constexpr Signature kSignatures[] = {
     {{0xFF, 0xD8}, 2},              // JPEG image
 };
 
-// The file's length as the module-wide 32-bit size (files beyond 2 GiB are
+// The file's length as the state's 32-bit size (files beyond 2 GiB are
 // reported as the largest size it can hold).
 int32_t ClampedLength(TagFile& file) {
   const int64_t len = file.Length();
@@ -81,8 +81,9 @@ bool FormatAllowsID3V2(int16_t format) {
     case kFormatWMA:
     case kFormatMonkey:
     case kFormatMPP:
-    case kFormatAAC:
-    case kFormatMP4: return true;
+    case kFormatAAC: return true;
+    // An MP4 file's atoms point at absolute offsets: a tag in front would
+    // move the audio away from them.
     default: return false;
   }
 }

@@ -55,7 +55,7 @@ bool IsAacExtension(const WString& extension);
 int16_t DetectFormatOfFile(const WString& path, FileState& state, WString* extension = nullptr);
 
 // Whether a file of the detected format may carry an ID3v2 tag: MPEG, WMA,
-// Monkey's Audio, Musepack, AAC and MP4.
+// Monkey's Audio, Musepack and AAC (not MP4, whose atoms hold absolute offsets).
 bool FormatAllowsID3V2(int16_t format);
 
 }  // namespace sonavex

@@ -48,7 +48,7 @@ class CID3V1Record {
 class CID3V1Tag : public WithFileState {
  public:
   void Clear() { m_Record.Clear(); }
-  // Reads the tag at the end of the open file; sets g_nID3V1Size to 128 when
+  // Reads the tag at the end of the open file; sets the state's ID3v1 size to 128 when
   // the file ends with one. True when found.
   bool Read(TagFile& file);
   // The seven generic fields as this tag holds them (genre by name, track as

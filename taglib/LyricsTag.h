@@ -35,7 +35,7 @@ class CLyricsTag : public WithFileState {
   CLyricsTag() { Clear(); }
   virtual ~CLyricsTag() = default;
 
-  // Every field empty, version 0, positions 0 and g_nLyricsSize 0.
+  // Every field empty, version 0, positions 0 and the lyrics size of the state 0.
   void Clear();
   // Detects and reads the block of the open file. True when one was read.
   bool Read(TagFile& file);

@@ -1,5 +1,5 @@
 // CMP4: MPEG-4 and QuickTime files (.m4a and the like), read only. The reader
-// recognises the file by its ftyp atom at the audio start (g_nID3V2Size), walks
+// recognises the file by its ftyp atom at the audio start (the ID3v2 size), walks
 // the atom tree for the media header of the sound track and for the iTunes
 // item list, and keeps 24 text items and the first ten cover pictures.
 #pragma once

@@ -3,7 +3,7 @@
 // the two description objects; the save rebuilds the header with new
 // descriptions and a resized padding object, in place when the new header has
 // exactly the old header's size, otherwise by a safe rewrite of the file.
-// Offsets count from the ASF header, which begins at g_nID3V2Size (a WMA file
+// Offsets count from the ASF header, which begins at the ID3v2 size of the state (a WMA file
 // may carry an ID3v2 tag in front; it is kept by every save).
 #pragma once
 
@@ -88,7 +88,7 @@ class CWMA : public CAudioFormat {
   // Stores the seven generic fields into the tags (memory only).
   void SetGenericStrings(const GenericStrings& g);
   // Writes the 36 fields into the file's descriptions. The file must be an
-  // ASF file whose header begins at g_nID3V2Size.
+  // ASF file whose header begins at the ID3v2 size.
   bool SaveChangesToFile(const WString& path);
 
   // The 36 output fields, by the index of the member table.
@@ -116,7 +116,7 @@ class CWMA : public CAudioFormat {
 
  private:
   struct Walk;
-  // Walks the header at g_nID3V2Size. keepRaw: keep every object for a save
+  // Walks the header at the ID3v2 size. keepRaw: keep every object for a save
   // (the descriptions are then not read). False when no header object is there.
   bool ReadHeader(TagFile& file, bool keepRaw);
   void ParseObject(Walk& walk, const uint8_t* p, uint64_t size, int depth, RawObject* raw);
