@@ -199,7 +199,12 @@ bool TruncateInPlace(FileState& state, const WString& path, int64_t length) {
     state.lastError = errno;
     return false;
   }
-  const bool ok = ftruncate(fd, length) == 0 && fsync(fd) == 0;
+  Step(SaveStep::kInPlaceWrite, length, 0);
+  bool ok = ftruncate(fd, length) == 0;
+  if (ok) {
+    Step(SaveStep::kInPlaceWritten, length, 0);
+    ok = fsync(fd) == 0;
+  }
   if (!ok) state.lastError = errno;
   close(fd);
   return ok;

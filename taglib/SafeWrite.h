@@ -38,7 +38,7 @@ enum class SaveStep {
   kSynced,          // ... and synced
   kLinked,          // it has its hidden name in the folder
   kRenamed,         // it has replaced the old file; the folder is not synced yet
-  kInPlaceWrite,    // an in-place write of (offset, length) is about to happen
+  kInPlaceWrite,    // an in-place write of (offset, length) is about to happen (length 0: a cut)
   kInPlaceWritten,  // ... it has happened, not synced yet
 };
 
