@@ -72,10 +72,14 @@ int64_t ParseDecimal(const char* p, size_t n) {
   return negative ? -v : v;
 }
 
+bool IsID3V1Tail(const uint8_t* tail) {
+  return std::memcmp(tail, "TAG", 3) == 0 && std::memcmp(tail + kTagSize - 32, "APETAGEX", 8) != 0;
+}
+
 bool FileEndsWithID3V1(TagFile& file, int64_t length) {
   if (length < kTagSize || !file.Seek(length - kTagSize)) return false;
-  char sig[3];
-  return file.ReadExact(sig, 3) && std::memcmp(sig, "TAG", 3) == 0;
+  uint8_t tail[kTagSize];
+  return file.ReadExact(tail, sizeof tail) && IsID3V1Tail(tail);
 }
 
 // ---- CID3V1Record ---------------------------------------------------------
@@ -166,7 +170,7 @@ bool CID3V1Tag::Read(TagFile& file) {
   const int64_t length = file.Length();
   if (length < kTagSize || !file.Seek(length - kTagSize)) return false;
   uint8_t tag[kTagSize];
-  if (!file.ReadExact(tag, kTagSize) || std::memcmp(tag, "TAG", 3) != 0) return false;
+  if (!file.ReadExact(tag, kTagSize) || !IsID3V1Tail(tag)) return false;
   m_Record.Parse(tag);
   State().id3v1Size = kTagSize;
   return true;

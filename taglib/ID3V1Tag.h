@@ -68,8 +68,12 @@ class CID3V1Tag : public WithFileState {
 };
 
 // True when the last 128 bytes of the open file begin with "TAG" (the file is
-// at least 128 bytes long). The stream position is not kept.
+// at least 128 bytes long) and do not end in an APE tag's footer: a file that
+// ends in an APE tag ends there, whatever bytes its items hold 128 bytes
+// before the end. The stream position is not kept.
 bool FileEndsWithID3V1(TagFile& file, int64_t length);
+// The same test on the last 128 bytes of a file.
+bool IsID3V1Tail(const uint8_t* tail);
 
 // Removes trailing white space (blanks, tabs, line ends), as the readers of
 // the end-of-file tags do with their texts.

@@ -64,7 +64,7 @@ bool CLyricsTag::DetectVersion(TagFile& file) {
     return false;
   }
   // A block counts only in front of an ID3v1 tag.
-  if (std::memcmp(m_ID3V1Copy, "TAG", 3) != 0) return false;
+  if (!IsID3V1Tail(m_ID3V1Copy)) return false;
   if (std::memcmp(m_Marker, "LYRICSEND", 9) == 0)
     m_nVersion = 1;
   else if (std::memcmp(m_Marker, "LYRICS200", 9) == 0)
@@ -76,8 +76,8 @@ bool CLyricsTag::Locate(TagFile& file, int64_t length, LyricsBlockPlace& place) 
   place = LyricsBlockPlace{};
   if (length < kMarkerAndID3V1) return false;
   const int64_t marker = length - kMarkerAndID3V1;
-  uint8_t tail[12];
-  if (!file.Seek(marker) || !file.ReadExact(tail, sizeof tail) || std::memcmp(tail + 9, "TAG", 3) != 0) return false;
+  uint8_t tail[9];
+  if (!FileEndsWithID3V1(file, length) || !file.Seek(marker) || !file.ReadExact(tail, sizeof tail)) return false;
   int version = 0;
   if (std::memcmp(tail, "LYRICSEND", 9) == 0)
     version = 1;
@@ -210,8 +210,7 @@ bool CLyricsTag::SaveChangesToFile(const WString& path) {
   const int64_t length = f.Length();
   DetectVersion(f);
   uint8_t id3v1[kID3V1] = {};
-  if (length < kID3V1 || !f.Seek(length - kID3V1) || !f.ReadExact(id3v1, sizeof id3v1) ||
-      std::memcmp(id3v1, "TAG", 3) != 0) {
+  if (length < kID3V1 || !f.Seek(length - kID3V1) || !f.ReadExact(id3v1, sizeof id3v1) || !IsID3V1Tail(id3v1)) {
     State().lastError = kErrLyricsNeedsID3V1;
     return false;
   }

@@ -374,6 +374,12 @@ bool SafeRewrite::CopyFrom(TagFile& src, int64_t offset, int64_t count) {
   return true;
 }
 
+bool SafeRewrite::ReadBack(TagFile& into) {
+  if (fd_ < 0) return false;
+  if (!into.OpenDescriptor(fd_)) return Failed(into.Error());
+  return true;
+}
+
 bool SafeRewrite::Commit() {
   if (fd_ < 0) return false;
   Step(SaveStep::kWritten);

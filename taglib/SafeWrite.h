@@ -89,6 +89,9 @@ class SafeRewrite {
   bool Write(const void* data, size_t n);
   // Copies count bytes of src from offset on into the new file.
   bool CopyFrom(TagFile& src, int64_t offset, int64_t count);
+  // Opens the new file as written so far for reading (to check it before
+  // it replaces the old one).
+  bool ReadBack(TagFile& into);
   // Syncs the new file, names it, renames it over the old one and syncs the folder.
   bool Commit();
   // Drops the new file (nothing happens to the old one).

@@ -41,6 +41,21 @@ bool TagFile::Open(const std::string& utf8Path, Mode mode) {
   return true;
 }
 
+bool TagFile::OpenDescriptor(int fd) {
+  Close();
+  err_ = 0;
+  fd_ = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  struct stat st;
+  if (fd_ < 0 || fstat(fd_, &st) != 0) {
+    Fail(errno);
+    Close();
+    return false;
+  }
+  length_ = S_ISREG(st.st_mode) ? st.st_size : 0;
+  pos_ = 0;
+  return true;
+}
+
 bool TagFile::Close() {
   DropBlocks();
   if (fd_ < 0) return true;

@@ -39,6 +39,8 @@ class TagFile {
   // Opens a regular file or a device; a folder is refused (EISDIR).
   bool Open(const WString& path, Mode mode);
   bool Open(const std::string& utf8Path, Mode mode);
+  // Reads a file that is open already, through a descriptor of its own.
+  bool OpenDescriptor(int fd);
   // Closes; false when the close reported an error.
   bool Close();
   bool IsOpen() const { return fd_ >= 0; }
