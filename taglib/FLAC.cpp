@@ -172,6 +172,11 @@ void CFLAC::ParseStreamInfo() {
   m_nChannels = ((b[12] >> 1) & 0x07) + 1;
   m_nBitsPerSample = (((b[12] & 0x01) << 4) | (b[13] >> 4)) + 1;
   m_nTotalSamples = static_cast<int32_t>(bytes::BE32(b + 14));
+  // Figures no real stream has (a rate of a few hertz, weeks of audio) are
+  // not reported: the stream is not valid.
+  const double seconds = m_nSampleRate > 0 ? double(uint32_t(m_nTotalSamples)) / m_nSampleRate : 0.0;
+  if (!PlausibleFigures(m_nSampleRate, m_nChannels, m_nBitsPerSample, seconds))
+    m_nSampleRate = m_nChannels = m_nBitsPerSample = m_nTotalSamples = 0;
 }
 
 bool CFLAC::IsValid() {

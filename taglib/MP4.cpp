@@ -169,6 +169,13 @@ bool CMP4::Read(TagFile& file) {
   m_bValid = true;
   WalkAtoms(file, start + static_cast<int64_t>(size), length, 0, nullptr);
   if (m_nMediaData < 0) m_nDataStart = file.Tell();
+  // Figures no real file has: the items are read, the figures are not
+  // reported and the format is not valid.
+  if (!PlausibleFigures(m_nTimeScale, m_nChannels, 0, m_fDuration)) {
+    m_bValid = false;
+    m_nTimeScale = m_nChannels = 0;
+    m_fDuration = 0.0f;
+  }
   return true;
 }
 

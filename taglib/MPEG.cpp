@@ -348,18 +348,20 @@ int32_t CMPEG::GetBitrate() {
   return GetTableBitrate();
 }
 
-float CMPEG::GetDuration() {
-  if (!m_bFound) return 0.0f;
+double CMPEG::Seconds() {
+  if (!m_bFound) return 0.0;
   if (m_Vbr.vbr && m_Vbr.frames > 0) {
     if (State().analyzeAllFrames) return static_cast<float>(m_Vbr.frames * static_cast<double>(m_fSecondsPerFrame));
     const int32_t rate = GetSampleRate();
-    if (rate <= 0) return 0.0f;
+    if (rate <= 0) return 0.0;
     return static_cast<float>(static_cast<double>(m_Vbr.frames) * GetFrameSizeFactor() * 8 / rate);
   }
   const int32_t bitrate = GetBitrate();
-  if (bitrate <= 0) return 0.0f;
+  if (bitrate <= 0) return 0.0;
   return static_cast<float>(static_cast<double>(GetAudioBytes()) / bitrate * 0.008);
 }
+
+float CMPEG::GetDuration() { return ReportedSeconds(Seconds()); }
 
 WString CMPEG::GetChannelMode() { return m_nChannelMode < 4 ? kChannelModeNames[m_nChannelMode] : u"Unknown"; }
 WString CMPEG::GetVersion() { return m_nVersionIndex < 4 ? kVersionNames[m_nVersionIndex] : u"Unknown"; }
@@ -368,7 +370,7 @@ WString CMPEG::GetEmphasis() const { return m_nEmphasis < 4 ? kEmphasisNames[m_n
 
 bool CMPEG::IsValid() {
   return m_bFound && m_nVersionIndex != 1 && m_nSampleRateIndex != 3 && m_nChannelMode != 4 &&
-         m_nModeExtension != 4 && m_nEmphasis != 2;
+         m_nModeExtension != 4 && m_nEmphasis != 2 && PlausibleFigures(GetSampleRate(), 0, 0, Seconds());
 }
 
 // ---- CRC of a protected frame --------------------------------------------

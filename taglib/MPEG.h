@@ -81,6 +81,8 @@ class CMPEG : public CAudioFormat {
 
  private:
   void DecodeHeader(const uint8_t* b);
+  // The duration as the header gives it (GetDuration reports it when real).
+  double Seconds();
   int32_t GetFrameSizeFactor() const;
   int32_t GetPaddingSize() const;
   int32_t GetTableBitrate() const;

@@ -59,10 +59,14 @@ bool CMPP::Read(TagFile& file) {
   return true;
 }
 
-float CMPP::GetDuration() {
-  if (m_nSampleRate <= 0) return 0.0f;
-  return static_cast<float>(double(m_nFrames) * kSamplesPerFrame / m_nSampleRate);
+bool CMPP::IsValid() { return m_bValid && PlausibleFigures(m_nSampleRate, 2, 0, Seconds()); }
+
+double CMPP::Seconds() const {
+  if (m_nSampleRate <= 0) return 0.0;
+  return double(m_nFrames) * kSamplesPerFrame / m_nSampleRate;
 }
+
+float CMPP::GetDuration() { return ReportedSeconds(Seconds()); }
 
 int32_t CMPP::GetBitrate() {
   if (m_nFrames == 0) return 0;

@@ -72,9 +72,17 @@ bool CMonkey::Read(TagFile& file) {
   return true;
 }
 
-bool CMonkey::IsValid() {
-  return std::memcmp(m_Header.signature, "MAC ", 4) == 0 && m_Header.sampleRate > 0 && m_Header.channels != 0;
+bool CMonkey::Plausible() const {
+  const double seconds = m_Header.sampleRate > 0 ? double(Samples()) / double(m_Header.sampleRate) : 0.0;
+  return m_Header.channels <= 32 && PlausibleFigures(m_Header.sampleRate, m_Header.channels, BitsPerSample(), seconds);
 }
+
+bool CMonkey::IsValid() {
+  return std::memcmp(m_Header.signature, "MAC ", 4) == 0 && m_Header.sampleRate > 0 && m_Header.channels != 0 &&
+         Plausible();
+}
+
+int32_t CMonkey::GetChannels() { return Plausible() ? m_Header.channels : 0; }
 
 uint32_t CMonkey::BlocksPerFrame() const {
   const uint16_t v = m_Header.version;
@@ -117,7 +125,7 @@ double CMonkey::CompressionRatio() {
 
 float CMonkey::GetDuration() { return static_cast<float>(Duration()); }
 
-int32_t CMonkey::GetSampleRate() { return Clamp32(int64_t(m_Header.sampleRate)); }
+int32_t CMonkey::GetSampleRate() { return Plausible() ? Clamp32(int64_t(m_Header.sampleRate)) : 0; }
 
 int32_t CMonkey::GetBitrate() {
   const double duration = Duration();
@@ -129,7 +137,7 @@ int32_t CMonkey::GetBitrate() {
 }
 
 WString CMonkey::GetChannelMode() {
-  switch (m_Header.channels) {
+  switch (GetChannels()) {
     case 1: return u"Mono";
     case 2: return u"Stereo";
     default: return u"Unknown";

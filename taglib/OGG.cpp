@@ -199,6 +199,13 @@ void COGG::TakeOverNumbers() {
   m_nSampleRate = m_IdHeader.sampleRate;
   m_nBitrateNominal = m_IdHeader.bitrateNominal / 1000;
   m_nTotalSamples = m_nLastGranule;
+  // An identification header with figures no real stream has is not
+  // reported: the stream is not valid.
+  const double seconds = m_nSampleRate > 0 ? double(m_nTotalSamples) / m_nSampleRate : 0.0;
+  if (m_nSampleRate < 0 || m_nTotalSamples < 0 || !PlausibleFigures(m_nSampleRate, m_nChannels, 0, seconds)) {
+    m_nChannels = 0;
+    m_nSampleRate = m_nBitrateNominal = m_nTotalSamples = 0;
+  }
 }
 
 bool COGG::Read(TagFile& file) {

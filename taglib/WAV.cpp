@@ -91,6 +91,12 @@ bool CWAV::Read(TagFile& file) {
   m_nSamples = h.blockAlign ? int64_t(h.dataSize / h.blockAlign) : 0;
   m_nHeaderSize = std::min(kCanonicalHeaderSize, std::max<int32_t>(0, State().fileSize));
   m_bValid = true;
+  // A header whose figures no real file has is refused like one of more
+  // than two channels.
+  if (!PlausibleFigures(h.sampleRate, h.channels, h.bitsPerSample, GetDuration())) {
+    Clear();
+    return false;
+  }
   return true;
 }
 

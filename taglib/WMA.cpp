@@ -520,6 +520,15 @@ bool CWMA::Read(TagFile& file) {
   m_nSampleRate = m_nAudioSampleRate;
   if (m_nMaxBitrate > 0 && m_fDuration == 0.0f)
     m_fDuration = static_cast<float>(static_cast<double>(State().fileSize) * 8.0 / m_nMaxBitrate);
+  // A header whose figures no real file has: the tags are read, the figures
+  // are not reported and the format is not valid.
+  if (!PlausibleFigures(m_nSampleRate, m_nChannels, 0, m_fDuration)) {
+    m_bValid = false;
+    m_nChannels = 0;
+    m_nChannelByte = 0;
+    m_nSampleRate = m_nAudioSampleRate = m_nAverageBytes = m_nMaxBitrate = m_nBitrate = 0;
+    m_fDuration = 0.0f;
+  }
   FillFields();
   return true;
 }

@@ -215,18 +215,25 @@ TEST_F(WavReader, OffsetAndShortHeader) {
   EXPECT_EQ(wav.GetDuration(), 0.0f);
 }
 
-// Sizes past what 32-bit signed fields hold never turn negative.
-TEST_F(WavReader, HugeFieldsStayPositive) {
+// Sizes past what 32-bit signed fields hold never turn negative; a rate no
+// real file has is refused like a channel count of more than two.
+TEST_F(WavReader, HugeFieldsStayPositiveAndImpossibleRatesAreRefused) {
   TempDir dir;
   const std::string path = dir.file("x.wav");
-  TempDir::Write(path, Wave(1, 0xFFFFFFF0u, 8, 1, 0xFFFFFFF0u, {{"data", 0xFFFFFFFFu}}));
+  TempDir::Write(path, Wave(1, 768000, 8, 1, 0xFFFFFFF0u, {{"data", 0xFFFFFFFFu}}));
   CWAV wav;
   ASSERT_TRUE(ReadFile(wav, path));
-  EXPECT_GT(wav.GetSampleRate(), 0);
+  EXPECT_EQ(wav.GetSampleRate(), 768000);
   EXPECT_GT(wav.GetBytesPerSecond(), 0);
   EXPECT_GT(wav.GetBitrate(), 0);
   EXPECT_EQ(wav.GetSamples(), 0xFFFFFFFFll);
   EXPECT_GT(wav.GetDuration(), 0.0f);
+
+  TempDir::Write(path, Wave(1, 0xFFFFFFF0u, 8, 1, 0xFFFFFFF0u, {{"data", 0xFFFFFFFFu}}));
+  EXPECT_FALSE(ReadFile(wav, path));
+  EXPECT_FALSE(wav.IsValid());
+  EXPECT_EQ(wav.GetSampleRate(), 0);
+  EXPECT_EQ(wav.GetDuration(), 0.0f);
 }
 
 TEST_F(WavReader, MembersByDispatchNumber) {
