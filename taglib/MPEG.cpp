@@ -94,6 +94,7 @@ void CMPEG::Clear() {
   m_nBitrateSum = 0;
   m_fSecondsPerFrame = 0.0f;
   m_Vbr = VbrInfo{};
+  m_nInfoFrames = m_nEncoderDelay = m_nEncoderPadding = 0;
   m_nFirstFramePosition = 0;
   m_nFrameSize = 0;
   m_nVersionIndex = 1;
@@ -188,6 +189,16 @@ void CMPEG::FindFirstFrame(TagFile& file, size_t got) {
       m_Vbr.bytes = static_cast<int32_t>(bytes::BE32(w + o + 12));
       m_Vbr.quality = w[o + 119];
       std::memcpy(m_Vbr.encoder, w + o + 120, 8);
+    } else if (Is4(w + o, "Info") && (bytes::BE32(w + o + 4) & 1)) {
+      // The same header for a constant-rate stream (lame): not VBR, but its
+      // frame count, less the encoder's delay and padding of the LAME tag,
+      // gives the length.
+      m_nInfoFrames = static_cast<int32_t>(bytes::BE32(w + o + 8));
+      if (Is4(w + o + 120, "LAME")) {
+        const uint8_t* d = w + o + 120 + 21;
+        m_nEncoderDelay = (d[0] << 4) | (d[1] >> 4);
+        m_nEncoderPadding = ((d[1] & 0x0F) << 8) | d[2];
+      }
     } else if (Is4(w + o, "VBRI")) {
       m_Vbr = VbrInfo{};
       m_Vbr.vbr = 1;
@@ -331,6 +342,7 @@ int32_t CMPEG::GetChannels() {
 int32_t CMPEG::GetFrames() {
   if (!m_bFound) return 0;
   if (m_Vbr.vbr) return m_Vbr.frames;
+  if (m_nInfoFrames > 0 && !State().analyzeAllFrames) return m_nInfoFrames;
   const int32_t length = GetFrameLength();
   if (length <= 0) return 0;
   return static_cast<int32_t>(static_cast<double>(GetAudioBytes()) / length + 0.9);
@@ -355,6 +367,12 @@ double CMPEG::Seconds() {
     const int32_t rate = GetSampleRate();
     if (rate <= 0) return 0.0;
     return static_cast<float>(static_cast<double>(m_Vbr.frames) * GetFrameSizeFactor() * 8 / rate);
+  }
+  if (m_nInfoFrames > 0 && !State().analyzeAllFrames) {
+    const int32_t rate = GetSampleRate();
+    if (rate <= 0) return 0.0;
+    const int64_t samples = int64_t{m_nInfoFrames} * GetFrameSizeFactor() * 8 - m_nEncoderDelay - m_nEncoderPadding;
+    return static_cast<float>(static_cast<double>(std::max<int64_t>(samples, 0)) / rate);
   }
   const int32_t bitrate = GetBitrate();
   if (bitrate <= 0) return 0.0;
