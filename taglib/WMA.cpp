@@ -194,9 +194,20 @@ const char16_t* const CASFExtContentDescription::kNames[kKnownCount] = {
     u"WM/PromotionURL", u"WM/UserWebURL",      u"WM/ISRC",
 };
 
+const char16_t* const CASFExtContentDescription::kAliasNames[kAliasCount] = {
+    u"Title", u"Author", u"Copyright", u"Description", u"Rating", u"Date"};
+
 void CASFExtContentDescription::Clear() {
   for (auto& v : m_Values) v.clear();
+  for (auto& v : m_Aliases) v.clear();
   m_Raw.clear();
+}
+
+int CASFExtContentDescription::FindAlias(const WString& name) {
+  const WString upper = UpperAscii(name);
+  for (int i = 0; i < kAliasCount; ++i)
+    if (UpperAscii(kAliasNames[i]) == upper) return i;
+  return -1;
 }
 
 int CASFExtContentDescription::FindName(const WString& name) {
@@ -226,6 +237,12 @@ void CASFExtContentDescription::Read(const uint8_t* body, size_t size) {
     off += valueLength;
 
     const int index = FindName(name);
+    const int alias = index < 0 && type == 0 ? FindAlias(name) : -1;
+    if (alias >= 0) {
+      // A later copy of the same field wins, as for the known names.
+      m_Aliases[static_cast<size_t>(alias)] = Utf16Le(value, valueLength);
+      continue;
+    }
     bool text = index >= 0;
     WString v;
     if (index >= 0) {
@@ -476,15 +493,17 @@ bool CWMA::ReadHeader(TagFile& file, bool keepRaw) {
 void CWMA::FillFields() {
   const auto& cd = m_ContentDescription;
   const auto& v = m_ExtContentDescription.m_Values;
-  m_Fields[0] = Longer(cd.m_strTitle, v[0]);
-  m_Fields[1] = Longer(cd.m_strAuthor, v[1]);
-  m_Fields[2] = cd.m_strCopyright;
-  m_Fields[3] = Longer(cd.m_strDescription, v[6]);
-  m_Fields[4] = cd.m_strRating;
+  const auto& a = m_ExtContentDescription.m_Aliases;
+  using E = CASFExtContentDescription;
+  m_Fields[0] = Longer(Longer(cd.m_strTitle, a[E::kAliasTitle]), v[0]);
+  m_Fields[1] = Longer(Longer(cd.m_strAuthor, a[E::kAliasAuthor]), v[1]);
+  m_Fields[2] = Longer(cd.m_strCopyright, a[E::kAliasCopyright]);
+  m_Fields[3] = Longer(Longer(cd.m_strDescription, a[E::kAliasDescription]), v[6]);
+  m_Fields[4] = Longer(cd.m_strRating, a[E::kAliasRating]);
   m_Fields[5] = v[2];
   // "WM/Track" counts from 0, "WM/TrackNumber" from 1.
   m_Fields[6] = v[3].size() > v[7].size() ? Decimal(LeadingNumber(v[3]) + 1) : v[7];
-  m_Fields[7] = v[4];
+  m_Fields[7] = Longer(a[E::kAliasDate], v[4]);
   m_Fields[8] = v[5];
   for (int i = 9; i < kFieldCount; ++i) m_Fields[static_cast<size_t>(i)] = v[static_cast<size_t>(i - 1)];
 }

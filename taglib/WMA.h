@@ -66,7 +66,16 @@ class CASFExtContentDescription {
   // Index 0..34 of a known name (ASCII letters compared without case), or -1.
   static int FindName(const WString& name);
 
+  // Attributes that repeat a field under another name (ffmpeg writes its own
+  // "title", "Author", "copyright" and "date" beside the content
+  // description): read as that field, not written back, so that no stale
+  // copy stays behind for other players to show.
+  enum Alias { kAliasTitle, kAliasAuthor, kAliasCopyright, kAliasDescription, kAliasRating, kAliasDate, kAliasCount };
+  static const char16_t* const kAliasNames[kAliasCount];
+  static int FindAlias(const WString& name);
+
   std::array<WString, kKnownCount> m_Values;
+  std::array<WString, kAliasCount> m_Aliases;
   std::vector<RawDescriptor> m_Raw;
 };
 

@@ -259,9 +259,10 @@ TEST(WmaRead, FfmpegFileGivesPropertiesAndFields) {
   EXPECT_EQ(wma.GetField(5), u"An Album");
   EXPECT_EQ(wma.GetField(6), u"3");
   EXPECT_EQ(wma.GetField(8), u"Rock");
-  // ffmpeg stores the date and the comment under names of its own.
-  EXPECT_EQ(wma.GetField(7), u"");
-  EXPECT_EQ(wma.GetField(3), u"");
+  // ffmpeg stores the date and the comment under names of its own: they
+  // are read as those fields.
+  EXPECT_EQ(wma.GetField(7), u"2001");
+  EXPECT_EQ(wma.GetField(3), u"A comment");
 }
 
 TEST(WmaRead, TypedAttributesReadAsText) {
@@ -420,7 +421,7 @@ TEST(WmaSave, RewriteOfAFileWithoutPadding) {
   EXPECT_EQ(One(tags, "WM/Year"), "1999");
   EXPECT_EQ(One(tags, "WM/Composer"), "Composer \xc3\xa9\xe4\xb8\xad");
   EXPECT_EQ(One(tags, "Copyright"), "<none>");
-  EXPECT_EQ(One(tags, "date"), "2001");  // an unknown attribute survives
+  EXPECT_EQ(One(tags, "date"), "<none>");  // ffmpeg's copy of the year does not stay stale
   EXPECT_EQ(One(tags, "WM/AlbumTitle"), "An Album");
   const std::string probe = Probe(w.path);
   EXPECT_NE(probe.find("codec_name=wmav2"), std::string::npos) << probe;
@@ -432,6 +433,34 @@ TEST(WmaSave, RewriteOfAFileWithoutPadding) {
   EXPECT_EQ(again.GetField(0), u"A Much Longer Title Than Before");
   EXPECT_EQ(again.GetField(6), u"7");
   EXPECT_EQ(again.GetField(11), u"Composer \u00e9\u4e2d");
+}
+
+// ffmpeg writes its own "title", a second "Author", "copyright", "date" and a
+// "Description" beside the content description; a save leaves no stale copy
+// of a field for other players to show.
+TEST(WmaSave, FfmpegsOwnCopiesOfTheFieldsDoNotStayStale) {
+  Work w(Fixture("plain.wma"));
+  ASSERT_TRUE(ReadChangeSave(w.path, [](CWMA& wma) {
+    wma.SetField(0, u"New Title");
+    wma.SetField(1, u"New Artist");
+    wma.SetField(2, u"(c) New");
+    wma.SetField(7, u"2024");
+  }));
+  const auto tags = MutagenTags(w.path);
+  EXPECT_EQ(One(tags, "Title"), "New Title");
+  EXPECT_EQ(One(tags, "title"), "<none>");
+  EXPECT_EQ(tags.count("Author"), 1u);
+  EXPECT_EQ(One(tags, "Author"), "New Artist");
+  EXPECT_EQ(One(tags, "Copyright"), "(c) New");
+  EXPECT_EQ(One(tags, "copyright"), "<none>");
+  EXPECT_EQ(One(tags, "date"), "<none>");
+  EXPECT_EQ(One(tags, "WM/Year"), "2024");
+  EXPECT_EQ(One(tags, "Description"), "A comment");  // kept, in the content description
+  const std::string probe = Probe(w.path);
+  EXPECT_NE(probe.find("title=New Title"), std::string::npos) << probe;
+  EXPECT_NE(probe.find("artist=New Artist"), std::string::npos) << probe;
+  EXPECT_EQ(probe.find("Plain Title"), std::string::npos) << probe;
+  EXPECT_EQ(probe.find("Some Artist"), std::string::npos) << probe;
 }
 
 TEST(WmaSave, InPlaceWhenThePaddingHasRoom) {
