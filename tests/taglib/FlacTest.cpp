@@ -4,6 +4,7 @@
 #include "Bytes.h"
 #include "FLAC.h"
 #include "Module.h"
+#include "SafeWrite.h"
 #include "SonavexCtrl.h"
 #include "TempDir.h"
 #include "VorbisTestSupport.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <string>
 #include <vector>
 
@@ -579,4 +581,138 @@ TEST(VorbisCommentSave, SecondValuesOfAFieldSurviveFlacAndOggSaves) {
       }
     }
   }
+}
+
+// A torn or damaged chain is read as far as it goes but never written: a
+// second stream information (the torn file of a killed save), stream
+// information that is not first or not 34 bytes, a block that runs past the
+// file, no audio frame behind the last block. Only the first block is taken
+// as the stream information.
+TEST(FlacSave, ChainsThatDoNotParseAreRefusedAndLeftAlone) {
+  const Bytes si = StreamInfo({0x01, 0xF4, 0x00, 0xF0}, 8000);         // 8000 Hz
+  const Bytes other = StreamInfo({0x0A, 0xC4, 0x42, 0xF0}, 123456);    // 44100 Hz
+  const Bytes comment = CommentBody({"TITLE=old"});
+  const Bytes frames = {0xFF, 0xF8, 0x69, 0x08, 0x00, 0x1F, 0x40, 0x00, 0x11};
+  auto block = [](uint8_t type, const Bytes& body) {
+    Bytes b;
+    Header(b, type, static_cast<uint32_t>(body.size()));
+    b.insert(b.end(), body.begin(), body.end());
+    return b;
+  };
+  auto chain = [&](std::initializer_list<Bytes> blocks, const Bytes& tail) {
+    Bytes b = {'f', 'L', 'a', 'C'};
+    for (const auto& blk : blocks) b.insert(b.end(), blk.begin(), blk.end());
+    b.insert(b.end(), tail.begin(), tail.end());
+    return b;
+  };
+  struct Case {
+    const char* name;
+    Bytes file;
+    int rate;  // what a read reports
+  } cases[] = {
+      {"second stream information", chain({block(0, si), block(4, comment), block(0x80, other)}, frames), 8000},
+      {"stream information not first", chain({block(4, comment), block(0x80, si)}, frames), 0},
+      {"stream information of 33 bytes", chain({block(0, Bytes(si.begin(), si.end() - 1)), block(0x84, comment)}, frames), 8000},
+      {"no audio frame behind the chain", chain({block(0, si), block(0x84, comment)}, Bytes(40, 0x5A)), 8000},
+      {"a block past the end of the file", chain({block(0, si), block(4, comment)}, Bytes{0x81, 0x00, 0x10, 0x00, 0, 0}), 8000},
+  };
+  TempDir dir;
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    const std::string path = dir.file("torn.flac");
+    TempDir::Write(path, k.file);
+    CFLAC flac;
+    ASSERT_TRUE(ReadFlac(path, flac));
+    EXPECT_EQ(flac.GetSampleRate(), k.rate);
+    flac.m_Comment[CVorbisComment::kTitle] = u"new";
+    EXPECT_FALSE(Save(flac, path));
+    EXPECT_EQ(flac.State().lastError, EINVAL);
+    EXPECT_EQ(TempDir::Read(path), k.file);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
+  }
+}
+
+// A chain with a 4 MB picture: a change that fits the padding behind the
+// comment is written in place in one small write; one that would move the
+// picture builds a new file. No in-place write ever leaves its page.
+TEST(FlacSave, LargeChainsAreNeverRewrittenInPlace) {
+  static std::vector<std::pair<int64_t, int64_t>> writes;
+  sonavex::SaveHooks().step = [](sonavex::SaveStep step, int64_t offset, int64_t length) {
+    if (step == sonavex::SaveStep::kInPlaceWrite) writes.emplace_back(offset, length);
+  };
+  // A picture block: a real PNG followed by filler up to 4 MB.
+  Bytes png = TempDir::Read(std::string(DJVP_TEST_FIXTURES) + "/id3v2/cover.png");
+  png.resize(4 << 20, 0);
+  Bytes pictureBody;
+  auto be32 = [&](uint32_t v) {
+    uint8_t b[4];
+    sonavex::bytes::PutBE32(b, v);
+    pictureBody.insert(pictureBody.end(), b, b + 4);
+  };
+  be32(3);
+  be32(9);
+  for (char c : std::string("image/png")) pictureBody.push_back(static_cast<uint8_t>(c));
+  be32(0);
+  for (uint32_t v : {16u, 16u, 24u, 0u}) be32(v);
+  be32(static_cast<uint32_t>(png.size()));
+  pictureBody.insert(pictureBody.end(), png.begin(), png.end());
+
+  // padded.flac: STREAMINFO, SEEKTABLE, VORBIS_COMMENT, PADDING, then audio.
+  const Bytes fixture = TempDir::Read(Fixture("flac", "padded.flac"));
+  const Walk w = WalkBlocks(fixture);
+  std::vector<Bytes> blocks;
+  size_t pos = 4;
+  for (const auto& [type, length] : w.blocks) {
+    blocks.emplace_back(fixture.begin() + static_cast<std::ptrdiff_t>(pos + 4),
+                        fixture.begin() + static_cast<std::ptrdiff_t>(pos + 4 + length));
+    pos += 4 + length;
+  }
+  auto file = [&](const std::vector<std::pair<int, const Bytes*>>& order) {
+    Bytes b = {'f', 'L', 'a', 'C'};
+    for (size_t i = 0; i < order.size(); ++i) {
+      Header(b, static_cast<uint8_t>(order[i].first | (i + 1 == order.size() ? 0x80 : 0)),
+             static_cast<uint32_t>(order[i].second->size()));
+      b.insert(b.end(), order[i].second->begin(), order[i].second->end());
+    }
+    b.insert(b.end(), fixture.begin() + static_cast<std::ptrdiff_t>(w.audio), fixture.end());
+    return b;
+  };
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    bool inPlace;
+  } cases[] = {
+      {"padding behind the comment",
+       file({{0, &blocks[0]}, {3, &blocks[1]}, {4, &blocks[2]}, {1, &blocks[3]}, {6, &pictureBody}}), true},
+      {"picture behind the comment",
+       file({{0, &blocks[0]}, {3, &blocks[1]}, {4, &blocks[2]}, {6, &pictureBody}, {1, &blocks[3]}}), false},
+  };
+  TempDir dir;
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    const std::string path = dir.file("big.flac");
+    TempDir::Write(path, k.bytes);
+    ASSERT_EQ(FlacTest(path), "");
+    const Bytes audio = AudioOf(path);
+    struct stat before;
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+
+    CFLAC flac;
+    ASSERT_TRUE(ReadFlac(path, flac));
+    flac.m_Comment[CVorbisComment::kTitle] = u"Changed title";
+    writes.clear();
+    ASSERT_TRUE(Save(flac, path)) << flac.State().lastError;
+    EXPECT_EQ(flac.m_bInPlace, k.inPlace);
+    struct stat after;
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino == before.st_ino, k.inPlace);
+    EXPECT_EQ(writes.size(), k.inPlace ? 1u : 0u);
+    for (const auto& [offset, length] : writes)
+      EXPECT_TRUE(sonavex::FitsOnePage(offset, size_t(length))) << offset << "+" << length;
+    // flac -t decodes the audio against the stream's own MD5.
+    EXPECT_EQ(FlacTest(path), "");
+    EXPECT_EQ(AudioOf(path), audio);
+    EXPECT_EQ(MutagenCheck(path, {{"TITLE", "Changed title"}}), "");
+  }
+  sonavex::SaveHooks() = sonavex::SaveTestHooks{};
 }
