@@ -149,7 +149,12 @@ void Assign(CSonavexCtrl& c, const GenericStrings& g) {
 
 int16_t CSonavexCtrl::AnalyzeFile(const WString& path) {
   ResetAll();
-  TagFile file;
+  TagFile& file = m_File;
+  file.Close();  // closed whichever way this analysis ends
+  struct CloseAtEnd {
+    TagFile& f;
+    ~CloseAtEnd() { f.Close(); }
+  } closeAtEnd{file};
   if (!file.Open(path, TagFile::Mode::Read)) {
     m_State.lastError = file.Error();
     return kFormatNone;

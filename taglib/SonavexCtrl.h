@@ -68,6 +68,9 @@ class CSonavexCtrl {
   CWAV m_WAV;
   CWMA m_WMA;
 
+  // The file an analysis reads, kept for the next one (its blocks' memory).
+  TagFile m_File;
+
   CAudioFormat* m_pFormat = &m_Bare;
   WString m_strExtension;
   WString m_strTitle, m_strArtist, m_strAlbum, m_strComment, m_strGenre, m_strTrack, m_strYear;

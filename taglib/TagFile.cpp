@@ -67,9 +67,11 @@ bool TagFile::Close() {
 }
 
 void TagFile::DropBlocks() {
-  head_ = Block{};
-  tail_ = Block{};
-  window_ = Block{};
+  // The memory stays for the next file this object opens.
+  for (Block* b : {&head_, &tail_, &window_}) {
+    b->start = 0;
+    b->size = 0;
+  }
 }
 
 int64_t TagFile::Length() { return fd_ >= 0 ? length_ : -1; }
@@ -106,10 +108,13 @@ size_t TagFile::ReadDirect(int64_t offset, void* dst, size_t count) {
 }
 
 bool TagFile::Load(Block& block, int64_t start, size_t count) {
+  if (block.capacity < count) {
+    block.bytes = std::make_unique_for_overwrite<uint8_t[]>(count);
+    block.capacity = count;
+  }
   block.start = start;
-  block.data.resize(count);
-  block.data.resize(ReadDirect(start, block.data.data(), count));
-  return !block.data.empty();
+  block.size = ReadDirect(start, block.bytes.get(), count);
+  return block.size > 0;
 }
 
 size_t TagFile::Read(void* dst, size_t n) {
@@ -130,10 +135,10 @@ size_t TagFile::Read(void* dst, size_t n) {
       }
       const int64_t tailStart = std::max<int64_t>(0, length_ - static_cast<int64_t>(kBlock));
       bool loaded = false;
-      if (head_.data.empty() && pos < static_cast<int64_t>(kBlock)) {
+      if (head_.size == 0 && pos < static_cast<int64_t>(kBlock)) {
         const int64_t end = std::min<int64_t>(length_, std::max<int64_t>(kBlock, std::min<int64_t>(pos + want, kMaxHead)));
         loaded = Load(head_, 0, static_cast<size_t>(end));
-      } else if (pos >= tailStart && !(tail_.start == tailStart && !tail_.data.empty())) {
+      } else if (pos >= tailStart && !(tail_.start == tailStart && tail_.size > 0)) {
         loaded = Load(tail_, tailStart, static_cast<size_t>(length_ - tailStart));
       } else if (want < kBlock) {
         loaded = Load(window_, pos, static_cast<size_t>(std::min<int64_t>(kBlock, length_ - pos)));
@@ -148,8 +153,8 @@ size_t TagFile::Read(void* dst, size_t n) {
       continue;
     }
     const size_t at = static_cast<size_t>(pos - from->start);
-    const size_t take = std::min(want, from->data.size() - at);
-    std::memcpy(out + done, from->data.data() + at, take);
+    const size_t take = std::min(want, from->size - at);
+    std::memcpy(out + done, from->bytes.get() + at, take);
     pos_ += static_cast<int64_t>(take);
     done += take;
   }

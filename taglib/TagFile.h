@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ class TagFile {
   // to this size.
   static constexpr size_t kMaxHead = 1024 * 1024;
 
+  // An object that opens one file after another (the control's analyses)
+  // keeps its blocks' memory for the next file.
   TagFile() = default;
   TagFile(const TagFile&) = delete;
   TagFile& operator=(const TagFile&) = delete;
@@ -66,10 +69,13 @@ class TagFile {
   int Descriptor() const { return fd_; }
 
  private:
+  // Bytes of the file from start on; the memory is kept when emptied.
   struct Block {
     int64_t start = 0;
-    std::vector<uint8_t> data;
-    bool Holds(int64_t pos) const { return pos >= start && pos < start + static_cast<int64_t>(data.size()); }
+    size_t size = 0;
+    size_t capacity = 0;
+    std::unique_ptr<uint8_t[]> bytes;
+    bool Holds(int64_t pos) const { return pos >= start && pos < start + static_cast<int64_t>(size); }
   };
   void Fail(int e) { err_ = e ? e : EIO; }
   // Reads count bytes at offset straight from the file; the count read.

@@ -101,16 +101,19 @@ void CVorbisComment::Clear() {
 }
 
 void CVorbisComment::TakeEntry(const std::string& raw) {
-  const WString text = DecodeText(reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
-  const size_t eq = text.find(u'=');
-  if (eq == WString::npos || eq == 0) return;  // no name
-  const WString name = UpperAscii(text.substr(0, eq));
+  // The name is ASCII up to the first "=" (and ends at a zero byte, as the
+  // text does); only a known field's value is decoded.
+  const size_t end = std::min(raw.find('\0'), raw.size());
+  const size_t eq = raw.find('=');
+  if (eq == std::string::npos || eq == 0 || eq > end) return;  // no name
+  const WString name = UpperAscii(FromUtf8(std::string_view(raw.data(), eq)));
   for (int i = 0; i < kFieldCount; ++i) {
     if (name == kNames[i]) {
       // A second value of the same name: the one before is kept as it was.
       if (!m_lastEntry[i].empty()) m_earlierEntries[i].push_back(m_lastEntry[i]);
       m_lastEntry[i] = raw;
-      m_strValues[i] = m_strRead[i] = text.substr(eq + 1);
+      m_strValues[i] = m_strRead[i] =
+          DecodeText(reinterpret_cast<const uint8_t*>(raw.data()) + eq + 1, raw.size() - eq - 1);
       return;
     }
   }
