@@ -289,7 +289,7 @@ TEST(Ape, TagThatEndsTheFileIsNotTakenForAnID3v1Tag) {
   // tag is appended, hold "TAG" 128 bytes before the new end. The saved tag
   // must read back, and the file has no ID3v1 tag or Lyrics3 block.
   TempDir dir;
-  const Bytes input = TempDir::Read(std::string(DJVP_TEST_SOURCE_DIR) + "/tests/fuzz/corpus/mpeg_tags_fuzz/ape-save-readback");
+  const Bytes input = TempDir::Read(std::string(DJVP_TEST_SOURCE_DIR) + "/tests/fuzz/found/mpeg_tags_fuzz/ape-save-readback");
   const std::string path = dir.file("found.mp3");
   TempDir::Write(path, Bytes(input.begin() + 1, input.end()));
   CSonavexCtrl c;
