@@ -298,9 +298,12 @@ bool SafeRewrite::CopyAttributes(const std::string& from, const struct stat& st)
   // bits of the mode from its mask, as it did on the old file.
   struct stat now;
   if (fstat(fd_, &now) != 0) return Failed(errno);
+  // Only what differs is set: file systems without owners and modes (FAT on
+  // a memory stick) refuse any change, and there both already agree.
   if ((now.st_uid != st.st_uid || now.st_gid != st.st_gid) && fchown(fd_, st.st_uid, st.st_gid) != 0)
     return Failed(errno);  // the new file could not keep the owner or the group
-  if (fchmod(fd_, st.st_mode & 07777) != 0) return Failed(errno);
+  if (fstat(fd_, &now) != 0) return Failed(errno);
+  if ((now.st_mode & 07777) != (st.st_mode & 07777) && fchmod(fd_, st.st_mode & 07777) != 0) return Failed(errno);
 
   std::vector<char> names(256);
   ssize_t size;
