@@ -7,18 +7,20 @@
 # input form, joined by the test fixtures, the kept inputs of tests/fuzz/found/
 # and the current corpus, and every target runs over them for
 # FUZZ_CORPUS_SECONDS (default 300). libFuzzer's merge then keeps the smallest
-# set of inputs that covers all that the run reached.
+# set of inputs that covers all that the run reached, each cut to
+# FUZZ_CORPUS_MAX_LEN bytes (default 32768: the tags and headers lie in the
+# first and last kilobytes; the short runs still grow inputs up to 256 KB).
 #   FUZZ_CORPUS_SECONDS  seconds per target (default 300)
+#   FUZZ_CORPUS_MAX_LEN  longest input kept (default 32768)
 #   FUZZ_BUILD_DIR       build folder of the fuzz targets (default build-fuzz)
 #   FUZZ_JOBS            parallel build jobs (default: the processors)
 #   FUZZ_TARGET          only this target
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${FUZZ_CORPUS_SECONDS:-300}
+maxLen=${FUZZ_CORPUS_MAX_LEN:-32768}
 build=${FUZZ_BUILD_DIR:-build-fuzz}
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DDJVP_FUZZ=ON -DDJVP_SANITIZE=ON -DDJVP_BUILD_PROGRAM=OFF -DDJVP_BUILD_TESTS=ON -DDJVP_WERROR=ON >/dev/null
-cmake --build "$build" -j"${FUZZ_JOBS:-$(nproc)}"
+FUZZ_BUILD_ONLY=1 FUZZ_BUILD_DIR="$build" bash scripts/fuzz.sh
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -192,7 +194,7 @@ for src_file in tests/fuzz/*_fuzz.cpp; do
     -timeout=10 "$run" "${inputs[@]}" >"$work/$target.log" 2>&1 || { tail -n 40 "$work/$target.log"; exit 1; }
   merged="$work/merged-$target"
   mkdir -p "$merged"
-  ASAN_OPTIONS=detect_leaks=0 "$build/bin/$target" -merge=1 -max_len=262144 -rss_limit_mb=2048 -timeout=10 \
+  ASAN_OPTIONS=detect_leaks=0 "$build/bin/$target" -merge=1 -max_len="$maxLen" -rss_limit_mb=2048 -timeout=10 \
     "$merged" "${inputs[@]}" "$run" >"$work/$target.merge.log" 2>&1
   rm -rf "$corpus"
   mv "$merged" "$corpus"
