@@ -60,7 +60,7 @@ Walk WalkBlocks(const Bytes& b, size_t start = 0) {
   return w;
 }
 Bytes AudioOf(const std::string& path, size_t start = 0) {
-  const Bytes b = TempDir::Read(path);
+  const Bytes b = ReadWhole(path);
   return Bytes(b.begin() + static_cast<std::ptrdiff_t>(WalkBlocks(b, start).audio), b.end());
 }
 
