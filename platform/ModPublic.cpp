@@ -19,16 +19,15 @@ QString modPublic_AddBackslash(const QString& path) {
 }
 
 bool modPublic_FileExists(const QString& path) {
+  // Files only: folders and hidden names are not found.
   if (path.isEmpty()) return false;
   if (path.contains(QLatin1Char('*')) || path.contains(QLatin1Char('?'))) {
     const QFileInfo pattern(path);
     const QDir dir = pattern.dir();
-    return !dir.entryList({pattern.fileName()}, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).isEmpty();
+    return !dir.entryList({pattern.fileName()}, QDir::Files | QDir::NoDotAndDotDot).isEmpty();
   }
-  QString p = path;
-  while (p.size() > 1 && p.endsWith(QLatin1Char('/'))) p.chop(1);
-  const QFileInfo info(p);
-  return info.exists() && !info.fileName().startsWith(QLatin1Char('.'));
+  const QFileInfo info(path);
+  return info.isFile() && !info.fileName().startsWith(QLatin1Char('.'));
 }
 
 void modPublic_BlendPictures(const QImage& background, const QImage& overlay, int32_t alpha, int16_t x,

@@ -1,24 +1,32 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (clang, ASan + UBSan) and runs each for a
-# bounded time with the test fixtures as seed corpus. A crash fails the run;
-# each crash found becomes a fixture.
-#   FUZZ_SECONDS    seconds per target (default 20)
-#   FUZZ_BUILD_DIR  build folder (default build-fuzz)
-#   FUZZ_TARGET     run only this target
+# bounded time. Each target starts from its seed corpus in
+# tests/fuzz/corpus/<target>/ (made by tests/fuzz/make_corpus.sh from longer
+# runs over real-world-like files), the inputs kept in tests/fuzz/found/<target>/
+# and the test fixtures, so that the short runs start deep. A crash fails the
+# run; each crash found becomes a fixture or a kept input.
+#   FUZZ_SECONDS     seconds per target (default 20)
+#   FUZZ_BUILD_DIR   build folder (default build-fuzz)
+#   FUZZ_TARGET      run only this target
+#   FUZZ_JOBS        parallel build jobs (default: the processors)
+#   FUZZ_BUILD_ONLY  set: build the targets and run nothing
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-20}
 build=${FUZZ_BUILD_DIR:-build-fuzz}
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DDJVP_FUZZ=ON -DDJVP_SANITIZE=ON -DDJVP_BUILD_PROGRAM=OFF -DDJVP_BUILD_TESTS=ON -DDJVP_WERROR=ON >/dev/null
-cmake --build "$build" -j"$(nproc)"
+cmake --build "$build" -j"${FUZZ_JOBS:-$(nproc)}"
+if [ -n "${FUZZ_BUILD_ONLY:-}" ]; then exit 0; fi
 shopt -s nullglob
 for src in tests/fuzz/*_fuzz.cpp; do
   name=$(basename "$src" .cpp)
   if [ -n "${FUZZ_TARGET:-}" ] && [ "$name" != "$FUZZ_TARGET" ]; then continue; fi
   corpus=$(mktemp -d)
   seeds=()
-  for d in tests/fixtures/*/; do seeds+=("$d"); done
+  for d in "tests/fuzz/corpus/$name" "tests/fuzz/found/$name" tests/fixtures/*/; do
+    if [ -d "$d" ]; then seeds+=("$d"); fi
+  done
   echo "fuzzing $name for ${seconds}s"
   log="$corpus.log"
   rc=0

@@ -72,7 +72,7 @@ void CAAC::Clear() {
 
 bool CAAC::Read(TagFile& file) {
   Clear();
-  const int64_t start = g_nID3V2Size;
+  const int64_t start = State().id3v2Size;
   BitWindow head(file, start, 4);
   if (head.Got() == 4 && std::memcmp(head.Bytes(), "ADIF", 4) == 0) {
     m_nHeaderType = kHeaderADIF;
@@ -109,7 +109,7 @@ void CAAC::ReadADIF(TagFile& file, int64_t start) {
 }
 
 void CAAC::ReadADTS(TagFile& file, int64_t start) {
-  const int64_t end = g_nFileSize;
+  const int64_t end = State().fileSize;
   int64_t pos = start;
   int64_t total = 0;
   int64_t frames = 0;
@@ -155,17 +155,22 @@ void CAAC::ReadADTS(TagFile& file, int64_t start) {
   m_nBitRate = static_cast<int32_t>(std::min(std::floor(kbps), double(std::numeric_limits<int32_t>::max() / 1000)) * 1000);
 }
 
-float CAAC::GetDuration() {
-  if (m_nBitRate <= 0) return 0.0f;
-  const int64_t bytes = std::max<int64_t>(0, int64_t(g_nFileSize) - g_nID3V2Size);
-  return static_cast<float>(double(bytes) * 8.0 / double(m_nBitRate));
+double CAAC::Seconds() const {
+  if (m_nBitRate <= 0) return 0.0;
+  const int64_t bytes = std::max<int64_t>(0, int64_t(State().fileSize) - State().id3v2Size);
+  return double(bytes) * 8.0 / double(m_nBitRate);
 }
+
+float CAAC::GetDuration() { return ReportedSeconds(Seconds()); }
 
 int32_t CAAC::GetBitrate() { return m_nBitRate <= 0 ? 0 : (m_nBitRate + 500) / 1000; }
 
 WString CAAC::GetVersion() { return NameAt(kVersionNames, m_nVersion); }
 
-bool CAAC::IsValid() { return m_nHeaderType != kHeaderNone && m_nChannels > 0 && m_nSampleRate > 0 && m_nBitRate > 0; }
+bool CAAC::IsValid() {
+  return m_nHeaderType != kHeaderNone && m_nChannels > 0 && m_nSampleRate > 0 && m_nBitRate > 0 &&
+         PlausibleFigures(m_nSampleRate, m_nChannels, 0, Seconds());
+}
 
 WString CAAC::GetHeaderTypeName() const { return NameAt(kHeaderTypeNames, m_nHeaderType); }
 WString CAAC::GetProfileName() const { return NameAt(kProfileNames, m_nProfile); }

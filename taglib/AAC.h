@@ -41,6 +41,8 @@ class CAAC : public CAudioFormat {
   int32_t BitRateBps() const { return m_nBitRate; }
 
  private:
+  // The duration as the header gives it (GetDuration reports it when real).
+  double Seconds() const;
   void ReadADIF(TagFile& file, int64_t start);
   void ReadADTS(TagFile& file, int64_t start);
 

@@ -101,6 +101,7 @@ void APE_HEADER::AppendTo(CByteBuffer& b) const {
 void CAPETag::Clear() {
   m_Header.Clear();
   for (auto& v : m_strValues) v.clear();
+  m_otherItems.clear();
   m_nVersion = 0;
   m_ID3V1.Clear();
   m_Buffer.Empty();
@@ -133,7 +134,7 @@ bool CAPETag::Read(TagFile& file) {
   }
   m_Header = place.footer;
   m_nVersion = place.footer.version;
-  g_nAPESize = place.footer.tagSize;
+  State().apeSize = place.footer.tagSize;
   // All items lie between the first item and the footer.
   CByteBuffer items;
   if (file.Seek(place.itemsStart)) items.ReadFromFile(static_cast<int32_t>(place.footer.tagSize - kHeaderSize), file);
@@ -146,6 +147,7 @@ void CAPETag::ReadItems(const uint8_t* p, int64_t n, int32_t count) {
   int64_t pos = 0;
   for (int32_t i = 0; i < count; ++i) {
     if (pos + 8 > n) break;
+    const int64_t itemStart = pos;
     const int64_t valueSize = static_cast<int32_t>(bytes::LE32(p + pos));
     const uint32_t flags = bytes::LE32(p + pos + 4);
     pos += 8;
@@ -155,26 +157,41 @@ void CAPETag::ReadItems(const uint8_t* p, int64_t n, int32_t count) {
     const std::string key(reinterpret_cast<const char*>(p + pos), static_cast<size_t>(keyEnd - pos));
     pos = keyEnd + 1;
     if (valueSize < 0 || valueSize > n - pos) break;  // a value past the tag
-    if (flags == 0 || flags == 1) {  // text items only
+    bool taken = false;
+    if (flags == 0 || flags == 1) {  // text items
       m_Buffer.Empty();
       m_Buffer.AppendBytes(p + pos, static_cast<int32_t>(valueSize));
-      SetItem(key);
+      taken = SetItem(key);
     }
+    // Anything else is kept as it is, from its size field to its last byte.
+    if (!taken) m_otherItems.emplace_back(reinterpret_cast<const char*>(p + itemStart),
+                                          static_cast<size_t>(pos + valueSize - itemStart));
     pos += valueSize;
   }
 }
 
-void CAPETag::SetItem(const std::string& key) {
+int CAPETag::KeyIndex(const std::string& key) {
   std::string upper = key;
   for (auto& c : upper)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  for (int k = 0; k < kKeyCount; ++k) {
-    if (upper == kKeys[k]) {
-      const WString text = m_nVersion <= 1000 ? m_Buffer.GetStringA() : m_Buffer.ConvertToUnicode(3);
-      m_strValues[k] = TrimRightSpace(text);
-      return;
-    }
-  }
+  for (int k = 0; k < kKeyCount; ++k)
+    if (upper == kKeys[k]) return k;
+  return -1;
+}
+
+bool CAPETag::SetItem(const std::string& key) {
+  const int k = KeyIndex(key);
+  if (k < 0) return false;
+  const WString text = m_nVersion <= 1000 ? m_Buffer.GetStringA() : m_Buffer.ConvertToUnicode(3);
+  m_strValues[k] = TrimRightSpace(text);
+  return true;
+}
+
+bool CAPETag::KeepsItem(const std::string& item) const {
+  // Size (4), flags (4), then the key up to its zero byte.
+  const size_t zero = item.find('\0', 8);
+  const int k = KeyIndex(item.substr(8, zero == std::string::npos ? std::string::npos : zero - 8));
+  return k < 0 || m_strValues[k].empty();
 }
 
 GenericStrings CAPETag::GetGenericStrings() {
@@ -209,6 +226,11 @@ void CAPETag::ComputeSize() {
     m_Header.tagSize += static_cast<int32_t>(ToUtf8(m_strValues[k]).size() + std::strlen(kKeys[k]) + 9);
     ++m_Header.itemCount;
   }
+  for (const auto& item : m_otherItems) {
+    if (!KeepsItem(item)) continue;
+    m_Header.tagSize += static_cast<int32_t>(item.size());
+    ++m_Header.itemCount;
+  }
 }
 
 CByteBuffer CAPETag::BuildTag() {
@@ -227,21 +249,23 @@ CByteBuffer CAPETag::BuildTag() {
     b.AppendZero();
     b.AppendBytes(value.data(), static_cast<int32_t>(value.size()));
   }
+  for (const auto& item : m_otherItems)
+    if (KeepsItem(item)) b.AppendBytes(item.data(), static_cast<int32_t>(item.size()));
   m_Header.flags = kHasHeader;
   m_Header.AppendTo(b);
   return b;
 }
 
 bool CAPETag::SaveToFile(const WString& path) {
-  g_nLastError = 0;
+  State().lastError = 0;
   TagFile f;
   if (!f.Open(path, TagFile::Mode::Read)) {
-    g_nLastError = f.Error();
+    State().lastError = f.Error();
     return false;
   }
   const int64_t length = f.Length();
   if (length < 0) {
-    g_nLastError = f.Error() ? f.Error() : EIO;
+    State().lastError = f.Error() ? f.Error() : EIO;
     return false;
   }
   // The new tag takes the old one's place; without one it goes in front of
@@ -255,10 +279,10 @@ bool CAPETag::SaveToFile(const WString& path) {
   } else if (place.found) {
     // A tag whose extent is not confirmed is left as it is; the new tag
     // goes right behind it, where it is read first.
-    g_nLastError = kErrTagMissing;
+    State().lastError = kErrTagMissing;
     replaceFrom = keepFrom = place.end;
   } else {
-    g_nLastError = kErrTagMissing;
+    State().lastError = kErrTagMissing;
     LyricsBlockPlace lyrics;
     if (CLyricsTag::Locate(f, length, lyrics))
       replaceFrom = lyrics.start;
@@ -267,26 +291,41 @@ bool CAPETag::SaveToFile(const WString& path) {
     keepFrom = replaceFrom;
   }
   const CByteBuffer tag = BuildTag();
-  SafeRewrite out;
-  return out.Begin(path) && out.CopyFrom(f, 0, replaceFrom) &&
-         out.Write(tag.GetData(), static_cast<size_t>(tag.GetLength())) &&
-         out.CopyFrom(f, keepFrom, length - keepFrom) && out.Commit();
+  SafeRewrite out(State());
+  if (!out.Begin(path) || !out.CopyFrom(f, 0, replaceFrom) ||
+      !out.Write(tag.GetData(), static_cast<size_t>(tag.GetLength())) || !out.CopyFrom(f, keepFrom, length - keepFrom))
+    return false;
+  // The tag must be found where it was written: a new file that a reader
+  // would take apart another way (its end read as an ID3v1 tag, say) is
+  // not saved.
+  TagFile written;
+  if (!out.ReadBack(written)) return false;
+  APETagPlace check;
+  const int64_t tagEnd = replaceFrom + tag.GetLength();
+  if (!Locate(written, written.Length(), check) || !check.confirmed || check.start != replaceFrom ||
+      check.end != tagEnd) {
+    out.Abort();
+    State().lastError = EINVAL;
+    return false;
+  }
+  written.Close();
+  return out.Commit();
 }
 
 bool CAPETag::RemoveFromFile(const WString& path) {
   TagFile f;
   if (!f.Open(path, TagFile::Mode::Read)) {
-    g_nLastError = f.Error();
+    State().lastError = f.Error();
     return false;
   }
   const int64_t length = f.Length();
   APETagPlace place;
   if (!Locate(f, length, place) || !place.confirmed) {
     // No tag, or one whose extent cannot be trusted: nothing is cut.
-    g_nLastError = kErrTagMissing;
+    State().lastError = kErrTagMissing;
     return false;
   }
-  SafeRewrite out;
+  SafeRewrite out(State());
   return out.Begin(path) && out.CopyFrom(f, 0, place.start) && out.CopyFrom(f, place.end, length - place.end) &&
          out.Commit();
 }

@@ -1,15 +1,19 @@
 // CAPETag: the APE tag (version 1000 or 2000) at the end of the audio data,
 // in front of a Lyrics3 block and an ID3v1 tag when the file has them. It
 // holds eight text items and writes them back as a version 2000 tag with a
-// header and a footer.
+// header and a footer; every other item (a BPM, a composer, cover art) is
+// kept byte for byte and written back behind them.
 #pragma once
 
 #include "ByteBuffer.h"
 #include "ID3V1Tag.h"
+#include "Module.h"
 #include "TagFile.h"
 #include "WString.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace sonavex {
 
@@ -43,16 +47,26 @@ struct APETagPlace {
   bool confirmed = false;
 };
 
-class CAPETag {
+class CAPETag : public WithFileState {
  public:
   enum Key { kTITLE, kARTIST, kALBUM, kTRACK, kYEAR, kGENRE, kCOMMENT, kCOPYRIGHT, kKeyCount };
   static const char* const kKeys[kKeyCount];
 
-  CAPETag() { Clear(); }
+  // The tag's ID3v1 reader works on the tag's state.
+  CAPETag() {
+    m_ID3V1.BindState(State());
+    Clear();
+  }
+  CAPETag(const CAPETag&) = delete;
+  CAPETag& operator=(const CAPETag&) = delete;
+  void BindState(FileState& state) override {
+    WithFileState::BindState(state);
+    m_ID3V1.BindState(state);
+  }
   virtual ~CAPETag() = default;
 
   void Clear();
-  // Reads the tag of the open file; sets g_nAPESize and g_nID3V1Size.
+  // Reads the tag of the open file; sets the APE and ID3v1 sizes of the state.
   bool Read(TagFile& file);
   GenericStrings GetGenericStrings();
   void SetGenericStrings(const GenericStrings& g);
@@ -71,13 +85,22 @@ class CAPETag {
 
   APE_HEADER m_Header{};
   WString m_strValues[kKeyCount];
+  // The items of other keys (and of the known keys in a form without text),
+  // whole as read: size, flags, key, value.
+  std::vector<std::string> m_otherItems;
   int32_t m_nVersion = 0;
   CID3V1Tag m_ID3V1;
   CByteBuffer m_Buffer;
 
  private:
   void ReadItems(const uint8_t* p, int64_t n, int32_t count);
-  void SetItem(const std::string& key);
+  // Takes a text item of a known key; false for any other key.
+  bool SetItem(const std::string& key);
+  // Index of a known key (compared without case), or -1.
+  static int KeyIndex(const std::string& key);
+  // The kept items that the tag writes back: those of a known key give way
+  // to a new text value.
+  bool KeepsItem(const std::string& item) const;
   // Items plus footer of the tag that the values make.
   void ComputeSize();
   CByteBuffer BuildTag();

@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 
 namespace sonavex {
@@ -41,7 +42,7 @@ constexpr Signature kSignatures[] = {
     {{0xFF, 0xD8}, 2},              // JPEG image
 };
 
-// The file's length as the module-wide 32-bit size (files beyond 2 GiB are
+// The file's length as the state's 32-bit size (files beyond 2 GiB are
 // reported as the largest size it can hold).
 int32_t ClampedLength(TagFile& file) {
   const int64_t len = file.Length();
@@ -80,14 +81,16 @@ bool FormatAllowsID3V2(int16_t format) {
     case kFormatWMA:
     case kFormatMonkey:
     case kFormatMPP:
-    case kFormatAAC:
-    case kFormatMP4: return true;
+    case kFormatAAC: return true;
+    // An MP4 file's atoms point at absolute offsets: a tag in front would
+    // move the audio away from them.
     default: return false;
   }
 }
 
-int16_t DetectFormatOfFile(const WString& path, WString* extension) {
-  // Fresh readers: the control's own objects keep what the last analysis read.
+int16_t DetectFormatOfFile(const WString& path, FileState& state, WString* extension) {
+  // Fresh readers on a state of their own: the control's objects keep what
+  // the last analysis read. The sizes found are handed to the caller's state.
   struct Readers {
     CID3V2Tag id3v2;
     CWMA wma;
@@ -102,14 +105,20 @@ int16_t DetectFormatOfFile(const WString& path, WString* extension) {
   };
   TagFile file;
   if (!file.Open(path, TagFile::Mode::Read)) return kFormatNone;
-  g_nFileSize = ClampedLength(file);
   const WString ext = ExtensionOf(path);
   if (extension) *extension = ext;
+  FileState scratch;
+  scratch.fileSize = ClampedLength(file);
+  state.fileSize = scratch.fileSize;
   CFileSignatureCheck signature;
   if (signature.IsNonAudio(file)) return kFormatNone;
 
   auto r = std::make_unique<Readers>();
+  for (WithFileState* o : std::initializer_list<WithFileState*>{&r->id3v2, &r->wma, &r->mp4, &r->wav, &r->flac,
+                                                               &r->ogg, &r->monkey, &r->mpp, &r->aac, &r->mpeg})
+    o->BindState(scratch);
   r->id3v2.ReadSize(file);
+  state.id3v2Size = scratch.id3v2Size;
   if (r->wma.Read(file)) return kFormatWMA;
   if (r->mp4.Read(file)) return kFormatMP4;
   if (r->wav.Read(file)) return kFormatWAV;
@@ -123,7 +132,7 @@ int16_t DetectFormatOfFile(const WString& path, WString* extension) {
 }
 
 int16_t CSonavexCtrl::DetectFileFormat(const WString& path) {
-  return DetectFormatOfFile(path, &m_strExtension);
+  return DetectFormatOfFile(path, m_State, &m_strExtension);
 }
 
 namespace {
@@ -140,13 +149,18 @@ void Assign(CSonavexCtrl& c, const GenericStrings& g) {
 
 int16_t CSonavexCtrl::AnalyzeFile(const WString& path) {
   ResetAll();
-  TagFile file;
+  TagFile& file = m_File;
+  file.Close();  // closed whichever way this analysis ends
+  struct CloseAtEnd {
+    TagFile& f;
+    ~CloseAtEnd() { f.Close(); }
+  } closeAtEnd{file};
   if (!file.Open(path, TagFile::Mode::Read)) {
-    g_nLastError = file.Error();
+    m_State.lastError = file.Error();
     return kFormatNone;
   }
-  g_nFileSize = ClampedLength(file);
-  if (g_nFileSize < 16) return kFormatNone;
+  m_State.fileSize = ClampedLength(file);
+  if (m_State.fileSize < 16) return kFormatNone;
   m_strExtension = ExtensionOf(path);
   if (m_SignatureCheck.IsNonAudio(file)) return kFormatNone;
 
@@ -190,10 +204,10 @@ int16_t CSonavexCtrl::AnalyzeFile(const WString& path) {
 
   // The first tag present supplies all seven strings; there is no
   // field-by-field fallback to the other tags.
-  if (g_nID3V2Size > 0) Assign(*this, m_ID3V2.GetGenericStrings());
-  else if (g_nAPESize > 0) Assign(*this, m_APE.GetGenericStrings());
-  else if (g_nID3V1Size > 0) Assign(*this, m_ID3V1.GetGenericStrings());
-  else if (g_nLyricsSize > 0) Assign(*this, m_Lyrics.GetGenericStrings());
+  if (m_State.id3v2Size > 0) Assign(*this, m_ID3V2.GetGenericStrings());
+  else if (m_State.apeSize > 0) Assign(*this, m_APE.GetGenericStrings());
+  else if (m_State.id3v1Size > 0) Assign(*this, m_ID3V1.GetGenericStrings());
+  else if (m_State.lyricsSize > 0) Assign(*this, m_Lyrics.GetGenericStrings());
 
   if (m_Monkey.Read(file)) {
     m_nFormat = kFormatMonkey;
@@ -212,7 +226,7 @@ int16_t CSonavexCtrl::AnalyzeFile(const WString& path) {
 }
 
 bool CSonavexCtrl::SaveGenericStrings(const WString& path) {
-  g_nLastError = 0;
+  m_State.lastError = 0;
   m_nFormat = DetectFileFormat(path);
   const GenericStrings g{m_strTitle, m_strArtist, m_strAlbum, m_strComment, m_strGenre, m_strTrack, m_strYear};
   switch (m_nFormat) {
@@ -236,10 +250,10 @@ bool CSonavexCtrl::SaveGenericStrings(const WString& path) {
     case kFormatMP4:
       // MP4 items are only read: the strings are kept in memory.
       m_MP4.SetGenericStrings(g);
-      g_nLastError = kErrMP4NotWritable;
+      m_State.lastError = kErrMP4NotWritable;
       return false;
     default:
-      g_nLastError = kErrTagNotAllowed;
+      m_State.lastError = kErrTagNotAllowed;
       return false;
   }
 }

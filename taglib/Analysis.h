@@ -2,6 +2,7 @@
 // are not audio, and the detection that every save runs on its target first.
 #pragma once
 
+#include "Module.h"
 #include "TagFile.h"
 #include "WString.h"
 
@@ -46,14 +47,15 @@ bool IsMpegExtension(const WString& extension);
 bool IsAacExtension(const WString& extension);
 
 // Detects the format of the file at path with fresh, cleared reader objects,
-// for the save members of every family. Sets g_nFileSize and g_nID3V2Size to
-// those of this file and never touches g_nLastError. A file that cannot be
-// opened is format 0. When extension is given it receives ExtensionOf(path).
-// CSonavexCtrl::DetectFileFormat is this plus keeping the extension.
-int16_t DetectFormatOfFile(const WString& path, WString* extension = nullptr);
+// for the save members of every family. Sets the file size and the ID3v2 size
+// of state to those of this file and never touches its last error. A file
+// that cannot be opened is format 0. When extension is given it receives
+// ExtensionOf(path). CSonavexCtrl::DetectFileFormat is this on the control's
+// state, keeping the extension.
+int16_t DetectFormatOfFile(const WString& path, FileState& state, WString* extension = nullptr);
 
 // Whether a file of the detected format may carry an ID3v2 tag: MPEG, WMA,
-// Monkey's Audio, Musepack, AAC and MP4.
+// Monkey's Audio, Musepack and AAC (not MP4, whose atoms hold absolute offsets).
 bool FormatAllowsID3V2(int16_t format);
 
 }  // namespace sonavex

@@ -13,15 +13,23 @@ namespace sonavex {
 namespace {
 
 constexpr uint32_t kMaxBlockLength = 0xFFFFFF;  // 24-bit length field
+constexpr uint32_t kStreamInfoLength = 34;
+
+// One metadata block as a walk found it.
+struct Block {
+  uint8_t type = 0;
+  int64_t offset = 0;   // of its 4-byte header
+  uint32_t length = 0;  // of its body
+  int64_t End() const { return offset + 4 + length; }
+};
 
 // The metadata chain of a file, as one walk over it found it.
 struct Chain {
   int64_t start = 0;        // offset of "fLaC"
   int64_t end = 0;          // offset behind the chain: where the audio frames begin
   bool complete = false;    // ended by a last-block flag or at an audio frame, not by the file's end
-  bool haveStreamInfo = false;
-  CByteBuffer streamInfo;   // STREAMINFO body
-  CByteBuffer kept;         // other blocks (header with the last flag cleared, body)
+  bool wellFormed = false;  // complete, STREAMINFO first and only there, and audio (or the end) behind it
+  std::vector<Block> blocks;
 };
 
 // A frame header starts with the 14-bit sync code 11111111111110 followed by
@@ -31,9 +39,9 @@ bool IsFrameSync(const uint8_t* h) { return h[0] == 0xFF && (h[1] & 0xFE) == 0xF
 // Walks the chain that begins with "fLaC" at start. Every block ends at its
 // declared length; the walk ends at the last-block flag, at an audio frame
 // (a chain whose last block lacks the flag) or at the end of the file.
-// Comment blocks are parsed into comment when given; other blocks are
-// collected when keep is set. False when there is no "fLaC" at start.
-bool WalkChain(TagFile& file, int64_t start, Chain& chain, CVorbisComment* comment, bool keep) {
+// Comment blocks are parsed into comment when given. False when there is no
+// "fLaC" at start.
+bool WalkChain(TagFile& file, int64_t start, Chain& chain, CVorbisComment* comment) {
   chain = Chain{};
   chain.start = start;
   uint8_t marker[4];
@@ -49,62 +57,79 @@ bool WalkChain(TagFile& file, int64_t start, Chain& chain, CVorbisComment* comme
     if (IsFrameSync(h)) {
       chain.end = pos;
       chain.complete = true;
-      return true;
+      break;
     }
-    const bool last = (h[0] & 0x80) != 0;
-    const uint8_t type = h[0] & 0x7F;
-    const uint32_t length = bytes::BE24(h + 1);
-    const int64_t bodyEnd = pos + 4 + length;
-    if (bodyEnd > fileLength) {
+    Block block;
+    block.type = h[0] & 0x7F;
+    block.offset = pos;
+    block.length = bytes::BE24(h + 1);
+    if (block.End() > fileLength) {
       chain.end = fileLength;
       return true;  // a block that runs past the end of the file
     }
-    switch (type) {
-      case CFLAC::kStreamInfo:
-        chain.streamInfo.ReadFromFile(static_cast<int32_t>(length), file);
-        chain.haveStreamInfo = true;
-        break;
-      case CFLAC::kPadding:
-        break;
-      case CFLAC::kVorbisComment:
-        if (comment && length > 0) {
-          std::vector<uint8_t> body(length);
-          if (file.ReadExact(body.data(), length)) comment->Parse(body.data(), body.size());
-        }
-        break;
-      default:
-        if (keep) {
-          h[0] &= 0x7F;
-          chain.kept.AppendBytes(h, 4);
-          chain.kept.AppendFromFile(static_cast<int32_t>(length), file);
-        }
-        break;
+    if (block.type == CFLAC::kVorbisComment && comment && block.length > 0) {
+      std::vector<uint8_t> body(block.length);
+      if (file.ReadExact(body.data(), block.length)) comment->Parse(body.data(), body.size());
     }
-    pos = bodyEnd;
-    if (last) {
+    chain.blocks.push_back(block);
+    pos = block.End();
+    if (h[0] & 0x80) {
       chain.end = pos;
       chain.complete = true;
-      return true;
+      break;
     }
   }
+  // Only the first block may be the stream information, and the chain must
+  // lead to the audio: a frame, or the end of a file without frames.
+  bool ok = !chain.blocks.empty() && chain.blocks[0].type == CFLAC::kStreamInfo &&
+            chain.blocks[0].length == kStreamInfoLength;
+  for (size_t i = 1; ok && i < chain.blocks.size(); ++i) ok = chain.blocks[i].type != CFLAC::kStreamInfo;
+  if (ok && chain.end < fileLength) {
+    uint8_t h[2];
+    ok = file.Seek(chain.end) && file.ReadExact(h, 2) && IsFrameSync(h);
+  }
+  chain.wellFormed = ok;
+  return true;
 }
 
-void AppendHeader(CByteBuffer& out, uint8_t typeAndFlag, uint32_t length) {
-  uint8_t h[4] = {typeAndFlag, uint8_t(length >> 16), uint8_t(length >> 8), uint8_t(length)};
+void AppendHeader(CByteBuffer& out, uint8_t type, bool last, uint32_t length) {
+  uint8_t h[4] = {static_cast<uint8_t>(type | (last ? 0x80 : 0)), uint8_t(length >> 16), uint8_t(length >> 8),
+                  uint8_t(length)};
   out.AppendBytes(h, 4);
 }
 
-// Fills exactly room bytes (room >= 4) with PADDING blocks, the last one
-// flagged. Room beyond one block's 24-bit length is split over several.
-void AppendPadding(CByteBuffer& out, int64_t room) {
-  while (room - 4 > kMaxBlockLength) {
-    const int64_t body = std::min<int64_t>(kMaxBlockLength, room - 8);
-    AppendHeader(out, CFLAC::kPadding, static_cast<uint32_t>(body));
-    out.AppendFill(0, static_cast<int32_t>(body));
-    room -= 4 + body;
+// One block of a new chain: a block of the old chain (its body taken from
+// the old chain's bytes), the new comment, or padding.
+struct Part {
+  enum Kind { kOld, kComment, kPad } kind = kOld;
+  const Block* old = nullptr;
+  uint32_t padding = 0;
+};
+
+// Lays the parts out as a chain: the marker, each block with its header, the
+// last one flagged.
+void Assemble(const std::vector<Part>& parts, const std::vector<uint8_t>& oldChain, int64_t chainStart,
+              const CByteBuffer& comment, CByteBuffer& out) {
+  out.Empty();
+  out.AppendSz("fLaC");
+  for (size_t i = 0; i < parts.size(); ++i) {
+    const Part& p = parts[i];
+    const bool last = i + 1 == parts.size();
+    switch (p.kind) {
+      case Part::kOld:
+        AppendHeader(out, p.old->type, last, p.old->length);
+        out.AppendBytes(oldChain.data() + (p.old->offset + 4 - chainStart), static_cast<int32_t>(p.old->length));
+        break;
+      case Part::kComment:
+        AppendHeader(out, CFLAC::kVorbisComment, last, static_cast<uint32_t>(comment.GetLength()));
+        out.AppendBuffer(comment);
+        break;
+      case Part::kPad:
+        AppendHeader(out, CFLAC::kPadding, last, p.padding);
+        out.AppendFill(0, static_cast<int32_t>(p.padding));
+        break;
+    }
   }
-  AppendHeader(out, 0x80 | CFLAC::kPadding, static_cast<uint32_t>(room - 4));
-  out.AppendFill(0, static_cast<int32_t>(room - 4));
 }
 
 }  // namespace
@@ -114,22 +139,23 @@ void CFLAC::Clear() {
   m_Image.Empty();
   m_CommentBody.Empty();
   m_StreamInfo.Empty();
-  m_CommentBlock.Empty();
-  m_KeptBlocks.Empty();
   m_nChannels = m_nSampleRate = m_nBitsPerSample = m_nTotalSamples = 0;
   m_nMinBlockSize = m_nMaxBlockSize = m_nMinFrameSize = m_nMaxFrameSize = 0;
   m_nMetadataSize = 0;
   m_bRewrite = false;
+  m_bInPlace = false;
 }
 
 bool CFLAC::Read(TagFile& file) {
   Clear();
   Chain chain;
-  if (!WalkChain(file, g_nID3V2Size, chain, &m_Comment, false)) {
+  if (!WalkChain(file, State().id3v2Size, chain, &m_Comment)) {
     Clear();
     return false;
   }
-  m_StreamInfo = chain.streamInfo;
+  // The stream information is the first block, and only that one.
+  if (!chain.blocks.empty() && chain.blocks[0].type == kStreamInfo && file.Seek(chain.blocks[0].offset + 4))
+    m_StreamInfo.ReadFromFile(static_cast<int32_t>(chain.blocks[0].length), file);
   ParseStreamInfo();
   m_nMetadataSize = static_cast<int32_t>(chain.end - chain.start);
   return true;
@@ -146,6 +172,11 @@ void CFLAC::ParseStreamInfo() {
   m_nChannels = ((b[12] >> 1) & 0x07) + 1;
   m_nBitsPerSample = (((b[12] & 0x01) << 4) | (b[13] >> 4)) + 1;
   m_nTotalSamples = static_cast<int32_t>(bytes::BE32(b + 14));
+  // Figures no real stream has (a rate of a few hertz, weeks of audio) are
+  // not reported: the stream is not valid.
+  const double seconds = m_nSampleRate > 0 ? double(uint32_t(m_nTotalSamples)) / m_nSampleRate : 0.0;
+  if (!PlausibleFigures(m_nSampleRate, m_nChannels, m_nBitsPerSample, seconds))
+    m_nSampleRate = m_nChannels = m_nBitsPerSample = m_nTotalSamples = 0;
 }
 
 bool CFLAC::IsValid() {
@@ -160,14 +191,14 @@ float CFLAC::GetDuration() {
 int32_t CFLAC::GetBitrate() {
   const int64_t seconds = static_cast<int64_t>(GetDuration());
   if (seconds < 1) return 0;
-  const int64_t audio = int64_t(g_nFileSize) - m_nMetadataSize - g_nID3V1Size - g_nID3V2Size;
+  const int64_t audio = int64_t(State().fileSize) - m_nMetadataSize - State().id3v1Size - State().id3v2Size;
   return static_cast<int32_t>((audio * 8 / 1000) / seconds);
 }
 
 float CFLAC::GetCompressionRatio() {
   if (!IsValid()) return 0.0f;
   const double raw = double(m_nTotalSamples) * m_nBitsPerSample * m_nChannels * 0.125;
-  return static_cast<float>(g_nFileSize / raw * 100.0);
+  return static_cast<float>(State().fileSize / raw * 100.0);
 }
 
 GenericStrings CFLAC::GetGenericStrings() { return m_Comment.GetGenericStrings(); }
@@ -175,68 +206,116 @@ GenericStrings CFLAC::GetGenericStrings() { return m_Comment.GetGenericStrings()
 void CFLAC::SetGenericStrings(const GenericStrings& g) { m_Comment.SetGenericStrings(g); }
 
 bool CFLAC::SaveChangesToFile(const WString& path) {
+  m_bRewrite = m_bInPlace = false;
   TagFile src;
   if (!src.Open(path, TagFile::Mode::Read)) {
-    g_nLastError = src.Error();
+    State().lastError = src.Error();
     return false;
   }
   // The chain of the file as it is now, not as an earlier analysis saw it.
   Chain chain;
-  if (!WalkChain(src, g_nID3V2Size, chain, nullptr, true)) {
-    g_nLastError = kErrTagNotAllowed;
+  if (!WalkChain(src, State().id3v2Size, chain, nullptr)) {
+    State().lastError = kErrTagNotAllowed;
     return false;
   }
-  if (!chain.complete || !chain.haveStreamInfo) {
-    g_nLastError = EINVAL;  // a damaged chain is not rewritten
+  if (!chain.complete || !chain.wellFormed) {
+    State().lastError = EINVAL;  // a chain that does not parse is never written
+    return false;
+  }
+  std::vector<uint8_t> old(static_cast<size_t>(chain.end - chain.start));
+  if (!src.Seek(chain.start) || !src.ReadExact(old.data(), old.size())) {
+    State().lastError = src.Error() ? src.Error() : EIO;
     return false;
   }
 
-  // The new chain: STREAMINFO, comment, the other blocks, padding.
   m_CommentBody.Empty();
   m_Comment.Serialize(m_CommentBody);
   if (static_cast<uint32_t>(m_CommentBody.GetLength()) > kMaxBlockLength) {
-    g_nLastError = EFBIG;  // a comment block holds at most 16 MiB
+    State().lastError = EFBIG;  // a comment block holds at most 16 MiB
     return false;
   }
-  m_CommentBlock.Empty();
-  AppendHeader(m_CommentBlock, kVorbisComment, static_cast<uint32_t>(m_CommentBody.GetLength()));
-  m_CommentBlock.AppendBuffer(m_CommentBody);
-  m_KeptBlocks = chain.kept;
+  const int64_t newComment = 4 + int64_t{m_CommentBody.GetLength()};
 
-  m_Image.Empty();
-  m_Image.AppendSz("fLaC");
-  AppendHeader(m_Image, kStreamInfo, static_cast<uint32_t>(chain.streamInfo.GetLength()));
-  m_Image.AppendBuffer(chain.streamInfo);
-  m_Image.AppendBuffer(m_CommentBlock);
-  m_Image.AppendBuffer(m_KeptBlocks);
+  // The comment's place: the first comment block, else behind STREAMINFO.
+  size_t slot = 1;
+  int64_t oldComment = 0;
+  int comments = 0;
+  for (size_t i = 0; i < chain.blocks.size(); ++i) {
+    if (chain.blocks[i].type != kVorbisComment) continue;
+    if (comments++ == 0) {
+      slot = i;
+      oldComment = 4 + int64_t{chain.blocks[i].length};
+    }
+  }
 
-  const int64_t oldSize = chain.end - chain.start;
-  const int64_t room = oldSize - m_Image.GetLength();
-  m_bRewrite = room - 4 <= 0;
-  AppendPadding(m_Image, m_bRewrite ? kRewritePadding + 4 : room);
+  std::vector<Part> parts;
+  // Same length: the first padding block behind the comment gives or takes
+  // the difference (and disappears when the comment needs all of it).
+  const int64_t delta = newComment - oldComment;
+  size_t pad = chain.blocks.size();
+  if (comments <= 1) {
+    for (size_t i = comments ? slot + 1 : 1; i < chain.blocks.size(); ++i) {
+      const Block& b = chain.blocks[i];
+      if (b.type == kPadding && (int64_t{b.length} - delta >= 0 || int64_t{b.length} + 4 == delta) &&
+          int64_t{b.length} - delta <= kMaxBlockLength) {
+        pad = i;
+        break;
+      }
+    }
+  }
+  if (pad < chain.blocks.size()) {
+    for (size_t i = 0; i < chain.blocks.size(); ++i) {
+      if (i == slot && comments == 0) parts.push_back({Part::kComment});
+      const Block& b = chain.blocks[i];
+      if (i == slot && comments == 1) {
+        parts.push_back({Part::kComment});
+      } else if (i == pad) {
+        if (int64_t{b.length} + 4 != delta) parts.push_back({Part::kPad, nullptr, static_cast<uint32_t>(b.length - delta)});
+      } else {
+        parts.push_back({Part::kOld, &b});
+      }
+    }
+    if (slot == chain.blocks.size() && comments == 0) parts.push_back({Part::kComment});
+  } else {
+    // A new layout: the padding blocks give way to one padding block right
+    // behind the comment; the other blocks keep their order.
+    m_bRewrite = true;
+    for (size_t i = 0; i < chain.blocks.size(); ++i) {
+      const Block& b = chain.blocks[i];
+      if (i == slot) {
+        parts.push_back({Part::kComment});
+        parts.push_back({Part::kPad, nullptr, static_cast<uint32_t>(kRewritePadding)});
+      }
+      if (b.type == kPadding || b.type == kVorbisComment) continue;
+      parts.push_back({Part::kOld, &b});
+    }
+    if (slot >= chain.blocks.size()) {
+      parts.push_back({Part::kComment});
+      parts.push_back({Part::kPad, nullptr, static_cast<uint32_t>(kRewritePadding)});
+    }
+  }
+  Assemble(parts, old, chain.start, m_CommentBody, m_Image);
 
   if (!m_bRewrite) {
-    // Same length as the old chain: nothing behind it moves.
-    src.Close();
-    TagFile out;
-    if (!out.Open(path, TagFile::Mode::ReadWrite)) {
-      g_nLastError = out.Error();
+    if (m_Image.GetLength() != static_cast<int32_t>(old.size())) {
+      State().lastError = EINVAL;
       return false;
     }
-    if (!out.Seek(chain.start)) {
-      g_nLastError = out.Error();
-      return false;
+    const ByteRange change = ChangedRange(old.data(), m_Image.GetData(), old.size());
+    if (change.length == 0) {
+      m_bInPlace = true;
+      return true;
     }
-    if (!WriteChecked(out, m_Image.GetData(), static_cast<size_t>(m_Image.GetLength()))) return false;
-    if (!out.Flush() || !out.Close()) {
-      g_nLastError = out.Error() ? out.Error() : EIO;
-      return false;
+    const int64_t at = chain.start + change.offset;
+    if (FitsOnePage(at, change.length)) {
+      src.Close();
+      m_bInPlace = true;
+      return WriteInPlace(State(), path, at, m_Image.GetData() + change.offset, change.length);
     }
-    return true;
   }
 
   const int64_t fileLength = src.Length();
-  SafeRewrite rw;
+  SafeRewrite rw(State());
   if (!rw.Begin(path)) return false;
   if (!rw.CopyFrom(src, 0, chain.start)) return false;  // the ID3v2 tag stays in front
   if (!rw.Write(m_Image.GetData(), static_cast<size_t>(m_Image.GetLength()))) return false;

@@ -2,11 +2,16 @@
 // tag, reads the technical values of its STREAMINFO block and its Vorbis
 // comment, and writes a changed comment back.
 //
-// A save rebuilds the metadata chain of the target file as it is at that
-// moment: STREAMINFO, the comment, every other block in file order, and one
-// PADDING block last. The new chain replaces the old one in place when it
-// leaves at least one byte of padding in the old room; otherwise the whole
-// file is rewritten (safely) with 1000 bytes of padding.
+// A save reads the metadata chain of the target file as it is at that moment
+// and refuses a chain that does not parse: STREAMINFO not first or not alone,
+// a block that runs past the file, no audio frame behind the last block.
+// The new comment takes the old one's place (or follows STREAMINFO), every
+// other block keeps its place and bytes. When the first padding block behind
+// the comment has the room, the chain keeps its length and only the bytes that
+// change are written: in place when they lie in one page, else by a rewrite
+// of the file. A chain that no longer fits is rewritten with the padding
+// blocks replaced by one of 1000 bytes right behind the comment, where the
+// next save finds it.
 #pragma once
 
 #include "AudioFormat.h"
@@ -33,7 +38,7 @@ class CFLAC : public CAudioFormat {
   bool IsValid() override;
 
   void Clear() override;
-  // Looks for "fLaC" at g_nID3V2Size and walks the metadata chain.
+  // Looks for "fLaC" at the state's ID3v2 size and walks the metadata chain.
   bool Read(TagFile& file) override;
 
   // The seven generic fields as the comment holds them.
@@ -51,8 +56,6 @@ class CFLAC : public CAudioFormat {
   CByteBuffer m_Image;         // the new chain of the last save
   CByteBuffer m_CommentBody;   // serialised comment of the last save
   CByteBuffer m_StreamInfo;    // STREAMINFO body as read
-  CByteBuffer m_CommentBlock;  // header and body of the comment block of the last save
-  CByteBuffer m_KeptBlocks;    // other blocks (header and body) of the last save, in file order
 
   int32_t m_nChannels = 0;
   int32_t m_nSampleRate = 0;
@@ -63,7 +66,8 @@ class CFLAC : public CAudioFormat {
   int32_t m_nMinFrameSize = 0;
   int32_t m_nMaxFrameSize = 0;
   int32_t m_nMetadataSize = 0;  // from the marker to the end of the chain, marker included
-  bool m_bRewrite = false;      // the last build did not fit the old room
+  bool m_bRewrite = false;      // the last save's chain did not fit the old room
+  bool m_bInPlace = false;      // the last save changed the file in place
 
  private:
   void ParseStreamInfo();

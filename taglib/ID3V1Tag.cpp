@@ -72,10 +72,14 @@ int64_t ParseDecimal(const char* p, size_t n) {
   return negative ? -v : v;
 }
 
+bool IsID3V1Tail(const uint8_t* tail) {
+  return std::memcmp(tail, "TAG", 3) == 0 && std::memcmp(tail + kTagSize - 32, "APETAGEX", 8) != 0;
+}
+
 bool FileEndsWithID3V1(TagFile& file, int64_t length) {
   if (length < kTagSize || !file.Seek(length - kTagSize)) return false;
-  char sig[3];
-  return file.ReadExact(sig, 3) && std::memcmp(sig, "TAG", 3) == 0;
+  uint8_t tail[kTagSize];
+  return file.ReadExact(tail, sizeof tail) && IsID3V1Tail(tail);
 }
 
 // ---- CID3V1Record ---------------------------------------------------------
@@ -166,9 +170,9 @@ bool CID3V1Tag::Read(TagFile& file) {
   const int64_t length = file.Length();
   if (length < kTagSize || !file.Seek(length - kTagSize)) return false;
   uint8_t tag[kTagSize];
-  if (!file.ReadExact(tag, kTagSize) || std::memcmp(tag, "TAG", 3) != 0) return false;
+  if (!file.ReadExact(tag, kTagSize) || !IsID3V1Tail(tag)) return false;
   m_Record.Parse(tag);
-  g_nID3V1Size = kTagSize;
+  State().id3v1Size = kTagSize;
   return true;
 }
 
@@ -196,50 +200,53 @@ void CID3V1Tag::SetGenericStrings(const GenericStrings& g) {
 
 bool CID3V1Tag::SaveChangesToFile(const WString& path) {
   TagFile f;
-  if (!f.Open(path, TagFile::Mode::ReadWrite)) {
-    g_nLastError = f.Error();
+  if (!f.Open(path, TagFile::Mode::Read)) {
+    State().lastError = f.Error();
     return false;
   }
   const int64_t length = f.Length();
   if (length < 0) {
-    g_nLastError = f.Error() ? f.Error() : EIO;
+    State().lastError = f.Error() ? f.Error() : EIO;
     return false;
   }
   const CByteBuffer tag = m_Record.Build();
-  if (FileEndsWithID3V1(f, length)) {
-    // Overwrite the existing tag: the file keeps its length.
-    if (!f.Seek(length - kTagSize) || !WriteChecked(f, tag.GetData(), kTagSize)) return false;
-  } else {
-    // Append a new tag; a failed append is cut back so the file stays as it was.
-    if (!f.Seek(length) || !f.Write(tag.GetData(), kTagSize) || !f.Flush()) {
-      g_nLastError = f.Error() ? f.Error() : EIO;
-      f.Truncate(length);
+  // The new tag replaces the old one (the file keeps its length) or is
+  // appended. Only the bytes that change are written in place, and only when
+  // they lie in one page; otherwise the file is rewritten.
+  const bool replace = FileEndsWithID3V1(f, length);
+  const int64_t at = replace ? length - kTagSize : length;
+  ByteRange change{0, kTagSize};
+  if (replace) {
+    uint8_t old[kTagSize];
+    if (!f.Seek(at) || !f.ReadExact(old, sizeof old)) {
+      State().lastError = f.Error() ? f.Error() : EIO;
       return false;
     }
+    change = ChangedRange(old, tag.GetData(), kTagSize);
+    if (change.length == 0) return true;  // nothing to write
   }
-  if (!f.Close()) {
-    g_nLastError = f.Error() ? f.Error() : EIO;
-    return false;
+  if (FitsOnePage(at + change.offset, change.length)) {
+    f.Close();
+    return WriteInPlace(State(), path, at + change.offset, tag.GetData() + change.offset, change.length);
   }
-  return true;
+  SafeRewrite out(State());
+  return out.Begin(path) && out.CopyFrom(f, 0, at) && out.Write(tag.GetData(), kTagSize) && out.Commit();
 }
 
 bool CID3V1Tag::RemoveTagFromFile(const WString& path) {
   TagFile f;
-  if (!f.Open(path, TagFile::Mode::ReadWrite)) {
-    g_nLastError = f.Error();
+  if (!f.Open(path, TagFile::Mode::Read)) {
+    State().lastError = f.Error();
     return false;
   }
   const int64_t length = f.Length();
   if (!FileEndsWithID3V1(f, length)) {
-    g_nLastError = kErrTagMissing;
+    State().lastError = kErrTagMissing;
     return false;
   }
-  if (!f.Truncate(length - kTagSize) || !f.Close()) {
-    g_nLastError = f.Error() ? f.Error() : EIO;
-    return false;
-  }
-  return true;
+  f.Close();
+  // Cutting the end off cannot tear: the file is the old or the shorter one.
+  return TruncateInPlace(State(), path, length - kTagSize);
 }
 
 }  // namespace sonavex

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ByteBuffer.h"
+#include "Module.h"
 #include "TagFile.h"
 #include "WString.h"
 
@@ -44,10 +45,10 @@ class CID3V1Record {
   uint8_t track = 0;
 };
 
-class CID3V1Tag {
+class CID3V1Tag : public WithFileState {
  public:
   void Clear() { m_Record.Clear(); }
-  // Reads the tag at the end of the open file; sets g_nID3V1Size to 128 when
+  // Reads the tag at the end of the open file; sets the state's ID3v1 size to 128 when
   // the file ends with one. True when found.
   bool Read(TagFile& file);
   // The seven generic fields as this tag holds them (genre by name, track as
@@ -67,8 +68,12 @@ class CID3V1Tag {
 };
 
 // True when the last 128 bytes of the open file begin with "TAG" (the file is
-// at least 128 bytes long). The stream position is not kept.
+// at least 128 bytes long) and do not end in an APE tag's footer: a file that
+// ends in an APE tag ends there, whatever bytes its items hold 128 bytes
+// before the end. The stream position is not kept.
 bool FileEndsWithID3V1(TagFile& file, int64_t length);
+// The same test on the last 128 bytes of a file.
+bool IsID3V1Tail(const uint8_t* tail);
 
 // Removes trailing white space (blanks, tabs, line ends), as the readers of
 // the end-of-file tags do with their texts.

@@ -76,7 +76,7 @@ CID3V2Tag::ListItem CID3V2Tag::ParseLangDescText(const CByteBuffer& payload, boo
 
 int CID3V2Tag::FindItemForRead(int n, int32_t id) {
   if (n < 1 || n > m_used) {
-    g_nLastError = kErrIdOutOfRange;
+    State().lastError = kErrIdOutOfRange;
     return -1;
   }
   return FindFrame(id, n - 1);
@@ -92,11 +92,11 @@ bool CID3V2Tag::ReadListItem(int n, int32_t id, bool hasLanguage, bool hasDescri
 bool CID3V2Tag::WriteListItem(int n, int32_t id, bool hasLanguage, bool hasDescription, bool isURL,
                               const WString& language, const WString& description, const WString& text) {
   if (n < 1) {
-    g_nLastError = kErrIdOutOfRange;
+    State().lastError = kErrIdOutOfRange;
     return false;
   }
   if (id == kNoFrameId) {
-    g_nLastError = kErrUnsupportedFrame;
+    State().lastError = kErrUnsupportedFrame;
     return false;
   }
   int slot = FindFrame(id, n - 1);
@@ -107,7 +107,7 @@ bool CID3V2Tag::WriteListItem(int n, int32_t id, bool hasLanguage, bool hasDescr
   // The language is exactly three bytes in the frame.
   const std::string lang = WideToAnsi(language);
   if (hasLanguage && (language.size() != 3 || lang.size() != 3)) {
-    g_nLastError = kErrLanguageLength;
+    State().lastError = kErrLanguageLength;
     return false;
   }
   CByteBuffer payload;

@@ -187,7 +187,7 @@ int CID3V2Tag::GetSyncLyricContentType(int n) {
 bool CID3V2Tag::SetSyncLyric(int n, const WString& language, const WString& description, const WString& text,
                              int contentType, int timeStampFormat) {
   if (n < 1) {
-    g_nLastError = kErrIdOutOfRange;
+    State().lastError = kErrIdOutOfRange;
     return false;
   }
   const int32_t id = SyncLyricsId();
@@ -198,7 +198,7 @@ bool CID3V2Tag::SetSyncLyric(int n, const WString& language, const WString& desc
   }
   const std::string lang = WideToAnsi(language);
   if (language.size() != 3 || lang.size() != 3) {
-    g_nLastError = kErrLanguageLength;
+    State().lastError = kErrLanguageLength;
     return false;
   }
   CByteBuffer payload;
@@ -220,7 +220,7 @@ bool CID3V2Tag::SetSyncLyric(int n, const WString& language, const WString& desc
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
       if (!AddSyncLyricLine(line, payload)) {
-        g_nLastError = kErrSyncLyricsParse;
+        State().lastError = kErrSyncLyricsParse;
         return false;
       }
       line.clear();
@@ -230,7 +230,7 @@ bool CID3V2Tag::SetSyncLyric(int n, const WString& language, const WString& desc
     }
   }
   if (!line.empty() && !AddSyncLyricLine(line, payload)) {
-    g_nLastError = kErrSyncLyricsParse;
+    State().lastError = kErrSyncLyricsParse;
     return false;
   }
   if (slot < 0) slot = AllocFrame();
@@ -307,16 +307,16 @@ bool CID3V2Tag::GetPicture(int n, const WString& path) {
   if (slot < 0) return false;
   const CByteBuffer& payload = m_frames[static_cast<size_t>(slot)].payload;
   if (!ParsePicture(payload, pic)) return false;
-  SafeRewrite out;
+  SafeRewrite out(State());
   if (pic.mime.compare(0, 3, u"-->") == 0) {
     TagFile linked;
     if (!linked.Open(pic.mime.substr(3), TagFile::Mode::Read)) {
-      g_nLastError = linked.Error();
+      State().lastError = linked.Error();
       return false;
     }
     const int64_t length = linked.Length();
     if (length < 0) {
-      g_nLastError = linked.Error();
+      State().lastError = linked.Error();
       return false;
     }
     return out.Begin(path) && out.CopyFrom(linked, 0, length) && out.Commit();
@@ -327,7 +327,7 @@ bool CID3V2Tag::GetPicture(int n, const WString& path) {
 
 bool CID3V2Tag::SetPicture(const WString& path, const WString& description, int n, int pictureType, bool asLink) {
   if (n < 1) {
-    g_nLastError = kErrIdOutOfRange;
+    State().lastError = kErrIdOutOfRange;
     return false;
   }
   const int32_t id = PictureId();
@@ -350,17 +350,17 @@ bool CID3V2Tag::SetPicture(const WString& path, const WString& description, int 
     // The new picture is read completely before the old one is replaced.
     TagFile file;
     if (!file.Open(path, TagFile::Mode::Read)) {
-      g_nLastError = file.Error();
+      State().lastError = file.Error();
       return false;
     }
     const int64_t length = file.Length();
     if (length < 0) {
-      g_nLastError = file.Error();
+      State().lastError = file.Error();
       return false;
     }
     const int64_t limit = (v2 ? 0xFFFFFF : 0x0FFFFFFF) - kPaddedSize;
     if (length > limit) {
-      g_nLastError = EFBIG;
+      State().lastError = EFBIG;
       return false;
     }
     uint8_t head[4] = {};
@@ -377,12 +377,12 @@ bool CID3V2Tag::SetPicture(const WString& path, const WString& description, int 
     payload.AppendZero();
     const int32_t before = payload.GetLength();
     if (!file.Seek(0)) {
-      g_nLastError = file.Error();
+      State().lastError = file.Error();
       return false;
     }
     payload.AppendFromFile(static_cast<int32_t>(length), file);
     if (payload.GetLength() - before != length) {
-      g_nLastError = file.Error() ? file.Error() : EIO;
+      State().lastError = file.Error() ? file.Error() : EIO;
       return false;
     }
   }

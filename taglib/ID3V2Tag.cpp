@@ -108,7 +108,7 @@ void CID3V2Tag::Clear() {
   m_build.Empty();
   std::memset(m_oldHeader, 0, sizeof m_oldHeader);
   std::memset(m_newHeader, 0, sizeof m_newHeader);
-  g_nID3V2Size = 0;
+  State().id3v2Size = 0;
 }
 
 void CID3V2Tag::FreeSlot(int slot) {
@@ -125,12 +125,12 @@ void CID3V2Tag::FreeSlot(int slot) {
 }
 
 void CID3V2Tag::ReadSize(TagFile& file) {
-  g_nID3V2Size = 0;
+  State().id3v2Size = 0;
   uint8_t h[10];
   TagHeader hdr;
   if (!file.Seek(0) || file.Read(h, sizeof h) != sizeof h || !ParseHeader(h, hdr)) return;
   // A tag that claims more than the file ends where the file ends.
-  g_nID3V2Size = ClampToInt32(std::min<int64_t>(hdr.size, std::max<int64_t>(file.Length(), 0)));
+  State().id3v2Size = ClampToInt32(std::min<int64_t>(hdr.size, std::max<int64_t>(file.Length(), 0)));
 }
 
 bool CID3V2Tag::Read(TagFile& file) {
@@ -141,7 +141,7 @@ bool CID3V2Tag::Read(TagFile& file) {
   std::memcpy(m_oldHeader, h, sizeof h);
   m_version = hdr.version;
   const int64_t length = std::max<int64_t>(file.Length(), 0);
-  g_nID3V2Size = ClampToInt32(std::min(hdr.size, length));
+  State().id3v2Size = ClampToInt32(std::min(hdr.size, length));
 
   if (m_version < 2 || m_version > 4) return true;  // the size counts, no frame is read
   if (m_version == 2 && (hdr.flags & kFlagExtended)) return true;  // compressed version-2 tag
@@ -277,7 +277,7 @@ int CID3V2Tag::AllocFrame() {
     FreeSlot(m_used);
     return m_used++;
   }
-  g_nLastError = kErrTooManyFrames;
+  State().lastError = kErrTooManyFrames;
   return -1;
 }
 
@@ -305,18 +305,21 @@ bool CID3V2Tag::BuildTag(const uint8_t* oldHeader, int64_t fileLength) {
     const ID3V2_FRAME& f = m_frames[static_cast<size_t>(i)];
     if (f.id == 0) continue;
     if (f.payload.GetLength() > maxBody) {
-      g_nLastError = EFBIG;
+      State().lastError = EFBIG;
       return false;
     }
     needed += headerLength + f.payload.GetLength();
   }
   const int64_t oldSize = oldIsTag ? old.size : 0;
+  // A tag of at most one page at the start of the file is overwritten in
+  // place (the write cannot tear); anything larger is rewritten.
+  static_assert(kPaddedSize <= kPageSize);
   const bool fits = oldIsTag && needed <= oldSize && oldSize <= kPaddedSize && oldSize <= fileLength;
   m_rewrite = !fits;
   const int64_t padding = m_rewrite ? kPaddedSize - needed : oldSize - needed;
   const int64_t total = needed + std::max<int64_t>(padding, 0);
   if (total - 10 > kMaxSyncsafe) {
-    g_nLastError = EFBIG;
+    State().lastError = EFBIG;
     return false;
   }
   m_padding = static_cast<int32_t>(padding);
@@ -361,8 +364,8 @@ bool CID3V2Tag::BuildTag(const uint8_t* oldHeader, int64_t fileLength) {
 }
 
 bool CID3V2Tag::SaveChangesToFile(const WString& path) {
-  if (!FormatAllowsID3V2(DetectFormatOfFile(path))) {
-    g_nLastError = kErrTagNotAllowed;
+  if (!FormatAllowsID3V2(DetectFormatOfFile(path, State()))) {
+    State().lastError = kErrTagNotAllowed;
     return false;
   }
   return WriteToFile(path);
@@ -372,12 +375,12 @@ bool CID3V2Tag::WriteToFile(const WString& path) {
   std::memset(m_oldHeader, 0, sizeof m_oldHeader);
   TagFile src;
   if (!src.Open(path, TagFile::Mode::Read)) {
-    g_nLastError = src.Error();
+    State().lastError = src.Error();
     return false;
   }
   const int64_t length = src.Length();
   if (length < 0) {
-    g_nLastError = src.Error();
+    State().lastError = src.Error();
     return false;
   }
   src.Read(m_oldHeader, sizeof m_oldHeader);
@@ -386,32 +389,27 @@ bool CID3V2Tag::WriteToFile(const WString& path) {
   // A tag that claims more than the file is damaged: replacing it would
   // throw away whatever the file holds.
   if (oldIsTag && old.size > length) {
-    g_nLastError = EINVAL;
+    State().lastError = EINVAL;
     return false;
   }
   if (!BuildTag(m_oldHeader, length)) return false;
 
   if (!m_rewrite) {
+    // The new tag has the old one's size, at most one page at the start of
+    // the file: only the bytes that differ are written, in one write.
+    std::vector<uint8_t> old(static_cast<size_t>(m_build.GetLength()));
+    if (!src.Seek(0) || !src.ReadExact(old.data(), old.size())) {
+      State().lastError = src.Error() ? src.Error() : EIO;
+      return false;
+    }
     src.Close();
-    TagFile out;
-    if (!out.Open(path, TagFile::Mode::ReadWrite)) {
-      g_nLastError = out.Error();
-      return false;
-    }
-    if (!out.Seek(0)) {
-      g_nLastError = out.Error();
-      return false;
-    }
-    if (!WriteChecked(out, m_build.GetData(), static_cast<size_t>(m_build.GetLength()))) return false;
-    if (!out.Flush() || !out.Close()) {
-      g_nLastError = out.Error() ? out.Error() : EIO;
-      return false;
-    }
-    return true;
+    const ByteRange change = ChangedRange(old.data(), m_build.GetData(), old.size());
+    if (change.length == 0) return true;
+    return WriteInPlace(State(), path, change.offset, m_build.GetData() + change.offset, change.length);
   }
 
   const int64_t oldSize = oldIsTag ? old.size : 0;
-  SafeRewrite rewrite;
+  SafeRewrite rewrite(State());
   if (!rewrite.Begin(path)) return false;
   if (!rewrite.Write(m_build.GetData(), static_cast<size_t>(m_build.GetLength()))) return false;
   if (!rewrite.CopyFrom(src, oldSize, length - oldSize)) return false;
@@ -422,26 +420,26 @@ bool CID3V2Tag::WriteToFile(const WString& path) {
 bool CID3V2Tag::RemoveTagFromFile(const WString& path) {
   TagFile src;
   if (!src.Open(path, TagFile::Mode::Read)) {
-    g_nLastError = src.Error();
+    State().lastError = src.Error();
     return false;
   }
   const int64_t length = src.Length();
   if (length < 0) {
-    g_nLastError = src.Error();
+    State().lastError = src.Error();
     return false;
   }
   uint8_t h[10] = {};
   src.Read(h, sizeof h);
   TagHeader old;
   if (!ParseHeader(h, old)) {
-    g_nLastError = kErrTagMissing;
+    State().lastError = kErrTagMissing;
     return false;
   }
   if (old.size > length) {
-    g_nLastError = EINVAL;
+    State().lastError = EINVAL;
     return false;
   }
-  SafeRewrite rewrite;
+  SafeRewrite rewrite(State());
   if (!rewrite.Begin(path)) return false;
   if (!rewrite.CopyFrom(src, old.size, length - old.size)) return false;
   src.Close();
@@ -481,7 +479,7 @@ void CID3V2Tag::SetGenericStrings(const GenericStrings& g) {
 
 WString CID3V2Tag::GetTextFrame(int32_t id) {
   if (id == kNoFrameId) {
-    g_nLastError = kErrUnsupportedFrame;
+    State().lastError = kErrUnsupportedFrame;
     return {};
   }
   const int slot = FindFrame(id, 0);
@@ -491,7 +489,7 @@ WString CID3V2Tag::GetTextFrame(int32_t id) {
 
 WString CID3V2Tag::GetURLFrame(int32_t id) {
   if (id == kNoFrameId) {
-    g_nLastError = kErrUnsupportedFrame;
+    State().lastError = kErrUnsupportedFrame;
     return {};
   }
   const int slot = FindFrame(id, 0);
@@ -507,7 +505,7 @@ WString CID3V2Tag::GetURLFrame(int32_t id) {
 // deletes the field's frames for an empty text.
 bool CID3V2Tag::StoreSingleFrame(const WString& text, int32_t id, const CByteBuffer& payload) {
   if (id == kNoFrameId) {
-    g_nLastError = kErrUnsupportedFrame;
+    State().lastError = kErrUnsupportedFrame;
     return false;
   }
   if (text.empty()) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "ByteBuffer.h"
+#include "Module.h"
 #include "TagFile.h"
 #include "WString.h"
 
@@ -88,7 +89,7 @@ constexpr int32_t kNoFrameId = -1;
   X(Track, "TRCK", "TRK", Text)                          \
   X(Year, "TYER", "TYE", Text)
 
-class CID3V2Tag {
+class CID3V2Tag : public WithFileState {
  public:
   static constexpr int kMaxFrames = 200;
   // Tags up to this size are overwritten in place when the frames fit; a
@@ -101,12 +102,12 @@ class CID3V2Tag {
   CID3V2Tag& operator=(const CID3V2Tag&) = delete;
 
   // ---- tag: reading, writing, removing --------------------------------
-  // Empties the table and the headers; version 0; g_nID3V2Size 0.
+  // Empties the table and the headers; version 0; the state's ID3v2 size 0.
   void Clear();
   // Reads the tag at the start of the open file into the table and sets the
-  // version and g_nID3V2Size. True when the file begins with a tag.
+  // version and the state's ID3v2 size. True when the file begins with a tag.
   bool Read(TagFile& file);
-  // Only the size: sets g_nID3V2Size as Read would, reads no frame.
+  // Only the size: sets the ID3v2 size as Read would, reads no frame.
   void ReadSize(TagFile& file);
   // Detects the target's format (error 210 unless it may carry the tag), then
   // writes the table as the file's tag.

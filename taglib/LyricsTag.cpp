@@ -43,7 +43,7 @@ void CLyricsTag::Clear() {
   std::memset(m_ID3V1Copy, 0, sizeof m_ID3V1Copy);
   std::memset(m_Marker, 0, sizeof m_Marker);
   m_nVersion = 0;
-  g_nLyricsSize = 0;
+  State().lyricsSize = 0;
 }
 
 WString CLyricsTag::GetVersion() const {
@@ -60,11 +60,11 @@ bool CLyricsTag::DetectVersion(TagFile& file) {
       !file.ReadExact(m_ID3V1Copy, sizeof m_ID3V1Copy))
     return false;
   if (std::memcmp(m_Marker, "LYRICS", 6) != 0) {
-    g_nLastError = kErrTagMissing;
+    State().lastError = kErrTagMissing;
     return false;
   }
   // A block counts only in front of an ID3v1 tag.
-  if (std::memcmp(m_ID3V1Copy, "TAG", 3) != 0) return false;
+  if (!IsID3V1Tail(m_ID3V1Copy)) return false;
   if (std::memcmp(m_Marker, "LYRICSEND", 9) == 0)
     m_nVersion = 1;
   else if (std::memcmp(m_Marker, "LYRICS200", 9) == 0)
@@ -76,8 +76,8 @@ bool CLyricsTag::Locate(TagFile& file, int64_t length, LyricsBlockPlace& place) 
   place = LyricsBlockPlace{};
   if (length < kMarkerAndID3V1) return false;
   const int64_t marker = length - kMarkerAndID3V1;
-  uint8_t tail[12];
-  if (!file.Seek(marker) || !file.ReadExact(tail, sizeof tail) || std::memcmp(tail + 9, "TAG", 3) != 0) return false;
+  uint8_t tail[9];
+  if (!FileEndsWithID3V1(file, length) || !file.Seek(marker) || !file.ReadExact(tail, sizeof tail)) return false;
   int version = 0;
   if (std::memcmp(tail, "LYRICSEND", 9) == 0)
     version = 1;
@@ -118,7 +118,7 @@ void CLyricsTag::ReadV1(TagFile& file) {
   if (at < 0) return;  // no start in the window: nothing is read
   const int32_t textLength = static_cast<int32_t>(n - kBeginLength - at);
   m_nStartPosition = static_cast<int32_t>(windowStart + at);
-  g_nLyricsSize = textLength;
+  State().lyricsSize = textLength;
   m_strFields[kLYR] = m_Buffer.MidA(static_cast<int32_t>(at) + kBeginLength, textLength);
 }
 
@@ -134,7 +134,7 @@ void CLyricsTag::ReadV2(TagFile& file) {
   const int32_t n = m_Buffer.GetLength();
   if (n < kBeginLength || !IsBegin(m_Buffer.GetData())) return;
   m_nStartPosition = static_cast<int32_t>(start);
-  g_nLyricsSize = static_cast<int32_t>(size);
+  State().lyricsSize = static_cast<int32_t>(size);
   // Fields: 3-letter id, 5 decimal digits of size, the text.
   int64_t p = kBeginLength;
   while (p + 8 <= n) {
@@ -161,7 +161,7 @@ bool CLyricsTag::Read(TagFile& file) {
     ReadV2(file);
   else
     ReadV1(file);
-  return g_nLyricsSize > 0;
+  return State().lyricsSize > 0;
 }
 
 GenericStrings CLyricsTag::GetGenericStrings() {
@@ -204,15 +204,14 @@ CByteBuffer CLyricsTag::BuildBlock(int32_t& sizeWithoutTrailer) const {
 bool CLyricsTag::SaveChangesToFile(const WString& path) {
   TagFile f;
   if (!f.Open(path, TagFile::Mode::Read)) {
-    g_nLastError = f.Error();
+    State().lastError = f.Error();
     return false;
   }
   const int64_t length = f.Length();
   DetectVersion(f);
   uint8_t id3v1[kID3V1] = {};
-  if (length < kID3V1 || !f.Seek(length - kID3V1) || !f.ReadExact(id3v1, sizeof id3v1) ||
-      std::memcmp(id3v1, "TAG", 3) != 0) {
-    g_nLastError = kErrLyricsNeedsID3V1;
+  if (length < kID3V1 || !f.Seek(length - kID3V1) || !f.ReadExact(id3v1, sizeof id3v1) || !IsID3V1Tail(id3v1)) {
+    State().lastError = kErrLyricsNeedsID3V1;
     return false;
   }
   std::memcpy(m_ID3V1Copy, id3v1, sizeof id3v1);
@@ -223,12 +222,12 @@ bool CLyricsTag::SaveChangesToFile(const WString& path) {
 
   int32_t size = 0;
   const CByteBuffer block = BuildBlock(size);
-  SafeRewrite out;
+  SafeRewrite out(State());
   if (!out.Begin(path) || !out.CopyFrom(f, 0, replaceFrom) ||
       !out.Write(block.GetData(), static_cast<size_t>(block.GetLength())) || !out.Write(id3v1, sizeof id3v1) ||
       !out.Commit())
     return false;
-  g_nLyricsSize = size;
+  State().lyricsSize = size;
   m_nVersion = 2;
   return true;
 }
@@ -236,22 +235,22 @@ bool CLyricsTag::SaveChangesToFile(const WString& path) {
 bool CLyricsTag::RemoveTagFromFile(const WString& path) {
   TagFile f;
   if (!f.Open(path, TagFile::Mode::Read)) {
-    g_nLastError = f.Error();
+    State().lastError = f.Error();
     return false;
   }
   const int64_t length = f.Length();
   LyricsBlockPlace place;
   if (!Locate(f, length, place)) {
     // No block, or one whose start cannot be found: the file is not cut.
-    g_nLastError = kErrTagMissing;
+    State().lastError = kErrTagMissing;
     return false;
   }
   uint8_t id3v1[kID3V1];
   if (!f.Seek(length - kID3V1) || !f.ReadExact(id3v1, sizeof id3v1)) {
-    g_nLastError = f.Error() ? f.Error() : EIO;
+    State().lastError = f.Error() ? f.Error() : EIO;
     return false;
   }
-  SafeRewrite out;
+  SafeRewrite out(State());
   if (!out.Begin(path) || !out.CopyFrom(f, 0, place.start) || !out.Write(id3v1, sizeof id3v1) || !out.Commit())
     return false;
   Clear();

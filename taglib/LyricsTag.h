@@ -9,6 +9,7 @@
 #pragma once
 
 #include "ByteBuffer.h"
+#include "Module.h"
 #include "TagFile.h"
 #include "WString.h"
 
@@ -25,7 +26,7 @@ struct LyricsBlockPlace {
   bool marked = false; // the end marker names a block, found or not
 };
 
-class CLyricsTag {
+class CLyricsTag : public WithFileState {
  public:
   // Field indexes, in the order of the ids and of writing.
   enum Field { kIND, kLYR, kINF, kAUT, kEAL, kEAR, kETT, kIMG, kGRE, kFieldCount };
@@ -34,7 +35,7 @@ class CLyricsTag {
   CLyricsTag() { Clear(); }
   virtual ~CLyricsTag() = default;
 
-  // Every field empty, version 0, positions 0 and g_nLyricsSize 0.
+  // Every field empty, version 0, positions 0 and the lyrics size of the state 0.
   void Clear();
   // Detects and reads the block of the open file. True when one was read.
   bool Read(TagFile& file);

@@ -67,6 +67,7 @@ struct CMP4::Media {
   uint64_t duration = 0;
   uint8_t handler[4] = {0, 0, 0, 0};
   int32_t channels = 0;
+  int32_t sbrRate = 0;  // rate of a stream with spectral band replication
 };
 
 void CMP4::Clear() {
@@ -77,6 +78,7 @@ void CMP4::Clear() {
   m_bValid = false;
   m_bSoundTrack = false;
   m_nTimeScale = 0;
+  m_nSampleRate = 0;
   m_nDataStart = 0;
   m_nMediaData = -1;
   m_nChannels = 0;
@@ -120,7 +122,7 @@ void CMP4::SetGenericStrings(const GenericStrings& g) {
 }
 
 bool CMP4::SaveChangesToFile(const WString&) {
-  g_nLastError = kErrMP4NotWritable;
+  State().lastError = kErrMP4NotWritable;
   return false;
 }
 
@@ -143,7 +145,7 @@ int32_t CMP4::GetBitrate() {
   if (!(m_fDuration > 0.0f)) return 0;
   // The media data's own size when its atoms were met, else everything
   // behind the point where the walk ended.
-  const int64_t bytes = m_nMediaData >= 0 ? m_nMediaData : static_cast<int64_t>(g_nFileSize) - m_nDataStart;
+  const int64_t bytes = m_nMediaData >= 0 ? m_nMediaData : static_cast<int64_t>(State().fileSize) - m_nDataStart;
   if (bytes <= 0) return 0;
   const double kbps = static_cast<double>(bytes) * 8.0 / m_fDuration * 0.001 + 0.5;
   return kbps >= 2147483647.0 ? 2147483647 : static_cast<int32_t>(kbps);
@@ -153,7 +155,7 @@ bool CMP4::Read(TagFile& file) {
   Clear();
   const int64_t length = file.Length();
   if (length < 0) return false;
-  const int64_t start = std::clamp<int64_t>(g_nID3V2Size, 0, length);
+  const int64_t start = std::clamp<int64_t>(State().id3v2Size, 0, length);
   uint8_t ftyp[20] = {};
   if (!file.Seek(start) || file.Read(ftyp, sizeof ftyp) < 12 || !Is(ftyp + 4, "ftyp")) {
     Clear();
@@ -169,6 +171,13 @@ bool CMP4::Read(TagFile& file) {
   m_bValid = true;
   WalkAtoms(file, start + static_cast<int64_t>(size), length, 0, nullptr);
   if (m_nMediaData < 0) m_nDataStart = file.Tell();
+  // Figures no real file has: the items are read, the figures are not
+  // reported and the format is not valid.
+  if (!PlausibleFigures(m_nSampleRate, m_nChannels, 0, m_fDuration)) {
+    m_bValid = false;
+    m_nTimeScale = m_nSampleRate = m_nChannels = 0;
+    m_fDuration = 0.0f;
+  }
   return true;
 }
 
@@ -274,34 +283,88 @@ bool DescriptorLength(const uint8_t* p, size_t n, size_t& at, size_t& length) {
   return false;
 }
 
-// The channel configuration of the AAC decoder setup in an esds body, 0 when
-// it gives none.
-int EsdsChannels(const uint8_t* p, size_t n) {
+// Reads bits, most significant first; reads past the end give zeros and
+// mark the reader as overrun.
+class Bits {
+ public:
+  Bits(const uint8_t* p, size_t bytes) : p_(p), bits_(bytes * 8) {}
+  uint32_t Take(int n) {
+    uint32_t v = 0;
+    for (int i = 0; i < n; ++i, ++pos_) {
+      const unsigned bit = pos_ < bits_ ? (p_[pos_ >> 3] >> (7 - (pos_ & 7))) & 1u : 0u;
+      v = (v << 1) | bit;
+    }
+    return v;
+  }
+  bool Overrun() const { return pos_ > bits_; }
+  size_t Left() const { return pos_ < bits_ ? bits_ - pos_ : 0; }
+
+ private:
+  const uint8_t* p_;
+  size_t bits_;
+  size_t pos_ = 0;
+};
+
+// The AAC decoder setup (AudioSpecificConfig) of an esds body: the channel
+// configuration, and the rate of a stream with spectral band replication
+// (HE-AAC), which plays at twice its core's rate; 0 for what it does not give.
+struct DecoderSetup {
+  int channels = 0;
+  int32_t sbrRate = 0;
+};
+
+int ObjectType(Bits& b) {
+  const int type = static_cast<int>(b.Take(5));
+  return type == 31 ? 32 + static_cast<int>(b.Take(6)) : type;
+}
+
+int32_t SamplingFrequency(Bits& b) {
+  static constexpr int32_t kRates[13] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
+                                         22050, 16000, 12000, 11025, 8000,  7350};
+  const uint32_t index = b.Take(4);
+  if (index == 15) return static_cast<int32_t>(b.Take(24));
+  return index < 13 ? kRates[index] : 0;
+}
+
+DecoderSetup EsdsSetup(const uint8_t* p, size_t n) {
+  DecoderSetup setup;
   size_t at = 4;  // version and flags
   size_t length;
-  if (at >= n || p[at++] != 0x03 || !DescriptorLength(p, n, at, length) || length < 3) return 0;
+  if (at >= n || p[at++] != 0x03 || !DescriptorLength(p, n, at, length) || length < 3) return setup;
   const uint8_t flags = p[at + 2];
   at += 3;
   if (flags & 0x80) at += 2;
   if ((flags & 0x40) && at < n) at += 1u + p[at];
   if (flags & 0x20) at += 2;
-  if (at >= n || p[at++] != 0x04 || !DescriptorLength(p, n, at, length) || length < 13) return 0;
+  if (at >= n || p[at++] != 0x04 || !DescriptorLength(p, n, at, length) || length < 13) return setup;
   at += 13;
-  if (at >= n || p[at++] != 0x05 || !DescriptorLength(p, n, at, length) || length < 2) return 0;
-  // Audio object type (5 bits, or 6 more after 31), sampling frequency index
-  // (4 bits, or an explicit 24-bit rate after 15), then 4 bits of channels.
-  uint64_t bits = 0;
-  for (size_t i = 0; i < 8; ++i) bits = bits << 8 | (i < length ? p[at + i] : 0);
-  int pos = 64;
-  auto take = [&](int k) {
-    pos -= k;
-    return static_cast<int>((bits >> pos) & ((1u << k) - 1));
-  };
-  if (take(5) == 31) take(6);
-  if (take(4) == 15) take(24);
-  const int config = take(4);
-  if (static_cast<size_t>((64 - pos + 7) / 8) > length) return 0;
-  return config == 7 ? 8 : config;  // configuration 7 is 7.1
+  if (at >= n || p[at++] != 0x05 || !DescriptorLength(p, n, at, length) || length < 2) return setup;
+  Bits b(p + at, length);
+  // Audio object type, sampling frequency, channel configuration.
+  const int type = ObjectType(b);
+  SamplingFrequency(b);  // the core's rate
+  const int config = static_cast<int>(b.Take(4));
+  if (b.Overrun()) return setup;
+  setup.channels = config == 7 ? 8 : config;  // configuration 7 is 7.1
+  if (type == 5 || type == 29) {
+    // Spectral band replication signalled in front: the rate it plays at,
+    // then the core's type.
+    setup.sbrRate = SamplingFrequency(b);
+    ObjectType(b);  // the core's type
+    if (b.Overrun()) setup.sbrRate = 0;
+    return setup;
+  }
+  // Signalled behind a plain AAC setup instead: the general audio setup of
+  // a stream with a channel configuration, then a sync extension.
+  if ((type != 1 && type != 2 && type != 3 && type != 4) || config == 0) return setup;
+  b.Take(1);                   // frame length
+  if (b.Take(1)) b.Take(14);   // depends on a core coder: its delay
+  if (b.Take(1)) return setup;  // extension flag: fields of other object types
+  if (b.Left() < 16 || b.Take(11) != 0x2B7) return setup;
+  if (ObjectType(b) != 5 || !b.Take(1)) return setup;
+  const int32_t sbr = SamplingFrequency(b);
+  if (!b.Overrun()) setup.sbrRate = sbr;
+  return setup;
 }
 
 }  // namespace
@@ -326,8 +389,9 @@ void CMP4::ReadSampleDescription(TagFile& file, uint64_t bodySize, Media* media)
     const size_t size = BE32(e + at);
     if (size < 8 || size > n - at) return;
     if (Is(e + at + 4, "esds")) {
-      const int channels = EsdsChannels(e + at + 8, size - 8);
-      if (channels > 0) media->channels = channels;
+      const DecoderSetup setup = EsdsSetup(e + at + 8, size - 8);
+      if (setup.channels > 0) media->channels = setup.channels;
+      media->sbrRate = setup.sbrRate;
       return;
     }
     at += size;
@@ -341,12 +405,15 @@ void CMP4::EndMedia(const Media& media) {
   if (!sound && m_bSoundTrack) return;
   if (media.hasHeader) {
     m_nTimeScale = static_cast<int32_t>(media.timeScale);
+    m_nSampleRate = m_nTimeScale;
     if (media.timeScale > 0 && media.duration > 0)
       m_fDuration = static_cast<float>(static_cast<double>(media.duration) / media.timeScale);
   }
   if (sound) {
     m_bSoundTrack = true;
     if (media.channels > 0) m_nChannels = media.channels;
+    // HE-AAC plays at its band replication's rate, not at its core's.
+    if (media.sbrRate > 0) m_nSampleRate = media.sbrRate;
   }
 }
 
@@ -412,7 +479,7 @@ void CMP4::ParseIlstItem(int slot, const uint8_t* data, size_t size) {
 bool CMP4::SavePicture(const WString& path, int index) {
   if (index < 0 || index >= std::min(m_nPictureCount, static_cast<int32_t>(kMaxPictures))) return false;
   const CByteBuffer& picture = m_Pictures[static_cast<size_t>(index)];
-  SafeRewrite out;
+  SafeRewrite out(State());
   if (!out.Begin(path)) return false;
   if (!out.Write(picture.GetData(), static_cast<size_t>(picture.GetLength()))) return false;
   return out.Commit();

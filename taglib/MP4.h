@@ -1,5 +1,5 @@
 // CMP4: MPEG-4 and QuickTime files (.m4a and the like), read only. The reader
-// recognises the file by its ftyp atom at the audio start (g_nID3V2Size), walks
+// recognises the file by its ftyp atom at the audio start (the ID3v2 size), walks
 // the atom tree for the media header of the sound track and for the iTunes
 // item list, and keeps 24 text items and the first ten cover pictures.
 #pragma once
@@ -19,7 +19,8 @@ class CMP4 : public CAudioFormat {
 
   int32_t GetChannels() override { return m_nChannels; }
   float GetDuration() override { return m_fDuration; }
-  int32_t GetSampleRate() override { return m_nTimeScale; }
+  // The sound track's time scale, or the rate its HE-AAC setup plays at.
+  int32_t GetSampleRate() override { return m_nSampleRate; }
   int32_t GetBitrate() override;
   WString GetVersion() override;
   bool IsValid() override { return m_bValid; }
@@ -60,6 +61,7 @@ class CMP4 : public CAudioFormat {
   bool m_bValid = false;
   bool m_bSoundTrack = false;  // a track with a sound handler has given the figures
   int32_t m_nTimeScale = 0;
+  int32_t m_nSampleRate = 0;
   int64_t m_nDataStart = 0;
   int64_t m_nMediaData = -1;  // bytes of media data atoms; -1 when none was met
   int32_t m_nChannels = 0;

@@ -94,6 +94,7 @@ void CMPEG::Clear() {
   m_nBitrateSum = 0;
   m_fSecondsPerFrame = 0.0f;
   m_Vbr = VbrInfo{};
+  m_nInfoFrames = m_nEncoderDelay = m_nEncoderPadding = 0;
   m_nFirstFramePosition = 0;
   m_nFrameSize = 0;
   m_nVersionIndex = 1;
@@ -152,7 +153,7 @@ int32_t CMPEG::GetFrameLength() const {
 }
 
 int64_t CMPEG::GetAudioBytes() const {
-  return int64_t{g_nFileSize} - m_nWindowStart - g_nAPESize - g_nLyricsSize - g_nID3V1Size;
+  return int64_t{State().fileSize} - m_nWindowStart - State().apeSize - State().lyricsSize - State().id3v1Size;
 }
 
 void CMPEG::FindFirstFrame(TagFile& file, size_t got) {
@@ -188,6 +189,16 @@ void CMPEG::FindFirstFrame(TagFile& file, size_t got) {
       m_Vbr.bytes = static_cast<int32_t>(bytes::BE32(w + o + 12));
       m_Vbr.quality = w[o + 119];
       std::memcpy(m_Vbr.encoder, w + o + 120, 8);
+    } else if (Is4(w + o, "Info") && (bytes::BE32(w + o + 4) & 1)) {
+      // The same header for a constant-rate stream (lame): not VBR, but its
+      // frame count, less the encoder's delay and padding of the LAME tag,
+      // gives the length.
+      m_nInfoFrames = static_cast<int32_t>(bytes::BE32(w + o + 8));
+      if (Is4(w + o + 120, "LAME")) {
+        const uint8_t* d = w + o + 120 + 21;
+        m_nEncoderDelay = (d[0] << 4) | (d[1] >> 4);
+        m_nEncoderPadding = ((d[1] & 0x0F) << 8) | d[2];
+      }
     } else if (Is4(w + o, "VBRI")) {
       m_Vbr = VbrInfo{};
       m_Vbr.vbr = 1;
@@ -265,7 +276,7 @@ void CMPEG::AnalyzeAllFrames(TagFile& file) {
   int64_t sum = 0;
   m_Vbr.vbr = 0;
   int64_t position = m_nFirstFramePosition;
-  const int64_t end = int64_t{g_nFileSize} - g_nLyricsSize - g_nID3V1Size;
+  const int64_t end = int64_t{State().fileSize} - State().lyricsSize - State().id3v1Size;
   // The walk reads the file in large chunks rather than 4 bytes per seek.
   std::vector<uint8_t> chunk(1 << 16);
   int64_t chunkStart = 0;
@@ -296,8 +307,8 @@ void CMPEG::AnalyzeAllFrames(TagFile& file) {
 
 bool CMPEG::Read(TagFile& file) {
   Clear();
-  const int64_t limit = int64_t{g_nID3V2Size} + static_cast<int64_t>(g_nFileSize * 0.5);
-  m_nWindowStart = g_nID3V2Size;
+  const int64_t limit = int64_t{State().id3v2Size} + static_cast<int64_t>(State().fileSize * 0.5);
+  m_nWindowStart = State().id3v2Size;
   for (;;) {
     std::fill(m_Window.begin(), m_Window.end(), 0);
     const size_t got = file.Seek(m_nWindowStart) ? file.Read(m_Window.data(), kWindowSize) : 0;
@@ -311,14 +322,14 @@ bool CMPEG::Read(TagFile& file) {
   }
   if (!m_Vbr.vbr) {
     // No VBR header: look for an encoder tag near the end of the audio.
-    const int64_t tailEnd = int64_t{g_nFileSize} - g_nLyricsSize - g_nID3V1Size;
+    const int64_t tailEnd = int64_t{State().fileSize} - State().lyricsSize - State().id3v1Size;
     const int64_t take = std::clamp<int64_t>(tailEnd, 0, kWindowSize);
     std::fill(m_Window.begin(), m_Window.end(), 0);
     const size_t got = take > 0 && file.Seek(tailEnd - take) ? file.Read(m_Window.data(), static_cast<size_t>(take)) : 0;
     FindEncoderTag(got, 5 * m_nFrameSize);
   }
   BuildEncoderString();
-  if (g_bAnalyzeAllFrames) AnalyzeAllFrames(file);
+  if (State().analyzeAllFrames) AnalyzeAllFrames(file);
   return true;
 }
 
@@ -331,6 +342,7 @@ int32_t CMPEG::GetChannels() {
 int32_t CMPEG::GetFrames() {
   if (!m_bFound) return 0;
   if (m_Vbr.vbr) return m_Vbr.frames;
+  if (m_nInfoFrames > 0 && !State().analyzeAllFrames) return m_nInfoFrames;
   const int32_t length = GetFrameLength();
   if (length <= 0) return 0;
   return static_cast<int32_t>(static_cast<double>(GetAudioBytes()) / length + 0.9);
@@ -339,7 +351,7 @@ int32_t CMPEG::GetFrames() {
 int32_t CMPEG::GetBitrate() {
   if (!m_bFound) return 0;
   if (m_Vbr.vbr && m_Vbr.frames > 0) {
-    if (g_bAnalyzeAllFrames) return m_nBitrateSum > 0 ? m_nBitrateSum / m_Vbr.frames : 0;
+    if (State().analyzeAllFrames) return m_nBitrateSum > 0 ? m_nBitrateSum / m_Vbr.frames : 0;
     const int32_t factor = GetFrameSizeFactor();
     const int32_t perSecond = GetSampleRate() / factor;
     const double frameBytes = static_cast<double>(m_Vbr.bytes) / m_Vbr.frames - GetPaddingSize();
@@ -348,18 +360,26 @@ int32_t CMPEG::GetBitrate() {
   return GetTableBitrate();
 }
 
-float CMPEG::GetDuration() {
-  if (!m_bFound) return 0.0f;
+double CMPEG::Seconds() {
+  if (!m_bFound) return 0.0;
   if (m_Vbr.vbr && m_Vbr.frames > 0) {
-    if (g_bAnalyzeAllFrames) return static_cast<float>(m_Vbr.frames * static_cast<double>(m_fSecondsPerFrame));
+    if (State().analyzeAllFrames) return static_cast<float>(m_Vbr.frames * static_cast<double>(m_fSecondsPerFrame));
     const int32_t rate = GetSampleRate();
-    if (rate <= 0) return 0.0f;
+    if (rate <= 0) return 0.0;
     return static_cast<float>(static_cast<double>(m_Vbr.frames) * GetFrameSizeFactor() * 8 / rate);
   }
+  if (m_nInfoFrames > 0 && !State().analyzeAllFrames) {
+    const int32_t rate = GetSampleRate();
+    if (rate <= 0) return 0.0;
+    const int64_t samples = int64_t{m_nInfoFrames} * GetFrameSizeFactor() * 8 - m_nEncoderDelay - m_nEncoderPadding;
+    return static_cast<float>(static_cast<double>(std::max<int64_t>(samples, 0)) / rate);
+  }
   const int32_t bitrate = GetBitrate();
-  if (bitrate <= 0) return 0.0f;
+  if (bitrate <= 0) return 0.0;
   return static_cast<float>(static_cast<double>(GetAudioBytes()) / bitrate * 0.008);
 }
+
+float CMPEG::GetDuration() { return ReportedSeconds(Seconds()); }
 
 WString CMPEG::GetChannelMode() { return m_nChannelMode < 4 ? kChannelModeNames[m_nChannelMode] : u"Unknown"; }
 WString CMPEG::GetVersion() { return m_nVersionIndex < 4 ? kVersionNames[m_nVersionIndex] : u"Unknown"; }
@@ -368,7 +388,7 @@ WString CMPEG::GetEmphasis() const { return m_nEmphasis < 4 ? kEmphasisNames[m_n
 
 bool CMPEG::IsValid() {
   return m_bFound && m_nVersionIndex != 1 && m_nSampleRateIndex != 3 && m_nChannelMode != 4 &&
-         m_nModeExtension != 4 && m_nEmphasis != 2;
+         m_nModeExtension != 4 && m_nEmphasis != 2 && PlausibleFigures(GetSampleRate(), 0, 0, Seconds());
 }
 
 // ---- CRC of a protected frame --------------------------------------------
@@ -439,42 +459,41 @@ bool CMPEG::ComputeFrameCrc(const uint8_t* frame, size_t available, uint16_t& cr
 
 bool CMPEG::ModifyHeaderBit(const WString& path, int byteIndex, uint8_t mask, bool set) {
   TagFile f;
-  if (!f.Open(path, TagFile::Mode::ReadWrite)) {
-    g_nLastError = f.Error();
+  if (!f.Open(path, TagFile::Mode::Read)) {
+    State().lastError = f.Error();
     return false;
   }
-  // Find the first frame of this file, with this file's own tag sizes; the
-  // module-wide sizes of the last analysis are given back afterwards.
-  const int32_t saved[6] = {g_nFileSize, g_nID3V2Size, g_nAPESize, g_nID3V1Size, g_nLyricsSize, g_nLastError};
-  const int64_t length = f.Length();
-  g_nFileSize = static_cast<int32_t>(std::clamp<int64_t>(length, 0, INT32_MAX));
-  g_nID3V2Size = static_cast<int32_t>(std::clamp<int64_t>(ID3V2SizeOf(f), 0, INT32_MAX));
-  g_nAPESize = g_nID3V1Size = g_nLyricsSize = 0;
+  // Find the first frame of this file with this file's own tag sizes, on a
+  // state of its own: the control keeps the sizes of its last analysis.
+  FileState& own = State();
+  FileState scratch;
+  scratch.analyzeAllFrames = own.analyzeAllFrames;
+  scratch.fileSize = static_cast<int32_t>(std::clamp<int64_t>(f.Length(), 0, INT32_MAX));
+  scratch.id3v2Size = static_cast<int32_t>(std::clamp<int64_t>(ID3V2SizeOf(f), 0, INT32_MAX));
   {
     CID3V1Tag id3v1;
+    id3v1.BindState(scratch);
     id3v1.Read(f);
     CLyricsTag lyrics;
+    lyrics.BindState(scratch);
     lyrics.Read(f);
     CAPETag ape;
+    ape.BindState(scratch);
     ape.Read(f);
   }
+  BindState(scratch);
   const bool found = Read(f);
-  g_nFileSize = saved[0];
-  g_nID3V2Size = saved[1];
-  g_nAPESize = saved[2];
-  g_nID3V1Size = saved[3];
-  g_nLyricsSize = saved[4];
-  g_nLastError = saved[5];
+  BindState(own);
   if (!found) return false;
 
   uint8_t frame[64] = {};
   if (!f.Seek(m_nFirstFramePosition)) {
-    g_nLastError = f.Error() ? f.Error() : EIO;
+    State().lastError = f.Error() ? f.Error() : EIO;
     return false;
   }
   const size_t got = f.Read(frame, sizeof frame);
   if (got < 4) {
-    g_nLastError = f.Error() ? f.Error() : EIO;
+    State().lastError = f.Error() ? f.Error() : EIO;
     return false;
   }
   // A protected frame gets its CRC computed again, when the stored one
@@ -482,6 +501,8 @@ bool CMPEG::ModifyHeaderBit(const WString& path, int byteIndex, uint8_t mask, bo
   uint16_t oldCrc = 0;
   const bool protectedFrame = got >= 6 && (frame[1] & 1) == 0 && ComputeFrameCrc(frame, got, oldCrc) &&
                               oldCrc == bytes::BE16(frame + 4);
+  uint8_t old[6];
+  std::memcpy(old, frame, sizeof old);
   if (set)
     frame[byteIndex] |= mask;
   else
@@ -492,16 +513,19 @@ bool CMPEG::ModifyHeaderBit(const WString& path, int byteIndex, uint8_t mask, bo
     bytes::PutBE16(frame + 4, newCrc);
     writeBytes = 6;
   }
-  if (!f.Seek(m_nFirstFramePosition)) {
-    g_nLastError = f.Error() ? f.Error() : EIO;
-    return false;
+  const ByteRange change = ChangedRange(old, frame, writeBytes);
+  if (change.length == 0) return true;
+  const int64_t at = m_nFirstFramePosition + change.offset;
+  if (FitsOnePage(at, change.length)) {
+    f.Close();
+    return WriteInPlace(State(), path, at, frame + change.offset, change.length);
   }
-  if (!WriteChecked(f, frame, writeBytes)) return false;
-  if (!f.Close()) {
-    g_nLastError = f.Error() ? f.Error() : EIO;
-    return false;
-  }
-  return true;
+  // A header across a page boundary: the file is rewritten.
+  const int64_t length = f.Length();
+  const int64_t behind = at + static_cast<int64_t>(change.length);
+  SafeRewrite out(State());
+  return out.Begin(path) && out.CopyFrom(f, 0, at) && out.Write(frame + change.offset, change.length) &&
+         out.CopyFrom(f, behind, length - behind) && out.Commit();
 }
 
 }  // namespace sonavex

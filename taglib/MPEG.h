@@ -62,6 +62,12 @@ class CMPEG : public CAudioFormat {
   int32_t m_nBitrateSum = 0;
   float m_fSecondsPerFrame = 0.0f;
   VbrInfo m_Vbr{};
+  // lame's Info header of a constant-rate stream: its frame count (0 when
+  // there is none) and the encoder's delay and padding in samples from the
+  // LAME tag behind it.
+  int32_t m_nInfoFrames = 0;
+  int32_t m_nEncoderDelay = 0;
+  int32_t m_nEncoderPadding = 0;
   int32_t m_nFirstFramePosition = 0;
   int32_t m_nFrameSize = 0;
   uint8_t m_nVersionIndex = 1;
@@ -81,6 +87,8 @@ class CMPEG : public CAudioFormat {
 
  private:
   void DecodeHeader(const uint8_t* b);
+  // The duration as the header gives it (GetDuration reports it when real).
+  double Seconds();
   int32_t GetFrameSizeFactor() const;
   int32_t GetPaddingSize() const;
   int32_t GetTableBitrate() const;

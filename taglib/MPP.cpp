@@ -38,7 +38,7 @@ bool CMPP::Read(TagFile& file) {
   Clear();
   uint8_t b[12];
   std::memset(b, 0, sizeof b);
-  if (!file.Seek(g_nID3V2Size)) return false;
+  if (!file.Seek(State().id3v2Size)) return false;
   file.Read(b, sizeof b);
   if (std::memcmp(b, "MP+", 3) != 0) return false;
 
@@ -59,16 +59,20 @@ bool CMPP::Read(TagFile& file) {
   return true;
 }
 
-float CMPP::GetDuration() {
-  if (m_nSampleRate <= 0) return 0.0f;
-  return static_cast<float>(double(m_nFrames) * kSamplesPerFrame / m_nSampleRate);
+bool CMPP::IsValid() { return m_bValid && PlausibleFigures(m_nSampleRate, 2, 0, Seconds()); }
+
+double CMPP::Seconds() const {
+  if (m_nSampleRate <= 0) return 0.0;
+  return double(m_nFrames) * kSamplesPerFrame / m_nSampleRate;
 }
+
+float CMPP::GetDuration() { return ReportedSeconds(Seconds()); }
 
 int32_t CMPP::GetBitrate() {
   if (m_nFrames == 0) return 0;
   // Audio bytes: the file without its ID3v2, APE and ID3v1 tags; the sample
   // rate enters as whole kHz.
-  const int64_t audio = std::max<int64_t>(0, int64_t(g_nFileSize) - g_nAPESize - g_nID3V1Size - g_nID3V2Size);
+  const int64_t audio = std::max<int64_t>(0, int64_t(State().fileSize) - State().apeSize - State().id3v1Size - State().id3v2Size);
   const int64_t kbps = audio * (m_nSampleRate / 1000) * 8 / int64_t(m_nFrames) / kSamplesPerFrame;
   return static_cast<int32_t>(std::min<int64_t>(kbps, std::numeric_limits<int32_t>::max()));
 }

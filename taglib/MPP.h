@@ -21,7 +21,7 @@ class CMPP : public CAudioFormat {
   WString GetChannelMode() override;
   // The encoder profile's name.
   WString GetVersion() override;
-  bool IsValid() override { return m_bValid; }
+  bool IsValid() override;
 
   void Clear() override;
   bool Read(TagFile& file) override;
@@ -34,6 +34,8 @@ class CMPP : public CAudioFormat {
   uint8_t GetProfile() const { return m_nProfile; }
 
  private:
+  // The duration as the header gives it (GetDuration reports it when real).
+  double Seconds() const;
   uint8_t m_RawHeader[12] = {};
   uint32_t m_Words[3] = {};
   bool m_bValid = false;

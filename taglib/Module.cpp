@@ -6,14 +6,6 @@
 
 namespace sonavex {
 
-int32_t g_nFileSize = 0;
-int32_t g_nID3V2Size = 0;
-int32_t g_nAPESize = 0;
-int32_t g_nID3V1Size = 0;
-int32_t g_nLyricsSize = 0;
-int32_t g_nLastError = 0;
-bool g_bAnalyzeAllFrames = false;
-
 std::string ToUtf8(std::u16string_view s) { return automation::ToUtf8(s); }
 WString FromUtf8(std::string_view s) { return automation::FromUtf8(s); }
 

@@ -1,5 +1,8 @@
-// Module-wide state of the tag library: one copy in the process, shared by all
-// control instances (they are all called from the host's one thread).
+// What the library knows about one file: the layout of the file a control
+// analysed (or a save is writing), the error number of its last operation
+// and its all-frames switch. Each control keeps its own (several controls,
+// the tag editor's among them, work side by side); every format and tag
+// object reads and writes the state of the control that owns it.
 #pragma once
 
 #include "WString.h"
@@ -8,13 +11,48 @@
 
 namespace sonavex {
 
-extern int32_t g_nFileSize;    // size of the file being analysed or detected
-extern int32_t g_nID3V2Size;   // leading ID3v2 tag, header included: where the audio begins
-extern int32_t g_nAPESize;     // APE tag near the end of the file
-extern int32_t g_nID3V1Size;   // 128 when the file ends in an ID3v1 tag
-extern int32_t g_nLyricsSize;  // Lyrics3 block in front of the ID3v1 tag
-extern int32_t g_nLastError;   // errno value, or one of the library's own numbers 201-210
-extern bool g_bAnalyzeAllFrames;
+struct FileState {
+  int32_t fileSize = 0;    // size of the file being analysed or detected
+  int32_t id3v2Size = 0;   // leading ID3v2 tag, header included: where the audio begins
+  int32_t apeSize = 0;     // APE tag near the end of the file
+  int32_t id3v1Size = 0;   // 128 when the file ends in an ID3v1 tag
+  int32_t lyricsSize = 0;  // Lyrics3 block in front of the ID3v1 tag
+  int32_t lastError = 0;   // errno value, or one of the library's own numbers 201-210
+  bool analyzeAllFrames = false;
+
+  // Forgets the layout and the error (the switch stays).
+  void Reset() {
+    fileSize = id3v2Size = apeSize = id3v1Size = lyricsSize = 0;
+    lastError = 0;
+  }
+};
+
+// The state an object works on: its control's once bound, else a state of
+// its own (an object used on its own, as the tests and the format detection
+// do). A copy keeps its source's binding, or gets its own copy of the state.
+class WithFileState {
+ public:
+  FileState& State() const { return *state_; }
+  virtual void BindState(FileState& state) { state_ = &state; }
+
+ protected:
+  WithFileState() = default;
+  WithFileState(const WithFileState& o) : own_(o.own_), state_(o.state_ == &o.own_ ? &own_ : o.state_) {}
+  WithFileState& operator=(const WithFileState& o) {
+    if (this != &o) {
+      own_ = o.own_;
+      state_ = o.state_ == &o.own_ ? &own_ : o.state_;
+    }
+    return *this;
+  }
+  virtual ~WithFileState() = default;
+  // Stores an error number for the caller (the member's last error).
+  void SetError(int32_t number) const { state_->lastError = number; }
+
+ private:
+  mutable FileState own_;
+  FileState* state_ = &own_;
+};
 
 // The library's own error numbers.
 enum : int32_t {

@@ -31,7 +31,7 @@ bool CMonkey::Read(TagFile& file) {
   // Both layouts fit in the first 76 bytes; what the file lacks reads as 0.
   uint8_t b[76];
   std::memset(b, 0, sizeof b);
-  if (!file.Seek(g_nID3V2Size)) return false;
+  if (!file.Seek(State().id3v2Size)) return false;
   file.Read(b, sizeof b);
   if (std::memcmp(b, "MAC ", 4) != 0) return false;
 
@@ -72,9 +72,17 @@ bool CMonkey::Read(TagFile& file) {
   return true;
 }
 
-bool CMonkey::IsValid() {
-  return std::memcmp(m_Header.signature, "MAC ", 4) == 0 && m_Header.sampleRate > 0 && m_Header.channels != 0;
+bool CMonkey::Plausible() const {
+  const double seconds = m_Header.sampleRate > 0 ? double(Samples()) / double(m_Header.sampleRate) : 0.0;
+  return m_Header.channels <= 32 && PlausibleFigures(m_Header.sampleRate, m_Header.channels, BitsPerSample(), seconds);
 }
+
+bool CMonkey::IsValid() {
+  return std::memcmp(m_Header.signature, "MAC ", 4) == 0 && m_Header.sampleRate > 0 && m_Header.channels != 0 &&
+         Plausible();
+}
+
+int32_t CMonkey::GetChannels() { return Plausible() ? m_Header.channels : 0; }
 
 uint32_t CMonkey::BlocksPerFrame() const {
   const uint16_t v = m_Header.version;
@@ -106,7 +114,7 @@ double CMonkey::Duration() {
 double CMonkey::CompressionRatio() {
   if (!IsValid()) return 0.0;
   // Audio bytes: the file without its ID3v2, APE and ID3v1 tags.
-  const int64_t audio = std::max<int64_t>(0, int64_t(g_nFileSize) - g_nAPESize - g_nID3V1Size - g_nID3V2Size);
+  const int64_t audio = std::max<int64_t>(0, int64_t(State().fileSize) - State().apeSize - State().id3v1Size - State().id3v2Size);
   const unsigned __int128 pcmBits =
       static_cast<unsigned __int128>(m_Header.channels) * BitsPerSample() * static_cast<uint64_t>(Samples());
   const uint32_t wavHeader = m_Header.version >= kDescriptorVersion ? m_Header.headerDataBytes : 0;
@@ -117,7 +125,7 @@ double CMonkey::CompressionRatio() {
 
 float CMonkey::GetDuration() { return static_cast<float>(Duration()); }
 
-int32_t CMonkey::GetSampleRate() { return Clamp32(int64_t(m_Header.sampleRate)); }
+int32_t CMonkey::GetSampleRate() { return Plausible() ? Clamp32(int64_t(m_Header.sampleRate)) : 0; }
 
 int32_t CMonkey::GetBitrate() {
   const double duration = Duration();
@@ -129,7 +137,7 @@ int32_t CMonkey::GetBitrate() {
 }
 
 WString CMonkey::GetChannelMode() {
-  switch (m_Header.channels) {
+  switch (GetChannels()) {
     case 1: return u"Mono";
     case 2: return u"Stereo";
     default: return u"Unknown";

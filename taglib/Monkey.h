@@ -45,7 +45,8 @@ class CMonkey : public CAudioFormat {
   enum : uint16_t { kFlag8Bit = 1, kFlagPeakLevel = 4, kFlag24Bit = 8, kFlagSeekElements = 16 };
   static constexpr uint16_t kDescriptorVersion = 3980;
 
-  int32_t GetChannels() override { return m_Header.channels; }
+  // 0 for a header whose figures cannot be real.
+  int32_t GetChannels() override;
   float GetDuration() override;
   int32_t GetSampleRate() override;
   int32_t GetBitrate() override;
@@ -70,6 +71,9 @@ class CMonkey : public CAudioFormat {
   const MONKEY_HEADER& Header() const { return m_Header; }
 
  private:
+  // The header's rate, channels, bits and length could be real (Monkey's
+  // Audio carries at most 32 channels).
+  bool Plausible() const;
   uint32_t BlocksPerFrame() const;
   uint16_t BitsPerSample() const;
   int64_t Samples() const;

@@ -199,6 +199,13 @@ void COGG::TakeOverNumbers() {
   m_nSampleRate = m_IdHeader.sampleRate;
   m_nBitrateNominal = m_IdHeader.bitrateNominal / 1000;
   m_nTotalSamples = m_nLastGranule;
+  // An identification header with figures no real stream has is not
+  // reported: the stream is not valid.
+  const double seconds = m_nSampleRate > 0 ? double(m_nTotalSamples) / m_nSampleRate : 0.0;
+  if (m_nSampleRate < 0 || m_nTotalSamples < 0 || !PlausibleFigures(m_nSampleRate, m_nChannels, 0, seconds)) {
+    m_nChannels = 0;
+    m_nSampleRate = m_nBitrateNominal = m_nTotalSamples = 0;
+  }
 }
 
 bool COGG::Read(TagFile& file) {
@@ -212,7 +219,7 @@ bool COGG::Read(TagFile& file) {
 }
 
 bool COGG::ReadPages(TagFile& file, bool readComment) {
-  const int64_t start = g_nID3V2Size;
+  const int64_t start = State().id3v2Size;
   uint8_t id[VORBIS_IDHEADER::kSize];
   if (!file.Seek(start) || !m_FirstPage.Read(file)) return false;
   if (m_FirstPage.BodyLength() < static_cast<int32_t>(sizeof id) || !file.ReadExact(id, sizeof id)) return false;
@@ -270,14 +277,14 @@ float COGG::GetDuration() {
     return static_cast<float>(m_nTotalSamples / m_nSampleRate);
   }
   if (m_nBitrateNominal > 0 && m_nChannels > 0)
-    return static_cast<float>(double(g_nFileSize - g_nID3V2Size) / m_nBitrateNominal / m_nChannels * 0.016);
+    return static_cast<float>(double(State().fileSize - State().id3v2Size) / m_nBitrateNominal / m_nChannels * 0.016);
   return 0.0f;
 }
 
 int32_t COGG::GetBitrate() {
   const double d = GetDuration();
   if (d <= 0) return 0;
-  return static_cast<int32_t>(double(g_nFileSize - g_nID3V2Size) / d * 0.008);
+  return static_cast<int32_t>(double(State().fileSize - State().id3v2Size) / d * 0.008);
 }
 
 WString COGG::GetChannelMode() {
@@ -300,7 +307,7 @@ void COGG::SetGenericStrings(const GenericStrings& g) { m_Comment.SetGenericStri
 bool COGG::SaveChangesToFile(const WString& path) {
   TagFile src;
   if (!src.Open(path, TagFile::Mode::Read)) {
-    g_nLastError = src.Error();
+    State().lastError = src.Error();
     return false;
   }
   // The page structure of the file as it is now.
@@ -338,7 +345,7 @@ bool COGG::SaveChangesToFile(const WString& path) {
   m_SecondPage.checksum = bytes::LE32(pages.front().data() + 22);
 
   const int64_t length = src.Length();
-  SafeRewrite rw;
+  SafeRewrite rw(State());
   if (!rw.Begin(path)) return false;
   if (!rw.CopyFrom(src, 0, second)) return false;  // ID3v2 tag if any, and the first page
   for (const Packet& page : pages)
@@ -359,7 +366,7 @@ bool COGG::SaveChangesToFile(const WString& path) {
     }
     page.resize(static_cast<size_t>(ph.HeaderLength() + ph.BodyLength()));
     if (!src.Seek(pos) || !src.ReadExact(page.data(), page.size())) {
-      g_nLastError = src.Error() ? src.Error() : EIO;
+      State().lastError = src.Error() ? src.Error() : EIO;
       return false;
     }
     if (ph.serial == m_FirstPage.serial) {

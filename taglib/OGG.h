@@ -77,7 +77,7 @@ class COGG : public CAudioFormat {
 
   void Clear() override;
   bool Read(TagFile& file) override;
-  // Reads the first two pages (and the comment when asked) at g_nID3V2Size
+  // Reads the first two pages (and the comment when asked) at the state's ID3v2 size
   // and finds the last granule position. False when the stream is not Ogg
   // Vorbis.
   bool ReadPages(TagFile& file, bool readComment);

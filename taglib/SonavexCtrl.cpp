@@ -2,12 +2,16 @@
 
 #include "Module.h"
 
+#include <initializer_list>
+
 namespace sonavex {
 
 CSonavexCtrl::CSonavexCtrl() {
+  for (WithFileState* o : std::initializer_list<WithFileState*>{&m_Bare, &m_AAC, &m_APE, &m_FLAC, &m_ID3V1, &m_ID3V2,
+                                                               &m_Lyrics, &m_Monkey, &m_MP4, &m_MPEG, &m_MPP, &m_OGG,
+                                                               &m_WAV, &m_WMA})
+    o->BindState(m_State);
   ResetAll();
-  // The switch is module-wide: a new control turns it off for every control.
-  g_bAnalyzeAllFrames = false;
 }
 
 CSonavexCtrl::~CSonavexCtrl() { ResetAll(); }
@@ -26,7 +30,6 @@ void CSonavexCtrl::ResetAll() {
   m_ID3V2.Clear();
   m_Monkey.Clear();
   m_Lyrics.Clear();
-  g_nFileSize = g_nID3V1Size = g_nID3V2Size = g_nLyricsSize = g_nAPESize = 0;
   m_pFormat = &m_Bare;
   m_nFormat = 0;
   m_strExtension.clear();
@@ -37,7 +40,7 @@ void CSonavexCtrl::ResetAll() {
   m_strGenre.clear();
   m_strTrack.clear();
   m_strYear.clear();
-  g_nLastError = 0;
+  m_State.Reset();
 }
 
 }  // namespace sonavex

@@ -34,7 +34,7 @@ class CSonavexCtrl {
   CSonavexCtrl(const CSonavexCtrl&) = delete;
   CSonavexCtrl& operator=(const CSonavexCtrl&) = delete;
 
-  // Clears every format and tag object, the module-wide sizes and last error,
+  // Clears every format and tag object, the file's sizes and the last error,
   // the strings, and selects the bare format.
   void ResetAll();
   // Detects the format of a file for a save (fresh objects; the control's own
@@ -47,6 +47,10 @@ class CSonavexCtrl {
 
   // The members of the automation interface, one declaration each.
 #include "generated/MemberDecls.inc"
+
+  // The state of this control's file, shared by its format and tag objects
+  // (and by no other control).
+  FileState m_State;
 
   // Objects in construction order.
   CAudioFormat m_Bare;
@@ -63,6 +67,9 @@ class CSonavexCtrl {
   COGG m_OGG;
   CWAV m_WAV;
   CWMA m_WMA;
+
+  // The file an analysis reads, kept for the next one (its blocks' memory).
+  TagFile m_File;
 
   CAudioFormat* m_pFormat = &m_Bare;
   WString m_strExtension;

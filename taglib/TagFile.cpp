@@ -1,6 +1,9 @@
 #include "TagFile.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,87 +16,179 @@ bool TagFile::Open(const WString& path, Mode mode) { return Open(PathToNative(pa
 bool TagFile::Open(const std::string& utf8Path, Mode mode) {
   Close();
   err_ = 0;
-  f_ = std::fopen(utf8Path.c_str(), mode == Mode::Read ? "rb" : "r+b");
-  if (!f_) {
+  // Not blocking: a FIFO must not hang the open.
+  const int flags = (mode == Mode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK;
+  fd_ = ::open(utf8Path.c_str(), flags);
+  if (fd_ < 0) {
     Fail(errno);
     return false;
   }
-  // A folder opens as a stream on Linux; refuse it as the file it is not.
   struct stat st;
-  if (fstat(fileno(f_), &st) == 0 && S_ISDIR(st.st_mode)) {
-    std::fclose(f_);
-    f_ = nullptr;
+  if (fstat(fd_, &st) != 0) {
+    Fail(errno);
+    Close();
+    return false;
+  }
+  // A folder opens on Linux; refuse it as the file it is not.
+  if (S_ISDIR(st.st_mode)) {
+    Close();
     Fail(EISDIR);
     return false;
   }
+  if (!S_ISREG(st.st_mode)) fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+  length_ = S_ISREG(st.st_mode) ? st.st_size : 0;
+  pos_ = 0;
+  return true;
+}
+
+bool TagFile::OpenDescriptor(int fd) {
+  Close();
+  err_ = 0;
+  fd_ = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  struct stat st;
+  if (fd_ < 0 || fstat(fd_, &st) != 0) {
+    Fail(errno);
+    Close();
+    return false;
+  }
+  length_ = S_ISREG(st.st_mode) ? st.st_size : 0;
+  pos_ = 0;
   return true;
 }
 
 bool TagFile::Close() {
-  if (!f_) return true;
-  const bool ok = std::fclose(f_) == 0;
+  DropBlocks();
+  if (fd_ < 0) return true;
+  const bool ok = ::close(fd_) == 0;
   if (!ok) Fail(errno);
-  f_ = nullptr;
+  fd_ = -1;
+  pos_ = length_ = 0;
   return ok;
 }
 
-int64_t TagFile::Length() {
-  if (!f_) return -1;
-  struct stat st;
-  if (std::fflush(f_) != 0 || fstat(fileno(f_), &st) != 0) {
-    Fail(errno);
-    return -1;
+void TagFile::DropBlocks() {
+  // The memory stays for the next file this object opens.
+  for (Block* b : {&head_, &tail_, &window_}) {
+    b->start = 0;
+    b->size = 0;
   }
-  return st.st_size;
 }
 
+int64_t TagFile::Length() { return fd_ >= 0 ? length_ : -1; }
+
 bool TagFile::Seek(int64_t offset, int whence) {
-  if (!f_) return false;
-  if (fseeko(f_, offset, whence) != 0) {
-    Fail(errno);
+  if (fd_ < 0) return false;
+  int64_t to = offset;
+  if (whence == SEEK_CUR) to = pos_ + offset;
+  else if (whence == SEEK_END) to = length_ + offset;
+  if (to < 0) {
+    Fail(EINVAL);
     return false;
   }
+  pos_ = to;
   return true;
 }
 
-int64_t TagFile::Tell() { return f_ ? ftello(f_) : -1; }
+int64_t TagFile::Tell() { return fd_ >= 0 ? pos_ : -1; }
+
+size_t TagFile::ReadDirect(int64_t offset, void* dst, size_t count) {
+  auto* out = static_cast<uint8_t*>(dst);
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::pread(fd_, out + done, count - done, offset + static_cast<int64_t>(done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      Fail(errno);
+      break;
+    }
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
+bool TagFile::Load(Block& block, int64_t start, size_t count) {
+  if (block.capacity < count) {
+    block.bytes = std::make_unique_for_overwrite<uint8_t[]>(count);
+    block.capacity = count;
+  }
+  block.start = start;
+  block.size = ReadDirect(start, block.bytes.get(), count);
+  return block.size > 0;
+}
 
 size_t TagFile::Read(void* dst, size_t n) {
-  if (!f_ || n == 0) return 0;
-  const size_t got = std::fread(dst, 1, n, f_);
-  if (got < n && std::ferror(f_)) {
-    Fail(errno);
-    std::clearerr(f_);
+  if (fd_ < 0 || n == 0) return 0;
+  auto* out = static_cast<uint8_t*>(dst);
+  size_t done = 0;
+  while (done < n) {
+    const int64_t pos = pos_;
+    const size_t want = n - done;
+    const Block* from = head_.Holds(pos) ? &head_ : tail_.Holds(pos) ? &tail_ : window_.Holds(pos) ? &window_ : nullptr;
+    if (!from) {
+      if (pos >= length_) {
+        // Past the length known at the open: ask the file (it may have grown).
+        const size_t got = ReadDirect(pos, out + done, want);
+        pos_ += static_cast<int64_t>(got);
+        done += got;
+        break;
+      }
+      const int64_t tailStart = std::max<int64_t>(0, length_ - static_cast<int64_t>(kBlock));
+      bool loaded = false;
+      if (head_.size == 0 && pos < static_cast<int64_t>(kBlock)) {
+        const int64_t end = std::min<int64_t>(length_, std::max<int64_t>(kBlock, std::min<int64_t>(pos + want, kMaxHead)));
+        loaded = Load(head_, 0, static_cast<size_t>(end));
+      } else if (pos >= tailStart && !(tail_.start == tailStart && tail_.size > 0)) {
+        loaded = Load(tail_, tailStart, static_cast<size_t>(length_ - tailStart));
+      } else if (want < kBlock) {
+        loaded = Load(window_, pos, static_cast<size_t>(std::min<int64_t>(kBlock, length_ - pos)));
+      }
+      if (!loaded || !(head_.Holds(pos) || tail_.Holds(pos) || window_.Holds(pos))) {
+        // A long read, or one the blocks could not take: straight from the file.
+        const size_t got = ReadDirect(pos, out + done, want);
+        pos_ += static_cast<int64_t>(got);
+        done += got;
+        break;
+      }
+      continue;
+    }
+    const size_t at = static_cast<size_t>(pos - from->start);
+    const size_t take = std::min(want, from->size - at);
+    std::memcpy(out + done, from->bytes.get() + at, take);
+    pos_ += static_cast<int64_t>(take);
+    done += take;
   }
-  return got;
+  return done;
 }
 
 bool TagFile::Write(const void* src, size_t n) {
-  if (!f_) return false;
+  if (fd_ < 0) return false;
   if (n == 0) return true;
-  if (std::fwrite(src, 1, n, f_) != n) {
-    Fail(errno);
-    std::clearerr(f_);
-    return false;
+  DropBlocks();
+  const auto* in = static_cast<const uint8_t*>(src);
+  size_t done = 0;
+  while (done < n) {
+    const ssize_t put = ::pwrite(fd_, in + done, n - done, pos_ + static_cast<int64_t>(done));
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      Fail(errno);
+      return false;
+    }
+    done += static_cast<size_t>(put);
   }
-  return true;
-}
-
-bool TagFile::Flush() {
-  if (!f_) return false;
-  if (std::fflush(f_) != 0) {
-    Fail(errno);
-    return false;
-  }
+  pos_ += static_cast<int64_t>(n);
+  length_ = std::max(length_, pos_);
   return true;
 }
 
 bool TagFile::Truncate(int64_t length) {
-  if (!Flush()) return false;
-  if (ftruncate(fileno(f_), length) != 0) {
+  if (fd_ < 0) return false;
+  DropBlocks();
+  if (ftruncate(fd_, length) != 0) {
     Fail(errno);
     return false;
   }
+  length_ = length;
   return true;
 }
 

@@ -93,16 +93,27 @@ void CVorbisComment::Clear() {
   m_strEntry.clear();
   m_nEntryCount = 0;
   m_otherEntries.clear();
+  for (int i = 0; i < kFieldCount; ++i) {
+    m_earlierEntries[i].clear();
+    m_lastEntry[i].clear();
+    m_strRead[i].clear();
+  }
 }
 
 void CVorbisComment::TakeEntry(const std::string& raw) {
-  const WString text = DecodeText(reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
-  const size_t eq = text.find(u'=');
-  if (eq == WString::npos || eq == 0) return;  // no name
-  const WString name = UpperAscii(text.substr(0, eq));
+  // The name is ASCII up to the first "=" (and ends at a zero byte, as the
+  // text does); only a known field's value is decoded.
+  const size_t end = std::min(raw.find('\0'), raw.size());
+  const size_t eq = raw.find('=');
+  if (eq == std::string::npos || eq == 0 || eq > end) return;  // no name
+  const WString name = UpperAscii(FromUtf8(std::string_view(raw.data(), eq)));
   for (int i = 0; i < kFieldCount; ++i) {
     if (name == kNames[i]) {
-      m_strValues[i] = text.substr(eq + 1);
+      // A second value of the same name: the one before is kept as it was.
+      if (!m_lastEntry[i].empty()) m_earlierEntries[i].push_back(m_lastEntry[i]);
+      m_lastEntry[i] = raw;
+      m_strValues[i] = m_strRead[i] =
+          DecodeText(reinterpret_cast<const uint8_t*>(raw.data()) + eq + 1, raw.size() - eq - 1);
       return;
     }
   }
@@ -143,9 +154,13 @@ size_t CVorbisComment::Parse(const uint8_t* data, size_t size) {
 }
 
 void CVorbisComment::Serialize(CByteBuffer& out) {
+  // A field cleared since it was read loses its earlier values as well.
+  auto keepsEarlier = [this](int i) { return !m_strValues[i].empty() || m_strRead[i].empty(); };
   m_nEntryCount = static_cast<int32_t>(m_otherEntries.size());
-  for (const auto& v : m_strValues)
-    if (!v.empty()) ++m_nEntryCount;
+  for (int i = 0; i < kFieldCount; ++i) {
+    if (keepsEarlier(i)) m_nEntryCount += static_cast<int32_t>(m_earlierEntries[i].size());
+    if (!m_strValues[i].empty()) ++m_nEntryCount;
+  }
 
   uint8_t len[4];
   CByteBuffer text;
@@ -156,7 +171,14 @@ void CVorbisComment::Serialize(CByteBuffer& out) {
 
   bytes::PutLE32(len, static_cast<uint32_t>(m_nEntryCount));
   out.AppendBytes(len, 4);
+  auto appendRaw = [&](const std::string& raw) {
+    bytes::PutLE32(len, static_cast<uint32_t>(raw.size()));
+    out.AppendBytes(len, 4);
+    out.AppendBytes(raw.data(), static_cast<int32_t>(raw.size()));
+  };
   for (int i = 0; i < kFieldCount; ++i) {
+    if (keepsEarlier(i))
+      for (const auto& raw : m_earlierEntries[i]) appendRaw(raw);
     if (m_strValues[i].empty()) continue;
     m_strEntry = WString(kNames[i]) + u"=" + m_strValues[i];
     text.Empty();
@@ -165,11 +187,7 @@ void CVorbisComment::Serialize(CByteBuffer& out) {
     out.AppendBytes(len, 4);
     out.AppendBuffer(text);
   }
-  for (const auto& raw : m_otherEntries) {
-    bytes::PutLE32(len, static_cast<uint32_t>(raw.size()));
-    out.AppendBytes(len, 4);
-    out.AppendBytes(raw.data(), static_cast<int32_t>(raw.size()));
-  }
+  for (const auto& raw : m_otherEntries) appendRaw(raw);
 }
 
 }  // namespace sonavex

@@ -2,8 +2,10 @@
 // sixteen known field names), as FLAC carries it in its VORBIS_COMMENT
 // metadata block and Ogg Vorbis in its comment header packet.
 //
-// Each known name holds one value, the last one read; entries of other names
-// are kept as they were read and written back behind the known ones.
+// Each known name holds one value, the last one read. A name's earlier values
+// (two ARTIST entries, say) are kept as they were read and written back in
+// front of it, unless the value is cleared; entries of other names are kept
+// as they were read and written back behind the known ones.
 #pragma once
 
 #include "ByteBuffer.h"
@@ -58,9 +60,11 @@ class CVorbisComment {
   // size: a block cut short ends where the data ends).
   size_t Parse(const uint8_t* data, size_t size);
 
-  // Appends the block (vendor, the count of entries, one entry per non-empty
-  // value in field order, then the entries of other names as they were read)
-  // to the buffer. Texts are written whole.
+  // Appends the block (vendor, the count of entries, per field in field
+  // order its earlier entries and one entry for its value when not empty,
+  // then the entries of other names as they were read) to the buffer. A
+  // value that was cleared takes its earlier entries along. Texts are
+  // written whole.
   void Serialize(CByteBuffer& out);
 
   // The seven generic fields: TITLE, ARTIST, ALBUM, COMMENT, GENRE,
@@ -78,6 +82,11 @@ class CVorbisComment {
   int32_t m_nEntryCount = 0;  // count of the last parse; entries written by the last serialisation
   // Entries whose names are none of the known fields, raw as read.
   std::vector<std::string> m_otherEntries;
+  // Per known field: the entries read before the last one (raw), the last
+  // one's raw text, and the value as read (to tell whether it changed).
+  std::vector<std::string> m_earlierEntries[kFieldCount];
+  std::string m_lastEntry[kFieldCount];
+  WString m_strRead[kFieldCount];
 
  private:
   template <class Source>

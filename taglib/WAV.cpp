@@ -27,10 +27,9 @@ int32_t ToInt32(uint32_t v) {
 }
 
 // The size of the "data" chunk, looked for among the chunks from offset
-// (writers put LIST, fact and other chunks between fmt and data); 0 when the
-// file has none.
-uint32_t FindDataSize(TagFile& file, int64_t offset) {
-  const int64_t end = g_nFileSize;
+// (writers put LIST, fact and other chunks between fmt and data) up to end;
+// 0 when the file has none.
+uint32_t FindDataSize(TagFile& file, int64_t offset, int64_t end) {
   for (int chunks = 0; chunks < kMaxChunks && offset + 8 <= end; ++chunks) {
     uint8_t head[8];
     if (ReadAt(file, offset, head, sizeof head) < sizeof head) break;
@@ -58,7 +57,7 @@ void CWAV::Clear() {
 
 bool CWAV::Read(TagFile& file) {
   Clear();
-  const int64_t start = g_nID3V2Size;
+  const int64_t start = State().id3v2Size;
   uint8_t b[40];
   ReadAt(file, start, b, sizeof b);
   if (std::memcmp(b, "RIFF", 4) != 0 || std::memcmp(b + 8, "WAVE", 4) != 0 || std::memcmp(b + 12, "fmt ", 4) != 0)
@@ -77,7 +76,7 @@ bool CWAV::Read(TagFile& file) {
   h.blockAlign = bytes::LE16(b + 32);
   h.bitsPerSample = bytes::LE16(b + 34);
   h.afterFmt = bytes::LE32(b + 36);
-  h.dataSize = FindDataSize(file, start + 20 + int64_t(h.fmtSize) + (h.fmtSize & 1));
+  h.dataSize = FindDataSize(file, start + 20 + int64_t(h.fmtSize) + (h.fmtSize & 1), State().fileSize);
 
   // Only mono and stereo files are taken; the format tag is not examined,
   // so compressed WAVE files are taken as well.
@@ -90,8 +89,14 @@ bool CWAV::Read(TagFile& file) {
   m_nBlockAlign = h.blockAlign;
   m_nBitsPerSample = h.bitsPerSample;
   m_nSamples = h.blockAlign ? int64_t(h.dataSize / h.blockAlign) : 0;
-  m_nHeaderSize = std::min(kCanonicalHeaderSize, std::max<int32_t>(0, g_nFileSize));
+  m_nHeaderSize = std::min(kCanonicalHeaderSize, std::max<int32_t>(0, State().fileSize));
   m_bValid = true;
+  // A header whose figures no real file has is refused like one of more
+  // than two channels.
+  if (!PlausibleFigures(h.sampleRate, h.channels, h.bitsPerSample, GetDuration())) {
+    Clear();
+    return false;
+  }
   return true;
 }
 
@@ -99,7 +104,7 @@ float CWAV::GetDuration() {
   if (!m_bValid) return 0.0f;
   if (m_nSamples == 0 && m_nBytesPerSecond > 0) {
     // No sample count: the bytes after the header at the byte rate.
-    const int64_t bytes = std::max<int64_t>(0, int64_t(g_nFileSize) - m_nHeaderSize);
+    const int64_t bytes = std::max<int64_t>(0, int64_t(State().fileSize) - m_nHeaderSize);
     return static_cast<float>(double(bytes) / double(m_nBytesPerSecond));
   }
   if (m_nSamples > 0 && m_nSampleRate > 0) return static_cast<float>(double(m_nSamples) / double(m_nSampleRate));

@@ -162,11 +162,11 @@ void CASFContentDescription::Read(const uint8_t* body, size_t size) {
   }
 }
 
-bool CASFContentDescription::Serialize(CByteBuffer& out) {
+bool CASFContentDescription::Serialize(CByteBuffer& out, int32_t& error) {
   const WString* fields[5] = {&m_strTitle, &m_strAuthor, &m_strCopyright, &m_strDescription, &m_strRating};
   for (const WString* f : fields) {
     if (f->size() > kMaxText) {
-      g_nLastError = EFBIG;
+      error = EFBIG;
       return false;
     }
   }
@@ -194,9 +194,20 @@ const char16_t* const CASFExtContentDescription::kNames[kKnownCount] = {
     u"WM/PromotionURL", u"WM/UserWebURL",      u"WM/ISRC",
 };
 
+const char16_t* const CASFExtContentDescription::kAliasNames[kAliasCount] = {
+    u"Title", u"Author", u"Copyright", u"Description", u"Rating", u"Date"};
+
 void CASFExtContentDescription::Clear() {
   for (auto& v : m_Values) v.clear();
+  for (auto& v : m_Aliases) v.clear();
   m_Raw.clear();
+}
+
+int CASFExtContentDescription::FindAlias(const WString& name) {
+  const WString upper = UpperAscii(name);
+  for (int i = 0; i < kAliasCount; ++i)
+    if (UpperAscii(kAliasNames[i]) == upper) return i;
+  return -1;
 }
 
 int CASFExtContentDescription::FindName(const WString& name) {
@@ -226,6 +237,12 @@ void CASFExtContentDescription::Read(const uint8_t* body, size_t size) {
     off += valueLength;
 
     const int index = FindName(name);
+    const int alias = index < 0 && type == 0 ? FindAlias(name) : -1;
+    if (alias >= 0) {
+      // A later copy of the same field wins, as for the known names.
+      m_Aliases[static_cast<size_t>(alias)] = Utf16Le(value, valueLength);
+      continue;
+    }
     bool text = index >= 0;
     WString v;
     if (index >= 0) {
@@ -262,19 +279,19 @@ void CASFExtContentDescription::Read(const uint8_t* body, size_t size) {
   }
 }
 
-bool CASFExtContentDescription::Serialize(CByteBuffer& out) {
+bool CASFExtContentDescription::Serialize(CByteBuffer& out, int32_t& error) {
   size_t count = 0;
   for (const auto& r : m_Raw)
     if (r.known < 0 || m_Values[static_cast<size_t>(r.known)].empty()) ++count;
   for (const auto& v : m_Values) {
     if (v.size() > kMaxText) {
-      g_nLastError = EFBIG;
+      error = EFBIG;
       return false;
     }
     if (!v.empty()) ++count;
   }
   if (count > 0xFFFF) {
-    g_nLastError = kErrTooManyFrames;
+    error = kErrTooManyFrames;
     return false;
   }
   AppendLE16(out, static_cast<uint32_t>(count));
@@ -427,7 +444,7 @@ bool CWMA::ReadHeader(TagFile& file, bool keepRaw) {
   m_nHeaderEnd = 0;
   const int64_t length = file.Length();
   if (length < 0) return false;
-  const int64_t start = std::clamp<int64_t>(g_nID3V2Size, 0, length);
+  const int64_t start = std::clamp<int64_t>(State().id3v2Size, 0, length);
   uint8_t head[30];
   if (!file.Seek(start) || !file.ReadExact(head, sizeof head)) return false;
   if (!(GuidAt(head) == kHeaderObject)) return false;
@@ -476,15 +493,17 @@ bool CWMA::ReadHeader(TagFile& file, bool keepRaw) {
 void CWMA::FillFields() {
   const auto& cd = m_ContentDescription;
   const auto& v = m_ExtContentDescription.m_Values;
-  m_Fields[0] = Longer(cd.m_strTitle, v[0]);
-  m_Fields[1] = Longer(cd.m_strAuthor, v[1]);
-  m_Fields[2] = cd.m_strCopyright;
-  m_Fields[3] = Longer(cd.m_strDescription, v[6]);
-  m_Fields[4] = cd.m_strRating;
+  const auto& a = m_ExtContentDescription.m_Aliases;
+  using E = CASFExtContentDescription;
+  m_Fields[0] = Longer(Longer(cd.m_strTitle, a[E::kAliasTitle]), v[0]);
+  m_Fields[1] = Longer(Longer(cd.m_strAuthor, a[E::kAliasAuthor]), v[1]);
+  m_Fields[2] = Longer(cd.m_strCopyright, a[E::kAliasCopyright]);
+  m_Fields[3] = Longer(Longer(cd.m_strDescription, a[E::kAliasDescription]), v[6]);
+  m_Fields[4] = Longer(cd.m_strRating, a[E::kAliasRating]);
   m_Fields[5] = v[2];
   // "WM/Track" counts from 0, "WM/TrackNumber" from 1.
   m_Fields[6] = v[3].size() > v[7].size() ? Decimal(LeadingNumber(v[3]) + 1) : v[7];
-  m_Fields[7] = v[4];
+  m_Fields[7] = Longer(a[E::kAliasDate], v[4]);
   m_Fields[8] = v[5];
   for (int i = 9; i < kFieldCount; ++i) m_Fields[static_cast<size_t>(i)] = v[static_cast<size_t>(i - 1)];
 }
@@ -519,7 +538,16 @@ bool CWMA::Read(TagFile& file) {
   m_nChannelByte = static_cast<uint8_t>(m_nChannels & 0xFF);
   m_nSampleRate = m_nAudioSampleRate;
   if (m_nMaxBitrate > 0 && m_fDuration == 0.0f)
-    m_fDuration = static_cast<float>(static_cast<double>(g_nFileSize) * 8.0 / m_nMaxBitrate);
+    m_fDuration = static_cast<float>(static_cast<double>(State().fileSize) * 8.0 / m_nMaxBitrate);
+  // A header whose figures no real file has: the tags are read, the figures
+  // are not reported and the format is not valid.
+  if (!PlausibleFigures(m_nSampleRate, m_nChannels, 0, m_fDuration)) {
+    m_bValid = false;
+    m_nChannels = 0;
+    m_nChannelByte = 0;
+    m_nSampleRate = m_nAudioSampleRate = m_nAverageBytes = m_nMaxBitrate = m_nBitrate = 0;
+    m_fDuration = 0.0f;
+  }
   FillFields();
   return true;
 }
@@ -598,22 +626,22 @@ bool CWMA::BuildHeader(const CByteBuffer& cd, const CByteBuffer& ecd, uint32_t p
 
 bool CWMA::SaveChangesToFile(const WString& path) {
   TagFile file;
-  if (!file.Open(path, TagFile::Mode::ReadWrite)) {
-    g_nLastError = file.Error();
+  if (!file.Open(path, TagFile::Mode::Read)) {
+    State().lastError = file.Error();
     return false;
   }
   if (!ReadHeader(file, true)) {
-    g_nLastError = kErrTagNotAllowed;
+    State().lastError = kErrTagNotAllowed;
     return false;
   }
   if (!m_bWalkComplete) {
     // Objects that cannot be walked whole cannot be carried over safely.
-    g_nLastError = EINVAL;
+    State().lastError = EINVAL;
     return false;
   }
   ApplyFields();
   CByteBuffer cd, ecd;
-  if (!m_ContentDescription.Serialize(cd) || !m_ExtContentDescription.Serialize(ecd)) return false;
+  if (!m_ContentDescription.Serialize(cd, State().lastError) || !m_ExtContentDescription.Serialize(ecd, State().lastError)) return false;
 
   const int64_t length = file.Length();
   const int64_t start = m_nHeaderStart;
@@ -621,26 +649,30 @@ bool CWMA::SaveChangesToFile(const WString& path) {
   BuildHeader(cd, ecd, 0, header);
   if (header.size() <= m_nHeaderSize) {
     // The new header fits the old one exactly once padding fills the rest:
-    // only the header is written, the data does not move.
+    // the data does not move. The bytes that differ are written in place
+    // when they lie in one page; otherwise the file is rewritten around the
+    // header of the same size.
     BuildHeader(cd, ecd, static_cast<uint32_t>(m_nHeaderSize - header.size()), header);
     if (header.size() != m_nHeaderSize) {
-      g_nLastError = EINVAL;
+      State().lastError = EINVAL;
       return false;
     }
-    if (!file.Seek(start)) {
-      g_nLastError = file.Error();
+    std::vector<uint8_t> old(header.size());
+    if (!file.Seek(start) || !file.ReadExact(old.data(), old.size())) {
+      State().lastError = file.Error() ? file.Error() : EIO;
       return false;
     }
-    if (!WriteChecked(file, header.data(), header.size())) return false;
-    if (!file.Flush() || !file.Close()) {
-      g_nLastError = file.Error() ? file.Error() : EIO;
-      return false;
+    const ByteRange change = ChangedRange(old.data(), header.data(), header.size());
+    if (change.length == 0) return true;
+    if (FitsOnePage(start + change.offset, change.length)) {
+      file.Close();
+      return WriteInPlace(State(), path, start + change.offset, header.data() + change.offset, change.length);
     }
-    return true;
+  } else {
+    BuildHeader(cd, ecd, kRewritePadding, header);
   }
 
-  BuildHeader(cd, ecd, kRewritePadding, header);
-  SafeRewrite rewrite;
+  SafeRewrite rewrite(State());
   if (!rewrite.Begin(path)) return false;
   if (!rewrite.CopyFrom(file, 0, start)) return false;  // a tag in front stays
   if (!rewrite.Write(header.data(), header.size())) return false;

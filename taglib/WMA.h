@@ -3,7 +3,7 @@
 // the two description objects; the save rebuilds the header with new
 // descriptions and a resized padding object, in place when the new header has
 // exactly the old header's size, otherwise by a safe rewrite of the file.
-// Offsets count from the ASF header, which begins at g_nID3V2Size (a WMA file
+// Offsets count from the ASF header, which begins at the ID3v2 size of the state (a WMA file
 // may carry an ID3v2 tag in front; it is kept by every save).
 #pragma once
 
@@ -29,9 +29,9 @@ class CASFContentDescription {
   // Parses an object body (without the 24-byte object header). Lengths that
   // run past the body end the parse; what was read stays.
   void Read(const uint8_t* body, size_t size);
-  // Appends the body; false (g_nLastError = EFBIG) when a text is too
-  // long for its 16-bit length field.
-  bool Serialize(CByteBuffer& out);
+  // Appends the body; false (error = EFBIG) when a text is too long for
+  // its 16-bit length field.
+  bool Serialize(CByteBuffer& out, int32_t& error);
 
   void SetTitle(const WString& s) { m_strTitle = s; }
   void SetAuthor(const WString& s) { m_strAuthor = s; }
@@ -60,13 +60,22 @@ class CASFExtContentDescription {
   // Adds the descriptors of an object body to those already held (a header
   // with a second such object loses none of its attributes on a save).
   void Read(const uint8_t* body, size_t size);
-  // Appends the body; false with g_nLastError set (EFBIG for a text too
-  // long for its 16-bit length, 204 for more descriptors than the count holds).
-  bool Serialize(CByteBuffer& out);
+  // Appends the body; false with error set (EFBIG for a text too long for
+  // its 16-bit length, 204 for more descriptors than the count holds).
+  bool Serialize(CByteBuffer& out, int32_t& error);
   // Index 0..34 of a known name (ASCII letters compared without case), or -1.
   static int FindName(const WString& name);
 
+  // Attributes that repeat a field under another name (ffmpeg writes its own
+  // "title", "Author", "copyright" and "date" beside the content
+  // description): read as that field, not written back, so that no stale
+  // copy stays behind for other players to show.
+  enum Alias { kAliasTitle, kAliasAuthor, kAliasCopyright, kAliasDescription, kAliasRating, kAliasDate, kAliasCount };
+  static const char16_t* const kAliasNames[kAliasCount];
+  static int FindAlias(const WString& name);
+
   std::array<WString, kKnownCount> m_Values;
+  std::array<WString, kAliasCount> m_Aliases;
   std::vector<RawDescriptor> m_Raw;
 };
 
@@ -88,7 +97,7 @@ class CWMA : public CAudioFormat {
   // Stores the seven generic fields into the tags (memory only).
   void SetGenericStrings(const GenericStrings& g);
   // Writes the 36 fields into the file's descriptions. The file must be an
-  // ASF file whose header begins at g_nID3V2Size.
+  // ASF file whose header begins at the ID3v2 size.
   bool SaveChangesToFile(const WString& path);
 
   // The 36 output fields, by the index of the member table.
@@ -116,7 +125,7 @@ class CWMA : public CAudioFormat {
 
  private:
   struct Walk;
-  // Walks the header at g_nID3V2Size. keepRaw: keep every object for a save
+  // Walks the header at the ID3v2 size. keepRaw: keep every object for a save
   // (the descriptions are then not read). False when no header object is there.
   bool ReadHeader(TagFile& file, bool keepRaw);
   void ParseObject(Walk& walk, const uint8_t* p, uint64_t size, int depth, RawObject* raw);

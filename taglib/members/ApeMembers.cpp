@@ -22,7 +22,7 @@ void CSonavexCtrl::SetAPETrack(const std::u16string& v) { m_APE.m_strValues[CAPE
 std::u16string CSonavexCtrl::GetAPEYear() { return m_APE.m_strValues[CAPETag::kYEAR]; }
 void CSonavexCtrl::SetAPEYear(const std::u16string& v) { m_APE.m_strValues[CAPETag::kYEAR] = v; }
 int32_t CSonavexCtrl::APEGetSize() { return m_APE.m_Header.tagSize; }
-bool CSonavexCtrl::APEExists() { return g_nAPESize > 0; }
+bool CSonavexCtrl::APEExists() { return m_State.apeSize > 0; }
 std::u16string CSonavexCtrl::APEGetVersion() { return m_APE.GetVersion(); }
 
 bool CSonavexCtrl::APERemoveTagFromFile(const std::u16string& path) {
@@ -35,7 +35,7 @@ bool CSonavexCtrl::APESaveChangesToFile(const std::u16string& path) {
   // Only MPEG audio, Monkey's Audio and Musepack files may carry the tag.
   m_nFormat = DetectFileFormat(path);
   if (m_nFormat != kFormatMPEG && m_nFormat != kFormatMonkey && m_nFormat != kFormatMPP) {
-    g_nLastError = kErrTagNotAllowed;
+    m_State.lastError = kErrTagNotAllowed;
     return false;
   }
   return m_APE.SaveToFile(path);

@@ -24,11 +24,11 @@ float CSonavexCtrl::AUDIOGetDuration() { return m_pFormat->GetDuration(); }
 int32_t CSonavexCtrl::AUDIOGetSampleRate() { return m_pFormat->GetSampleRate(); }
 int32_t CSonavexCtrl::AUDIOGetBitrate() { return m_pFormat->GetBitrate(); }
 std::u16string CSonavexCtrl::AUDIOGetChannelMode() { return m_pFormat->GetChannelMode(); }
-int32_t CSonavexCtrl::AUDIOGetLastErrorNumber() { return g_nLastError; }
-std::u16string CSonavexCtrl::AUDIOGetLastErrorText() { return ErrorText(g_nLastError); }
+int32_t CSonavexCtrl::AUDIOGetLastErrorNumber() { return m_State.lastError; }
+std::u16string CSonavexCtrl::AUDIOGetLastErrorText() { return ErrorText(m_State.lastError); }
 std::u16string CSonavexCtrl::AUDIOGetVersion() { return m_pFormat->GetVersion(); }
 bool CSonavexCtrl::AUDIOFormatIsValid() { return m_pFormat->IsValid(); }
-int32_t CSonavexCtrl::AUDIOGetFileSize() { return g_nFileSize; }
+int32_t CSonavexCtrl::AUDIOGetFileSize() { return m_State.fileSize; }
 int16_t CSonavexCtrl::AUDIOAnalyzeFile(const std::u16string& FileName) { return AnalyzeFile(FileName); }
 bool CSonavexCtrl::AUDIOSaveChangesToFile(const std::u16string& FileName) { return SaveGenericStrings(FileName); }
 

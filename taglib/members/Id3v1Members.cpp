@@ -21,7 +21,7 @@ std::u16string CSonavexCtrl::GetID3V1Year() { return m_ID3V1.m_Record.year; }
 void CSonavexCtrl::SetID3V1Year(const std::u16string& v) { m_ID3V1.m_Record.year = v; }
 int16_t CSonavexCtrl::GetID3V1GenreID() { return m_ID3V1.m_Record.genre; }
 void CSonavexCtrl::SetID3V1GenreID(int16_t v) { m_ID3V1.m_Record.genre = static_cast<uint8_t>(v & 0xFF); }
-bool CSonavexCtrl::ID3V1Exists() { return g_nID3V1Size > 0; }
+bool CSonavexCtrl::ID3V1Exists() { return m_State.id3v1Size > 0; }
 std::u16string CSonavexCtrl::ID3V1GetVersion() { return m_ID3V1.GetVersion(); }
 bool CSonavexCtrl::ID3V1RemoveTagFromFile(const std::u16string& path) { return m_ID3V1.RemoveTagFromFile(path); }
 
@@ -29,7 +29,7 @@ bool CSonavexCtrl::ID3V1SaveChangesToFile(const std::u16string& path) {
   // Only MPEG audio and Musepack files may carry the tag.
   m_nFormat = DetectFileFormat(path);
   if (m_nFormat != kFormatMPEG && m_nFormat != kFormatMPP) {
-    g_nLastError = kErrTagNotAllowed;
+    m_State.lastError = kErrTagNotAllowed;
     return false;
   }
   return m_ID3V1.SaveChangesToFile(path);

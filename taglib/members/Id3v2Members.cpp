@@ -95,8 +95,8 @@ void CSonavexCtrl::SetID3V2Track(const std::u16string& newValue) { m_ID3V2.SetTr
 std::u16string CSonavexCtrl::GetID3V2Year() { return m_ID3V2.GetYear(); }
 void CSonavexCtrl::SetID3V2Year(const std::u16string& newValue) { m_ID3V2.SetYear(newValue); }
 
-bool CSonavexCtrl::ID3V2Exists() { return g_nID3V2Size > 0; }
-int32_t CSonavexCtrl::ID3V2GetSize() { return g_nID3V2Size; }
+bool CSonavexCtrl::ID3V2Exists() { return m_State.id3v2Size > 0; }
+int32_t CSonavexCtrl::ID3V2GetSize() { return m_State.id3v2Size; }
 std::u16string CSonavexCtrl::ID3V2GetVersion() { return m_ID3V2.GetVersion(); }
 
 // List setters answer true whatever happened; failures show in the last error.
@@ -151,7 +151,7 @@ bool CSonavexCtrl::ID3V2RemoveTagFromFile(const std::u16string& FileName) { retu
 bool CSonavexCtrl::ID3V2SaveChangesToFile(const std::u16string& FileName) {
   m_nFormat = DetectFileFormat(FileName);
   if (!FormatAllowsID3V2(m_nFormat)) {
-    g_nLastError = kErrTagNotAllowed;
+    m_State.lastError = kErrTagNotAllowed;
     return false;
   }
   return m_ID3V2.WriteToFile(FileName);

@@ -23,8 +23,8 @@ std::u16string CSonavexCtrl::GetLYRICSLyrics() { return m_Lyrics.m_strFields[CLy
 void CSonavexCtrl::SetLYRICSLyrics(const std::u16string& v) { m_Lyrics.m_strFields[CLyricsTag::kLYR] = v; }
 std::u16string CSonavexCtrl::GetLYRICSTitle() { return m_Lyrics.m_strFields[CLyricsTag::kETT]; }
 void CSonavexCtrl::SetLYRICSTitle(const std::u16string& v) { m_Lyrics.m_strFields[CLyricsTag::kETT] = v; }
-bool CSonavexCtrl::LYRICSExists() { return g_nLyricsSize > 0; }
-int32_t CSonavexCtrl::LYRICSGetSize() { return g_nLyricsSize; }
+bool CSonavexCtrl::LYRICSExists() { return m_State.lyricsSize > 0; }
+int32_t CSonavexCtrl::LYRICSGetSize() { return m_State.lyricsSize; }
 int32_t CSonavexCtrl::LYRICSGetStartPosition() { return m_Lyrics.m_nStartPosition; }
 std::u16string CSonavexCtrl::LYRICSGetVersion() { return m_Lyrics.GetVersion(); }
 bool CSonavexCtrl::LYRICSRemoveTagFromFile(const std::u16string& path) { return m_Lyrics.RemoveTagFromFile(path); }
@@ -33,7 +33,7 @@ bool CSonavexCtrl::LYRICSSaveChangesToFile(const std::u16string& path) {
   // Only MPEG audio and Musepack files may carry the block.
   m_nFormat = DetectFileFormat(path);
   if (m_nFormat != kFormatMPEG && m_nFormat != kFormatMPP) {
-    g_nLastError = kErrTagNotAllowed;
+    m_State.lastError = kErrTagNotAllowed;
     return false;
   }
   return m_Lyrics.SaveChangesToFile(path);

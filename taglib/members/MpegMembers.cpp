@@ -5,8 +5,8 @@
 
 namespace sonavex {
 
-bool CSonavexCtrl::GetMPEGAnalyzeAllFrames() { return g_bAnalyzeAllFrames; }
-void CSonavexCtrl::SetMPEGAnalyzeAllFrames(bool v) { g_bAnalyzeAllFrames = v; }
+bool CSonavexCtrl::GetMPEGAnalyzeAllFrames() { return m_State.analyzeAllFrames; }
+void CSonavexCtrl::SetMPEGAnalyzeAllFrames(bool v) { m_State.analyzeAllFrames = v; }
 bool CSonavexCtrl::MPEGIsCopyrighted() { return m_MPEG.m_nCopyrightBit != 0; }
 bool CSonavexCtrl::MPEGIsOriginal() { return m_MPEG.m_nOriginalBit != 0; }
 bool CSonavexCtrl::MPEGIsPadding() { return m_MPEG.m_nPaddingBit != 0; }

@@ -27,8 +27,7 @@ template <class Format>
 bool ReadAs(Format& f, const std::string& path) {
   sonavex::TagFile file;
   if (!file.Open(path, sonavex::TagFile::Mode::Read)) return false;
-  sonavex::g_nFileSize = static_cast<int32_t>(file.Length());
-  sonavex::g_nID3V2Size = 0;
+  f.State().fileSize = static_cast<int32_t>(file.Length());
   const bool ok = f.Read(file);
   // Every figure must be computable for whatever was read.
   (void)f.GetDuration();
@@ -46,7 +45,6 @@ void SaveAndCheck(const uint8_t* data, size_t size, const char* ext) {
   const std::u16string title = u"fuzz title ✓";
   f.m_Comment[sonavex::CVorbisComment::kTitle] = title;
   const std::vector<char> before = Contents(file.path());
-  sonavex::g_nID3V2Size = 0;
   if (f.SaveChangesToFile(file.wpath())) {
     Format back;
     if (!ReadAs(back, file.path()) || back.m_Comment[sonavex::CVorbisComment::kTitle] != title) abort();

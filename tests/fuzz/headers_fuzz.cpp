@@ -38,13 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzFile file(data + 4, size - 4, ".bin");
   TagFile f;
   if (!f.Open(file.path(), TagFile::Mode::Read)) return 0;
-  g_nFileSize = static_cast<int32_t>(size - 4);
-  g_nID3V2Size = data[0] % 64;
-  g_nAPESize = data[1] & 0x80 ? data[1] * 16 : 0;
-  g_nID3V1Size = data[2] & 1 ? 128 : 0;
-  g_nLyricsSize = data[3];
+  FileState state;
+  state.fileSize = static_cast<int32_t>(size - 4);
+  state.id3v2Size = data[0] % 64;
+  state.apeSize = data[1] & 0x80 ? data[1] * 16 : 0;
+  state.id3v1Size = data[2] & 1 ? 128 : 0;
+  state.lyricsSize = data[3];
 
   CAAC aac;
+  aac.BindState(state);
   aac.Read(f);
   AskEverything(aac);
   (void)aac.GetHeaderTypeName();
@@ -52,11 +54,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)aac.GetBitrateTypeName();
 
   CWAV wav;
+  wav.BindState(state);
   wav.Read(f);
   AskEverything(wav);
   Check(wav.GetSamples() >= 0);
 
   CMonkey monkey;
+  monkey.BindState(state);
   monkey.Read(f);
   AskEverything(monkey);
   Check(monkey.GetSamples() >= 0 && monkey.GetBits() >= 0 && monkey.GetSamplesPerFrame() >= 0);
@@ -66,10 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)monkey.GetFrames();
 
   CMPP mpp;
+  mpp.BindState(state);
   mpp.Read(f);
   AskEverything(mpp);
   Check(mpp.GetFrames() >= 0);
-
-  g_nFileSize = g_nID3V2Size = g_nAPESize = g_nID3V1Size = g_nLyricsSize = 0;
   return 0;
 }

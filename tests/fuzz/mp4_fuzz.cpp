@@ -17,8 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     TagFile f;
     if (!f.Open(file.path(), TagFile::Mode::Read)) return 0;
-    g_nFileSize = static_cast<int32_t>(size);
-    g_nID3V2Size = 0;
+    mp4.State().fileSize = static_cast<int32_t>(size);
     if (!mp4.Read(f)) return 0;
   }
   mp4.GetBitrate();

@@ -31,8 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     TagFile f;
     if (!f.Open(file.path(), TagFile::Mode::Read)) return 0;
-    g_nFileSize = static_cast<int32_t>(size);
-    g_nID3V2Size = 0;
+    wma.State().fileSize = static_cast<int32_t>(size);
     if (!wma.Read(f)) return 0;
   }
   wma.GetChannelMode();
@@ -41,7 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int64_t oldEnd = wma.HeaderEnd();
   for (int i = 0; i < CWMA::kFieldCount; ++i) wma.SetField(i, wma.GetField(i) + u"x");
   wma.SetField(0, u"Fuzzed title");
-  g_nID3V2Size = 0;
   if (!wma.SaveChangesToFile(file.wpath())) return 0;
 
   // The save walked the whole header, so the old header ended at oldEnd only
@@ -50,8 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CWMA again;
   TagFile f;
   if (!f.Open(file.path(), TagFile::Mode::Read)) __builtin_trap();
-  g_nFileSize = static_cast<int32_t>(now.size());
-  g_nID3V2Size = 0;
+  again.State().fileSize = static_cast<int32_t>(now.size());
   if (!again.Read(f) || again.GetField(0) != u"Fuzzed title") __builtin_trap();
   const int64_t newEnd = again.HeaderEnd();
   if (static_cast<int64_t>(size) - oldEnd != static_cast<int64_t>(now.size()) - newEnd) __builtin_trap();

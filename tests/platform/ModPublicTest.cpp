@@ -15,17 +15,22 @@ TEST(ModPublic, AddBackslashAddsTheSeparatorOnce) {
   EXPECT_EQ(modPublic_AddBackslash(""), "");
 }
 
-TEST(ModPublic, FileExistsSkipsHiddenNames) {
+TEST(ModPublic, FileExistsFindsFilesOnlyAndSkipsHiddenNames) {
   TempDir dir;
   TempDir::Write(dir.file("song.mp3"), std::string("x"));
   TempDir::Write(dir.file(".hidden.mp3"), std::string("x"));
+  std::filesystem::create_directory(dir.path() / "album.cdg");
   const QString base = QString::fromStdString(dir.path().string());
-  EXPECT_TRUE(modPublic_FileExists(base + "/song.mp3"));
-  EXPECT_FALSE(modPublic_FileExists(base + "/.hidden.mp3"));
-  EXPECT_FALSE(modPublic_FileExists(base + "/missing.mp3"));
-  EXPECT_TRUE(modPublic_FileExists(base + "/*.mp3"));
-  EXPECT_FALSE(modPublic_FileExists(base + "/*.ogg"));
-  EXPECT_FALSE(modPublic_FileExists(""));
+  struct Case {
+    QString path;
+    bool exists;
+  } cases[] = {
+      {base + "/song.mp3", true},  {base + "/.hidden.mp3", false}, {base + "/missing.mp3", false},
+      {base + "/*.mp3", true},     {base + "/*.ogg", false},       {"", false},
+      // Folders are no files: with or without the separator, or by a pattern.
+      {base + "/album.cdg", false}, {base + "/album.cdg/", false}, {base + "/*.cdg", false}, {base, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(modPublic_FileExists(c.path), c.exists) << c.path.toStdString();
 }
 
 TEST(ModPublic, BlendPicturesWithConstantOpacity) {

@@ -31,11 +31,11 @@ int32_t Id3v2SizeOf(const std::vector<unsigned char>& b) {
 }
 
 // Reads a file with the reader alone, as the analysis would after the ID3v2
-// tag: the module-wide sizes are set for it first.
+// tag: the reader's sizes are set for it first.
 bool ReadFile(CAAC& aac, const std::string& path) {
   const auto bytes = TempDir::Read(path);
-  g_nFileSize = static_cast<int32_t>(bytes.size());
-  g_nID3V2Size = Id3v2SizeOf(bytes);
+  aac.State().fileSize = static_cast<int32_t>(bytes.size());
+  aac.State().id3v2Size = Id3v2SizeOf(bytes);
   TagFile f;
   EXPECT_TRUE(f.Open(path, TagFile::Mode::Read)) << path;
   return aac.Read(f);
@@ -141,7 +141,7 @@ std::u16string CallString(CSonavexCtrl& c, int32_t dispid) {
 
 class AacReader : public ::testing::Test {
  protected:
-  void TearDown() override { g_nFileSize = g_nID3V2Size = g_nID3V1Size = 0; }
+
 };
 
 }  // namespace
@@ -180,7 +180,7 @@ TEST_F(AacReader, FfmpegAdtsStreamsMatchFfprobe) {
     const int kbps = static_cast<int>(double(rate) * double(w.total) * 8 / 1024 / w.frames / 1000 + 0.5);
     EXPECT_EQ(aac.GetBitrate(), kbps);
     EXPECT_EQ(aac.BitRateBps(), kbps * 1000);
-    const double bytes = double(g_nFileSize - g_nID3V2Size);
+    const double bytes = double(aac.State().fileSize - aac.State().id3v2Size);
     EXPECT_NEAR(aac.GetDuration(), bytes * 8 / (kbps * 1000.0), 1e-4);
     EXPECT_TRUE(aac.IsValid());
   }
@@ -193,11 +193,11 @@ TEST_F(AacReader, WalkStopsAtTheTrailingTag) {
   const std::string path = kDir + "adts_tagged.aac";
   CAAC aac;
   ASSERT_TRUE(ReadFile(aac, path));
-  ASSERT_GT(g_nID3V2Size, 10);
+  ASSERT_GT(aac.State().id3v2Size, 10);
   const auto bytes = TempDir::Read(path);
   ASSERT_EQ(std::string(bytes.end() - 128, bytes.end() - 125), "TAG");
   const Probe w = Ffprobe(path);
-  EXPECT_EQ(g_nID3V2Size + w.total + 128, g_nFileSize);
+  EXPECT_EQ(aac.State().id3v2Size + w.total + 128, aac.State().fileSize);
   EXPECT_EQ(aac.GetBitrate(), static_cast<int>(44100.0 * w.total * 8 / 1024 / w.frames / 1000 + 0.5));
 }
 
@@ -247,7 +247,7 @@ TEST_F(AacReader, AdifHeaders) {
     EXPECT_EQ(aac.GetChannels(), c.elements);
     EXPECT_EQ(aac.IsValid(), c.valid);
     // The duration divides by the header's exact bit rate.
-    EXPECT_NEAR(aac.GetDuration(), double(g_nFileSize) * 8 / bps, 1e-5);
+    EXPECT_NEAR(aac.GetDuration(), double(aac.State().fileSize) * 8 / bps, 1e-5);
   }
 }
 

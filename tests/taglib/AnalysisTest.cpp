@@ -10,9 +10,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 
 using namespace sonavex;
 using namespace id3test;
+using Bytes = std::vector<unsigned char>;
 
 namespace {
 
@@ -184,9 +186,9 @@ TEST(Analysis, DetectionLeavesTheControlsObjectsAlone) {
   EXPECT_EQ(size_t(c.AUDIOGetFileSize()), TempDir::Read(other).size());
   EXPECT_EQ(c.m_strExtension, u".MP3");
   // A file that cannot be opened is format 0 and sets no error.
-  g_nLastError = 0;
+  c.m_State.lastError = 0;
   EXPECT_EQ(c.DetectFileFormat(W(dir.file("missing.mp3"))), 0);
-  EXPECT_EQ(g_nLastError, 0);
+  EXPECT_EQ(c.AUDIOGetLastErrorNumber(), 0);
 }
 
 TEST(Analysis, GenericSaveIntoMp3WritesTheId3v2Tag) {
@@ -244,11 +246,13 @@ TEST(Analysis, SavesRefusedByFormat) {
   EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrTagNotAllowed);
 
   c.SetID3V2Title(u"x");
-  for (const char* name : {"tiny.wav", "tiny.flac", "tiny.ogg"}) {
+  // MP4 files among them: a tag in front would move the audio away from the
+  // absolute offsets of their atoms.
+  for (const char* name : {"tiny.wav", "tiny.flac", "tiny.ogg", "../mp4/ffmpeg.m4a", "../mp4/typed.m4a"}) {
     SCOPED_TRACE(name);
-    const std::string path = CopyFixture(dir, name);
+    const std::string path = CopyFixture(dir, name, std::filesystem::path(name).filename().string());
     const auto before = TempDir::Read(path);
-    g_nLastError = 0;
+    c.m_State.lastError = 0;
     EXPECT_FALSE(c.ID3V2SaveChangesToFile(W(path)));
     EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrTagNotAllowed);
     EXPECT_EQ(TempDir::Read(path), before);
@@ -266,4 +270,61 @@ TEST(Analysis, SavesRefusedByFormat) {
   EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrTagNotAllowed);
   EXPECT_TRUE(c.ID3V2RemoveTagFromFile(W(bin)));
   EXPECT_EQ(TempDir::Read(bin), TempDir::Read(Fixture("plain.mp3")));
+}
+
+// Headers with figures no real file has (a damaged or hostile file): the
+// format is not valid (or not taken at all, where its rules refuse such a
+// header) and no impossible figure is reported.
+TEST(Analysis, ImpossibleHeadersAreNotValid) {
+  auto le32 = [](Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
+  };
+  auto be32 = [](Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (24 - 8 * i));
+  };
+  struct Case {
+    const char* name;
+    const char* fixture;  // under the fixtures folder
+    const char* as;
+    std::function<void(Bytes&)> damage;
+    int16_t format;
+  } cases[] = {
+      {"Monkey's Audio: 2,147,483,647 Hz and 50,688 channels", "monkey/new_3990_extra_high.ape", "x.ape",
+       [&](Bytes& b) {
+         le32(b, 72, 0x7FFFFFFF);
+         b[70] = 0x00, b[71] = 0xC6;
+       },
+       kFormatMonkey},
+      {"WAV: 2^31 Hz", "wav/stereo_16bit.wav", "x.wav", [&](Bytes& b) { le32(b, 24, 0x80000000u); }, kFormatNone},
+      {"FLAC: 1 Hz", "flac/padded.flac", "x.flac",
+       [](Bytes& b) {
+         b[18] = 0, b[19] = 0;
+         b[20] = static_cast<uint8_t>(0x10 | (b[20] & 0x0F));
+       },
+       kFormatFLAC},
+      {"Ogg Vorbis: 2^31 - 1 Hz", "ogg/long.ogg", "x.ogg", [&](Bytes& b) { le32(b, 28 + 12, 0x7FFFFFFF); },
+       kFormatOGG},
+      {"Musepack: 2^32 - 1 frames", "mpp/sv7_standard_joint.mpc", "x.mpc", [&](Bytes& b) { le32(b, 4, 0xFFFFFFFFu); },
+       kFormatMPP},
+      {"MPEG: a Xing header of 2^31 - 1 frames", "mpeg/vbr_v4.mp3", "x.mp3", [&](Bytes& b) { be32(b, 36 + 8, 0x7FFFFFFF); },
+       kFormatMPEG},
+  };
+  TempDir dir;
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    Bytes bytes = TempDir::Read(std::string(DJVP_TEST_FIXTURES) + "/" + k.fixture);
+    CSonavexCtrl good;
+    TempDir::Write(dir.file(k.as), bytes);
+    ASSERT_NE(good.AUDIOAnalyzeFile(W(dir.file(k.as))), kFormatNone);
+    ASSERT_TRUE(good.AUDIOFormatIsValid());  // the fixture itself is fine
+    k.damage(bytes);
+    TempDir::Write(dir.file(k.as), bytes);
+    CSonavexCtrl c;
+    EXPECT_EQ(c.AUDIOAnalyzeFile(W(dir.file(k.as))), k.format);
+    EXPECT_FALSE(c.AUDIOFormatIsValid());
+    EXPECT_LE(c.AUDIOGetSampleRate(), 768000);
+    EXPECT_LE(c.AUDIOGetChannels(), 64);
+    EXPECT_GE(c.AUDIOGetDuration(), 0.0f);
+    EXPECT_LE(c.AUDIOGetDuration(), 7 * 24 * 3600.0f);
+  }
 }

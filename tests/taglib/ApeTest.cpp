@@ -146,7 +146,7 @@ TEST(Ape, SaveWritesHeaderItemsAndFooterThatMutagenReads) {
   EXPECT_EQ(Python(kMutagenApe, path), "TITLE abc\n");
 
   // All eight items, then replacing them: one tag stays, in the same place;
-  // keys that are not among the eight are gone after a save.
+  // keys that are not among the eight are kept.
   const std::string full = Copy(dir, "tag_ape_id3v1.mp3");
   ASSERT_EQ(c.AUDIOAnalyzeFile(W(full)), kFormatMPEG);
   c.SetAPECopyright(u"© 2024");
@@ -155,8 +155,8 @@ TEST(Ape, SaveWritesHeaderItemsAndFooterThatMutagenReads) {
   ASSERT_TRUE(c.APESaveChangesToFile(W(full)));
   EXPECT_EQ(c.AUDIOGetLastErrorNumber(), 0);
   EXPECT_EQ(Python(kMutagenApe, full),
-            "ALBUM Äpe Album ♫\nARTIST Ape Artist\nCOMMENT Ünïcödé ♫\nCOPYRIGHT © 2024\nGENRE House\n"
-            "TITLE Ape Title\nYEAR 2004\n");
+            "ALBUM Äpe Album ♫\nARTIST Ape Artist\nCOMMENT Ünïcödé ♫\nCOPYRIGHT © 2024\nComposer Somebody\n"
+            "GENRE House\nTITLE Ape Title\nYEAR 2004\n");
   const Bytes after = TempDir::Read(full);
   EXPECT_EQ(Slice(after, 0, kAudio), Audio());
   EXPECT_EQ(Slice(after, after.size() - 128, 128), ID3v1());
@@ -221,4 +221,99 @@ TEST(Ape, SaveRefusesFormatsWithoutAPETags) {
   EXPECT_EQ(TempDir::Read(flac), before);
   EXPECT_FALSE(c.APERemoveTagFromFile(W(dir.file("missing.mp3"))));
   EXPECT_EQ(c.AUDIOGetLastErrorNumber(), ENOENT);
+}
+
+TEST(Ape, ItemsOfOtherKeysAreKeptByteForByte) {
+  TempDir dir;
+  const std::string path = Copy(dir, "cbr128_stereo_noinfo.mp3");
+  // A tag as other programs write it: a BPM, a composer, cover art (binary),
+  // a link (external) and a comment in binary form.
+  ASSERT_EQ(Python(R"PY(import sys
+from mutagen.apev2 import APEv2, APEValue, BINARY, EXTERNAL
+t = APEv2()
+t["Title"] = "Old"
+t["BPM"] = "128"
+t["Composer"] = "Some One"
+t["Cover Art (Front)"] = APEValue(b"front.jpg\x00\xff\xd8\xff\xe0" + bytes(range(256)), BINARY)
+t["Related"] = APEValue("https://example.org/", EXTERNAL)
+t["Comment"] = APEValue(b"\x00\x01binary", BINARY)
+t.save(sys.argv[1])
+)PY",
+                   path),
+            "");
+  const char* const kDump = R"(import sys
+from mutagen.apev2 import APEv2
+t = APEv2(sys.argv[1])
+for k in sorted(t.keys()):
+    print(k, t[k].kind, bytes(t[k].value).hex() if t[k].kind == 1 else str(t[k]))
+)";
+  const std::string before = Python(kDump, path);
+
+  CSonavexCtrl c;
+  ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+  EXPECT_EQ(c.GetAPETitle(), u"Old");
+  EXPECT_EQ(c.GetAPEComment(), u"");  // a comment without text
+  c.SetAPETitle(u"New");
+  ASSERT_TRUE(c.APESaveChangesToFile(W(path))) << c.AUDIOGetLastErrorNumber();
+  std::string expect = before;
+  expect.replace(expect.find("Title 0 Old"), 11, "Title 0 New");
+  // The keys come back with the case of the eight known keys for those.
+  expect.replace(expect.find("Title 0 New"), 5, "TITLE");
+  EXPECT_EQ(Python(kDump, path), [&] {
+    // Sort again: the known key changed its case.
+    std::vector<std::string> lines;
+    size_t at = 0;
+    while (at < expect.size()) {
+      const size_t end = expect.find('\n', at);
+      lines.push_back(expect.substr(at, end - at + 1));
+      at = end + 1;
+    }
+    std::sort(lines.begin(), lines.end());
+    std::string out;
+    for (const auto& l : lines) out += l;
+    return out;
+  }());
+
+  // A text comment takes the place of the binary one.
+  ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+  c.SetAPEComment(u"now text");
+  ASSERT_TRUE(c.APESaveChangesToFile(W(path)));
+  const std::string after = Python(kDump, path);
+  EXPECT_NE(after.find("COMMENT 0 now text\n"), std::string::npos) << after;
+  EXPECT_EQ(after.find("Comment 1"), std::string::npos) << after;
+  EXPECT_NE(after.find("BPM 0 128\n"), std::string::npos) << after;
+}
+
+TEST(Ape, TagThatEndsTheFileIsNotTakenForAnID3v1Tag) {
+  // An input the fuzz target found: an MP3 whose last bytes, once a new APE
+  // tag is appended, hold "TAG" 128 bytes before the new end. The saved tag
+  // must read back, and the file has no ID3v1 tag or Lyrics3 block.
+  TempDir dir;
+  const Bytes input = TempDir::Read(std::string(DJVP_TEST_SOURCE_DIR) + "/tests/fuzz/found/mpeg_tags_fuzz/ape-save-readback");
+  const std::string path = dir.file("found.mp3");
+  TempDir::Write(path, Bytes(input.begin() + 1, input.end()));
+  CSonavexCtrl c;
+  ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+  c.SetAPETitle(u"fz");
+  ASSERT_TRUE(c.APESaveChangesToFile(W(path)));
+  CSonavexCtrl r;
+  ASSERT_EQ(r.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+  EXPECT_EQ(r.GetAPETitle(), u"fz");
+  EXPECT_FALSE(r.ID3V1Exists());
+  EXPECT_FALSE(r.LYRICSExists());
+  EXPECT_EQ(Python(kMutagenApe, path), "TITLE fz\n");
+
+  // The same with a value of the tag itself holding "TAG" there.
+  const std::string own = Copy(dir, "cbr128_stereo_noinfo.mp3", "own.mp3");
+  CSonavexCtrl w;
+  // Items: TITLE (8 + 6 + 60), then COMMENT whose value ends 96 bytes
+  // before the footer with "TAG": the footer is 32 bytes.
+  w.SetAPETitle(W(std::string(60, 't')));
+  w.SetAPEComment(W(std::string(40, 'c') + "TAG" + std::string(93, 'c')));
+  ASSERT_TRUE(w.APESaveChangesToFile(W(own)));
+  const Bytes saved = TempDir::Read(own);
+  ASSERT_EQ(std::string(saved.end() - 128, saved.end() - 125), "TAG");
+  ASSERT_EQ(r.AUDIOAnalyzeFile(W(own)), kFormatMPEG);
+  EXPECT_EQ(r.GetAPETitle(), W(std::string(60, 't')));
+  EXPECT_FALSE(r.ID3V1Exists());
 }

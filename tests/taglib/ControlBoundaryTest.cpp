@@ -1,5 +1,5 @@
 // The control as a host sees it: registration, creation by ProgID, dispatch
-// by number and by name, the member table, and the module-wide error model.
+// by number and by name, the member table, and the state each control keeps.
 #include "MemberTable.h"
 #include "Module.h"
 #include "SonavexCtrl.h"
@@ -94,19 +94,20 @@ TEST(ControlBoundary, ErrorTexts) {
   EXPECT_FALSE(ErrorText(0).empty());  // the runtime's text for "no error"
 }
 
-TEST(ControlBoundary, ModuleStateIsSharedBetweenControls) {
+TEST(ControlBoundary, EachControlKeepsItsOwnState) {
   using namespace sonavex;
   auto first = std::make_unique<CSonavexCtrl>();
   first->SetMPEGAnalyzeAllFrames(true);
-  g_bAnalyzeAllFrames = true;  // as the MPEG family's setter does
   auto second = std::make_unique<CSonavexCtrl>();
-  EXPECT_FALSE(g_bAnalyzeAllFrames);  // a new control turns the switch off for all
+  // A new control starts with the switch off and leaves the first one's alone.
+  EXPECT_FALSE(second->GetMPEGAnalyzeAllFrames());
+  EXPECT_TRUE(first->GetMPEGAnalyzeAllFrames());
 
-  g_nFileSize = 1234;
-  g_nLastError = 5;
-  second.reset();  // release resets the module-wide state of every instance
-  EXPECT_EQ(g_nFileSize, 0);
-  EXPECT_EQ(g_nLastError, 0);
+  first->m_State.fileSize = 1234;
+  first->m_State.lastError = 5;
+  second.reset();  // a release resets only its own state
+  EXPECT_EQ(first->AUDIOGetFileSize(), 1234);
+  EXPECT_EQ(first->AUDIOGetLastErrorNumber(), 5);
 }
 
 TEST(ControlBoundary, BareFormatAnswersDefaults) {

@@ -4,6 +4,7 @@
 #include "Bytes.h"
 #include "FLAC.h"
 #include "Module.h"
+#include "SafeWrite.h"
 #include "SonavexCtrl.h"
 #include "TempDir.h"
 #include "VorbisTestSupport.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <string>
 #include <vector>
 
@@ -26,15 +28,15 @@ namespace {
 bool ReadFlac(const std::string& path, CFLAC& flac, int32_t id3v2 = 0) {
   sonavex::TagFile f;
   if (!f.Open(path, sonavex::TagFile::Mode::Read)) return false;
-  sonavex::g_nID3V2Size = id3v2;
-  sonavex::g_nFileSize = static_cast<int32_t>(f.Length());
-  sonavex::g_nID3V1Size = 0;
+  flac.State() = sonavex::FileState{};
+  flac.State().id3v2Size = id3v2;
+  flac.State().fileSize = static_cast<int32_t>(f.Length());
   return flac.Read(f);
 }
 
 bool Save(CFLAC& flac, const std::string& path, int32_t id3v2 = 0) {
-  sonavex::g_nID3V2Size = id3v2;
-  sonavex::g_nLastError = 0;
+  flac.State().id3v2Size = id3v2;
+  flac.State().lastError = 0;
   return flac.SaveChangesToFile(W(path));
 }
 
@@ -58,7 +60,7 @@ Walk WalkBlocks(const Bytes& b, size_t start = 0) {
   return w;
 }
 Bytes AudioOf(const std::string& path, size_t start = 0) {
-  const Bytes b = TempDir::Read(path);
+  const Bytes b = ReadWhole(path);
   return Bytes(b.begin() + static_cast<std::ptrdiff_t>(WalkBlocks(b, start).audio), b.end());
 }
 
@@ -194,14 +196,14 @@ TEST(FlacRead, WalkFollowsDeclaredLengthsAndStopsAtAudio) {
   // Saving gives a well-formed chain that keeps the application block and
   // every frame byte.
   flac.m_Comment[CVorbisComment::kArtist] = u"A";
-  ASSERT_TRUE(Save(flac, path)) << sonavex::g_nLastError;
+  ASSERT_TRUE(Save(flac, path)) << flac.State().lastError;
   const Bytes out = TempDir::Read(path);
   const Walk w = WalkBlocks(out);
   ASSERT_EQ(w.blocks.size(), 4u);
   EXPECT_EQ(w.blocks[0].first, 0);
   EXPECT_EQ(w.blocks[1].first, 4);
-  EXPECT_EQ(w.blocks[2], std::make_pair(2, 7u));
-  EXPECT_EQ(w.blocks[3], std::make_pair(1, 1000u));
+  EXPECT_EQ(w.blocks[2], std::make_pair(1, 1000u));  // new room right behind the comment
+  EXPECT_EQ(w.blocks[3], std::make_pair(2, 7u));
   EXPECT_EQ(Bytes(out.begin() + static_cast<std::ptrdiff_t>(w.audio), out.end()), frames);
   CFLAC again;
   ASSERT_TRUE(ReadFlac(path, again));
@@ -221,13 +223,14 @@ TEST(FlacRead, WalkFollowsDeclaredLengthsAndStopsAtAudio) {
   ASSERT_TRUE(ReadFlac(cutPath, damaged));
   EXPECT_EQ(damaged.GetSampleRate(), 8000);
   EXPECT_FALSE(Save(damaged, cutPath));
-  EXPECT_EQ(sonavex::g_nLastError, EINVAL);
+  EXPECT_EQ(damaged.State().lastError, EINVAL);
   EXPECT_EQ(TempDir::Read(cutPath), cut);
 }
 
-TEST(FlacSave, PaddingBeyondOneBlocksLengthIsSplit) {
+TEST(FlacSave, FirstPaddingBehindTheCommentLendsItsRoom) {
   TempDir dir;
-  // Two padding blocks of 9 MiB: together more than one block can declare.
+  // No comment block and two padding blocks of 9 MiB: the new comment
+  // follows STREAMINFO and takes its room from the first padding block.
   const uint32_t nine = 9u << 20;
   Bytes b = {'f', 'L', 'a', 'C'};
   Header(b, 0, 34);
@@ -244,20 +247,21 @@ TEST(FlacSave, PaddingBeyondOneBlocksLengthIsSplit) {
 
   CFLAC flac;
   ASSERT_TRUE(ReadFlac(path, flac));
-  flac.m_Comment[CVorbisComment::kTitle] = u"split";
+  flac.m_Comment[CVorbisComment::kTitle] = u"lent";
   ASSERT_TRUE(Save(flac, path));
   EXPECT_FALSE(flac.m_bRewrite);
+  EXPECT_TRUE(flac.m_bInPlace);
   const Bytes out = ReadWhole(path);
   ASSERT_EQ(out.size(), b.size());
   const Walk w = WalkBlocks(out);
   EXPECT_EQ(w.audio, b.size() - frames.size());
   ASSERT_EQ(w.blocks.size(), 4u);
-  EXPECT_EQ(w.blocks[2].first, 1);
-  EXPECT_EQ(w.blocks[2].second, 0xFFFFFFu);
-  EXPECT_EQ(w.blocks[3].first, 1);
+  EXPECT_EQ(w.blocks[1].first, 4);
+  EXPECT_EQ(w.blocks[2], std::make_pair(1, nine - 4 - w.blocks[1].second));
+  EXPECT_EQ(w.blocks[3], std::make_pair(1, nine));
   CFLAC back;
   ASSERT_TRUE(ReadFlac(path, back));
-  EXPECT_EQ(back.m_Comment[CVorbisComment::kTitle], u"split");
+  EXPECT_EQ(back.m_Comment[CVorbisComment::kTitle], u"lent");
 }
 
 TEST(FlacSave, GrowingCommentIsWrittenInPlaceIntoThePadding) {
@@ -272,16 +276,17 @@ TEST(FlacSave, GrowingCommentIsWrittenInPlaceIntoThePadding) {
   // The ALBUMARTIST entry is kept; a VERSION entry of 4 + 8 + 119 bytes
   // makes the comment 131 bytes longer.
   flac.m_Comment[CVorbisComment::kVersion] = W(std::string(119, 'v'));
-  ASSERT_TRUE(Save(flac, path)) << sonavex::g_nLastError;
+  ASSERT_TRUE(Save(flac, path)) << flac.State().lastError;
   EXPECT_FALSE(flac.m_bRewrite);
+  EXPECT_TRUE(flac.m_bInPlace);
 
   const Bytes after = TempDir::Read(path);
   ASSERT_EQ(after.size(), before.size());
   const Walk now = WalkBlocks(after);
   ASSERT_EQ(now.blocks.size(), 4u);
-  EXPECT_EQ(now.blocks[1].first, 4);
-  EXPECT_EQ(now.blocks[1].second, old.blocks[2].second + 131);
-  EXPECT_EQ(now.blocks[2].first, 3);                                  // the seek table now follows the comment
+  EXPECT_EQ(now.blocks[1], old.blocks[1]);  // the seek table stays where it was
+  EXPECT_EQ(now.blocks[2].first, 4);
+  EXPECT_EQ(now.blocks[2].second, old.blocks[2].second + 131);
   EXPECT_EQ(now.blocks[3].first, 1);
   EXPECT_EQ(now.blocks[3].second, old.blocks[3].second - 131);
   EXPECT_EQ(Bytes(after.begin() + static_cast<std::ptrdiff_t>(now.audio), after.end()),
@@ -305,7 +310,7 @@ TEST(FlacSave, ChainThatNoLongerFitsIsRewrittenWithPadding) {
   CFLAC flac;
   ASSERT_TRUE(ReadFlac(path, flac));
   flac.m_Comment[CVorbisComment::kDescription] = W(std::string(20000, 'd'));  // longer than any fixed room
-  ASSERT_TRUE(Save(flac, path)) << sonavex::g_nLastError;
+  ASSERT_TRUE(Save(flac, path)) << flac.State().lastError;
   EXPECT_TRUE(flac.m_bRewrite);
   const Walk w = WalkBlocks(TempDir::Read(path));
   EXPECT_EQ(w.blocks.back(), std::make_pair(1, 1000u));
@@ -327,63 +332,93 @@ TEST(FlacSave, ChainThatNoLongerFitsIsRewrittenWithPadding) {
   EXPECT_EQ(MutagenCheck(path, {{"DESCRIPTION", "short"}}), "");
 }
 
-TEST(FlacSave, ExactFitRewritesAndOneSpareByteStaysInPlace) {
+TEST(FlacSave, CommentThatNeedsAllThePaddingKeepsTheLength) {
+  // padded.flac: STREAMINFO, SEEKTABLE, VORBIS_COMMENT, PADDING (the last).
+  const Walk fixture = WalkBlocks(TempDir::Read(Fixture("flac", "padded.flac")));
+  const int64_t pad = fixture.blocks[3].second;
+  struct Case {
+    const char* name;
+    int64_t growth;      // bytes the comment block grows by
+    size_t blocks;       // blocks after the save
+    int lastType;        // type of the last block
+    int64_t lastLength;  // its length
+    bool rewrite;        // the chain no longer fitted
+  };
+  const Case cases[] = {
+      {"padding left empty", pad, 4, 1, 0, false},
+      {"padding block used up", pad + 4, 3, 4, fixture.blocks[2].second + pad + 4, false},
+      {"one byte more", pad + 5, 4, 1, 1000, true},
+  };
   TempDir dir;
-  const std::string src = Copy(dir, "flac", "padded.flac", "src.flac");
-  CFLAC probe;
-  ASSERT_TRUE(ReadFlac(src, probe));
-  probe.m_Comment[CVorbisComment::kDescription] = u"";
-  sonavex::CByteBuffer base;
-  probe.m_Comment.Serialize(base);
-  // Image = marker, STREAMINFO, comment, seek table; room = metadata - image.
-  const int32_t image = 4 + 38 + 4 + base.GetLength() + 22;
-  const int32_t room = probe.m_nMetadataSize - image;
-  for (int spare : {0, 1}) {
-    SCOPED_TRACE(spare);
-    const std::string path = Copy(dir, "flac", "padded.flac", "fit" + std::to_string(spare) + ".flac");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = Copy(dir, "flac", "padded.flac", std::string(c.name) + ".flac");
     const size_t before = TempDir::Read(path).size();
+    const Bytes audio = AudioOf(path);
     CFLAC flac;
     ASSERT_TRUE(ReadFlac(path, flac));
-    // A DESCRIPTION entry costs 4 + 12 + n bytes; leave 4 + spare bytes.
-    flac.m_Comment[CVorbisComment::kDescription] = W(std::string(static_cast<size_t>(room - 4 - spare - 16), 'x'));
-    ASSERT_TRUE(Save(flac, path));
+    // A DESCRIPTION entry costs 4 + 12 + n bytes.
+    flac.m_Comment[CVorbisComment::kDescription] = W(std::string(static_cast<size_t>(c.growth - 16), 'x'));
+    ASSERT_TRUE(Save(flac, path)) << flac.State().lastError;
+    EXPECT_EQ(flac.m_bRewrite, c.rewrite);
+    EXPECT_FALSE(flac.m_bInPlace);  // thousands of bytes change: never in place
     const Walk w = WalkBlocks(TempDir::Read(path));
-    if (spare == 0) {
-      EXPECT_TRUE(flac.m_bRewrite);
-      EXPECT_EQ(w.blocks.back(), std::make_pair(1, 1000u));
-      EXPECT_EQ(TempDir::Read(path).size(), before + 1000);
-    } else {
-      EXPECT_FALSE(flac.m_bRewrite);
-      EXPECT_EQ(w.blocks.back(), std::make_pair(1, 1u));
-      EXPECT_EQ(TempDir::Read(path).size(), before);
-    }
+    ASSERT_EQ(w.blocks.size(), c.blocks);
+    EXPECT_EQ(w.blocks.back(), std::make_pair(c.lastType, static_cast<uint32_t>(c.lastLength)));
+    const size_t grown = c.rewrite ? size_t(c.growth + 1000 - pad) : 0;
+    EXPECT_EQ(TempDir::Read(path).size(), before + grown);
+    EXPECT_EQ(AudioOf(path), audio);
     EXPECT_EQ(FlacTest(path), "");
   }
 }
 
-TEST(FlacSave, OtherBlocksKeepTheirOrderAndPaddingBecomesOneLastBlock) {
+TEST(FlacSave, OtherBlocksKeepTheirPlaceAndARewriteMakesRoomBehindTheComment) {
   TempDir dir;
+  // picture.flac: STREAMINFO, SEEKTABLE, VORBIS_COMMENT, PICTURE, PADDING (0), PADDING (300).
   const std::string path = Copy(dir, "flac", "picture.flac");
   const std::string md5 = DecodedMd5(path);
   const Bytes audio = AudioOf(path);
   const std::string picture = Metaflac("--list --block-type=PICTURE", path);
+  auto types = [&] {
+    std::vector<int> t;
+    for (const auto& blk : WalkBlocks(TempDir::Read(path)).blocks) t.push_back(blk.first);
+    return t;
+  };
 
   CFLAC flac;
   ASSERT_TRUE(ReadFlac(path, flac));
   // The zero-length padding block in the middle did not end the walk.
   EXPECT_EQ(static_cast<size_t>(flac.m_nMetadataSize), TempDir::Read(path).size() - audio.size());
+  // One byte more: the empty padding block has no room, the last one lends
+  // it; the picture moves by a byte, all within the first page.
   flac.m_Comment[CVorbisComment::kGenre] = u"Techno";
-  ASSERT_TRUE(Save(flac, path)) << sonavex::g_nLastError;
-  const Walk w = WalkBlocks(TempDir::Read(path));
-  std::vector<int> types;
-  for (const auto& blk : w.blocks) types.push_back(blk.first);
-  EXPECT_EQ(types, (std::vector<int>{0, 4, 3, 6, 1}));
+  ASSERT_TRUE(Save(flac, path)) << flac.State().lastError;
+  EXPECT_TRUE(flac.m_bInPlace);
+  EXPECT_EQ(types(), (std::vector<int>{0, 3, 4, 6, 1, 1}));
+  EXPECT_EQ(WalkBlocks(TempDir::Read(path)).blocks.back(), std::make_pair(1, 299u));
+
+  // More than the padding holds: the padding blocks make way for one block
+  // behind the comment, the picture follows.
+  flac.m_Comment[CVorbisComment::kDescription] = W(std::string(400, 'd'));
+  ASSERT_TRUE(Save(flac, path)) << flac.State().lastError;
+  EXPECT_TRUE(flac.m_bRewrite);
+  EXPECT_EQ(types(), (std::vector<int>{0, 3, 4, 1, 6}));
+  EXPECT_EQ(WalkBlocks(TempDir::Read(path)).blocks[3], std::make_pair(1, 1000u));
+  // The next change borrows from that padding, in place.
+  flac.m_Comment[CVorbisComment::kDescription] = W(std::string(500, 'd'));
+  ASSERT_TRUE(Save(flac, path)) << flac.State().lastError;
+  EXPECT_TRUE(flac.m_bInPlace);
+  EXPECT_EQ(WalkBlocks(TempDir::Read(path)).blocks[3], std::make_pair(1, 900u));
+
   EXPECT_EQ(AudioOf(path), audio);
-  EXPECT_EQ(Metaflac("--list --block-type=PICTURE", path).substr(picture.find('\n')),
-            picture.substr(picture.find('\n')));
+  // The picture block is the same (now the last one).
+  const std::string now = Metaflac("--list --block-type=PICTURE", path);
+  EXPECT_EQ(now.substr(now.find("  length:")), picture.substr(picture.find("  length:")));
   EXPECT_EQ(FlacTest(path), "");
   EXPECT_EQ(DecodedMd5(path), md5);
-  EXPECT_EQ(MutagenCheck(path, {{"GENRE", "Techno"}, {"ALBUMARTIST", "Dropped On Save"}}), "");
+  EXPECT_EQ(MutagenCheck(path, {{"GENRE", "Techno"}, {"DESCRIPTION", std::string(500, 'd')},
+                                {"ALBUMARTIST", "Dropped On Save"}}),
+            "");
 }
 
 TEST(FlacSave, LeadingId3v2TagIsKeptByBothKindsOfWrite) {
@@ -404,7 +439,7 @@ TEST(FlacSave, LeadingId3v2TagIsKeptByBothKindsOfWrite) {
     ASSERT_TRUE(ReadFlac(path, flac, 30));
     EXPECT_EQ(flac.m_Comment[CVorbisComment::kArtist], u"The Artist");
     flac.m_Comment[CVorbisComment::kPerformer] = W(std::string(600, 'p'));
-    ASSERT_TRUE(Save(flac, path, 30)) << sonavex::g_nLastError;
+    ASSERT_TRUE(Save(flac, path, 30)) << flac.State().lastError;
     const Bytes out = TempDir::Read(path);
     EXPECT_EQ(Bytes(out.begin(), out.begin() + 30), id3);
     EXPECT_EQ(AudioOf(path, 30), audio);
@@ -425,7 +460,7 @@ TEST(FlacSave, EachSaveUsesTheTargetsOwnChain) {
   const std::string streamInfo = Metaflac("--list --block-type=STREAMINFO", target);
   CFLAC flac;
   ASSERT_TRUE(ReadFlac(first, flac));
-  ASSERT_TRUE(Save(flac, target)) << sonavex::g_nLastError;
+  ASSERT_TRUE(Save(flac, target)) << flac.State().lastError;
   EXPECT_EQ(Metaflac("--list --block-type=STREAMINFO", target), streamInfo);
   EXPECT_EQ(Metaflac("--list --block-type=PICTURE", target), "");
   EXPECT_EQ(FlacTest(target), "");
@@ -437,17 +472,17 @@ TEST(FlacSave, EachSaveUsesTheTargetsOwnChain) {
   const std::string notes = "just some text, no marker here";
   TempDir::Write(text, notes);
   EXPECT_FALSE(Save(flac, text));
-  EXPECT_EQ(sonavex::g_nLastError, sonavex::kErrTagNotAllowed);
+  EXPECT_EQ(flac.State().lastError, sonavex::kErrTagNotAllowed);
   EXPECT_EQ(TempDir::Read(text), Bytes(notes.begin(), notes.end()));
   // A comment too large for a block's 24-bit length is refused unwritten.
   const Bytes targetBefore = TempDir::Read(target);
   flac.m_Comment[CVorbisComment::kDescription] = std::u16string(0x1000000, u'x');
   EXPECT_FALSE(Save(flac, target));
-  EXPECT_EQ(sonavex::g_nLastError, EFBIG);
+  EXPECT_EQ(flac.State().lastError, EFBIG);
   EXPECT_EQ(TempDir::Read(target), targetBefore);
   // A missing file gives the system's error.
   EXPECT_FALSE(Save(flac, dir.file("missing.flac")));
-  EXPECT_EQ(sonavex::g_nLastError, ENOENT);
+  EXPECT_EQ(flac.State().lastError, ENOENT);
 }
 
 TEST(FlacMembers, AnswerThroughDispatchAndSave) {
@@ -505,4 +540,179 @@ TEST(FlacMembers, AnswerThroughDispatchAndSave) {
   EXPECT_FALSE(Dispatch(again, 191, {Variant::Str(W(ogg))}).boolean());
   EXPECT_EQ(again.AUDIOGetLastErrorNumber(), sonavex::kErrTagNotAllowed);
   EXPECT_EQ(TempDir::Read(ogg), before);
+}
+
+TEST(VorbisCommentSave, SecondValuesOfAFieldSurviveFlacAndOggSaves) {
+  struct Format {
+    const char* area;
+    const char* fixture;
+    int titleId, artistId, saveId;  // dispatch numbers of the format's members
+  } formats[] = {{"flac", "padded.flac", 12, 3, 191}, {"ogg", "long.ogg", 47, 41, 219}};
+  struct Case {
+    const char* name;
+    const char* artist;  // nullptr: only the title changes
+    const char* expect;  // the ARTIST values mutagen sees afterwards
+  } cases[] = {
+      {"other field changed", nullptr, "['One', 'Two']"},
+      {"field changed", "Three", "['One', 'Three']"},
+      {"field cleared", "", "None"},
+  };
+  for (const auto& f : formats) {
+    for (const auto& k : cases) {
+      SCOPED_TRACE(std::string(f.area) + ", " + k.name);
+      TempDir dir;
+      const std::string path = Copy(dir, f.area, f.fixture);
+      std::string out;
+      ASSERT_EQ(vorbistest::Run("/usr/bin/python3 -c 'import sys, mutagen; f = mutagen.File(sys.argv[1]); "
+                    "f[\"ARTIST\"] = [\"One\", \"Two\"]; f.save()' " + Quote(path), &out), 0) << out;
+      const bool decode = k.artist && *k.artist;  // the audio is compared once per format
+      const std::string md5 = decode ? DecodedMd5(path) : "";
+      sonavex::CSonavexCtrl c;
+      ASSERT_NE(c.AUDIOAnalyzeFile(W(path)), 0);
+      EXPECT_EQ(Dispatch(c, f.artistId).str(), u"Two");  // the last value read
+      Dispatch(c, f.titleId, {automation::Variant::Str(u"Changed")}, true);
+      if (k.artist) Dispatch(c, f.artistId, {automation::Variant::Str(W(k.artist))}, true);
+      ASSERT_TRUE(Dispatch(c, f.saveId, {automation::Variant::Str(W(path))}).boolean()) << c.AUDIOGetLastErrorNumber();
+      ASSERT_EQ(vorbistest::Run("/usr/bin/python3 -c 'import sys, mutagen; f = mutagen.File(sys.argv[1]); "
+                    "print(f.tags.get(\"ARTIST\"), f.tags.get(\"TITLE\"))' " + Quote(path), &out), 0) << out;
+      EXPECT_EQ(out, std::string(k.expect) + " ['Changed']\n");
+      if (decode) {
+        EXPECT_EQ(DecodedMd5(path), md5);
+      }
+    }
+  }
+}
+
+// A torn or damaged chain is read as far as it goes but never written: a
+// second stream information (the torn file of a killed save), stream
+// information that is not first or not 34 bytes, a block that runs past the
+// file, no audio frame behind the last block. Only the first block is taken
+// as the stream information.
+TEST(FlacSave, ChainsThatDoNotParseAreRefusedAndLeftAlone) {
+  const Bytes si = StreamInfo({0x01, 0xF4, 0x00, 0xF0}, 8000);         // 8000 Hz
+  const Bytes other = StreamInfo({0x0A, 0xC4, 0x42, 0xF0}, 123456);    // 44100 Hz
+  const Bytes comment = CommentBody({"TITLE=old"});
+  const Bytes frames = {0xFF, 0xF8, 0x69, 0x08, 0x00, 0x1F, 0x40, 0x00, 0x11};
+  auto block = [](uint8_t type, const Bytes& body) {
+    Bytes b;
+    Header(b, type, static_cast<uint32_t>(body.size()));
+    b.insert(b.end(), body.begin(), body.end());
+    return b;
+  };
+  auto chain = [&](std::initializer_list<Bytes> blocks, const Bytes& tail) {
+    Bytes b = {'f', 'L', 'a', 'C'};
+    for (const auto& blk : blocks) b.insert(b.end(), blk.begin(), blk.end());
+    b.insert(b.end(), tail.begin(), tail.end());
+    return b;
+  };
+  struct Case {
+    const char* name;
+    Bytes file;
+    int rate;  // what a read reports
+  } cases[] = {
+      {"second stream information", chain({block(0, si), block(4, comment), block(0x80, other)}, frames), 8000},
+      {"stream information not first", chain({block(4, comment), block(0x80, si)}, frames), 0},
+      {"stream information of 33 bytes", chain({block(0, Bytes(si.begin(), si.end() - 1)), block(0x84, comment)}, frames), 8000},
+      {"no audio frame behind the chain", chain({block(0, si), block(0x84, comment)}, Bytes(40, 0x5A)), 8000},
+      {"a block past the end of the file", chain({block(0, si), block(4, comment)}, Bytes{0x81, 0x00, 0x10, 0x00, 0, 0}), 8000},
+  };
+  TempDir dir;
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    const std::string path = dir.file("torn.flac");
+    TempDir::Write(path, k.file);
+    CFLAC flac;
+    ASSERT_TRUE(ReadFlac(path, flac));
+    EXPECT_EQ(flac.GetSampleRate(), k.rate);
+    flac.m_Comment[CVorbisComment::kTitle] = u"new";
+    EXPECT_FALSE(Save(flac, path));
+    EXPECT_EQ(flac.State().lastError, EINVAL);
+    EXPECT_EQ(TempDir::Read(path), k.file);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
+  }
+}
+
+// A chain with a 4 MB picture: a change that fits the padding behind the
+// comment is written in place in one small write; one that would move the
+// picture builds a new file. No in-place write ever leaves its page.
+TEST(FlacSave, LargeChainsAreNeverRewrittenInPlace) {
+  static std::vector<std::pair<int64_t, int64_t>> writes;
+  sonavex::SaveHooks().step = [](sonavex::SaveStep step, int64_t offset, int64_t length) {
+    if (step == sonavex::SaveStep::kInPlaceWrite) writes.emplace_back(offset, length);
+  };
+  // A picture block: a real PNG followed by filler up to 4 MB.
+  Bytes png = TempDir::Read(std::string(DJVP_TEST_FIXTURES) + "/id3v2/cover.png");
+  png.resize(4 << 20, 0);
+  Bytes pictureBody;
+  auto be32 = [&](uint32_t v) {
+    uint8_t b[4];
+    sonavex::bytes::PutBE32(b, v);
+    pictureBody.insert(pictureBody.end(), b, b + 4);
+  };
+  be32(3);
+  be32(9);
+  for (char c : std::string("image/png")) pictureBody.push_back(static_cast<uint8_t>(c));
+  be32(0);
+  for (uint32_t v : {16u, 16u, 24u, 0u}) be32(v);
+  be32(static_cast<uint32_t>(png.size()));
+  pictureBody.insert(pictureBody.end(), png.begin(), png.end());
+
+  // padded.flac: STREAMINFO, SEEKTABLE, VORBIS_COMMENT, PADDING, then audio.
+  const Bytes fixture = TempDir::Read(Fixture("flac", "padded.flac"));
+  const Walk w = WalkBlocks(fixture);
+  std::vector<Bytes> blocks;
+  size_t pos = 4;
+  for (const auto& [type, length] : w.blocks) {
+    blocks.emplace_back(fixture.begin() + static_cast<std::ptrdiff_t>(pos + 4),
+                        fixture.begin() + static_cast<std::ptrdiff_t>(pos + 4 + length));
+    pos += 4 + length;
+  }
+  auto file = [&](const std::vector<std::pair<int, const Bytes*>>& order) {
+    Bytes b = {'f', 'L', 'a', 'C'};
+    for (size_t i = 0; i < order.size(); ++i) {
+      Header(b, static_cast<uint8_t>(order[i].first | (i + 1 == order.size() ? 0x80 : 0)),
+             static_cast<uint32_t>(order[i].second->size()));
+      b.insert(b.end(), order[i].second->begin(), order[i].second->end());
+    }
+    b.insert(b.end(), fixture.begin() + static_cast<std::ptrdiff_t>(w.audio), fixture.end());
+    return b;
+  };
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    bool inPlace;
+  } cases[] = {
+      {"padding behind the comment",
+       file({{0, &blocks[0]}, {3, &blocks[1]}, {4, &blocks[2]}, {1, &blocks[3]}, {6, &pictureBody}}), true},
+      {"picture behind the comment",
+       file({{0, &blocks[0]}, {3, &blocks[1]}, {4, &blocks[2]}, {6, &pictureBody}, {1, &blocks[3]}}), false},
+  };
+  TempDir dir;
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    const std::string path = dir.file("big.flac");
+    TempDir::Write(path, k.bytes);
+    ASSERT_EQ(FlacTest(path), "");
+    const Bytes audio = AudioOf(path);
+    struct stat before;
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+
+    CFLAC flac;
+    ASSERT_TRUE(ReadFlac(path, flac));
+    flac.m_Comment[CVorbisComment::kTitle] = u"Changed title";
+    writes.clear();
+    ASSERT_TRUE(Save(flac, path)) << flac.State().lastError;
+    EXPECT_EQ(flac.m_bInPlace, k.inPlace);
+    struct stat after;
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino == before.st_ino, k.inPlace);
+    EXPECT_EQ(writes.size(), k.inPlace ? 1u : 0u);
+    for (const auto& [offset, length] : writes)
+      EXPECT_TRUE(sonavex::FitsOnePage(offset, size_t(length))) << offset << "+" << length;
+    // flac -t decodes the audio against the stream's own MD5.
+    EXPECT_EQ(FlacTest(path), "");
+    EXPECT_EQ(AudioOf(path), audio);
+    EXPECT_EQ(MutagenCheck(path, {{"TITLE", "Changed title"}}), "");
+  }
+  sonavex::SaveHooks() = sonavex::SaveTestHooks{};
 }

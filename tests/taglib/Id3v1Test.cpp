@@ -36,10 +36,9 @@ for k in sorted(frames):
 TEST(Id3v1, ReadsMutagenTagDirectlyAndThroughTheAnalysis) {
   TagFile f;
   ASSERT_TRUE(f.Open(Fixture("tag_id3v1.mp3"), TagFile::Mode::Read));
-  g_nID3V1Size = 0;
   CID3V1Tag tag;
   ASSERT_TRUE(tag.Read(f));
-  EXPECT_EQ(g_nID3V1Size, 128);
+  EXPECT_EQ(tag.State().id3v1Size, 128);
   EXPECT_EQ(tag.m_Record.title, u"Title One");
   EXPECT_EQ(tag.m_Record.artist, u"Artist One");
   EXPECT_EQ(tag.m_Record.album, u"Album One");

@@ -91,9 +91,9 @@ TEST(Id3v2Frames, Version22TextFramesUseThreeCharacterIds) {
   ASSERT_TRUE(tag.SetTitle(u"Changed"));
   EXPECT_EQ(tag.Slot(0).id, ID3V2FrameId("TT2"));
   const int used = tag.SlotsInUse();
-  g_nLastError = 0;
+  tag.State().lastError = 0;
   EXPECT_FALSE(tag.SetPaymentURL(u"http://x"));
-  EXPECT_EQ(g_nLastError, kErrUnsupportedFrame);
+  EXPECT_EQ(tag.State().lastError, kErrUnsupportedFrame);
   EXPECT_EQ(tag.SlotsInUse(), used);
 }
 
@@ -137,13 +137,13 @@ TEST(Id3v2Frames, CommentNumberingReplacingAddingDeleting) {
   EXPECT_EQ(tag.GetCommentLanguage(3), u"PEA");
 
   // A language of two letters is refused; nothing changes.
-  g_nLastError = 0;
+  tag.State().lastError = 0;
   EXPECT_FALSE(tag.SetComment(1, u"EN", u"", u"x"));
-  EXPECT_EQ(g_nLastError, kErrLanguageLength);
+  EXPECT_EQ(tag.State().lastError, kErrLanguageLength);
   EXPECT_EQ(tag.GetComment(1), u"effects");
-  g_nLastError = 0;
+  tag.State().lastError = 0;
   EXPECT_FALSE(tag.SetComment(0, u"ENG", u"", u"x"));
-  EXPECT_EQ(g_nLastError, kErrIdOutOfRange);
+  EXPECT_EQ(tag.State().lastError, kErrIdOutOfRange);
 
   tag.DeleteComments();
   EXPECT_EQ(tag.GetCommentCount(), 0);
@@ -160,15 +160,15 @@ TEST(Id3v2Frames, ReadNumbersOutOfRange) {
   };
   for (const Case c : {Case{0, kErrIdOutOfRange}, Case{6, kErrIdOutOfRange}, Case{3, 0}, Case{-1, kErrIdOutOfRange}}) {
     SCOPED_TRACE(c.n);
-    g_nLastError = 0;
+    tag.State().lastError = 0;
     EXPECT_EQ(tag.GetComment(c.n), u"");
-    EXPECT_EQ(g_nLastError, c.error);
-    g_nLastError = 0;
+    EXPECT_EQ(tag.State().lastError, c.error);
+    tag.State().lastError = 0;
     EXPECT_EQ(tag.GetSyncLyricContentType(c.n), -1);
-    EXPECT_EQ(g_nLastError, c.error);
-    g_nLastError = 0;
+    EXPECT_EQ(tag.State().lastError, c.error);
+    tag.State().lastError = 0;
     EXPECT_EQ(tag.GetPictureType(c.n), 0);
-    EXPECT_EQ(g_nLastError, c.error);
+    EXPECT_EQ(tag.State().lastError, c.error);
   }
   EXPECT_EQ(tag.GetComment(2), u"x");
 }
@@ -237,14 +237,14 @@ TEST(Id3v2Frames, SynchronisedLyrics) {
 
   // Texts that do not parse fail with 209 and leave the item as it was.
   for (const std::u16string bad : {u"[00001000]Hello\r\n\r\n[00002500]World", u"[00001000]"}) {
-    g_nLastError = 0;
+    tag.State().lastError = 0;
     EXPECT_FALSE(tag.SetSyncLyric(1, u"ENG", u"", bad, 1, 2));
-    EXPECT_EQ(g_nLastError, kErrSyncLyricsParse);
+    EXPECT_EQ(tag.State().lastError, kErrSyncLyricsParse);
     EXPECT_EQ(tag.GetSyncLyric(1), two);
   }
-  g_nLastError = 0;
+  tag.State().lastError = 0;
   EXPECT_FALSE(tag.SetSyncLyric(1, u"EN", u"", two, 1, 2));
-  EXPECT_EQ(g_nLastError, kErrLanguageLength);
+  EXPECT_EQ(tag.State().lastError, kErrLanguageLength);
   EXPECT_EQ(tag.GetSyncLyricCount(), 2);
 
   // An empty text deletes.
@@ -305,22 +305,22 @@ TEST(Id3v2Frames, Pictures) {
   EXPECT_EQ(TempDir::Read(dir.file("linked.png")), TempDir::Read(Fixture("cover.png")));
 
   // A picture file that cannot be read leaves the old picture in place.
-  g_nLastError = 0;
+  tag.State().lastError = 0;
   EXPECT_FALSE(tag.SetPicture(W(dir.file("missing.jpg")), u"", 1, 3, false));
-  EXPECT_EQ(g_nLastError, ENOENT);
+  EXPECT_EQ(tag.State().lastError, ENOENT);
   EXPECT_EQ(tag.GetPictureMime(1), u"image/jpeg");
   // A target that cannot be created.
-  g_nLastError = 0;
+  tag.State().lastError = 0;
   EXPECT_FALSE(tag.GetPicture(1, W(dir.file("no/such/folder.jpg"))));
-  EXPECT_EQ(g_nLastError, ENOENT);
+  EXPECT_EQ(tag.State().lastError, ENOENT);
 
   // Deleting number 2 of four: the later ones move up; beyond the count: false, no error.
   ASSERT_TRUE(tag.DeletePicture(2));
   EXPECT_EQ(tag.GetPictureCount(), 3);
   EXPECT_EQ(tag.GetPictureDescription(2), u"other");
-  g_nLastError = 0;
+  tag.State().lastError = 0;
   EXPECT_FALSE(tag.DeletePicture(4));
-  EXPECT_EQ(g_nLastError, 0);
+  EXPECT_EQ(tag.State().lastError, 0);
   // An empty file name removes the picture and answers false.
   EXPECT_FALSE(tag.SetPicture(u"", u"", 1, 3, false));
   EXPECT_EQ(tag.GetPictureCount(), 2);

@@ -33,7 +33,7 @@ TEST(Id3v2Read, MutagenVersion23TagReadsAsMutagenReadsIt) {
   const auto m = Mutagen(Fixture("v23_full.mp3"));
   ASSERT_EQ(m.at(0), "version|2.3");
   EXPECT_EQ(tag.GetVersion(), u"2.3");
-  EXPECT_EQ(size_t(g_nID3V2Size), TagSizeOf(TempDir::Read(Fixture("v23_full.mp3"))));
+  EXPECT_EQ(size_t(tag.State().id3v2Size), TagSizeOf(TempDir::Read(Fixture("v23_full.mp3"))));
 
   // Text frames, UTF-16 with byte-order mark and (TPE2) Latin-1.
   EXPECT_TRUE(Contains(m, "TIT2|" + U(tag.GetTitle())));
@@ -135,7 +135,7 @@ TEST(Id3v2Read, HandMadeLayouts) {
     EXPECT_EQ(tag.GetVersion(), c.version);
     EXPECT_EQ(tag.GetTitle(), c.title);
     EXPECT_EQ(tag.GetArtist(), c.artist);
-    EXPECT_EQ(size_t(g_nID3V2Size), TagSizeOf(TempDir::Read(Fixture(c.file))));
+    EXPECT_EQ(size_t(tag.State().id3v2Size), TagSizeOf(TempDir::Read(Fixture(c.file))));
     // mutagen agrees on the title.
     const auto m = Mutagen(Fixture(c.file));
     EXPECT_NE(std::find(m.begin(), m.end(), "TIT2|" + U(c.title)), m.end());
@@ -175,12 +175,12 @@ TEST(Id3v2Read, Version22FramesAndPictures) {
   EXPECT_EQ(TempDir::Read(dir.file("out.jpg")), TempDir::Read(Fixture("cover.jpg")));
 
   // Fields without a version-2.2 frame are refused with 202.
-  g_nLastError = 0;
+  tag.State().lastError = 0;
   EXPECT_EQ(tag.GetPaymentURL(), u"");
-  EXPECT_EQ(g_nLastError, kErrUnsupportedFrame);
-  g_nLastError = 0;
+  EXPECT_EQ(tag.State().lastError, kErrUnsupportedFrame);
+  tag.State().lastError = 0;
   EXPECT_FALSE(tag.SetFileOwner(u"me"));
-  EXPECT_EQ(g_nLastError, kErrUnsupportedFrame);
+  EXPECT_EQ(tag.State().lastError, kErrUnsupportedFrame);
   EXPECT_FALSE(tag.SetUserFrame(1, u"ENG", u"x"));
   EXPECT_EQ(tag.GetUserFrameCount(), 0);
 }
@@ -225,9 +225,9 @@ TEST(Id3v2Read, HostileAndAbsentHeaders) {
     const std::string path = dir.file("t.mp3");
     TempDir::Write(path, c.bytes);
     CID3V2Tag tag;
-    g_nID3V2Size = 77;
+    tag.State().id3v2Size = 77;
     EXPECT_EQ(ReadTag(tag, path), c.found);
-    EXPECT_EQ(g_nID3V2Size, c.size);
+    EXPECT_EQ(tag.State().id3v2Size, c.size);
     EXPECT_EQ(tag.SlotsInUse(), c.frames);
   }
 }
@@ -248,9 +248,9 @@ TEST(Id3v2Read, AtMost200FramesAreStored) {
   EXPECT_EQ(tag.SlotsInUse(), 200);
   EXPECT_EQ(tag.GetUserTextCount(), 200);
   // A new frame finds no slot.
-  g_nLastError = 0;
+  tag.State().lastError = 0;
   EXPECT_FALSE(tag.SetTitle(u"x"));
-  EXPECT_EQ(g_nLastError, kErrTooManyFrames);
+  EXPECT_EQ(tag.State().lastError, kErrTooManyFrames);
 }
 
 TEST(Id3v2Read, Version4FrameSizesWrittenAsPlainNumbers) {

@@ -290,9 +290,9 @@ TEST(Id3v2Write, RemoveTag) {
   // No tag: 205, and no temporary file is made.
   const std::string plain = CopyFixture(dir, "plain.mp3");
   CID3V2Tag tag;
-  g_nLastError = 0;
+  tag.State().lastError = 0;
   EXPECT_FALSE(tag.RemoveTagFromFile(W(plain)));
-  EXPECT_EQ(g_nLastError, kErrTagMissing);
+  EXPECT_EQ(tag.State().lastError, kErrTagMissing);
   EXPECT_EQ(FileCount(dir), 1u);
 
   // A tagged file keeps exactly the bytes behind the tag.
@@ -308,14 +308,14 @@ TEST(Id3v2Write, RemoveTag) {
   // A tag that claims more than the file is not removed: that would empty it.
   const std::string broken = CopyFixture(dir, "tag_past_end.mp3");
   const auto brokenBytes = TempDir::Read(broken);
-  g_nLastError = 0;
+  tag.State().lastError = 0;
   EXPECT_FALSE(tag.RemoveTagFromFile(W(broken)));
-  EXPECT_EQ(g_nLastError, EINVAL);
+  EXPECT_EQ(tag.State().lastError, EINVAL);
   EXPECT_EQ(TempDir::Read(broken), brokenBytes);
   // ...nor replaced.
-  g_nLastError = 0;
+  tag.State().lastError = 0;
   EXPECT_FALSE(tag.WriteToFile(W(broken)));
-  EXPECT_EQ(g_nLastError, EINVAL);
+  EXPECT_EQ(tag.State().lastError, EINVAL);
   EXPECT_EQ(TempDir::Read(broken), brokenBytes);
   EXPECT_EQ(FileCount(dir), 3u);
 }
@@ -328,9 +328,9 @@ TEST(Id3v2Write, FailedWritesLeaveTheFileWhole) {
   ASSERT_TRUE(tag.SetTitle(u"Never written"));
 
   // A missing file: the open's error number.
-  g_nLastError = 0;
+  tag.State().lastError = 0;
   EXPECT_FALSE(tag.WriteToFile(W(dir.file("missing.mp3"))));
-  EXPECT_EQ(g_nLastError, ENOENT);
+  EXPECT_EQ(tag.State().lastError, ENOENT);
 
   // The file system refuses the bytes midway (file size limit): the rewrite
   // fails with the error number and the original stays as it was.
@@ -340,9 +340,9 @@ TEST(Id3v2Write, FailedWritesLeaveTheFileWhole) {
   struct rlimit small = old;
   small.rlim_cur = 4096 + 100;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  g_nLastError = 0;
+  tag.State().lastError = 0;
   const bool written = tag.WriteToFile(W(path));
-  const int error = g_nLastError;
+  const int error = tag.State().lastError;
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(written);

@@ -76,12 +76,12 @@ TEST(Lyrics, ReadsVersion2AndVersion1Blocks) {
   EXPECT_EQ(Call(c, 238).text, u"");
   TempDir dir;
   TempDir::Write(dir.file("tiny.mp3"), std::string(136, 'L'));
-  g_nLastError = 42;
   TagFile f;
   ASSERT_TRUE(f.Open(dir.file("tiny.mp3"), TagFile::Mode::Read));
   CLyricsTag tag;
+  tag.State().lastError = 42;
   EXPECT_FALSE(tag.Read(f));
-  EXPECT_EQ(g_nLastError, 42);
+  EXPECT_EQ(tag.State().lastError, 42);
 }
 
 TEST(Lyrics, Version1IsFoundOnlyWithinItsWindow) {
@@ -91,10 +91,9 @@ TEST(Lyrics, Version1IsFoundOnlyWithinItsWindow) {
     TempDir::Write(path, Cat({Audio(), B("LYRICSBEGIN"), Bytes(length, 'a'), B("LYRICSEND"), ID3v1()}));
     TagFile f;
     ASSERT_TRUE(f.Open(path, TagFile::Mode::Read));
-    g_nLyricsSize = 0;
     CLyricsTag tag;
     tag.Read(f);
-    EXPECT_EQ(g_nLyricsSize, length == 5089 ? 5089 : 0);
+    EXPECT_EQ(tag.State().lyricsSize, length == 5089 ? 5089 : 0);
     EXPECT_EQ(tag.m_strFields[CLyricsTag::kLYR].size(), length == 5089 ? 5089u : 0u);
     // A block whose start cannot be found is never cut out.
     const Bytes before = TempDir::Read(path);

@@ -27,8 +27,9 @@ const std::string kDir = std::string(DJVP_TEST_FIXTURES) + "/monkey/";
 
 
 bool ReadFile(CMonkey& ape, const std::string& path, int32_t id3v2Size = 0) {
-  g_nFileSize = static_cast<int32_t>(TempDir::Read(path).size());
-  g_nID3V2Size = id3v2Size;
+  ape.State() = FileState{};
+  ape.State().fileSize = static_cast<int32_t>(TempDir::Read(path).size());
+  ape.State().id3v2Size = id3v2Size;
   TagFile f;
   EXPECT_TRUE(f.Open(path, TagFile::Mode::Read)) << path;
   return ape.Read(f);
@@ -101,7 +102,7 @@ std::u16string CallString(CSonavexCtrl& c, int32_t dispid) {
 
 class MonkeyReader : public ::testing::Test {
  protected:
-  void TearDown() override { g_nFileSize = g_nID3V2Size = g_nAPESize = g_nID3V1Size = g_nLyricsSize = 0; }
+
 };
 
 }  // namespace
@@ -170,14 +171,14 @@ TEST_F(MonkeyReader, CompressionRatioAndBitrate) {
   ASSERT_TRUE(ReadFile(ape, path));
   EXPECT_FLOAT_EQ(ape.GetDuration(), 60.0f);
   // Half the uncompressed size, around tags of every kind.
-  g_nID3V2Size = 1000;
-  g_nAPESize = 2000;
-  g_nID3V1Size = 128;
-  g_nLyricsSize = 500;
-  g_nFileSize = 10584044 / 2 + 1000 + 2000 + 128;
+  ape.State().id3v2Size = 1000;
+  ape.State().apeSize = 2000;
+  ape.State().id3v1Size = 128;
+  ape.State().lyricsSize = 500;
+  ape.State().fileSize = 10584044 / 2 + 1000 + 2000 + 128;
   EXPECT_FLOAT_EQ(ape.GetCompressionRatio(), 0.5f);
   EXPECT_EQ(ape.GetBitrate(), 705);
-  g_nFileSize += 10584044 / 2;
+  ape.State().fileSize += 10584044 / 2;
   EXPECT_FLOAT_EQ(ape.GetCompressionRatio(), 1.0f);
   EXPECT_EQ(ape.GetBitrate(), 1411);
 
@@ -188,8 +189,8 @@ TEST_F(MonkeyReader, CompressionRatioAndBitrate) {
   o.finalBlocks = 294912;
   TempDir::Write(path, Old(o));
   ASSERT_TRUE(ReadFile(ape, path));
-  g_nAPESize = g_nID3V1Size = 0;
-  g_nFileSize = 3 * 294912 * 4 / 4;
+  ape.State().apeSize = ape.State().id3v1Size = 0;
+  ape.State().fileSize = 3 * 294912 * 4 / 4;
   EXPECT_FLOAT_EQ(ape.GetCompressionRatio(), 0.25f);
   EXPECT_EQ(ape.GetBitrate(), 352);
 }
@@ -301,8 +302,9 @@ TEST_F(MonkeyReader, NamesAndRefusals) {
   EXPECT_EQ(ape.GetFrames(), 0);
 }
 
-// A huge header: the figures saturate instead of wrapping into negatives.
-TEST_F(MonkeyReader, HugeCountsDoNotOverflow) {
+// A huge header: no real file has it. It is not valid, its figures are not
+// reported, and nothing wraps into negatives.
+TEST_F(MonkeyReader, HugeCountsAreNotValid) {
   NewHeader h;
   h.frames = 0xFFFFFFFFu;
   h.blocksPerFrame = 0xFFFFFFFFu;
@@ -315,11 +317,14 @@ TEST_F(MonkeyReader, HugeCountsDoNotOverflow) {
   TempDir::Write(path, New(h));
   CSonavexCtrl c;
   ASSERT_TRUE(ReadFile(c.m_Monkey, path));
-  EXPECT_EQ(c.MONKEYGetFrames(), INT32_MAX);
-  EXPECT_EQ(c.MONKEYGetSamples(), INT32_MAX);
-  EXPECT_GT(c.MONKEYGetCompressionRatio(), 0.0f);
-  EXPECT_GE(c.m_Monkey.GetBitrate(), 0);
-  EXPECT_GT(c.m_Monkey.GetDuration(), 0.0f);
+  EXPECT_EQ(c.MONKEYGetFrames(), INT32_MAX);  // as read
+  EXPECT_FALSE(c.m_Monkey.IsValid());
+  EXPECT_EQ(c.MONKEYGetSamples(), 0);
+  EXPECT_EQ(c.MONKEYGetCompressionRatio(), 0.0f);
+  EXPECT_EQ(c.m_Monkey.GetBitrate(), 0);
+  EXPECT_EQ(c.m_Monkey.GetDuration(), 0.0f);
+  EXPECT_EQ(c.m_Monkey.GetSampleRate(), 0);
+  EXPECT_EQ(c.m_Monkey.GetChannels(), 0);
 }
 
 TEST_F(MonkeyReader, MembersByDispatchNumber) {
@@ -356,10 +361,10 @@ TEST_F(MonkeyReader, Analysis) {
   EXPECT_EQ(c.AUDIOGetVersion(), u"3.99");
   EXPECT_EQ(c.AUDIOGetChannelMode(), u"Mono");
   EXPECT_EQ(c.AUDIOGetSampleRate(), 44100);
-  EXPECT_GT(g_nAPESize, 0);
+  EXPECT_GT(c.m_State.apeSize, 0);
   // The file without the tag's items and footer (the size the APE reader
   // gives) over 44 + 296912 samples of 3 bytes.
-  EXPECT_FLOAT_EQ(c.MONKEYGetCompressionRatio(), float(double(g_nFileSize - g_nAPESize) / (44 + 296912 * 3)));
+  EXPECT_FLOAT_EQ(c.MONKEYGetCompressionRatio(), float(double(c.m_State.fileSize - c.m_State.apeSize) / (44 + 296912 * 3)));
   EXPECT_EQ(c.MONKEYGetCompression(), u"Fast");
 
   // "MAC " with no sample rate: Monkey's Audio, not valid, no figures.
@@ -395,6 +400,6 @@ TEST_F(MonkeyReader, GenericSaveKeepsTheAudio) {
   CSonavexCtrl again;
   ASSERT_EQ(again.AUDIOAnalyzeFile(FromUtf8(path)), kFormatMonkey);
   EXPECT_EQ(again.GetAUDIOTitle(), u"Saved Title");
-  EXPECT_FLOAT_EQ(again.MONKEYGetCompressionRatio(), float(double(g_nFileSize - g_nAPESize) / (44 + 296912 * 4)));
+  EXPECT_FLOAT_EQ(again.MONKEYGetCompressionRatio(), float(double(again.m_State.fileSize - again.m_State.apeSize) / (44 + 296912 * 4)));
   EXPECT_EQ(again.MONKEYGetSamples(), 4 * 73728 + 2000);
 }

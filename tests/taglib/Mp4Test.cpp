@@ -69,8 +69,8 @@ std::string Hex(const CByteBuffer& b) {
 }
 
 bool ReadMp4(CMP4& mp4, const std::string& path, int32_t prefix = 0) {
-  g_nFileSize = static_cast<int32_t>(std::filesystem::file_size(path));
-  g_nID3V2Size = prefix;
+  mp4.State().fileSize = static_cast<int32_t>(std::filesystem::file_size(path));
+  mp4.State().id3v2Size = prefix;
   TagFile f;
   EXPECT_TRUE(f.Open(path, TagFile::Mode::Read));
   return mp4.Read(f);
@@ -136,6 +136,29 @@ Bytes Stsd(int channels) {
   body.insert(body.end(), e.begin(), e.end());
   return Atom("stsd", body);
 }
+// An AAC sample description whose esds carries the decoder setup asc.
+Bytes AacStsd(int channels, uint32_t rate, const Bytes& asc) {
+  Bytes entry(6, 0);
+  PutBE(entry, 1, 2);
+  PutBE(entry, 0, 8);
+  PutBE(entry, static_cast<uint64_t>(channels), 2);
+  PutBE(entry, 16, 2);
+  PutBE(entry, 0, 4);
+  PutBE(entry, uint64_t(rate) << 16, 4);
+  const Bytes specific = Cat({{0x05, static_cast<unsigned char>(asc.size())}, asc});
+  Bytes config = {0x40, 0x15, 0, 0, 0};  // AAC audio, buffer size
+  PutBE(config, 128000, 4);
+  PutBE(config, 128000, 4);
+  config = Cat({{0x04, static_cast<unsigned char>(config.size() + specific.size())}, config, specific});
+  const Bytes es = Cat({{0x03, static_cast<unsigned char>(3 + config.size() + 3), 0, 1, 0}, config, {0x06, 1, 2}});
+  const Bytes esds = Atom("esds", Cat({{0, 0, 0, 0}, es}));
+  entry.insert(entry.end(), esds.begin(), esds.end());
+  Bytes body = {0, 0, 0, 0, 0, 0, 0, 1};
+  const Bytes e = Atom("mp4a", entry);
+  body.insert(body.end(), e.begin(), e.end());
+  return Atom("stsd", body);
+}
+
 Bytes Trak(const Bytes& mdhd, const std::string& handler, int channels) {
   return Atom("trak", Atom("mdia", Cat({mdhd, Hdlr(handler),
                                         Atom("minf", Atom("stbl", channels ? Stsd(channels) : Bytes{}))})));
@@ -250,7 +273,7 @@ TEST(Mp4Read, ControlAnswersThroughTheMembers) {
   EXPECT_EQ(Hex(written), items.at("covr0"));
   EXPECT_FALSE(c.MP4LoadPicture(FromUtf8(cover), 2));
   EXPECT_FALSE(c.MP4LoadPicture(FromUtf8(cover), -1));
-  g_nLastError = 0;
+  c.m_State.lastError = 0;
   EXPECT_FALSE(c.MP4LoadPicture(FromUtf8(dir.file("no/such/folder/x.jpg")), 1));
   EXPECT_EQ(c.AUDIOGetLastErrorNumber(), ENOENT);
 
@@ -356,6 +379,33 @@ TEST(Mp4Read, MediaHeaderGivesRateDurationAndDate) {
       EXPECT_EQ(mp4.GetChannels(), 6);
       EXPECT_EQ(mp4.GetChannelMode(), u"Unknown");
     }
+  }
+}
+
+// HE-AAC: the core runs at half the rate the stream plays at; the setup
+// tells so in front (object type 5) or behind a plain setup (the sync
+// extension). The media header's time scale is the core's.
+TEST(Mp4Read, HeAacPlaysAtItsBandReplicationRate) {
+  struct Case {
+    const char* name;
+    Bytes asc;
+    int rate;
+  } cases[] = {
+      {"plain AAC", {0x13, 0x90}, 22050},
+      {"band replication in front", {0x2B, 0x92, 0x08, 0x00}, 44100},
+      {"band replication behind", {0x13, 0x90, 0x56, 0xE5, 0xA0}, 44100},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    const Bytes trak = Atom("trak", Atom("mdia", Cat({Mdhd(3300000000u, 22050, 220500), Hdlr("soun"),
+                                                      Atom("minf", Atom("stbl", AacStsd(2, 22050, k.asc)))})));
+    Work w(Cat({Ftyp("M4A "), Atom("moov", Cat({trak, Ilst(Item(Cr("nam"), Text("he")))})), Atom("mdat", Bytes(1000, 7))}));
+    CMP4 mp4;
+    ASSERT_TRUE(ReadMp4(mp4, w.path));
+    EXPECT_EQ(mp4.GetSampleRate(), k.rate);
+    EXPECT_EQ(mp4.GetChannels(), 2);
+    EXPECT_FLOAT_EQ(mp4.GetDuration(), 10.0f);
+    EXPECT_EQ(MutagenItems(w.path).at("sample_rate"), std::to_string(k.rate));
   }
 }
 

@@ -25,8 +25,9 @@ const std::string kDir = std::string(DJVP_TEST_FIXTURES) + "/mpp/";
 
 
 bool ReadFile(CMPP& mpp, const std::string& path, int32_t id3v2Size = 0) {
-  g_nFileSize = static_cast<int32_t>(TempDir::Read(path).size());
-  g_nID3V2Size = id3v2Size;
+  mpp.State() = FileState{};
+  mpp.State().fileSize = static_cast<int32_t>(TempDir::Read(path).size());
+  mpp.State().id3v2Size = id3v2Size;
   TagFile f;
   EXPECT_TRUE(f.Open(path, TagFile::Mode::Read)) << path;
   return mpp.Read(f);
@@ -50,7 +51,7 @@ const automation::Member* Find(int32_t dispid) {
 
 class MppReader : public ::testing::Test {
  protected:
-  void TearDown() override { g_nFileSize = g_nID3V2Size = g_nAPESize = g_nID3V1Size = g_nLyricsSize = 0; }
+
 };
 
 }  // namespace
@@ -100,25 +101,25 @@ TEST_F(MppReader, Bitrate) {
   CMPP mpp;
   ASSERT_TRUE(ReadFile(mpp, path));
   EXPECT_NEAR(mpp.GetDuration(), 261.22, 0.005);
-  g_nFileSize = 5000000;
+  mpp.State().fileSize = 5000000;
   EXPECT_EQ(mpp.GetBitrate(), 152);  // 5,000,000 x 44 x 8 div 10000 div 1152
-  g_nFileSize = 50000000;
+  mpp.State().fileSize = 50000000;
   EXPECT_EQ(mpp.GetBitrate(), 1527);
-  g_nID3V2Size = 1000;
-  g_nAPESize = 2000;
-  g_nID3V1Size = 128;
-  g_nLyricsSize = 700;
-  g_nFileSize = 5000000 + 1000 + 2000 + 128;
+  mpp.State().id3v2Size = 1000;
+  mpp.State().apeSize = 2000;
+  mpp.State().id3v1Size = 128;
+  mpp.State().lyricsSize = 700;
+  mpp.State().fileSize = 5000000 + 1000 + 2000 + 128;
   EXPECT_EQ(mpp.GetBitrate(), 152);
   // Tags larger than the file leave no audio, not a negative rate.
-  g_nFileSize = 100;
+  mpp.State().fileSize = 100;
   EXPECT_EQ(mpp.GetBitrate(), 0);
 
   // The tagged fixture: 32 header bytes and 2500 of frames at 37800 Hz.
   ASSERT_TRUE(ReadFile(mpp, kDir + "sv7_tagged.mpc"));
-  g_nID3V1Size = 128;
-  g_nAPESize = g_nFileSize - 2532 - 128;
-  g_nLyricsSize = 0;
+  mpp.State().id3v1Size = 128;
+  mpp.State().apeSize = mpp.State().fileSize - 2532 - 128;
+  mpp.State().lyricsSize = 0;
   EXPECT_EQ(mpp.GetBitrate(), 2532 * 37 * 8 / 100 / 1152);
 }
 
@@ -163,9 +164,12 @@ TEST_F(MppReader, OffsetRefusalsAndHugeFrameCounts) {
   CMPP mpp;
   ASSERT_TRUE(ReadFile(mpp, path, 200));
   EXPECT_EQ(mpp.GetVersion(), u"BrainDead");
-  // A count past the 32-bit signed range saturates and stays positive.
+  // A count past the 32-bit signed range saturates and stays positive; the
+  // three years of audio it stands for are no real file's: not valid, and
+  // no such duration is reported.
   EXPECT_EQ(mpp.GetFrames(), INT32_MAX);
-  EXPECT_NEAR(mpp.GetDuration(), 4294967295.0 * 1152 / 48000, 1e3);
+  EXPECT_FALSE(mpp.IsValid());
+  EXPECT_EQ(mpp.GetDuration(), 0.0f);
   EXPECT_GE(mpp.GetBitrate(), 0);
 
   for (const std::string& bytes : {std::string("MP"), std::string("MPCK\x07", 5), std::string()}) {
@@ -204,8 +208,8 @@ TEST_F(MppReader, Analysis) {
   CSonavexCtrl c;
   EXPECT_EQ(c.AUDIOAnalyzeFile(FromUtf8(kDir + "sv7_tagged.mpc")), kFormatMPP);
   EXPECT_EQ(c.GetAUDIOTitle(), u"Musepack Title");
-  EXPECT_EQ(g_nID3V1Size, 128);
-  EXPECT_GT(g_nAPESize, 0);
+  EXPECT_EQ(c.m_State.id3v1Size, 128);
+  EXPECT_GT(c.m_State.apeSize, 0);
   EXPECT_EQ(c.AUDIOGetBitrate(), 2532 * 37 * 8 / 100 / 1152);
   EXPECT_EQ(c.AUDIOGetChannels(), 2);
   EXPECT_EQ(c.AUDIOGetChannelMode(), u"Stereo");
@@ -236,9 +240,9 @@ TEST_F(MppReader, GenericSaveKeepsTheStream) {
 
   CSonavexCtrl again;
   ASSERT_EQ(again.AUDIOAnalyzeFile(FromUtf8(path)), kFormatMPP);
-  ASSERT_GT(g_nID3V2Size, 0);
+  ASSERT_GT(again.m_State.id3v2Size, 0);
   const auto saved = TempDir::Read(path);
-  EXPECT_EQ(std::vector<unsigned char>(saved.begin() + g_nID3V2Size, saved.end()), original);
+  EXPECT_EQ(std::vector<unsigned char>(saved.begin() + again.m_State.id3v2Size, saved.end()), original);
   EXPECT_EQ(again.GetAUDIOTitle(), u"Saved Title");
   EXPECT_EQ(again.MPPGetFrames(), 100);
   EXPECT_EQ(again.AUDIOGetChannelMode(), u"Joint Stereo");

@@ -25,14 +25,15 @@ namespace {
 bool ReadOgg(const std::string& path, COGG& ogg, int32_t id3v2 = 0) {
   sonavex::TagFile f;
   if (!f.Open(path, sonavex::TagFile::Mode::Read)) return false;
-  sonavex::g_nID3V2Size = id3v2;
-  sonavex::g_nFileSize = static_cast<int32_t>(f.Length());
+  ogg.State() = sonavex::FileState{};
+  ogg.State().id3v2Size = id3v2;
+  ogg.State().fileSize = static_cast<int32_t>(f.Length());
   return ogg.Read(f);
 }
 
 bool Save(COGG& ogg, const std::string& path, int32_t id3v2 = 0) {
-  sonavex::g_nID3V2Size = id3v2;
-  sonavex::g_nLastError = 0;
+  ogg.State().id3v2Size = id3v2;
+  ogg.State().lastError = 0;
   return ogg.SaveChangesToFile(W(path));
 }
 
@@ -319,7 +320,7 @@ TEST(OggSave, CommentChangesWithinTheSecondPageTouchOnlyThatPage) {
   // ALBUMARTIST is kept; a DESCRIPTION entry of 4 + 12 + 315 bytes makes
   // the packet 331 bytes longer.
   ogg.m_Comment[CVorbisComment::kDescription] = W(std::string(315, 'd'));
-  ASSERT_TRUE(Save(ogg, path)) << sonavex::g_nLastError;
+  ASSERT_TRUE(Save(ogg, path)) << ogg.State().lastError;
 
   const Bytes after = TempDir::Read(path);
   const auto pages = Pages(after);
@@ -364,7 +365,7 @@ TEST(OggSave, CommentTooLargeForOnePageIsSpreadOverPagesAndBack) {
   COGG ogg;
   ASSERT_TRUE(ReadOgg(path, ogg));
   ogg.m_Comment[CVorbisComment::kDescription] = W(std::string(140000, 'h'));
-  ASSERT_TRUE(Save(ogg, path)) << sonavex::g_nLastError;
+  ASSERT_TRUE(Save(ogg, path)) << ogg.State().lastError;
   auto pages = Pages(TempDir::Read(path));
   ASSERT_GT(pages.size(), 4u);
   for (size_t i = 0; i < pages.size(); ++i) {
@@ -402,7 +403,7 @@ TEST(OggSave, SpanningCommentFromTheEncoderIsReadAndRewritten) {
   COGG ogg;
   ASSERT_TRUE(ReadOgg(path, ogg));
   ogg.m_Comment[CVorbisComment::kTitle] = u"Retitled";
-  ASSERT_TRUE(Save(ogg, path)) << sonavex::g_nLastError;
+  ASSERT_TRUE(Save(ogg, path)) << ogg.State().lastError;
   const auto pages = Pages(TempDir::Read(path));
   ASSERT_EQ(pages.size(), oldPages.size());
   EXPECT_EQ(pages.back().raw, oldPages.back().raw);  // same page count: the audio pages are untouched
@@ -414,7 +415,7 @@ TEST(OggSave, SpanningCommentFromTheEncoderIsReadAndRewritten) {
   // into the third: the second page gets granule 0 (a packet ends on it),
   // the third is flagged as continuing.
   ogg.m_Comment[CVorbisComment::kDescription] = W(std::string(63500, 'D'));
-  ASSERT_TRUE(Save(ogg, path)) << sonavex::g_nLastError;
+  ASSERT_TRUE(Save(ogg, path)) << ogg.State().lastError;
   const auto split = Pages(TempDir::Read(path));
   ASSERT_GE(split.size(), 4u);
   EXPECT_EQ(split[1].lacing.size(), 255u);
@@ -436,7 +437,7 @@ TEST(OggSave, EachSaveUsesTheTargetsOwnPages) {
   COGG ogg;
   ASSERT_TRUE(ReadOgg(first, ogg));
   ogg.m_Comment[CVorbisComment::kDescription] = u"from the other file";
-  ASSERT_TRUE(Save(ogg, target)) << sonavex::g_nLastError;
+  ASSERT_TRUE(Save(ogg, target)) << ogg.State().lastError;
   EXPECT_EQ(OggInfo(target), "");
   EXPECT_EQ(DecodedMd5(target), md5);
   EXPECT_EQ(MutagenCheck(target, {{"DESCRIPTION", "from the other file"}}), "");
@@ -464,10 +465,10 @@ TEST(OggSave, EachSaveUsesTheTargetsOwnPages) {
   const std::string text = dir.file("text.ogg");
   TempDir::Write(text, std::string(300, 't'));
   EXPECT_FALSE(Save(ogg, text));
-  EXPECT_EQ(sonavex::g_nLastError, 0);
+  EXPECT_EQ(ogg.State().lastError, 0);
   EXPECT_EQ(TempDir::Read(text), Bytes(300, 't'));
   EXPECT_FALSE(Save(ogg, dir.file("missing.ogg")));
-  EXPECT_EQ(sonavex::g_nLastError, ENOENT);
+  EXPECT_EQ(ogg.State().lastError, ENOENT);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 4);
 }
 
@@ -477,7 +478,7 @@ TEST(OggSave, RemovingTheTagLeavesAnEmptyCommentWithTheDefaultVendor) {
   const std::string md5 = DecodedMd5(path);
   COGG ogg;
   ASSERT_TRUE(ReadOgg(path, ogg));
-  sonavex::g_nID3V2Size = 0;
+  ogg.State().id3v2Size = 0;
   ASSERT_TRUE(ogg.RemoveTagFromFile(W(path)));
   EXPECT_EQ(ogg.m_Comment[CVorbisComment::kTitle], u"");
   COGG back;
@@ -540,7 +541,7 @@ TEST(OggMembers, AnswerThroughDispatchSaveAndRemove) {
   EXPECT_FALSE(Dispatch(again, 220, {Variant::Str(W(flac))}).boolean());
   EXPECT_EQ(TempDir::Read(flac), before);
 
-  sonavex::g_nID3V2Size = 0;
+  again.m_State.id3v2Size = 0;
   EXPECT_TRUE(Dispatch(again, 220, {Variant::Str(W(path))}).boolean());
   EXPECT_EQ(Dispatch(again, 47).str(), u"");
   EXPECT_EQ(Dispatch(again, 49).str(), u"Xiph.Org libVorbis I 20020717");

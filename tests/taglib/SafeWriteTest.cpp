@@ -17,7 +17,8 @@ TEST(SafeWrite, CommitReplacesTheFileAndKeepsItsMode) {
 
   TagFile src;
   ASSERT_TRUE(src.Open(path, TagFile::Mode::Read));
-  SafeRewrite w;
+  FileState state;
+  SafeRewrite w(state);
   ASSERT_TRUE(w.Begin(FromUtf8(path)));
   ASSERT_TRUE(w.Write("NEW ", 4));
   ASSERT_TRUE(w.CopyFrom(src, 4, 7));
@@ -39,9 +40,10 @@ TEST(SafeWrite, FailuresLeaveTheOriginalWhole) {
   TempDir dir;
   const std::string path = dir.file("song.mp3");
   TempDir::Write(path, std::string("precious"));
+  FileState state;
 
   {  // Abandoned rewrite: original unchanged, temporary removed.
-    SafeRewrite w;
+    SafeRewrite w(state);
     ASSERT_TRUE(w.Begin(FromUtf8(path)));
     ASSERT_TRUE(w.Write("garbage", 7));
   }
@@ -51,11 +53,11 @@ TEST(SafeWrite, FailuresLeaveTheOriginalWhole) {
   {  // Copying more than the source holds fails and reports an error.
     TagFile src;
     ASSERT_TRUE(src.Open(path, TagFile::Mode::Read));
-    SafeRewrite w;
+    SafeRewrite w(state);
     ASSERT_TRUE(w.Begin(FromUtf8(path)));
-    g_nLastError = 0;
+    state.lastError = 0;
     EXPECT_FALSE(w.CopyFrom(src, 0, 1000));
-    EXPECT_NE(g_nLastError, 0);
+    EXPECT_NE(state.lastError, 0);
     EXPECT_FALSE(w.Commit());
   }
   now = TempDir::Read(path);
@@ -63,21 +65,21 @@ TEST(SafeWrite, FailuresLeaveTheOriginalWhole) {
 
   if (geteuid() != 0) {  // root may write anywhere
     chmod(dir.path().c_str(), 0555);
-    SafeRewrite w;
-    g_nLastError = 0;
+    SafeRewrite w(state);
+    state.lastError = 0;
     EXPECT_FALSE(w.Begin(FromUtf8(path)));
-    EXPECT_EQ(g_nLastError, EACCES);
+    EXPECT_EQ(state.lastError, EACCES);
     chmod(dir.path().c_str(), 0755);
   }
 
-  // A full disk: /dev/full fails every write at flush time.
+  // A full disk: /dev/full fails every write.
   if (access("/dev/full", W_OK) == 0) {
     TagFile full;
     ASSERT_TRUE(full.Open(std::string("/dev/full"), TagFile::Mode::ReadWrite));
-    g_nLastError = 0;
+    state.lastError = 0;
     const std::string big(1 << 16, 'x');
-    const bool ok = WriteChecked(full, big.data(), big.size()) && full.Flush();
-    EXPECT_FALSE(ok);
+    EXPECT_FALSE(full.Write(big.data(), big.size()));
+    EXPECT_EQ(full.Error(), ENOSPC);
   }
-  g_nLastError = 0;
+  state.lastError = 0;
 }

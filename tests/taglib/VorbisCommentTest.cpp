@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -64,13 +66,57 @@ TEST(VorbisComment, ParsesNamesAndValues) {
   EXPECT_EQ(d[CVorbisComment::kTitle], u"a=b");
 
   // Fields of other names are written back as they were read, after the
-  // known ones; entries without a name are dropped.
+  // known ones; earlier values of a known name stay in front of its value;
+  // entries without a name are dropped.
   const auto out = Serialized(c);
   const std::string text(out.begin(), out.end());
   EXPECT_NE(text.find("ALBUMARTIST=kept"), std::string::npos);
   EXPECT_GT(text.find("ALBUMARTIST=kept"), text.find("ARTIST=Second"));
+  EXPECT_LT(text.find("Artist=First"), text.find("ARTIST=Second"));
+  EXPECT_LT(text.find("COMMENT=a=b"), text.find("COMMENT=BPM"));
   EXPECT_EQ(text.find("no equals sign"), std::string::npos);
-  EXPECT_EQ(c.m_nEntryCount, 6);
+  EXPECT_EQ(c.m_nEntryCount, 8);
+}
+
+TEST(VorbisComment, EarlierValuesOfANameStayUnlessTheValueIsCleared) {
+  const auto block = Block("v", {"ARTIST=One", "TITLE=T", "ARTIST=Two", "artist=Three"});
+  struct Case {
+    const char* name;
+    const char16_t* artist;  // the value given before the save (nullptr: unchanged)
+    std::vector<std::string> expect;
+  } cases[] = {
+      {"unchanged", nullptr, {"ARTIST=One", "ARTIST=Two", "ARTIST=Three", "TITLE=T"}},
+      {"changed", u"Four", {"ARTIST=One", "ARTIST=Two", "ARTIST=Four", "TITLE=T"}},
+      {"cleared", u"", {"TITLE=T"}},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    CVorbisComment c;
+    c.Parse(block.data(), block.size());
+    EXPECT_EQ(c[CVorbisComment::kArtist], u"Three");  // the last one read
+    if (k.artist) c[CVorbisComment::kArtist] = k.artist;
+    const auto out = Serialized(c);
+    CVorbisComment back;
+    back.Parse(out.data(), out.size());
+    // Entry texts in order, names in upper case for comparison.
+    std::vector<std::string> entries;
+    size_t at = 4 + 1 + 4;
+    while (at + 4 <= out.size()) {
+      const uint32_t n = sonavex::bytes::LE32(out.data() + at);
+      std::string e(out.begin() + static_cast<std::ptrdiff_t>(at + 4), out.begin() + static_cast<std::ptrdiff_t>(at + 4 + n));
+      for (auto& ch : e) {
+        if (ch == '=') break;
+        ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+      }
+      entries.push_back(e);
+      at += 4 + n;
+    }
+    std::sort(entries.begin(), entries.end());
+    std::vector<std::string> expect = k.expect;
+    std::sort(expect.begin(), expect.end());
+    EXPECT_EQ(entries, expect);
+    EXPECT_EQ(back.m_nEntryCount, static_cast<int32_t>(expect.size()));
+  }
 }
 
 TEST(VorbisComment, SerialisesTheDefaultAndSingleEntryBlocks) {

@@ -25,8 +25,8 @@ const std::string kDir = std::string(DJVP_TEST_FIXTURES) + "/wav/";
 
 
 bool ReadFile(CWAV& wav, const std::string& path, int32_t id3v2Size = 0) {
-  g_nFileSize = static_cast<int32_t>(TempDir::Read(path).size());
-  g_nID3V2Size = id3v2Size;
+  wav.State().fileSize = static_cast<int32_t>(TempDir::Read(path).size());
+  wav.State().id3v2Size = id3v2Size;
   TagFile f;
   EXPECT_TRUE(f.Open(path, TagFile::Mode::Read)) << path;
   return wav.Read(f);
@@ -72,7 +72,7 @@ int32_t CallInt(CSonavexCtrl& c, int32_t dispid) {
 
 class WavReader : public ::testing::Test {
  protected:
-  void TearDown() override { g_nFileSize = g_nID3V2Size = 0; }
+
 };
 
 }  // namespace
@@ -215,18 +215,25 @@ TEST_F(WavReader, OffsetAndShortHeader) {
   EXPECT_EQ(wav.GetDuration(), 0.0f);
 }
 
-// Sizes past what 32-bit signed fields hold never turn negative.
-TEST_F(WavReader, HugeFieldsStayPositive) {
+// Sizes past what 32-bit signed fields hold never turn negative; a rate no
+// real file has is refused like a channel count of more than two.
+TEST_F(WavReader, HugeFieldsStayPositiveAndImpossibleRatesAreRefused) {
   TempDir dir;
   const std::string path = dir.file("x.wav");
-  TempDir::Write(path, Wave(1, 0xFFFFFFF0u, 8, 1, 0xFFFFFFF0u, {{"data", 0xFFFFFFFFu}}));
+  TempDir::Write(path, Wave(1, 768000, 8, 1, 0xFFFFFFF0u, {{"data", 0xFFFFFFFFu}}));
   CWAV wav;
   ASSERT_TRUE(ReadFile(wav, path));
-  EXPECT_GT(wav.GetSampleRate(), 0);
+  EXPECT_EQ(wav.GetSampleRate(), 768000);
   EXPECT_GT(wav.GetBytesPerSecond(), 0);
   EXPECT_GT(wav.GetBitrate(), 0);
   EXPECT_EQ(wav.GetSamples(), 0xFFFFFFFFll);
   EXPECT_GT(wav.GetDuration(), 0.0f);
+
+  TempDir::Write(path, Wave(1, 0xFFFFFFF0u, 8, 1, 0xFFFFFFF0u, {{"data", 0xFFFFFFFFu}}));
+  EXPECT_FALSE(ReadFile(wav, path));
+  EXPECT_FALSE(wav.IsValid());
+  EXPECT_EQ(wav.GetSampleRate(), 0);
+  EXPECT_EQ(wav.GetDuration(), 0.0f);
 }
 
 TEST_F(WavReader, MembersByDispatchNumber) {

@@ -210,8 +210,8 @@ struct Asf {
 // Reads a file with the WMA reader alone, as the analysis does behind a tag
 // of prefix bytes.
 bool ReadWma(CWMA& wma, const std::string& path, int32_t prefix = 0) {
-  g_nFileSize = static_cast<int32_t>(std::filesystem::file_size(path));
-  g_nID3V2Size = prefix;
+  wma.State().fileSize = static_cast<int32_t>(std::filesystem::file_size(path));
+  wma.State().id3v2Size = prefix;
   TagFile f;
   EXPECT_TRUE(f.Open(path, TagFile::Mode::Read));
   return wma.Read(f);
@@ -227,13 +227,18 @@ struct Work {
 };
 Bytes Fixture(const std::string& name) { return TempDir::Read(kDir + name); }
 
+// The error number of the last ReadChangeSave.
+int32_t g_lastSaveError = 0;
+
 // Saves through a reader object that read the file first.
 bool ReadChangeSave(const std::string& path, const std::function<void(CWMA&)>& change, int32_t prefix = 0) {
   CWMA wma;
   EXPECT_TRUE(ReadWma(wma, path, prefix));
   change(wma);
-  g_nID3V2Size = prefix;
-  return wma.SaveChangesToFile(FromUtf8(path));
+  wma.State().id3v2Size = prefix;
+  const bool saved = wma.SaveChangesToFile(FromUtf8(path));
+  g_lastSaveError = wma.State().lastError;
+  return saved;
 }
 
 }  // namespace
@@ -254,9 +259,10 @@ TEST(WmaRead, FfmpegFileGivesPropertiesAndFields) {
   EXPECT_EQ(wma.GetField(5), u"An Album");
   EXPECT_EQ(wma.GetField(6), u"3");
   EXPECT_EQ(wma.GetField(8), u"Rock");
-  // ffmpeg stores the date and the comment under names of its own.
-  EXPECT_EQ(wma.GetField(7), u"");
-  EXPECT_EQ(wma.GetField(3), u"");
+  // ffmpeg stores the date and the comment under names of its own: they
+  // are read as those fields.
+  EXPECT_EQ(wma.GetField(7), u"2001");
+  EXPECT_EQ(wma.GetField(3), u"A comment");
 }
 
 TEST(WmaRead, TypedAttributesReadAsText) {
@@ -361,9 +367,9 @@ TEST(WmaRead, DamagedHeadersAreReadAsFarAsTheyGo) {
     CWMA wma;
     EXPECT_TRUE(ReadWma(wma, w.path));
     // Such a header cannot be carried over: the save refuses and leaves the file.
-    g_nLastError = 0;
+    wma.State().lastError = 0;
     EXPECT_FALSE(wma.SaveChangesToFile(FromUtf8(w.path)));
-    EXPECT_EQ(g_nLastError, EINVAL);
+    EXPECT_EQ(wma.State().lastError, EINVAL);
     EXPECT_EQ(TempDir::Read(w.path), b);
   }
   {  // Description lengths past their object.
@@ -415,7 +421,7 @@ TEST(WmaSave, RewriteOfAFileWithoutPadding) {
   EXPECT_EQ(One(tags, "WM/Year"), "1999");
   EXPECT_EQ(One(tags, "WM/Composer"), "Composer \xc3\xa9\xe4\xb8\xad");
   EXPECT_EQ(One(tags, "Copyright"), "<none>");
-  EXPECT_EQ(One(tags, "date"), "2001");  // an unknown attribute survives
+  EXPECT_EQ(One(tags, "date"), "<none>");  // ffmpeg's copy of the year does not stay stale
   EXPECT_EQ(One(tags, "WM/AlbumTitle"), "An Album");
   const std::string probe = Probe(w.path);
   EXPECT_NE(probe.find("codec_name=wmav2"), std::string::npos) << probe;
@@ -427,6 +433,34 @@ TEST(WmaSave, RewriteOfAFileWithoutPadding) {
   EXPECT_EQ(again.GetField(0), u"A Much Longer Title Than Before");
   EXPECT_EQ(again.GetField(6), u"7");
   EXPECT_EQ(again.GetField(11), u"Composer \u00e9\u4e2d");
+}
+
+// ffmpeg writes its own "title", a second "Author", "copyright", "date" and a
+// "Description" beside the content description; a save leaves no stale copy
+// of a field for other players to show.
+TEST(WmaSave, FfmpegsOwnCopiesOfTheFieldsDoNotStayStale) {
+  Work w(Fixture("plain.wma"));
+  ASSERT_TRUE(ReadChangeSave(w.path, [](CWMA& wma) {
+    wma.SetField(0, u"New Title");
+    wma.SetField(1, u"New Artist");
+    wma.SetField(2, u"(c) New");
+    wma.SetField(7, u"2024");
+  }));
+  const auto tags = MutagenTags(w.path);
+  EXPECT_EQ(One(tags, "Title"), "New Title");
+  EXPECT_EQ(One(tags, "title"), "<none>");
+  EXPECT_EQ(tags.count("Author"), 1u);
+  EXPECT_EQ(One(tags, "Author"), "New Artist");
+  EXPECT_EQ(One(tags, "Copyright"), "(c) New");
+  EXPECT_EQ(One(tags, "copyright"), "<none>");
+  EXPECT_EQ(One(tags, "date"), "<none>");
+  EXPECT_EQ(One(tags, "WM/Year"), "2024");
+  EXPECT_EQ(One(tags, "Description"), "A comment");  // kept, in the content description
+  const std::string probe = Probe(w.path);
+  EXPECT_NE(probe.find("title=New Title"), std::string::npos) << probe;
+  EXPECT_NE(probe.find("artist=New Artist"), std::string::npos) << probe;
+  EXPECT_EQ(probe.find("Plain Title"), std::string::npos) << probe;
+  EXPECT_EQ(probe.find("Some Artist"), std::string::npos) << probe;
 }
 
 TEST(WmaSave, InPlaceWhenThePaddingHasRoom) {
@@ -567,9 +601,8 @@ TEST(WmaSave, TextTooLongForItsLengthFieldIsRefused) {
   for (int field : {0, 4, 15}) {
     Work w(Fixture("typed.wma"));
     const Bytes before = TempDir::Read(w.path);
-    g_nLastError = 0;
     EXPECT_FALSE(ReadChangeSave(w.path, [&](CWMA& wma) { wma.SetField(field, std::u16string(32767, u'x')); }));
-    EXPECT_EQ(g_nLastError, EFBIG);
+    EXPECT_EQ(g_lastSaveError, EFBIG);
     EXPECT_EQ(TempDir::Read(w.path), before);
   }
   // The longest text that fits is written whole.
@@ -660,10 +693,10 @@ TEST(WmaSave, UnwritableFileReportsTheSystemError) {
   Work w(Fixture("plain.wma"));
   CWMA wma;
   ASSERT_TRUE(ReadWma(wma, w.path));
-  g_nID3V2Size = 0;
-  g_nLastError = 0;
+  wma.State().id3v2Size = 0;
+  wma.State().lastError = 0;
   EXPECT_FALSE(wma.SaveChangesToFile(FromUtf8(w.dir.file("gone.wma"))));
-  EXPECT_EQ(g_nLastError, ENOENT);
+  EXPECT_EQ(wma.State().lastError, ENOENT);
 }
 
 TEST(WmaSave, EveryObjectAndDescriptorIsKeptHoweverMany) {
@@ -682,12 +715,11 @@ TEST(WmaSave, EveryObjectAndDescriptorIsKeptHoweverMany) {
   a.objects.push_back(Object(kPadding, Bytes(2000, 0)));
   const Bytes before = a.Join();
   Work w(before);
-  g_nLastError = 0;
   ASSERT_TRUE(ReadChangeSave(w.path, [](CWMA& wma) {
     EXPECT_EQ(wma.GetField(8), u"Dub");
     wma.SetField(8, u"Dubstep");
   }));
-  EXPECT_EQ(g_nLastError, 0);
+  EXPECT_EQ(g_lastSaveError, 0);
   const Bytes now = TempDir::Read(w.path);
   EXPECT_EQ(now.size(), before.size());
   const Asf after = Asf::Split(now);

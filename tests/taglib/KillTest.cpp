@@ -1,0 +1,246 @@
+// Saves killed midway. For each kind of save, a child process runs the save
+// and kills itself (SIGKILL) at one of the save's steps: after the new file is
+// created, after each chunk copied into it, after it is written, synced,
+// named and renamed, before and after an in-place write. Every step of every
+// kind is tried, with unnamed temporary files and with the named fallback.
+// Afterwards the file must be the old one or the new one, whole and readable,
+// and nothing may be left beside it once the next save has looked at the
+// folder.
+#include "MpegTestSupport.h"
+#include "SafeWrite.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace sonavex;
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+std::string FixturePath(const std::string& area, const std::string& name) {
+  return std::string(DJVP_TEST_FIXTURES) + "/" + area + "/" + name;
+}
+
+std::u16string W(const std::string& s) { return FromUtf8(s); }
+
+struct SaveKind {
+  const char* name;
+  const char* area;     // fixture folder
+  const char* fixture;  // fixture file
+  const char* as;       // name of the copy (its extension chooses the reader)
+  int16_t format;       // what an analysis must find in the old and the new file
+  bool inPlace;         // the save changes the file in place
+  // Prepares the copy further (an earlier save), may be empty.
+  std::function<void(const std::string&)> prepare;
+  // The save, on a control that analysed the file.
+  std::function<bool(CSonavexCtrl&, const std::u16string&)> save;
+};
+
+bool AnalyseAndSave(const SaveKind& kind, const std::string& path) {
+  CSonavexCtrl c;
+  c.AUDIOAnalyzeFile(W(path));
+  return kind.save(c, W(path));
+}
+
+// An MP3 whose ID3v2 tag is padded to one page (an earlier save made it).
+void GiveId3v2Tag(const std::string& path) {
+  CSonavexCtrl c;
+  c.AUDIOAnalyzeFile(W(path));
+  c.SetID3V2Title(u"Old title");
+  ASSERT_TRUE(c.ID3V2SaveChangesToFile(W(path)));
+}
+
+const SaveKind kKinds[] = {
+    {"FlacCommentInPlace", "flac", "padded.flac", "song.flac", kFormatFLAC, true, nullptr,
+     [](CSonavexCtrl& c, const std::u16string& p) {
+       c.SetFLACTitle(u"Killed title");
+       return c.FLACSaveChangesToFile(p);
+     }},
+    {"FlacRewrite", "flac", "nopad.flac", "song.flac", kFormatFLAC, false, nullptr,
+     [](CSonavexCtrl& c, const std::u16string& p) {
+       c.SetFLACDescription(std::u16string(3000, u'd'));
+       return c.FLACSaveChangesToFile(p);
+     }},
+    {"OggRewrite", "ogg", "long.ogg", "song.ogg", kFormatOGG, false, nullptr,
+     [](CSonavexCtrl& c, const std::u16string& p) {
+       c.SetOGGTitle(u"Killed title");
+       return c.OGGSaveChangesToFile(p);
+     }},
+    {"Id3v2InPlace", "mpeg", "cbr128_stereo_noinfo.mp3", "song.mp3", kFormatMPEG, true, GiveId3v2Tag,
+     [](CSonavexCtrl& c, const std::u16string& p) {
+       c.SetID3V2Title(u"Killed title");
+       return c.ID3V2SaveChangesToFile(p);
+     }},
+    {"Id3v2Rewrite", "mpeg", "cbr128_stereo_noinfo.mp3", "song.mp3", kFormatMPEG, false, nullptr,
+     [](CSonavexCtrl& c, const std::u16string& p) {
+       c.SetID3V2Title(u"Killed title");
+       return c.ID3V2SaveChangesToFile(p);
+     }},
+    {"Id3v2Removal", "mpeg", "cbr128_stereo_noinfo.mp3", "song.mp3", kFormatMPEG, false, GiveId3v2Tag,
+     [](CSonavexCtrl& c, const std::u16string& p) { return c.ID3V2RemoveTagFromFile(p); }},
+    {"Id3v1Save", "mpeg", "tag_id3v1.mp3", "song.mp3", kFormatMPEG, true, nullptr,
+     [](CSonavexCtrl& c, const std::u16string& p) {
+       c.SetID3V1Title(u"Killed");
+       return c.ID3V1SaveChangesToFile(p);
+     }},
+    {"Id3v1Append", "mpeg", "cbr128_stereo_noinfo.mp3", "song.mp3", kFormatMPEG, true, nullptr,
+     [](CSonavexCtrl& c, const std::u16string& p) {
+       c.SetID3V1Title(u"Killed");
+       return c.ID3V1SaveChangesToFile(p);
+     }},
+    {"Id3v1Removal", "mpeg", "tag_id3v1.mp3", "song.mp3", kFormatMPEG, true, nullptr,
+     [](CSonavexCtrl& c, const std::u16string& p) { return c.ID3V1RemoveTagFromFile(p); }},
+    {"ApeSave", "mpeg", "tag_ape_lyrics2_id3v1.mp3", "song.mp3", kFormatMPEG, false, nullptr,
+     [](CSonavexCtrl& c, const std::u16string& p) {
+       c.SetAPETitle(u"Killed title");
+       return c.APESaveChangesToFile(p);
+     }},
+    {"ApeRemoval", "mpeg", "tag_ape_id3v1.mp3", "song.mp3", kFormatMPEG, false, nullptr,
+     [](CSonavexCtrl& c, const std::u16string& p) { return c.APERemoveTagFromFile(p); }},
+    {"Lyrics3Save", "mpeg", "tag_lyrics2_id3v1.mp3", "song.mp3", kFormatMPEG, false, nullptr,
+     [](CSonavexCtrl& c, const std::u16string& p) {
+       c.SetLYRICSTitle(u"Killed title");
+       return c.LYRICSSaveChangesToFile(p);
+     }},
+    {"Lyrics3Removal", "mpeg", "tag_lyrics2_id3v1.mp3", "song.mp3", kFormatMPEG, false, nullptr,
+     [](CSonavexCtrl& c, const std::u16string& p) { return c.LYRICSRemoveTagFromFile(p); }},
+    {"WmaInPlace", "wma", "typed.wma", "song.wma", kFormatWMA, true, nullptr,
+     [](CSonavexCtrl& c, const std::u16string& p) {
+       c.SetWMATitle(u"Killed");
+       return c.WMASaveChangesToFile(p);
+     }},
+    {"WmaRewrite", "wma", "plain.wma", "song.wma", kFormatWMA, false, nullptr,
+     [](CSonavexCtrl& c, const std::u16string& p) {
+       c.SetWMAComment(std::u16string(6000, u'c'));
+       return c.WMASaveChangesToFile(p);
+     }},
+    {"MpegHeaderBit", "mpeg", "crc_stereo.mp3", "song.mp3", kFormatMPEG, true, nullptr,
+     [](CSonavexCtrl& c, const std::u16string& p) { return c.MPEGModifyCopyrightBit(p, 1); }},
+    {"GenericSaveMonkey", "monkey", "new_3990_tagged.ape", "song.ape", kFormatMonkey, false, nullptr,
+     [](CSonavexCtrl& c, const std::u16string& p) {
+       c.SetAUDIOTitle(u"Killed title");
+       return c.AUDIOSaveChangesToFile(p);
+     }},
+};
+
+// The steps a save runs through, as the hook sees them.
+struct Recorder {
+  static std::vector<SaveStep> steps;
+  static std::vector<std::pair<int64_t, int64_t>> inPlaceWrites;
+  static void Hook(SaveStep step, int64_t offset, int64_t length) {
+    steps.push_back(step);
+    if (step == SaveStep::kInPlaceWrite) inPlaceWrites.emplace_back(offset, length);
+  }
+};
+std::vector<SaveStep> Recorder::steps;
+std::vector<std::pair<int64_t, int64_t>> Recorder::inPlaceWrites;
+
+// In the child: dies at the step with this number.
+int g_killAt = -1;
+int g_seen = 0;
+void KillHook(SaveStep, int64_t, int64_t) {
+  if (g_seen++ == g_killAt) raise(SIGKILL);
+}
+
+std::set<std::string> Names(const std::filesystem::path& dir) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) names.insert(e.path().filename().string());
+  return names;
+}
+
+class KilledSave : public ::testing::TestWithParam<SaveKind> {
+ protected:
+  void TearDown() override { SaveHooks() = SaveTestHooks{}; }
+};
+
+}  // namespace
+
+TEST_P(KilledSave, LeavesTheOldOrTheNewFileAndNothingElse) {
+  const SaveKind& kind = GetParam();
+  for (const bool named : {false, true}) {
+    SCOPED_TRACE(named ? "named fallback" : "unnamed temporary file");
+    SaveTestHooks hooks;
+    hooks.noTmpfile = named;
+    hooks.copyChunk = 4096;  // many steps in the copy of the audio
+
+    TempDir dir;
+    const std::string path = dir.file(kind.as);
+    std::filesystem::copy_file(FixturePath(kind.area, kind.fixture), path);
+    if (kind.prepare) kind.prepare(path);
+    const Bytes oldBytes = TempDir::Read(path);
+
+    // The new file, from a save that runs through, and its steps.
+    SaveHooks() = hooks;
+    SaveHooks().step = Recorder::Hook;
+    Recorder::steps.clear();
+    Recorder::inPlaceWrites.clear();
+    ASSERT_TRUE(AnalyseAndSave(kind, path));
+    // A write in place cannot tear: it stays within one page (or cuts the file).
+    for (const auto& [offset, length] : Recorder::inPlaceWrites)
+      EXPECT_TRUE(length == 0 || FitsOnePage(offset, static_cast<size_t>(length))) << offset << "+" << length;
+    const std::vector<SaveStep> steps = Recorder::steps;
+    SaveHooks().step = nullptr;
+    const Bytes newBytes = TempDir::Read(path);
+    ASSERT_NE(newBytes, oldBytes);
+    ASSERT_FALSE(steps.empty());
+    {
+      CSonavexCtrl check;
+      ASSERT_EQ(check.AUDIOAnalyzeFile(W(path)), kind.format);
+    }
+    const bool inPlace = steps.front() == SaveStep::kInPlaceWrite;
+    EXPECT_EQ(inPlace, kind.inPlace);
+
+    for (size_t k = 0; k < steps.size(); ++k) {
+      SCOPED_TRACE("killed at step " + std::to_string(k));
+      TempDir::Write(path, oldBytes);
+      const pid_t child = fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        SaveHooks() = hooks;
+        g_killAt = static_cast<int>(k);
+        g_seen = 0;
+        SaveHooks().step = KillHook;
+        AnalyseAndSave(kind, path);
+        _exit(3);  // the save ran through: the kill never came
+      }
+      int status = 0;
+      ASSERT_EQ(waitpid(child, &status, 0), child);
+      ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+
+      // The old or the new file: the new one once it has replaced the old
+      // one (or once the in-place write has happened).
+      const Bytes now = TempDir::Read(path);
+      const auto reached = steps.begin() + static_cast<std::ptrdiff_t>(k) + 1;
+      const bool done =
+          std::find(steps.begin(), reached, inPlace ? SaveStep::kInPlaceWritten : SaveStep::kRenamed) != reached;
+      EXPECT_EQ(now, done ? newBytes : oldBytes);
+      CSonavexCtrl check;
+      EXPECT_EQ(check.AUDIOAnalyzeFile(W(path)), kind.format);
+
+      // Only a named new file can be left: a hidden one, which the next
+      // rewrite in the folder removes.
+      std::set<std::string> names = Names(dir.path());
+      names.erase(kind.as);
+      for (const auto& n : names) EXPECT_EQ(n.rfind(".sonavex-", 0), 0u) << n;
+      const bool mayLeave = named || steps[k] == SaveStep::kLinked;
+      if (!mayLeave) {
+        EXPECT_TRUE(names.empty());
+      }
+      FileState state;
+      SafeRewrite next(state);
+      ASSERT_TRUE(next.Begin(W(path))) << state.lastError;
+      next.Abort();
+      EXPECT_EQ(Names(dir.path()), std::set<std::string>{kind.as});
+    }
+    SaveHooks() = SaveTestHooks{};
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryKindOfSave, KilledSave, ::testing::ValuesIn(kKinds),
+                         [](const ::testing::TestParamInfo<SaveKind>& info) { return info.param.name; });
