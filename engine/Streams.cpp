@@ -270,6 +270,11 @@ bool GetAttributes(Handle h, uint32_t* freq, uint32_t* volume, int* pan) {
   return true;
 }
 
+uint32_t FileRate(Handle h) {
+  auto s = FindFree(h);
+  return s ? static_cast<uint32_t>(s->rate) : 0u;
+}
+
 uint32_t Level(Handle h) {
   auto s = FindFree(h);
   if (!s || !s->playable || s->state.load() != kPlaying) return 0xFFFFFFFFu;

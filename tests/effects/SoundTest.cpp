@@ -97,6 +97,7 @@ TEST(DeckSound, TempoRateAndPitchChangeSpeedAndFrequencyAsTheySay) {
     std::string name;
     int slider, value;
     double speed, hz;  // seconds of song per second heard, the 1 kHz tone's frequency
+    const char* file = "sine1k.flac";
   };
   const Case cases[] = {
       {"tempo +10 %", 0, 10, 1.1, 1000},
@@ -104,11 +105,17 @@ TEST(DeckSound, TempoRateAndPitchChangeSpeedAndFrequencyAsTheySay) {
       {"pitch +12 semitones", 2, 12, 1.0, 2000},
       {"pitch -12 semitones", 2, -12, 1.0, 500},
       {"sample rate 66150 Hz", 1, 66150, 1.5, 1500},
+      // The slider's rates are those of a song at 44100 Hz: a 48000 Hz song
+      // plays as it is at 44100 and half as fast again at 66150.
+      {"sample rate 44100 Hz, a 48000 Hz song", 1, 44100, 1.0, 1000, "../audio/sine48s.flac"},
+      {"sample rate 66150 Hz, a 48000 Hz song", 1, 66150, 1.5, 1500, "../audio/sine48s.flac"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
     SoundWorld world;
-    const engine::Handle h = (SoundWorld::Start(world.P(1, 0), "sine1k.flac"), world.P(1, 0).STRM());
+    const engine::Handle h = (SoundWorld::Start(world.P(1, 0), k.file), world.P(1, 0).STRM());
+    // Away first, so that the case's value is a change.
+    world.w->sldEffects[static_cast<size_t>(k.slider)].setValue(k.value + 1);
     world.w->sldEffects[static_cast<size_t>(k.slider)].setValue(k.value);
     SoundWorld::Render(0.2);
     const double from = engine::BytesToSeconds(h, static_cast<uint64_t>(engine::Position(h)));
