@@ -88,21 +88,19 @@ bool MatchTempo(MainState& s, int deck, engine::Handle stream) {
   return true;
 }
 
-}  // namespace
-
-std::optional<int32_t> MatchedTempo(float outgoing, float incoming, int32_t limitPercent) {
-  const float difference = outgoing - incoming;
-  if (!std::isfinite(difference) || difference == 0) return std::nullopt;
-  const float limit = incoming / 100.0f * static_cast<float>(limitPercent);
-  if (!(limit >= std::fabs(difference))) return std::nullopt;
-  // No slider reaches so far; the rounding below must stay in range.
-  if (std::fabs(difference) > 1e9f) return std::nullopt;
-  return static_cast<int32_t>(RoundHalfEven(difference));
+// The engine makes a playing song's sound a little ahead of what is heard;
+// what it made before the deck's settings were on is made again with them,
+// from where the song is heard now, so that a song started without a
+// crossfade does not begin as the file is.
+void RemakeSoundAhead(clsBassPlayer* p) {
+  if (!p) return;
+  const int64_t heard = engine::Position(p->STRM());
+  if (heard < 0) return;
+  engine::Seek(p->STRM(), static_cast<uint64_t>(heard));
+  if (p->PreDevice() >= 1) engine::Seek(p->PreSTRM(), static_cast<uint64_t>(heard));
 }
 
-void ApplyTrackSettings(MainState& s, int deck, engine::Handle stream) {
-  if (deck != 1 && deck != 2) return;
-  clsBassPlayer* started = PlayerOf(s, deck, stream);
+void SongStart(MainState& s, int deck, engine::Handle stream, clsBassPlayer* started) {
   ReapplyDeckSettings(s, deck, started);
 
   // The song of the deck's current row, through the shared tag control.
@@ -118,6 +116,25 @@ void ApplyTrackSettings(MainState& s, int deck, engine::Handle stream) {
   // The tag control still reports on the song: nothing since has analysed
   // another file.
   ApplySongEffectRecords(s, deck, format, started);
+}
+
+}  // namespace
+
+std::optional<int32_t> MatchedTempo(float outgoing, float incoming, int32_t limitPercent) {
+  const float difference = outgoing - incoming;
+  if (!std::isfinite(difference) || difference == 0) return std::nullopt;
+  const float limit = incoming / 100.0f * static_cast<float>(limitPercent);
+  if (!(limit >= std::fabs(difference))) return std::nullopt;
+  // No slider reaches so far; the rounding below must stay in range.
+  if (std::fabs(difference) > 1e9f) return std::nullopt;
+  return static_cast<int32_t>(RoundHalfEven(difference));
+}
+
+void ApplyTrackSettings(MainState& s, int deck, engine::Handle stream) {
+  if (deck != 1 && deck != 2) return;
+  clsBassPlayer* started = PlayerOf(s, deck, stream);
+  SongStart(s, deck, stream, started);
+  RemakeSoundAhead(started);
 }
 
 }  // namespace effects

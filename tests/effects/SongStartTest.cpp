@@ -3,9 +3,10 @@
 // songs started by the decks.
 #include "SongStartWorld.h"
 
-#include "ui/DeckState.h"
+#include "decks/AudioOps.h"
 #include "effects/SongStart.h"
 #include "engine/dsp/Dsp.h"
+#include "ui/DeckState.h"
 
 #include <cmath>
 #include <map>
@@ -58,6 +59,18 @@ TEST(SongStart, TheDecksSettingsComeOntoEveryNewSong) {
   // scale) comes out with the gain 1.5 and the Mid +4 dB.
   w.Effects[ctl::EffectBoxOf(1, ctl::kEchoBox)].setChecked(false);
   EXPECT_NEAR(Db(AmplitudeAt(SoundWorld::Heard(), 0, 1000) / 0.2), Db(1.5) + 4, 0.5);
+}
+
+TEST(SongStart, ASongStartedAloneSoundsWithTheDecksSettingsFromItsFirstSample) {
+  // The engine had made some of the song's sound before its settings were
+  // on: that part is made again. Gain 0 silences the deck from the start.
+  SongStartWorld world;
+  world.w->UpDown[0].setValue(0);
+  world.Play(1, world.Add(1, "tone.flac"));
+  float peak = 0;
+  for (float v : SoundWorld::Render(0.3)) peak = std::max(peak, std::fabs(v));
+  EXPECT_EQ(peak, 0.0f);
+  EXPECT_NEAR(decks::PlayerPosition(world.P(1, 0)), 0.3, 0.01) << "the song still runs from its start";
 }
 
 TEST(SongStart, AutoGainSetsAnMp3SongsVolumeFromItsLoudnessFigure) {
