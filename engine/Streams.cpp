@@ -34,6 +34,7 @@ void MakePlayable(Stream& s) {
   s.rateHz.store(static_cast<float>(s.rate));
   s.inBuf.assign(static_cast<size_t>(kBlock) * static_cast<size_t>(s.channels), 0.0f);
   s.outBuf.assign(static_cast<size_t>(kBlock) * static_cast<size_t>(s.channels), 0.0f);
+  s.dryBuf.assign(static_cast<size_t>(kBlock) * static_cast<size_t>(s.channels), 0.0f);
   s.ring.reset(new float[kRingFrames * static_cast<uint64_t>(s.channels)]());
   s.ringPos.reset(new double[kRingFrames]());
   s.outPos = static_cast<double>(s.input()->position());
@@ -82,7 +83,11 @@ bool SeekLocked(Stream& s, uint64_t bytes) {
   if (!s.input()->Seek(frame)) return false;
   s.Publish();
   s.st->clear();
-  for (auto& fx : s.chain) fx.fx->Reset();
+  for (auto& fx : s.chain) {
+    fx.fx->Reset();
+    // A fade-out has nothing to go over from at the new position.
+    if (!fx.On()) fx.fadeLeft = 0;
+  }
   s.outPos = static_cast<double>(frame);
   s.fedEnd = false;
   s.done.store(false);
