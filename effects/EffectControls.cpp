@@ -1,6 +1,8 @@
 #include "effects/EffectControls.h"
 #include "effects/Presets.h"
+#include "effects/SongStart.h"
 
+#include "decks/DeckServices.h"
 #include "ui/MainState.h"
 #include "ui/SettingsKeys.h"
 #include "ui/SettingsValue.h"
@@ -21,6 +23,8 @@ void ConnectHandlers(MainState& s) {
     s.cmdSelect[static_cast<size_t>(i)].Click = [&s, i] { cmdSelect_Click(s, i); };
   }
   for (int i = 0; i < 2; ++i) s.cmbSelect[static_cast<size_t>(i)].DblClick = [&s, i] { cmbSelect_DblClick(s, i); };
+  // Every start of a song on a deck ends in the song start.
+  decks::Services().ApplyTrackSettings = &ApplyTrackSettings;
 }
 
 void LoadEffectSettings(MainState& s) {

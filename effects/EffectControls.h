@@ -15,7 +15,8 @@
 
 namespace djvp {
 class MainState;
-}
+class clsBassPlayer;
+}  // namespace djvp
 
 namespace effects {
 
@@ -28,10 +29,16 @@ namespace effects {
 // stored values, the Pitch box sets tempo, sample rate and pitch back to 0,
 // 44100 and 0; both end up ticked. Other indexes do nothing.
 void Effects_Click(djvp::MainState& s, int index);
+// The same, with the seven effect switches acting on the player `onto`
+// (null: the one the switches choose): a song start puts the deck's
+// switched-on effects on the song it has just started, also while the
+// deck's other player still plays out.
+void ApplyEffectSwitch(djvp::MainState& s, int index, djvp::clsBassPlayer* onto);
 
 // sldEffects(index): deck 1's sliders 0..13, deck 2's 14..27. 0/14 tempo
-// (percent), 1/15 sample rate (Hz), 2/16 pitch (semitones), 3..13/17..27 the
-// effect parameters. Acts on the deck's target player (effects/Targets.h).
+// (percent), 1/15 sample rate (Hz, for a song at 44100 Hz: others play at
+// value / 44100 times their own rate), 2/16 pitch (semitones), 3..13/17..27
+// the effect parameters. Acts on the deck's target player (effects/Targets.h).
 // Tempo and sample rate do nothing at all while that player's stream is not
 // active (the deck stopped or paused); pitch and the effect parameters are
 // stored in any case, and a parameter of an effect that is off only changes

@@ -21,6 +21,8 @@ namespace {
 
 // Keeps a setting of a tempo stream as it is.
 constexpr float kSameTempo = -100.0f, kSameRate = -1.0f, kSamePitch = -100.0f;
+// The sample-rate slider's neutral value.
+constexpr double kSliderRate = 44100;
 
 // What an effect parameter slider sets: one 32-bit field of its effect's
 // record, a float (value / divisor) or an integer (the value itself); the
@@ -71,11 +73,21 @@ void Tempo(MainState& s, int deck, int32_t v) {
   s.lblBPM[static_cast<size_t>(2 + deck)].setText(QString::number(modPublic_TempoBPM(t.bpm, t.main), 'f', 1));
 }
 
+// The slider's rate is that of a song at 44100 Hz: a song of another rate
+// plays at v / 44100 times its own rate, so that the slider's middle plays
+// every song as it is (and a song start, which applies the slider, does not
+// speed up a 22050 Hz song or slow down a 48000 Hz one).
+float PlaybackRate(engine::Handle stream, int32_t v) {
+  const uint32_t fileRate = engine::FileRate(stream);
+  if (fileRate == 0) return static_cast<float>(v);
+  return static_cast<float>(static_cast<double>(v) * fileRate / kSliderRate);
+}
+
 void SampleRate(MainState& s, int deck, int32_t v) {
   const Target t = DeckTarget(s, deck + 1);
   if (engine::IsActive(t.main) == engine::kStopped) return;
-  engine::SetTempo(t.main, kSameTempo, static_cast<float>(v), kSamePitch);
-  engine::SetTempo(t.headphone, kSameTempo, static_cast<float>(v), kSamePitch);
+  engine::SetTempo(t.main, kSameTempo, PlaybackRate(t.main, v), kSamePitch);
+  engine::SetTempo(t.headphone, kSameTempo, PlaybackRate(t.headphone, v), kSamePitch);
   s.SCLabel1[deck == 0 ? ctl::kLblSampleRate1 : ctl::kLblSampleRate2].setText(ui::T(kStrSampleRateIs) +
                                                                               QStringLiteral(" %1 Hz").arg(v));
   // The equaliser's first band is told the new rate (the bands act at the

@@ -81,8 +81,7 @@ void ResetPitch(MainState& s, int deck, ui::CheckBox& box) {
   s.SCLabel1[deck == 0 ? ctl::kLblTempo1 : ctl::kLblTempo2].setText(ui::T(kStrTempoZero));
 }
 
-void SwitchEffect(MainState& s, int deck, const Switch& sw, bool on) {
-  const Target target = SwitchTarget(s, deck + 1);
+void SwitchEffect(MainState& s, int deck, const Switch& sw, bool on, const Target& target) {
   const QString key = QLatin1String(keys::kEffectSwitches[static_cast<size_t>(sw.box)]);
   if (!on) {
     engine::RemoveEffect(target.main, sw.type);
@@ -113,17 +112,24 @@ void SwitchEffect(MainState& s, int deck, const Switch& sw, bool on) {
   keys::Save(Section(deck), key, QStringLiteral("1"));
 }
 
-}  // namespace
-
-void Effects_Click(MainState& s, int index) {
+// Runs box `index`; the seven effect switches act on `onto`, or on the
+// player the switches choose when it is null.
+void RunBox(MainState& s, int index, clsBassPlayer* onto) {
   if (index < 0 || index > 17) return;
   const int deck = index < 9 ? 0 : 1;
   const int box = deck == 0 ? index : 17 - index;  // deck 1's box number
   ui::CheckBox& control = s.Effects[static_cast<size_t>(index)];
   if (box == ctl::kEqualizerBox) return ResetEqualizer(s, deck, control);
   if (box == ctl::kPitchBox) return ResetPitch(s, deck, control);
+  const Target target = onto ? PlayerTarget(onto) : SwitchTarget(s, deck + 1);
   for (const Switch& sw : SwitchTable())
-    if (sw.box == box) return SwitchEffect(s, deck, sw, control.isChecked());
+    if (sw.box == box) return SwitchEffect(s, deck, sw, control.isChecked(), target);
 }
+
+}  // namespace
+
+void Effects_Click(MainState& s, int index) { RunBox(s, index, nullptr); }
+
+void ApplyEffectSwitch(MainState& s, int index, clsBassPlayer* onto) { RunBox(s, index, onto); }
 
 }  // namespace effects

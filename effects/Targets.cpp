@@ -8,20 +8,20 @@ namespace effects {
 
 namespace {
 
-Target Of(djvp::clsBassPlayer* p) {
-  if (!p) return {};
-  return Target{p, p->STRM(), p->PreSTRM(), p->hBPM()};
-}
-
 bool Playing(const djvp::clsBassPlayer* p) { return p && p->IsPlaying(); }
 
 }  // namespace
 
+Target PlayerTarget(djvp::clsBassPlayer* p) {
+  if (!p) return {};
+  return Target{p, p->STRM(), p->PreSTRM(), p->hBPM()};
+}
+
 Target SwitchTarget(const djvp::MainState& s, int deck) {
   djvp::clsBassPlayer* a = s.Player(deck, 0);
   djvp::clsBassPlayer* b = s.Player(deck, 1);
-  if (Playing(b)) return Of(b);
-  if (Playing(a)) return Of(a);
+  if (Playing(b)) return PlayerTarget(b);
+  if (Playing(a)) return PlayerTarget(a);
   return {};
 }
 
@@ -31,7 +31,7 @@ Target DeckTarget(const djvp::MainState& s, int deck) {
   const decks::Transition* incoming = nullptr;
   for (size_t slot = 0; slot < decks::kTransitions.size(); ++slot)
     if (s.Decks.FadeActive[slot] && decks::kTransitions[slot].inDeck == deck) incoming = &decks::kTransitions[slot];
-  if (incoming) return Of(s.Player(incoming->inDeck, incoming->inAB));
+  if (incoming) return PlayerTarget(s.Player(incoming->inDeck, incoming->inAB));
   return SwitchTarget(s, deck);
 }
 

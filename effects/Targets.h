@@ -32,5 +32,7 @@ struct Target {
 // deck: 1 or 2 (no target for anything else).
 Target DeckTarget(const djvp::MainState& s, int deck);
 Target SwitchTarget(const djvp::MainState& s, int deck);
+// The handles of one player (no target for null).
+Target PlayerTarget(djvp::clsBassPlayer* p);
 
 }  // namespace effects

@@ -164,6 +164,9 @@ int64_t SecondsToBytes(Handle h, double seconds);
 // volume: 0..100 (-1 unchanged); pan: -100..100 (-101 unchanged).
 bool SetAttributes(Handle h, int freq, int volume, int pan);
 bool GetAttributes(Handle h, uint32_t* freq, uint32_t* volume, int* pan);
+// The sample rate of the stream's file in Hz (what a rate of 0 restores);
+// 0 on failure.
+uint32_t FileRate(Handle h);
 // Peak levels of what was heard over the last ~20 ms, before the volume:
 // left 0..32768 in the low 16 bits, right in the high 16 bits. 0xFFFFFFFF
 // (-1) when the stream is not playing or on failure.

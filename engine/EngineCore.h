@@ -109,11 +109,20 @@ struct Device {
   std::atomic<uint64_t> callbacks{0};
 };
 
+// Frames over which a removed effect's sound goes over into the sound it
+// was given (20 ms), so that switching an effect off never steps.
+constexpr int kEffectFadeFrames = kRate / 50;
+
 struct EffectEntry {
   int32_t type;
   int priority;
   uint64_t order;
   std::unique_ptr<dsp::Effect> fx;
+  // -1 while the effect is on; once removed from a playing stream, the
+  // frames its fade-out has left; 0 when it has faded out and only waits
+  // to be cleared away (by the next call that adds or removes an effect).
+  int fadeLeft = -1;
+  bool On() const { return fadeLeft < 0; }
 };
 
 struct Stream {
@@ -147,6 +156,7 @@ struct Stream {
   double outPos = 0;   // source position after the last frame produced
   bool fedEnd = false;
   std::vector<float> inBuf, outBuf;
+  std::vector<float> dryBuf;  // a fading effect's input
   std::vector<float> scratch;  // ReadData's conversion buffer
   std::vector<EffectEntry> chain;
   uint64_t nextOrder = 0;

@@ -5,6 +5,8 @@
 // slot, at the start of its next block.
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "engine/EngineCore.h"
 
@@ -14,10 +16,24 @@ using namespace core;
 
 namespace {
 
+// The effect of the type that is on (one fading out does not count).
 EffectEntry* FindEffect(Stream& s, int32_t type) {
   for (auto& fx : s.chain)
-    if (fx.type == type) return &fx;
+    if (fx.type == type && fx.On()) return &fx;
   return nullptr;
+}
+
+// Takes the effects that have faded out off the chain, into `gone`, to be
+// destroyed once the stream's lock is let go.
+void ClearFadedOut(Stream& s, std::vector<std::unique_ptr<dsp::Effect>>& gone) {
+  for (auto it = s.chain.begin(); it != s.chain.end();) {
+    if (it->fadeLeft == 0) {
+      gone.push_back(std::move(it->fx));
+      it = s.chain.erase(it);
+    } else {
+      ++it;
+    }
+  }
 }
 
 }  // namespace
@@ -31,8 +47,10 @@ bool AddEffect(Handle h, int32_t type, int priority) {
     if (!found || !found->playable) return false;
     fx = dsp::CreateEffect(type, kRate, found->channels);
   }
+  std::vector<std::unique_ptr<dsp::Effect>> gone;
   Held s(h);
   if (!s || !s->playable) return false;
+  ClearFadedOut(*s, gone);
   if (FindEffect(*s, type)) return true;
   if (!fx) return false;
   EffectEntry entry{type, priority, s->nextOrder++, std::move(fx)};
@@ -44,17 +62,19 @@ bool AddEffect(Handle h, int32_t type, int priority) {
 }
 
 bool RemoveEffect(Handle h, int32_t type) {
-  std::unique_ptr<dsp::Effect> gone;
+  std::vector<std::unique_ptr<dsp::Effect>> gone;
   {
     Held s(h);
     if (!s || !s->playable) return false;
-    auto it = std::find_if(s->chain.begin(), s->chain.end(), [&](const EffectEntry& x) { return x.type == type; });
-    if (it == s->chain.end()) return false;
-    gone = std::move(it->fx);
-    s->chain.erase(it);
+    EffectEntry* fx = FindEffect(*s, type);
+    if (!fx) return false;
+    // On a playing stream the effect fades out first; the worker leaves it
+    // out from then on.
+    fx->fadeLeft = s->state.load() == kPlaying ? kEffectFadeFrames : 0;
+    ClearFadedOut(*s, gone);
     if (type == dsp::kPeakEq) s->eqRates.clear();
   }
-  return true;  // the effect is destroyed here, outside the stream's lock
+  return true;  // effects are destroyed here, outside the stream's lock
 }
 
 bool GetEffectParameters(Handle h, int32_t type, void* record) {

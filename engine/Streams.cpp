@@ -34,6 +34,7 @@ void MakePlayable(Stream& s) {
   s.rateHz.store(static_cast<float>(s.rate));
   s.inBuf.assign(static_cast<size_t>(kBlock) * static_cast<size_t>(s.channels), 0.0f);
   s.outBuf.assign(static_cast<size_t>(kBlock) * static_cast<size_t>(s.channels), 0.0f);
+  s.dryBuf.assign(static_cast<size_t>(kBlock) * static_cast<size_t>(s.channels), 0.0f);
   s.ring.reset(new float[kRingFrames * static_cast<uint64_t>(s.channels)]());
   s.ringPos.reset(new double[kRingFrames]());
   s.outPos = static_cast<double>(s.input()->position());
@@ -82,7 +83,11 @@ bool SeekLocked(Stream& s, uint64_t bytes) {
   if (!s.input()->Seek(frame)) return false;
   s.Publish();
   s.st->clear();
-  for (auto& fx : s.chain) fx.fx->Reset();
+  for (auto& fx : s.chain) {
+    fx.fx->Reset();
+    // A fade-out has nothing to go over from at the new position.
+    if (!fx.On()) fx.fadeLeft = 0;
+  }
   s.outPos = static_cast<double>(frame);
   s.fedEnd = false;
   s.done.store(false);
@@ -268,6 +273,11 @@ bool GetAttributes(Handle h, uint32_t* freq, uint32_t* volume, int* pan) {
   if (volume) *volume = static_cast<uint32_t>(std::lround(s->volume.load() * 100.0f));
   if (pan) *pan = static_cast<int>(std::lround(s->pan.load() * 100.0f));
   return true;
+}
+
+uint32_t FileRate(Handle h) {
+  auto s = FindFree(h);
+  return s ? static_cast<uint32_t>(s->rate) : 0u;
 }
 
 uint32_t Level(Handle h) {

@@ -84,6 +84,31 @@ void WriteRing(Stream& s, uint64_t w, int got) {
   s.writeIdx.store(w + static_cast<uint64_t>(got), std::memory_order_release);
 }
 
+// Runs the effect chain over `got` frames of s.outBuf. An effect that was
+// removed goes over from its own sound into the sound it was given, along
+// a straight line over its fade-out, and is then left out.
+void RunEffects(Stream& s, int got) {
+  const size_t ch = static_cast<size_t>(s.channels);
+  const size_t n = static_cast<size_t>(got) * ch;
+  float* out = s.outBuf.data();
+  for (auto& e : s.chain) {
+    if (e.On()) {
+      e.fx->Process(out, got);
+      continue;
+    }
+    if (e.fadeLeft == 0) continue;
+    float* dry = s.dryBuf.data();
+    std::copy(out, out + n, dry);
+    e.fx->Process(out, got);
+    for (size_t f = 0; f < static_cast<size_t>(got); ++f) {
+      const int left = std::max(0, e.fadeLeft - static_cast<int>(f));
+      const float wet = static_cast<float>(left) / kEffectFadeFrames;
+      for (size_t c = 0; c < ch; ++c) out[f * ch + c] = dry[f * ch + c] + (out[f * ch + c] - dry[f * ch + c]) * wet;
+    }
+    e.fadeLeft = std::max(0, e.fadeLeft - got);
+  }
+}
+
 enum class Step {
   kWrote,     // a block went into the ring
   kFed,       // the stretcher had nothing: a block of the source went into it
@@ -107,7 +132,7 @@ Step ProduceStep(Stream& s, int64_t target, uint64_t from) {
   const int want = static_cast<int>(std::min<int64_t>(room, kBlock));
   const int got = static_cast<int>(s.st->receiveSamples(s.outBuf.data(), static_cast<unsigned>(want)));
   if (got > 0) {
-    for (auto& e : s.chain) e.fx->Process(s.outBuf.data(), got);
+    RunEffects(s, got);
     WriteRing(s, w, got);
     return Step::kWrote;
   }

@@ -1,7 +1,7 @@
 #include "playlists/TrackRow.h"
+#include "playlists/Tags.h"
 
 #include "audio/AnalysisHost.h"
-#include "automation/Host.h"
 #include "platform/Grid.h"
 #include "platform/MessageBox.h"
 #include "platform/ModPublic.h"
@@ -19,51 +19,7 @@ namespace playlists {
 
 namespace {
 
-using automation::Variant;
-
 using djvp::ui::T;
-
-int32_t AsInt(const Variant& v) {
-  switch (v.type()) {
-    case AUTO_VT_I2: return v.i2();
-    case AUTO_VT_I4: return v.i4();
-    case AUTO_VT_R4: return std::isfinite(v.r4()) ? static_cast<int32_t>(v.r4()) : 0;
-    case AUTO_VT_BOOL: return v.boolean() ? -1 : 0;
-    default: return 0;
-  }
-}
-
-double AsDouble(const Variant& v) {
-  switch (v.type()) {
-    case AUTO_VT_R4: return std::isfinite(v.r4()) ? static_cast<double>(v.r4()) : 0.0;
-    case AUTO_VT_I2: return v.i2();
-    case AUTO_VT_I4: return v.i4();
-    default: return 0.0;
-  }
-}
-
-// The members of the tag library control that a row reads, by number.
-class Tags {
- public:
-  explicit Tags(const automation::DispatchPtr& control) : c_(control) {}
-  int16_t Analyze(const QString& path) const {
-    if (!c_) return 0;
-    return static_cast<int16_t>(AsInt(c_.Call(SX_AUDIOAnalyzeFile, {Variant::Str(path.toStdU16String())})));
-  }
-  QString Text(int32_t dispid) const { return QString::fromStdU16String(c_.Get(dispid).str()); }
-  QString TextAt(int32_t dispid, int16_t index) const {
-    return QString::fromStdU16String(c_.Call(dispid, {Variant::I2(index)}).str());
-  }
-  int32_t Int(int32_t dispid) const { return AsInt(c_.Call(dispid)); }
-  double Real(int32_t dispid) const { return AsDouble(c_.Call(dispid)); }
-  bool Boolean(int32_t dispid) const { return AsInt(c_.Call(dispid)) != 0; }
-
- private:
-  const automation::DispatchPtr& c_;
-};
-
-// Format numbers of the tag library.
-constexpr int16_t kMpeg = 1, kWma = 2, kFlac = 4, kOgg = 6;
 
 void AdvanceProgress(djvp::MainState& s, const QString& path) {
   // The import holds the event loop, so the frame is painted right away, but
@@ -165,7 +121,7 @@ void AddTrackRow(djvp::MainState& s, QString path, djvp::Grid& grid) {
   };
 
   switch (format) {
-    case kMpeg: {
+    case kFormatMpeg: {
       const QString karaoke = path.left(path.size() - 3) + QLatin1String("cdg");
       if (djvp::modPublic_FileExists(karaoke)) {
         // A karaoke song: artist, title, genre and time; the marker "CDG"
@@ -191,14 +147,14 @@ void AddTrackRow(djvp::MainState& s, QString path, djvp::Grid& grid) {
       setText(kYear, tags.Text(SX_AUDIOYear));
       break;
     }
-    case kWma:
+    case kFormatWma:
       setText(kYear, tags.Text(SX_AUDIOYear));
       setText(kBPM, tags.Text(SX_WMABeatsPerMinute));
       markers({{"PEA", kGain}, {"SMP", kStartMixPoint}, {"EMP", kEndMixPoint}});
       break;
-    case kFlac:
-    case kOgg:
-      setText(kYear, tags.Text(format == kFlac ? SX_FLACDate : SX_OGGDate));
+    case kFormatFlac:
+    case kFormatOgg:
+      setText(kYear, tags.Text(format == kFormatFlac ? SX_FLACDate : SX_OGGDate));
       markers({{"PEA", kGain}, {"SMP", kStartMixPoint}, {"EMP", kEndMixPoint}, {"BPM", kBPM}});
       break;
     default:

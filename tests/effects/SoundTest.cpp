@@ -97,6 +97,7 @@ TEST(DeckSound, TempoRateAndPitchChangeSpeedAndFrequencyAsTheySay) {
     std::string name;
     int slider, value;
     double speed, hz;  // seconds of song per second heard, the 1 kHz tone's frequency
+    const char* file = "sine1k.flac";
   };
   const Case cases[] = {
       {"tempo +10 %", 0, 10, 1.1, 1000},
@@ -104,11 +105,17 @@ TEST(DeckSound, TempoRateAndPitchChangeSpeedAndFrequencyAsTheySay) {
       {"pitch +12 semitones", 2, 12, 1.0, 2000},
       {"pitch -12 semitones", 2, -12, 1.0, 500},
       {"sample rate 66150 Hz", 1, 66150, 1.5, 1500},
+      // The slider's rates are those of a song at 44100 Hz: a 48000 Hz song
+      // plays as it is at 44100 and half as fast again at 66150.
+      {"sample rate 44100 Hz, a 48000 Hz song", 1, 44100, 1.0, 1000, "../audio/sine48s.flac"},
+      {"sample rate 66150 Hz, a 48000 Hz song", 1, 66150, 1.5, 1500, "../audio/sine48s.flac"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
     SoundWorld world;
-    const engine::Handle h = (SoundWorld::Start(world.P(1, 0), "sine1k.flac"), world.P(1, 0).STRM());
+    const engine::Handle h = (SoundWorld::Start(world.P(1, 0), k.file), world.P(1, 0).STRM());
+    // Away first, so that the case's value is a change.
+    world.w->sldEffects[static_cast<size_t>(k.slider)].setValue(k.value + 1);
     world.w->sldEffects[static_cast<size_t>(k.slider)].setValue(k.value);
     SoundWorld::Render(0.2);
     const double from = engine::BytesToSeconds(h, static_cast<uint64_t>(engine::Position(h)));
@@ -196,5 +203,46 @@ TEST(DeckSound, TheHeadphoneMirrorGetsTheEffectsButNoEqualiserGainOrTone) {
   for (int i = 0; i < 5; ++i) {
     EXPECT_NEAR(Db(mirror.left[i] / dry.right[i]), 0, 0.1) << kTones[i];
     EXPECT_NEAR(Db(mirror.right[i] / dry.left[i]), 0, 0.1) << kTones[i];
+  }
+}
+
+TEST(DeckSound, AnEffectSwitchedOffFadesOutWithoutAStep) {
+  // A 1 kHz sine changes from one sample to the next by at most its peak
+  // times 2 sin(pi 1000 / 44100); an effect cut off at once steps by up to
+  // the difference between its sound and the dry one.
+  const double kMostStep = 2 * std::sin(std::numbers::pi * 1000 / SoundWorld::kRate);
+  struct Case {
+    std::string name;
+    int box;
+    std::vector<std::pair<int, int>> sliders;  // set before switching on
+  };
+  const std::vector<Case> cases = {
+      {"Reverb", 2, {{3, 100}, {4, 3000}}},       {"Low Pass", 3, {{5, 200}, {6, 2}}},
+      {"Big Echo", 4, {{7, 10}, {8, 10}, {9, 3}}}, {"Rotate", 5, {}},
+      {"Echo", 7, {{10, 100}, {11, 1300}}},       {"Flanger", 8, {{12, 900}, {13, 100}}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    SoundWorld world;
+    MainState& w = *world.w;
+    SoundWorld::Start(world.P(1, 0), "sine1k.flac");
+    for (const auto& [slider, value] : k.sliders) w.sldEffects[static_cast<size_t>(slider)].setValue(value);
+    w.Effects[static_cast<size_t>(k.box)].setChecked(true);
+    SoundWorld::Render(0.5);
+    w.Effects[static_cast<size_t>(k.box)].setChecked(false);
+    const std::vector<float> out = SoundWorld::Render(0.4);
+    for (int channel = 0; channel < 2; ++channel) {
+      double peak = 0, step = 0;
+      for (size_t f = 1; f < out.size() / 2; ++f) {
+        const size_t i = f * 2 + static_cast<size_t>(channel);
+        peak = std::max(peak, static_cast<double>(std::fabs(out[i])));
+        step = std::max(step, static_cast<double>(std::fabs(out[i] - out[i - 2])));
+      }
+      EXPECT_LT(step, peak * kMostStep * 1.05) << "channel " << channel;
+    }
+    // Dry at the end: the song's quarter of full scale on both sides.
+    const std::vector<float> tail(out.end() - 2 * 4410, out.end());
+    EXPECT_NEAR(AmplitudeAt(tail, 0, 1000), 0.25, 0.0025);
+    EXPECT_NEAR(AmplitudeAt(tail, 1, 1000), 0.25, 0.0025);
   }
 }

@@ -30,9 +30,10 @@ class SoundWorld {
  public:
   static constexpr int kRate = 44100;
 
-  SoundWorld() : env_(std::make_unique<StateTestEnv>()) {
+  // With the tag library, the state's tag control reads the songs' tags.
+  explicit SoundWorld(bool withTagLibrary = false) : env_(std::make_unique<StateTestEnv>()) {
     engine::SetManualClock(true);
-    w = env_->Open();
+    w = env_->Open(withTagLibrary);
     for (djvp::clsBassPlayer* p : Players()) {
       p->device(0);
       p->PreDevice(0);

@@ -112,6 +112,7 @@ TEST_F(PlaybackTest, LeaveUnchangedValuesKeepTheOtherSettings) {
   uint32_t freq = 0;
   engine::GetAttributes(h, &freq, nullptr, nullptr);
   EXPECT_EQ(freq, 48510u);
+  EXPECT_EQ(engine::FileRate(h), 44100u) << "the file's rate stays what it is";
   // Rate 0 goes back to the file's own rate.
   ASSERT_TRUE(engine::SetTempo(h, -100, 0, -100));
   engine::GetAttributes(h, &freq, nullptr, nullptr);
@@ -126,7 +127,9 @@ TEST_F(PlaybackTest, LeaveUnchangedValuesKeepTheOtherSettings) {
   const engine::Handle dec = engine::OpenFileStream(false, Fixture("sine44s.mp3").c_str(), 0, 0, engine::kDecode);
   EXPECT_FALSE(engine::SetTempo(dec, 10, -1, -100));
   EXPECT_EQ(engine::RateRatio(dec), 0.0f);
+  EXPECT_EQ(engine::FileRate(dec), 44100u);
   engine::FreeStream(dec);
+  EXPECT_EQ(engine::FileRate(dec), 0u);
 }
 
 TEST_F(PlaybackTest, FilesAtOtherRatesPlayAtTheirOwnSpeedOnTheDevice) {

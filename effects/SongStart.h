@@ -1,0 +1,67 @@
+// What a deck does right after it has started a song (by its Play button, a
+// double click on its playlist or the automix's next row): the new song's
+// streams carry none of the deck's sound settings yet, so the deck's
+// switched-on effects, tempo, sample rate, pitch, equaliser bands, gain and
+// tone are applied to them again; then the automatic gain and tempo
+// matching, and the song's own effect record from its tags.
+#pragma once
+
+#include "engine/Engine.h"
+
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+
+namespace djvp {
+class MainState;
+class clsBassPlayer;
+}  // namespace djvp
+
+namespace effects {
+
+// After every start whose Play succeeded (deck 1 or 2, the started player's
+// main stream, its equaliser bands installed, a crossfade's flag set):
+// 1. the deck's checked effect switches put their effects on the started
+//    player; tempo, sample rate, pitch, the ten bands, the gain and the
+//    three tones are applied again;
+// 2. Auto Gain, for an MP3 song only: the volume factor of the stream
+//    becomes (100 - L) / 10 * gain / 26 + 1, L the loudness figure in the
+//    row's "Gain" cell (no cell figure, or one that is no number: 1);
+// 3. Auto BPM: the tempo slider takes the difference of the outgoing and the
+//    incoming song's tempo (MatchedTempo); without a crossfade into the
+//    deck, or when the tempos cannot be matched, the procedure ends here;
+// 4. the song's effect record (ApplySongEffectRecords).
+// Installed as the decks' song-start service by ConnectHandlers.
+void ApplyTrackSettings(djvp::MainState& s, int deck, engine::Handle stream);
+
+// The tempo slider value that brings a song at `incoming` BPM towards one
+// at `outgoing` BPM: their difference, to the nearest whole number (halves
+// to the even one). Nothing when they are equal, when the difference is
+// larger than `limitPercent` percent of `incoming`, or when a tempo is not
+// a number.
+std::optional<int32_t> MatchedTempo(float outgoing, float incoming, int32_t limitPercent);
+
+// The effect records of a comment text, given to the deck's controls (deck 1
+// or 2). A record is a header line (not looked at) and 36 value lines:
+// gain, High, Mid, Low, master volume, the ten bands, tempo, sample rate,
+// pitch, the eleven effect parameters and the seven effect switches
+// (Reverb, Low Pass, Big Echo, Rotate, Swap, Echo, Flanger; 1 on, anything
+// else off). A record starts after every line that is exactly "SDE", and at
+// the first line when `recordAtStart` (an MP3's "SDE" comment); later
+// records win. A line that is missing, not a whole number or outside its
+// control's range leaves that control as it is. The gain, tone, master
+// volume, band, tempo, sample-rate and pitch handlers run for every record
+// whatever its lines hold; an effect switch whose state changes acts on
+// `started` (the player the song was started on).
+void ApplyEffectRecords(djvp::MainState& s, int deck, const QStringList& lines, bool recordAtStart,
+                        djvp::clsBassPlayer* started);
+
+// The started song's own effect records: for an MP3 the first ID3v2 comment
+// whose language is "SDE" (a record from its first line), for WMA, FLAC and
+// Ogg Vorbis the comment's "SDE" marker lines; other formats carry none.
+// The tag library control must have analysed the song's file last; `format`
+// is its format number.
+void ApplySongEffectRecords(djvp::MainState& s, int deck, int16_t format, djvp::clsBassPlayer* started);
+
+}  // namespace effects
