@@ -16,7 +16,6 @@
 #include <QElapsedTimer>
 #include <QMetaObject>
 #include <QObject>
-#include <QPointer>
 #include <QStringList>
 #include <QThread>
 #include <QVariant>
@@ -24,7 +23,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <map>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -85,7 +84,7 @@ class WorkerHost : public djvp::AnalysisHost {
   void SetLibraryCell(int32_t row, int column, const QVariant& value) override {
     // Progress figures are numbers; the mix points' and the tempo's results
     // are texts.
-    if (value.typeId() == QMetaType::QString) wroteText_[column] = true;
+    if (value.typeId() == QMetaType::QString) wroteText_.insert(column);
     pending_ = {row, column, value};
     hasPending_ = true;
     if (!clock_.isValid() || clock_.elapsed() >= kProgressMs) Flush();
@@ -112,7 +111,7 @@ class WorkerHost : public djvp::AnalysisHost {
   Cell pending_;
   bool hasPending_ = false;
   QElapsedTimer clock_;
-  std::map<int, bool> wroteText_;
+  std::set<int> wroteText_;
 };
 
 // One run of an analysis command; lives as a child of the library grid, so
@@ -161,7 +160,7 @@ class AnalysisRun : public QObject {
   QThread* worker_ = nullptr;
   bool finished_ = false;
   QStringList notWritten_;   // "path: why"
-  QStringList notMeasured_;  // songs the gain tool gave no figure for
+  QStringList notMeasured_;  // opened but no value (no figure from the gain tool, no scan)
 };
 
 void WorkerHost::AppendErrorText(const QString& text) {
