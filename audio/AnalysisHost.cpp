@@ -2,9 +2,9 @@
 
 namespace djvp {
 
-AnalysisHost* g_AnalysisHost = nullptr;
-int32_t AnalysisRow = 0;
-float AnalysisProgress = 0.0f;
+thread_local AnalysisHost* g_AnalysisHost = nullptr;
+thread_local int32_t AnalysisRow = 0;
+thread_local float AnalysisProgress = 0.0f;
 
 void AdvanceAnalysisProgress(float step, int column) {
   AnalysisProgress += step;

@@ -30,12 +30,17 @@ class AnalysisHost {
 
 // The host the analysis reports to; null until the main window sets it, in
 // which case the reports are dropped.
-extern AnalysisHost* g_AnalysisHost;
+//
+// The three are kept per thread: the window's thread has the window as its
+// host, while the library's analysis measures a song on a thread of its own
+// with a host that carries the reports over to the window's thread, and a
+// row of its own that nothing on the window's thread can change meanwhile.
+extern thread_local AnalysisHost* g_AnalysisHost;
 
 // The library grid row under analysis (from 1) and the shared progress value
 // 0..1 shown in its cell while a measurement runs.
-extern int32_t AnalysisRow;
-extern float AnalysisProgress;
+extern thread_local int32_t AnalysisRow;
+extern thread_local float AnalysisProgress;
 
 // Library grid columns the analysis writes.
 enum LibraryColumn : int { kColBPM = 5, kColGain = 11, kColStartMixPoint = 12, kColEndMixPoint = 13 };

@@ -10,11 +10,21 @@ MessageSink& Sink() {
   static MessageSink sink;
   return sink;
 }
+
+MessageSink& ThreadSink() {
+  thread_local MessageSink sink;
+  return sink;
+}
 }  // namespace
 
 MessageSink SetMessageSink(MessageSink sink) { return std::exchange(Sink(), std::move(sink)); }
+MessageSink SetThreadMessageSink(MessageSink sink) { return std::exchange(ThreadSink(), std::move(sink)); }
 
 void ReportMessage(const QString& text) {
+  if (ThreadSink()) {
+    ThreadSink()(text);
+    return;
+  }
   if (Sink()) {
     Sink()(text);
     return;

@@ -13,6 +13,11 @@ using MessageSink = std::function<void(const QString& text)>;
 
 // Sets the sink (empty: standard error); returns the previous one.
 MessageSink SetMessageSink(MessageSink sink);
+// Sets a sink for the calling thread alone, which takes the messages of
+// that thread in place of the program's sink (empty: the program's sink
+// again); returns the previous one. A thread that measures songs away from
+// the window collects its messages so that the window shows them.
+MessageSink SetThreadMessageSink(MessageSink sink);
 void ReportMessage(const QString& text);
 
 }  // namespace djvp

@@ -110,11 +110,31 @@ bool CloseDevice(Engine& e, Device& d) {
 
 }  // namespace
 
+namespace {
+// The calling thread's own choice of device, and the list generation it was
+// made in; -1 until the thread chooses one.
+thread_local int tSelected = -1;
+thread_local uint64_t tGeneration = 0;
+}  // namespace
+
+int Selected(const Engine& e) {
+  if (tSelected >= 0 && tGeneration == e.listGeneration && static_cast<size_t>(tSelected) < e.devices.size())
+    return tSelected;
+  return e.selected;
+}
+
+void Select(Engine& e, int device) {
+  e.selected = device;
+  tSelected = device;
+  tGeneration = e.listGeneration;
+}
+
 Device* SelectedReadyDevice(int* index) {
   Engine& e = E();
   std::lock_guard<std::mutex> lock(e.deviceMutex);
-  Device& d = *e.devices[static_cast<size_t>(e.selected)];
-  if (index) *index = e.selected;
+  const int selected = Selected(e);
+  Device& d = *e.devices[static_cast<size_t>(selected)];
+  if (index) *index = selected;
   return d.ready.load() ? &d : nullptr;
 }
 
@@ -149,7 +169,7 @@ bool DeviceInit(int device, uint32_t freq, uint32_t flags, void*) {
   if (freq != 0 && (freq < 1000 || freq > 768000)) return false;
   Device& d = *e.devices[static_cast<size_t>(device)];
   if (d.ready.load()) {
-    e.selected = device;
+    Select(e, device);
     return true;
   }
   const PaDeviceInfo* info = Pa_GetDeviceInfo(d.pa);
@@ -181,20 +201,20 @@ bool DeviceInit(int device, uint32_t freq, uint32_t flags, void*) {
     return false;
   }
   d.ready.store(true);
-  e.selected = device;
+  Select(e, device);
   return true;
 }
 
 bool DeviceFree() {
   Engine& e = E();
   std::lock_guard<std::mutex> lock(e.deviceMutex);
-  return CloseDevice(e, *e.devices[static_cast<size_t>(e.selected)]);
+  return CloseDevice(e, *e.devices[static_cast<size_t>(Selected(e))]);
 }
 
 bool DeviceStop() {
   Engine& e = E();
   std::lock_guard<std::mutex> lock(e.deviceMutex);
-  for (auto& s : StreamsOn(*e.devices[static_cast<size_t>(e.selected)]))
+  for (auto& s : StreamsOn(*e.devices[static_cast<size_t>(Selected(e))]))
     if (s->playable) {
       uint32_t playing = kPlaying, paused = kPaused;
       if (!s->state.compare_exchange_strong(playing, kStopped)) s->state.compare_exchange_strong(paused, kStopped);
@@ -207,14 +227,14 @@ bool DeviceSelect(int device) {
   std::lock_guard<std::mutex> lock(e.deviceMutex);
   if (device > 0) ListDevices(e);
   if (device < 0 || static_cast<size_t>(device) >= e.devices.size()) return false;
-  e.selected = device;
+  Select(e, device);
   return true;
 }
 
 int SelectedDevice() {
   Engine& e = E();
   std::lock_guard<std::mutex> lock(e.deviceMutex);
-  return e.selected;
+  return Selected(e);
 }
 
 uint32_t Version() { return kVersion; }
@@ -241,6 +261,7 @@ bool RescanDevices() {
     if (e.devices[i]->ready.load()) return false;
   e.devices.resize(1);
   e.selected = 0;
+  ++e.listGeneration;
   if (e.paUp) Pa_Terminate();
   e.paUp = false;
   snd_config_update_free_global();

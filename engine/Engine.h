@@ -16,7 +16,10 @@
 //   and consumes playing streams at the real pace. Devices 1..N are the
 //   PortAudio (ALSA) output devices in the order DeviceName lists them. All
 //   devices run at 44100 Hz. Stream creation and the device calls act on the
-//   device selected last (DeviceSelect, or a successful DeviceInit).
+//   device the calling thread selected last (DeviceSelect, or a successful
+//   DeviceInit); a thread that has selected none acts on the device any
+//   thread selected last. So a thread that measures songs on device 0 never
+//   moves the window thread's next stream onto another device.
 //
 // * Streams. A decode stream (kDecode) is read by the caller with ReadData or
 //   handed to CreateTempoStream, which makes a playable stream over it on the
@@ -98,10 +101,11 @@ bool DeviceInit(int device, uint32_t freq = 44100, uint32_t flags = 0, void* win
 bool DeviceFree();
 // Stops every stream playing on the selected device.
 bool DeviceStop();
-// Selects the device later calls act on. False (and nothing changes) for a
-// device that does not exist; selecting an uninitialised one is allowed.
+// Selects the device the calling thread's later calls act on. False (and
+// nothing changes) for a device that does not exist; selecting an
+// uninitialised one is allowed.
 bool DeviceSelect(int device);
-// The selected device.
+// The device the calling thread acts on.
 int SelectedDevice();
 uint32_t Version();
 // The name of device i: "No sound" for 0, the output device's name for
@@ -243,7 +247,8 @@ struct RealTimeFigures {
 };
 RealTimeFigures TakeRealTimeFigures();
 // Re-reads the list of output devices (the ALSA configuration included).
-// Only while no device above 0 is initialised; false otherwise.
+// Only while no device above 0 is initialised; false otherwise. Every thread
+// then acts on device 0 until it selects another.
 bool RescanDevices();
 
 }  // namespace engine

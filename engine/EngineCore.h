@@ -231,7 +231,12 @@ struct Engine {
   std::map<uint32_t, uint32_t> options;
   bool paUp = false;
   bool listed = false;
+  // The device chosen last by any thread: a thread that has chosen none of
+  // its own acts on it (see Selected()).
   int selected = 0;
+  // Counts the rescans of the device list; a thread's own choice made before
+  // the last rescan no longer counts.
+  uint64_t listGeneration = 0;
   bool manual = false;
 
   // ---- under registryMutex
@@ -286,6 +291,12 @@ void FreeLocked(const std::shared_ptr<Stream>& s, std::unique_lock<std::mutex>& 
 std::vector<std::shared_ptr<Stream>> StreamsOn(const Device& d);
 
 // ---- devices (Devices.cpp)
+// The device the calling thread acts on: its own last choice, or the
+// process-wide last choice when it made none. Under deviceMutex.
+int Selected(const Engine& e);
+// Records the calling thread's choice (and the process-wide one). Under
+// deviceMutex.
+void Select(Engine& e, int device);
 // The selected device when it is ready, else null. Takes deviceMutex.
 Device* SelectedReadyDevice(int* index);
 // Starts device 0's worker and pacer unless the manual clock is on.

@@ -1,5 +1,6 @@
 #include "library/SearchButtons.h"
 
+#include "library/Analysis.h"
 #include "platform/Grid.h"
 #include "playlists/Import.h"
 #include "ui/MainState.h"
@@ -12,6 +13,9 @@ void cmdSearch_Click(djvp::MainState& s, int index) {
   switch (index) {
     case kCopyToDeck1: CopySelectedRows(s, 1); break;
     case kCopyToDeck2: CopySelectedRows(s, 2); break;
+    case kCalculateBPM:
+    case kCalculateGain:
+    case kCalculateMixPoints: StartAnalysis(s, index); break;
     default: break;
   }
 }

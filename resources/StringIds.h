@@ -24,6 +24,7 @@ enum StringId : int32_t {
   kStrCantResampleStream = 217,   // "Couldn't create a resampled stream"
   kStrNoMixer = 218,              // "No mixer found"
   kStrCantInitHeadphoneDevice = 236,
+  kStrOnlyForMp3 = 239,           // "This feature is currently only available for MP3 files"
   kStrPleaseGiveName = 240,       // "Please give a name"
   kStrOverwritePreset = 241,      // "This preset already exists. Do you want to overwrite?"
   kStrCantInitPlayerDevice = 244,
@@ -73,6 +74,8 @@ enum StringId : int32_t {
   kStrAnalysisBusy = 622,         // the library's rows are refused while songs are analysed
   kStrFilesNotRemoved = 623,      // files that could not be removed keep their rows
   kStrMusicFolderMissing = 624,   // "Create" with a music folder that does not exist
+  kStrTagsNotWritten = 625,       // analysed songs whose files could not take the value
+  kStrNotMeasured = 626,          // analysed songs that gave no value
   kStrPresetsNotSaved = 630,      // "The equaliser presets could not be saved:"
   kStrPresetFileUnreadable = 631, // "The preset file could not be read:"
   kStrPresetNameOneLine = 632,    // "A preset name must be one line of text."

@@ -145,3 +145,48 @@ TEST(EnginePortAudio, SpeakerFlagsPlayOnTheirPairOfAMultiChannelDevice) {
   if (c.skipped) GTEST_SKIP() << c.why;
   EXPECT_LE(Compare(c.samples, 2, 0, clip), 8);
 }
+
+// Each thread acts on the device it selected itself: a thread that measures
+// songs on "No sound" must not move the window thread's next stream onto
+// that device, nor the other way round. A thread that never selected one
+// acts on the device selected last.
+TEST(EnginePortAudio, EachThreadActsOnTheDeviceItSelected) {
+  TempDir home;
+  TempDir::Write(home.file(".asoundrc"), "pcm.djvptest { type null }\n");
+  ScopedEnv env("HOME", home.path().string());
+  ScopedEnv noJack("JACK_NO_START_SERVER", "1");
+  if (!engine::RescanDevices()) GTEST_SKIP() << "a sound device is in use by this process";
+  int device = -1;
+  for (int i = 1; engine::DeviceName(i); ++i)
+    if (std::strcmp(engine::DeviceName(i), "djvptest") == 0) device = i;
+  if (device < 0) GTEST_SKIP() << "PortAudio lists no ALSA devices here";
+
+  // The window thread chooses the (not initialised) device, on which no
+  // stream can be made.
+  ASSERT_TRUE(engine::DeviceSelect(device));
+  const std::string song = Fixture("lr44s.flac");
+  int followed = -1;
+  std::thread([&] { followed = engine::SelectedDevice(); }).join();
+  EXPECT_EQ(followed, device) << "a thread that chose none follows the last choice";
+
+  int measuring = -1;
+  engine::Handle decoded = 0;
+  std::thread([&] {
+    engine::DeviceSelect(0);
+    measuring = engine::SelectedDevice();
+    decoded = engine::OpenFileStream(false, song.c_str(), 0, 0, engine::kDecode);
+  }).join();
+  EXPECT_EQ(measuring, 0);
+  EXPECT_NE(decoded, 0u) << "the measuring thread makes its stream on device 0";
+  EXPECT_EQ(engine::SelectedDevice(), device) << "the window thread's choice stays";
+  const engine::Handle onDevice = engine::OpenFileStream(false, song.c_str(), 0, 0, engine::kDecode);
+  EXPECT_EQ(onDevice, 0u) << "a stream of the window thread goes to its own (unready) device";
+
+  std::thread([&] { followed = engine::SelectedDevice(); }).join();
+  EXPECT_EQ(followed, 0) << "the last choice of any thread";
+
+  engine::FreeStream(decoded);
+  engine::FreeStream(onDevice);
+  ASSERT_TRUE(engine::RescanDevices());
+  EXPECT_EQ(engine::SelectedDevice(), 0) << "a rescan voids every thread's choice";
+}

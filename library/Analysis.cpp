@@ -1,0 +1,309 @@
+#include "library/Analysis.h"
+
+#include "audio/AnalysisHost.h"
+#include "audio/BassPlayer.h"
+#include "audio/Messages.h"
+#include "library/Index.h"
+#include "library/SearchButtons.h"
+#include "library/SongTags.h"
+#include "platform/Grid.h"
+#include "platform/MessageBox.h"
+#include "resources/StringIds.h"
+#include "ui/MainState.h"
+#include "ui/Text.h"
+#include "ui/TrackColumns.h"
+
+#include <QElapsedTimer>
+#include <QMetaObject>
+#include <QObject>
+#include <QStringList>
+#include <QThread>
+#include <QVariant>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <set>
+#include <utility>
+#include <vector>
+
+namespace library {
+
+namespace {
+
+using djvp::ui::T;
+
+// The measuring thread yields to the decks' sound and to the window.
+constexpr int kMeasuringNice = 10;
+// The window gets at most one progress figure per cell this often.
+constexpr qint64 kProgressMs = 40;
+
+struct Step {
+  Measurement what;
+  int32_t row;
+};
+
+int32_t ColumnOf(Measurement m) {
+  switch (m) {
+    case Measurement::kBPM: return djvp::ui::kBPM;
+    case Measurement::kGain: return djvp::ui::kGain;
+    case Measurement::kStartMixPoint: return djvp::ui::kStartMixPoint;
+    case Measurement::kEndMixPoint: return djvp::ui::kEndMixPoint;
+  }
+  return 0;
+}
+
+QString MarkerOf(Measurement m) {
+  switch (m) {
+    case Measurement::kGain: return QStringLiteral("PEA");
+    case Measurement::kStartMixPoint: return QStringLiteral("SMP");
+    case Measurement::kEndMixPoint: return QStringLiteral("EMP");
+    case Measurement::kBPM: break;
+  }
+  return QStringLiteral("BPM");
+}
+
+// What one measurement gave, handed to the window's thread.
+struct Outcome {
+  bool opened = false;    // the analysis player opened the song's audio
+  bool measured = false;  // and the measurement put a result into the cell
+  QStringList messages;   // the player's messages, for the window to show
+};
+
+class AnalysisRun;
+
+// The analysis host of the measuring thread: it carries the cell writes and
+// the gain tool's error output over to the window's thread (progress figures
+// at most every kProgressMs, the last write always), and answers the slider
+// values the window had when the song's measurement began.
+class WorkerHost : public djvp::AnalysisHost {
+ public:
+  WorkerHost(AnalysisRun* run, int32_t silenceLevel, int32_t mainVolume)
+      : run_(run), silenceLevel_(silenceLevel), mainVolume_(mainVolume) {}
+
+  void SetLibraryCell(int32_t row, int column, const QVariant& value) override {
+    // Progress figures are numbers; the mix points' and the tempo's results
+    // are texts.
+    if (value.typeId() == QMetaType::QString) wroteText_.insert(column);
+    pending_ = {row, column, value};
+    hasPending_ = true;
+    if (!clock_.isValid() || clock_.elapsed() >= kProgressMs) Flush();
+  }
+  // The window's thread redraws each cell it writes.
+  void RedrawLibraryCell(int32_t, int) override {}
+  int32_t SilenceLevel() const override { return silenceLevel_; }
+  int32_t MainVolumeValue() const override { return mainVolume_; }
+  void AppendErrorText(const QString& text) override;
+
+  // Sends the last cell write not sent yet.
+  void Flush();
+  bool WroteText(int column) const { return wroteText_.count(column) > 0; }
+
+ private:
+  struct Cell {
+    int32_t row = 0;
+    int column = 0;
+    QVariant value;
+  };
+  AnalysisRun* run_;
+  int32_t silenceLevel_;
+  int32_t mainVolume_;
+  Cell pending_;
+  bool hasPending_ = false;
+  QElapsedTimer clock_;
+  std::set<int> wroteText_;
+};
+
+// One run of an analysis command; lives as a child of the library grid, so
+// that it ends (waiting for the song being measured) before the window state
+// that it works on.
+class AnalysisRun : public QObject {
+ public:
+  AnalysisRun(djvp::MainState& s, std::vector<Step> steps, QObject* parent)
+      : QObject(parent), s_(s), steps_(std::move(steps)), tags_(SongTagWriter::Create()) {}
+  ~AnalysisRun() override {
+    Join();
+    // A run that ends before its last song (the window closes) frees the
+    // library all the same.
+    if (!finished_) s_.AnalysisRunning = false;
+  }
+  AnalysisRun(const AnalysisRun&) = delete;
+  AnalysisRun& operator=(const AnalysisRun&) = delete;
+
+  // Prepares the next song and hands it to a measuring thread; after the
+  // last, ends the run.
+  void Next();
+
+  // On the window's thread: what the measuring thread sent.
+  void ShowCell(int32_t row, int column, const QVariant& value) {
+    djvp::Grid* grid = s_.DummyPlaylist;
+    if (!grid || !grid->SetCellValue(row, column, value)) return;
+    grid->RepaintCell(row, column);
+  }
+  void AppendError(const QString& text) { s_.txtError.append(text); }
+
+ private:
+  void Measure(const Step& step, const QString& path);
+  void Measured(const Step& step, const QString& path, const Outcome& outcome);
+  void Finish();
+  void Join() {
+    if (!worker_) return;
+    worker_->wait();
+    delete worker_;
+    worker_ = nullptr;
+  }
+
+  djvp::MainState& s_;
+  std::vector<Step> steps_;
+  size_t next_ = 0;
+  SongTagWriter tags_;
+  QThread* worker_ = nullptr;
+  bool finished_ = false;
+  QStringList notWritten_;   // "path: why"
+  QStringList notMeasured_;  // opened but no value (no figure from the gain tool, no scan)
+};
+
+void WorkerHost::AppendErrorText(const QString& text) {
+  AnalysisRun* run = run_;
+  QMetaObject::invokeMethod(run, [run, text] { run->AppendError(text); }, Qt::QueuedConnection);
+}
+
+void WorkerHost::Flush() {
+  if (!hasPending_) return;
+  hasPending_ = false;
+  clock_.restart();
+  AnalysisRun* run = run_;
+  QMetaObject::invokeMethod(run, [run, cell = pending_] { run->ShowCell(cell.row, cell.column, cell.value); },
+                            Qt::QueuedConnection);
+}
+
+// On the measuring thread: opens the song on the analysis player, reads the
+// measuring member, which reports through `host`, and releases the player's
+// streams. The player's messages are collected, not shown.
+Outcome MeasureSong(djvp::clsBassPlayer& player, WorkerHost& host, const Step& step, const QString& path) {
+  Outcome outcome;
+  djvp::g_AnalysisHost = &host;
+  djvp::AnalysisRow = step.row;
+  djvp::AnalysisProgress = 0;
+  djvp::SetThreadMessageSink([&outcome](const QString& text) { outcome.messages << text; });
+  player.filename(path);
+  if (player.OpenFile()) {
+    outcome.opened = true;
+    switch (step.what) {
+      case Measurement::kBPM:
+        player.BPM1();
+        outcome.measured = true;  // the tempo text, "000.0" when none was found
+        break;
+      case Measurement::kGain:
+        outcome.measured = player.Peak().has_value();
+        break;
+      case Measurement::kStartMixPoint:
+        player.StartMixPoint();
+        outcome.measured = host.WroteText(ColumnOf(step.what));
+        break;
+      case Measurement::kEndMixPoint:
+        player.EndMixPoint();
+        outcome.measured = host.WroteText(ColumnOf(step.what));
+        break;
+    }
+    player.StopPlay();
+  }
+  host.Flush();
+  djvp::SetThreadMessageSink({});
+  djvp::g_AnalysisHost = nullptr;
+  return outcome;
+}
+
+void AnalysisRun::Next() {
+  djvp::Grid* grid = s_.DummyPlaylist;
+  while (grid && next_ < steps_.size()) {
+    const Step step = steps_[next_++];
+    if (step.row < 1 || step.row > grid->RowCount()) continue;
+    djvp::AnalysisRow = step.row;
+    djvp::AnalysisProgress = 0;
+    const QString path = grid->TextAt(step.row, djvp::ui::kFilename);
+    if (step.what == Measurement::kGain && tags_.Analyze(path) != kFormatMpeg) {
+      djvp::MsgBox(T(djvp::kStrOnlyForMp3), djvp::MsgButtons::Ok);
+      continue;
+    }
+    const int32_t column = ColumnOf(step.what);
+    grid->SetCellValue(step.row, column, int32_t{0});
+    if (step.what == Measurement::kBPM || step.what == Measurement::kGain) grid->SetCurrentColumn(column);
+    grid->RepaintCell(step.row, column);
+    Measure(step, path);
+    return;
+  }
+  Finish();
+}
+
+void AnalysisRun::Measure(const Step& step, const QString& path) {
+  djvp::clsBassPlayer* player = s_.AnalysisPlayer.get();
+  const int32_t silence = s_.SilenceLevel();
+  const int32_t volume = s_.MainVolumeValue();
+  AnalysisRun* run = this;
+  worker_ = QThread::create([run, player, step, path, silence, volume] {
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kMeasuringNice);
+    WorkerHost host(run, silence, volume);
+    Outcome outcome;
+    if (player) outcome = MeasureSong(*player, host, step, path);
+    QMetaObject::invokeMethod(run, [run, step, path, outcome] { run->Measured(step, path, outcome); },
+                              Qt::QueuedConnection);
+  });
+  worker_->start();
+}
+
+void AnalysisRun::Measured(const Step& step, const QString& path, const Outcome& outcome) {
+  Join();
+  for (const QString& message : outcome.messages) djvp::MsgBox(message);
+  if (outcome.opened && !outcome.measured) notMeasured_ << path;
+  djvp::Grid* grid = s_.DummyPlaylist;
+  if (grid && outcome.measured) {
+    // The value stored is the cell's text, as the library shows it.
+    const QString value = grid->TextAt(step.row, ColumnOf(step.what));
+    const int16_t format = tags_.Analyze(path);
+    QString why;
+    const bool written = step.what == Measurement::kBPM ? tags_.WriteTempoToTag(path, format, value, &why)
+                                                        : tags_.WriteMarkerToTag(path, format, MarkerOf(step.what),
+                                                                                 value, &why);
+    if (!written) notWritten_ << path + QStringLiteral(": ") + why;
+  }
+  Next();
+}
+
+void AnalysisRun::Finish() {
+  SaveLibraryIndex(s_);
+  QString report;
+  if (!notWritten_.isEmpty()) report += T(djvp::kStrTagsNotWritten) + QLatin1Char('\n') + notWritten_.join(QLatin1Char('\n'));
+  if (!notMeasured_.isEmpty()) {
+    if (!report.isEmpty()) report += QStringLiteral("\n\n");
+    report += T(djvp::kStrNotMeasured) + QLatin1Char('\n') + notMeasured_.join(QLatin1Char('\n'));
+  }
+  if (!report.isEmpty()) djvp::MsgBox(report);
+  finished_ = true;
+  s_.AnalysisRunning = false;
+  deleteLater();
+}
+
+}  // namespace
+
+void StartAnalysis(djvp::MainState& s, int index) {
+  // One pass over the selected rows per measurement, in this order.
+  std::vector<Measurement> passes;
+  switch (index) {
+    case kCalculateBPM: passes = {Measurement::kBPM}; break;
+    case kCalculateGain: passes = {Measurement::kGain}; break;
+    case kCalculateMixPoints: passes = {Measurement::kStartMixPoint, Measurement::kEndMixPoint}; break;
+    default: return;
+  }
+  djvp::Grid* grid = s.DummyPlaylist;
+  if (!grid || grid->SelectionCount() <= 0 || RefusedWhileAnalysing(s)) return;
+  std::vector<int32_t> rows;
+  for (int32_t i = 1, n = grid->SelectionCount(); i <= n; ++i) rows.push_back(grid->SelectedRowAt(i));
+  std::vector<Step> steps;
+  for (const Measurement m : passes)
+    for (const int32_t row : rows) steps.push_back({m, row});
+  s.AnalysisRunning = true;
+  (new AnalysisRun(s, std::move(steps), grid))->Next();
+}
+
+}  // namespace library
