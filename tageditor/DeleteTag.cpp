@@ -5,6 +5,7 @@
 #include "platform/MessageBox.h"
 #include "resources/StringIds.h"
 #include "sonavex/Dispids.h"
+#include "tageditor/Failures.h"
 #include "tageditor/TagControl.h"
 #include "ui/Text.h"
 
@@ -18,9 +19,7 @@ void SSCommand17_Click(TagEditorState& ed) {
     const TagControl tags(ed.Tags);
     if (!tags.Succeeds(SX_ID3V2RemoveTagFromFile, {ed.TagFileName})) {
       // The editor stays open with what it showed.
-      const QString why = tags.LastErrorText();
-      djvp::MsgBox(T(djvp::kStrTagNotRemoved) + QLatin1Char('\n') + ed.TagFileName +
-                   (why.isEmpty() ? QString() : QStringLiteral(": ") + why));
+      TellFailure(djvp::kStrTagNotRemoved, ed.TagFileName, FailureReason(tags, ed.TagFileName));
       return;
     }
   }

@@ -7,6 +7,7 @@
 #include "platform/MessageBox.h"
 #include "resources/StringIds.h"
 #include "sonavex/Dispids.h"
+#include "tageditor/Failures.h"
 #include "tageditor/TagControl.h"
 #include "tageditor/TextRules.h"
 #include "ui/Text.h"
@@ -48,10 +49,8 @@ void SetItem(const TagEditorState& ed, const ListPage& page, int16_t number, con
 // library's or the system's reason (the change stays in the control).
 void WriteTag(const TagEditorState& ed) {
   const TagControl tags(ed.Tags);
-  if (tags.Succeeds(SX_ID3V2SaveChangesToFile, {ed.TagFileName})) return;
-  const QString why = tags.LastErrorText();
-  djvp::MsgBox(T(djvp::kStrTagsNotSaved) + QLatin1Char('\n') + ed.TagFileName +
-               (why.isEmpty() ? QString() : QStringLiteral(": ") + why));
+  if (!tags.Succeeds(SX_ID3V2SaveChangesToFile, {ed.TagFileName}))
+    TellFailure(djvp::kStrTagsNotSaved, ed.TagFileName, FailureReason(tags, ed.TagFileName));
 }
 
 void TellNotChanged(const TagEditorState& ed) {

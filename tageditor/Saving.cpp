@@ -8,6 +8,7 @@
 #include "platform/MessageBox.h"
 #include "resources/StringIds.h"
 #include "sonavex/Dispids.h"
+#include "tageditor/Failures.h"
 #include "tageditor/TagControl.h"
 #include "tageditor/TextRules.h"
 #include "ui/MainState.h"
@@ -49,10 +50,6 @@ bool IsUrlPageRow(const FieldRow& row) { return row.page == kUrlPage; }
 // The ID3v1 page's genre number box and its label.
 constexpr size_t kGenreNumberBox = 10;
 constexpr size_t kGenreNumberLabel = 44;
-
-void Tell(const QString& what, const QString& path, const QString& why) {
-  djvp::MsgBox(what + QLatin1Char('\n') + path + (why.isEmpty() ? QString() : QStringLiteral(": ") + why));
-}
 
 // The pages and the save member of the tag kind the editor shows.
 struct Branch {
@@ -107,9 +104,9 @@ void SSCommand16_Click(TagEditorState& ed) {
   }
   const bool sameKind = format == ed.FileFormat && (format != kMpeg || (tags.Number(SX_ID3V2Exists) != 0) == ed.ShowsID3V2);
   if (!sameKind) {
-    QString why = format == kNoFormat ? tags.LastErrorText() : QString();
+    QString why = format == kNoFormat ? FailureReason(tags, path) : QString();
     if (why.isEmpty()) why = T(djvp::kStrTagFileChanged);
-    Tell(T(djvp::kStrTagsNotSaved), path, why);
+    TellFailure(djvp::kStrTagsNotSaved, path, why);
     return;
   }
 
@@ -157,7 +154,7 @@ void SSCommand16_Click(TagEditorState& ed) {
 
   // A tag without any change is not written again.
   if (changed && !tags.Succeeds(branch.save, {path})) {
-    Tell(T(djvp::kStrTagsNotSaved), path, tags.LastErrorText());
+    TellFailure(djvp::kStrTagsNotSaved, path, FailureReason(tags, path));
     return;
   }
   if (!refused.isEmpty()) djvp::MsgBox(T(djvp::kStrFieldsNotStored) + QLatin1Char('\n') + refused.join(QLatin1Char('\n')));
