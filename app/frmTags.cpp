@@ -138,15 +138,33 @@ void frmTags::BuildWindow() {
   BuildCoverPage();
 
   // The bottom row: Cancel, Delete this Tag, Save this Tag.
-  for (const auto& [button, left] : {std::pair{tageditor::kCancel, 135}, std::pair{tageditor::kDeleteTag, 3960},
-                                     std::pair{tageditor::kSaveTag, 5850}}) {
-    auto* b = new WrappingButton(this);
-    b->setObjectName(QStringLiteral("SSCommand%1").arg(button));
-    b->setGeometry(Twips(left, 6840, 1560, 600));
-    view.SSCommand[static_cast<size_t>(button)] = b;
-  }
-  for (QPushButton* b : view.SSCommand)
-    if (b) b->setFont(DesignFont(true));
+  MakeButton(tageditor::kCancel, this, Twips(135, 6840, 1560, 600));
+  MakeButton(tageditor::kDeleteTag, this, Twips(3960, 6840, 1560, 600));
+  MakeButton(tageditor::kSaveTag, this, Twips(5850, 6840, 1560, 600));
+}
+
+void frmTags::MakeButton(int index, QWidget* parent, const QRect& r) {
+  auto* b = new WrappingButton(parent);
+  b->setObjectName(QStringLiteral("SSCommand%1").arg(index));
+  b->setGeometry(r);
+  b->setFont(DesignFont(true));
+  view.SSCommand[static_cast<size_t>(index)] = b;
+}
+
+void frmTags::MakeLabel(int index, QWidget* parent, const QRect& r) {
+  auto* l = new QLabel(parent);
+  l->setObjectName(QStringLiteral("SCLabel1_%1").arg(index));
+  l->setGeometry(r);
+  view.SCLabel1[static_cast<size_t>(index)] = l;
+}
+
+void frmTags::MakeLine(const char* name, QWidget* parent, const QRect& r) {
+  auto* e = new QLineEdit(parent);
+  e->setObjectName(QString::fromLatin1(name));
+  // A tag's field may be longer than a line edit takes by default.
+  e->setMaxLength(INT_MAX);
+  e->setGeometry(r);
+  view.boxes[name] = e;
 }
 
 void frmTags::BuildFieldPages() {
@@ -167,24 +185,17 @@ void frmTags::BuildFieldPages() {
       }
       label = QRect(Px(k == 0 ? 45 : 75), box.top() + 3, Px(1605), Px(210));
     }
-    QWidget* w = nullptr;
     if (TallBoxOf(name)) {
       auto* text = new QPlainTextEdit(page);
       text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
       text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-      w = text;
+      text->setObjectName(QString::fromLatin1(row.box));
+      text->setGeometry(box);
+      view.boxes[name] = text;
     } else {
-      auto* line = new QLineEdit(page);
-      line->setMaxLength(INT_MAX);
-      w = line;
+      MakeLine(row.box, page, box);
     }
-    w->setObjectName(QString::fromLatin1(row.box));
-    w->setGeometry(box);
-    view.boxes[name] = w;
-    auto* l = new QLabel(page);
-    l->setObjectName(QStringLiteral("SCLabel1_%1").arg(row.label));
-    l->setGeometry(label);
-    view.SCLabel1[static_cast<size_t>(row.label)] = l;
+    MakeLabel(row.label, page, label);
   }
 }
 
@@ -201,19 +212,8 @@ void frmTags::BuildListPage(int pageIndex) {
   const Labels labels = pageIndex == tageditor::kCommentsPage ? Labels{16, 17, 18, 19}
                         : pageIndex == tageditor::kLyricsPage ? Labels{32, 33, 34, 35}
                                                              : Labels{40, 41, -1, 43};
-  auto label = [&](int index, const QRect& r) {
-    auto* l = new QLabel(page);
-    l->setObjectName(QStringLiteral("SCLabel1_%1").arg(index));
-    l->setGeometry(r);
-    view.SCLabel1[static_cast<size_t>(index)] = l;
-  };
-  auto line = [&](const char* name, const QRect& r) {
-    auto* e = new QLineEdit(page);
-    e->setObjectName(QString::fromLatin1(name));
-    e->setMaxLength(INT_MAX);
-    e->setGeometry(r);
-    view.boxes[name] = e;
-  };
+  auto label = [&](int index, const QRect& r) { MakeLabel(index, page, r); };
+  auto line = [&](const char* name, const QRect& r) { MakeLine(name, page, r); };
 
   auto* combo = new QComboBox(page);
   combo->setGeometry(Twips(120, 345, 1005, 315));
@@ -237,13 +237,9 @@ void frmTags::BuildListPage(int pageIndex) {
   view.boxes[names[n][3]] = text;
 
   const int top = pageIndex == tageditor::kLyricsPage ? 5370 : 5340;
-  for (const auto& [button, left] : {std::pair{list.saveButton, 120}, std::pair{list.deleteButton, 2700},
-                                     std::pair{list.deleteAllButton, 5235}}) {
-    auto* b = new WrappingButton(page);
-    b->setObjectName(QStringLiteral("SSCommand%1").arg(button));
-    b->setGeometry(Twips(left, top, 1560, 600));
-    view.SSCommand[static_cast<size_t>(button)] = b;
-  }
+  MakeButton(list.saveButton, page, Twips(120, top, 1560, 600));
+  MakeButton(list.deleteButton, page, Twips(2700, top, 1560, 600));
+  MakeButton(list.deleteAllButton, page, Twips(5235, top, 1560, 600));
   (n == 0 ? view.cboCommentsID : n == 1 ? view.cboIDSong : view.cboIDFrame) = combo;
 }
 
@@ -254,12 +250,7 @@ void frmTags::BuildUrlGroup() {
   view.Frame2->setFrameShape(QFrame::StyledPanel);
   view.Frame2->setGeometry(Twips(75, 3810, 7050, 2265));
   QFrame* f = view.Frame2;
-  auto label = [&](int index, const QRect& r) {
-    auto* l = new QLabel(f);
-    l->setObjectName(QStringLiteral("SCLabel1_%1").arg(index));
-    l->setGeometry(r);
-    view.SCLabel1[static_cast<size_t>(index)] = l;
-  };
+  auto label = [&](int index, const QRect& r) { MakeLabel(index, f, r); };
   label(28, Twips(120, 60, 4500, 210));
   label(30, Twips(120, 330, 1005, 210));
   label(29, Twips(1245, 330, 4500, 210));
@@ -269,21 +260,11 @@ void frmTags::BuildUrlGroup() {
   view.cboIDurl = new QComboBox(f);
   view.cboIDurl->setObjectName(QStringLiteral("cboIDurl"));
   view.cboIDurl->setGeometry(Twips(120, 555, 1005, 315));
-  for (const auto& [name, r] : {std::pair{"txtDescriptionURL", Twips(1245, 555, 5685, 315)},
-                                std::pair{"txtUserURL", Twips(1245, 975, 5685, 315)}}) {
-    auto* e = new QLineEdit(f);
-    e->setObjectName(QString::fromLatin1(name));
-    e->setMaxLength(INT_MAX);
-    e->setGeometry(r);
-    view.boxes[name] = e;
-  }
-  for (const auto& [button, left] : {std::pair{tageditor::kSaveUrl, 120}, std::pair{tageditor::kDeleteUrl, 2745},
-                                     std::pair{tageditor::kDeleteAllUrls, 5370}}) {
-    auto* b = new WrappingButton(f);
-    b->setObjectName(QStringLiteral("SSCommand%1").arg(button));
-    b->setGeometry(Twips(left, 1500, 1560, 600));
-    view.SSCommand[static_cast<size_t>(button)] = b;
-  }
+  MakeLine("txtDescriptionURL", f, Twips(1245, 555, 5685, 315));
+  MakeLine("txtUserURL", f, Twips(1245, 975, 5685, 315));
+  MakeButton(tageditor::kSaveUrl, f, Twips(120, 1500, 1560, 600));
+  MakeButton(tageditor::kDeleteUrl, f, Twips(2745, 1500, 1560, 600));
+  MakeButton(tageditor::kDeleteAllUrls, f, Twips(5370, 1500, 1560, 600));
 }
 
 void frmTags::BuildCoverPage() {
@@ -293,13 +274,8 @@ void frmTags::BuildCoverPage() {
   view.img->setGeometry(Twips(330, 705, 4755, 4755));
   view.img->setFrameShape(QFrame::Box);
   view.img->setAlignment(Qt::AlignCenter);
-  for (const auto& [button, r] : {std::pair{tageditor::kLoadImage, Twips(5250, 2400, 1620, 540)},
-                                  std::pair{tageditor::kDeleteImage, Twips(5265, 3090, 1620, 540)}}) {
-    auto* b = new WrappingButton(page);
-    b->setObjectName(QStringLiteral("SSCommand%1").arg(button));
-    b->setGeometry(r);
-    view.SSCommand[static_cast<size_t>(button)] = b;
-  }
+  MakeButton(tageditor::kLoadImage, page, Twips(5250, 2400, 1620, 540));
+  MakeButton(tageditor::kDeleteImage, page, Twips(5265, 3090, 1620, 540));
 }
 
 void frmTags::BindControls() {

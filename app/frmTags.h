@@ -79,6 +79,9 @@ class frmTags : public QDialog {
   void BuildListPage(int page);
   void BuildUrlGroup();
   void BuildCoverPage();
+  void MakeButton(int index, QWidget* parent, const QRect& r);
+  void MakeLabel(int index, QWidget* parent, const QRect& r);
+  void MakeLine(const char* name, QWidget* parent, const QRect& r);
   void BindControls();
 
   tageditor::TagEditorState& ed_;

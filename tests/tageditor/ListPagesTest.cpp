@@ -11,16 +11,6 @@ using tageditor::TagEditorState;
 
 namespace {
 
-std::vector<QStringList> MutagenList(const QJsonObject& dump, const char* id) {
-  std::vector<QStringList> items;
-  for (const QJsonValue& v : dump["lists"].toObject()[id].toArray()) {
-    QStringList item;
-    for (const QJsonValue& f : v.toArray()) item << f.toString();
-    items.push_back(item);
-  }
-  return items;
-}
-
 void Click(TagEditorState& ed, int button) { ed.SSCommand[static_cast<size_t>(button)].click(); }
 
 }  // namespace

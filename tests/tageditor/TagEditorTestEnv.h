@@ -128,6 +128,17 @@ class TagEditorTest : public ::testing::Test {
   // The text of one field as mutagen reads it: the ID3 frame's or the Vorbis
   // field's or WMA attribute's first value ("" when absent).
   static QString Field(const QJsonObject& dump, const QString& key) { return dump["texts"].toObject()[key].toString(); }
+  // The items of one ID3v2 list ("COMM", "USLT", "USER", "WXXX") in the
+  // tag's order, each as its fields.
+  static std::vector<QStringList> MutagenList(const QJsonObject& dump, const char* id) {
+    std::vector<QStringList> items;
+    for (const QJsonValue& v : dump["lists"].toObject()[id].toArray()) {
+      QStringList item;
+      for (const QJsonValue& f : v.toArray()) item << f.toString();
+      items.push_back(item);
+    }
+    return items;
+  }
   // Every field of the dump but the given ones, for "everything else stayed".
   static QJsonObject Without(const QJsonObject& dump, const QStringList& keys) {
     QJsonObject frames = dump["frames"].toObject();
