@@ -17,6 +17,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabBar>
 
 namespace djvp::bind {
 
@@ -47,6 +48,17 @@ void Caption(QWidget* w, const QString& text, Fit fit) {
     return;
   }
   w->setProperty("text", text);
+}
+
+// The entries and the chosen entry of a drop-down list (signals held back).
+void SyncCombo(const ui::ListBox& c, QComboBox* w) {
+  QStringList shown;
+  for (int i = 0; i < w->count(); ++i) shown << w->itemText(i);
+  if (shown != c.items()) {
+    w->clear();
+    w->addItems(c.items());
+  }
+  w->setCurrentIndex(c.currentIndex());
 }
 
 }  // namespace
@@ -151,19 +163,48 @@ void MenuEntry(ui::Button& c, QAction* w) {
 void List(ui::ListBox& c, QComboBox* w) {
   auto sync = [&c, w] {
     const QSignalBlocker quiet(w);
-    QStringList shown;
-    for (int i = 0; i < w->count(); ++i) shown << w->itemText(i);
-    if (shown != c.items()) {
-      w->clear();
-      w->addItems(c.items());
-    }
-    w->setCurrentIndex(c.currentIndex());
+    SyncCombo(c, w);
     Common(c, w);
   };
   c.SetView(sync);
   sync();
   // The user's pick runs the list's event, also for the entry already shown.
   QObject::connect(w, &QComboBox::activated, w, [&c](int i) { c.choose(i); });
+}
+
+void EditableList(ui::ListBox& c, QComboBox* w) {
+  w->setEditable(true);
+  w->setInsertPolicy(QComboBox::NoInsert);
+  QLineEdit* edit = w->lineEdit();
+  auto sync = [&c, w, edit] {
+    const QSignalBlocker quiet(w);
+    const QSignalBlocker quietEdit(edit);
+    SyncCombo(c, w);
+    if (edit->text() != c.text()) edit->setText(c.text());
+    Common(c, w);
+  };
+  c.SetView(sync);
+  sync();
+  QObject::connect(w, &QComboBox::activated, w, [&c](int i) { c.choose(i); });
+  QObject::connect(edit, &QLineEdit::textEdited, w, [&c](const QString& t) { c.setText(t); });
+}
+
+void Tabs(ui::ListBox& c, QTabBar* w, QWidget* body) {
+  auto sync = [&c, w, body] {
+    const QSignalBlocker quiet(w);
+    QStringList shown;
+    for (int i = 0; i < w->count(); ++i) shown << w->tabText(i);
+    if (shown != c.items()) {
+      while (w->count() > 0) w->removeTab(0);
+      for (const QString& caption : c.items()) w->addTab(caption);
+    }
+    w->setCurrentIndex(c.currentIndex());
+    Common(c, w);
+    if (body) body->setVisible(c.isVisible());
+  };
+  c.SetView(sync);
+  sync();
+  QObject::connect(w, &QTabBar::currentChanged, w, [&c](int i) { c.choose(i); });
 }
 
 void List(ui::ListBox& c, QListWidget* w) {
@@ -195,12 +236,12 @@ void Text(ui::TextBox& c, QLineEdit* w) {
   QObject::connect(w, &QLineEdit::textEdited, w, [&c](const QString& t) { c.setText(t); });
 }
 
-void Text(ui::TextBox& c, QPlainTextEdit* w) {
-  auto sync = [&c, w] {
+void Text(ui::TextBox& c, QPlainTextEdit* w, bool showEnd) {
+  auto sync = [&c, w, showEnd] {
     const QSignalBlocker quiet(w);
     if (w->toPlainText() != c.text()) {
       w->setPlainText(c.text());
-      w->moveCursor(QTextCursor::End);
+      if (showEnd) w->moveCursor(QTextCursor::End);
     }
     Common(c, w);
   };

@@ -19,6 +19,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QSlider;
 class QSpinBox;
+class QTabBar;
 class QWidget;
 
 namespace djvp {
@@ -51,8 +52,18 @@ void Option(ui::OptionButton& c, QAbstractButton* w, Fit fit = Fit::No);
 void MenuEntry(ui::Button& c, QAction* w);
 void List(ui::ListBox& c, QComboBox* w);
 void List(ui::ListBox& c, QListWidget* w);
+// An editable drop-down list: its entries and chosen entry as List's, and
+// the text of its edit field as the control's text, which the user's typing
+// sets (no event) and which code sets for the user to see.
+void EditableList(ui::ListBox& c, QComboBox* w);
+// A tab strip: the entries are the tabs' captions, the chosen entry the
+// selected tab; the user's choice of a tab runs the list's event. A body
+// (the strip's frame around its pages) is shown and hidden with the tabs.
+void Tabs(ui::ListBox& c, QTabBar* w, QWidget* body = nullptr);
 void Text(ui::TextBox& c, QLineEdit* w);
-void Text(ui::TextBox& c, QPlainTextEdit* w);
+// A box of several lines shows the end of a new text (a log), or with
+// showEnd false its start.
+void Text(ui::TextBox& c, QPlainTextEdit* w, bool showEnd = true);
 void Label(ui::Caption& c, QLabel* w, Fit fit = Fit::No);
 // A frame or panel: shown, usable and tooltip; its caption goes to the
 // widget's "title" property when it has one.

@@ -1,15 +1,17 @@
 // The main window's widgets bound to their controls in the window state, and
 // the controls' events connected to their handlers: those of the decks, the
-// playlists, the effects and the library from their own folders, the settings
-// page's here.
+// playlists, the effects, the library and the tag editor from their own
+// folders, the settings page's here.
 #include "app/Binding.h"
 #include "app/frmMain.h"
+#include "app/frmTags.h"
 
 #include "decks/Handlers.h"
 #include "effects/EffectControls.h"
 #include "library/Handlers.h"
 #include "platform/Grid.h"
 #include "playlists/Playlists.h"
+#include "tageditor/TagEditor.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -108,6 +110,11 @@ void frmMain::BindControls() {
   bind::MenuEntry(s.mnuCopy2, view.mnuCopy2);
   bind::MenuEntry(s.mnuDelete, view.mnuDelete);
   s.PopupMenu = [this](const ui::Caption&) { view.mnuTags->popup(QCursor::pos()); };
+  // The tag editor, modal over this window (whose skin it takes).
+  s.ShowTagEditor = [this](tageditor::TagEditorState& editor) {
+    frmTags window(editor, this);
+    window.exec();
+  };
 
   // Pop-up panels.
   bind::Frame(s.Frame11, view.Frame11);
@@ -134,6 +141,7 @@ void frmMain::ConnectHandlers() {
   playlists::ConnectHandlers(s);
   effects::ConnectHandlers(s);
   library::ConnectHandlers(s);
+  tageditor::ConnectHandlers(s);
   for (int i = 0; i < static_cast<int>(s.cmbSettings.size()); ++i)
     s.cmbSettings[static_cast<size_t>(i)].Click = [this, i] { cmbSettings_Click(i); };
 

@@ -7,14 +7,19 @@
 // would stop the start (no sound device, no mixer) are printed instead. When
 // DJVP_SCREENSHOT_SONGS names two music files (separated by ':'), each goes
 // into one deck's playlist and is started with its Play button first, and the
-// picture is taken once their titles have scrolled in.
+// picture is taken once their titles have scrolled in. When
+// DJVP_SCREENSHOT_TAGS names a music file instead, the file goes into the
+// library, "Show/Edit the Tags" opens the tag editor on it, and the picture
+// is of the editor.
 #include "app/ModMain.h"
 #include "app/StartEnvironment.h"
 #include "app/frmMain.h"
 #include "app/frmSplash.h"
+#include "app/frmTags.h"
 #include "platform/Grid.h"
 #include "platform/MessageBox.h"
 #include "playlists/TrackRow.h"
+#include "ui/TrackColumns.h"
 
 #include <QApplication>
 #include <QFont>
@@ -68,6 +73,25 @@ int main(int argc, char** argv) {
       return djvp::MsgResult::Ok;
     });
     djvp::frmSplash::AfterShow() = [screenshot](djvp::frmMain& window) {
+      const QString tags = qEnvironmentVariable("DJVP_SCREENSHOT_TAGS");
+      if (!tags.isEmpty()) {
+        djvp::MainState& state = window.State();
+        playlists::AddTrackRow(state, tags, *state.DummyPlaylist);
+        state.DummyPlaylist->SetCurrentRow(state.DummyPlaylist->RowCount());
+        // Once the main window is drawn: the editor, drawn inside its modal
+        // showing, then closed.
+        QTimer::singleShot(1500, &window, [&state, screenshot] {
+          QTimer::singleShot(500, [screenshot] {
+            auto* editor = qobject_cast<djvp::frmTags*>(QApplication::activeModalWidget());
+            const bool ok = editor && editor->grab().save(screenshot);
+            std::fprintf(stderr, "%s %s\n", ok ? "saved" : "could not save", qPrintable(screenshot));
+            if (editor) editor->reject();
+            QApplication::exit(ok ? 0 : 1);
+          });
+          state.mnuTag.click();
+        });
+        return;
+      }
       const QStringList songs = qEnvironmentVariable("DJVP_SCREENSHOT_SONGS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
       for (int deck = 0; deck < 2 && deck < songs.size(); ++deck) {
         djvp::MainState& state = window.State();

@@ -18,7 +18,9 @@ QString ProgramTitle() { return QStringLiteral("dj VORLAN Pellix"); }
 
 MsgBoxHook SetMsgBoxHook(MsgBoxHook hook) { return std::exchange(Hook(), std::move(hook)); }
 
-MsgResult MsgBox(const QString& text, MsgButtons buttons) {
+MsgResult MsgBox(const QString& text, MsgButtons buttons) { return MsgBox(text, buttons, ProgramTitle()); }
+
+MsgResult MsgBox(const QString& text, MsgButtons buttons, const QString& title) {
   if (Hook()) return Hook()(text, buttons);
   QMessageBox::StandardButtons b = QMessageBox::Ok;
   switch (buttons) {
@@ -27,7 +29,7 @@ MsgResult MsgBox(const QString& text, MsgButtons buttons) {
     case MsgButtons::YesNo: b = QMessageBox::Yes | QMessageBox::No; break;
     case MsgButtons::YesNoCancel: b = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
   }
-  QMessageBox box(QMessageBox::NoIcon, ProgramTitle(), text, b, QApplication::activeWindow());
+  QMessageBox box(QMessageBox::NoIcon, title, text, b, QApplication::activeWindow());
   switch (box.exec()) {
     case QMessageBox::Cancel: return MsgResult::Cancel;
     case QMessageBox::Yes: return MsgResult::Yes;

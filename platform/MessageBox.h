@@ -17,6 +17,9 @@ QString ProgramTitle();
 
 // Shows a modal message box and returns the button pressed.
 MsgResult MsgBox(const QString& text, MsgButtons buttons = MsgButtons::Ok);
+// The same under a title of its own (a question's); the hook answers it as
+// any other.
+MsgResult MsgBox(const QString& text, MsgButtons buttons, const QString& title);
 
 // Replaces the dialog: every MsgBox call goes to the hook, which answers it.
 // An empty hook restores the dialog. Returns the previous hook.

@@ -79,6 +79,18 @@ enum StringId : int32_t {
   kStrPresetsNotSaved = 630,      // "The equaliser presets could not be saved:"
   kStrPresetFileUnreadable = 631, // "The preset file could not be read:"
   kStrPresetNameOneLine = 632,    // "A preset name must be one line of text."
+  // The tag editor.
+  kStrCancel = 203,
+  kStrDeleteTagQuestion = 224,    // "Do you really want to delete the ID3v2-Tags from"
+  kStrDeleteTagTitle = 225,       // "Delete ID3-Tag"
+  kStrTagsNotSaved = 640,         // a save failed; the file stays as it was
+  kStrTagFileChanged = 641,       // the file is no longer the kind the editor opened
+  kStrTagNotRemoved = 642,        // "Delete this Tag" failed
+  kStrFieldsNotStored = 643,      // fields the file's tag cannot hold
+  kStrLanguageThreeLetters = 644, // a list item's language is not three letters
+  kStrItemNumber = 645,           // a list item's number is missing or out of range
+  kStrItemNotChanged = 646,       // the tag library did not make a list change
+  kStrNotANumber = 647,           // a genre number box that holds no whole number
 };
 
 }  // namespace djvp

@@ -26,6 +26,10 @@
 #include <functional>
 #include <memory>
 
+namespace tageditor {
+class TagEditorState;
+}
+
 namespace djvp {
 
 class Grid;
@@ -165,6 +169,13 @@ class MainState : public AnalysisHost {
   ui::Button mnuTag, mnuCopy1, mnuCopy2, mnuDelete;
   // Shows the popup menu at the mouse pointer (the window sets it).
   std::function<void(const ui::Caption& menu)> PopupMenu;
+
+  // The tag editor: the file it shows (set when "Show/Edit the Tags" opens
+  // it on the library's current row), and how the window shows the editor
+  // modally over its loaded state (the window sets it; returns when the
+  // editor has closed).
+  QString TagFileName;
+  std::function<void(tageditor::TagEditorState& editor)> ShowTagEditor;
 
   // Pop-up panels: the import progress and the equaliser presets.
   ui::Caption Frame11;

@@ -2,8 +2,8 @@
 // settings, data and class registry in a temporary folder, message boxes and
 // the players' messages captured, and the window state with its track grids
 // set up as the window sets them up and the handlers of the decks, the
-// playlists, the effects and the library connected. Needs a Qt application object (the
-// grids are the grid control).
+// playlists, the effects, the library and the tag editor connected. Needs a
+// Qt application object (the grids are the grid control).
 #pragma once
 
 #include "TempDir.h"
@@ -16,6 +16,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "playlists/Playlists.h"
+#include "tageditor/TagEditor.h"
 #include "StringTable.h"
 #include "ui/MainState.h"
 #include "ui/SettingsKeys.h"
@@ -63,6 +64,7 @@ class StateTestEnv {
     playlists::ConnectHandlers(*s);
     effects::ConnectHandlers(*s);
     library::ConnectHandlers(*s);
+    tageditor::ConnectHandlers(*s);
     djvp::g_AnalysisHost = s.get();
     if (withTagLibrary) {
       const QString library = QCoreApplication::applicationDirPath() + QStringLiteral("/libSonavex2.so");

@@ -1,0 +1,68 @@
+#include "tageditor/TagControl.h"
+
+#include "sonavex/Dispids.h"
+
+#include <vector>
+
+namespace tageditor {
+
+namespace {
+
+using automation::Variant;
+
+Variant Str(const QString& text) { return Variant::Str(text.toStdU16String()); }
+
+int32_t NumberOf(const Variant& v) {
+  switch (v.type()) {
+    case AUTO_VT_I2: return v.i2();
+    case AUTO_VT_I4: return v.i4();
+    case AUTO_VT_BOOL: return v.boolean() ? -1 : 0;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+int16_t TagControl::Analyze(const QString& path) const {
+  if (!c_) return 0;
+  return static_cast<int16_t>(NumberOf(c_.Call(SX_AUDIOAnalyzeFile, {Str(path)})));
+}
+
+QString TagControl::Get(int32_t dispid) const { return QString::fromStdU16String(c_.Get(dispid).str()); }
+
+void TagControl::Put(int32_t dispid, const QString& text) const { c_.Put(dispid, Str(text)); }
+
+int32_t TagControl::GetNumber(int32_t dispid) const { return NumberOf(c_.Get(dispid)); }
+
+void TagControl::PutNumber(int32_t dispid, int16_t value) const { c_.Put(dispid, Variant::I2(value)); }
+
+int32_t TagControl::Number(int32_t dispid) const { return NumberOf(c_.Call(dispid)); }
+
+QString TagControl::TextAt(int32_t dispid, int16_t index) const {
+  return QString::fromStdU16String(c_.Call(dispid, {Variant::I2(index)}).str());
+}
+
+bool TagControl::Succeeds(int32_t dispid, std::initializer_list<QString> texts) const {
+  std::vector<Variant> args;
+  for (const QString& t : texts) args.push_back(Str(t));
+  Variant result;
+  if (c_.Invoke(dispid, AUTO_INVOKE_METHOD, args, &result) != AUTO_S_OK) return false;
+  return result.type() == AUTO_VT_BOOL && result.boolean();
+}
+
+bool TagControl::SucceedsAt(int32_t dispid, int16_t index, std::initializer_list<QString> texts) const {
+  std::vector<Variant> args{Variant::I2(index)};
+  for (const QString& t : texts) args.push_back(Str(t));
+  Variant result;
+  if (c_.Invoke(dispid, AUTO_INVOKE_METHOD, args, &result) != AUTO_S_OK) return false;
+  return result.type() == AUTO_VT_BOOL && result.boolean();
+}
+
+void TagControl::Run(int32_t dispid) const { c_.Call(dispid); }
+
+QString TagControl::LastErrorText() const {
+  if (!c_ || NumberOf(c_.Call(SX_AUDIOGetLastErrorNumber)) == 0) return {};
+  return QString::fromStdU16String(c_.Call(SX_AUDIOGetLastErrorText).str());
+}
+
+}  // namespace tageditor
