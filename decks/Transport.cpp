@@ -46,14 +46,23 @@ void Pause(djvp::MainState& s, int deck) {
 }
 
 // Stop ends every playing or paused player of the deck, resetting the deck
-// after each, and makes Play usable again.
+// after each, and makes Play usable again. The reset pulls the deck's volume
+// slider down to silence; a stopped deck's slider is then put back where the
+// crossfader has it, because a start that finds the crossfader already on the
+// deck's side does not move it and would play the next song silently.
 void Stop(djvp::MainState& s, int deck) {
+  bool stopped = false;
   for (int ab = 0; ab < 2; ++ab) {
     djvp::clsBassPlayer* p = s.Player(deck, ab);
     if (p->IsPlaying() || p->IsPaused()) {
       p->StopPlay();
       ResetDeck(s, deck);
+      stopped = true;
     }
+  }
+  if (stopped) {
+    const int fader = s.Slider1.value();
+    SetSliderQuietly(s.VolumeSlider(deck), deck == 1 ? fader : 100 - fader);
   }
   DeckButton(s, deck, kPlay).setEnabled(true);
 }

@@ -107,7 +107,7 @@ TEST(Transport, StopEndsBothPlayersOfTheDeckAndResetsIt) {
   EXPECT_FALSE(d.w->Decks.FadeActive[decks::k1A_1B]);
   EXPECT_TRUE(d.w->Decks.FadeActive[decks::k1A_2A]);  // a transition into deck 2 stays
   EXPECT_EQ(d.w->Decks.MasterBPM, 0.0f);
-  EXPECT_EQ(d.w->Volume1.value(), 100);
+  EXPECT_EQ(d.w->Volume1.value(), d.w->Slider1.value());  // where the crossfader puts deck 1
   EXPECT_EQ(d.w->Position1.value(), 0);
   EXPECT_EQ(d.w->cTime[0].text(), " 00:00.00");
   EXPECT_EQ(d.w->rTime[0].text(), " 00:00.00");
@@ -117,6 +117,27 @@ TEST(Transport, StopEndsBothPlayersOfTheDeckAndResetsIt) {
   EXPECT_EQ(d.w->ScrollerText[0], QStringLiteral("dj VORLAN") + QString(10, QLatin1Char(' ')));
   EXPECT_EQ(d.w->ScrollerPos[0], 2);
   EXPECT_TRUE(d.w->ScrollerText[1].startsWith("dj VORLAN"));
+}
+
+// With Auto Mix off a start plays at the deck's volume slider and moves the
+// crossfader to the deck; after a Stop the crossfader already stands there,
+// so the next Play must find the deck's slider where the crossfader has it,
+// not at the silence that the deck's reset leaves.
+TEST(Transport, PlayAfterStopWithAutoMixOffIsAudibleAgain) {
+  for (int deck : {1, 2}) {
+    DeckWorld d;
+    d.w->AutomixOn = false;
+    d.Add(deck, "tone440.ogg");
+    const int base = deck == 1 ? 0 : 10;
+    cmdPlayer_Transport(*d.w, base + 7);
+    ASSERT_EQ(d.P(deck, 0).volume(), 100) << deck;
+    cmdPlayer_Transport(*d.w, base + 9);
+    ASSERT_FALSE(d.P(deck, 0).IsPlaying());
+    cmdPlayer_Transport(*d.w, base + 7);
+    EXPECT_TRUE(d.P(deck, 0).IsPlaying()) << deck;
+    EXPECT_EQ(d.P(deck, 0).volume(), 100) << deck;
+    EXPECT_EQ(d.w->VolumeSlider(deck)->value(), 0) << deck;
+  }
 }
 
 TEST(Transport, StopWorksAlsoWhenThePlaylistWasClearedMeanwhile) {
