@@ -15,15 +15,6 @@ constexpr char kTagProgId[] = "SONAVEX.SonavexCtrl.1";
 
 Variant Str(const QString& s) { return Variant::Str(s.toStdU16String()); }
 
-int32_t AsInt(const Variant& v) {
-  switch (v.type()) {
-    case AUTO_VT_I2: return v.i2();
-    case AUTO_VT_I4: return v.i4();
-    case AUTO_VT_BOOL: return v.boolean() ? -1 : 0;
-    default: return 0;
-  }
-}
-
 }  // namespace
 
 QString UpdateMarkerLine(const QString& comment, const QString& marker, const QString& value) {
@@ -51,7 +42,7 @@ SongTagWriter SongTagWriter::Create() {
 
 int16_t SongTagWriter::Analyze(const QString& path) const {
   if (!c_) return kFormatNone;
-  return static_cast<int16_t>(AsInt(c_.Call(SX_AUDIOAnalyzeFile, {Str(path)})));
+  return static_cast<int16_t>(c_.Call(SX_AUDIOAnalyzeFile, {Str(path)}).whole());
 }
 
 QString SongTagWriter::Text(int32_t dispid) const { return QString::fromStdU16String(c_.Get(dispid).str()); }
@@ -60,11 +51,11 @@ void SongTagWriter::SetText(int32_t dispid, const QString& text) const { c_.Put(
 
 QString SongTagWriter::LastErrorText() const {
   const QString text = QString::fromStdU16String(c_.Call(SX_AUDIOGetLastErrorText).str()).trimmed();
-  return text.isEmpty() ? QStringLiteral("error %1").arg(AsInt(c_.Call(SX_AUDIOGetLastErrorNumber))) : text;
+  return text.isEmpty() ? QStringLiteral("error %1").arg(c_.Call(SX_AUDIOGetLastErrorNumber).whole()) : text;
 }
 
 bool SongTagWriter::Save(int32_t saveId, const QString& path, QString* why) const {
-  if (AsInt(c_.Call(saveId, {Str(path)})) != 0) return true;
+  if (c_.Call(saveId, {Str(path)}).whole() != 0) return true;
   if (why) *why = LastErrorText();
   return false;
 }
@@ -79,7 +70,7 @@ bool SongTagWriter::WriteTempoToTag(const QString& path, int16_t format, const Q
   if (!c_) return true;
   switch (format) {
     case kFormatMpeg:
-      if (AsInt(c_.Call(SX_ID3V2Exists)) != 0) {
+      if (c_.Call(SX_ID3V2Exists).whole() != 0) {
         SetText(SX_ID3V2BeatsPerMinute, value);
         // A tag that is full (200 frames) takes no new frame.
         if (Text(SX_ID3V2BeatsPerMinute) != value) {
@@ -109,7 +100,7 @@ bool SongTagWriter::WriteMarkerToTag(const QString& path, int16_t format, const 
       // Every comment of the marker's language gets the value (its
       // description emptied); without one, a new comment is appended, which
       // gives a file without an ID3v2 tag a new tag. One save for all.
-      auto comments = [this] { return static_cast<int16_t>(AsInt(c_.Call(SX_ID3V2GetComments))); };
+      auto comments = [this] { return static_cast<int16_t>(c_.Call(SX_ID3V2GetComments).whole()); };
       auto set = [&](int16_t index) {
         c_.Call(SX_ID3V2SetComment, {Variant::I2(index), Str(marker), Str(QString()), Str(value)});
       };

@@ -12,31 +12,22 @@ using automation::Variant;
 
 Variant Str(const QString& text) { return Variant::Str(text.toStdU16String()); }
 
-int32_t NumberOf(const Variant& v) {
-  switch (v.type()) {
-    case AUTO_VT_I2: return v.i2();
-    case AUTO_VT_I4: return v.i4();
-    case AUTO_VT_BOOL: return v.boolean() ? -1 : 0;
-    default: return 0;
-  }
-}
-
 }  // namespace
 
 int16_t TagControl::Analyze(const QString& path) const {
   if (!c_) return 0;
-  return static_cast<int16_t>(NumberOf(c_.Call(SX_AUDIOAnalyzeFile, {Str(path)})));
+  return static_cast<int16_t>(c_.Call(SX_AUDIOAnalyzeFile, {Str(path)}).whole());
 }
 
 QString TagControl::Get(int32_t dispid) const { return QString::fromStdU16String(c_.Get(dispid).str()); }
 
 void TagControl::Put(int32_t dispid, const QString& text) const { c_.Put(dispid, Str(text)); }
 
-int32_t TagControl::GetNumber(int32_t dispid) const { return NumberOf(c_.Get(dispid)); }
+int32_t TagControl::GetNumber(int32_t dispid) const { return c_.Get(dispid).whole(); }
 
 void TagControl::PutNumber(int32_t dispid, int16_t value) const { c_.Put(dispid, Variant::I2(value)); }
 
-int32_t TagControl::Number(int32_t dispid) const { return NumberOf(c_.Call(dispid)); }
+int32_t TagControl::Number(int32_t dispid) const { return c_.Call(dispid).whole(); }
 
 QString TagControl::TextAt(int32_t dispid, int16_t index) const {
   return QString::fromStdU16String(c_.Call(dispid, {Variant::I2(index)}).str());
@@ -61,7 +52,7 @@ bool TagControl::SucceedsAt(int32_t dispid, int16_t index, std::initializer_list
 void TagControl::Run(int32_t dispid) const { c_.Call(dispid); }
 
 QString TagControl::LastErrorText() const {
-  if (!c_ || NumberOf(c_.Call(SX_AUDIOGetLastErrorNumber)) == 0) return {};
+  if (!c_ || c_.Call(SX_AUDIOGetLastErrorNumber).whole() == 0) return {};
   return QString::fromStdU16String(c_.Call(SX_AUDIOGetLastErrorText).str());
 }
 

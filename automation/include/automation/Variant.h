@@ -3,6 +3,7 @@
 
 #include "automation/abi.h"
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -52,6 +53,18 @@ class Variant {
   float r4() const { return v_.u.r4; }
   bool boolean() const { return v_.u.boolVal != 0; }
   std::u16string str() const { return v_.vt == AUTO_VT_STR ? ToU16(v_.u.str) : std::u16string(); }
+  // The value as a whole number, whatever numeric type a member answered
+  // with: a float is cut towards zero (0 when not finite), a boolean is -1
+  // or 0, a text or an empty variant 0.
+  int32_t whole() const {
+    switch (v_.vt) {
+      case AUTO_VT_I2: return v_.u.i2;
+      case AUTO_VT_I4: return v_.u.i4;
+      case AUTO_VT_R4: return std::isfinite(v_.u.r4) ? static_cast<int32_t>(v_.u.r4) : 0;
+      case AUTO_VT_BOOL: return v_.u.boolVal != 0 ? -1 : 0;
+      default: return 0;
+    }
+  }
 
  private:
   AutoVariant v_;
