@@ -17,7 +17,8 @@
 //   instead of the sound; "move_ms" is the mean time of one move.
 //   - at the real pace of the "No sound" device (its worker decodes ahead,
 //     its pacer takes 1024-frame blocks as a sound card would):
-//     "underrun_frames" (aim 0) and "moves_per_s";
+//     "underrun_frames" (aim 0), "longest_callback_ms" (the longest the
+//     device's callback took to mix a block) and "moves_per_s";
 //   - on the manual clock, driven at the real pace by a thread of the
 //     benchmark that stands for the sound card, each 1024-frame block taken
 //     in one call that also does the worker's share for it (decoding,
@@ -180,6 +181,7 @@ void SliderStress(benchmark::State& state) {
   std::vector<double> blockMs;
   blockMs.reserve(static_cast<size_t>(kSeconds * 1000 / kBlockMs) + 100);
   uint64_t underruns = 0;
+  double longestCallbackMs = 0;
   for (auto _ : state) {
     // At the real pace.
     engine::SetManualClock(false);
@@ -190,8 +192,10 @@ void SliderStress(benchmark::State& state) {
                     ctl::kFlangerBox});
     SwitchOn(s, 1, {ctl::kEchoBox, ctl::kFlangerBox, ctl::kReverbBox});
     const uint64_t u0 = engine::Underruns();
+    engine::TakeRealTimeFigures();
     realPace = MoveSliders(s, kSeconds);
     underruns = engine::Underruns() - u0;
+    longestCallbackMs = engine::TakeRealTimeFigures().longestCallbackMs;
 
     // On the manual clock, a thread of ours as the sound card.
     engine::SetManualClock(true);
@@ -216,6 +220,7 @@ void SliderStress(benchmark::State& state) {
   state.counters["moves_per_s"] = std::min(realPace.perSecond, manual.perSecond);
   state.counters["move_ms"] = realPace.meanMs;
   state.counters["underrun_frames"] = static_cast<double>(underruns);
+  state.counters["longest_callback_ms"] = longestCallbackMs;
   std::sort(blockMs.begin(), blockMs.end());
   state.counters["longest_block_ms"] = blockMs.empty() ? 0 : blockMs.back();
   state.counters["block_ms_p99"] = blockMs.empty() ? 0 : blockMs[blockMs.size() * 99 / 100];
