@@ -1,10 +1,11 @@
 // The engine used from several threads while the "No sound" device plays at
 // its real pace: its worker decodes ahead and its pacer takes blocks as a
 // sound card's callback would, while other threads start, seek, stop and
-// free streams, measure start BPMs and move effect parameters. The test runs
-// a fixed amount of work, not a time: what it checks is that every call does
-// its job while the others run, and (in the ThreadSanitizer build) that no
-// two threads touch the same state unguarded.
+// free streams, measure start BPMs, move effect parameters and switch
+// effects off and on. The test runs a fixed amount of work, not a time: what
+// it checks is that every call does its job while the others run, and (in
+// the ThreadSanitizer build) that no two threads touch the same state
+// unguarded.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -74,12 +75,15 @@ TEST(EngineThreads, StreamsStartSeekAndAreMeasuredWhileOthersPlayAtThePace) {
       bpms.push_back(engine::BpmOfSpan(h, 0, 30, 0, 0x10003));
     }
   });
-  // The window's thread: moves the decks' echo and reads their levels and
-  // positions meanwhile.
+  // The window's thread: moves the decks' echo, switches a reverb off and on
+  // and reads the decks' levels and positions meanwhile.
   int moves = 0;
   for (; moves < 400; ++moves) {
     const EchoParams echo{0.2f + 0.001f * static_cast<float>(moves % 300), 1200 + 37 * (moves % 500)};
     if (!engine::SetEffectParameters(moves % 2 ? deck1 : deck2, kEcho, &echo)) break;
+    // Now and then the reverb is switched off and on again.
+    if (moves % 40 == 20 && !engine::RemoveEffect(deck1, kReverb)) break;
+    if (moves % 40 == 39 && !engine::AddEffect(deck1, kReverb, 1)) break;
     engine::Level(deck1);
     engine::Position(deck2);
     std::this_thread::yield();
@@ -87,7 +91,7 @@ TEST(EngineThreads, StreamsStartSeekAndAreMeasuredWhileOthersPlayAtThePace) {
   players.join();
   measure.join();
 
-  EXPECT_EQ(moves, 400) << "an effect parameter was refused while other streams were busy";
+  EXPECT_EQ(moves, 400) << "an effect call was refused while other streams were busy";
   EXPECT_EQ(playerFailures.load(), 0);
   ASSERT_EQ(bpms.size(), 3u);
   for (float bpm : bpms) EXPECT_NEAR(bpm, 128.0f, 0.5f) << "a measurement beside playing decks";
