@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "engine/EngineCore.h"
+#include "engine/dsp/Samples.h"
 
 namespace engine {
 
@@ -301,14 +302,7 @@ int32_t ReadData(Handle h, void* buffer, uint32_t bytes) {
   while (done < frames) {
     const int64_t got = s->dec->Read(tmp, std::min(frames - done, kChunk));
     if (got <= 0) break;
-    int16_t* o = out + done * ch;
-    for (int64_t i = 0; i < got * ch; ++i) {
-      float v = tmp[i] * 32768.0f;
-      v = v == v ? v : 0.0f;  // a damaged frame's NaN reads as 0
-      v = v < -32768.0f ? -32768.0f : (v > 32767.0f ? 32767.0f : v);
-      // Rounded half away from zero (exact: |v| is far below 2^22).
-      o[i] = static_cast<int16_t>(v + (v < 0 ? -0.5f : 0.5f));
-    }
+    dsp::FloatsToShorts(tmp, out + done * ch, got * ch);
     done += got;
   }
   s->Publish();
