@@ -9,6 +9,7 @@
 #include "platform/Settings.h"
 #include "resources/StringIds.h"
 #include "ui/MainState.h"
+#include "ui/SettingsKeys.h"
 #include "ui/Text.h"
 
 #include <QLocale>
@@ -22,10 +23,6 @@ namespace effects {
 using namespace djvp;
 
 namespace {
-
-// The loaded preset's name goes to the settings of this application name,
-// where nothing reads it.
-const QString kPresetApp = QStringLiteral("KTR");
 
 struct Panel {
   size_t d;  // 0 deck 1, 1 deck 2
@@ -110,8 +107,9 @@ void ApplyValueLine(MainState& s, size_t d, const QString& line) {
 void LoadChosen(MainState& s, size_t d) {
   Panel p = PanelOf(s, d);
   const QString valueLine = p.values.itemText(p.names.currentIndex());
-  SaveSetting(kPresetApp, QStringLiteral("EQ"), d == 0 ? QStringLiteral("Preset1") : QStringLiteral("Preset2"),
-              p.names.currentText());
+  const keys::Key& loaded = keys::kLoadedPresets[d];
+  SaveSetting(QString::fromLatin1(keys::kLoadedPresetApplication), QString::fromLatin1(loaded.section),
+              QString::fromLatin1(loaded.name), p.names.currentText());
   ApplyValueLine(s, d, valueLine);
   s.PresetLoadMode[d] = false;
   p.frame.setVisible(false);

@@ -52,6 +52,10 @@ inline constexpr std::array<const char*, 14> kEffectSliders = {
 inline constexpr const char* kGain = "Gain";
 // The tone spinners High, Mid and Bass in the "Eq" sections.
 inline constexpr std::array<const char*, 3> kTones = {"High", "Mid", "Bass"};
+// The name of the equaliser preset each deck (0 or 1) loaded last. It is
+// stored under an application name of its own, where nothing reads it.
+inline constexpr const char* kLoadedPresetApplication = "KTR";
+inline constexpr std::array<Key, 2> kLoadedPresets = {{{"EQ", "Preset1"}, {"EQ", "Preset2"}}};
 
 // The stored value, or defaultValue when there is none.
 QString Get(const QString& section, const QString& key, const QString& defaultValue = {});
