@@ -219,7 +219,7 @@ bool CFLAC::SaveChangesToFile(const WString& path) {
     return false;
   }
   if (!chain.complete || !chain.wellFormed) {
-    State().lastError = EINVAL;  // a chain that does not parse is never written
+    State().lastError = kErrDamagedFile;  // a chain that does not parse is never written
     return false;
   }
   std::vector<uint8_t> old(static_cast<size_t>(chain.end - chain.start));

@@ -27,6 +27,8 @@ WString ErrorText(int32_t number) {
       case 208: return u"Id is out of range!";
       case 209: return u"Parser Error: wrong format for id3v2 sync lyrics!";
       case 210: return u"Tag not allowed in this file format!";
+      case 211: return u"The file's structure is damaged: it is left as it is!";
+      case 212: return u"The file has other names (hard links): the tag can only be changed where it fits in place!";
       default: return {};
     }
   }

@@ -17,7 +17,7 @@ struct FileState {
   int32_t apeSize = 0;     // APE tag near the end of the file
   int32_t id3v1Size = 0;   // 128 when the file ends in an ID3v1 tag
   int32_t lyricsSize = 0;  // Lyrics3 block in front of the ID3v1 tag
-  int32_t lastError = 0;   // errno value, or one of the library's own numbers 201-210
+  int32_t lastError = 0;   // errno value, or one of the library's own numbers 201-212
   bool analyzeAllFrames = false;
 
   // Forgets the layout and the error (the switch stays).
@@ -65,6 +65,11 @@ enum : int32_t {
   kErrIdOutOfRange = 208,
   kErrSyncLyricsParse = 209,
   kErrTagNotAllowed = 210,
+  // Beyond the numbers above: a file whose structure does not parse, which
+  // is never written; a hard-linked file that only an in-place change keeps
+  // one file under all its names.
+  kErrDamagedFile = 211,
+  kErrHardLinked = 212,
 };
 
 // Text of an error number: the library's own string for 201..299 ("" when it

@@ -254,7 +254,7 @@ bool SafeRewrite::Begin(const WString& path) {
     close(probe);
     // A rename would give the other names of a hard-linked file the old
     // content: the file stays as it is.
-    if (st.st_nlink > 1) return Failed(EMLINK);
+    if (st.st_nlink > 1) return Failed(kErrHardLinked);
   }
 
   std::string folder;

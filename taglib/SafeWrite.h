@@ -17,7 +17,7 @@
 // A symlink is written through to the file it names. A file the user may not
 // write is refused (EACCES and the like) even when its folder is writable. A
 // file with several hard links cannot be replaced without splitting them:
-// its in-place writes work, a rewrite is refused with EMLINK.
+// its in-place writes work, a rewrite is refused with kErrHardLinked.
 #pragma once
 
 #include "Module.h"

@@ -223,7 +223,7 @@ TEST(FlacRead, WalkFollowsDeclaredLengthsAndStopsAtAudio) {
   ASSERT_TRUE(ReadFlac(cutPath, damaged));
   EXPECT_EQ(damaged.GetSampleRate(), 8000);
   EXPECT_FALSE(Save(damaged, cutPath));
-  EXPECT_EQ(damaged.State().lastError, EINVAL);
+  EXPECT_EQ(damaged.State().lastError, sonavex::kErrDamagedFile);
   EXPECT_EQ(TempDir::Read(cutPath), cut);
 }
 
@@ -626,7 +626,7 @@ TEST(FlacSave, ChainsThatDoNotParseAreRefusedAndLeftAlone) {
     EXPECT_EQ(flac.GetSampleRate(), k.rate);
     flac.m_Comment[CVorbisComment::kTitle] = u"new";
     EXPECT_FALSE(Save(flac, path));
-    EXPECT_EQ(flac.State().lastError, EINVAL);
+    EXPECT_EQ(flac.State().lastError, sonavex::kErrDamagedFile);
     EXPECT_EQ(TempDir::Read(path), k.file);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
   }

@@ -169,7 +169,7 @@ TEST(SaveSafety, LinksOwnersPermissionsAndAttributesSurviveEverySave) {
          std::filesystem::create_hard_link(d.file("a.mp3"), d.file("b.mp3"));
          return d.file("a.mp3");
        },
-       me, myGroup, 0, EMLINK,
+       me, myGroup, 0, kErrHardLinked,
        [](const TempDir& d, const std::string& path, bool) {
          // Still one file under both names, with the same content.
          EXPECT_EQ(std::filesystem::hard_link_count(path), 2u);
