@@ -105,6 +105,27 @@ TEST_F(CopyDeleteTest, AFileAlreadyGoneLosesItsRowAFileThatCannotGoKeepsIt) {
                                  Q(Tree() / "Club") + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(EISDIR)));
 }
 
+TEST_F(CopyDeleteTest, ASongFileThatMayNotBeRemovedKeepsItsRowAndIsNamed) {
+  // The immutable attribute makes both the move to the trash and the
+  // deletion fail, as a file on a read-only mount would.
+  const fs::path song = SongPath(5);
+  int status = 0;
+  RunCommand("chattr +i '" + song.string() + "' 2>/dev/null", &status);
+  if (status != 0) GTEST_SKIP() << "the immutable attribute cannot be set here";
+  const auto row5 = RowValues(Library(), 5);
+  Select(Library(), {4, 5});
+  form->mnuDelete.click();
+  RunCommand("chattr -i '" + song.string() + "'");
+
+  EXPECT_EQ(Library().RowCount(), 9);
+  EXPECT_EQ(RowValues(Library(), 4), row5) << "the song that stays moves up one row";
+  EXPECT_TRUE(fs::exists(song));
+  EXPECT_EQ(IndexRows(), GridRows(Library()));
+  ASSERT_EQ(env.messages.size(), 1u);
+  EXPECT_EQ(env.messages[0], QStringLiteral("These files could not be removed; their songs stay in the library:\n") +
+                                 Q(song) + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(EPERM)));
+}
+
 TEST_F(CopyDeleteTest, WithoutATrashTheFileIsDeleted) {
   // The trash folder cannot be made: a file stands in its place.
   fs::create_directories(TrashFiles().parent_path().parent_path());
