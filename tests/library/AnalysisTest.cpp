@@ -10,6 +10,7 @@
 #include "resources/StringIds.h"
 #include "ui/Text.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -163,6 +164,27 @@ TEST_F(AnalysisTest, GainOfMp3SongsByMp3gainIntoEveryGainComment) {
                 {{QStringLiteral("id3v2:COMM:one:PEA"), QStringLiteral("<none>")},
                  {QStringLiteral("id3v2:COMM:two:PEA"), QStringLiteral("<none>")},
                  {QStringLiteral("id3v2:COMM::PEA"), Cell(4, kGain)}});
+}
+
+TEST_F(AnalysisTest, WithoutTheGainToolSongsAreNamedOnceAndLeftAsTheyWere) {
+  const QStringList songs = {Song("gain/loud.mp3", "loud.mp3"), Song("playlists/tagged.mp3", "tagged.mp3")};
+  for (const QString& s : songs) AddRow(s);
+  const auto before = Read(songs);
+  // A search path on which no gain tool is found.
+  const QByteArray path = qgetenv("PATH");
+  const QString empty = QFileInfo(songs[0]).absolutePath() + QStringLiteral("/no-tools");
+  ASSERT_TRUE(QDir().mkpath(empty));
+  qputenv("PATH", empty.toLocal8Bit());
+  SelectAll();
+  Run(kCalculateGain);
+  qputenv("PATH", path);
+
+  ExpectChanged(before.at(songs[0]), Read({songs[0]}).at(songs[0]), {});
+  ExpectChanged(before.at(songs[1]), Read({songs[1]}).at(songs[1]), {});
+  EXPECT_EQ(Cell(1, kGain), QString());
+  EXPECT_EQ(Cell(2, kGain), QString());
+  ASSERT_EQ(env.messages.size(), 1u) << "one message, at the end";
+  EXPECT_EQ(env.messages[0], djvp::ui::T(djvp::kStrNotMeasured) + QLatin1Char('\n') + songs.join(QLatin1Char('\n')));
 }
 
 TEST_F(AnalysisTest, MixPointsFirstEveryStartThenEveryEnd) {
