@@ -266,6 +266,38 @@ TEST_F(TagEditorFailure, ListButtonsAndDeleteThisTagThatCannotWriteTellWhy) {
 // analyses other songs on the shared control (a deck start reads its song's
 // stored settings while the editor is open): each writing button and the
 // full save still write the editor's file, and only what the user changed.
+TEST_F(TagEditorTest, ASongThatBecameAnotherKindWhileOpenIsNotWrittenAndTheUserIsTold) {
+  // Another program replaces the file while the editor shows it: an ID3v2
+  // song becomes one with only an ID3v1 tag, a FLAC song becomes an Ogg one.
+  const struct {
+    const char* opened;
+    const char* becomes;
+  } cases[] = {{"v23.mp3", "v1.mp3"}, {"flac.flac", "ogg.ogg"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.opened);
+    env.messages.clear();
+    const QString path = Song(c.opened, std::string("changing-") + c.opened);
+    const QString other = Song(c.becomes, std::string("other-") + c.becomes);
+    const int32_t row = AddLibraryRow(path);
+    const QStringList cells = Row(row);
+    std::vector<unsigned char> replaced;
+    ASSERT_TRUE(OpenEditor([&](TagEditorState& ed) {
+      for (const tageditor::FieldRow& r : tageditor::FieldRows())
+        if (r.column == djvp::ui::kArtist && ed.Frame1[static_cast<size_t>(r.page)].isVisible())
+          ed.Box(r).setText(QStringLiteral("Not Written"));
+      fs::copy_file(other.toStdString(), path.toStdString(), fs::copy_options::overwrite_existing);
+      replaced = Bytes(path);
+      ed.SSCommand[tageditor::kSaveTag].click();
+      EXPECT_FALSE(closed) << "the editor stays open";
+    }));
+    ASSERT_EQ(env.messages.size(), 1u);
+    EXPECT_EQ(env.messages[0], djvp::ui::T(djvp::kStrTagsNotSaved) + QLatin1Char('\n') + path + QStringLiteral(": ") +
+                                   djvp::ui::T(djvp::kStrTagFileChanged));
+    EXPECT_EQ(Bytes(path), replaced) << "the new file is not written";
+    EXPECT_EQ(Row(row), cells);
+  }
+}
+
 TEST_F(TagEditorTest, OtherSongsAnalysedMeanwhileDoNotReachTheEditorsFile) {
   const QString others[] = {Song("flac.flac", "other.flac"), Song("wma.wma", "other.wma"),
                             Song("v24.mp3", "other.mp3"), Song("ogg.ogg", "other.ogg")};
