@@ -40,12 +40,9 @@ SongTagWriter SongTagWriter::Create() {
   return SongTagWriter(std::move(control));
 }
 
-int16_t SongTagWriter::Analyze(const QString& path) const {
-  if (!c_) return kFormatNone;
-  return static_cast<int16_t>(c_.Call(SX_AUDIOAnalyzeFile, {Str(path)}).whole());
-}
+int16_t SongTagWriter::Analyze(const QString& path) const { return playlists::Tags(c_).Analyze(path); }
 
-QString SongTagWriter::Text(int32_t dispid) const { return QString::fromStdU16String(c_.Get(dispid).str()); }
+QString SongTagWriter::Text(int32_t dispid) const { return playlists::Tags(c_).Text(dispid); }
 
 void SongTagWriter::SetText(int32_t dispid, const QString& text) const { c_.Put(dispid, Str(text)); }
 

@@ -13,6 +13,7 @@
 #pragma once
 
 #include "automation/Host.h"
+#include "playlists/Tags.h"
 
 #include <QString>
 
@@ -21,7 +22,11 @@
 namespace library {
 
 // Format numbers of the tag library that matter here.
-enum SongFormat : int16_t { kFormatNone = 0, kFormatMpeg = 1, kFormatWma = 2, kFormatFlac = 4, kFormatOgg = 6 };
+using playlists::kFormatFlac;
+using playlists::kFormatMpeg;
+using playlists::kFormatNone;
+using playlists::kFormatOgg;
+using playlists::kFormatWma;
 
 // The comment with the value of `marker` set. Lines are separated by CR LF
 // (a lone CR or LF also ends a line); a marker line is a line equal to the

@@ -22,7 +22,7 @@ double AsDouble(const Variant& v) {
 }  // namespace
 
 int16_t Tags::Analyze(const QString& path) const {
-  if (!c_) return 0;
+  if (!c_) return kFormatNone;
   return static_cast<int16_t>(c_.Call(SX_AUDIOAnalyzeFile, {Variant::Str(path.toStdU16String())}).whole());
 }
 

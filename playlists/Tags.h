@@ -1,8 +1,8 @@
-// Reading the tags of a song through the window's tag library control
-// (MainState::Sonavex1), member by member. The control is shared and keeps
-// what it read from the file analysed last: Analyze a file before reading
-// its fields. Every read on a missing control, and every failed call, gives
-// an empty text or 0.
+// Reading the tags of a song through a tag library control (the window's
+// MainState::Sonavex1, or a control of its own), member by member. The
+// control keeps what it read from the file analysed last: Analyze a file
+// before reading its fields. Every read on a missing control, and every
+// failed call, gives an empty text or 0.
 #pragma once
 
 #include "automation/Host.h"
@@ -14,7 +14,7 @@
 namespace playlists {
 
 // Format numbers of the tag library.
-constexpr int16_t kFormatMpeg = 1, kFormatWma = 2, kFormatFlac = 4, kFormatOgg = 6;
+constexpr int16_t kFormatNone = 0, kFormatMpeg = 1, kFormatWma = 2, kFormatFlac = 4, kFormatOgg = 6;
 
 class Tags {
  public:
@@ -30,7 +30,7 @@ class Tags {
   double Real(int32_t dispid) const;
   bool Boolean(int32_t dispid) const;
 
- private:
+ protected:
   const automation::DispatchPtr& c_;
 };
 

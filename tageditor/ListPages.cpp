@@ -32,7 +32,7 @@ bool IsLanguage(const QString& text) {
 const ListPage& PageOf(ListKind kind) { return ListPages()[static_cast<size_t>(kind)]; }
 
 int16_t Count(const TagEditorState& ed, const ListPage& page) {
-  return static_cast<int16_t>(TagControl(ed.Tags).Number(page.count));
+  return static_cast<int16_t>(TagControl(ed.Tags).Int(page.count));
 }
 
 // Calls the page's setter with the item number and one text per field.

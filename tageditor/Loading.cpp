@@ -36,7 +36,7 @@ void FillPages(TagEditorState& ed, const TagControl& tags, std::initializer_list
     if (!wanted) continue;
     const int32_t dispid = ogg && row.oggDispid ? row.oggDispid : row.dispid;
     // The genre number is the one number among the fields.
-    const QString text = dispid == SX_ID3V1GenreID ? QString::number(tags.GetNumber(dispid)) : tags.Get(dispid);
+    const QString text = dispid == SX_ID3V1GenreID ? QString::number(tags.GetNumber(dispid)) : tags.Text(dispid);
     ed.Load(ed.Box(row), text);
   }
 }
@@ -60,7 +60,7 @@ void BuildTabs(TagEditorState& ed) {
 // The tag's first picture, written into a file of its own for the Cover
 // page.
 void LoadCover(TagEditorState& ed, const TagControl& tags) {
-  if (tags.Number(SX_ID3V2GetPictures) <= 0) return;
+  if (tags.Int(SX_ID3V2GetPictures) <= 0) return;
   QTemporaryFile file(QDir::temp().filePath(QStringLiteral("djvp-cover-XXXXXX")));
   file.setAutoRemove(false);
   if (!file.open()) return;
@@ -101,7 +101,7 @@ bool LoadSong(TagEditorState& ed, const QString& path) {
       return false;
     }
     case kMpeg:
-      ed.ShowsID3V2 = tags.Number(SX_ID3V2Exists) != 0;
+      ed.ShowsID3V2 = tags.Int(SX_ID3V2Exists) != 0;
       if (ed.ShowsID3V2) {
         ed.TabStrip1.setVisible(true);
         ShowOnly(ed, kCommonPage);

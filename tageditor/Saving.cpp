@@ -102,7 +102,7 @@ void SSCommand16_Click(TagEditorState& ed) {
     if (ed.Unload) ed.Unload();
     return;
   }
-  const bool sameKind = format == ed.FileFormat && (format != kMpeg || (tags.Number(SX_ID3V2Exists) != 0) == ed.ShowsID3V2);
+  const bool sameKind = format == ed.FileFormat && (format != kMpeg || (tags.Int(SX_ID3V2Exists) != 0) == ed.ShowsID3V2);
   if (!sameKind) {
     QString why = format == kNoFormat ? FailureReason(tags, path) : QString();
     if (why.isEmpty()) why = T(djvp::kStrTagFileChanged);
@@ -146,7 +146,7 @@ void SSCommand16_Click(TagEditorState& ed) {
     tags.Put(dispid, value);
     // The ID3v2 tag refuses frames its version cannot hold and frames
     // beyond the last slot: such a field keeps its old value.
-    if (format == kMpeg && ed.ShowsID3V2 && tags.Get(dispid) != value) {
+    if (format == kMpeg && ed.ShowsID3V2 && tags.Text(dispid) != value) {
       const QString why = tags.LastErrorText();
       refused << ed.SCLabel1[static_cast<size_t>(row.label)].text() + (why.isEmpty() ? QString() : QStringLiteral(": ") + why);
     }

@@ -14,24 +14,11 @@ Variant Str(const QString& text) { return Variant::Str(text.toStdU16String()); }
 
 }  // namespace
 
-int16_t TagControl::Analyze(const QString& path) const {
-  if (!c_) return 0;
-  return static_cast<int16_t>(c_.Call(SX_AUDIOAnalyzeFile, {Str(path)}).whole());
-}
-
-QString TagControl::Get(int32_t dispid) const { return QString::fromStdU16String(c_.Get(dispid).str()); }
-
 void TagControl::Put(int32_t dispid, const QString& text) const { c_.Put(dispid, Str(text)); }
 
 int32_t TagControl::GetNumber(int32_t dispid) const { return c_.Get(dispid).whole(); }
 
 void TagControl::PutNumber(int32_t dispid, int16_t value) const { c_.Put(dispid, Variant::I2(value)); }
-
-int32_t TagControl::Number(int32_t dispid) const { return c_.Call(dispid).whole(); }
-
-QString TagControl::TextAt(int32_t dispid, int16_t index) const {
-  return QString::fromStdU16String(c_.Call(dispid, {Variant::I2(index)}).str());
-}
 
 bool TagControl::Succeeds(int32_t dispid, std::initializer_list<QString> texts) const {
   std::vector<Variant> args;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "automation/Host.h"
+#include "playlists/Tags.h"
 
 #include <QString>
 
@@ -12,22 +13,16 @@
 
 namespace tageditor {
 
-class TagControl {
+// The reads (Analyze, Text, TextAt, Int) are the playlists' tag reader's.
+class TagControl : public playlists::Tags {
  public:
-  explicit TagControl(const automation::DispatchPtr& control) : c_(control) {}
+  explicit TagControl(const automation::DispatchPtr& control) : Tags(control) {}
 
-  // AUDIOAnalyzeFile: the file's format number, 0 when it cannot be read.
-  int16_t Analyze(const QString& path) const;
-  // A text property; a property put (which changes the control's memory).
-  QString Get(int32_t dispid) const;
+  // A property put (which changes the control's memory).
   void Put(int32_t dispid, const QString& text) const;
   // A whole-number property (16-bit), and its put.
   int32_t GetNumber(int32_t dispid) const;
   void PutNumber(int32_t dispid, int16_t value) const;
-  // A method without arguments that answers a number or a switch.
-  int32_t Number(int32_t dispid) const;
-  // A method given one item number that answers a text.
-  QString TextAt(int32_t dispid, int16_t index) const;
   // A method given texts (and, first, an item number when `index` is set),
   // that answers a switch: false also when the call itself fails.
   bool Succeeds(int32_t dispid, std::initializer_list<QString> texts) const;
@@ -37,8 +32,6 @@ class TagControl {
   // The text of the control's last error ("" when there is none).
   QString LastErrorText() const;
 
- private:
-  const automation::DispatchPtr& c_;
 };
 
 }  // namespace tageditor

@@ -13,6 +13,7 @@
 #pragma once
 
 #include "automation/Host.h"
+#include "playlists/Tags.h"
 #include "ui/Controls.h"
 
 #include <QHash>
@@ -51,7 +52,13 @@ constexpr int kPages = 12;
 constexpr int kLabels = 106;
 
 // The tag library's format numbers the editor has pages for.
-enum Format : int16_t { kNoFormat = 0, kMpeg = 1, kWma = 2, kFlac = 4, kOgg = 6 };
+enum Format : int16_t {
+  kNoFormat = playlists::kFormatNone,
+  kMpeg = playlists::kFormatMpeg,
+  kWma = playlists::kFormatWma,
+  kFlac = playlists::kFormatFlac,
+  kOgg = playlists::kFormatOgg,
+};
 
 // SSCommand indexes (1..17) by what the buttons do.
 enum Button : int {
