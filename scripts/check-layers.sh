@@ -35,7 +35,7 @@ done
 # The folders of the program include each other without cycles: every
 # include "<folder>/..." between two top-level folders is an edge, and the
 # edges must sort (tsort names the folders of a cycle).
-edges=$(for dir in automation taglib engine resources platform audio ui display playlists decks effects library \
+edges=$(for dir in safefile automation taglib engine resources platform audio ui display playlists decks effects library \
                    tageditor app; do
   [ -d "$dir" ] || continue
   grep -rhoE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[a-z]+/' "$dir" --include='*.cpp' --include='*.h' |

@@ -1,112 +1,59 @@
-// Safe writing of audio files: a save that fails or is killed at any moment
-// leaves the old file or the new one, never a damaged one, and never leaves a
-// link, an owner or a permission changed.
-//
-// Two ways lead there:
-//  - In place, only where the write cannot tear: the bytes that change lie in
-//    one 4 KB page and go to the file in one write, which is synced. A kill
-//    cannot stop the kernel halfway through copying one page.
-//  - Everything larger builds the whole new file and replaces the old one
-//    (SafeRewrite): the new file is created unnamed in the old one's folder
-//    (O_TMPFILE), gets the old file's owner, group, mode and extended
-//    attributes (ACLs included), is written and synced, then linked under a
-//    short hidden name and renamed over the old name; the folder is synced.
-//    A kill before the link leaves nothing behind; a file system without
-//    unnamed files gets the hidden name at once. A hidden file that a killed
-//    save left is removed by the next rewrite in that folder.
-// A symlink is written through to the file it names. A file the user may not
-// write is refused (EACCES and the like) even when its folder is writable. A
-// file with several hard links cannot be replaced without splitting them:
-// its in-place writes work, a rewrite is refused with kErrHardLinked.
+// The tag library's side of the safe-write layer: its error numbers go to
+// the control's last error, its paths are automation strings and its
+// sources are open tag files. See safefile/SafeFile.h for how a save stays
+// safe against a failure or a kill at any moment.
 #pragma once
 
 #include "Module.h"
 #include "TagFile.h"
+#include "safefile/SafeFile.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <sys/stat.h>
 
 namespace sonavex {
 
-// The steps of a save, as a test hook sees them.
-enum class SaveStep {
-  kTempCreated,     // the new file exists (unnamed, or under its hidden name)
-  kCopied,          // one more chunk of the old file is in the new one
-  kWritten,         // the whole new file is written
-  kSynced,          // ... and synced
-  kLinked,          // it has its hidden name in the folder
-  kRenamed,         // it has replaced the old file; the folder is not synced yet
-  kInPlaceWrite,    // an in-place write of (offset, length) is about to happen (length 0: a cut)
-  kInPlaceWritten,  // ... it has happened, not synced yet
-};
+using SaveStep = safefile::Step;
+using SaveTestHooks = safefile::TestHooks;
+using safefile::ByteRange;
+using safefile::ChangedRange;
+using safefile::FitsOnePage;
+using safefile::kPageSize;
+inline SaveTestHooks& SaveHooks() { return safefile::Hooks(); }
 
-// Hooks for the tests that stop a save at chosen moments; unset normally.
-struct SaveTestHooks {
-  void (*step)(SaveStep step, int64_t offset, int64_t length) = nullptr;
-  bool noTmpfile = false;  // act as on a file system without unnamed files
-  int64_t copyChunk = 0;   // bytes copied between two kCopied steps (0: the normal amount)
-};
-SaveTestHooks& SaveHooks();
+// The layer's error as the library's last error number.
+int32_t SaveError(int error);
 
-// The size of the page within which an in-place write cannot tear.
-constexpr int64_t kPageSize = 4096;
-
-// True when length bytes at offset (1 to 4096 of them) lie in one page.
-bool FitsOnePage(int64_t offset, size_t length);
-
-// The bytes in which two images of the same region differ: from the first
-// to the last differing byte (length 0 when they are equal).
-struct ByteRange {
-  int64_t offset = 0;
-  size_t length = 0;
-};
-ByteRange ChangedRange(const uint8_t* before, const uint8_t* after, size_t n);
-
-// Writes n bytes at offset of the file at path in one write, then syncs the
-// file. offset may be the file's length (an append). Only for writes that
-// FitsOnePage allows (others are refused with EINVAL). False with
-// state.lastError set on failure; a failed append is cut off again.
+// Writes n bytes at offset of the file in one write that cannot tear, then
+// syncs it (see safefile::WriteInPlace). False with state.lastError set on failure.
 bool WriteInPlace(FileState& state, const WString& path, int64_t offset, const void* data, size_t n);
 // Cuts the file at path to length bytes and syncs it.
 bool TruncateInPlace(FileState& state, const WString& path, int64_t length);
 
 // Builds a new file and puts it in the place of the file at path (which may
-// not exist yet: then it is created). Every failure stores its errno in
+// not exist yet: then it is created). Every failure stores its error in
 // state.lastError and drops the new file; the old one stays untouched.
 class SafeRewrite {
  public:
   explicit SafeRewrite(FileState& state) : state_(state) {}
-  SafeRewrite(const SafeRewrite&) = delete;
-  SafeRewrite& operator=(const SafeRewrite&) = delete;
-  ~SafeRewrite() { Abort(); }
 
-  // Resolves symlinks, checks that the old file may be written and replaced
-  // and creates the new file beside it with the old one's attributes.
-  bool Begin(const WString& path);
-  // Appends bytes.
-  bool Write(const void* data, size_t n);
+  bool Begin(const WString& path) { return Check(rewrite_.Begin(PathToNative(path))); }
+  bool Write(const void* data, size_t n) { return Check(rewrite_.Write(data, n)); }
   // Copies count bytes of src from offset on into the new file.
-  bool CopyFrom(TagFile& src, int64_t offset, int64_t count);
+  bool CopyFrom(TagFile& src, int64_t offset, int64_t count) {
+    return Check(rewrite_.CopyFrom(src.Descriptor(), offset, count));
+  }
   // Opens the new file as written so far for reading (to check it before
   // it replaces the old one).
   bool ReadBack(TagFile& into);
-  // Syncs the new file, names it, renames it over the old one and syncs the folder.
-  bool Commit();
-  // Drops the new file (nothing happens to the old one).
-  void Abort();
+  bool Commit() { return Check(rewrite_.Commit()); }
+  void Abort() { rewrite_.Abort(); }
 
  private:
-  bool Failed(int e);
-  bool CreateNew(mode_t mode);
-  bool CopyAttributes(const std::string& from, const struct stat& st);
+  bool Check(bool ok);
 
   FileState& state_;
-  int dir_ = -1;          // the folder of the file written
-  int fd_ = -1;           // the new file
-  std::string name_;      // the old file's name in that folder
-  std::string hidden_;    // the new file's hidden name, once it has one
+  safefile::Rewrite rewrite_;
 };
 
 }  // namespace sonavex

@@ -1,0 +1,441 @@
+#include "safefile/SafeFile.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+namespace safefile {
+
+namespace {
+
+// The new file's hidden name: the prefix and six letters or digits. Short,
+// so that it fits beside a file whose own name is as long as names may be.
+constexpr char kHiddenPrefix[] = ".sonavex-";
+constexpr size_t kHiddenPrefixLength = sizeof kHiddenPrefix - 1;
+constexpr size_t kHiddenRandom = 6;
+
+constexpr int64_t kCopyChunk = 8 << 20;
+
+void Report(Step step, int64_t offset = 0, int64_t length = 0) {
+  if (Hooks().step) Hooks().step(step, offset, length);
+}
+
+std::string HiddenName() {
+  static std::atomic<uint64_t> counter{0};
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  uint64_t x = (uint64_t(getpid()) << 32) ^ uint64_t(ts.tv_nsec) ^ (uint64_t(ts.tv_sec) << 20) ^
+               (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+  static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::string name = kHiddenPrefix;
+  for (size_t i = 0; i < kHiddenRandom; ++i) {
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdull;
+    x ^= x >> 29;
+    name += kChars[x % 62];
+  }
+  return name;
+}
+
+bool IsHiddenName(const char* name) {
+  if (std::strncmp(name, kHiddenPrefix, kHiddenPrefixLength) != 0) return false;
+  const char* rest = name + kHiddenPrefixLength;
+  if (std::strlen(rest) != kHiddenRandom) return false;
+  for (const char* c = rest; *c; ++c)
+    if (!((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9'))) return false;
+  return true;
+}
+
+// Holds an open file description's lock for as long as it is open: a live
+// save keeps its new file locked, so a file of ours that can be locked was
+// left by a save that died.
+bool LockWhole(int fd) {
+  struct flock fl{};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  return fcntl(fd, F_OFD_SETLK, &fl) == 0;
+}
+
+// Removes the hidden files that killed saves left in the folder.
+void SweepLeftovers(int dir) {
+  const int listing = dup(dir);
+  if (listing < 0) return;
+  DIR* d = fdopendir(listing);
+  if (!d) {
+    close(listing);
+    return;
+  }
+  rewinddir(d);
+  std::vector<std::string> stale;
+  while (const dirent* e = readdir(d)) {
+    if (!IsHiddenName(e->d_name)) continue;
+    const int fd = openat(dir, e->d_name, O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) continue;
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && LockWhole(fd)) stale.push_back(e->d_name);
+    close(fd);
+  }
+  closedir(d);
+  for (const auto& name : stale) unlinkat(dir, name.c_str(), 0);
+}
+
+// Splits a path into its folder and its last name ("." for a bare name).
+void SplitPath(const std::string& path, std::string& folder, std::string& name) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    folder = ".";
+    name = path;
+  } else {
+    folder = slash == 0 ? "/" : path.substr(0, slash);
+    name = path.substr(slash + 1);
+  }
+}
+
+int WriteAll(int fd, const void* data, size_t n) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  while (n > 0) {
+    const ssize_t put = ::write(fd, p, n);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    p += put;
+    n -= static_cast<size_t>(put);
+  }
+  return 0;
+}
+
+// The value of an extended attribute, by path or by descriptor; errno on failure.
+int GetAttribute(const char* path, int fd, const char* name, std::vector<char>& value) {
+  for (int tries = 0; tries < 8; ++tries) {
+    const ssize_t size = path ? getxattr(path, name, nullptr, 0) : fgetxattr(fd, name, nullptr, 0);
+    if (size < 0) return errno;
+    value.resize(static_cast<size_t>(size));
+    const ssize_t got = path ? getxattr(path, name, value.data(), value.size())
+                             : fgetxattr(fd, name, value.data(), value.size());
+    if (got >= 0) {
+      value.resize(static_cast<size_t>(got));
+      return 0;
+    }
+    if (errno != ERANGE) return errno;
+  }
+  return ERANGE;
+}
+
+}  // namespace
+
+TestHooks& Hooks() {
+  static TestHooks hooks;
+  return hooks;
+}
+
+bool FitsOnePage(int64_t offset, size_t length) {
+  if (offset < 0 || length == 0 || length > static_cast<size_t>(kPageSize)) return false;
+  return offset / kPageSize == (offset + static_cast<int64_t>(length) - 1) / kPageSize;
+}
+
+ByteRange ChangedRange(const uint8_t* before, const uint8_t* after, size_t n) {
+  size_t first = 0;
+  while (first < n && before[first] == after[first]) ++first;
+  if (first == n) return {};
+  size_t last = n - 1;
+  while (last > first && before[last] == after[last]) --last;
+  return {static_cast<int64_t>(first), last - first + 1};
+}
+
+int WriteInPlace(const std::string& path, int64_t offset, const void* data, size_t n) {
+  if (!FitsOnePage(offset, n)) return EINVAL;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return errno;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int e = errno ? errno : EINVAL;
+    close(fd);
+    return e;
+  }
+  Report(Step::kInPlaceWrite, offset, static_cast<int64_t>(n));
+  ssize_t put;
+  do put = ::pwrite(fd, data, n, offset);
+  while (put < 0 && errno == EINTR);
+  if (put != static_cast<ssize_t>(n)) {
+    const int e = put < 0 ? errno : ENOSPC;
+    // An append that stopped short is cut off again.
+    if (offset >= st.st_size && ftruncate(fd, st.st_size) == 0) fsync(fd);
+    close(fd);
+    return e;
+  }
+  Report(Step::kInPlaceWritten, offset, static_cast<int64_t>(n));
+  if (fsync(fd) != 0) {
+    const int e = errno;
+    close(fd);
+    return e;
+  }
+  if (close(fd) != 0) return errno;
+  return 0;
+}
+
+int TruncateInPlace(const std::string& path, int64_t length) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return errno;
+  Report(Step::kInPlaceWrite, length, 0);
+  bool ok = ftruncate(fd, length) == 0;
+  if (ok) {
+    Report(Step::kInPlaceWritten, length, 0);
+    ok = fsync(fd) == 0;
+  }
+  const int e = ok ? 0 : errno;
+  close(fd);
+  return e;
+}
+
+// ---- Rewrite -----------------------------------------------------------------
+
+bool Rewrite::Failed(int e) {
+  error_ = e ? e : EIO;
+  Abort();
+  return false;
+}
+
+bool Rewrite::Begin(const std::string& given) {
+  Abort();
+  error_ = 0;
+  written_ = 0;
+  // The file a symlink names (through every link on the way) is the one
+  // that is written; the link stays a link.
+  std::string real;
+  bool exists = false;
+  if (char* resolved = realpath(given.c_str(), nullptr)) {
+    real = resolved;
+    std::free(resolved);
+    exists = true;
+  } else {
+    const int e = errno;
+    struct stat lst;
+    // Only a name that does not exist at all becomes a new file: a broken
+    // link or an unreachable folder is an error.
+    if (e != ENOENT || lstat(given.c_str(), &lst) == 0) return Failed(e);
+    std::string folder, name;
+    SplitPath(given, folder, name);
+    char* folderReal = realpath(folder.c_str(), nullptr);
+    if (!folderReal) return Failed(errno);
+    real = std::string(folderReal) + "/" + name;
+    std::free(folderReal);
+  }
+
+  struct stat st{};
+  if (exists) {
+    if (stat(real.c_str(), &st) != 0) return Failed(errno);
+    if (S_ISDIR(st.st_mode)) return Failed(EISDIR);
+    if (!S_ISREG(st.st_mode)) return Failed(EINVAL);
+    // The replaced file must be one the user may write, whatever the folder allows.
+    const int probe = ::open(real.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    if (probe < 0) return Failed(errno);
+    close(probe);
+    // A rename would give the other names of a hard-linked file the old
+    // content: the file stays as it is.
+    if (st.st_nlink > 1) return Failed(kErrHardLinked);
+  }
+
+  std::string folder;
+  SplitPath(real, folder, name_);
+  dir_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir_ < 0) return Failed(errno);
+  SweepLeftovers(dir_);
+
+  if (!CreateNew(exists ? 0600 : 0666)) return false;
+  if (exists && !CopyAttributes(real, st)) return false;
+  Report(Step::kTempCreated);
+  return true;
+}
+
+bool Rewrite::CreateNew(mode_t mode) {
+  if (!Hooks().noTmpfile) {
+    fd_ = openat(dir_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+    if (fd_ >= 0) {
+      LockWhole(fd_);
+      return true;
+    }
+    // Only a file system without unnamed files falls back to a named one.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return Failed(errno);
+  }
+  for (int tries = 0; tries < 100; ++tries) {
+    const std::string name = HiddenName();
+    fd_ = openat(dir_, name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, mode);
+    if (fd_ >= 0) {
+      hidden_ = name;
+      LockWhole(fd_);
+      return true;
+    }
+    if (errno != EEXIST) return Failed(errno);
+  }
+  return Failed(EEXIST);
+}
+
+bool Rewrite::CopyAttributes(const std::string& from, const struct stat& st) {
+  // Owner and group first (a change of owner clears the set-id bits), then
+  // the mode, then the extended attributes: an access ACL sets the group
+  // bits of the mode from its mask, as it did on the old file.
+  struct stat now;
+  if (fstat(fd_, &now) != 0) return Failed(errno);
+  // Only what differs is set: file systems without owners and modes (FAT on
+  // a memory stick) refuse any change, and there both already agree.
+  if ((now.st_uid != st.st_uid || now.st_gid != st.st_gid) && fchown(fd_, st.st_uid, st.st_gid) != 0)
+    return Failed(errno);  // the new file could not keep the owner or the group
+  if (fstat(fd_, &now) != 0) return Failed(errno);
+  if ((now.st_mode & 07777) != (st.st_mode & 07777) && fchmod(fd_, st.st_mode & 07777) != 0) return Failed(errno);
+
+  std::vector<char> names(256);
+  ssize_t size;
+  for (;;) {
+    size = listxattr(from.c_str(), names.data(), names.size());
+    if (size >= 0) break;
+    if (errno == ENOTSUP) return true;  // a file system without them
+    if (errno != ERANGE) return Failed(errno);
+    const ssize_t need = listxattr(from.c_str(), nullptr, 0);
+    if (need < 0) return Failed(errno);
+    names.resize(static_cast<size_t>(need) + 1);
+  }
+  std::vector<char> value, check;
+  for (ssize_t at = 0; at < size;) {
+    const char* name = names.data() + at;
+    at += static_cast<ssize_t>(std::strlen(name)) + 1;
+    const int e = GetAttribute(from.c_str(), -1, name, value);
+    if (e == ENODATA) continue;  // gone meanwhile
+    if (e != 0) return Failed(e);
+    if (fsetxattr(fd_, name, value.data(), value.size(), 0) == 0) continue;
+    const int set = errno;
+    // An attribute the system gave the new file already (a security label)
+    // needs no setting.
+    if (GetAttribute(nullptr, fd_, name, check) == 0 && check == value) continue;
+    return Failed(set);
+  }
+  return true;
+}
+
+bool Rewrite::Write(const void* data, size_t n) {
+  if (fd_ < 0) return false;
+  if (n == 0) return true;
+  if (const int e = WriteAll(fd_, data, n)) return Failed(e);
+  written_ += static_cast<int64_t>(n);
+  return true;
+}
+
+bool Rewrite::CopyFrom(int src, int64_t offset, int64_t count) {
+  if (fd_ < 0) return false;
+  if (count <= 0) return true;
+  if (offset < 0 || src < 0) return Failed(EINVAL);
+  const int64_t chunk = Hooks().copyChunk > 0 ? Hooks().copyChunk : kCopyChunk;
+  std::vector<uint8_t> buffer;
+  bool kernelCopy = true;
+  off_t in = offset;
+  while (count > 0) {
+    const size_t want = static_cast<size_t>(std::min(count, chunk));
+    ssize_t got = -1;
+    if (kernelCopy) {
+      got = copy_file_range(src, &in, fd_, nullptr, want, 0);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+                      errno == EBADF || errno == EPERM)) {
+        kernelCopy = false;  // copied through memory from here on
+        continue;
+      }
+      if (got < 0) return Failed(errno);
+    } else {
+      buffer.resize(std::min<size_t>(want, 1 << 20));
+      got = ::pread(src, buffer.data(), buffer.size(), in);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return Failed(errno);
+      if (got > 0) {
+        if (const int e = WriteAll(fd_, buffer.data(), static_cast<size_t>(got))) return Failed(e);
+        in += got;
+      }
+    }
+    if (got == 0) return Failed(EIO);  // the source is shorter than it was
+    count -= got;
+    written_ += got;
+    Report(Step::kCopied, in, got);
+  }
+  return true;
+}
+
+bool Rewrite::Commit() {
+  if (fd_ < 0) return false;
+  Report(Step::kWritten);
+  if (fsync(fd_) != 0) return Failed(errno);
+  Report(Step::kSynced);
+  // The new file must hold every byte written: a write that a full disk or
+  // a size limit cut short without saying so never replaces the old file.
+  struct stat st;
+  if (fstat(fd_, &st) != 0) return Failed(errno);
+  if (st.st_size != written_) return Failed(ENOSPC);
+  if (hidden_.empty()) {
+    // Name the unnamed file: through /proc, or by its descriptor where the
+    // process may do that.
+    char proc[64];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd_);
+    for (int tries = 0; tries < 100 && hidden_.empty(); ++tries) {
+      const std::string name = HiddenName();
+      if (linkat(AT_FDCWD, proc, dir_, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+          (errno != EEXIST && linkat(fd_, "", dir_, name.c_str(), AT_EMPTY_PATH) == 0)) {
+        hidden_ = name;
+      } else if (errno != EEXIST) {
+        return Failed(errno);
+      }
+    }
+    if (hidden_.empty()) return Failed(EEXIST);
+  }
+  Report(Step::kLinked);
+  if (renameat(dir_, hidden_.c_str(), dir_, name_.c_str()) != 0) return Failed(errno);
+  hidden_.clear();
+  Report(Step::kRenamed);
+  const int dirSync = fsync(dir_) == 0 ? 0 : errno;
+  close(fd_);
+  fd_ = -1;
+  Abort();
+  if (dirSync != 0) {
+    error_ = dirSync;
+    return false;
+  }
+  return true;
+}
+
+void Rewrite::Abort() {
+  if (fd_ >= 0) {
+    close(fd_);
+    fd_ = -1;
+  }
+  if (dir_ >= 0) {
+    if (!hidden_.empty()) unlinkat(dir_, hidden_.c_str(), 0);
+    close(dir_);
+    dir_ = -1;
+  }
+  hidden_.clear();
+  name_.clear();
+}
+
+}  // namespace safefile
+
+namespace safefile {
+
+std::string ErrorText(int error) {
+  if (error == kErrHardLinked) return "The file has several names (hard links) that a new copy would split";
+  return std::strerror(error);
+}
+
+int WriteWholeFile(const std::string& path, const void* data, size_t n) {
+  Rewrite rewrite;
+  if (!rewrite.Begin(path) || !rewrite.Write(data, n) || !rewrite.Commit()) return rewrite.Error();
+  return 0;
+}
+
+}  // namespace safefile
