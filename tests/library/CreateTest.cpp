@@ -106,8 +106,8 @@ TEST_F(LibraryTest, CreateWithAnEmptyBoxAMissingFolderOrSongsTheTagLibraryReject
   TempDir::Write((Tree() / "Lounge" / "broken.mp3").string(), std::string(3000, 'x'));
   Create(true);
   EXPECT_EQ(Library().RowCount(), 10);
-  EXPECT_EQ(env.messages,
-            std::vector<QString>{QStringLiteral("This file does not accept Tag information, it will be skipped")});
+  EXPECT_EQ(env.messages, std::vector<QString>{"This file does not accept Tag information, it will be skipped:\n" +
+                                                Q(Tree() / "Lounge" / "broken.mp3")});
 }
 
 TEST_F(LibraryTest, TheFolderButtonStoresTheChosenFolderAndCancelChangesNothing) {
