@@ -49,6 +49,21 @@ struct Listing {
   std::vector<Name> folders;  // names of folders (or links to them)
 };
 
+// A name's text as the mask can see it: a byte kept from a name that is not
+// UTF-8 (a lone surrogate, which the pattern matcher refuses to look at)
+// becomes U+FFFD, one character that "*" and "?" take.
+QString Matchable(const QString& text) {
+  QString out = text;
+  for (qsizetype i = 0; i < out.size(); ++i) {
+    if (out[i].isHighSurrogate() && i + 1 < out.size() && out[i + 1].isLowSurrogate()) {
+      ++i;
+    } else if (out[i].isSurrogate()) {
+      out[i] = QChar(0xFFFD);
+    }
+  }
+  return out;
+}
+
 // The folder's entries by the names' bytes, so that a name that is not UTF-8
 // is found and opened as it is; listed to the end before anything is added.
 bool List(const QByteArray& base, const QRegularExpression& mask, Listing& out) {
@@ -68,7 +83,7 @@ bool List(const QByteArray& base, const QRegularExpression& mask, Listing& out) 
       isFile = S_ISREG(st.st_mode);
     }
     if (isDir) out.folders.push_back(std::move(name));
-    else if (isFile && mask.match(name.text).hasMatch()) out.files.push_back(std::move(name));
+    else if (isFile && mask.match(Matchable(name.text)).hasMatch()) out.files.push_back(std::move(name));
   }
   ::closedir(dir);
   // By name without regard to case (the same name in two cases by bytes).
