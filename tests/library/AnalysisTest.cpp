@@ -14,7 +14,11 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -322,4 +326,45 @@ TEST_F(AnalysisTest, OneRunAtATimeAndTheLibraryKeepsItsRows) {
   Run(kCalculateMixPoints);
   EXPECT_TRUE(env.messages.empty());
   EXPECT_TRUE(Cell(2, kStartMixPoint).endsWith(QStringLiteral(" sec")));
+}
+
+// "Calculate the BPM" on a full disk (here a file size limit that leaves no
+// room for a new index), with an index below and one above the 16 KB that a
+// buffered writer holds back: the save says why, the index stays as it was,
+// and the next start finds the library.
+TEST_F(AnalysisTest, AFullDiskDuringTheBpmRunKeepsTheLibraryForTheNextStart) {
+  const QString song = Song("analysis/beat.mp3", "beat.mp3");
+  for (const int extra : {3, 300}) {
+    SCOPED_TRACE(extra);
+    Library().DeleteAllRows();
+    AddRow(song);
+    for (int i = 0; i < extra; ++i) AddMissingRow(QStringLiteral("/music/collection/artist %1/a song with a long name %1.mp3").arg(i));
+    ASSERT_TRUE(library::SaveLibraryIndex(*form));
+    const auto before = TempDir::Read(library::IndexPath().toStdString());
+    EXPECT_EQ(before.size() > 16384, extra > 100) << before.size();
+    env.messages.clear();
+    Select({1});
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit none = old;
+    none.rlim_cur = 0;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &none), 0);
+    Run(kCalculateBPM);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, handler);
+
+    EXPECT_NE(Cell(1, kBPM), QString());  // measured, in the library
+    ASSERT_FALSE(env.messages.empty());
+    EXPECT_TRUE(env.messages[0].startsWith(djvp::ui::T(djvp::kStrIndexNotSaved))) << env.messages[0].toStdString();
+    EXPECT_TRUE(env.messages[0].contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << env.messages[0].toStdString();
+    EXPECT_EQ(TempDir::Read(library::IndexPath().toStdString()), before);
+
+    // The next start: the library as it was last saved.
+    form.reset();
+    form = env.Open(true);
+    library::LoadLibraryIndex(*form);
+    EXPECT_EQ(Library().RowCount(), 1 + extra);
+    EXPECT_EQ(Library().TextAt(1, djvp::ui::kFilename), song);
+  }
 }
