@@ -42,7 +42,8 @@ QString FileProblems::Text() const {
   QStringList parts;
   for (const Group& g : groups_) {
     QString part = g.reason;
-    if (!part.endsWith(QLatin1Char(':'))) part += QLatin1Char(':');
+    // A reason that is a sentence keeps its full stop; any other ends in ":".
+    if (!part.endsWith(QLatin1Char(':')) && !part.endsWith(QLatin1Char('.'))) part += QLatin1Char(':');
     part += QLatin1Char('\n') + g.shown.join(QLatin1Char('\n'));
     if (g.more > 0)
       part += QLatin1Char('\n') + QString::fromStdString(Tr(kStrAndMoreFiles)).arg(g.more);

@@ -106,7 +106,7 @@ void AddChosenFile(djvp::MainState& s, const QString& path, djvp::Grid& grid) {
   } else {
     // Any other file (a WAV file among them) is no song of a playlist: say
     // so rather than add nothing in silence.
-    djvp::MsgBox(path + QLatin1Char('\n') + djvp::ui::T(djvp::kStrCannotAddFile), djvp::MsgButtons::Ok);
+    djvp::ReportFileProblem(djvp::ui::T(djvp::kStrCannotAddFile), path);
   }
 }
 

@@ -222,13 +222,18 @@ TEST_F(ImportTest, AddFileTakesMusicByItsEndingOnly) {
 // The open button takes several files at once, each as its kind asks; a file
 // no playlist takes (a WAV song) is named in a message instead of vanishing.
 TEST_F(ImportTest, SeveralChosenFilesAreAddedAndOthersAreNamed) {
-  AnswerFileDialogWith({Fixture("tagged.mp3"), Fixture("song.wav"), Fixture("song.ogg")});
+  const QString text = work.file("notes.txt").c_str();
+  TempDir::Write(text.toStdString(), std::string("x"));
+  AnswerFileDialogWith({Fixture("tagged.mp3"), Fixture("song.wav"), Fixture("song.ogg"), text});
   Press(1);
   EXPECT_NE(lastFileRequest.flags & djvp::kOfnAllowMultiSelect, 0) << "the dialog lets several be chosen";
   EXPECT_EQ(Names(Deck(0)), (QStringList{"tagged.mp3", "song.ogg"}));
+  // Both named in one message, under the reason.
   ASSERT_EQ(env.messages.size(), 1u);
-  EXPECT_TRUE(env.messages[0].startsWith(Fixture("song.wav") + "\n")) << env.messages[0].toStdString();
-  EXPECT_TRUE(env.messages[0].contains("cannot be added to a playlist"));
+  const QStringList lines = env.messages[0].split(QLatin1Char('\n'));
+  ASSERT_EQ(lines.size(), 3) << env.messages[0].toStdString();
+  EXPECT_TRUE(lines[0].contains("cannot be added to a playlist"));
+  EXPECT_EQ(lines.mid(1), (QStringList{Fixture("song.wav"), text}));
 }
 
 // A folder import of names that are not UTF-8: the songs come in, play, and
