@@ -23,6 +23,8 @@
 #include <functional>
 #include <random>
 #include <set>
+#include <vector>
+#include <algorithm>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -369,12 +371,27 @@ TEST(OwnFiles, SavesKeepOwnersModesAttributesAndLinks) {
       }
     }
     ASSERT_EQ(chmod(s.path.c_str(), 0644), 0);
-    // Extended attributes.
-    if (setxattr(s.path.c_str(), "user.origin", "mine", 4, 0) == 0) {
+    // Extended attributes and an access ACL (owner rw, user nobody r, group
+    // r, mask rw, others none, in the kernel's form).
+    std::vector<char> acl;
+    auto le16 = [&](uint16_t x) { acl.push_back(char(x)); acl.push_back(char(x >> 8)); };
+    auto le32 = [&](uint32_t x) { le16(uint16_t(x)); le16(uint16_t(x >> 16)); };
+    le32(2);
+    le16(0x01), le16(6), le32(0xFFFFFFFF);
+    le16(0x02), le16(4), le32(kNobody);
+    le16(0x04), le16(4), le32(0xFFFFFFFF);
+    le16(0x10), le16(6), le32(0xFFFFFFFF);
+    le16(0x20), le16(0), le32(0xFFFFFFFF);
+    if (setxattr(s.path.c_str(), "user.origin", "mine", 4, 0) == 0 &&
+        setxattr(s.path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) == 0) {
       ASSERT_TRUE(s.save());
       char value[16] = {};
       EXPECT_EQ(getxattr(s.path.c_str(), "user.origin", value, sizeof value), 4);
       EXPECT_STREQ(value, "mine");
+      std::vector<char> now(256);
+      now.resize(static_cast<size_t>(std::max<ssize_t>(0, getxattr(s.path.c_str(), "system.posix_acl_access", now.data(), now.size()))));
+      EXPECT_EQ(now, acl);
+      removexattr(s.path.c_str(), "system.posix_acl_access");
     }
     // A symlink is written through and stays a link.
     const std::string real = s.path + ".real";
