@@ -14,9 +14,11 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTabBar>
 
 #include <gtest/gtest.h>
@@ -179,6 +181,27 @@ TEST(InterfaceTexts, CaptionsShowTheStoredValuesFromTheStart) {
     delete w;
     delete splash.data();
   }
+}
+
+// Every header of the library shows its caption whole in English and in
+// Dutch: Artist and Title are wide enough as they are, the others as wide as
+// their captions need.
+TEST(Language, LibraryHeadersShowWholeInBothLanguages) {
+  WindowTestEnv env;
+  auto w = env.Open();
+  w->show();
+  djvp::Grid& library = *w->State().DummyPlaylist;
+  QHeaderView* header = library.View()->horizontalHeader();
+  for (int entry : {1, 0}) {
+    w->SelectListEntry(7, entry);
+    QCoreApplication::processEvents();
+    for (int32_t c = 1; c <= library.ColumnCount(); ++c) {
+      SCOPED_TRACE(library.HeaderCaption(c).toStdString());
+      EXPECT_GE(header->sectionSize(c - 1), header->sectionSizeHint(c - 1));
+    }
+  }
+  EXPECT_EQ(library.ColumnPixelWidth(1), 200);
+  EXPECT_EQ(library.ColumnPixelWidth(2), 200);
 }
 
 TEST(InterfaceTexts, TooltipsMenusStatusBarAndCaptions) {
