@@ -38,6 +38,15 @@ int MsgBoxWidthForTitle(const QString& title) {
   return QFontMetrics(font).horizontalAdvance(title) + kTitleBarButtons;
 }
 
+void KeepTitleWhole(QMessageBox& box) {
+  // An empty item across the box's grid keeps it wide enough.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    grid->addItem(new QSpacerItem(MsgBoxWidthForTitle(box.windowTitle()), 0, QSizePolicy::Minimum,
+                                  QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
+}
+
 MsgResult MsgBox(const QString& text, MsgButtons buttons) { return MsgBox(text, buttons, ProgramTitle()); }
 
 MsgResult MsgBox(const QString& text, MsgButtons buttons, const QString& title) {
@@ -51,12 +60,7 @@ MsgResult MsgBox(const QString& text, MsgButtons buttons, const QString& title) 
     case MsgButtons::YesNoCancel: b = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
   }
   QMessageBox box(QMessageBox::NoIcon, title, text, b, QApplication::activeWindow());
-  // A short text makes a narrow box, whose title bar would cut the title: an
-  // empty item across the box's grid keeps it wide enough.
-  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
-    grid->addItem(new QSpacerItem(MsgBoxWidthForTitle(title), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
-                  grid->rowCount(), 0, 1, grid->columnCount());
-  }
+  KeepTitleWhole(box);
   switch (box.exec()) {
     case QMessageBox::Cancel: return MsgResult::Cancel;
     case QMessageBox::Yes: return MsgResult::Yes;

@@ -7,6 +7,8 @@
 
 #include <functional>
 
+class QMessageBox;
+
 namespace djvp {
 
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
@@ -32,5 +34,8 @@ TitledMsgBoxHook SetTitledMsgBoxHook(TitledMsgBoxHook hook);
 // The narrowest a message box may be so that a window manager's title bar
 // shows the whole title beside its buttons.
 int MsgBoxWidthForTitle(const QString& title);
+// Keeps a message box at least that wide for its present title (a short text
+// makes a narrow box, whose title bar would cut the title).
+void KeepTitleWhole(QMessageBox& box);
 
 }  // namespace djvp
