@@ -70,6 +70,8 @@ void Slider(ui::Slider& c, QSlider* w, Track track) {
     const QSignalBlocker quiet(w);
     w->setRange(c.minimum(), c.maximum());
     w->setValue(c.value());
+    w->setSingleStep(c.smallChange());
+    w->setPageStep(c.largeChange());
     Common(c, w);
   };
   c.SetView(sync, [w] { w->repaint(); });
@@ -90,6 +92,7 @@ void Spinner(ui::Slider& c, QSpinBox* w) {
     const QSignalBlocker quiet(w);
     w->setRange(c.minimum(), c.maximum());
     w->setValue(c.value());
+    w->setSingleStep(c.smallChange());
     Common(c, w);
   };
   c.SetView(sync, [w] { w->repaint(); });

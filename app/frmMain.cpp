@@ -78,6 +78,7 @@ std::vector<EngineCheck>& EngineChecks() {
 std::function<void(const QString&, const QString&)>& EngineCheckMessage() {
   static std::function<void(const QString&, const QString&)> show = [](const QString& text, const QString& title) {
     QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok);
+    KeepTitleWhole(box);
     box.exec();
   };
   return show;

@@ -2,6 +2,7 @@
 // window in the current language.
 #include "app/frmMain.h"
 
+#include "effects/EffectControls.h"
 #include "platform/Grid.h"
 #include "platform/ModPublic.h"
 #include "StringTable.h"
@@ -126,10 +127,6 @@ void frmMain::ApplyInterfaceTexts() {
   labels({6, 3}, 530);
   labels({132, 4}, 44);
   labels({133, 5}, 531);
-  labels({11, 12}, 533);
-  labels({13, 14}, 534);
-  labels({15, 16}, 535);
-  labels({17, 18}, 536);
   labels({8}, 532);
   labels({149}, 36);
   // The pre-listen label tells how the switch stands, in the new language.
@@ -163,9 +160,6 @@ void frmMain::ApplyInterfaceTexts() {
   fit(s.cmdEffects[1], 166);
   fit(s.cmdEffects[2], 166);
   labels({37, 61}, 492);
-  labels({38, 62}, 501);
-  labels({39, 63}, 502);
-  labels({40, 64}, 503);
   labels({41, 65}, 493);
   labels({42, 66}, 494);
   labels({45, 69}, 497);
@@ -201,6 +195,10 @@ void frmMain::ApplyInterfaceTexts() {
   fit(s.cmdSelect[2], 294);
   labels({19}, 504);
   labels({0}, 341);
+  // The captions that tell a control's value: the value each holds, in the
+  // new language.
+  effects::ShowSliderCaptions(s);
+  effects::ShowSpinnerCaptions(s);
 }
 
 }  // namespace djvp

@@ -11,8 +11,10 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTabBar>
 
+#include <algorithm>
 #include <climits>
 
 namespace djvp {
@@ -51,6 +53,38 @@ const TallBox* TallBoxOf(const std::string& name) {
     if (name == t.name) return &t;
   return nullptr;
 }
+
+// A multi-line box without scroll bars that shows whole lines only: the text
+// starts one pixel inside the frame, and what is left below the last whole
+// line stays empty instead of showing the top of a line cut through.
+class WholeLinesEdit : public QPlainTextEdit {
+ public:
+  explicit WholeLinesEdit(QWidget* parent) : QPlainTextEdit(parent) {
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    document()->setDocumentMargin(1);
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override {
+    QPlainTextEdit::resizeEvent(e);
+    FitLines();
+  }
+  void changeEvent(QEvent* e) override {
+    QPlainTextEdit::changeEvent(e);
+    if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange) FitLines();
+  }
+
+ private:
+  void FitLines() {
+    const int line = std::max(1, fontMetrics().lineSpacing());
+    const int margin = static_cast<int>(document()->documentMargin());
+    const int inner = contentsRect().height();
+    const int whole = std::max(1, (inner - margin) / line);
+    const int rest = std::max(0, inner - margin - whole * line);
+    if (viewportMargins().bottom() != rest) setViewportMargins(0, 0, 0, rest);
+  }
+};
 
 }  // namespace
 
@@ -186,9 +220,7 @@ void frmTags::BuildFieldPages() {
       label = QRect(Px(k == 0 ? 45 : 75), box.top() + 3, Px(1605), Px(210));
     }
     if (TallBoxOf(name)) {
-      auto* text = new QPlainTextEdit(page);
-      text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-      text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      auto* text = new WholeLinesEdit(page);
       text->setObjectName(QString::fromLatin1(row.box));
       text->setGeometry(box);
       view.boxes[name] = text;

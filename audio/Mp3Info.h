@@ -28,7 +28,6 @@ class clsMp3Info {
   void AlbumdBGain(double v) { albumDb_ = v; }
   double RadiodBGain() const { return radioDb_ == kNoValue ? kNoValue : radioDb_ + modify_; }
   void RadiodBGain(double v) { radioDb_ = v; }
-  int16_t AlbumMp3Gain() const { return StepsOf(albumDb_); }
   int16_t RadioMp3Gain() const { return StepsOf(radioDb_); }
   // The largest whole number of gain steps that does not clip.
   int32_t MaxNoclipMp3Gain() const;

@@ -39,10 +39,11 @@ void ApplyEffectSwitch(djvp::MainState& s, int index, djvp::clsBassPlayer* onto)
 // (percent), 1/15 sample rate (Hz, for a song at 44100 Hz: others play at
 // value / 44100 times their own rate), 2/16 pitch (semitones), 3..13/17..27
 // the effect parameters. Acts on the deck's target player (effects/Targets.h).
-// Tempo and sample rate do nothing at all while that player's stream is not
-// active (the deck stopped or paused); pitch and the effect parameters are
-// stored in any case, and a parameter of an effect that is off only changes
-// the stored value.
+// Tempo and sample rate reach no stream and are not stored while that
+// player's stream is not active (the deck stopped or paused); pitch and the
+// effect parameters are stored in any case, and a parameter of an effect
+// that is off only changes the stored value. The captions of tempo, sample
+// rate and pitch show the slider's value in every case.
 void sldEffects_ValueChanged(djvp::MainState& s, int index);
 
 // Eq(index): deck 1's bands 0..9, deck 2's 10..19; gain 5 - value dB on
@@ -51,8 +52,17 @@ void Eq_ValueChanged(djvp::MainState& s, int index);
 
 // UpDown(index): 0 and 4 the decks' gain (factor value / 26), 1..3 and 5..7
 // the High, Mid and Low tones (value - 10 dB on the equaliser bands at 12
-// kHz, 1 kHz and 170 Hz), on every playing player of the deck.
+// kHz, 1 kHz and 170 Hz), on every playing player of the deck; stored and
+// captioned also while the deck is idle.
 void UpDown_ValueChanged(djvp::MainState& s, int index);
+
+// The captions beside the tempo, sample-rate and pitch sliders and beside
+// the gain and tone spinners of both decks, written afresh from what the
+// controls hold in the current language ("Tempo = -8 %", "Gain(10)"). The
+// handlers above keep them so; the window runs these after every text of
+// its own (start, language).
+void ShowSliderCaptions(djvp::MainState& s);
+void ShowSpinnerCaptions(djvp::MainState& s);
 
 // The equaliser presets (effects/Presets.h holds the files).
 // cmdEffects(index): 0 "Load" and 1 "Save" of deck 1, 3 "Load" and 2 "Save"

@@ -47,8 +47,21 @@ bool SetBandGain(engine::Handle stream, int32_t band, float gainDb) {
   return engine::SetEffectParameters(stream, engine::dsp::kPeakEq, &r);
 }
 
-// "Text(n)": a caption with the spinner's offset from neutral.
-QString Caption(int32_t stringId, int offset) { return ui::T(stringId) + QStringLiteral("(%1)").arg(offset); }
+// The caption beside spinner `index`: its text and "(n)", n the spinner's
+// offset from neutral.
+void ShowCaption(MainState& s, int index) {
+  const int deck = index / 4;
+  const int k = index % 4;
+  const int value = s.UpDown[static_cast<size_t>(index)].value();
+  if (k == 0) {
+    s.SCLabel1[static_cast<size_t>(ctl::kLblGain1 + deck)].setText(ui::T(kStrGain) +
+                                                                   QStringLiteral("(%1)").arg(value - kGainUnity));
+    return;
+  }
+  const size_t tone = static_cast<size_t>(k - 1);
+  s.SCLabel1[static_cast<size_t>(ctl::kLblHigh1 + 2 * static_cast<int>(tone) + deck)].setText(
+      ui::T(kToneStrings[tone]) + QStringLiteral("(%1)").arg(value - kToneFlat));
+}
 
 }  // namespace
 
@@ -76,17 +89,21 @@ void UpDown_ValueChanged(MainState& s, int index) {
       engine::SetEffectParameters(main, engine::dsp::kVolume, &r);
     });
     keys::Save(QLatin1String(keys::PlayerSection(deck)), QLatin1String(keys::kGain), QString::number(value));
-    s.SCLabel1[static_cast<size_t>(ctl::kLblGain1 + deck)].setText(Caption(kStrGain, value - kGainUnity));
+    ShowCaption(s, index);
     return;
   }
   const size_t tone = static_cast<size_t>(k - 1);
   ForPlayingPlayers(s, deck, [&](engine::Handle main) {
-    // The caption changes only with a playing song.
-    s.SCLabel1[static_cast<size_t>(ctl::kLblHigh1 + 2 * static_cast<int>(tone) + deck)].setText(
-        Caption(kToneStrings[tone], value - kToneFlat));
     SetBandGain(main, kToneBands[tone], static_cast<float>(value - kToneFlat));
   });
+  // Also while the deck is idle: the caption shows what the spinner holds,
+  // which the deck's next song gets.
+  ShowCaption(s, index);
   keys::Save(QLatin1String(keys::EqSection(deck)), QLatin1String(keys::kTones[tone]), QString::number(value));
+}
+
+void ShowSpinnerCaptions(MainState& s) {
+  for (int index = 0; index < 8; ++index) ShowCaption(s, index);
 }
 
 }  // namespace effects

@@ -115,20 +115,25 @@ void LoadChosen(MainState& s, size_t d) {
   p.frame.setVisible(false);
 }
 
+// The titles of the save step's messages.
+const QString kNameMessageTitle = QStringLiteral("dj VORLAN");
+const QString kOverwriteQuestionTitle = QStringLiteral("djVORLAN");
+
 // False when the panel stays open for another name.
 bool SaveTyped(MainState& s, size_t d) {
   Panel p = PanelOf(s, d);
   const QString name = p.name.text();
   if (name.isEmpty()) {
-    MsgBox(ui::T(kStrPleaseGiveName));
+    MsgBox(ui::T(kStrPleaseGiveName), MsgButtons::Ok, kNameMessageTitle);
     return false;
   }
   if (!StorableName(name)) {
-    MsgBox(ui::T(kStrPresetNameOneLine));
+    MsgBox(ui::T(kStrPresetNameOneLine), MsgButtons::Ok, kNameMessageTitle);
     return false;
   }
   for (const QString& entry : p.names.items())
-    if (entry == name && MsgBox(ui::T(kStrOverwritePreset), MsgButtons::YesNo) == MsgResult::Yes)
+    if (entry == name &&
+        MsgBox(ui::T(kStrOverwritePreset), MsgButtons::YesNo, kOverwriteQuestionTitle) == MsgResult::Yes)
       s.PresetOverwrite = true;
   SaveEqPreset(s, static_cast<int>(d) + 1);
   s.PresetSaveMode[d] = false;

@@ -63,12 +63,36 @@ void Store(int deck, int k, int32_t v) {
   keys::Save(Section(deck), QLatin1String(keys::kEffectSliders[static_cast<size_t>(k)]), QString::number(v));
 }
 
+// The caption beside deck d's tempo (k 0), sample-rate (1) or pitch (2)
+// slider: what the slider holds.
+void ShowCaption(MainState& s, int deck, int k) {
+  const int32_t v = s.sldEffects[static_cast<size_t>(deck * 14 + k)].value();
+  switch (k) {
+    case 0:
+      s.SCLabel1[deck == 0 ? ctl::kLblTempo1 : ctl::kLblTempo2].setText(ui::T(kStrTempoIs) +
+                                                                        QStringLiteral(" %1 %").arg(v));
+      return;
+    case 1:
+      s.SCLabel1[deck == 0 ? ctl::kLblSampleRate1 : ctl::kLblSampleRate2].setText(ui::T(kStrSampleRateIs) +
+                                                                                  QStringLiteral(" %1 Hz").arg(v));
+      return;
+    case 2:
+      s.SCLabel1[deck == 0 ? ctl::kLblPitch1 : ctl::kLblPitch2].setText(ui::T(kStrPitchIs) +
+                                                                        QStringLiteral(" %1 ").arg(v) + ui::T(kStrSemitones));
+      return;
+    default: return;
+  }
+}
+
+// Tempo and sample rate reach no stream and are not stored while the deck's
+// target is stopped or paused; the caption still shows the slider's value,
+// which the deck's next song start applies.
 void Tempo(MainState& s, int deck, int32_t v) {
+  ShowCaption(s, deck, 0);
   const Target t = DeckTarget(s, deck + 1);
   if (engine::IsActive(t.main) == engine::kStopped) return;
   engine::SetTempo(t.main, static_cast<float>(v), kSameRate, kSamePitch);
   engine::SetTempo(t.headphone, static_cast<float>(v), kSameRate, kSamePitch);
-  s.SCLabel1[deck == 0 ? ctl::kLblTempo1 : ctl::kLblTempo2].setText(ui::T(kStrTempoIs) + QStringLiteral(" %1 %").arg(v));
   Store(deck, 0, v);
   s.lblBPM[static_cast<size_t>(2 + deck)].setText(QString::number(modPublic_TempoBPM(t.bpm, t.main), 'f', 1));
 }
@@ -84,12 +108,11 @@ float PlaybackRate(engine::Handle stream, int32_t v) {
 }
 
 void SampleRate(MainState& s, int deck, int32_t v) {
+  ShowCaption(s, deck, 1);
   const Target t = DeckTarget(s, deck + 1);
   if (engine::IsActive(t.main) == engine::kStopped) return;
   engine::SetTempo(t.main, kSameTempo, PlaybackRate(t.main, v), kSamePitch);
   engine::SetTempo(t.headphone, kSameTempo, PlaybackRate(t.headphone, v), kSamePitch);
-  s.SCLabel1[deck == 0 ? ctl::kLblSampleRate1 : ctl::kLblSampleRate2].setText(ui::T(kStrSampleRateIs) +
-                                                                              QStringLiteral(" %1 Hz").arg(v));
   // The equaliser's first band is told the new rate (the bands act at the
   // rate the sound really has whatever they are told).
   engine::dsp::PeakEqParams band0{};
@@ -106,8 +129,7 @@ void Pitch(MainState& s, int deck, int32_t v) {
   const Target t = DeckTarget(s, deck + 1);
   engine::SetTempo(t.main, kSameTempo, kSameRate, static_cast<float>(v));
   engine::SetTempo(t.headphone, kSameTempo, kSameRate, static_cast<float>(v));
-  s.SCLabel1[deck == 0 ? ctl::kLblPitch1 : ctl::kLblPitch2].setText(ui::T(kStrPitchIs) + QStringLiteral(" %1 ").arg(v) +
-                                                                    ui::T(kStrSemitones));
+  ShowCaption(s, deck, 2);
   Store(deck, 2, v);
 }
 
@@ -130,6 +152,11 @@ void EffectParameter(MainState& s, int deck, int k, int32_t v) {
 }
 
 }  // namespace
+
+void ShowSliderCaptions(MainState& s) {
+  for (int deck = 0; deck < 2; ++deck)
+    for (int k = 0; k < 3; ++k) ShowCaption(s, deck, k);
+}
 
 void sldEffects_ValueChanged(MainState& s, int index) {
   if (index < 0 || index > 27) return;

@@ -1,7 +1,9 @@
 #include "library/SongTags.h"
 
 #include "playlists/TrackRow.h"
+#include "resources/StringIds.h"
 #include "sonavex/Dispids.h"
+#include "ui/Text.h"
 
 #include <QStringList>
 
@@ -14,6 +16,11 @@ using automation::Variant;
 constexpr char kTagProgId[] = "SONAVEX.SonavexCtrl.1";
 
 Variant Str(const QString& s) { return Variant::Str(s.toStdU16String()); }
+
+// An ID3v1 comment holds 30 characters, 28 when the tag also holds a track
+// number; the tag library cuts a longer one when it writes the tag.
+constexpr qsizetype kId3v1CommentWidth = 30;
+constexpr qsizetype kId3v1CommentWidthWithTrack = 28;
 
 }  // namespace
 
@@ -76,7 +83,19 @@ bool SongTagWriter::WriteTempoToTag(const QString& path, int16_t format, const Q
         }
         return Save(SX_ID3V2SaveChangesToFile, path, why);
       }
-      return WriteCommentMarker(SX_ID3V1Comment, SX_ID3V1SaveChangesToFile, path, QStringLiteral("BPM"), value, why);
+    {
+      // A marker block that the comment cannot hold whole would be cut in the
+      // file: nothing is written then.
+      const QString comment = UpdateMarkerLine(Text(SX_ID3V1Comment), QStringLiteral("BPM"), value);
+      const qsizetype width =
+          Text(SX_ID3V1Track).isEmpty() ? kId3v1CommentWidth : kId3v1CommentWidthWithTrack;
+      if (comment.size() > width) {
+        if (why) *why = djvp::ui::T(djvp::kStrNoRoomInId3v1Comment);
+        return false;
+      }
+      SetText(SX_ID3V1Comment, comment);
+      return Save(SX_ID3V1SaveChangesToFile, path, why);
+    }
     case kFormatWma:
       SetText(SX_WMABeatsPerMinute, value);
       return Save(SX_WMASaveChangesToFile, path, why);

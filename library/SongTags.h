@@ -3,7 +3,8 @@
 // a value takes inside a free-text comment.
 //
 // MP3: the tempo in the ID3v2 tempo frame (a file without an ID3v2 tag gets a
-// "BPM" marker line in its ID3v1 comment instead); gain, start and end mix
+// "BPM" marker line in its ID3v1 comment instead, when the comment has room
+// for the whole marker block); gain, start and end mix
 // point in ID3v2 comments whose language field is "PEA", "SMP" or "EMP", with
 // an empty description. WMA: the tempo in the tempo attribute, the others as
 // marker lines in the comment. FLAC and Ogg Vorbis: all four as marker lines
@@ -58,9 +59,9 @@ class SongTagWriter {
   int16_t Analyze(const QString& path) const;
 
   // Store a tempo, or a value under "PEA", "SMP" or "EMP". True when the file
-  // took the value, or when its format keeps no values in its tags; false,
-  // with the reason in *why, when the file could not be written (it then
-  // holds its old tags).
+  // took the whole value, or when its format keeps no values in its tags;
+  // false, with the reason in *why, when the file could not be written or
+  // could not hold the whole value (it then holds its old tags).
   bool WriteTempoToTag(const QString& path, int16_t format, const QString& value, QString* why) const;
   bool WriteMarkerToTag(const QString& path, int16_t format, const QString& marker, const QString& value,
                         QString* why) const;

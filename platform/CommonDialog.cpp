@@ -4,8 +4,14 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QPageLayout>
+#include <QPageSetupDialog>
+#include <QPageSize>
+#include <QPrintDialog>
+#include <QPrinter>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace djvp {
@@ -23,6 +29,14 @@ FontDialogHook& FontHook() {
   static FontDialogHook hook;
   return hook;
 }
+PrintDialogHook& PrintHook() {
+  static PrintDialogHook hook;
+  return hook;
+}
+PageSetupDialogHook& PageSetupHook() {
+  static PageSetupDialogHook hook;
+  return hook;
+}
 }  // namespace
 
 FileDialogHook clsCommonDialog::SetDialogHook(FileDialogHook hook) { return std::exchange(FileHook(), std::move(hook)); }
@@ -31,6 +45,12 @@ ColorDialogHook clsCommonDialog::SetColorDialogHook(ColorDialogHook hook) {
 }
 FontDialogHook clsCommonDialog::SetFontDialogHook(FontDialogHook hook) {
   return std::exchange(FontHook(), std::move(hook));
+}
+PrintDialogHook clsCommonDialog::SetPrintDialogHook(PrintDialogHook hook) {
+  return std::exchange(PrintHook(), std::move(hook));
+}
+PageSetupDialogHook clsCommonDialog::SetPageSetupDialogHook(PageSetupDialogHook hook) {
+  return std::exchange(PageSetupHook(), std::move(hook));
 }
 
 void clsCommonDialog::SplitFilter(const QString& filter, QStringList& descriptions, QStringList& patterns) {
@@ -91,6 +111,71 @@ QColor FromColorRef(int32_t c) {
 int32_t ToColorRef(const QColor& c) {
   return static_cast<int32_t>(static_cast<uint32_t>(c.red()) | (static_cast<uint32_t>(c.green()) << 8) |
                               (static_cast<uint32_t>(c.blue()) << 16));
+}
+
+// The caller's hook and template bits, which these dialogs have no use for.
+constexpr int32_t kPdHookAndTemplateBits = 0x3F000;
+constexpr int32_t kPsdHookAndTemplateBits = 0x6A000;
+
+// The paper sizes known by number.
+struct Paper {
+  int16_t number;
+  QPageSize::PageSizeId id;
+};
+constexpr Paper kPapers[] = {
+    {kPaperLetter, QPageSize::Letter},        {3, QPageSize::Tabloid},         {4, QPageSize::Ledger},
+    {kPaperLegal, QPageSize::Legal},          {6, QPageSize::Statement},       {7, QPageSize::Executive},
+    {kPaperA3, QPageSize::A3},                {kPaperA4, QPageSize::A4},       {kPaperA5, QPageSize::A5},
+    {12, QPageSize::JisB4},                   {13, QPageSize::JisB5},          {14, QPageSize::Folio},
+    {15, QPageSize::Quarto},                  {20, QPageSize::Envelope10},     {27, QPageSize::EnvelopeDL},
+    {28, QPageSize::EnvelopeC5},              {30, QPageSize::EnvelopeC4},     {31, QPageSize::EnvelopeC6},
+    {37, QPageSize::EnvelopeMonarch},         {66, QPageSize::A2},             {70, QPageSize::A6},
+};
+
+int16_t PaperNumber(const QPageSize& size) {
+  for (const Paper& p : kPapers)
+    if (p.id == size.id()) return p.number;
+  return static_cast<int16_t>(kPaperUser);
+}
+
+QPageSize PageSizeOf(int32_t number) {
+  for (const Paper& p : kPapers)
+    if (p.number == number) return QPageSize(p.id);
+  return QPageSize(QPageSize::A4);
+}
+
+int16_t OrientationNumber(QPageLayout::Orientation o) {
+  return static_cast<int16_t>(o == QPageLayout::Landscape ? kOrientLandscape : kOrientPortrait);
+}
+
+QPageLayout::Orientation OrientationOf(int32_t number) {
+  return number == kOrientLandscape ? QPageLayout::Landscape : QPageLayout::Portrait;
+}
+
+// A printer set up from the device-mode record.
+void Prepare(QPrinter& printer, const DeviceMode& mode) {
+  printer.setCopyCount(mode.copies > 0 ? mode.copies : 1);
+  printer.setCollateCopies(mode.collate);
+  printer.setPageSize(PageSizeOf(mode.paperSize));
+  printer.setPageOrientation(OrientationOf(mode.orientation));
+}
+
+void SetPrinterObject(PrinterObject* printer, int16_t copies, int16_t orientation, int16_t paper, int16_t quality) {
+  if (printer == nullptr) return;
+  printer->Copies = copies;
+  printer->Orientation = orientation;
+  printer->PaperSize = paper;
+  printer->PrintQuality = quality;
+}
+
+// A page-setup margin of whole millimetres goes to the dialog in hundredths
+// of a millimetre, one of whole inches in thousandths of an inch.
+int32_t UnitFactor(bool millimetres) { return millimetres ? 100 : 1000; }
+
+// Back in whole units, rounded to the nearest.
+int32_t WholeUnits(int32_t fine, bool millimetres) {
+  const int32_t f = UnitFactor(millimetres);
+  return fine >= 0 ? (fine + f / 2) / f : -((-fine + f / 2) / f);
 }
 
 }  // namespace
@@ -268,6 +353,170 @@ bool clsCommonDialog::VBChooseFont(QFont& CurFont, int32_t /*PrinterDC*/, int32_
   }
   apiReturn_ = 1;
   CurFont = font;
+  return true;
+}
+
+bool clsCommonDialog::VBPrintDlg(int32_t& hdc, int32_t& PrintRange, bool& DisablePageNumbers, int32_t& FromPage,
+                                 int32_t& ToPage, bool& DisableSelection, int16_t& Copies, bool& ShowPrintToFile,
+                                 bool& DisablePrintToFile, bool& PrintToFile, bool& Collate, bool& PreventWarning,
+                                 int32_t& /*Owner*/, PrinterObject* Printer, int32_t& Flags) {
+  apiReturn_ = 0;
+  extendedError_ = 0;
+  hdc = 0;
+  PrintDialogRequest request;
+  request.range = PrintRange & (kPdSelection | kPdPageNums);
+  request.fromPage = FromPage;
+  request.toPage = ToPage;
+  request.copies = Copies > 0 ? Copies : 1;
+  request.collate = Collate;
+  request.printToFile = PrintToFile;
+  request.flags = request.range | (DisablePageNumbers ? kPdNoPageNums : 0) | (DisableSelection ? kPdNoSelection : 0) |
+                  (ShowPrintToFile ? 0 : kPdHidePrintToFile) | (DisablePrintToFile ? kPdDisablePrintToFile : 0) |
+                  (PrintToFile ? kPdPrintToFile : 0) | (Collate ? kPdCollate : 0) |
+                  (PreventWarning ? kPdNoWarning : 0) | kPdReturnDc | (Flags & ~kPdHookAndTemplateBits);
+
+  auto printer = std::make_shared<QPrinter>();
+  Prepare(*printer, devMode_);
+  printer->setCopyCount(request.copies);
+  printer->setCollateCopies(request.collate);
+  std::optional<PrintDialogAnswer> answer;
+  if (PrintHook()) {
+    answer = PrintHook()(request);
+  } else {
+    if (request.printToFile) printer->setOutputFormat(QPrinter::PdfFormat);
+    QPrintDialog dialog(printer.get(), QApplication::activeWindow());
+    QAbstractPrintDialog::PrintDialogOptions options = QAbstractPrintDialog::PrintCollateCopies |
+                                                       QAbstractPrintDialog::PrintShowPageSize;
+    if (!(request.flags & kPdNoPageNums)) options |= QAbstractPrintDialog::PrintPageRange;
+    if (!(request.flags & kPdNoSelection)) options |= QAbstractPrintDialog::PrintSelection;
+    if (!(request.flags & (kPdHidePrintToFile | kPdDisablePrintToFile))) options |= QAbstractPrintDialog::PrintToFile;
+    dialog.setOptions(options);
+    const int last = std::max({1, request.fromPage, request.toPage});
+    dialog.setMinMax(1, std::max(last, 9999));
+    if (request.fromPage > 0 && request.toPage >= request.fromPage)
+      dialog.setFromTo(request.fromPage, request.toPage);
+    dialog.setPrintRange(request.range == kPrintSelection     ? QAbstractPrintDialog::Selection
+                         : request.range == kPrintPageNumbers ? QAbstractPrintDialog::PageRange
+                                                              : QAbstractPrintDialog::AllPages);
+    if (dialog.exec() == QDialog::Accepted) {
+      PrintDialogAnswer a;
+      a.range = dialog.printRange() == QAbstractPrintDialog::Selection   ? kPrintSelection
+                : dialog.printRange() == QAbstractPrintDialog::PageRange ? kPrintPageNumbers
+                                                                         : kPrintAllPages;
+      a.fromPage = dialog.fromPage();
+      a.toPage = dialog.toPage();
+      a.copies = static_cast<int16_t>(std::clamp(printer->copyCount(), 1, 32767));
+      a.collate = printer->collateCopies();
+      a.printToFile = !printer->outputFileName().isEmpty();
+      a.orientation = OrientationNumber(printer->pageLayout().orientation());
+      a.paperSize = PaperNumber(printer->pageLayout().pageSize());
+      a.printQuality = static_cast<int16_t>(std::clamp(printer->resolution(), 0, 32767));
+      answer = a;
+    }
+  }
+  if (!answer) return false;
+
+  apiReturn_ = 1;
+  // What the user cannot choose stays as it came.
+  if ((answer->range == kPrintSelection && (request.flags & kPdNoSelection)) ||
+      (answer->range == kPrintPageNumbers && (request.flags & kPdNoPageNums)))
+    answer->range = request.range;
+  if (request.flags & (kPdHidePrintToFile | kPdDisablePrintToFile)) answer->printToFile = request.printToFile;
+  devMode_.copies = answer->copies > 0 ? answer->copies : 1;
+  devMode_.collate = answer->collate;
+  devMode_.orientation = answer->orientation;
+  devMode_.paperSize = answer->paperSize;
+  devMode_.printQuality = answer->printQuality;
+  Prepare(*printer, devMode_);
+  printer_ = std::move(printer);
+  hdc = 1;
+  PrintRange = answer->range;
+  if (answer->range == kPrintPageNumbers) {
+    FromPage = answer->fromPage;
+    ToPage = answer->toPage;
+  }
+  PrintToFile = answer->printToFile;
+  Copies = devMode_.copies;
+  Collate = devMode_.collate;
+  Flags = (request.flags & ~(kPdSelection | kPdPageNums | kPdPrintToFile | kPdCollate)) | PrintRange |
+          (PrintToFile ? kPdPrintToFile : 0) | (Collate ? kPdCollate : 0);
+  SetPrinterObject(Printer, devMode_.copies, devMode_.orientation, devMode_.paperSize, devMode_.printQuality);
+  return true;
+}
+
+bool clsCommonDialog::VBPageSetupDlg(int32_t& /*Owner*/, bool& DisableMargins, bool& DisableOrientation,
+                                     bool& DisablePaper, bool& DisablePrinter, int32_t& LeftMargin,
+                                     int32_t& MinLeftMargin, int32_t& RightMargin, int32_t& MinRightMargin,
+                                     int32_t& TopMargin, int32_t& MinTopMargin, int32_t& BottomMargin,
+                                     int32_t& MinBottomMargin, int32_t& PaperSize, int32_t& Orientation,
+                                     int32_t& PrintQuality, int32_t& Units, PrinterObject* Printer, int32_t& Flags) {
+  apiReturn_ = 0;
+  extendedError_ = 0;
+  const bool mm = Units != 0;
+  const int32_t f = UnitFactor(mm);
+  PageSetupRequest request;
+  request.left = LeftMargin * f;
+  request.right = RightMargin * f;
+  request.top = TopMargin * f;
+  request.bottom = BottomMargin * f;
+  request.minLeft = MinLeftMargin * f;
+  request.minRight = MinRightMargin * f;
+  request.minTop = MinTopMargin * f;
+  request.minBottom = MinBottomMargin * f;
+  request.paperSize = devMode_.paperSize;
+  request.orientation = devMode_.orientation;
+  request.flags = kPsdMargins | kPsdMinMargins | (mm ? kPsdInHundredthsOfMillimeters : kPsdInThousandthsOfInches) |
+                  (DisableMargins ? kPsdDisableMargins : 0) | (DisableOrientation ? kPsdDisableOrientation : 0) |
+                  (DisablePaper ? kPsdDisablePaper : 0) | (DisablePrinter ? kPsdDisablePrinter : 0) |
+                  (Flags & ~(kPsdInHundredthsOfMillimeters | kPsdInThousandthsOfInches | kPsdHookAndTemplateBits));
+
+  std::optional<PageSetupAnswer> answer;
+  if (PageSetupHook()) {
+    answer = PageSetupHook()(request);
+  } else {
+    QPrinter printer;
+    Prepare(printer, devMode_);
+    const QPageLayout::Unit unit = mm ? QPageLayout::Millimeter : QPageLayout::Inch;
+    const double fine = f;
+    printer.setPageMargins(QMarginsF(request.left / fine, request.top / fine, request.right / fine,
+                                     request.bottom / fine),
+                           unit);
+    QPageSetupDialog dialog(&printer, QApplication::activeWindow());
+    if (dialog.exec() == QDialog::Accepted) {
+      const QMarginsF m = printer.pageLayout().margins(unit);
+      PageSetupAnswer a;
+      a.left = static_cast<int32_t>(std::lround(m.left() * fine));
+      a.right = static_cast<int32_t>(std::lround(m.right() * fine));
+      a.top = static_cast<int32_t>(std::lround(m.top() * fine));
+      a.bottom = static_cast<int32_t>(std::lround(m.bottom() * fine));
+      a.paperSize = PaperNumber(printer.pageLayout().pageSize());
+      a.orientation = OrientationNumber(printer.pageLayout().orientation());
+      a.printQuality = static_cast<int16_t>(std::clamp(printer.resolution(), 0, 32767));
+      answer = a;
+    }
+  }
+  if (!answer) return false;
+
+  apiReturn_ = 1;
+  // What the caller did not let the user change stays as it came; no margin
+  // goes below its minimum.
+  if (request.flags & kPsdDisableMargins) {
+    answer->left = request.left;
+    answer->right = request.right;
+    answer->top = request.top;
+    answer->bottom = request.bottom;
+  }
+  if (request.flags & kPsdDisableOrientation) answer->orientation = request.orientation;
+  if (request.flags & kPsdDisablePaper) answer->paperSize = request.paperSize;
+  LeftMargin = std::max(WholeUnits(answer->left, mm), MinLeftMargin);
+  RightMargin = std::max(WholeUnits(answer->right, mm), MinRightMargin);
+  TopMargin = std::max(WholeUnits(answer->top, mm), MinTopMargin);
+  BottomMargin = std::max(WholeUnits(answer->bottom, mm), MinBottomMargin);
+  PaperSize = answer->paperSize;
+  Orientation = answer->orientation;
+  PrintQuality = answer->printQuality;
+  Flags = request.flags;
+  SetPrinterObject(Printer, devMode_.copies, answer->orientation, answer->paperSize, answer->printQuality);
   return true;
 }
 

@@ -1,4 +1,5 @@
-// The program's file, colour and font dialogs. Each dialog is one method
+// The program's file, colour, font, print and page-setup dialogs. Each
+// dialog is one method
 // whose reference arguments carry the settings in and the user's choices
 // out; the result tells whether the user made a choice. Filters are written
 // as description/pattern pairs separated by "|" (or ":"), patterns of one
@@ -12,8 +13,11 @@
 #include <QString>
 #include <QStringList>
 
+class QPrinter;
+
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace djvp {
@@ -50,6 +54,101 @@ using FileDialogHook = std::function<std::optional<FileDialogAnswer>(const FileD
 // colour out (nullopt: cancelled); the hook may change the custom colours.
 using ColorDialogHook = std::function<std::optional<QColor>(const QColor& initial, int32_t flags, QColor custom[16])>;
 using FontDialogHook = std::function<std::optional<QFont>(const QFont& initial, int32_t flags)>;
+
+// Flag bits of the print dialog, as the callers pass and get them.
+inline constexpr int32_t kPdSelection = 0x1;
+inline constexpr int32_t kPdPageNums = 0x2;
+inline constexpr int32_t kPdNoSelection = 0x4;
+inline constexpr int32_t kPdNoPageNums = 0x8;
+inline constexpr int32_t kPdCollate = 0x10;
+inline constexpr int32_t kPdPrintToFile = 0x20;
+inline constexpr int32_t kPdNoWarning = 0x80;
+inline constexpr int32_t kPdReturnDc = 0x100;
+inline constexpr int32_t kPdDisablePrintToFile = 0x80000;
+inline constexpr int32_t kPdHidePrintToFile = 0x100000;
+// Print ranges: every page, the selection, the pages FromPage to ToPage.
+inline constexpr int32_t kPrintAllPages = 0;
+inline constexpr int32_t kPrintSelection = kPdSelection;
+inline constexpr int32_t kPrintPageNumbers = kPdPageNums;
+
+// Flag bits of the page-setup dialog.
+inline constexpr int32_t kPsdMinMargins = 0x1;
+inline constexpr int32_t kPsdMargins = 0x2;
+inline constexpr int32_t kPsdInThousandthsOfInches = 0x4;
+inline constexpr int32_t kPsdInHundredthsOfMillimeters = 0x8;
+inline constexpr int32_t kPsdDisableMargins = 0x10;
+inline constexpr int32_t kPsdDisablePrinter = 0x20;
+inline constexpr int32_t kPsdDisableOrientation = 0x100;
+inline constexpr int32_t kPsdDisablePaper = 0x200;
+
+// Page orientations and the paper sizes the dialogs know by number (any
+// other paper is kPaperUser).
+inline constexpr int32_t kOrientPortrait = 1;
+inline constexpr int32_t kOrientLandscape = 2;
+inline constexpr int32_t kPaperLetter = 1;
+inline constexpr int32_t kPaperLegal = 5;
+inline constexpr int32_t kPaperA3 = 8;
+inline constexpr int32_t kPaperA4 = 9;
+inline constexpr int32_t kPaperA5 = 11;
+inline constexpr int32_t kPaperUser = 256;
+
+// A printer's settings as a caller keeps them: copies, orientation, paper
+// size (the kPaper numbers) and print quality (dots per inch). The print
+// and page-setup dialogs set them on a choice when the caller passes one.
+struct PrinterObject {
+  int16_t Copies = 1;
+  int16_t Orientation = kOrientPortrait;
+  int16_t PaperSize = kPaperA4;
+  int16_t PrintQuality = 0;
+};
+
+// The settings a print dialog was left with, kept by the class between
+// dialogs: the next print dialog starts from them.
+struct DeviceMode {
+  int16_t copies = 1;
+  int16_t orientation = kOrientPortrait;
+  int16_t paperSize = kPaperA4;
+  int16_t printQuality = 0;
+  bool collate = false;
+};
+
+// What a print dialog is asked to show, and the user's choices.
+struct PrintDialogRequest {
+  int32_t range = kPrintAllPages;
+  int32_t fromPage = 0, toPage = 0;
+  int16_t copies = 1;
+  bool collate = false;
+  bool printToFile = false;
+  int32_t flags = 0;  // the kPd* bits in force (which parts are offered)
+};
+struct PrintDialogAnswer {
+  int32_t range = kPrintAllPages;
+  int32_t fromPage = 0, toPage = 0;
+  int16_t copies = 1;
+  bool collate = false;
+  bool printToFile = false;
+  int16_t orientation = kOrientPortrait;
+  int16_t paperSize = kPaperA4;
+  int16_t printQuality = 0;
+};
+using PrintDialogHook = std::function<std::optional<PrintDialogAnswer>(const PrintDialogRequest&)>;
+
+// A page-setup dialog's margins are in thousandths of an inch or hundredths
+// of a millimetre, as the kPsdIn* flag says.
+struct PageSetupRequest {
+  int32_t left = 0, right = 0, top = 0, bottom = 0;
+  int32_t minLeft = 0, minRight = 0, minTop = 0, minBottom = 0;
+  int16_t paperSize = kPaperA4;
+  int16_t orientation = kOrientPortrait;
+  int32_t flags = 0;  // the kPsd* bits in force
+};
+struct PageSetupAnswer {
+  int32_t left = 0, right = 0, top = 0, bottom = 0;
+  int16_t paperSize = kPaperA4;
+  int16_t orientation = kOrientPortrait;
+  int16_t printQuality = 0;
+};
+using PageSetupDialogHook = std::function<std::optional<PageSetupAnswer>(const PageSetupRequest&)>;
 
 class clsCommonDialog {
  public:
@@ -99,11 +198,46 @@ class clsCommonDialog {
   bool VBChooseFont(QFont& CurFont, int32_t PrinterDC, int32_t Owner, int32_t& Color, int32_t MinSize,
                     int32_t MaxSize, int32_t& Flags);
 
+  // Print dialog. In: the range to offer first (kPrint*), its pages, the
+  // copies, collation and print-to-file choice; DisablePageNumbers and
+  // DisableSelection grey those ranges out, ShowPrintToFile offers the
+  // print-to-file choice and DisablePrintToFile greys it out. A choice
+  // returns true with hdc 1 (PrintDevice() is then the printer chosen, ready
+  // to paint on), the range, pages, print-to-file choice, copies and
+  // collation chosen; the device-mode record keeps them with the orientation,
+  // paper and quality, and Printer, when given, takes its copies,
+  // orientation, paper size and print quality. Flags = the kPd* bits in
+  // force after the dialog. Without a choice: false, hdc 0 and the other
+  // arguments as they were.
+  bool VBPrintDlg(int32_t& hdc, int32_t& PrintRange, bool& DisablePageNumbers, int32_t& FromPage, int32_t& ToPage,
+                  bool& DisableSelection, int16_t& Copies, bool& ShowPrintToFile, bool& DisablePrintToFile,
+                  bool& PrintToFile, bool& Collate, bool& PreventWarning, int32_t& Owner, PrinterObject* Printer,
+                  int32_t& Flags);
+  // Page-setup dialog. Margins and minimum margins are whole millimetres
+  // when Units is not 0, whole inches when it is 0; the Disable switches keep
+  // the user from changing margins, orientation, paper or printer. A choice
+  // returns true with the margins (in the same unit, never below their
+  // minimums), paper size, orientation and print quality, which Printer,
+  // when given, also takes. Without a choice: false and the arguments as
+  // they were.
+  bool VBPageSetupDlg(int32_t& Owner, bool& DisableMargins, bool& DisableOrientation, bool& DisablePaper,
+                      bool& DisablePrinter, int32_t& LeftMargin, int32_t& MinLeftMargin, int32_t& RightMargin,
+                      int32_t& MinRightMargin, int32_t& TopMargin, int32_t& MinTopMargin, int32_t& BottomMargin,
+                      int32_t& MinBottomMargin, int32_t& PaperSize, int32_t& Orientation, int32_t& PrintQuality,
+                      int32_t& Units, PrinterObject* Printer, int32_t& Flags);
+
+  // The settings of the last print dialog.
+  const DeviceMode& DevMode() const { return devMode_; }
+  // The printer the last print dialog chose (null before the first choice).
+  QPrinter* PrintDevice() const { return printer_.get(); }
+
   // Test hooks; an empty hook restores the real dialog. Each returns the
   // previous hook.
   static FileDialogHook SetDialogHook(FileDialogHook hook);
   static ColorDialogHook SetColorDialogHook(ColorDialogHook hook);
   static FontDialogHook SetFontDialogHook(FontDialogHook hook);
+  static PrintDialogHook SetPrintDialogHook(PrintDialogHook hook);
+  static PageSetupDialogHook SetPageSetupDialogHook(PageSetupDialogHook hook);
 
   // The n-th description/pattern pair (1-based) of a filter as "description",
   // a zero character and "pattern"; "" when there is no such pair.
@@ -119,6 +253,8 @@ class clsCommonDialog {
   int32_t extendedError_ = 0;
   int32_t customColors_[16] = {};
   QStringList selected_;
+  DeviceMode devMode_;
+  std::shared_ptr<QPrinter> printer_;
 };
 
 }  // namespace djvp

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <numeric>
 
 namespace djvp {
@@ -189,6 +190,7 @@ struct GridColumn {
   QString mark;
   GridSortKind kind = GridSortKind::Text;
   int width = 0;  // the last width set or dragged, kept while hidden
+  bool fitsHeader = false;
 };
 
 class GridModel : public QAbstractTableModel {
@@ -196,6 +198,8 @@ class GridModel : public QAbstractTableModel {
   std::vector<GridColumn> columns;
   std::vector<GridRow> rows;
   bool editable = false;
+  // Whether the view shows a header narrower than its caption.
+  std::function<bool(int section)> headerCut;
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override {
     return parent.isValid() ? 0 : static_cast<int>(rows.size());
@@ -241,6 +245,9 @@ class GridModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
         static_cast<size_t>(section) < columns.size())
+      return columns[static_cast<size_t>(section)].header;
+    if (orientation == Qt::Horizontal && role == Qt::ToolTipRole && section >= 0 &&
+        static_cast<size_t>(section) < columns.size() && headerCut && headerCut(section))
       return columns[static_cast<size_t>(section)].header;
     if (orientation == Qt::Vertical && role == Qt::DisplayRole) return section + 1;
     return QVariant();
@@ -392,6 +399,8 @@ Grid::Grid(QWidget* parent) : QWidget(parent), model_(std::make_unique<GridModel
   header->setSectionsMovable(false);
   header->setHighlightSections(false);
 
+  model_->headerCut = [header](int section) { return header->sectionSize(section) < header->sectionSizeHint(section); };
+  header->installEventFilter(this);
   connect(header, &QHeaderView::sectionClicked, this, [this](int logical) { emit ColumnClick(logical + 1); });
   connect(header, &QHeaderView::sectionMoved, this, [this](int, int, int) { emit ColumnsMoved(); });
   connect(header, &QHeaderView::sectionResized, this, [this](int logical, int, int size) {
@@ -410,8 +419,10 @@ Grid::Grid(QWidget* parent) : QWidget(parent), model_(std::make_unique<GridModel
 
 Grid::~Grid() {
   // The view goes before the model it shows.
+  view_->horizontalHeader()->removeEventFilter(this);
   delete view_;
   view_ = nullptr;
+  model_->headerCut = nullptr;
 }
 
 QTableView* Grid::View() const { return view_; }
@@ -453,7 +464,34 @@ QString Grid::HeaderCaption(int32_t column) const {
 bool Grid::SetHeaderCaption(int32_t column, const QString& text) {
   if (!ValidColumn(column)) return false;
   model_->SetHeader(column - 1, text);
+  FitHeader(column);
   return true;
+}
+
+bool Grid::SetColumnFitsHeader(int32_t column, bool on) {
+  if (!ValidColumn(column)) return false;
+  model_->columns[static_cast<size_t>(column - 1)].fitsHeader = on;
+  FitHeader(column);
+  return true;
+}
+
+int32_t Grid::HeaderFitWidth(int32_t column) const {
+  return ValidColumn(column) ? view_->horizontalHeader()->sectionSizeHint(column - 1) : 0;
+}
+
+void Grid::FitHeader(int32_t column) {
+  if (!ValidColumn(column) || !model_->columns[static_cast<size_t>(column - 1)].fitsHeader) return;
+  const int32_t need = HeaderFitWidth(column);
+  if (ColumnPixelWidth(column) < need) SetColumnPixelWidth(column, need);
+}
+
+bool Grid::eventFilter(QObject* watched, QEvent* event) {
+  if (view_ && watched == view_->horizontalHeader() &&
+      (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange ||
+       event->type() == QEvent::Polish)) {
+    for (int32_t c = 1; c <= ColumnCount(); ++c) FitHeader(c);
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 int32_t Grid::ColumnPixelWidth(int32_t column) const {

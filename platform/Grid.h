@@ -101,6 +101,14 @@ class Grid : public QWidget {
   int32_t ColumnPixelWidth(int32_t column) const;  // 0 for an unknown column
   bool SetColumnPixelWidth(int32_t column, int32_t width);
   bool SetColumnPixelWidth(const QString& key, int32_t width) { return SetColumnPixelWidth(ColumnNumber(key), width); }
+  // A column that fits its header is widened whenever its caption (a new
+  // language) or the header's font needs more room, so that the caption
+  // shows whole; it is never narrowed. Any header narrower than its caption
+  // shows the whole caption as its tooltip.
+  bool SetColumnFitsHeader(int32_t column, bool on);
+  bool SetColumnFitsHeader(const QString& key, bool on) { return SetColumnFitsHeader(ColumnNumber(key), on); }
+  // The width that shows the column's caption whole.
+  int32_t HeaderFitWidth(int32_t column) const;
 
   // A hidden column's cells are still written, read, sorted and saved.
   bool ColumnVisible(int32_t column) const;
@@ -233,8 +241,14 @@ class Grid : public QWidget {
   // the grid updated its selection; globalPos is where to show a menu.
   void MouseButton(int button, int row, int column, QPoint globalPos);
 
+ protected:
+  // Refits the columns that fit their header when the header's font or
+  // style changes.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   friend class GridView;
+  void FitHeader(int32_t column);
   bool ValidRow(int32_t row) const;
   bool ValidColumn(int32_t column) const;
   void InvalidateSelection() const { selectionCacheValid_ = false; }

@@ -7,6 +7,8 @@
 
 #include <functional>
 
+class QMessageBox;
+
 namespace djvp {
 
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
@@ -25,5 +27,15 @@ MsgResult MsgBox(const QString& text, MsgButtons buttons, const QString& title);
 // An empty hook restores the dialog. Returns the previous hook.
 using MsgBoxHook = std::function<MsgResult(const QString& text, MsgButtons buttons)>;
 MsgBoxHook SetMsgBoxHook(MsgBoxHook hook);
+// The same with the box's title; while set it answers before the hook above.
+using TitledMsgBoxHook = std::function<MsgResult(const QString& text, MsgButtons buttons, const QString& title)>;
+TitledMsgBoxHook SetTitledMsgBoxHook(TitledMsgBoxHook hook);
+
+// The narrowest a message box may be so that a window manager's title bar
+// shows the whole title beside its buttons.
+int MsgBoxWidthForTitle(const QString& title);
+// Keeps a message box at least that wide for its present title (a short text
+// makes a narrow box, whose title bar would cut the title).
+void KeepTitleWhole(QMessageBox& box);
 
 }  // namespace djvp

@@ -62,16 +62,11 @@ class clsVolume {
 
   int32_t MinWaveVolume() const { return lines_[0].min; }
   int32_t MaxWaveVolume() const { return lines_[0].max; }
-  int32_t MinMicVolume() const { return lines_[1].min; }
   int32_t MaxMicVolume() const { return lines_[1].max; }
   int32_t MinWavInVolume() const { return lines_[2].min; }
   int32_t MaxWavInVolume() const { return lines_[2].max; }
   int32_t MinLineInVolume() const { return lines_[3].min; }
   int32_t MaxLineInVolume() const { return lines_[3].max; }
-  int32_t MinCDVolume() const { return lines_[4].min; }
-  int32_t MaxCDVolume() const { return lines_[4].max; }
-  int32_t MinMidVolume() const { return lines_[5].min; }
-  int32_t MaxMidVolume() const { return lines_[5].max; }
 
   // Reads return what the mixer holds (0 when the call fails); a written
   // volume is first clamped to the line's bounds; a mute is written as given.

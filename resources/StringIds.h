@@ -76,6 +76,7 @@ enum StringId : int32_t {
   kStrMusicFolderMissing = 624,   // "Create" with a music folder that does not exist
   kStrTagsNotWritten = 625,       // analysed songs whose files could not take the value
   kStrNotMeasured = 626,          // analysed songs that gave no value
+  kStrNoRoomInId3v1Comment = 627, // why a value did not go into an ID3v1 comment
   kStrPresetsNotSaved = 630,      // "The equaliser presets could not be saved:"
   kStrPresetFileUnreadable = 631, // "The preset file could not be read:"
   kStrPresetNameOneLine = 632,    // "A preset name must be one line of text."

@@ -93,10 +93,10 @@ void SweepLeftovers(int dir) {
 void SplitPath(const std::string& path, std::string& folder, std::string& name) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) {
-    folder = ".";
+    folder = std::string(".");
     name = path;
   } else {
-    folder = slash == 0 ? "/" : path.substr(0, slash);
+    folder = slash == 0 ? std::string("/") : path.substr(0, slash);
     name = path.substr(slash + 1);
   }
 }

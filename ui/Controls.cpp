@@ -75,6 +75,12 @@ void Slider::setRange(int32_t minimum, int32_t maximum) {
   Raise(Change);
 }
 
+void Slider::setChanges(int32_t small, int32_t large) {
+  small_ = std::max(1, small);
+  large_ = std::max(1, large);
+  Sync();
+}
+
 void Button::click() const {
   if (isEnabled()) Raise(Click);
 }

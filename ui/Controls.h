@@ -102,6 +102,13 @@ class Slider : public Control {
   void setMaximum(int32_t maximum) { setRange(min_, maximum); }
   void setMinimum(int32_t minimum) { setRange(minimum, max_); }
 
+  // How far an arrow key moves the value (small change), and Page Up, Page
+  // Down or a click beside a slider's handle (large change). Steps below 1
+  // are taken as 1.
+  int32_t smallChange() const { return small_; }
+  int32_t largeChange() const { return large_; }
+  void setChanges(int32_t small, int32_t large);
+
   // True while the user holds the slider's handle (the view says so). Code
   // that only shows a value leaves a held slider alone, so that the handle
   // stays under the pointer.
@@ -114,6 +121,8 @@ class Slider : public Control {
   int32_t min_ = 0;
   int32_t max_ = 10;
   int32_t value_ = 0;
+  int32_t small_ = 1;
+  int32_t large_ = 10;
   bool held_ = false;
 };
 

@@ -53,9 +53,17 @@ MainState::MainState() {
       const SliderDesign& d = kEffectSliderDesign[k];
       // Deck 2's reverb delay reaches further.
       const int max = deck == 1 && k == 4 ? 30000 : d.max;
-      Design(sldEffects[static_cast<size_t>(deck * 14 + k)], d.min, max, d.value);
+      ui::Slider& slider = sldEffects[static_cast<size_t>(deck * 14 + k)];
+      Design(slider, d.min, max, d.value);
+      // Deck 1's big echo wet mix and delay and its flanger sliders move by
+      // one also on a page step.
+      const bool fine = deck == 0 && (k == 8 || k == 9 || k == 12 || k == 13);
+      slider.setChanges(1, fine ? 1 : 5);
     }
-  for (auto& band : Eq) Design(band, 0, 10, 5);
+  for (auto& band : Eq) {
+    Design(band, 0, 10, 5);
+    band.setChanges(1, 5);
+  }
   cmbSettings[ctl::kLanguageList].addItems({QStringLiteral("English"), QStringLiteral("Nederlands")});
   optSettings[0].setChecked(true);
 

@@ -50,6 +50,12 @@ void InitLibraryColumns(Grid& grid) {
   grid.SetSearchColumn(grid.ColumnNumber(QStringLiteral("Artist")));
   grid.SetColumnPixelWidth(QStringLiteral("Artist"), 200);
   grid.SetColumnPixelWidth(QStringLiteral("Title"), 200);
+  // The other columns are as wide as their headers need in the language
+  // shown, so that no header is cut.
+  for (const auto& c : kTrackColumns) {
+    const QString key = QLatin1String(c.key);
+    if (key != QLatin1String("Artist") && key != QLatin1String("Title")) grid.SetColumnFitsHeader(key, true);
+  }
   grid.SetRowMode(true);
   grid.SetMultiSelect(true);
 }

@@ -46,9 +46,10 @@ extern const std::array<TrackColumnInfo, kTrackColumnCount> kTrackColumns;
 // headers in the current language, Artist, Title, Time and BPM shown, whole
 // rows selected one at a time, typing finds a song by its artist.
 void InitPlaylistColumns(Grid& grid);
-// Sets up the library grid: the 13 columns, all shown, headers that can be
-// dragged and clicked, the search in the Artist column, several rows
-// selectable.
+// Sets up the library grid: the 13 columns, all shown, Artist and Title 200
+// pixels wide and the others as wide as their headers need in any language,
+// headers that can be dragged and clicked, the search in the Artist column,
+// several rows selectable.
 void InitLibraryColumns(Grid& grid);
 // The 13 headers again, in the current language.
 void SetTrackHeaders(Grid& grid);

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace automation {
@@ -21,12 +22,12 @@ bool Registry::NoCase::operator()(const std::string& a, const std::string& b) co
 }
 
 std::string Registry::DefaultPath() {
-  if (const char* p = std::getenv("AUTOMATION_REGISTRY_FILE"); p && *p) return p;
-  std::string base;
-  if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x) base = x;
-  else if (const char* h = std::getenv("HOME"); h && *h) base = std::string(h) + "/.config";
-  else base = ".";
-  return base + "/automation/registry.ini";
+  // Each path is built in one piece from its parts.
+  constexpr std::string_view kFile = "/automation/registry.ini";
+  if (const char* p = std::getenv("AUTOMATION_REGISTRY_FILE"); p && *p) return std::string(p);
+  if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x) return std::string(x).append(kFile);
+  if (const char* h = std::getenv("HOME"); h && *h) return std::string(h).append("/.config").append(kFile);
+  return std::string(".").append(kFile);
 }
 
 Registry::Registry(std::string path) : path_(std::move(path)) {}

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 TEST(EffectsWindow, EchoAndItsSlidersAreBackAfterARestart) {
   WindowTestEnv env;
   {
@@ -54,4 +56,33 @@ TEST(EffectsWindow, ThePresetPanelOffersTheProgramsPresets) {
   EXPECT_EQ(w->view.Eq[10]->value(), 1);
   EXPECT_EQ(w->view.Eq[19]->value(), 5);
   EXPECT_EQ(env.Get("Eq2", "0"), "1");
+}
+
+// Page Up and Page Down (or a click beside the handle) move the tempo, rate,
+// pitch, effect parameter and band sliders by five; deck 1's big echo wet
+// mix and delay and its flanger sliders by one, deck 2's by five. The arrow
+// keys move every one of them by one.
+TEST(EffectsWindow, SlidersPageByTheirLargeChange) {
+  WindowTestEnv env;
+  auto w = env.Open();
+  struct Case {
+    QSlider* slider;
+    int page;
+  };
+  std::vector<Case> cases;
+  for (int i = 0; i < 28; ++i) {
+    const bool fine = i == 8 || i == 9 || i == 12 || i == 13;
+    cases.push_back({w->view.sldEffects[static_cast<size_t>(i)], fine ? 1 : 5});
+  }
+  for (QSlider* band : w->view.Eq) cases.push_back({band, 5});
+  for (size_t n = 0; n < cases.size(); ++n) {
+    QSlider* s = cases[n].slider;
+    SCOPED_TRACE(n);
+    s->setValue(s->minimum());
+    const int start = s->value();
+    s->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(s->value(), start + cases[n].page);
+    s->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_EQ(s->value(), start + cases[n].page - 1);
+  }
 }

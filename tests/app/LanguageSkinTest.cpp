@@ -12,10 +12,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTabBar>
 
 #include <gtest/gtest.h>
@@ -126,15 +129,79 @@ TEST(Language, SwitchRecaptionsTheWindowAndBack) {
     EXPECT_EQ(g->HeaderCaption("EndMixPoint"), "Eindmixpunt");
   }
   EXPECT_EQ(w->State().PlayListView[2]->HeaderCaption("Artist"), "Artist");
-  // The label texts that their owners keep up to date start again.
-  w->State().SCLabel1[11].setText("Gain (7)");
+  // The captions that tell a control's value keep showing it.
+  EXPECT_EQ(w->view.SCLabel1[12]->text(), "Gain(0)");
+  EXPECT_EQ(w->view.SCLabel1[14]->text(), "Hoog(0)");
+  w->State().UpDown[0].setValue(33);
   w->SelectListEntry(7, 0);
   EXPECT_EQ(djvp::LangOffset, 0);
   EXPECT_EQ(Tabs(*w), (QStringList{"Search For Songs", "Mixer Settings", "Sound Effects", "Settings"}));
   EXPECT_EQ(w->view.cmbSettings[0]->toolTip(), englishTip);
-  EXPECT_EQ(w->view.SCLabel1[11]->text(), "Gain (0)");
+  EXPECT_EQ(w->view.SCLabel1[11]->text(), "Gain(7)");
+  EXPECT_EQ(w->view.SCLabel1[14]->text(), "High(0)");
   EXPECT_LE(w->view.SCLabel1[11]->font().pointSizeF(), gainFont.pointSizeF());
   EXPECT_EQ(w->State().DummyPlaylist->HeaderCaption("StartMixPoint"), "Startmixpoint");
+}
+
+// From the first display on, in either language and after a skin change,
+// the captions beside the gain and tone spinners and the tempo, sample-rate
+// and pitch sliders tell the values that the settings gave those controls.
+TEST(InterfaceTexts, CaptionsShowTheStoredValuesFromTheStart) {
+  struct Case {
+    const char* language;
+    QString high, low, pitch;
+  };
+  for (const Case& c : {Case{"0", "High(5)", "Low(-6)", "Pitch Scaling = 3 Semitones"},
+                        Case{"1", "Hoog(5)", "Laag(-6)", "Toonhoogte = 3 Halve tonen"}}) {
+    SCOPED_TRACE(c.language);
+    WindowTestEnv env;
+    env.Set("Language", "Current", c.language);
+    env.Set("Player1", "Gain", "36");
+    env.Set("Eq1", "High", "15");
+    env.Set("Player1", "PitchTempo", "-8");
+    env.Set("Eq2", "Bass", "4");
+    env.Set("Player2", "PitchSample", "48000");
+    env.Set("Player2", "PitchScaling", "3");
+    QPointer<djvp::frmSplash> splash = djvp::modPublic_Main();
+    splash->Form_Activate();
+    frmMain* w = splash->MainWindow();
+    ASSERT_NE(w, nullptr);
+    for (int round = 0; round < 2; ++round) {
+      EXPECT_EQ(w->view.SCLabel1[11]->text(), "Gain(10)");
+      EXPECT_EQ(w->view.SCLabel1[12]->text(), "Gain(0)");
+      EXPECT_EQ(w->view.SCLabel1[13]->text(), c.high);
+      EXPECT_EQ(w->view.SCLabel1[18]->text(), c.low);
+      EXPECT_EQ(w->view.SCLabel1[38]->text(), "Tempo = -8 %");
+      EXPECT_EQ(w->view.SCLabel1[63]->text(), "Samplerate = 48000 Hz");
+      EXPECT_EQ(w->view.SCLabel1[64]->text(), c.pitch);
+      // The user picks another skin.
+      w->SelectListEntry(0, 2);
+      w->Form_Activate();
+    }
+    delete w;
+    delete splash.data();
+  }
+}
+
+// Every header of the library shows its caption whole in English and in
+// Dutch: Artist and Title are wide enough as they are, the others as wide as
+// their captions need.
+TEST(Language, LibraryHeadersShowWholeInBothLanguages) {
+  WindowTestEnv env;
+  auto w = env.Open();
+  w->show();
+  djvp::Grid& library = *w->State().DummyPlaylist;
+  QHeaderView* header = library.View()->horizontalHeader();
+  for (int entry : {1, 0}) {
+    w->SelectListEntry(7, entry);
+    QCoreApplication::processEvents();
+    for (int32_t c = 1; c <= library.ColumnCount(); ++c) {
+      SCOPED_TRACE(library.HeaderCaption(c).toStdString());
+      EXPECT_GE(header->sectionSize(c - 1), header->sectionSizeHint(c - 1));
+    }
+  }
+  EXPECT_EQ(library.ColumnPixelWidth(1), 200);
+  EXPECT_EQ(library.ColumnPixelWidth(2), 200);
 }
 
 TEST(InterfaceTexts, TooltipsMenusStatusBarAndCaptions) {

@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTimer>
@@ -180,6 +181,22 @@ TEST_F(TagEditorWindow, ThePagesBoxesAndButtonsStandWhereTheDesignPutsThem) {
   t.Form_Resize();
   EXPECT_EQ(t.view.Frame1[6]->pos(), QPoint(7, -4));
   EXPECT_EQ(t.view.Frame1[9]->pos(), QPoint(9, 28));
+}
+
+// The multi-line boxes without scroll bars show whole lines, none cut
+// through at the bottom.
+TEST_F(TagEditorWindow, TallBoxesShowWholeLines) {
+  Open o = Show(Song("song.flac", "a.flac"));
+  for (const char* name : {"Text12", "Text25", "Text64", "Text61"}) {
+    SCOPED_TRACE(name);
+    auto* box = Box<QPlainTextEdit>(*o.window, name);
+    box->parentWidget()->show();  // its page
+    QCoreApplication::processEvents();
+    const int line = box->fontMetrics().lineSpacing();
+    const int shown = box->viewport()->height() - static_cast<int>(box->document()->documentMargin());
+    EXPECT_EQ(shown % line, 0) << shown;
+    EXPECT_GE(shown / line, 2);
+  }
 }
 
 TEST_F(TagEditorWindow, TabsBoxesAndItemListsWorkBothWays) {

@@ -166,13 +166,13 @@ TEST(EffectSliders, DuringACrossfadeTheIncomingPlayerGetsTheValues) {
 TEST(EffectSliders, TempoRateAndPitchShowStoreAndReachBothStreams) {
   SoundWorld world;
   MainState& w = *world.w;
-  // Idle deck: tempo and sample rate do nothing at all; pitch shows and
-  // stores.
-  const QString tempoCaption = w.SCLabel1[ctl::kLblTempo1].text();
+  // Idle deck: tempo and sample rate reach nothing and are not stored, but
+  // their captions show the sliders; pitch shows and stores.
   w.sldEffects[0].setValue(5);
   w.sldEffects[1].setValue(48000);
   w.sldEffects[2].setValue(3);
-  EXPECT_EQ(w.SCLabel1[ctl::kLblTempo1].text(), tempoCaption);
+  EXPECT_EQ(w.SCLabel1[ctl::kLblTempo1].text(), "Tempo = 5 %");
+  EXPECT_EQ(w.SCLabel1[ctl::kLblSampleRate1].text(), "Samplerate = 48000 Hz");
   EXPECT_EQ(Stored("Player1", "PitchTempo"), "<none>");
   EXPECT_EQ(Stored("Player1", "PitchSample"), "<none>");
   EXPECT_EQ(w.SCLabel1[ctl::kLblPitch1].text(), "Pitch Scaling = 3 Semitones");
@@ -319,13 +319,12 @@ TEST(EqualiserAndTone, BandsGainAndToneReachEveryPlayingMainStreamOfTheirDeck) {
   clsBassPlayer& a = world.P(1, 0);
   clsBassPlayer& b = world.P(1, 1);
   clsBassPlayer& other = world.P(2, 0);
-  // Idle: stored, the gain caption rewritten, the tone caption not.
-  const QString highCaption = w.SCLabel1[ctl::kLblHigh1].text();
+  // Idle: stored, and both captions show the spinners.
   w.UpDown[0].setValue(23);
   w.UpDown[1].setValue(4);
   w.Eq[3].setValue(8);
   EXPECT_EQ(w.SCLabel1[ctl::kLblGain1].text(), "Gain(-3)");
-  EXPECT_EQ(w.SCLabel1[ctl::kLblHigh1].text(), highCaption);
+  EXPECT_EQ(w.SCLabel1[ctl::kLblHigh1].text(), "High(-6)");
   EXPECT_EQ(Stored("Player1", "Gain"), "23");
   EXPECT_EQ(Stored("Eq1", "High"), "4");
   EXPECT_EQ(Stored("Eq1", "3"), "8");

@@ -55,11 +55,13 @@ class Presets : public ::testing::Test {
   void SetUp() override {
     w = env.Open();
     answer = MsgResult::Yes;
-    SetMsgBoxHook([this](const QString& text, MsgButtons buttons) {
+    SetTitledMsgBoxHook([this](const QString& text, MsgButtons buttons, const QString& title) {
       messages.push_back(text);
+      titles.push_back(title);
       return buttons == MsgButtons::YesNo ? answer : MsgResult::Ok;
     });
   }
+  void TearDown() override { SetTitledMsgBoxHook({}); }
   // Opens deck d's panel with "Load" or "Save".
   void OpenPanel(int deck, bool load) { w->cmdEffects[deck == 1 ? (load ? 0 : 1) : (load ? 3 : 2)].click(); }
   void Ok(int deck) { w->cmdSelect[deck == 1 ? 1 : 2].click(); }
@@ -76,6 +78,7 @@ class Presets : public ::testing::Test {
   StateTestEnv env;
   std::unique_ptr<MainState> w;
   std::vector<QString> messages;
+  std::vector<QString> titles;
   MsgResult answer;
 };
 
@@ -178,6 +181,7 @@ TEST_F(Presets, SaveAppendsToBothFilesOrReplacesEveryPresetOfTheName) {
   SaveAs(2, "A");
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], "This preset already exists. Do you want to overwrite?");
+  EXPECT_EQ(titles[0], "djVORLAN");
   EXPECT_TRUE(ReadBytes(Eq1()).endsWith("[A]\r\n0;1;2;3;4;5;6;7;8;9;\r\n"));
   EXPECT_EQ(ReadBytes(Eq2()), ReadBytes(Eq1()));
 
@@ -213,6 +217,7 @@ TEST_F(Presets, AnEmptyOrUnstorableNameKeepsThePanelOpenAndTheFilesAsTheyWere) {
   Ok(1);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], "Please give a name");
+  EXPECT_EQ(titles[0], "dj VORLAN");
   EXPECT_TRUE(w->pctEQ[0].isVisible());
   w->Text2[0].setText(QStringLiteral("two\nlines"));
   Ok(1);

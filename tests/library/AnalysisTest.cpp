@@ -298,6 +298,72 @@ TEST_F(AnalysisTest, FilesThatCannotBeWrittenAreNamedOnceAtTheEnd) {
                 .arg(Cell(2, kStartMixPoint), Cell(2, kEndMixPoint)));
 }
 
+// An MP3 song without an ID3v2 tag keeps its tempo in its ID3v1 comment,
+// whose 30 characters (28 beside a track number) must hold the whole marker
+// block: a comment without room for it is left as it was, and the run names
+// the song with the reason.
+TEST_F(AnalysisTest, AnId3v1CommentTakesTheTempoOnlyWhole) {
+  // plain.mp3 (no tag) with an ID3v1 tag holding `comment` and `track`.
+  auto songWithComment = [&](const std::string& name, const QByteArray& comment, int track) {
+    const QString path = Song("playlists/plain.mp3", name);
+    QByteArray tag("TAG");
+    tag += QByteArray("Title").leftJustified(30, '\0');
+    tag += QByteArray("Artist").leftJustified(30, '\0');
+    tag += QByteArray("Album").leftJustified(30, '\0');
+    tag += QByteArray("1999");
+    if (track != 0) {
+      tag += comment.leftJustified(28, '\0', true) + '\0' + static_cast<char>(track);
+    } else {
+      tag += comment.leftJustified(30, '\0', true);
+    }
+    tag += static_cast<char>(255);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::Append));
+    f.write(tag);
+    return path;
+  };
+  const QString value = QStringLiteral("128.4");  // the block is CR LF "BPM" CR LF and the value: 12 characters
+  struct Case {
+    QByteArray comment;
+    int track;
+    bool whole;
+  } cases[] = {
+      {"", 0, true},
+      {"eighteen character", 0, true},     // 18 + 12 = 30
+      {"nineteen characters", 0, false},   // 31
+      {"sixteen chars ok", 7, true},       // 16 + 12 = 28 beside a track
+      {"seventeen chars!!", 7, false},     // 29
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.comment.toStdString());
+    const QString path = songWithComment("v1-" + std::to_string(n++) + ".mp3", c.comment, c.track);
+    const Reading before = Read({path}).at(path);
+    library::SongTagWriter tags = library::SongTagWriter::Create();
+    QString why;
+    EXPECT_EQ(tags.WriteTempoToTag(path, tags.Analyze(path), value, &why), c.whole);
+    const Reading after = Read({path}).at(path);
+    if (c.whole) {
+      ExpectChanged(before, after, {{QStringLiteral("id3v1.comment"), QString::fromLatin1(c.comment) + kCrLf + "BPM" + kCrLf + value}});
+    } else {
+      EXPECT_EQ(why, djvp::ui::T(djvp::kStrNoRoomInId3v1Comment));
+      ExpectChanged(before, after, {});
+    }
+  }
+
+  // In a run: the song is named once at the end, its tempo is in the library.
+  const QString full = songWithComment("full.mp3", "a comment that fills the field", 0);
+  AddRow(full);
+  const Reading before = Read({full}).at(full);
+  SelectAll();
+  Run(kCalculateBPM);
+  ASSERT_EQ(env.messages.size(), 1u);
+  EXPECT_EQ(env.messages[0], djvp::ui::T(djvp::kStrTagsNotWritten) + QLatin1Char('\n') + full + QStringLiteral(": ") +
+                                 djvp::ui::T(djvp::kStrNoRoomInId3v1Comment));
+  ExpectChanged(before, Read({full}).at(full), {});
+  EXPECT_EQ(IndexColumn(kBPM), QStringList{Cell(1, kBPM)});
+}
+
 TEST_F(AnalysisTest, OneRunAtATimeAndTheLibraryKeepsItsRows) {
   const QString a = Song("analysis/beat.mp3", "a.mp3"), b = Song("playlists/song.flac", "b.flac");
   AddRow(a);

@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrinter>
 #include <QTimer>
 
 #include <optional>
@@ -262,4 +265,263 @@ TEST(CommonDialog, RealDialogsFilterWithoutCaseAndAddTheDefaultExtension) {
   ASSERT_TRUE(dialog.VBGetSaveFileName(file, title, overwrite, filter, index, init, dlgTitle, ext, owner, flags));
   EXPECT_EQ(file, base + "/deck1.vpl");
   EXPECT_EQ(index, 2);
+}
+
+namespace {
+
+// The print dialog's arguments, as a caller holds them.
+struct PrintArgs {
+  int32_t hdc = 77, range = kPrintAllPages;
+  bool disablePageNumbers = false;
+  int32_t fromPage = 1, toPage = 10;
+  bool disableSelection = true;
+  int16_t copies = 2;
+  bool showPrintToFile = true, disablePrintToFile = false, printToFile = true, collate = false, preventWarning = true;
+  int32_t owner = -1, flags = 0x1000;  // a hook bit, dropped
+  PrinterObject printer;
+
+  bool Show(clsCommonDialog& d, bool withPrinter = true) {
+    return d.VBPrintDlg(hdc, range, disablePageNumbers, fromPage, toPage, disableSelection, copies, showPrintToFile,
+                        disablePrintToFile, printToFile, collate, preventWarning, owner,
+                        withPrinter ? &printer : nullptr, flags);
+  }
+};
+
+// The page-setup dialog's arguments.
+struct PageArgs {
+  int32_t owner = -1;
+  bool disableMargins = false, disableOrientation = false, disablePaper = false, disablePrinter = false;
+  int32_t left = 10, minLeft = 5, right = 12, minRight = 5, top = 15, minTop = 5, bottom = 20, minBottom = 5;
+  int32_t paper = 0, orientation = 0, quality = 0, units = 1, flags = 0;
+  PrinterObject printer;
+
+  bool Show(clsCommonDialog& d) {
+    return d.VBPageSetupDlg(owner, disableMargins, disableOrientation, disablePaper, disablePrinter, left, minLeft,
+                            right, minRight, top, minTop, bottom, minBottom, paper, orientation, quality, units,
+                            &printer, flags);
+  }
+};
+
+template <typename Hook, typename Request, typename Answer>
+class DialogScript {
+ public:
+  DialogScript(Hook (*set)(Hook), std::optional<Answer> answer) : set_(set) {
+    old_ = set_([this, answer](const Request& r) {
+      requests.push_back(r);
+      return answer;
+    });
+  }
+  ~DialogScript() { set_(std::move(old_)); }
+  std::vector<Request> requests;
+
+ private:
+  Hook (*set_)(Hook);
+  Hook old_;
+};
+using PrintScript = DialogScript<PrintDialogHook, PrintDialogRequest, PrintDialogAnswer>;
+using PageScript = DialogScript<PageSetupDialogHook, PageSetupRequest, PageSetupAnswer>;
+
+}  // namespace
+
+TEST(CommonDialog, PrintDialogTakesTheArgumentsAndGivesTheChoices) {
+  PrintDialogAnswer chosen;
+  chosen.range = kPrintPageNumbers;
+  chosen.fromPage = 2;
+  chosen.toPage = 5;
+  chosen.copies = 3;
+  chosen.collate = true;
+  chosen.printToFile = false;
+  chosen.orientation = kOrientLandscape;
+  chosen.paperSize = kPaperA3;
+  chosen.printQuality = 600;
+  PrintScript script(&clsCommonDialog::SetPrintDialogHook, chosen);
+  clsCommonDialog dialog;
+  PrintArgs a;
+  ASSERT_TRUE(a.Show(dialog));
+
+  ASSERT_EQ(script.requests.size(), 1u);
+  const PrintDialogRequest& r = script.requests[0];
+  EXPECT_EQ(r.range, kPrintAllPages);
+  EXPECT_EQ(r.fromPage, 1);
+  EXPECT_EQ(r.toPage, 10);
+  EXPECT_EQ(r.copies, 2);
+  EXPECT_TRUE(r.printToFile);
+  EXPECT_EQ(r.flags, kPdNoSelection | kPdPrintToFile | kPdNoWarning | kPdReturnDc);
+
+  EXPECT_EQ(a.hdc, 1);
+  EXPECT_EQ(a.range, kPrintPageNumbers);
+  EXPECT_EQ(a.fromPage, 2);
+  EXPECT_EQ(a.toPage, 5);
+  EXPECT_EQ(a.copies, 3);
+  EXPECT_TRUE(a.collate);
+  EXPECT_FALSE(a.printToFile);
+  EXPECT_EQ(a.flags, kPdNoSelection | kPdPageNums | kPdCollate | kPdNoWarning | kPdReturnDc);
+  EXPECT_EQ(a.printer.Copies, 3);
+  EXPECT_EQ(a.printer.Orientation, kOrientLandscape);
+  EXPECT_EQ(a.printer.PaperSize, kPaperA3);
+  EXPECT_EQ(a.printer.PrintQuality, 600);
+  EXPECT_EQ(dialog.APIReturn(), 1);
+  // The class keeps the settings, and the printer to paint on has them.
+  EXPECT_EQ(dialog.DevMode().copies, 3);
+  EXPECT_TRUE(dialog.DevMode().collate);
+  ASSERT_NE(dialog.PrintDevice(), nullptr);
+  EXPECT_EQ(dialog.PrintDevice()->copyCount(), 3);
+  EXPECT_EQ(dialog.PrintDevice()->pageLayout().orientation(), QPageLayout::Landscape);
+  EXPECT_EQ(dialog.PrintDevice()->pageLayout().pageSize().id(), QPageSize::A3);
+}
+
+TEST(CommonDialog, PrintDialogChoicesTheCallerGreyedOutDoNotComeBack) {
+  struct Case {
+    bool disableSelection, disablePageNumbers, disablePrintToFile;
+    int32_t answeredRange;
+    int32_t range;       // what comes back
+    bool printToFile;    // what comes back
+  } cases[] = {
+      {true, false, false, kPrintSelection, kPrintAllPages, true},
+      {false, false, false, kPrintSelection, kPrintSelection, true},
+      {false, true, false, kPrintPageNumbers, kPrintAllPages, true},
+      {false, false, true, kPrintAllPages, kPrintAllPages, false},
+  };
+  for (const Case& c : cases) {
+    PrintDialogAnswer chosen;
+    chosen.range = c.answeredRange;
+    chosen.printToFile = true;
+    PrintScript script(&clsCommonDialog::SetPrintDialogHook, chosen);
+    clsCommonDialog dialog;
+    PrintArgs a;
+    a.printToFile = false;
+    a.disableSelection = c.disableSelection;
+    a.disablePageNumbers = c.disablePageNumbers;
+    a.disablePrintToFile = c.disablePrintToFile;
+    ASSERT_TRUE(a.Show(dialog, false));
+    EXPECT_EQ(a.range, c.range) << c.answeredRange;
+    EXPECT_EQ(a.printToFile, c.printToFile) << c.answeredRange;
+    EXPECT_EQ(a.fromPage, 1);  // not a page range: the pages stay
+    EXPECT_EQ((script.requests[0].flags & kPdDisablePrintToFile) != 0, c.disablePrintToFile);
+  }
+}
+
+TEST(CommonDialog, PageSetupInMillimetresOrInchesKeepsTheMinimums) {
+  PageSetupAnswer chosen;
+  chosen.left = 2540;    // 25.4 mm
+  chosen.right = 300;    // below the minimum of 5 mm
+  chosen.top = 1549;
+  chosen.bottom = 2050;  // 20.5 mm rounds up
+  chosen.paperSize = kPaperA5;
+  chosen.orientation = kOrientLandscape;
+  chosen.printQuality = 300;
+  {
+    PageScript script(&clsCommonDialog::SetPageSetupDialogHook, chosen);
+    clsCommonDialog dialog;
+    PageArgs a;
+    a.flags = 0x2000;  // a hook bit, dropped
+    ASSERT_TRUE(a.Show(dialog));
+    const PageSetupRequest& r = script.requests[0];
+    EXPECT_EQ(r.left, 1000);
+    EXPECT_EQ(r.right, 1200);
+    EXPECT_EQ(r.top, 1500);
+    EXPECT_EQ(r.bottom, 2000);
+    EXPECT_EQ(r.minLeft, 500);
+    EXPECT_EQ(r.flags, kPsdMargins | kPsdMinMargins | kPsdInHundredthsOfMillimeters);
+    EXPECT_EQ(a.left, 25);
+    EXPECT_EQ(a.right, 5);
+    EXPECT_EQ(a.top, 15);
+    EXPECT_EQ(a.bottom, 21);
+    EXPECT_EQ(a.paper, kPaperA5);
+    EXPECT_EQ(a.orientation, kOrientLandscape);
+    EXPECT_EQ(a.quality, 300);
+    EXPECT_EQ(a.flags, r.flags);
+    EXPECT_EQ(a.printer.PaperSize, kPaperA5);
+    EXPECT_EQ(a.printer.Orientation, kOrientLandscape);
+    EXPECT_EQ(a.printer.PrintQuality, 300);
+    EXPECT_EQ(dialog.APIReturn(), 1);
+  }
+  // Whole inches, in thousandths; switched-off parts keep what came in.
+  chosen.left = 1500;
+  chosen.right = 1400;
+  PageScript script(&clsCommonDialog::SetPageSetupDialogHook, chosen);
+  clsCommonDialog dialog;
+  PageArgs a;
+  a.units = 0;
+  a.left = a.right = a.top = a.bottom = 1;
+  a.minLeft = a.minRight = a.minTop = a.minBottom = 0;
+  ASSERT_TRUE(a.Show(dialog));
+  EXPECT_EQ(script.requests[0].left, 1000);
+  EXPECT_EQ(script.requests[0].flags & (kPsdInThousandthsOfInches | kPsdInHundredthsOfMillimeters),
+            kPsdInThousandthsOfInches);
+  EXPECT_EQ(a.left, 2);
+  EXPECT_EQ(a.right, 1);
+  a.disableMargins = a.disableOrientation = a.disablePaper = true;
+  ASSERT_TRUE(a.Show(dialog));
+  EXPECT_EQ(script.requests[1].flags & (kPsdDisableMargins | kPsdDisableOrientation | kPsdDisablePaper),
+            kPsdDisableMargins | kPsdDisableOrientation | kPsdDisablePaper);
+  EXPECT_EQ(a.left, 2);
+  EXPECT_EQ(a.right, 1);
+  EXPECT_EQ(a.orientation, kOrientPortrait);
+  EXPECT_EQ(a.paper, kPaperA4);
+}
+
+TEST(CommonDialog, CancelledPrintAndPageSetupGiveFalseAndChangeNothing) {
+  PrintScript print(&clsCommonDialog::SetPrintDialogHook, std::nullopt);
+  PageScript page(&clsCommonDialog::SetPageSetupDialogHook, std::nullopt);
+  clsCommonDialog dialog;
+  PrintArgs p;
+  EXPECT_FALSE(p.Show(dialog));
+  EXPECT_EQ(p.hdc, 0);
+  EXPECT_EQ(p.range, kPrintAllPages);
+  EXPECT_EQ(p.copies, 2);
+  EXPECT_EQ(p.flags, 0x1000);
+  EXPECT_EQ(p.printer.Copies, PrinterObject().Copies);
+  EXPECT_EQ(dialog.APIReturn(), 0);
+  EXPECT_EQ(dialog.PrintDevice(), nullptr);
+  PageArgs g;
+  EXPECT_FALSE(g.Show(dialog));
+  EXPECT_EQ(g.left, 10);
+  EXPECT_EQ(g.paper, 0);
+  EXPECT_EQ(g.printer.PaperSize, PrinterObject().PaperSize);
+  EXPECT_EQ(dialog.APIReturn(), 0);
+}
+
+// The real dialogs, answered from inside their event loops.
+TEST(CommonDialog, RealPrintAndPageSetupDialogsOpenAndAnswer) {
+  auto press = [](bool accept) {
+    QTimer::singleShot(0, [accept] {
+      auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(d, nullptr);
+      if (accept) {
+        d->accept();
+      } else {
+        d->reject();
+      }
+    });
+  };
+  clsCommonDialog dialog;
+  PrintArgs p;
+  p.range = kPrintPageNumbers;
+  p.fromPage = 2;
+  p.toPage = 3;
+  p.printToFile = false;
+  press(true);
+  ASSERT_TRUE(p.Show(dialog));
+  EXPECT_EQ(p.hdc, 1);
+  EXPECT_EQ(p.range, kPrintPageNumbers);
+  EXPECT_EQ(p.fromPage, 2);
+  EXPECT_EQ(p.toPage, 3);
+  EXPECT_EQ(p.copies, 2);
+  EXPECT_EQ(p.printer.Copies, 2);
+  EXPECT_NE(dialog.PrintDevice(), nullptr);
+  press(false);
+  EXPECT_FALSE(p.Show(dialog));
+  EXPECT_EQ(p.hdc, 0);
+
+  PageArgs g;
+  press(true);
+  ASSERT_TRUE(g.Show(dialog));
+  EXPECT_EQ(g.left, 10);
+  EXPECT_EQ(g.right, 12);
+  EXPECT_EQ(g.top, 15);
+  EXPECT_EQ(g.bottom, 20);
+  EXPECT_EQ(g.paper, dialog.DevMode().paperSize);
+  press(false);
+  EXPECT_FALSE(g.Show(dialog));
 }

@@ -538,3 +538,41 @@ TEST_F(ShownGrid, ColumnInViewScrollsSidewaysOnly) {
 }
 
 }  // namespace
+
+// A column that fits its header widens for a longer caption or a larger
+// header font and never narrows; any header narrower than its caption
+// shows the whole caption as its tooltip.
+TEST(Grid, ColumnsThatFitTheirHeaderShowItWholeAndOthersTellItByTooltip) {
+  Grid g;
+  g.resize(900, 200);
+  g.InsertColumn(QStringLiteral("Fit"), QStringLiteral("Mix"));
+  g.InsertColumn(QStringLiteral("Fixed"), QStringLiteral("Mix"));
+  g.SetColumnPixelWidth(QStringLiteral("Fixed"), 30);
+  g.InsertColumn(QStringLiteral("Last"), QStringLiteral("End"));
+  ASSERT_TRUE(g.SetColumnFitsHeader(QStringLiteral("Fit"), true));
+  EXPECT_FALSE(g.SetColumnFitsHeader(QStringLiteral("Nope"), true));
+  QAbstractItemModel* model = g.View()->model();
+  auto tip = [&](int column) { return model->headerData(column - 1, Qt::Horizontal, Qt::ToolTipRole).toString(); };
+
+  const int before = g.ColumnPixelWidth(1);
+  const QString longCaption = QStringLiteral("Startmixpunt van het nummer");
+  for (int column : {1, 2}) g.SetHeaderCaption(column, longCaption);
+  EXPECT_GE(g.ColumnPixelWidth(1), g.HeaderFitWidth(1));
+  EXPECT_GT(g.ColumnPixelWidth(1), before);
+  EXPECT_EQ(tip(1), QString());
+  EXPECT_EQ(g.ColumnPixelWidth(2), 30);  // a width of its own stays
+  EXPECT_EQ(tip(2), longCaption);
+  // A shorter caption leaves the width as it is.
+  const int wide = g.ColumnPixelWidth(1);
+  g.SetHeaderCaption(1, QStringLiteral("Mix"));
+  EXPECT_EQ(g.ColumnPixelWidth(1), wide);
+  // A larger header font needs more room.
+  g.SetHeaderCaption(1, longCaption);
+  QFont big = g.View()->font();
+  big.setPointSizeF(big.pointSizeF() * 2);
+  g.View()->setFont(big);
+  QCoreApplication::processEvents();
+  EXPECT_GT(g.HeaderFitWidth(1), wide);
+  EXPECT_GE(g.ColumnPixelWidth(1), g.HeaderFitWidth(1));
+  EXPECT_EQ(tip(1), QString());
+}

@@ -120,6 +120,7 @@ Bytes MakePage(uint32_t seq, uint64_t granule, uint8_t flags, const std::vector<
     body.insert(body.end(), p.begin(), p.end());
   }
   Bytes page = {'O', 'g', 'g', 'S', 0, flags};
+  page.reserve(27 + lacing.size() + body.size());
   page.resize(27);
   sonavex::bytes::PutLE64(&page[6], granule);
   sonavex::bytes::PutLE32(&page[14], 0x1234);

@@ -76,7 +76,15 @@ inline std::string MutagenCheck(const std::string& path, const std::vector<std::
   // The expectations go through a file: long values exceed the limit of one
   // command-line argument.
   std::string list;
-  for (const auto& [k, v] : expect) list += k + "=" + (v == "<absent>" ? "-" : "x" + Hex(v)) + "\n";
+  for (const auto& [k, v] : expect) {
+    list.append(k).append(1, '=');
+    if (v == "<absent>") {
+      list.append(1, '-');
+    } else {
+      list.append(1, 'x').append(Hex(v));
+    }
+    list.append(1, '\n');
+  }
   std::string listPath = (std::filesystem::temp_directory_path() / "djvp-mutagen-XXXXXX").string();
   const int fd = mkstemp(listPath.data());
   if (fd < 0) return "mkstemp failed";

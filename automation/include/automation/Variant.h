@@ -23,7 +23,6 @@ class Variant {
   static Variant I2(int16_t x) { Variant r; r.v_.vt = AUTO_VT_I2; r.v_.u.i2 = x; return r; }
   static Variant I4(int32_t x) { Variant r; r.v_.vt = AUTO_VT_I4; r.v_.u.i4 = x; return r; }
   static Variant R4(float x) { Variant r; r.v_.vt = AUTO_VT_R4; r.v_.u.r4 = x; return r; }
-  static Variant Bool(bool x) { Variant r; r.v_.vt = AUTO_VT_BOOL; r.v_.u.boolVal = x ? -1 : 0; return r; }
   static Variant Str(std::u16string_view s) { Variant r; r.v_.vt = AUTO_VT_STR; r.v_.u.str = MakeString(s); return r; }
   // Takes ownership of a raw variant (for example an invoke result).
   static Variant Adopt(AutoVariant raw) { Variant r; r.v_ = raw; return r; }
