@@ -194,6 +194,7 @@ bool DeviceInit(int device, uint32_t freq, uint32_t flags, void*) {
   if (const PaStreamInfo* si = Pa_GetStreamInfo(d.paStream))
     d.latencyFrames = static_cast<int>(std::lround(si->outputLatency * kRate));
   StartWorker(d);
+  d.limiter.Reset();  // a device opened again starts with its sound untouched
   if (Pa_StartStream(d.paStream) != paNoError) {
     Pa_CloseStream(d.paStream);
     d.paStream = nullptr;
@@ -310,6 +311,8 @@ void SetNoSoundBlock(size_t frames) {
   std::lock_guard<std::mutex> lock(e.deviceMutex);
   e.devices[0]->pacerFrames.store(static_cast<int>(std::clamp<size_t>(frames, 64, 8192)));
 }
+
+void SetOutputLimiter(bool on) { E().limiterOn.store(on); }
 
 uint64_t Underruns() { return E().underruns.load(); }
 

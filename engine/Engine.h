@@ -229,6 +229,10 @@ void SetManualClock(bool manual);
 // stereo output (interleaved float) into `out` (2 * frames values). Returns
 // the frames rendered (0 when the manual clock is off).
 size_t RenderNoSound(float* out, size_t frames);
+// Switches the limiter of every device's output (on unless switched off):
+// off, the mixed sound is only clipped at full scale, so that a test can
+// compare the limited sound with the plain sum.
+void SetOutputLimiter(bool on);
 // Frames that a playing stream wanted but its worker had not ready, summed
 // over every stream since the start of the process.
 uint64_t Underruns();
