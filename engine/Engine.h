@@ -14,7 +14,9 @@
 //
 // * Devices. Device 0 is "No sound": it needs no hardware and no DeviceInit,
 //   and consumes playing streams at the real pace. Devices 1..N are the
-//   PortAudio (ALSA) output devices in the order DeviceName lists them. All
+//   PortAudio (ALSA) output devices in the order DeviceName lists them: the
+//   system's default output first (on a desktop the sound server, through
+//   ALSA's "default"), then the others in PortAudio's own order. All
 //   devices run at 44100 Hz. Stream creation and the device calls act on the
 //   device the calling thread selected last (DeviceSelect, or a successful
 //   DeviceInit); a thread that has selected none acts on the device any
@@ -111,6 +113,11 @@ uint32_t Version();
 // The name of device i: "No sound" for 0, the output device's name for
 // 1..N, null past the last. The text stays valid for the process's life.
 const char* DeviceName(int i);
+// The device number (1..N) of the n-th output device (n from 1) in
+// PortAudio's own order, the order the list had before the default output
+// came first (stored device numbers of that time count in it); 0 past the
+// last.
+int DeviceInSystemOrder(int n);
 // Stores an option of the outside library's configuration; no option
 // changes the engine's behaviour.
 bool SetOption(uint32_t option, uint32_t value);

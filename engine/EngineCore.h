@@ -231,6 +231,8 @@ struct Engine {
   std::vector<std::unique_ptr<Device>> devices;  // [0] = "No sound"
   std::deque<std::string> names;                 // every name ever listed
   std::vector<const char*> nameList;             // current list, [0] = "No sound"
+  // The device number of each output device in PortAudio's own order.
+  std::vector<int> systemOrder;
   std::map<uint32_t, uint32_t> options;
   bool paUp = false;
   bool listed = false;
