@@ -35,7 +35,8 @@
 //   worker thread that decodes, time-stretches and runs the effects ahead
 //   of time into lock-free ring buffers, sleeping until a ring has room or
 //   a call changed something; the output callback only mixes what is ready,
-//   applying volume (smoothed, so steps never click) and measuring levels.
+//   applying volume (smoothed, so steps never click) and measuring levels,
+//   and limits the mix below full scale (sound below -1 dBFS untouched).
 //   Effect parameter changes reach the worker through a lock-free slot.
 //   Position is what has been heard.
 //
