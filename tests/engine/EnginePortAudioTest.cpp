@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,7 +42,9 @@ struct Capture {
 // `initFlags`, from a stream with speaker flag `speaker`. With `asDefault`
 // the file PCM is the system's default output ("default") and the clip is
 // played on device 1; otherwise it is "djvptest", found by its name.
-Capture PlayClip(int channels, uint32_t initFlags, uint32_t speaker, bool asDefault = false) {
+// `listed` runs once the engine has listed the devices of that set-up.
+Capture PlayClip(int channels, uint32_t initFlags, uint32_t speaker, bool asDefault = false,
+                 const std::function<void()>& listed = {}) {
   Capture result;
   TempDir home;
   const std::string capture = home.file("capture.raw");
@@ -75,6 +78,7 @@ Capture PlayClip(int channels, uint32_t initFlags, uint32_t speaker, bool asDefa
   if (asDefault) {
     EXPECT_EQ(device, 1) << "the system's default output comes first";
   }
+  if (listed) listed();
   EXPECT_TRUE(engine::DeviceInit(device, 44100, initFlags));
   EXPECT_EQ(engine::SelectedDevice(), device);
   // A "null" PCM takes sound as fast as it is given, so the clip is kept
@@ -160,40 +164,34 @@ TEST(EnginePortAudio, SpeakerFlagsPlayOnTheirPairOfAMultiChannelDevice) {
 TEST(EnginePortAudio, TheSystemsDefaultOutputIsDeviceOneAndPlaysThere) {
   const std::vector<int16_t> clip = Clip();
   ASSERT_EQ(clip.size(), kClipFrames * 2);
-  const Capture c = PlayClip(2, 0, 0, true);
+  // The list against PortAudio's own.
+  auto compare = [] {
+    ASSERT_EQ(Pa_Initialize(), paNoError);
+    std::vector<std::string> outputs;
+    for (int i = 0; i < Pa_GetDeviceCount(); ++i)
+      if (const PaDeviceInfo* info = Pa_GetDeviceInfo(i); info && info->maxOutputChannels > 0)
+        outputs.emplace_back(info->name);
+    const PaDeviceInfo* def = Pa_GetDeviceInfo(Pa_GetDefaultOutputDevice());
+    const std::string defaultName = def ? def->name : "";
+    Pa_Terminate();
+    std::vector<std::string> listed;
+    for (int i = 1; engine::DeviceName(i); ++i) listed.emplace_back(engine::DeviceName(i));
+    ASSERT_EQ(listed.size(), outputs.size());
+    ASSERT_EQ(listed.front(), defaultName);
+    std::vector<std::string> rest = outputs;
+    rest.erase(std::find(rest.begin(), rest.end(), defaultName));
+    EXPECT_EQ(std::vector<std::string>(listed.begin() + 1, listed.end()), rest);
+    for (size_t n = 1; n <= outputs.size(); ++n) {
+      const int device = engine::DeviceInSystemOrder(static_cast<int>(n));
+      ASSERT_GE(device, 1);
+      EXPECT_EQ(engine::DeviceName(device), outputs[n - 1]) << n;
+    }
+    EXPECT_EQ(engine::DeviceInSystemOrder(0), 0);
+    EXPECT_EQ(engine::DeviceInSystemOrder(static_cast<int>(outputs.size()) + 1), 0);
+  };
+  const Capture c = PlayClip(2, 0, 0, true, compare);
   if (c.skipped) GTEST_SKIP() << c.why;
   EXPECT_LE(Compare(c.samples, 2, 0, clip), 8) << "device 1 played into the default output";
-
-  // The list against PortAudio's own.
-  TempDir home;
-  TempDir::Write(home.file(".asoundrc"), "pcm.djvptest { type null }\npcm.djvpother { type null }\n");
-  ScopedEnv env("HOME", home.path().string());
-  ScopedEnv noJack("JACK_NO_START_SERVER", "1");
-  ASSERT_TRUE(engine::RescanDevices());
-  ASSERT_EQ(Pa_Initialize(), paNoError);
-  std::vector<std::string> outputs;
-  for (int i = 0; i < Pa_GetDeviceCount(); ++i)
-    if (const PaDeviceInfo* info = Pa_GetDeviceInfo(i); info && info->maxOutputChannels > 0) outputs.push_back(info->name);
-  const PaDeviceInfo* def = Pa_GetDeviceInfo(Pa_GetDefaultOutputDevice());
-  const std::string defaultName = def ? def->name : "";
-  Pa_Terminate();
-  std::vector<std::string> listed;
-  for (int i = 1; engine::DeviceName(i); ++i) listed.emplace_back(engine::DeviceName(i));
-  ASSERT_EQ(listed.size(), outputs.size());
-  if (!defaultName.empty()) {
-    EXPECT_EQ(listed.front(), defaultName);
-  }
-  std::vector<std::string> rest = outputs;
-  rest.erase(std::remove(rest.begin(), rest.end(), defaultName), rest.end());
-  EXPECT_EQ(std::vector<std::string>(listed.begin() + (defaultName.empty() ? 0 : 1), listed.end()), rest);
-  for (size_t n = 1; n <= outputs.size(); ++n) {
-    const int device = engine::DeviceInSystemOrder(static_cast<int>(n));
-    ASSERT_GE(device, 1);
-    EXPECT_EQ(engine::DeviceName(device), outputs[n - 1]) << n;
-  }
-  EXPECT_EQ(engine::DeviceInSystemOrder(0), 0);
-  EXPECT_EQ(engine::DeviceInSystemOrder(static_cast<int>(outputs.size()) + 1), 0);
-  engine::RescanDevices();
 }
 
 // Each thread acts on the device it selected itself: a thread that measures
