@@ -22,6 +22,17 @@ std::vector<std::string> OutputDeviceNames() {
   return names;
 }
 
+std::optional<std::vector<int>>& SystemOrderOverride() {
+  static std::optional<std::vector<int>> order;
+  return order;
+}
+
+int DeviceInSystemOrder(int n) {
+  if (!SystemOrderOverride()) return engine::DeviceInSystemOrder(n);
+  const std::vector<int>& order = *SystemOrderOverride();
+  return n >= 1 && static_cast<size_t>(n) <= order.size() ? order[static_cast<size_t>(n - 1)] : 0;
+}
+
 std::optional<DeviceSet::Ops>& DeviceOpsOverride() {
   static std::optional<DeviceSet::Ops> ops;
   return ops;

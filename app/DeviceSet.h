@@ -53,10 +53,18 @@ class DeviceSet {
   std::map<int, uint32_t> open_;  // device -> the flags it was opened with
 };
 
-// The names of the output devices 1..N: the engine's, or the list a test
-// sets in DeviceNamesOverride.
+// The names of the output devices 1..N: the engine's (the system's default
+// output first), or the list a test sets in DeviceNamesOverride.
 std::vector<std::string> OutputDeviceNames();
 std::optional<std::vector<std::string>>& DeviceNamesOverride();
+
+// The device number (1..N) now of the device that was number n when the
+// devices were listed in the sound system's own order (as settings stored
+// them before the default output came first); 0 when there is none. The
+// engine's, or the device numbers a test sets in SystemOrderOverride (its
+// entry n - 1 for n).
+int DeviceInSystemOrder(int n);
+std::optional<std::vector<int>>& SystemOrderOverride();
 
 // When set, every DeviceSet made with the default constructor uses these
 // calls instead of the engine's (tests).

@@ -83,6 +83,7 @@ void frmMain::cmbSettings_Click(int index) {
     case 1: {  // deck 1 device
       if (n < 0) break;  // no entry chosen: nothing to apply
       Save(QLatin1String(keys::kDevicesSection), Numbered("Device", 1), entryText);
+      Save(QLatin1String(keys::kDevicesSection), Numbered("Name", 1), lists[1].itemText(n));
       if (!Devices.Use(DeviceSet::kDeck1, n + 1, 0, s.AnyPlaying()))
         MsgBox(QStringLiteral("Can't initialize the device for Player 1"));
       s.Deck1PlayerA().device(static_cast<int16_t>(n + 1));
@@ -92,6 +93,7 @@ void frmMain::cmbSettings_Click(int index) {
     case 2: {  // deck 2 device
       if (n < 0) break;
       Save(QLatin1String(keys::kDevicesSection), Numbered("Device", 2), entryText);
+      Save(QLatin1String(keys::kDevicesSection), Numbered("Name", 2), lists[2].itemText(n));
       if (!Devices.Use(DeviceSet::kDeck2, n + 1, 0, s.AnyPlaying()))
         MsgBox(QStringLiteral("Can't initialize the device for Player 2"));
       s.Deck2PlayerA().device(static_cast<int16_t>(n + 1));
@@ -108,6 +110,7 @@ void frmMain::cmbSettings_Click(int index) {
         if (s.PreListenOn) mixer::Command1_Click(s);
       } else if (n > 0) {
         Save(QLatin1String(keys::kDevicesSection), Numbered("Device", 3), entryText);
+        Save(QLatin1String(keys::kDevicesSection), Numbered("Name", 3), lists[3].itemText(n));
         if (!Devices.Use(DeviceSet::kHeadphones, n, 0, s.AnyPlaying())) MsgBox(T(kStrCantInitHeadphoneDevice));
         for (clsBassPlayer* p : AllPlayers(s)) p->PreDevice(static_cast<int16_t>(n));
         SetHeadphoneGroupVisible(true);
@@ -173,21 +176,46 @@ void frmMain::LoadSettings() {
   // The decks' sound controls.
   effects::LoadEffectSettings(s);
 
-  // Devices. A stored entry that the list no longer has falls back to
-  // the first device (for the headphones to "None") with a message.
+  // Devices, each stored as its list entry and its name. Without a stored
+  // device the first entry is used: the system's default output. A stored
+  // name finds its device wherever the list has it now; an entry stored
+  // without a name (by a version that listed the devices in the sound
+  // system's own order, before the default output came first) means the
+  // device that had that number then. A stored device that the list no
+  // longer has falls back to the first device (for the headphones to
+  // "None") with a message.
   int16_t D[4] = {0, 0, 0, 0};
   for (int n = 1; n <= 3; ++n) {
-    const auto v = SettingToInt16(Get(QLatin1String(keys::kDevicesSection), Numbered("Device", n), QStringLiteral("0")));
+    const QString stored = Get(QLatin1String(keys::kDevicesSection), Numbered("Device", n), QString());
+    const auto v = SettingToInt16(stored.isNull() ? QStringLiteral("0") : stored);
     if (!v) continue;
-    D[n] = *v == -1 ? 0 : *v;
+    const bool headphones = n == 3;
     const ui::ListBox& list = s.cmbSettings[static_cast<size_t>(n)];
-    if (*v >= list.count() && list.count() > (n == 3 ? 1 : 0)) {
+    int entry = *v;
+    bool gone = false;
+    if (!stored.isNull() && entry > (headphones ? 0 : -1)) {
+      const int device = headphones ? entry : entry + 1;  // the device number it stood for
+      const int first = headphones ? 1 : 0;               // the list entry of device 1
+      const QString name = Get(QLatin1String(keys::kDevicesSection), Numbered("Name", n));
+      int now = 0;
+      if (name.isEmpty()) {
+        now = DeviceInSystemOrder(device);
+      } else if (list.itemText(device - 1 + first) == name) {
+        now = device;
+      } else if (const qsizetype at = list.items().indexOf(name, first); at >= 0) {
+        now = static_cast<int>(at) - first + 1;
+      }
+      gone = now == 0;
+      if (!gone) entry = now - 1 + first;
+    }
+    D[n] = static_cast<int16_t>(entry == -1 ? 0 : entry);
+    if ((gone || entry >= list.count()) && list.count() > (headphones ? 1 : 0)) {
       D[n] = 0;
       MsgBox(n == 3 ? QStringLiteral("The sound device for the Headphone is no longer available; no headphone device is used.")
                     : QStringLiteral("The sound device for Player %1 is no longer available; the first device is used.").arg(n));
       SelectListEntry(n, 0);
     } else {
-      SelectListEntry(n, *v);
+      SelectListEntry(n, entry);
     }
   }
 

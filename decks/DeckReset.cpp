@@ -30,4 +30,10 @@ void ResetDeck(djvp::MainState& s, int deck) {
   s.cmdPlayer[deck == 1 ? djvp::ctl::kPlay : djvp::ctl::kDeckButtons + djvp::ctl::kPlay].setEnabled(true);
 }
 
+void VolumeToCrossfader(djvp::MainState& s, int deck) {
+  if (deck != 1 && deck != 2) return;
+  const int fader = s.Slider1.value();
+  SetSliderQuietly(s.VolumeSlider(deck), deck == 1 ? fader : 100 - fader);
+}
+
 }  // namespace decks

@@ -15,4 +15,11 @@ namespace decks {
 // transitions alone.
 void ResetDeck(djvp::MainState& s, int deck);
 
+// After a deck's songs ended without Auto Mix's help (Stop, a song that ran
+// out by itself): the reset pulled the deck's volume slider down to silence,
+// and it goes back where the crossfader has it, because a start that finds
+// the crossfader already on the deck's side does not move it and would play
+// the next song silently. The slider's event is held back.
+void VolumeToCrossfader(djvp::MainState& s, int deck);
+
 }  // namespace decks

@@ -163,6 +163,25 @@ void StopEndedSongs(djvp::MainState& s) {
   }
 }
 
+void EndRunOutSongs(djvp::MainState& s) {
+  for (int deck = 1; deck <= 2; ++deck) {
+    bool ended = false;
+    for (int ab = 0; ab < 2; ++ab) {
+      djvp::clsBassPlayer* p = s.Player(deck, ab);
+      if (!IsPlaying(p) || PlayerPosition(*p) < 0 || engine::IsActive(p->STRM()) != engine::kStopped) continue;
+      p->StopPlay();
+      ended = true;
+    }
+    // A deck whose other player plays, or waits paused, goes on with it.
+    bool goesOn = false;
+    for (int ab = 0; ab < 2; ++ab)
+      if (const djvp::clsBassPlayer* p = s.Player(deck, ab); p && (p->IsPlaying() || p->IsPaused())) goesOn = true;
+    if (!ended || goesOn) continue;
+    ResetDeck(s, deck);
+    VolumeToCrossfader(s, deck);
+  }
+}
+
 namespace {
 
 // Ends transition i: its switch, the automatic-mix switch and the crossfade
@@ -314,7 +333,10 @@ void tmrPlaying_ThatTime(djvp::MainState& s) {
     if (!IsPlaying(s.Player(deck, 0)) && !IsPlaying(s.Player(deck, 1)))
       s.lblBPM[static_cast<size_t>(deck - 1)].setText(QStringLiteral("000.0"));
   ShowPositions(s);
-  if (!AutomixRuns(s)) return;
+  if (!AutomixRuns(s)) {
+    EndRunOutSongs(s);
+    return;
+  }
   StopEndedSongs(s);
   RunTransitions(s);
   NextRowStep(s);

@@ -1,7 +1,8 @@
 // The playback timer's run (every 55 ms on the window's thread): the status
 // bar's clock and elapsed time, the position sliders and time labels of the
 // playing players, and with Auto Mix on and pre-listen off the end-of-song
-// stops, the crossfade ramps and the automatic start of the next row.
+// stops, the crossfade ramps and the automatic start of the next row;
+// without, the end of songs that have run out by themselves.
 #pragma once
 
 namespace djvp {
@@ -22,6 +23,11 @@ void ShowPositions(djvp::MainState& s);
 // Stops every player that has passed its playable end at a volume above 0
 // and resets its deck.
 void StopEndedSongs(djvp::MainState& s);
+// Without Auto Mix (and before a Play): stops every player whose song has
+// run out by itself (its sound has ended; it still counts as playing until
+// stopped), and puts its deck at rest as Stop does unless the deck's other
+// player plays on or waits paused.
+void EndRunOutSongs(djvp::MainState& s);
 // One step of every armed crossfade transition.
 void RunTransitions(djvp::MainState& s);
 // Starts the next row of the first playing player's deck once its song is

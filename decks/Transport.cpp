@@ -3,6 +3,7 @@
 #include "audio/BassPlayer.h"
 #include "decks/DeckControls.h"
 #include "decks/DeckReset.h"
+#include "decks/PlaybackTimer.h"
 #include "decks/StartRoutine.h"
 #include "platform/Grid.h"
 #include "ui/MainState.h"
@@ -18,6 +19,9 @@ djvp::ui::Button& DeckButton(djvp::MainState& s, int deck, PlayerButton b) {
 }
 
 void Play(djvp::MainState& s, int deck) {
+  // A song that ran out since the timer's last run would otherwise count as
+  // playing, and the new one would fade in over it without a sound.
+  EndRunOutSongs(s);
   if (s.Decks.CrossfadeRunning) return;
   djvp::Grid* grid = s.Playlist(deck);
   if (!grid || grid->RowCount() == 0) return;
@@ -46,10 +50,8 @@ void Pause(djvp::MainState& s, int deck) {
 }
 
 // Stop ends every playing or paused player of the deck, resetting the deck
-// after each, and makes Play usable again. The reset pulls the deck's volume
-// slider down to silence; a stopped deck's slider is then put back where the
-// crossfader has it, because a start that finds the crossfader already on the
-// deck's side does not move it and would play the next song silently.
+// after each, and makes Play usable again; a stopped deck's volume slider
+// goes back where the crossfader has it.
 void Stop(djvp::MainState& s, int deck) {
   bool stopped = false;
   for (int ab = 0; ab < 2; ++ab) {
@@ -60,10 +62,7 @@ void Stop(djvp::MainState& s, int deck) {
       stopped = true;
     }
   }
-  if (stopped) {
-    const int fader = s.Slider1.value();
-    SetSliderQuietly(s.VolumeSlider(deck), deck == 1 ? fader : 100 - fader);
-  }
+  if (stopped) VolumeToCrossfader(s, deck);
   DeckButton(s, deck, kPlay).setEnabled(true);
 }
 

@@ -112,8 +112,8 @@ void SwitchEffect(MainState& s, int deck, const Switch& sw, bool on, const Targe
   keys::Save(Section(deck), key, QStringLiteral("1"));
 }
 
-// Runs box `index`; the seven effect switches act on `onto`, or on the
-// player the switches choose when it is null.
+// Runs box `index`; the seven effect switches act on `onto`, or, when it is
+// null, on the player the deck's sliders act on.
 void RunBox(MainState& s, int index, clsBassPlayer* onto) {
   if (index < 0 || index > 17) return;
   const int deck = index < 9 ? 0 : 1;
@@ -121,7 +121,7 @@ void RunBox(MainState& s, int index, clsBassPlayer* onto) {
   ui::CheckBox& control = s.Effects[static_cast<size_t>(index)];
   if (box == ctl::kEqualizerBox) return ResetEqualizer(s, deck, control);
   if (box == ctl::kPitchBox) return ResetPitch(s, deck, control);
-  const Target target = onto ? PlayerTarget(onto) : SwitchTarget(s, deck + 1);
+  const Target target = onto ? PlayerTarget(onto) : DeckTarget(s, deck + 1);
   for (const Switch& sw : SwitchTable())
     if (sw.box == box) return SwitchEffect(s, deck, sw, control.isChecked(), target);
 }

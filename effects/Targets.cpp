@@ -17,14 +17,6 @@ Target PlayerTarget(djvp::clsBassPlayer* p) {
   return Target{p, p->STRM(), p->PreSTRM(), p->hBPM()};
 }
 
-Target SwitchTarget(const djvp::MainState& s, int deck) {
-  djvp::clsBassPlayer* a = s.Player(deck, 0);
-  djvp::clsBassPlayer* b = s.Player(deck, 1);
-  if (Playing(b)) return PlayerTarget(b);
-  if (Playing(a)) return PlayerTarget(a);
-  return {};
-}
-
 Target DeckTarget(const djvp::MainState& s, int deck) {
   if (deck != 1 && deck != 2) return {};
   // The last running transition into the deck decides.
@@ -32,7 +24,11 @@ Target DeckTarget(const djvp::MainState& s, int deck) {
   for (size_t slot = 0; slot < decks::kTransitions.size(); ++slot)
     if (s.Decks.FadeActive[slot] && decks::kTransitions[slot].inDeck == deck) incoming = &decks::kTransitions[slot];
   if (incoming) return PlayerTarget(s.Player(incoming->inDeck, incoming->inAB));
-  return SwitchTarget(s, deck);
+  djvp::clsBassPlayer* a = s.Player(deck, 0);
+  djvp::clsBassPlayer* b = s.Player(deck, 1);
+  if (Playing(b)) return PlayerTarget(b);
+  if (Playing(a)) return PlayerTarget(a);
+  return {};
 }
 
 }  // namespace effects

@@ -1,12 +1,10 @@
-// Which player of a deck the sound controls act on. Two rules:
-//
-// * DeckTarget, for the tempo, sample-rate, pitch and effect parameter
-//   sliders: the incoming player of a crossfade into the deck that is
-//   running (the last one in transition order when several run), else the
-//   deck's playing B player, else its playing A player, else none.
-//   Transitions out of the deck into the other deck do not count.
-// * SwitchTarget, for the effect switches: the deck's playing B player, else
-//   its playing A player, else none; running crossfades play no part.
+// Which player of a deck the sound controls act on: the tempo, sample-rate,
+// pitch and effect parameter sliders and the effect switches alike, so that
+// an effect switched on is the one its sliders then set. DeckTarget is the
+// incoming player of a crossfade into the deck that is running (the last
+// one in transition order when several run), else the deck's playing B
+// player, else its playing A player, else none. Transitions out of the deck
+// into the other deck do not count.
 //
 // A paused player is not playing. The handles are the chosen player's main
 // stream, headphone mirror stream (its present value, 0 for a player that
@@ -31,7 +29,6 @@ struct Target {
 
 // deck: 1 or 2 (no target for anything else).
 Target DeckTarget(const djvp::MainState& s, int deck);
-Target SwitchTarget(const djvp::MainState& s, int deck);
 // The handles of one player (no target for null).
 Target PlayerTarget(djvp::clsBassPlayer* p);
 

@@ -42,18 +42,31 @@ namespace {
 void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
 // Lists the output devices; PortAudio (and ALSA) start only when a caller
-// asks about a device above 0. Under deviceMutex.
+// asks about a device above 0. The system's default output (on a desktop
+// the sound server, through ALSA's "default") comes first, so that device 1
+// plays where the desktop plays; the others follow in PortAudio's order.
+// Under deviceMutex.
 void ListDevices(Engine& e) {
   if (e.listed) return;
   e.listed = true;
   e.nameList.resize(1);
+  e.systemOrder.clear();
   snd_lib_error_set_handler(&QuietAlsa);
   if (!e.paUp && Pa_Initialize() == paNoError) e.paUp = true;
   if (!e.paUp) return;
+  std::vector<PaDeviceIndex> outputs;
   const int count = Pa_GetDeviceCount();
   for (int i = 0; i < count; ++i) {
     const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
-    if (!info || info->maxOutputChannels < 1) continue;
+    if (info && info->maxOutputChannels >= 1) outputs.push_back(i);
+  }
+  const auto def = std::find(outputs.begin(), outputs.end(), Pa_GetDefaultOutputDevice());
+  std::vector<PaDeviceIndex> listed;
+  if (def != outputs.end()) listed.push_back(*def);
+  for (PaDeviceIndex i : outputs)
+    if (def == outputs.end() || i != *def) listed.push_back(i);
+  for (PaDeviceIndex i : listed) {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
     auto d = std::make_unique<Device>();
     d->index = static_cast<int>(e.devices.size());
     d->pa = i;
@@ -61,6 +74,8 @@ void ListDevices(Engine& e) {
     e.names.emplace_back(info->name ? info->name : "");
     e.nameList.push_back(e.names.back().c_str());
   }
+  for (PaDeviceIndex i : outputs)
+    e.systemOrder.push_back(1 + static_cast<int>(std::find(listed.begin(), listed.end(), i) - listed.begin()));
 }
 
 // "No sound" at the real pace: consumes one block per block time, like the
@@ -194,6 +209,7 @@ bool DeviceInit(int device, uint32_t freq, uint32_t flags, void*) {
   if (const PaStreamInfo* si = Pa_GetStreamInfo(d.paStream))
     d.latencyFrames = static_cast<int>(std::lround(si->outputLatency * kRate));
   StartWorker(d);
+  d.limiter.Reset();  // a device opened again starts with its sound untouched
   if (Pa_StartStream(d.paStream) != paNoError) {
     Pa_CloseStream(d.paStream);
     d.paStream = nullptr;
@@ -238,6 +254,14 @@ int SelectedDevice() {
 }
 
 uint32_t Version() { return kVersion; }
+
+int DeviceInSystemOrder(int n) {
+  Engine& e = E();
+  std::lock_guard<std::mutex> lock(e.deviceMutex);
+  ListDevices(e);
+  if (n < 1 || static_cast<size_t>(n) > e.systemOrder.size()) return 0;
+  return e.systemOrder[static_cast<size_t>(n - 1)];
+}
 
 const char* DeviceName(int i) {
   Engine& e = E();
@@ -310,6 +334,8 @@ void SetNoSoundBlock(size_t frames) {
   std::lock_guard<std::mutex> lock(e.deviceMutex);
   e.devices[0]->pacerFrames.store(static_cast<int>(std::clamp<size_t>(frames, 64, 8192)));
 }
+
+void SetOutputLimiter(bool on) { E().limiterOn.store(on); }
 
 uint64_t Underruns() { return E().underruns.load(); }
 

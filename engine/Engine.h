@@ -14,7 +14,9 @@
 //
 // * Devices. Device 0 is "No sound": it needs no hardware and no DeviceInit,
 //   and consumes playing streams at the real pace. Devices 1..N are the
-//   PortAudio (ALSA) output devices in the order DeviceName lists them. All
+//   PortAudio (ALSA) output devices in the order DeviceName lists them: the
+//   system's default output first (on a desktop the sound server, through
+//   ALSA's "default"), then the others in PortAudio's own order. All
 //   devices run at 44100 Hz. Stream creation and the device calls act on the
 //   device the calling thread selected last (DeviceSelect, or a successful
 //   DeviceInit); a thread that has selected none acts on the device any
@@ -33,7 +35,8 @@
 //   worker thread that decodes, time-stretches and runs the effects ahead
 //   of time into lock-free ring buffers, sleeping until a ring has room or
 //   a call changed something; the output callback only mixes what is ready,
-//   applying volume (smoothed, so steps never click) and measuring levels.
+//   applying volume (smoothed, so steps never click) and measuring levels,
+//   and limits the mix below full scale (sound below -1 dBFS untouched).
 //   Effect parameter changes reach the worker through a lock-free slot.
 //   Position is what has been heard.
 //
@@ -111,6 +114,11 @@ uint32_t Version();
 // The name of device i: "No sound" for 0, the output device's name for
 // 1..N, null past the last. The text stays valid for the process's life.
 const char* DeviceName(int i);
+// The device number (1..N) of the n-th output device (n from 1) in
+// PortAudio's own order, the order the list had before the default output
+// came first (stored device numbers of that time count in it); 0 past the
+// last.
+int DeviceInSystemOrder(int n);
 // Stores an option of the outside library's configuration; no option
 // changes the engine's behaviour.
 bool SetOption(uint32_t option, uint32_t value);
@@ -229,6 +237,10 @@ void SetManualClock(bool manual);
 // stereo output (interleaved float) into `out` (2 * frames values). Returns
 // the frames rendered (0 when the manual clock is off).
 size_t RenderNoSound(float* out, size_t frames);
+// Switches the limiter of every device's output (on unless switched off):
+// off, the mixed sound is only clipped at full scale, so that a test can
+// compare the limited sound with the plain sum.
+void SetOutputLimiter(bool on);
 // Frames that a playing stream wanted but its worker had not ready, summed
 // over every stream since the start of the process.
 uint64_t Underruns();

@@ -51,6 +51,7 @@
 #include "engine/Decoder.h"
 #include "engine/Engine.h"
 #include "engine/dsp/Dsp.h"
+#include "engine/dsp/Limiter.h"
 
 namespace engine::core {
 
@@ -107,6 +108,8 @@ struct Device {
   std::array<std::atomic<Stream*>, kSlots> slots{};
   std::atomic<bool> inCallback{false};
   std::atomic<uint64_t> callbacks{0};
+  // The callback's own: keeps the mixed sound below full scale.
+  dsp::Limiter limiter{kRate};
 };
 
 // Frames over which a removed effect's sound goes over into the sound it
@@ -228,6 +231,8 @@ struct Engine {
   std::vector<std::unique_ptr<Device>> devices;  // [0] = "No sound"
   std::deque<std::string> names;                 // every name ever listed
   std::vector<const char*> nameList;             // current list, [0] = "No sound"
+  // The device number of each output device in PortAudio's own order.
+  std::vector<int> systemOrder;
   std::map<uint32_t, uint32_t> options;
   bool paUp = false;
   bool listed = false;
@@ -244,6 +249,10 @@ struct Engine {
   std::unordered_map<Handle, std::shared_ptr<Stream>> streams;
   std::unordered_map<Handle, BpmState> bpms;
   Handle nextHandle = 1;
+
+  // Off only in tests that compare with the plain sum (clipped at full
+  // scale, as the output was before it had a limiter).
+  std::atomic<bool> limiterOn{true};
 
   // ---- figures of the real-time side
   std::atomic<uint64_t> underruns{0};

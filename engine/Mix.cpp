@@ -14,8 +14,9 @@
 //    woken through an eventfd write, which never blocks (Wake::Signal), and
 //    at most once until the worker has answered.
 //  * Volume steps are smoothed (kVolumeStep per frame) so that they never
-//    click; the sum is clipped at full scale, and a sample that is not a
-//    number is passed on as silence.
+//    click; the sum goes through the device's limiter (engine/dsp/Limiter.h),
+//    which keeps it below full scale, and a sample that is not a number is
+//    passed on as silence.
 #include <algorithm>
 #include <cmath>
 
@@ -117,12 +118,16 @@ void Mix(Device& d, float* out, size_t frames, int outCh) {
     if (!s || s->state.load(std::memory_order_acquire) != kPlaying) continue;
     wantData |= MixStream(*s, out, frames, outCh);
   }
-  // Two decks with boosted bands can go over full scale: clip rather than
-  // let the sound card's conversion wrap around, and never pass on a sample
-  // that is not a number.
-  for (size_t i = 0; i < frames * static_cast<size_t>(outCh); ++i) {
-    const float v = out[i];
-    out[i] = v > 1.0f ? 1.0f : (v < -1.0f ? -1.0f : (v == v ? v : 0.0f));
+  // Two decks, boosted bands or a song's gain can go over full scale: the
+  // limiter keeps every sample below it (and passes on no sample that is not
+  // a number), leaving sound below -1 dBFS as it is.
+  if (E().limiterOn.load(std::memory_order_relaxed)) {
+    d.limiter.Process(out, frames, outCh);
+  } else {
+    for (size_t i = 0; i < frames * static_cast<size_t>(outCh); ++i) {
+      const float v = out[i];
+      out[i] = v > 1.0f ? 1.0f : (v < -1.0f ? -1.0f : (v == v ? v : 0.0f));
+    }
   }
   d.callbacks.fetch_add(1);
   d.inCallback.store(false);

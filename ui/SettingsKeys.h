@@ -32,7 +32,8 @@ inline constexpr Key kMusicFolder{"Settings", "Directory"};
 inline constexpr Key kLanguage{"Language", "Current"};
 inline constexpr Key kSkinName{"Skin", "Name"};
 inline constexpr Key kSkinFile{"Skin", "File"};
-// Device1..3, Speaker1..3 (n from 1): built with Numbered.
+// Device1..3 (list entries), Name1..3 (the names of the devices chosen),
+// Speaker1..3 (n from 1): built with Numbered.
 inline constexpr const char* kDevicesSection = "Devices";
 inline constexpr const char* kSpeakersSection = "Speakers";
 inline constexpr const char* kSpeakerChoiceSection = "Speakerchoice";

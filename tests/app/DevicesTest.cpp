@@ -164,6 +164,63 @@ TEST(DeviceChoice, StoredDeviceThatIsGoneFallsBack) {
   EXPECT_TRUE(w->view.Command1->isHidden());
 }
 
+// The lists start with the system's default output, which a first start
+// uses. Settings stored when the lists ran in the sound system's own order
+// (a number without a name) keep their device; a stored name finds its
+// device wherever the list has it now; every choice stores both.
+TEST(DeviceChoice, StoredDevicesKeepTheirDeviceWhenTheDefaultOutputComesFirst) {
+  // Now: default, Card A, Card B. In the system's own order the default
+  // was third: Card A was 1, Card B 2, default 3.
+  const std::vector<std::string> names = {"default", "Card A", "Card B"};
+  const std::vector<int> systemOrder = {2, 3, 1};
+  struct Case {
+    const char* name;
+    std::vector<std::pair<QString, QString>> stored;  // key in "Devices", value
+    int deck1, deck2, headphones;                     // list entries chosen
+    int messages;
+  };
+  const std::vector<Case> cases = {
+      {"a first start", {}, 0, 0, 0, 0},
+      {"numbers of the system's order",
+       {{"Device1", "0"}, {"Device2", "2"}, {"Device3", "2"}}, 1, 0, 3, 0},
+      {"names stored beside the numbers", {{"Device1", "1"}, {"Name1", "Card B"}, {"Device2", "0"}, {"Name2", "default"},
+        {"Device3", "3"}, {"Name3", "Card A"}}, 2, 0, 2, 0},
+      {"a named device that is gone", {{"Device1", "1"}, {"Name1", "USB"}, {"Device3", "1"}, {"Name3", "USB"}},
+       0, 0, 0, 2},
+      {"a number of the system's order past the list", {{"Device2", "7"}}, 0, 0, 0, 1},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    WindowTestEnv env;
+    djvp::DeviceNamesOverride() = names;
+    djvp::SystemOrderOverride() = systemOrder;
+    for (const auto& [key, value] : k.stored) env.Set("Devices", key, value);
+    auto w = env.Open();
+    EXPECT_EQ(w->view.cmbSettings[1]->itemText(0), "default");
+    EXPECT_EQ(w->view.cmbSettings[1]->currentIndex(), k.deck1);
+    EXPECT_EQ(w->view.cmbSettings[2]->currentIndex(), k.deck2);
+    EXPECT_EQ(w->view.cmbSettings[3]->currentIndex(), k.headphones);
+    EXPECT_EQ(static_cast<int>(env.messages.size()), k.messages);
+    EXPECT_EQ(w->State().Player(1, 0)->device(), k.deck1 + 1);
+    EXPECT_EQ(w->State().Player(2, 1)->device(), k.deck2 + 1);
+    EXPECT_EQ(w->State().Player(1, 1)->PreDevice(), k.headphones);
+    // What is stored now means the same devices at the next start.
+    EXPECT_EQ(env.Get("Devices", "Device1"), QString::number(k.deck1));
+    EXPECT_EQ(env.Get("Devices", "Name1"), QString::fromStdString(names[static_cast<size_t>(k.deck1)]));
+    EXPECT_EQ(env.Get("Devices", "Name2"), QString::fromStdString(names[static_cast<size_t>(k.deck2)]));
+    if (k.headphones > 0) {
+      EXPECT_EQ(env.Get("Devices", "Name3"), QString::fromStdString(names[static_cast<size_t>(k.headphones - 1)]));
+    }
+    w.reset();
+    env.messages.clear();
+    auto again = env.Open();
+    EXPECT_EQ(again->view.cmbSettings[1]->currentIndex(), k.deck1);
+    EXPECT_EQ(again->view.cmbSettings[2]->currentIndex(), k.deck2);
+    EXPECT_EQ(again->view.cmbSettings[3]->currentIndex(), k.headphones);
+    EXPECT_TRUE(env.messages.empty());
+  }
+}
+
 TEST(DeviceChoice, StoredMinusOneSelectsNothingButGivesDeviceOne) {
   WindowTestEnv env;
   env.Set("Devices", "Device1", "-1");

@@ -51,6 +51,7 @@ class WindowTestEnv {
       return true;
     });
     djvp::DeviceNamesOverride() = std::vector<std::string>{"Card A", "Card B", "USB Headset"};
+    djvp::SystemOrderOverride() = std::vector<int>{1, 2, 3};
     djvp::DeviceOpsOverride() = djvp::DeviceSet::Ops{
         [this](int device, uint32_t flags) {
           inits.emplace_back(device, flags);
@@ -68,6 +69,7 @@ class WindowTestEnv {
     djvp::SetMsgBoxHook({});
     djvp::SetHelpHook({});
     djvp::DeviceNamesOverride().reset();
+    djvp::SystemOrderOverride().reset();
     djvp::DeviceOpsOverride().reset();
     djvp::SystemMixerFactory() = {};
     djvp::LangOffset = 0;

@@ -207,16 +207,21 @@ TEST(Meters, ASongStartedByPlayLightsItsDeckAndTheMasterAndAPauseFreezesThem) {
 }
 
 TEST(Meters, ASongThatRanOutReadsAsSilenceAndDarkensTheMeters) {
-  // Without Auto Mix the playback timer does not stop a song that ended:
-  // the player still counts as playing, but its stream reads silence.
+  // Until the playback timer's next run ends it, a song that ran out still
+  // counts as playing, but its stream reads silence.
   DeckWorld d;
   d.w->AutomixOn = false;
   DeckWorld::StartOn(d.P(1, 0), "loud.flac");
   MeterTicks(d);
   EXPECT_EQ(d.w->pctVolume1.lit(), 7);
   DeckWorld::RenderSeconds(2.5);
-  MeterTick(d);
+  decks::tmrdB1_ThatTime(*d.w);
+  decks::tmrdB2_ThatTime(*d.w);
+  decks::tmrdBVolume_ThatTime(*d.w);
   ASSERT_TRUE(d.P(1, 0).IsPlaying());
+  EXPECT_EQ(Meters(*d.w), (Lit{0, 0, 0, 0}));
+  MeterTick(d);
+  EXPECT_FALSE(d.P(1, 0).IsPlaying());
   EXPECT_EQ(Meters(*d.w), (Lit{0, 0, 0, 0}));
 }
 

@@ -140,6 +140,76 @@ TEST(Transport, PlayAfterStopWithAutoMixOffIsAudibleAgain) {
   }
 }
 
+// With Auto Mix off nothing stops a song that has run out by itself: its
+// player still counts as playing, and a start would fade in silently over
+// it. Play (the button or a double click, on the deck of the song or on the
+// other one) starts the selected row and it is heard, whether or not the
+// playback timer has run since the song ran out.
+TEST(Transport, AfterASongRanOutWithAutoMixOffPlayStartsTheSelectedRow) {
+  double crossings = 0;
+  auto heardHz = [&crossings](const std::vector<float>& stereo) {
+    crossings = 0;
+    for (size_t i = 2; i < stereo.size(); i += 2)
+      if ((stereo[i - 2] < 0) != (stereo[i] < 0)) ++crossings;
+    return crossings / 2.0 / (static_cast<double>(stereo.size()) / 2.0 / 44100.0);
+  };
+  struct Case {
+    const char* name;
+    int playDeck;   // the deck whose Play is used
+    bool dblClick;  // a double click on the row instead of the button
+    bool tick;      // the playback timer ran between the end and Play
+  };
+  const Case cases[] = {
+      {"Play on the same deck after a timer run", 1, false, true},
+      {"double click on the same deck before the timer ran", 1, true, false},
+      {"Play on the other deck after a timer run", 2, false, true},
+      {"double click on the other deck before the timer ran", 2, true, false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    DeckWorld d;
+    d.w->AutomixOn = false;
+    d.Add(1, "tone440.ogg");
+    d.Add(1, "tone660.ogg");
+    d.Add(2, "tone550.ogg");
+    cmdPlayer_Transport(*d.w, 7);
+    ASSERT_TRUE(d.P(1, 0).IsPlaying());
+    d.Tick();
+    // The song runs out (5 s).
+    for (int i = 0; i < 100; ++i) d.Tick();
+    ASSERT_EQ(engine::IsActive(d.P(1, 0).STRM()), engine::kStopped);
+    if (k.tick) {
+      d.Tick();
+      // The ended song leaves the deck at rest, as Stop would.
+      EXPECT_FALSE(d.P(1, 0).IsPlaying());
+      EXPECT_TRUE(Button(d, 7)->isEnabled());
+      EXPECT_EQ(d.w->cTime[0].text(), " 00:00.00");
+    }
+
+    const int deck = k.playDeck;
+    d.List(deck).SetCurrentRow(deck == 1 ? 2 : 1);
+    if (k.dblClick) {
+      decks::PlayListView_DblClick(*d.w, deck - 1);
+    } else {
+      ASSERT_TRUE(Button(d, deck == 1 ? 7 : 17)->isEnabled());
+      cmdPlayer_Transport(*d.w, deck == 1 ? 7 : 17);
+    }
+    djvp::clsBassPlayer& a = d.P(deck, 0);
+    EXPECT_TRUE(a.IsPlaying());
+    EXPECT_EQ(a.filename(), Fixture(deck == 1 ? "tone660.ogg" : "tone550.ogg"));
+    EXPECT_FALSE(d.w->Decks.CrossfadeRunning);
+    EXPECT_FALSE(d.w->Decks.AnyTransition());
+    for (djvp::clsBassPlayer* p : d.Players()) EXPECT_EQ(p->IsPlaying(), p == &a);
+    EXPECT_EQ(a.volume(), 100);
+    // Heard, and the display follows it.
+    d.Tick();
+    const std::vector<float> out = d.Tick();
+    EXPECT_NEAR(heardHz(out), deck == 1 ? 660 : 550, 20);
+    EXPECT_EQ(d.w->cTime[static_cast<size_t>(deck - 1)].text().left(6), " 00:00");
+    EXPECT_NE(d.w->cTime[static_cast<size_t>(deck - 1)].text(), " 00:00.00");
+  }
+}
+
 TEST(Transport, StopWorksAlsoWhenThePlaylistWasClearedMeanwhile) {
   DeckWorld d;
   DeckWorld::StartOn(d.P(2, 1), "tone440.ogg");

@@ -33,26 +33,26 @@ float BandGain(engine::Handle h, int32_t band) {
 
 }  // namespace
 
-TEST(EffectTargets, SlidersFollowTheIncomingPlayerSwitchesThePlayingOne) {
+TEST(EffectTargets, TheDecksControlsFollowTheIncomingPlayerElseThePlayingOne) {
   // Players by number: 0 1A, 1 1B, 2 2A, 3 2B; -1 none.
   struct Case {
     std::string name;
     bool playing[4];
     std::vector<int> transitions;
-    int deck, slider, box;
+    int deck, target;
   };
   const std::vector<Case> cases = {
-      {"nothing plays", {false, false, false, false}, {}, 1, -1, -1},
-      {"A plays", {true, false, false, false}, {}, 1, 0, 0},
-      {"both play", {true, true, false, false}, {}, 1, 1, 1},
-      {"A plays, B paused", {true, false, false, false}, {}, 1, 0, 0},
-      {"crossfade 1A to 1B", {true, true, false, false}, {0}, 1, 1, 1},
-      {"crossfade 1B to 1A", {true, true, false, false}, {1}, 1, 0, 1},
-      {"crossfade 1A to 2A, deck 1", {true, false, true, false}, {8}, 1, 0, 0},
-      {"crossfade 1A to 2A, deck 2", {true, false, true, false}, {8}, 2, 2, 2},
-      {"two crossfades into deck 1: the later slot", {true, true, true, true}, {2, 5}, 1, 1, 1},
-      {"crossfade 2B to 2A", {false, false, true, true}, {7}, 2, 2, 3},
-      {"an incoming player counts before it plays", {true, false, false, false}, {0}, 1, 1, 0},
+      {"nothing plays", {false, false, false, false}, {}, 1, -1},
+      {"A plays", {true, false, false, false}, {}, 1, 0},
+      {"both play", {true, true, false, false}, {}, 1, 1},
+      {"A plays, B paused", {true, false, false, false}, {}, 1, 0},
+      {"crossfade 1A to 1B", {true, true, false, false}, {0}, 1, 1},
+      {"crossfade 1B to 1A", {true, true, false, false}, {1}, 1, 0},
+      {"crossfade 1A to 2A, deck 1", {true, false, true, false}, {8}, 1, 0},
+      {"crossfade 1A to 2A, deck 2", {true, false, true, false}, {8}, 2, 2},
+      {"two crossfades into deck 1: the later slot", {true, true, true, true}, {2, 5}, 1, 1},
+      {"crossfade 2B to 2A", {false, false, true, true}, {7}, 2, 2},
+      {"an incoming player counts before it plays", {true, false, false, false}, {0}, 1, 1},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
@@ -66,14 +66,11 @@ TEST(EffectTargets, SlidersFollowTheIncomingPlayerSwitchesThePlayingOne) {
       players[i]->hBPM(static_cast<engine::Handle>(300 + i));
     }
     for (int slot : k.transitions) w->Decks.FadeActive[static_cast<size_t>(slot)] = true;
-    const effects::Target slider = effects::DeckTarget(*w, k.deck);
-    const effects::Target box = effects::SwitchTarget(*w, k.deck);
-    EXPECT_EQ(slider.player, k.slider < 0 ? nullptr : players[k.slider]);
-    EXPECT_EQ(slider.main, k.slider < 0 ? 0u : 100u + static_cast<unsigned>(k.slider));
-    EXPECT_EQ(slider.headphone, k.slider < 0 ? 0u : 200u + static_cast<unsigned>(k.slider));
-    EXPECT_EQ(slider.bpm, k.slider < 0 ? 0u : 300u + static_cast<unsigned>(k.slider));
-    EXPECT_EQ(box.player, k.box < 0 ? nullptr : players[k.box]);
-    EXPECT_EQ(box.headphone, k.box < 0 ? 0u : 200u + static_cast<unsigned>(k.box));
+    const effects::Target t = effects::DeckTarget(*w, k.deck);
+    EXPECT_EQ(t.player, k.target < 0 ? nullptr : players[k.target]);
+    EXPECT_EQ(t.main, k.target < 0 ? 0u : 100u + static_cast<unsigned>(k.target));
+    EXPECT_EQ(t.headphone, k.target < 0 ? 0u : 200u + static_cast<unsigned>(k.target));
+    EXPECT_EQ(t.bpm, k.target < 0 ? 0u : 300u + static_cast<unsigned>(k.target));
   }
 }
 
@@ -161,6 +158,55 @@ TEST(EffectSliders, DuringACrossfadeTheIncomingPlayerGetsTheValues) {
   EXPECT_FLOAT_EQ(Record<ReverbParams>(b.STRM(), kReverb).level, 0.7f);
   EXPECT_FALSE(engine::GetEffectParameters(a.STRM(), kReverb, nullptr));
   EXPECT_EQ(Stored("Player1", "ReverbLevel"), "20");
+}
+
+TEST(EffectSwitches, DuringACrossfadeAnEffectGoesOnThePlayerItsSlidersMove) {
+  using engine::dsp::kEcho;
+  using engine::dsp::EchoParams;
+  // Players as (deck, A 0 / B 1).
+  struct Case {
+    const char* name;
+    std::vector<std::pair<int, int>> playing;
+    size_t transition;
+    int deck;
+    std::pair<int, int> gets;
+  };
+  const Case cases[] = {
+      {"1B fades into 1A", {{1, 0}, {1, 1}}, decks::k1B_1A, 1, {1, 0}},
+      {"1A fades into 1B", {{1, 0}, {1, 1}}, decks::k1A_1B, 1, {1, 1}},
+      {"2B fades into 2A", {{2, 0}, {2, 1}}, decks::k2B_2A, 2, {2, 0}},
+      {"2B fades into 1A", {{1, 0}, {2, 1}}, decks::k2B_1A, 1, {1, 0}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    SoundWorld world;
+    MainState& w = *world.w;
+    for (const auto& [deck, ab] : k.playing) {
+      SoundWorld::Start(world.P(deck, ab));
+      SoundWorld::AttachMirror(world.P(deck, ab), 0);
+    }
+    w.Decks.FadeActive[k.transition] = true;
+    const size_t box = static_cast<size_t>(ctl::EffectBoxOf(k.deck - 1, ctl::kEchoBox));
+    const size_t level = static_cast<size_t>((k.deck - 1) * 14 + 10);
+    w.Effects[box].setChecked(true);
+    w.sldEffects[level].setValue(60);
+    for (const auto& [deck, ab] : k.playing) {
+      clsBassPlayer& p = world.P(deck, ab);
+      const bool gets = std::make_pair(deck, ab) == k.gets;
+      SCOPED_TRACE(std::to_string(deck) + (ab == 0 ? "A" : "B"));
+      for (engine::Handle h : {p.STRM(), p.PreSTRM()}) {
+        EchoParams echo{};
+        EXPECT_EQ(engine::GetEffectParameters(h, kEcho, &echo), gets);
+        if (gets) {
+          EXPECT_FLOAT_EQ(echo.level, 0.6f) << "the slider moved the effect the switch put on";
+        }
+      }
+    }
+    // Switched off, it goes from the same player.
+    w.Effects[box].setChecked(false);
+    for (const auto& [deck, ab] : k.playing)
+      EXPECT_FALSE(engine::GetEffectParameters(world.P(deck, ab).STRM(), kEcho, nullptr));
+  }
 }
 
 TEST(EffectSliders, TempoRateAndPitchShowStoreAndReachBothStreams) {

@@ -6,6 +6,7 @@
 #include "decks/AudioOps.h"
 #include "decks/PlaybackTimer.h"
 #include "decks/Transport.h"
+#include "engine/dsp/Dsp.h"
 
 #include <algorithm>
 
@@ -155,4 +156,39 @@ TEST(SongStartEndToEnd, AutoGainPlaysASongWithTheFigure90TwiceAsLoud) {
   decks::cmdPlayer_Transport(w, ctl::kDeckButtons + ctl::kPlay);
   ASSERT_TRUE(world.P(2, 0).IsPlaying());
   EXPECT_NEAR(Db(level() / off), Db(2.0), 0.5);
+}
+
+// A song at 0.8 of full scale whose loudness figure 95 makes Auto Gain play
+// it 1.5 times as loud: the plain output would be cut flat at full scale
+// thousands of times a second; what leaves the program stays below it and
+// as loud as -1 dBFS allows. The figure's factor itself is as before.
+TEST(SongStartEndToEnd, AutoGainPastFullScaleIsLimitedNotClipped) {
+  std::vector<float> heard[2];
+  for (bool limiter : {false, true}) {
+    MixWorld world;
+    MainState& w = *world.w;
+    engine::SetOutputLimiter(limiter);
+    SoundWorld::Render(0.05);  // silence: the limiter starts afresh
+    const int32_t row = world.Add(1, "loud.mp3");
+    ASSERT_EQ(ui::CellText(world.List(1), row, ui::kGain), QStringLiteral("95.0"));
+    w.Check1[ctl::kAutoGain].setChecked(true);
+    decks::cmdPlayer_Transport(w, ctl::kPlay);
+    engine::dsp::VolumeParams factor{};
+    ASSERT_TRUE(engine::GetEffectParameters(world.P(1, 0).STRM(), engine::dsp::kVolume, &factor));
+    EXPECT_FLOAT_EQ(factor.volume, 1.5f);
+    heard[limiter ? 1 : 0] = SoundWorld::Render(3.0);
+    decks::cmdPlayer_Transport(w, ctl::kStop);
+  }
+  engine::SetOutputLimiter(true);
+  size_t plainAtFull = 0, limitedAtFull = 0;
+  float limitedPeak = 0;  // past the song's first 10 ms, which the soft knee takes
+  for (float v : heard[0]) plainAtFull += std::fabs(v) >= 1.0f ? 1 : 0;
+  for (size_t i = 0; i < heard[1].size(); ++i) {
+    limitedAtFull += std::fabs(heard[1][i]) >= 1.0f ? 1 : 0;
+    if (i >= 2 * 441) limitedPeak = std::max(limitedPeak, std::fabs(heard[1][i]));
+  }
+  EXPECT_GT(plainAtFull, 3000u);
+  EXPECT_EQ(limitedAtFull, 0u);
+  EXPECT_GT(limitedPeak, 0.885f);
+  EXPECT_LT(limitedPeak, 0.944f);  // less than half a dB above -1 dBFS
 }

@@ -6,6 +6,8 @@
 
 #include "ui/MainState.h"
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -180,6 +182,9 @@ TEST(DeckSound, TheHeadphoneMirrorGetsTheEffectsButNoEqualiserGainOrTone) {
   clsBassPlayer& p = world.P(1, 0);
   SoundWorld::Start(p);
   SoundWorld::AttachMirror(p, 0);
+  // At half volume, so that the gains below keep the output under the
+  // limiter's threshold.
+  p.volume(50);
   const Levels dry = Measure(SoundWorld::Heard());
 
   w.Effects[6].setChecked(true);  // Swap
@@ -191,7 +196,7 @@ TEST(DeckSound, TheHeadphoneMirrorGetsTheEffectsButNoEqualiserGainOrTone) {
 
   const Levels deck = Measure(SoundWorld::Heard());
   engine::SetAttributes(p.STRM(), -1, 0, -101);
-  engine::SetAttributes(p.PreSTRM(), -1, 100, -101);
+  engine::SetAttributes(p.PreSTRM(), -1, 50, -101);
   const Levels mirror = Measure(SoundWorld::Heard());
 
   const double gain = 20 * std::log10(2.0);
@@ -244,5 +249,76 @@ TEST(DeckSound, AnEffectSwitchedOffFadesOutWithoutAStep) {
     const std::vector<float> tail(out.end() - 2 * 4410, out.end());
     EXPECT_NEAR(AmplitudeAt(tail, 0, 1000), 0.25, 0.0025);
     EXPECT_NEAR(AmplitudeAt(tail, 1, 1000), 0.25, 0.0025);
+  }
+}
+
+namespace {
+
+struct OutputFigures {
+  float peak = 0;
+  size_t atFullScale = 0;  // samples at or above full scale
+};
+
+OutputFigures Figures(const std::vector<float>& out) {
+  OutputFigures f;
+  for (float v : out) {
+    f.peak = std::max(f.peak, std::fabs(v));
+    if (std::fabs(v) >= 1.0f) ++f.atFullScale;
+  }
+  return f;
+}
+
+}  // namespace
+
+// Two decks at full volume, on the main output or on the headphones (the
+// players' mirrors at full headphone volume), go past full scale as a
+// plain sum; what leaves the program never does, and stands at -1 dBFS.
+// At half volume they come out exactly as their plain sum.
+TEST(DeckSound, TwoFullDecksNeverReachFullScaleOnTheMainOrTheHeadphoneOutput) {
+  struct Case {
+    const char* name;
+    const char* song;
+    int deckVolume, headphoneVolume;
+    bool loud;
+  };
+  const Case cases[] = {
+      {"two loud decks on the main output", "loud.flac", 100, 0, true},
+      {"two loud decks on the headphones", "loud.flac", 0, 100, true},
+      {"two decks at half volume on the main output", "loud.flac", 50, 0, false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    std::vector<float> heard[2];
+    for (bool limiter : {false, true}) {
+      SoundWorld world;
+      engine::SetOutputLimiter(limiter);
+      SoundWorld::Render(0.05);  // silence: the limiter starts afresh
+      for (int deck : {1, 2}) {
+        clsBassPlayer& p = world.P(deck, 0);
+        SoundWorld::Start(p, k.song, static_cast<int16_t>(k.deckVolume));
+        SoundWorld::AttachMirror(p, k.headphoneVolume);
+      }
+      heard[limiter ? 1 : 0] = SoundWorld::Render(2.5);
+    }
+    engine::SetOutputLimiter(true);
+    const OutputFigures plain = Figures(heard[0]);
+    const OutputFigures limited = Figures(heard[1]);
+    EXPECT_EQ(limited.atFullScale, 0u);
+    if (k.loud) {
+      EXPECT_GT(plain.atFullScale, 1000u);
+      // Past the songs' first few milliseconds (their start at full
+      // loudness, which the soft knee takes), at the threshold: the highest
+      // crests, which come once in 100 ms, less than half a dB above it.
+      const float held = Figures(std::vector<float>(heard[1].begin() + 2 * 441, heard[1].end())).peak;
+      EXPECT_GT(held, 0.885f);
+      EXPECT_LT(held, 0.944f);
+      // The song's tones keep their balance (0.62 at 110 Hz, 0.23 at
+      // 1760 Hz on the left): the limiter turns the sound down, it does not
+      // bend it.
+      EXPECT_NEAR(Db(AmplitudeAt(heard[1], 0, 110) / AmplitudeAt(heard[1], 0, 1760)), Db(0.62 / 0.23), 0.5);
+    } else {
+      EXPECT_GT(plain.peak, 0.7f);
+      EXPECT_EQ(std::memcmp(heard[0].data(), heard[1].data(), heard[0].size() * sizeof(float)), 0);
+    }
   }
 }

@@ -50,13 +50,13 @@ class SoundWorld {
   djvp::clsBassPlayer& P(int deck, int ab) const { return *w->Player(deck, ab); }
 
   // Starts a fixture on the player as a deck start does: from its
-  // beginning, at full volume, with the ten flat equaliser bands on its main
-  // stream.
-  static void Start(djvp::clsBassPlayer& p, const char* file = "tones.flac") {
+  // beginning, at `volume` (full unless given), with the ten flat equaliser
+  // bands on its main stream.
+  static void Start(djvp::clsBassPlayer& p, const char* file = "tones.flac", int16_t volume = 100) {
     p.filename(EffectsFixture(file));
     ASSERT_TRUE(p.OpenFile());
     p.StartMixPoint(0);
-    p.volume(100);
+    p.volume(volume);
     ASSERT_TRUE(p.Play());
     decks::Services().InitEqualizerBands(p.STRM());
   }

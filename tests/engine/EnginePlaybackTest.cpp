@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "EngineTestUtil.h"
@@ -249,20 +250,74 @@ TEST_F(PlaybackTest, AVolumeSetBeforePlayAppliesFromTheFirstSample) {
   EXPECT_NEAR(Rms(out, 2205), 0.475 / std::sqrt(2.0), 0.02);
 }
 
-TEST_F(PlaybackTest, StreamsAreMixedAndTheSumIsClippedAtFullScale) {
-  // Three copies of a 0.475 sine in step: their sum would reach 1.425.
+TEST_F(PlaybackTest, StreamsAreMixedAndALoudSumIsLimitedBelowFullScale) {
+  // Copies of a 0.475 sine in step: two at volume 80 add up to 0.76, three
+  // at full volume would reach 1.425.
   const engine::Handle a = OpenTempo("sine44s.mp3");
   const engine::Handle b = OpenTempo("sine44s.mp3");
   const engine::Handle c = OpenTempo("sine44s.mp3");
+  Render(2048);  // silence: the limiter starts afresh
+  ASSERT_TRUE(engine::SetAttributes(a, -1, 80, -101));
+  ASSERT_TRUE(engine::SetAttributes(b, -1, 80, -101));
   ASSERT_TRUE(engine::Play(a, false));
   ASSERT_TRUE(engine::Play(b, false));
   const std::vector<float> two = Channel(Render(4410), 0);
-  EXPECT_NEAR(*std::max_element(two.begin(), two.end()), 0.95, 0.02) << "two streams add up";
+  EXPECT_NEAR(*std::max_element(two.begin(), two.end()), 0.76, 0.02) << "two streams add up";
+  ASSERT_TRUE(engine::SetAttributes(a, -1, 100, -101));
+  ASSERT_TRUE(engine::SetAttributes(b, -1, 100, -101));
   ASSERT_TRUE(engine::Seek(c, static_cast<uint64_t>(engine::Position(a))));
   ASSERT_TRUE(engine::Play(c, false));
-  const std::vector<float> three = Channel(Render(4410), 0);
-  EXPECT_EQ(*std::max_element(three.begin(), three.end()), 1.0f);
-  EXPECT_EQ(*std::min_element(three.begin(), three.end()), -1.0f);
+  const std::vector<float> three = Channel(Render(22050), 0);
+  for (float v : three) ASSERT_LT(std::fabs(v), 1.0f);
+  // Within a few milliseconds the sum stands at -1 dBFS, as loud as the
+  // limiter lets it be.
+  const std::vector<float> settled(three.begin() + 441, three.end());
+  EXPECT_NEAR(*std::max_element(settled.begin(), settled.end()), 0.891, 0.005);
+  EXPECT_NEAR(*std::min_element(settled.begin(), settled.end()), -0.891, 0.005);
+  // The plain sum, as the output was before, went past full scale and was
+  // cut flat there.
+  engine::SetOutputLimiter(false);
+  const std::vector<float> plain = Channel(Render(4410), 0);
+  engine::SetOutputLimiter(true);
+  EXPECT_EQ(*std::max_element(plain.begin(), plain.end()), 1.0f);
+}
+
+// A song that never comes near full scale sounds exactly as it did without
+// the limiter, alone and with another one; the limiter only acts above
+// -1 dBFS.
+TEST_F(PlaybackTest, SoundBelowTheLimitersThresholdIsUntouchedBitForBit) {
+  struct Case {
+    const char* name;
+    std::vector<const char*> songs;
+    int volume;
+  };
+  const Case cases[] = {
+      {"one song at 0.475", {"sine44s.mp3"}, 100},
+      {"two songs summing to 0.85", {"sine44s.mp3", "lr44s.flac"}, 87},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    std::vector<float> heard[2];
+    for (bool limiter : {true, false}) {
+      engine::SetOutputLimiter(limiter);
+      Render(2048);
+      std::vector<engine::Handle> playing;
+      for (const char* song : k.songs) {
+        playing.push_back(OpenTempo(song));
+        ASSERT_TRUE(engine::SetAttributes(playing.back(), -1, k.volume, -101));
+      }
+      for (engine::Handle h : playing) ASSERT_TRUE(engine::Play(h, false));
+      heard[limiter ? 0 : 1] = Render(44100);
+      for (engine::Handle h : playing) engine::Stop(h);
+    }
+    engine::SetOutputLimiter(true);
+    float peak = 0;
+    for (float v : heard[1]) peak = std::max(peak, std::fabs(v));
+    ASSERT_GT(peak, 0.4f);
+    ASSERT_LT(peak, 0.891f);
+    ASSERT_EQ(heard[0].size(), heard[1].size());
+    EXPECT_EQ(std::memcmp(heard[0].data(), heard[1].data(), heard[0].size() * sizeof(float)), 0);
+  }
 }
 
 TEST_F(PlaybackTest, LevelsFollowEachChannelsAmplitude) {

@@ -2,8 +2,10 @@
 // a temporary ~/.asoundrc, captures exactly what the engine played.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +13,8 @@
 #include "EngineTestUtil.h"
 #include "TempDir.h"
 #include "engine/Engine.h"
+
+#include <portaudio.h>
 
 using namespace enginetest;
 
@@ -35,14 +39,18 @@ struct Capture {
 };
 
 // Plays the clip on an ALSA file PCM of `channels` channels, opened with
-// `initFlags`, from a stream with speaker flag `speaker`.
-Capture PlayClip(int channels, uint32_t initFlags, uint32_t speaker) {
+// `initFlags`, from a stream with speaker flag `speaker`. With `asDefault`
+// the file PCM is the system's default output ("default") and the clip is
+// played on device 1; otherwise it is "djvptest", found by its name.
+// `listed` runs once the engine has listed the devices of that set-up.
+Capture PlayClip(int channels, uint32_t initFlags, uint32_t speaker, bool asDefault = false,
+                 const std::function<void()>& listed = {}) {
   Capture result;
   TempDir home;
   const std::string capture = home.file("capture.raw");
   const std::string ch = std::to_string(channels);
   TempDir::Write(home.file(".asoundrc"),
-                 "pcm.djvptest {\n"
+                 std::string(asDefault ? "pcm.!default {\n" : "pcm.djvptest {\n") +
                  "  type plug\n"
                  "  slave { pcm \"djvpfile\" format S16_LE rate 44100 channels " + ch + " }\n"
                  "}\n"
@@ -61,12 +69,16 @@ Capture PlayClip(int channels, uint32_t initFlags, uint32_t speaker) {
   }
   int device = -1;
   for (int i = 1; engine::DeviceName(i); ++i)
-    if (std::strcmp(engine::DeviceName(i), "djvptest") == 0) device = i;
+    if (std::strcmp(engine::DeviceName(i), asDefault ? "default" : "djvptest") == 0) device = i;
   if (device < 0) {
     result.skipped = true;
     result.why = "PortAudio lists no ALSA devices here";
     return result;
   }
+  if (asDefault) {
+    EXPECT_EQ(device, 1) << "the system's default output comes first";
+  }
+  if (listed) listed();
   EXPECT_TRUE(engine::DeviceInit(device, 44100, initFlags));
   EXPECT_EQ(engine::SelectedDevice(), device);
   // A "null" PCM takes sound as fast as it is given, so the clip is kept
@@ -144,6 +156,42 @@ TEST(EnginePortAudio, SpeakerFlagsPlayOnTheirPairOfAMultiChannelDevice) {
   const Capture c = PlayClip(2, 0, engine::kSpeakerRear);
   if (c.skipped) GTEST_SKIP() << c.why;
   EXPECT_LE(Compare(c.samples, 2, 0, clip), 8);
+}
+
+// Device 1 is the system's default output, so that a first start (the
+// first device) plays where the desktop plays; the others keep PortAudio's
+// order, which the earlier numbering maps onto.
+TEST(EnginePortAudio, TheSystemsDefaultOutputIsDeviceOneAndPlaysThere) {
+  const std::vector<int16_t> clip = Clip();
+  ASSERT_EQ(clip.size(), kClipFrames * 2);
+  // The list against PortAudio's own.
+  auto compare = [] {
+    ASSERT_EQ(Pa_Initialize(), paNoError);
+    std::vector<std::string> outputs;
+    for (int i = 0; i < Pa_GetDeviceCount(); ++i)
+      if (const PaDeviceInfo* info = Pa_GetDeviceInfo(i); info && info->maxOutputChannels > 0)
+        outputs.emplace_back(info->name);
+    const PaDeviceInfo* def = Pa_GetDeviceInfo(Pa_GetDefaultOutputDevice());
+    const std::string defaultName = def ? def->name : "";
+    Pa_Terminate();
+    std::vector<std::string> listed;
+    for (int i = 1; engine::DeviceName(i); ++i) listed.emplace_back(engine::DeviceName(i));
+    ASSERT_EQ(listed.size(), outputs.size());
+    ASSERT_EQ(listed.front(), defaultName);
+    std::vector<std::string> rest = outputs;
+    rest.erase(std::find(rest.begin(), rest.end(), defaultName));
+    EXPECT_EQ(std::vector<std::string>(listed.begin() + 1, listed.end()), rest);
+    for (size_t n = 1; n <= outputs.size(); ++n) {
+      const int device = engine::DeviceInSystemOrder(static_cast<int>(n));
+      ASSERT_GE(device, 1);
+      EXPECT_EQ(engine::DeviceName(device), outputs[n - 1]) << n;
+    }
+    EXPECT_EQ(engine::DeviceInSystemOrder(0), 0);
+    EXPECT_EQ(engine::DeviceInSystemOrder(static_cast<int>(outputs.size()) + 1), 0);
+  };
+  const Capture c = PlayClip(2, 0, 0, true, compare);
+  if (c.skipped) GTEST_SKIP() << c.why;
+  EXPECT_LE(Compare(c.samples, 2, 0, clip), 8) << "device 1 played into the default output";
 }
 
 // Each thread acts on the device it selected itself: a thread that measures
