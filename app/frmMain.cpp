@@ -113,6 +113,13 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent), state_(std::make_unique<Mai
   SetSettingsFailureHandler([](const QString& file, const QString& error) {
     MsgBox(T(kStrSettingsNotStored) + QLatin1Char('\n') + file + QStringLiteral(": ") + error);
   });
+  // A settings file the store could not take as it was (told once; what the
+  // start routine met before this point is told now).
+  SetSettingsNoticeHandler([](const QString& file, const QString& why, const QString& keptAs) {
+    QString text = T(kStrSettingsUnreadable) + QLatin1Char('\n') + file + QStringLiteral(": ") + why;
+    if (!keptAs.isEmpty()) text += QLatin1Char('\n') + T(kStrSettingsKeptAs) + QLatin1Char('\n') + keptAs;
+    MsgBox(text);
+  });
   BuildWindow();
   BindControls();
   ConnectHandlers();
@@ -124,6 +131,7 @@ frmMain::~frmMain() {
   Form_Terminate();
   SetMessageSink({});
   SetSettingsFailureHandler({});
+  SetSettingsNoticeHandler({});
 }
 
 void frmMain::Form_Load() {

@@ -1,5 +1,7 @@
 #include "audio/BassPlayer.h"
 
+#include "safefile/FileName.h"
+
 #include "StringTable.h"
 #include "audio/AnalysisHost.h"
 #include "audio/GainTool.h"
@@ -33,7 +35,13 @@ void Message(int n) {
   if (const std::optional<std::string> text = FindTr(n)) ReportMessage(QString::fromStdString(*text));
 }
 
-QByteArray NativePath(const QString& path) { return path.toUtf8(); }
+// The file name's bytes (a byte that is not UTF-8 travels in the text as a
+// lone surrogate, see safefile/FileName.h).
+QByteArray NativePath(const QString& path) {
+  const std::string bytes = safefile::TextToName(
+      std::u16string_view(reinterpret_cast<const char16_t*>(path.utf16()), static_cast<size_t>(path.size())));
+  return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
 
 void RemoveDeckEffects(engine::Handle h) {
   for (int32_t type : kDeckEffects) engine::RemoveEffect(h, type);

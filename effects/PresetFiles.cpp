@@ -1,13 +1,12 @@
 #include "effects/Presets.h"
 
+#include "platform/OwnFiles.h"
 #include "platform/Paths.h"
 #include "playlists/Import.h"
+#include "safefile/FilePair.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-
-#include <memory>
+#include <cerrno>
+#include <string>
 
 namespace effects {
 
@@ -29,29 +28,21 @@ constexpr Shipped kShipped[] = {
 
 QString Described(const QString& path, const QString& why) { return path + QStringLiteral(": ") + why; }
 
-// Opens a file's replacement and writes all of the text into it. A write
-// that stops short is tried again for the rest, so that the error the
-// system gives for it (disk full, file too large) is the one reported.
-bool OpenAndWrite(QSaveFile& file, const QByteArray& text) {
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
-  for (qint64 done = 0; done < text.size();) {
-    const qint64 n = file.write(text.constData() + done, text.size() - done);
-    if (n <= 0) return false;
-    done += n;
+// A preset file is text: bytes below 32 other than the line ends and the tab
+// (and the end-of-text mark some old editors put at the end) say that it is
+// some other kind of file, whose bytes no list of presets can show.
+bool LooksLikeText(const QByteArray& bytes) {
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 && b != '\t' && b != '\r' && b != '\n' && b != 0x1A) return false;
   }
   return true;
 }
 
-// Writes a whole file through a temporary file; false with the error text.
-bool WriteWhole(const QString& path, const QByteArray& text, QString& error) {
-  QSaveFile file(path);
-  if (!OpenAndWrite(file, text) || !file.commit()) {
-    error = Described(path, file.errorString());
-    file.cancelWriting();
-    return false;
-  }
-  return true;
-}
+// The journal that makes a save of both files one unit (safefile/FilePair.h).
+QString PairJournalPath() { return djvp::DataFolder() + QStringLiteral("/EQ.vrn.pair"); }
+
+std::string Native(const QString& path) { return djvp::FileNameBytes(path).toStdString(); }
 
 }  // namespace
 
@@ -67,18 +58,15 @@ ReadResult ReadPresetFile(const QString& path, std::vector<PresetLines>& presets
                           QString& error) {
   presets.clear();
   bytes.clear();
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    error = Described(path, file.errorString());
-    return QFileInfo(path).exists() ? ReadResult::Failed : ReadResult::Missing;
+  const QString why = djvp::ReadOwnFile(path, kMaxPresetFileBytes, bytes);
+  if (!why.isEmpty()) {
+    error = Described(path, why);
+    return djvp::KindOf(path) == djvp::PathKind::Missing ? ReadResult::Missing : ReadResult::Failed;
   }
-  if (file.size() > kMaxPresetFileBytes) {
-    error = Described(path, QStringLiteral("too large for a preset file"));
-    return ReadResult::Failed;
-  }
-  bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    error = Described(path, file.errorString());
+  if (!LooksLikeText(bytes)) {
+    // Left as it is: a save must not turn it into presets made of its bytes.
+    bytes.clear();
+    error = Described(path, QStringLiteral("this is not a preset file (it holds bytes that are not text)"));
     return ReadResult::Failed;
   }
   QStringList lines = playlists::DecodeText(bytes, false).split(QLatin1Char('\n'));
@@ -108,33 +96,14 @@ bool StorableName(const QString& name) {
   return name.isValidUtf16() && !name.contains(QLatin1Char('\n')) && !name.contains(QLatin1Char('\r'));
 }
 
-bool ReplacePresetFiles(const QByteArray (&texts)[2], const QByteArray (&before)[2], QString& error) {
+bool ReplacePresetFiles(const QByteArray (&texts)[2], QString& error) {
   const QString paths[2] = {PresetFilePath(1), PresetFilePath(2)};
-  std::unique_ptr<QSaveFile> files[2];
-  auto cancelAll = [&] {
-    for (auto& f : files)
-      if (f) f->cancelWriting();
-  };
-  // Both new texts complete on disk before either file is replaced.
-  for (int i = 0; i < 2; ++i) {
-    files[i] = std::make_unique<QSaveFile>(paths[i]);
-    if (!OpenAndWrite(*files[i], texts[i])) {
-      error = Described(paths[i], files[i]->errorString());
-      cancelAll();
-      return false;
-    }
-  }
-  for (int i = 0; i < 2; ++i) {
-    if (files[i]->commit()) continue;
-    error = Described(paths[i], files[i]->errorString());
-    if (i == 1) {
-      QString ignored;
-      WriteWhole(paths[0], before[0], ignored);
-    }
-    cancelAll();
-    return false;
-  }
-  return true;
+  const std::string native[2] = {Native(paths[0]), Native(paths[1])};
+  const std::string contents[2] = {texts[0].toStdString(), texts[1].toStdString()};
+  const int e = safefile::ReplacePair(Native(PairJournalPath()), native, contents);
+  if (e == 0) return true;
+  error = Described(paths[0] + QStringLiteral(", ") + paths[1], djvp::FileErrorText(e));
+  return false;
 }
 
 QByteArray ShippedPresets() {
@@ -146,7 +115,15 @@ QByteArray ShippedPresets() {
 
 void InstallPresetFiles() {
   const QString paths[2] = {PresetFilePath(1), PresetFilePath(2)};
-  const bool present[2] = {QFileInfo::exists(paths[0]), QFileInfo::exists(paths[1])};
+  // A save of both files that was cut short (the program killed, the
+  // machine off) is taken back, so that the files agree again; then what
+  // saves of earlier versions left beside them goes.
+  const std::string native[2] = {Native(paths[0]), Native(paths[1])};
+  if (safefile::RecoverPair(Native(PairJournalPath()), native) == EINVAL) djvp::KeepAside(PairJournalPath(), false);
+  djvp::RemoveOldSaveLeftovers(djvp::DataFolder(), {QStringLiteral("EQ.vrn"), QStringLiteral("EQ2.vrn")});
+
+  const bool present[2] = {djvp::KindOf(paths[0]) != djvp::PathKind::Missing,
+                           djvp::KindOf(paths[1]) != djvp::PathKind::Missing};
   if (present[0] && present[1]) return;
   QByteArray text = ShippedPresets();
   for (int i = 0; i < 2; ++i) {
@@ -156,9 +133,8 @@ void InstallPresetFiles() {
     QString error;
     if (ReadPresetFile(paths[i], presets, text, error) != ReadResult::Ok) return;
   }
-  QString error;
   for (int i = 0; i < 2; ++i)
-    if (!present[i]) WriteWhole(paths[i], text, error);  // without them the panels stay shut
+    if (!present[i]) djvp::WriteOwnFile(paths[i], text);  // without them the panels stay shut
 }
 
 }  // namespace effects

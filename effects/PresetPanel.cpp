@@ -179,12 +179,22 @@ void SaveEqPreset(MainState& s, int deck) {
   QString valueLine;
   for (size_t band = 0; band < 10; ++band) valueLine += QString::number(s.Eq[d * 10 + band].value()) + QLatin1Char(';');
 
-  // Both files as they are now.
+  // Both files as they are now. A file that has gone missing beside the
+  // other is made again from it: the two hold the same presets.
   std::vector<PresetLines> presets[2];
   QByteArray before[2];
   QString error;
+  ReadResult read[2];
+  for (int f = 0; f < 2; ++f) read[f] = ReadPresetFile(PresetFilePath(f + 1), presets[f], before[f], error);
+  for (int f = 0; f < 2; ++f)
+    if (read[f] == ReadResult::Missing && read[1 - f] == ReadResult::Ok) {
+      presets[f] = presets[1 - f];
+      read[f] = ReadResult::Ok;
+    }
   for (int f = 0; f < 2; ++f) {
-    if (ReadPresetFile(PresetFilePath(f + 1), presets[f], before[f], error) == ReadResult::Ok) continue;
+    if (read[f] == ReadResult::Ok) continue;
+    // Said for the file that failed (the last error read may be the other's).
+    ReadPresetFile(PresetFilePath(f + 1), presets[f], before[f], error);
     MsgBox(ui::T(kStrPresetsNotSaved) + QStringLiteral("\n") + error);
     return;
   }
@@ -208,7 +218,7 @@ void SaveEqPreset(MainState& s, int deck) {
       texts[f] = PresetFileText(presets[f]);
     }
   }
-  if (!ReplacePresetFiles(texts, before, error)) MsgBox(ui::T(kStrPresetsNotSaved) + QStringLiteral("\n") + error);
+  if (!ReplacePresetFiles(texts, error)) MsgBox(ui::T(kStrPresetsNotSaved) + QStringLiteral("\n") + error);
 }
 
 }  // namespace effects

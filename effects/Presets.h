@@ -6,9 +6,11 @@
 //
 // Files are written in UTF-8, every line ended by CR LF. A file that is not
 // valid UTF-8 is read as Windows-1252 (preset files of older installations);
-// its presets are written back unchanged in text, as UTF-8. A save builds
-// the new text of both files first and replaces them through a temporary
-// file each: a save that fails leaves both files as they were.
+// its presets are written back unchanged in text, as UTF-8. A file that is
+// not text at all is refused, never read as presets or written over. A save
+// replaces both files as one unit: a save that fails, or is killed at any
+// moment, leaves both files as they were or (once complete) both new, after
+// the next start at the latest.
 #pragma once
 
 #include <QByteArray>
@@ -47,14 +49,14 @@ QByteArray PresetFileText(const std::vector<PresetLines>& presets);
 bool StorableName(const QString& name);
 
 // Replaces the contents of both preset files with `texts` (EQ.vrn's,
-// EQ2.vrn's). Nothing is replaced until both new texts are written to disk;
-// should the second replacement still fail, the first file gets its old
-// bytes `before` back. False, with the file and the system's error text in
-// `error`, when it did not succeed.
-bool ReplacePresetFiles(const QByteArray (&texts)[2], const QByteArray (&before)[2], QString& error);
+// EQ2.vrn's) as one unit (a journal beside them holds both old contents until
+// both new ones are on disk). False, with the files and the system's error
+// text in `error`, when it did not succeed; both files are then as they were.
+bool ReplacePresetFiles(const QByteArray (&texts)[2], QString& error);
 
-// At start: a missing preset file is made a copy of the other one; when both
-// are missing, both get the presets the program comes with.
+// At start: a save of both files that was cut short is taken back; a missing
+// preset file is made a copy of the other one; when both are missing, both
+// get the presets the program comes with.
 void InstallPresetFiles();
 // The presets the program comes with, as file text.
 QByteArray ShippedPresets();

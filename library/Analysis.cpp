@@ -6,6 +6,7 @@
 #include "library/Index.h"
 #include "library/SearchButtons.h"
 #include "library/SongTags.h"
+#include "platform/FileProblems.h"
 #include "platform/Grid.h"
 #include "platform/MessageBox.h"
 #include "resources/StringIds.h"
@@ -159,8 +160,10 @@ class AnalysisRun : public QObject {
   SongTagWriter tags_;
   QThread* worker_ = nullptr;
   bool finished_ = false;
-  QStringList notWritten_;   // "path: why"
-  QStringList notMeasured_;  // opened but no value (no figure from the gain tool, no scan)
+  // Everything the run could not do with a song, told once at its end: the
+  // player's messages, songs of a kind a measurement does not take, songs
+  // opened that gave no value, values that could not be written ("path: why").
+  djvp::FileProblems problems_;
 };
 
 void WorkerHost::AppendErrorText(const QString& text) {
@@ -223,7 +226,7 @@ void AnalysisRun::Next() {
     djvp::AnalysisProgress = 0;
     const QString path = grid->TextAt(step.row, djvp::ui::kFilename);
     if (step.what == Measurement::kGain && tags_.Analyze(path) != kFormatMpeg) {
-      djvp::MsgBox(T(djvp::kStrOnlyForMp3), djvp::MsgButtons::Ok);
+      problems_.Add(T(djvp::kStrOnlyForMp3), path);
       continue;
     }
     const int32_t column = ColumnOf(step.what);
@@ -254,8 +257,8 @@ void AnalysisRun::Measure(const Step& step, const QString& path) {
 
 void AnalysisRun::Measured(const Step& step, const QString& path, const Outcome& outcome) {
   Join();
-  for (const QString& message : outcome.messages) djvp::MsgBox(message);
-  if (outcome.opened && !outcome.measured) notMeasured_ << path;
+  for (const QString& message : outcome.messages) problems_.Add(message, path);
+  if (outcome.opened && !outcome.measured) problems_.Add(T(djvp::kStrNotMeasured), path);
   djvp::Grid* grid = s_.DummyPlaylist;
   if (grid && outcome.measured) {
     // The value stored is the cell's text, as the library shows it.
@@ -265,20 +268,14 @@ void AnalysisRun::Measured(const Step& step, const QString& path, const Outcome&
     const bool written = step.what == Measurement::kBPM ? tags_.WriteTempoToTag(path, format, value, &why)
                                                         : tags_.WriteMarkerToTag(path, format, MarkerOf(step.what),
                                                                                  value, &why);
-    if (!written) notWritten_ << path + QStringLiteral(": ") + why;
+    if (!written) problems_.Add(T(djvp::kStrTagsNotWritten), path + QStringLiteral(": ") + why);
   }
   Next();
 }
 
 void AnalysisRun::Finish() {
   SaveLibraryIndex(s_);
-  QString report;
-  if (!notWritten_.isEmpty()) report += T(djvp::kStrTagsNotWritten) + QLatin1Char('\n') + notWritten_.join(QLatin1Char('\n'));
-  if (!notMeasured_.isEmpty()) {
-    if (!report.isEmpty()) report += QStringLiteral("\n\n");
-    report += T(djvp::kStrNotMeasured) + QLatin1Char('\n') + notMeasured_.join(QLatin1Char('\n'));
-  }
-  if (!report.isEmpty()) djvp::MsgBox(report);
+  problems_.Tell();
   finished_ = true;
   s_.AnalysisRunning = false;
   deleteLater();

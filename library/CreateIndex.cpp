@@ -3,8 +3,10 @@
 #include "library/Index.h"
 #include "platform/BrowseForFolder.h"
 #include "platform/Grid.h"
+#include "platform/FileProblems.h"
 #include "platform/Help.h"
 #include "platform/MessageBox.h"
+#include "platform/OwnFiles.h"
 #include "playlists/Import.h"
 #include "resources/StringIds.h"
 #include "ui/MainState.h"
@@ -31,14 +33,18 @@ void CreateLibrary(djvp::MainState& s) {
   if (!grid || RefusedWhileAnalysing(s)) return;
   const QString folder = s.txtSettings[0].text();
   // A mistyped folder must not empty the library.
-  if (!folder.isEmpty() && !QFileInfo(folder).isDir()) {
+  if (!folder.isEmpty() && djvp::KindOf(folder) != djvp::PathKind::Folder) {
     djvp::MsgBox(T(djvp::kStrMusicFolderMissing) + QLatin1Char('\n') + folder);
     return;
   }
   {
-    const playlists::ImportProgress progress(s, djvp::kStrScanningDrive);
-    if (s.optSettings[1].isChecked()) grid->DeleteAllRows();
-    playlists::ImportPath(s, folder, *grid, false);
+    // The songs that cannot be taken are told once, after the progress panel.
+    const djvp::FileProblemScope problems;
+    {
+      const playlists::ImportProgress progress(s, djvp::kStrScanningDrive);
+      if (s.optSettings[1].isChecked()) grid->DeleteAllRows();
+      playlists::ImportPath(s, folder, *grid, false);
+    }
   }
   // After the progress panel, so that a failed save's message is not shown
   // under the wait cursor.

@@ -2,13 +2,12 @@
 
 #include "platform/Grid.h"
 #include "platform/MessageBox.h"
+#include "platform/OwnFiles.h"
 #include "platform/Paths.h"
 #include "resources/StringIds.h"
 #include "ui/MainState.h"
 #include "ui/Text.h"
 
-#include <QFile>
-#include <QFileInfo>
 
 namespace library {
 
@@ -19,13 +18,17 @@ QString IndexPath() { return djvp::DataFolder() + QStringLiteral("/djv.ndx"); }
 void LoadLibraryIndex(djvp::MainState& s) {
   djvp::Grid* grid = s.DummyPlaylist;
   const QString path = IndexPath();
-  if (!grid || !QFileInfo::exists(path)) return;
+  // A save of an earlier version that was killed may have left a whole copy
+  // beside the index; it goes. (The safe-write layer removes what its own
+  // killed saves left at its next save in the folder.)
+  djvp::RemoveOldSaveLeftovers(djvp::DataFolder(), {QStringLiteral("djv.ndx")});
+  if (!grid || djvp::KindOf(path) == djvp::PathKind::Missing) return;
   if (grid->LoadFromFile(path)) return;
   // Kept aside: the next save would otherwise replace the only copy of the
-  // user's library with an empty one.
-  const QString aside = path + QStringLiteral(".unreadable");
-  QFile::remove(aside);
-  const QString kept = QFile::rename(path, aside) ? aside : path;
+  // user's library with an empty one. A copy kept at an earlier start is
+  // never replaced: this one gets the next free name.
+  const QString aside = djvp::KeepAside(path, false);
+  const QString kept = aside.isEmpty() ? path : aside;
   djvp::MsgBox(T(djvp::kStrIndexUnreadable) + QLatin1Char('\n') + kept + QStringLiteral("\n\n") + grid->LastError());
 }
 

@@ -20,8 +20,9 @@ QString IndexPath();
 // Reads the index into the library grid (whose columns are set up). Without
 // an index file the library stays empty, quietly. A file that cannot be read
 // (damaged, from a newer program, unreadable) leaves the library empty too;
-// it is renamed to IndexPath() + ".unreadable" so that the next save does not
-// write over it, and the user is told why.
+// it is renamed to IndexPath() + ".unreadable" (".unreadable.2" and so on
+// when that name is taken: a copy kept earlier is never replaced) so that
+// the next save does not write over it, and the user is told why.
 void LoadLibraryIndex(djvp::MainState& s);
 
 // Writes the library grid to the index file. The new file replaces the old

@@ -4,6 +4,7 @@
 #include "library/SearchButtons.h"
 #include "platform/Grid.h"
 #include "platform/MessageBox.h"
+#include "platform/OwnFiles.h"
 #include "playlists/Playlists.h"
 #include "resources/StringIds.h"
 #include "ui/MainState.h"
@@ -13,6 +14,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -56,6 +59,14 @@ void mnuCopy1_Click(djvp::MainState& s) { cmdSearch_Click(s, kCopyToDeck1); }
 void mnuCopy2_Click(djvp::MainState& s) { cmdSearch_Click(s, kCopyToDeck2); }
 
 bool RemoveSongFile(const QString& path, QString* why) {
+  // Qt's file calls see a name that is not UTF-8 as another name: such a
+  // file is not taken for gone, it stays with its row and is named.
+  if (djvp::FileNameBytes(path) != path.toUtf8()) {
+    struct stat st;
+    if (::lstat(djvp::FileNameBytes(path).constData(), &st) != 0 && errno == ENOENT) return true;
+    if (why) *why = QStringLiteral("its name is not UTF-8 text, so it cannot be moved to the trash");
+    return false;
+  }
   const QFileInfo info(path);
   // A broken symbolic link does not "exist" but is still there to remove.
   if (!info.exists() && !info.isSymLink()) return true;

@@ -1,6 +1,7 @@
 #include "platform/BrowseForFolder.h"
 
 #include "platform/ModPublic.h"
+#include "platform/OwnFiles.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -175,7 +176,8 @@ QString clsBrowseForFolder::BrowseForFolder() {
     const QFileInfo info(FullPath(*chosen));
     const QString path = info.absoluteFilePath();
     const bool underRoot = rootDir_.isEmpty() || path == rootDir_ || path.startsWith(modPublic_AddBackslash(rootDir_));
-    if (info.isDir() && underRoot) result = QDir::cleanPath(path);
+    // By the name's bytes: a folder whose name is not UTF-8 is one too.
+    if (KindOf(path) == PathKind::Folder && underRoot) result = QDir::cleanPath(path);
   }
   displayName_ = result.isEmpty() ? QString() : (result == QLatin1String("/") ? result : QFileInfo(result).fileName());
   return result;

@@ -1,9 +1,9 @@
 #include "platform/GridFile.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "platform/OwnFiles.h"
+#include "safefile/SafeFile.h"
+
 #include <QLocale>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <bit>
@@ -348,51 +348,42 @@ bool ParseGridFile(QByteArrayView bytes, std::vector<GridRow>& rows, int32_t* fi
 
 bool WriteGridFile(const QString& path, const std::vector<GridRow>& rows, int32_t columnCount, QString* error) {
   if (path.isEmpty()) return Fail(error, QStringLiteral("No file name was given."));
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly))
-    return Fail(error, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+  // Written straight to the new file, piece by piece, each write checked;
+  // the new file replaces the old one only once it holds every byte and is
+  // on the disk.
+  safefile::Rewrite file;
+  auto failed = [&] {
+    return Fail(error, QStringLiteral("Cannot write %1: %2").arg(path, FileErrorText(file.Error())));
+  };
+  if (!file.Begin(FileNameBytes(path).toStdString())) return failed();
   QByteArray buffer = GridHeaderLine(columnCount, static_cast<int64_t>(rows.size()));
   buffer.reserve(kWriteChunk + 4096);
   auto flush = [&] {
-    // A short write (disk full, file size limit) is followed by a write of
-    // the rest, which then fails with the system's reason for errorString.
-    qsizetype done = 0;
-    while (done < buffer.size()) {
-      const qint64 n = file.write(buffer.constData() + done, buffer.size() - done);
-      if (n <= 0) break;
-      done += n;
-    }
-    const bool complete = done == buffer.size();
+    const bool written = file.Write(buffer.constData(), static_cast<size_t>(buffer.size()));
     buffer.clear();
-    return complete;
+    return written;
   };
-  bool written = true;
   for (const GridRow& row : rows) {
     AppendGridRowLine(buffer, row, columnCount);
-    if (buffer.size() >= kWriteChunk && !(written = flush())) break;
+    if (buffer.size() >= kWriteChunk && !flush()) return failed();
   }
-  if (!written || !flush()) {
-    const QString why = file.errorString();
-    file.cancelWriting();  // the temporary file goes, the old file stays
-    return Fail(error, QStringLiteral("Cannot write %1: %2").arg(path, why));
-  }
-  if (!file.commit()) return Fail(error, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+  if (!flush() || !file.Commit()) return failed();
   return true;
 }
 
 bool ReadGridFile(const QString& path, std::vector<GridRow>& rows, int32_t* fileColumns, QString* error) {
-  const QFileInfo info(path);
-  if (path.isEmpty() || !info.exists()) return Fail(error, QStringLiteral("The file %1 does not exist.").arg(path));
-  if (!info.isFile()) return Fail(error, QStringLiteral("%1 is not a file.").arg(path));
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    return Fail(error, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
-  if (file.size() > kMaxFileBytes) return Fail(error, QStringLiteral("%1 is too large for a grid file.").arg(path));
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError)
-    return Fail(error, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
-  QString why;
-  if (!ParseGridFile(bytes, rows, fileColumns, &why)) return Fail(error, QStringLiteral("%1: %2").arg(path, why));
+  switch (KindOf(path)) {
+    case PathKind::Missing: return Fail(error, QStringLiteral("The file %1 does not exist.").arg(path));
+    case PathKind::Folder:
+    case PathKind::Other: return Fail(error, QStringLiteral("%1 is not a file.").arg(path));
+    case PathKind::File:
+    case PathKind::Unreachable: break;
+  }
+  QByteArray bytes;
+  const QString why = ReadOwnFile(path, kMaxFileBytes, bytes);
+  if (!why.isEmpty()) return Fail(error, QStringLiteral("Cannot read %1: %2").arg(path, why));
+  QString parseWhy;
+  if (!ParseGridFile(bytes, rows, fileColumns, &parseWhy)) return Fail(error, QStringLiteral("%1: %2").arg(path, parseWhy));
   return true;
 }
 

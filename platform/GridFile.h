@@ -64,10 +64,13 @@ QByteArray GridHeaderLine(int32_t columnCount, int64_t rowCount);
 // On failure rows is unchanged and *error says why.
 bool ParseGridFile(QByteArrayView bytes, std::vector<GridRow>& rows, int32_t* fileColumns, QString* error);
 
-// Writes the rows to path through a temporary file in the same folder that
-// replaces the old file only once it is complete and on disk.
+// Writes the rows to path through the safe-write layer: the new file
+// replaces the old one only once every byte is written, synced and checked;
+// a failure (disk full, size limit, no permission) leaves the old file as it
+// was and says why. path holds the name's bytes losslessly (OwnFiles.h).
 bool WriteGridFile(const QString& path, const std::vector<GridRow>& rows, int32_t columnCount, QString* error);
-// Reads and parses path; a missing or unreadable file is an error too.
+// Reads and parses path; a missing or unreadable file is an error too, and
+// so is a pipe or a device (never waited for).
 bool ReadGridFile(const QString& path, std::vector<GridRow>& rows, int32_t* fileColumns, QString* error);
 
 }  // namespace djvp

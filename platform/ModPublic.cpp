@@ -1,6 +1,7 @@
 #include "platform/ModPublic.h"
 
 #include "StringTable.h"
+#include "platform/OwnFiles.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -26,8 +27,8 @@ bool modPublic_FileExists(const QString& path) {
     const QDir dir = pattern.dir();
     return !dir.entryList({pattern.fileName()}, QDir::Files | QDir::NoDotAndDotDot).isEmpty();
   }
-  const QFileInfo info(path);
-  return info.isFile() && !info.fileName().startsWith(QLatin1Char('.'));
+  // By the name's bytes: a name that is not UTF-8 is found too.
+  return KindOf(path) == PathKind::File && !QFileInfo(path).fileName().startsWith(QLatin1Char('.'));
 }
 
 void modPublic_BlendPictures(const QImage& background, const QImage& overlay, int32_t alpha, int16_t x,

@@ -2,7 +2,9 @@
 
 #include "platform/BrowseForFolder.h"
 #include "platform/Grid.h"
+#include "platform/FileProblems.h"
 #include "platform/MessageBox.h"
+#include "platform/OwnFiles.h"
 #include "playlists/TrackRow.h"
 #include "resources/StringIds.h"
 #include "ui/MainState.h"
@@ -12,7 +14,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QStringDecoder>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
 
 namespace playlists {
 
@@ -28,38 +38,91 @@ constexpr char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-void Walk(djvp::MainState& s, const QString& folder, const QString& mask, djvp::Grid& grid,
-          std::set<QString>& visited) {
-  const QFileInfo info(folder);
-  if (!info.isDir()) return;
-  // Each folder once per walk: a symbolic link back up the tree ends here.
-  const QString canonical = info.canonicalFilePath();
-  if (canonical.isEmpty() || !visited.insert(canonical).second) return;
+// A name's bytes with its text (for the mask and the order).
+struct Name {
+  QByteArray bytes;
+  QString text;
+};
 
-  const QDir dir(folder);
-  if (!dir.isReadable()) return;
-  QString base = QDir::cleanPath(dir.absolutePath());
-  if (!base.endsWith(QLatin1Char('/'))) base += QLatin1Char('/');  // "/" keeps its one
+struct Listing {
+  std::vector<Name> files;    // names matching the mask of regular files (or links to them)
+  std::vector<Name> folders;  // names of folders (or links to them)
+};
+
+// A name's text as the mask can see it: a byte kept from a name that is not
+// UTF-8 (a lone surrogate, which the pattern matcher refuses to look at)
+// becomes U+FFFD, one character that "*" and "?" take.
+QString Matchable(const QString& text) {
+  QString out = text;
+  for (qsizetype i = 0; i < out.size(); ++i) {
+    if (out[i].isHighSurrogate() && i + 1 < out.size() && out[i + 1].isLowSurrogate()) {
+      ++i;
+    } else if (out[i].isSurrogate()) {
+      out[i] = QChar(0xFFFD);
+    }
+  }
+  return out;
+}
+
+// The folder's entries by the names' bytes, so that a name that is not UTF-8
+// is found and opened as it is; listed to the end before anything is added.
+bool List(const QByteArray& base, const QRegularExpression& mask, Listing& out) {
+  DIR* dir = ::opendir(base.constData());
+  if (!dir) return false;
+  while (const dirent* e = ::readdir(dir)) {
+    Name name{QByteArray(e->d_name), {}};
+    if (name.bytes == "." || name.bytes == "..") continue;
+    name.text = djvp::FileNameText(name.bytes);
+    bool isDir = e->d_type == DT_DIR;
+    bool isFile = e->d_type == DT_REG;
+    if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+      // A link (or a file system that does not say): what it names counts.
+      struct stat st;
+      if (::stat((base + name.bytes).constData(), &st) != 0) continue;
+      isDir = S_ISDIR(st.st_mode);
+      isFile = S_ISREG(st.st_mode);
+    }
+    if (isDir) out.folders.push_back(std::move(name));
+    else if (isFile && mask.match(Matchable(name.text)).hasMatch()) out.files.push_back(std::move(name));
+  }
+  ::closedir(dir);
+  // By name without regard to case (the same name in two cases by bytes).
+  auto byName = [](const Name& a, const Name& b) {
+    const int c = a.text.compare(b.text, Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : a.bytes < b.bytes;
+  };
+  std::sort(out.files.begin(), out.files.end(), byName);
+  std::sort(out.folders.begin(), out.folders.end(), byName);
+  return true;
+}
+
+QByteArray Canonical(const QByteArray& path) {
+  char* real = ::realpath(path.constData(), nullptr);
+  if (!real) return {};
+  QByteArray out(real);
+  std::free(real);
+  return out;
+}
+
+void Walk(djvp::MainState& s, const QByteArray& folder, const QRegularExpression& mask, djvp::Grid& grid,
+          std::set<QByteArray>& visited) {
+  // Each folder once per walk: a symbolic link back up the tree ends here.
+  const QByteArray canonical = Canonical(folder);
+  if (canonical.isEmpty() || !visited.insert(canonical).second) return;
+  QByteArray base = folder;
+  if (!base.endsWith('/')) base += '/';  // "/" keeps its one
   // The folder's files are listed to the end before its sub-folders are
   // walked, and added after them.
-  const QStringList files =
-      dir.entryList({mask}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
-  const QStringList subfolders =
-      dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-  for (const QString& sub : subfolders) {
+  Listing listing;
+  if (!List(base, mask, listing)) return;
+  for (const Name& sub : listing.folders) {
     // A link to this folder or to one above it would walk the tree again.
-    const QString target = QFileInfo(base + sub).canonicalFilePath();
-    if (target.isEmpty() || target == canonical || canonical.startsWith(target + QLatin1Char('/')) ||
-        target == QLatin1String("/"))
-      continue;
-    Walk(s, base + sub, mask, grid, visited);
+    const QByteArray target = Canonical(base + sub.bytes);
+    if (target.isEmpty() || target == canonical || canonical.startsWith(target + '/') || target == "/") continue;
+    Walk(s, base + sub.bytes, mask, grid, visited);
   }
-  for (const QString& name : files) {
-    const QString path = base + name;
-    // A name matching the mask may still be a folder or a device: only
-    // regular files (or links to them) become rows.
-    if (QFileInfo(path).isFile()) AddTrackRow(s, path, grid);
-  }
+  const QString text = djvp::FileNameText(base);
+  for (const Name& name : listing.files) AddTrackRow(s, text + name.text, grid);
 }
 
 }  // namespace
@@ -101,6 +164,8 @@ QString AskImportFolder(djvp::MainState& s, djvp::Grid& grid) {
 bool ImportFolder(djvp::MainState& s, djvp::Grid& grid) {
   const QString folder = AskImportFolder(s, grid);
   if (folder.isEmpty()) return false;
+  // The files that cannot be taken are told once, after the progress panel.
+  const djvp::FileProblemScope problems;
   const ImportProgress progress(s, djvp::kStrFirstScanning);
   ImportPath(s, folder, grid, false);
   return true;
@@ -128,8 +193,10 @@ void ImportPath(djvp::MainState& s, const QString& path, djvp::Grid& grid, bool 
 }
 
 void ScanFolder(djvp::MainState& s, const QString& folder, const QString& mask, djvp::Grid& grid) {
-  std::set<QString> visited;
-  Walk(s, folder, mask, grid, visited);
+  if (folder.isEmpty()) return;  // no folder named, none walked
+  std::set<QByteArray> visited;
+  const QString absolute = QDir::cleanPath(QDir(folder).absolutePath());
+  Walk(s, djvp::FileNameBytes(absolute), QRegularExpression::fromWildcard(mask, Qt::CaseInsensitive), grid, visited);
 }
 
 bool ReadM3U(djvp::MainState& s, const QString& path, djvp::Grid& scratch) {
@@ -142,11 +209,25 @@ bool ReadM3U(djvp::MainState& s, const QString& path, djvp::Grid& scratch) {
   const QByteArray bytes = file.readAll();
   file.close();
   const QString text = DecodeText(bytes, path.right(4).toUpper() == QLatin1String("M3U8"));
+  // A list that is not UTF-8 may name files whose names are not UTF-8
+  // either: such a line also stands for the name of its very bytes.
+  const QStringList lines = CommentLines(text);
+  const QStringList byBytes = CommentLines(djvp::FileNameText(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes));
+  const bool sameLines = byBytes.size() == lines.size();
   const QDir folder = QFileInfo(path).absoluteDir();
-  for (const QString& line : CommentLines(text)) {
-    if (line.startsWith(QLatin1Char('#'))) continue;
+  auto resolved = [&](const QString& line) {
     // A relative entry names a file beside the list, not beside the program.
-    const QString entry = !line.isEmpty() && QFileInfo(line).isRelative() ? folder.filePath(line) : line;
+    return !line.isEmpty() && QFileInfo(line).isRelative() ? folder.filePath(line) : line;
+  };
+  // Every line that names no song is told once, with the others, at the end.
+  const djvp::FileProblemScope problems;
+  for (qsizetype i = 0; i < lines.size(); ++i) {
+    const QString& line = lines[i];
+    if (line.startsWith(QLatin1Char('#'))) continue;
+    QString entry = resolved(line);
+    if (sameLines && byBytes[i] != line && djvp::KindOf(entry) == djvp::PathKind::Missing &&
+        djvp::KindOf(resolved(byBytes[i])) != djvp::PathKind::Missing)
+      entry = resolved(byBytes[i]);
     ImportPath(s, entry, scratch, true);
   }
   return true;

@@ -2,6 +2,7 @@
 
 #include "display/ScrollerText.h"
 #include "platform/CommonDialog.h"
+#include "platform/FileProblems.h"
 #include "platform/Grid.h"
 #include "platform/MessageBox.h"
 #include "playlists/Import.h"
@@ -89,6 +90,8 @@ void AddFile(djvp::MainState& s, int deck) {
   if (!dialog.VBGetOpenFileName(path, title, mustExist, multi, readOnly, hideReadOnly, filter, filterIndex, initDir,
                                 dlgTitle, defaultExt, owner, flags))
     return;
+  // Several chosen files that give no song are told in one message.
+  const djvp::FileProblemScope problems;
   for (const QString& chosen : dialog.SelectedFiles()) AddChosenFile(s, chosen, *grid);
 }
 
@@ -103,7 +106,7 @@ void AddChosenFile(djvp::MainState& s, const QString& path, djvp::Grid& grid) {
   } else {
     // Any other file (a WAV file among them) is no song of a playlist: say
     // so rather than add nothing in silence.
-    djvp::MsgBox(path + QLatin1Char('\n') + djvp::ui::T(djvp::kStrCannotAddFile), djvp::MsgButtons::Ok);
+    djvp::ReportFileProblem(djvp::ui::T(djvp::kStrCannotAddFile), path);
   }
 }
 

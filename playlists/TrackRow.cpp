@@ -3,8 +3,9 @@
 
 #include "audio/AnalysisHost.h"
 #include "platform/Grid.h"
-#include "platform/MessageBox.h"
+#include "platform/FileProblems.h"
 #include "platform/ModPublic.h"
+#include "platform/OwnFiles.h"
 #include "resources/StringIds.h"
 #include "sonavex/Dispids.h"
 #include "ui/MainState.h"
@@ -13,7 +14,11 @@
 #include <QElapsedTimer>
 #include <QStringList>
 
+#include <cerrno>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace playlists {
 
@@ -40,6 +45,17 @@ void AdvanceProgress(djvp::MainState& s, const QString& path) {
 }
 
 }  // namespace
+
+QString WhyNoSong(const QString& path) {
+  // The system's reason where the file cannot be opened at all.
+  const int fd = ::open(djvp::FileNameBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return djvp::FileErrorText(path.isEmpty() ? ENOENT : errno);
+  struct stat st;
+  const bool folder = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+  ::close(fd);
+  if (folder) return djvp::FileErrorText(EISDIR);
+  return T(djvp::kStrNoTagInformation);
+}
 
 QString TimeText(double seconds) {
   if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
@@ -101,7 +117,8 @@ void AddTrackRow(djvp::MainState& s, QString path, djvp::Grid& grid) {
   const Tags tags(s.Sonavex1);
   const int16_t format = tags.Analyze(path);
   if (format == 0) {
-    djvp::MsgBox(T(djvp::kStrNoTagInformation), djvp::MsgButtons::Ok);
+    // Told with the other files of the operation, once, at its end.
+    djvp::ReportFileProblem(WhyNoSong(path), path);
     return;
   }
   AdvanceProgress(s, path);

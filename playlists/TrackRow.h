@@ -43,9 +43,16 @@ std::optional<QString> MarkerValue(const QStringList& lines, const QString& mark
 
 // Reads `path` through the window's tag library control and appends one track
 // row for it to `grid`, advancing the import progress bar and showing the
-// path in the progress label. A file the tag library cannot read gives the
-// message "This file does not accept Tag information, it will be skipped"
-// and no row. A path ending in "cdg" names the MP3 file of the same name.
+// path in the progress label. A file the tag library cannot read gives no
+// row; it is told with its reason (the system's, or "This file does not
+// accept Tag information, it will be skipped") through ReportFileProblem:
+// once, with the other such files, at the end of the operation under way.
+// A path ending in "cdg" names the MP3 file of the same name.
 void AddTrackRow(djvp::MainState& s, QString path, djvp::Grid& grid);
+
+// Why a file gives no track row: the system's reason when it cannot be
+// opened (missing, no permission, a folder), else that it holds no song the
+// tag library reads.
+QString WhyNoSong(const QString& path);
 
 }  // namespace playlists

@@ -1,5 +1,7 @@
 #include "TagFile.h"
 
+#include "safefile/FileName.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -9,7 +11,9 @@
 
 namespace sonavex {
 
-std::string PathToNative(const WString& path) { return ToUtf8(path); }
+// A name's bytes that are not UTF-8 come as lone surrogates and go back as
+// those bytes (safefile/FileName.h), so that such a file can be opened.
+std::string PathToNative(const WString& path) { return safefile::TextToName(path); }
 
 bool TagFile::Open(const WString& path, Mode mode) { return Open(PathToNative(path), mode); }
 

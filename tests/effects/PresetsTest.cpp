@@ -2,6 +2,7 @@
 // "Load" and "Save" open, applying a preset, saving one (appended, or
 // replacing every preset of its name), and saves that fail or that are
 // given text the files cannot hold.
+#include "KillSave.h"
 #include "StateTestEnv.h"
 
 #include "effects/EffectControls.h"
@@ -9,6 +10,7 @@
 #include "platform/Settings.h"
 #include "ui/MainState.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -276,13 +278,72 @@ TEST_F(Presets, AFailedSaveSaysWhyAndLeavesBothFilesAsTheyWere) {
   // No temporary file is left behind.
   EXPECT_EQ(QDir(DataFolder()).entryList(QDir::Files).size(), 2);
 
-  // A file that is missing at the save: said, nothing written.
+  // A file that has gone missing beside the other is made again from it,
+  // so that the save works and both hold the same presets.
   messages.clear();
   QFile::remove(Eq2());
-  SaveAs(1, "Lost");
+  SaveAs(1, "Found");
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(ReadBytes(Eq1()), one + "[Found]\r\n5;5;5;5;5;5;5;5;5;5;\r\n");
+  EXPECT_EQ(ReadBytes(Eq2()), ReadBytes(Eq1()));
+}
+
+// A preset file that is not text (another program's file under the name):
+// refused with a message, never shown as presets, never written over.
+TEST_F(Presets, AFileThatIsNotTextIsRefusedAndLeftAlone) {
+  const QByteArray binary("\x00\x01\x02PK\x03\x04[Rock]\r\n\xff\xfe", 16);
+  WriteBytes(Eq1(), binary);
+  WriteBytes(Eq2(), "[A]\r\n1;1;1;1;1;1;1;1;1;1;\r\n");
+  OpenPanel(1, true);
+  EXPECT_FALSE(w->pctEQ[0].isVisible());
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_TRUE(messages[0].contains("No such file")) << messages[0].toStdString();
-  EXPECT_EQ(ReadBytes(Eq1()), one);
+  EXPECT_TRUE(messages[0].startsWith("The preset file could not be read:")) << messages[0].toStdString();
+  EXPECT_TRUE(messages[0].contains("not a preset file")) << messages[0].toStdString();
+  // A save from the other deck is refused as well: the pair stays as it is.
+  messages.clear();
+  SaveAs(2, "New");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].startsWith("The equaliser presets could not be saved:")) << messages[0].toStdString();
+  EXPECT_TRUE(messages[0].contains(Eq1())) << messages[0].toStdString();
+  EXPECT_EQ(ReadBytes(Eq1()), binary);
+  EXPECT_EQ(ReadBytes(Eq2()), "[A]\r\n1;1;1;1;1;1;1;1;1;1;\r\n");
+  // Nor does the start copy it over a missing other file.
+  QFile::remove(Eq2());
+  effects::InstallPresetFiles();
+  EXPECT_EQ(ReadBytes(Eq2()), "<missing>");
+  EXPECT_EQ(ReadBytes(Eq1()), binary);
+}
+
+// A save of both files killed at every step: after the next start both
+// files are the old ones or both the new ones, and nothing is left beside
+// them.
+TEST_F(Presets, AKilledSaveLeavesBothFilesOldOrBothNewAfterTheNextStart) {
+  const QByteArray olds[2] = {"[A]\r\n1;1;1;1;1;1;1;1;1;1;\r\n", "[A]\r\n1;1;1;1;1;1;1;1;1;1;\r\n[B]\r\n"};
+  const QByteArray news[2] = {"[C]\r\n3;3;3;3;3;3;3;3;3;3;\r\n", "[C]\r\n3;3;3;3;3;3;3;3;3;3;\r\n[D]\r\n"};
+  const QStringList files = {QStringLiteral("EQ.vrn"), QStringLiteral("EQ2.vrn")};
+  WriteBytes(Eq1(), olds[0]);
+  WriteBytes(Eq2(), olds[1]);
+  int bothNew = 0;
+  killsave::AtEveryStep(
+      [&] {
+        QString error;
+        if (!effects::ReplacePresetFiles(news, error)) std::_Exit(3);
+      },
+      [&](int step, bool killed) {
+        SCOPED_TRACE(step);
+        effects::InstallPresetFiles();  // the next start
+        const QByteArray now[2] = {ReadBytes(Eq1()), ReadBytes(Eq2())};
+        const bool isNew = now[0] == news[0] && now[1] == news[1];
+        EXPECT_TRUE(isNew || (now[0] == olds[0] && now[1] == olds[1])) << now[0].toStdString() << now[1].toStdString();
+        EXPECT_TRUE(isNew || killed);
+        bothNew += isNew;
+        WriteBytes(Eq1(), olds[0]);
+        WriteBytes(Eq2(), olds[1]);
+        QString error;
+        ASSERT_TRUE(effects::ReplacePresetFiles(olds, error)) << error.toStdString();
+        EXPECT_EQ(QDir(DataFolder()).entryList(QDir::Files | QDir::Hidden), files);
+      });
+  EXPECT_GE(bothNew, 1);
 }
 
 TEST_F(Presets, TextIsNeverChangedOnItsWayThroughTheFiles) {

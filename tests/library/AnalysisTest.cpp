@@ -14,7 +14,11 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -141,7 +145,7 @@ TEST_F(AnalysisTest, GainOfMp3SongsByMp3gainIntoEveryGainComment) {
   const auto after = Read(songs);
 
   ASSERT_EQ(env.messages.size(), 1u) << "one message, for the FLAC song";
-  EXPECT_EQ(env.messages[0], djvp::ui::T(djvp::kStrOnlyForMp3));
+  EXPECT_EQ(env.messages[0], djvp::ui::T(djvp::kStrOnlyForMp3) + ":\n" + songs[4]);
   EXPECT_EQ(Cell(5, kGain), flacGain) << "the FLAC song is not measured";
   ExpectChanged(before.at(songs[4]), after.at(songs[4]), {});
 
@@ -256,8 +260,8 @@ TEST_F(AnalysisTest, ASongWhoseAudioCannotBeOpenedKeepsItsTags) {
   SelectAll();
   Run(kCalculateBPM);
 
-  // The player's message for each, and the 0 in the cell.
-  EXPECT_EQ(env.messages, (std::vector<QString>{djvp::ui::T(djvp::kStrCantCreateStream), djvp::ui::T(djvp::kStrCantCreateStream)}));
+  // The player's message once, at the end, naming both; the 0 in the cells.
+  EXPECT_EQ(env.messages, std::vector<QString>{djvp::ui::T(djvp::kStrCantCreateStream) + ":\n" + missing + "\n" + flaky});
   EXPECT_EQ(Cell(1, kBPM), QStringLiteral("0"));
   EXPECT_EQ(Cell(2, kBPM), QStringLiteral("0"));
   EXPECT_FALSE(QFileInfo::exists(missing));
@@ -388,4 +392,45 @@ TEST_F(AnalysisTest, OneRunAtATimeAndTheLibraryKeepsItsRows) {
   Run(kCalculateMixPoints);
   EXPECT_TRUE(env.messages.empty());
   EXPECT_TRUE(Cell(2, kStartMixPoint).endsWith(QStringLiteral(" sec")));
+}
+
+// "Calculate the BPM" on a full disk (here a file size limit that leaves no
+// room for a new index), with an index below and one above the 16 KB that a
+// buffered writer holds back: the save says why, the index stays as it was,
+// and the next start finds the library.
+TEST_F(AnalysisTest, AFullDiskDuringTheBpmRunKeepsTheLibraryForTheNextStart) {
+  const QString song = Song("analysis/beat.mp3", "beat.mp3");
+  for (const int extra : {3, 300}) {
+    SCOPED_TRACE(extra);
+    Library().DeleteAllRows();
+    AddRow(song);
+    for (int i = 0; i < extra; ++i) AddMissingRow(QStringLiteral("/music/collection/artist %1/a song with a long name %1.mp3").arg(i));
+    ASSERT_TRUE(library::SaveLibraryIndex(*form));
+    const auto before = TempDir::Read(library::IndexPath().toStdString());
+    EXPECT_EQ(before.size() > 16384, extra > 100) << before.size();
+    env.messages.clear();
+    Select({1});
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit none = old;
+    none.rlim_cur = 0;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &none), 0);
+    Run(kCalculateBPM);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, handler);
+
+    EXPECT_NE(Cell(1, kBPM), QString());  // measured, in the library
+    ASSERT_FALSE(env.messages.empty());
+    EXPECT_TRUE(env.messages[0].startsWith(djvp::ui::T(djvp::kStrIndexNotSaved))) << env.messages[0].toStdString();
+    EXPECT_TRUE(env.messages[0].contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << env.messages[0].toStdString();
+    EXPECT_EQ(TempDir::Read(library::IndexPath().toStdString()), before);
+
+    // The next start: the library as it was last saved.
+    form.reset();
+    form = env.Open(true);
+    library::LoadLibraryIndex(*form);
+    EXPECT_EQ(Library().RowCount(), 1 + extra);
+    EXPECT_EQ(Library().TextAt(1, djvp::ui::kFilename), song);
+  }
 }

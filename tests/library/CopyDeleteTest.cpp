@@ -3,6 +3,7 @@
 // the index written again.
 #include "LibraryTestEnv.h"
 
+#include "platform/OwnFiles.h"
 #include "platform/Paths.h"
 
 #include <QFileInfo>
@@ -136,4 +137,18 @@ TEST_F(CopyDeleteTest, WithoutATrashTheFileIsDeleted) {
   EXPECT_FALSE(fs::exists(song));
   EXPECT_EQ(Library().RowCount(), 9);
   EXPECT_TRUE(env.messages.empty());
+}
+
+// A song whose name is not UTF-8 cannot go to the trash through Qt's calls,
+// which see another name: it keeps its file and its row, and is named.
+TEST_F(CopyDeleteTest, ASongWhoseNameIsNotUtf8IsNotTakenForGone) {
+  const std::string latin1 = (Tree() / "caf\xe9.mp3").string();
+  fs::copy_file(SongPath(5), latin1);
+  Library().SetTextAt(5, kFilename, djvp::FileNameText(QByteArray::fromStdString(latin1)));
+  Select(Library(), {5});
+  form->mnuDelete.click();
+  EXPECT_TRUE(fs::exists(latin1));
+  EXPECT_EQ(Library().RowCount(), 10);
+  ASSERT_EQ(env.messages.size(), 1u);
+  EXPECT_TRUE(env.messages[0].contains(QStringLiteral("not UTF-8"))) << env.messages[0].toStdString();
 }

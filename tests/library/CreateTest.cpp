@@ -4,6 +4,7 @@
 #include "LibraryTestEnv.h"
 
 #include "library/CreateIndex.h"
+#include "platform/OwnFiles.h"
 #include "platform/Paths.h"
 #include "platform/Settings.h"
 
@@ -106,8 +107,8 @@ TEST_F(LibraryTest, CreateWithAnEmptyBoxAMissingFolderOrSongsTheTagLibraryReject
   TempDir::Write((Tree() / "Lounge" / "broken.mp3").string(), std::string(3000, 'x'));
   Create(true);
   EXPECT_EQ(Library().RowCount(), 10);
-  EXPECT_EQ(env.messages,
-            std::vector<QString>{QStringLiteral("This file does not accept Tag information, it will be skipped")});
+  EXPECT_EQ(env.messages, std::vector<QString>{"This file does not accept Tag information, it will be skipped:\n" +
+                                                Q(Tree() / "Lounge" / "broken.mp3")});
 }
 
 TEST_F(LibraryTest, TheFolderButtonStoresTheChosenFolderAndCancelChangesNothing) {
@@ -138,4 +139,30 @@ TEST_F(LibraryTest, TheFolderButtonStoresTheChosenFolderAndCancelChangesNothing)
   form->optSettings[1].setChecked(true);
   form->cmdSettings[library::kCreate].click();
   EXPECT_EQ(Column(Library(), kArtist), (QStringList{"bob Marley Tribute", "\xc3\x89mile Roux"}));
+}
+
+// Songs whose names are not UTF-8 (Latin-1 names of an older collection), in
+// a folder whose name is not UTF-8 either: Create takes them, their rows name
+// the files' very bytes, and the index gives them back at the next start.
+TEST_F(LibraryTest, CreateTakesNamesThatAreNotUtf8AndTheIndexKeepsThem) {
+  const std::string folder = (Tree() / "M\xfcsica").string();
+  std::filesystem::create_directories(folder);
+  std::filesystem::copy_file((Tree() / "Club" / "01 zed.mp3"), folder + "/caf\xe9 del mar.mp3");
+  std::filesystem::copy_file((Tree() / "Club" / "01 zed.mp3"), folder + "/\xc0 la carte \x80.mp3");
+  Create(true, djvp::FileNameText(QByteArray::fromStdString(folder)));
+  EXPECT_TRUE(env.messages.empty()) << env.messages.front().toStdString();
+  ASSERT_EQ(Library().RowCount(), 2);
+  QStringList names;
+  for (int32_t r = 1; r <= 2; ++r) {
+    const QByteArray bytes = djvp::FileNameBytes(Library().TextAt(r, kFilename));
+    EXPECT_TRUE(std::filesystem::is_regular_file(bytes.toStdString())) << bytes.toStdString();
+    names << djvp::FileNameText(bytes.mid(bytes.lastIndexOf('/') + 1));
+    EXPECT_EQ(Library().TextAt(r, kArtist), QStringLiteral("Zed Alpha"));
+  }
+  EXPECT_EQ(names, (QStringList{djvp::FileNameText("caf\xe9 del mar.mp3"), djvp::FileNameText("\xc0 la carte \x80.mp3")}));
+  const auto saved = GridRows(Library());
+  form.reset();
+  form = env.Open(true);
+  library::LoadLibraryIndex(*form);
+  EXPECT_EQ(GridRows(Library()), saved);
 }

@@ -1,14 +1,18 @@
 #include "TempDir.h"
+#include "platform/OwnFiles.h"
 #include "platform/Settings.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -150,4 +154,149 @@ TEST_F(SettingsStore, AStoreThatCannotBeWrittenIsToldOncePerRun) {
   ASSERT_EQ(told.size(), 2u);
   EXPECT_FALSE(told[1].second.isEmpty());
   SetSettingsFailureHandler({});
+}
+
+namespace {
+
+struct Told {
+  QString file, why, keptAs;
+};
+
+std::string Bytes(const QString& path) {
+  const auto v = TempDir::Read(path.toStdString());
+  return std::string(v.begin(), v.end());
+}
+
+}  // namespace
+
+// The file earlier versions wrote through QSettings reads the same, and what
+// the store writes reads the same there: names with separators and other
+// characters, values with quotes, commas, control characters and a leading
+// "@".
+TEST_F(SettingsStore, FilesOfEarlierVersionsReadTheSameBothWays) {
+  const QString names[] = {"MixTime", "Rock/Pop", "Back\\slash", "100%", "with blank", "Naïve ✓", "General", "a=b"};
+  const QString values[] = {"",         "20",          " padded ",   "a, b, c",  "x=y;z#w",   "@at",      "@@two",
+                            "\"quoted\"", "back\\slash", "two\nlines", "tab\there", "nul\0" "1", "\x01" "2f", "日本 ♫",
+                            "@ByteArray(x)", "trailing\\"};
+  // Earlier versions: QSettings below the same escaping of "/", "\\", "%".
+  auto encode = [](QString n) {
+    return n.replace(QLatin1Char('%'), QLatin1String("%25")).replace(QLatin1Char('/'), QLatin1String("%2F"))
+        .replace(QLatin1Char('\\'), QLatin1String("%5C"));
+  };
+  auto keyAt = [&](size_t i) { return names[i % 8] + QString::number(i); };
+  const size_t count = std::size(values);
+  const QString file = SettingsFilePath("OLD");
+  {
+    QSettings old(file, QSettings::IniFormat);
+    for (const QString& section : {QStringLiteral("Player1"), QStringLiteral("General"), QStringLiteral("Club/Night")}) {
+      old.beginGroup(encode(section));
+      for (size_t i = 0; i < count; ++i) old.setValue(encode(keyAt(i)), values[i]);
+      old.endGroup();
+    }
+  }
+  for (const QString& section : {QStringLiteral("Player1"), QStringLiteral("GENERAL"), QStringLiteral("club/night")}) {
+    for (size_t i = 0; i < count; ++i)
+      EXPECT_EQ(GetSetting("OLD", section, keyAt(i).toLower(), "absent"), values[i])
+          << section.toStdString() << " " << keyAt(i).toStdString();
+  }
+  // Written here, read there.
+  for (size_t i = 0; i < count; ++i) {
+    ASSERT_TRUE(SaveSetting("NEW", "General", keyAt(i), values[i]));
+    ASSERT_TRUE(SaveSetting("NEW", "Club/Night", keyAt(i), values[i]));
+  }
+  QSettings now(SettingsFilePath("NEW"), QSettings::IniFormat);
+  EXPECT_EQ(now.status(), QSettings::NoError);
+  for (size_t i = 0; i < count; ++i) {
+    const QString key = encode(keyAt(i));
+    EXPECT_EQ(now.value(QStringLiteral("General/") + key).toString(), values[i]) << key.toStdString();
+    EXPECT_EQ(now.value(encode(QStringLiteral("Club/Night")) + QLatin1Char('/') + key).toString(), values[i])
+        << key.toStdString();
+  }
+}
+
+// Lines the store cannot parse, bytes that are not UTF-8, a value or a file
+// beyond a sane size, a pipe: nothing the file held is lost, the user is
+// told once, and a pipe is never opened.
+TEST_F(SettingsStore, WhatTheStoreCannotReadIsKeptAndToldOnce) {
+  std::vector<Told> told;
+  SetSettingsNoticeHandler([&](const QString& f, const QString& w, const QString& k) { told.push_back({f, w, k}); });
+  QDir().mkpath(QString::fromStdString(dir.path().string()) + "/djvorlanpellix");
+  const QString file = SettingsFilePath("DJVP");
+
+  // Lines that do not parse: the whole file is kept aside, the rest is read,
+  // the file is written again without them.
+  const std::string damaged = "[Settings]\nDirectory=/music\nthis line has no equals sign\n[Mixer\nMixTime=25\n";
+  TempDir::Write(file.toStdString(), damaged);
+  EXPECT_EQ(GetSetting("DJVP", "Settings", "Directory"), "/music");
+  EXPECT_EQ(GetSetting("DJVP", "Settings", "MixTime"), "25");
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].file, file);
+  EXPECT_TRUE(told[0].why.contains("line 3")) << told[0].why.toStdString();
+  EXPECT_TRUE(told[0].why.contains("line 4")) << told[0].why.toStdString();
+  EXPECT_EQ(told[0].keptAs, file + ".unreadable");
+  EXPECT_EQ(Bytes(told[0].keptAs), damaged);
+  EXPECT_EQ(Bytes(file), "[Settings]\nDirectory=/music\nMixTime=25\n");
+  SetSettingsNoticeHandler([&](const QString& f, const QString& w, const QString& k) { told.push_back({f, w, k}); });
+  EXPECT_EQ(GetSetting("DJVP", "Settings", "Directory"), "/music");
+  EXPECT_EQ(told.size(), 1u) << "the next start finds nothing to tell";
+
+  // Bytes that are not UTF-8 (a Latin-1 folder name, a comment) survive a
+  // write of another key byte for byte, and the value names that folder.
+  const std::string latin1 = "; kept comment\n[Settings]\nDirectory=/music/caf\xe9\nSkin=1\n";
+  TempDir::Write(file.toStdString(), latin1);
+  const QString folder = GetSetting("DJVP", "Settings", "Directory");
+  EXPECT_EQ(djvp::FileNameBytes(folder), QByteArray("/music/caf\xe9"));
+  ASSERT_TRUE(SaveSetting("DJVP", "Settings", "Skin", "2"));
+  EXPECT_EQ(Bytes(file), "; kept comment\n[Settings]\nDirectory=/music/caf\xe9\nSkin=2\n");
+  ASSERT_TRUE(SaveSetting("DJVP", "Settings", "Other", folder));
+  EXPECT_NE(Bytes(file).find("Other=/music/caf\xe9\n"), std::string::npos);
+  EXPECT_EQ(told.size(), 1u);
+
+  // A value far beyond any setting, then a file far beyond any store: refused
+  // at once, kept whole, told.
+  const std::string longLine = "[Settings]\nSkin=3\nJunk=" + std::string(200000, 'j') + "\n";
+  TempDir::Write(file.toStdString(), longLine);
+  EXPECT_EQ(GetSetting("DJVP", "Settings", "Skin"), "3");
+  EXPECT_EQ(GetSetting("DJVP", "Settings", "Junk", "refused"), "refused");
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_TRUE(told[1].why.contains("too long")) << told[1].why.toStdString();
+  EXPECT_EQ(Bytes(told[1].keptAs), longLine);
+  SetSettingsNoticeHandler([&](const QString& f, const QString& w, const QString& k) { told.push_back({f, w, k}); });
+  const std::string huge = "[Settings]\n" + std::string(8u << 20, ';') + "\nSkin=9\n";
+  TempDir::Write(file.toStdString(), huge);
+  EXPECT_EQ(GetSetting("DJVP", "Settings", "Skin", "default"), "default");
+  ASSERT_EQ(told.size(), 3u);
+  EXPECT_TRUE(told[2].why.contains("too large")) << told[2].why.toStdString();
+  EXPECT_EQ(Bytes(told[2].keptAs), huge);
+  EXPECT_FALSE(QFile::exists(file));
+  EXPECT_TRUE(SaveSetting("DJVP", "Settings", "Skin", "4"));
+
+  // A pipe where the file should be: never opened (a read would wait for a
+  // writer for ever), told once, and no write goes to it.
+  SetSettingsNoticeHandler([&](const QString& f, const QString& w, const QString& k) { told.push_back({f, w, k}); });
+  QFile::remove(file);
+  ASSERT_EQ(mkfifo(file.toLocal8Bit().constData(), 0600), 0);
+  EXPECT_EQ(GetSetting("DJVP", "Settings", "Skin", "default"), "default");
+  EXPECT_FALSE(SaveSetting("DJVP", "Settings", "Skin", "5"));
+  EXPECT_EQ(GetSetting("DJVP", "Mixer", "MixTime", "default"), "default");
+  ASSERT_EQ(told.size(), 4u);
+  EXPECT_TRUE(told[3].keptAs.isEmpty());
+  struct stat st;
+  ASSERT_EQ(stat(file.toLocal8Bit().constData(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  SetSettingsNoticeHandler({});
+}
+
+// What the store met before anyone could be told (the start routine reads
+// the language before the window exists) is told when a handler is set.
+TEST_F(SettingsStore, ANoticeBeforeTheWindowIsToldWhenItCan) {
+  SetSettingsNoticeHandler({});
+  QDir().mkpath(QString::fromStdString(dir.path().string()) + "/djvorlanpellix");
+  TempDir::Write(SettingsFilePath("DJVP").toStdString(), std::string("[Language]\nCurrent=1\ngarbage\n"));
+  EXPECT_EQ(GetSetting("DJVP", "Language", "Current"), "1");
+  std::vector<Told> told;
+  SetSettingsNoticeHandler([&](const QString& f, const QString& w, const QString& k) { told.push_back({f, w, k}); });
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].keptAs, SettingsFilePath("DJVP") + ".unreadable");
+  SetSettingsNoticeHandler({});
 }

@@ -2,6 +2,9 @@
 // playlists, through the deck buttons with the dialogs answered.
 #include "PlaylistTestEnv.h"
 
+#include "audio/BassPlayer.h"
+#include "engine/Engine.h"
+#include "platform/OwnFiles.h"
 #include "playlists/Import.h"
 
 
@@ -55,7 +58,8 @@ TEST_F(ImportTest, FolderButtonImportsTheTreeMaskByMaskSubFoldersFirst) {
   EXPECT_EQ(Names(Deck(0)), (QStringList{"plain.mp3", "c.Mp3", ".hidden.mp3", "a.mp3", "b.OGG", "d.FLAC", "z.wma"}));
   EXPECT_EQ(Deck(0).TextAt(2, kFilename), Q(root / "Sub" / "c.Mp3"));
   EXPECT_EQ(Deck(0).TextAt(4, kTitle), QStringLiteral("Tagged Title"));
-  EXPECT_EQ(env.messages, std::vector<QString>{kSkipped});  // broken.mp3, once
+  // broken.mp3, named once, at the end of the import.
+  EXPECT_EQ(env.messages, std::vector<QString>{kSkipped + ":\n" + Q(root / "broken.mp3")});
   EXPECT_EQ(Deck(1).RowCount(), 0);
   // The dialog's title, the notice on deck 1 meanwhile, and afterwards the
   // text deck 1 showed before; deck 2 untouched.
@@ -101,7 +105,9 @@ TEST_F(ImportTest, M3uListsResolveRelativePathsAndReadEveryLineEnd) {
   Press(1);
   EXPECT_EQ(Names(Deck(0)), (QStringList{"a.mp3", "c.Mp3", "d.FLAC"}));
   EXPECT_EQ(QFileInfo(Deck(0).TextAt(1, kFilename)).canonicalFilePath(), Q(fs::canonical(root / "a.mp3")));
-  EXPECT_EQ(env.messages, std::vector<QString>(2, kSkipped));
+  // The blank line and the line that only looks like a comment, in one
+  // message with the system's reason.
+  EXPECT_EQ(env.messages, std::vector<QString>{"No such file or directory:\n\"\"\n" + Q(lists / " #not a comment")});
 
   // Deck 2 right after: the scratch grid starts empty again.
   env.messages.clear();
@@ -216,11 +222,81 @@ TEST_F(ImportTest, AddFileTakesMusicByItsEndingOnly) {
 // The open button takes several files at once, each as its kind asks; a file
 // no playlist takes (a WAV song) is named in a message instead of vanishing.
 TEST_F(ImportTest, SeveralChosenFilesAreAddedAndOthersAreNamed) {
-  AnswerFileDialogWith({Fixture("tagged.mp3"), Fixture("song.wav"), Fixture("song.ogg")});
+  const QString text = work.file("notes.txt").c_str();
+  TempDir::Write(text.toStdString(), std::string("x"));
+  AnswerFileDialogWith({Fixture("tagged.mp3"), Fixture("song.wav"), Fixture("song.ogg"), text});
   Press(1);
   EXPECT_NE(lastFileRequest.flags & djvp::kOfnAllowMultiSelect, 0) << "the dialog lets several be chosen";
   EXPECT_EQ(Names(Deck(0)), (QStringList{"tagged.mp3", "song.ogg"}));
+  // Both named in one message, under the reason.
   ASSERT_EQ(env.messages.size(), 1u);
-  EXPECT_TRUE(env.messages[0].startsWith(Fixture("song.wav") + "\n")) << env.messages[0].toStdString();
-  EXPECT_TRUE(env.messages[0].contains("cannot be added to a playlist"));
+  const QStringList lines = env.messages[0].split(QLatin1Char('\n'));
+  ASSERT_EQ(lines.size(), 3) << env.messages[0].toStdString();
+  EXPECT_TRUE(lines[0].contains("cannot be added to a playlist"));
+  EXPECT_EQ(lines.mid(1), (QStringList{Fixture("song.wav"), text}));
+}
+
+// A folder import of names that are not UTF-8: the songs come in, play, and
+// come back from a saved playlist naming the same bytes.
+TEST_F(ImportTest, NamesThatAreNotUtf8ImportPlayAndSurviveASavedPlaylist) {
+  const std::string root = (work.path() / "m\xfcsic").string();
+  Copy("tagged.mp3", root + "/caf\xe9.mp3");
+  Copy("song.ogg", root + "/Sub \xe9t\xe9/\xff.ogg");
+  AnswerFolderDialog(djvp::FileNameText(QByteArray::fromStdString(root)));
+  Press(0);
+  EXPECT_TRUE(env.messages.empty()) << env.messages.front().toStdString();
+  ASSERT_EQ(Deck(0).RowCount(), 2);
+  EXPECT_EQ(djvp::FileNameBytes(Deck(0).TextAt(1, kFilename)).toStdString(), root + "/caf\xe9.mp3");
+  EXPECT_EQ(djvp::FileNameBytes(Deck(0).TextAt(2, kFilename)).toStdString(), root + "/Sub \xe9t\xe9/\xff.ogg");
+  EXPECT_EQ(Deck(0).TextAt(1, kTitle), QStringLiteral("Tagged Title"));
+
+  // Saved and loaded again: the same names.
+  const QString list = Q(work.path() / "list.vpl");
+  ASSERT_TRUE(Deck(0).SaveToFile(list));
+  djvp::Grid& scratch = *form->PlayListView[2];
+  ASSERT_TRUE(ReadOwnPlaylist(list, scratch));
+  ASSERT_EQ(scratch.RowCount(), 2);
+  for (int32_t r = 1; r <= 2; ++r) EXPECT_EQ(scratch.TextAt(r, kFilename), Deck(0).TextAt(r, kFilename));
+
+  // The player opens them by their bytes.
+  engine::SetManualClock(true);
+  for (int32_t r = 1; r <= 2; ++r) {
+    djvp::clsBassPlayer player;
+    player.filename(scratch.TextAt(r, kFilename));
+    EXPECT_TRUE(player.OpenFile()) << r;
+    player.StopPlay();
+  }
+}
+
+// Many files the import cannot take: one message at the end, naming the
+// first twenty and counting the rest.
+TEST_F(ImportTest, ManyUnreadableFilesAreToldOnceNamingTheFirstTwenty) {
+  const fs::path root = work.path() / "junk";
+  fs::create_directories(root);
+  for (int i = 0; i < 45; ++i) TempDir::Write((root / QString::asprintf("%02d.mp3", i).toStdString()).string(), std::string(100, 'x'));
+  Copy("tagged.mp3", root / "good.mp3");
+  AnswerFolderDialog(Q(root));
+  Press(0);
+  EXPECT_EQ(Deck(0).RowCount(), 1);
+  ASSERT_EQ(env.messages.size(), 1u);
+  QStringList expected = {kSkipped + ":"};
+  for (int i = 0; i < 20; ++i) expected << Q(root / QString::asprintf("%02d.mp3", i).toStdString());
+  expected << QStringLiteral("... and 25 more");
+  EXPECT_EQ(env.messages[0].split(QLatin1Char('\n')), expected);
+
+  // An M3U list of 2,000 songs that are gone and two that are no songs: one
+  // message, each kind with its reason, in the order first met.
+  env.messages.clear();
+  std::string m3u;
+  for (int i = 0; i < 2000; ++i) m3u += (work.path() / "gone" / (std::to_string(i) + ".mp3")).string() + "\n";
+  m3u += "junk/00.mp3\njunk/01.mp3\n";
+  TempDir::Write((work.path() / "gone.m3u").string(), m3u);
+  AnswerFileDialog(Q(work.path() / "gone.m3u"));
+  Press(1);
+  EXPECT_EQ(Deck(0).RowCount(), 1);
+  ASSERT_EQ(env.messages.size(), 1u);
+  expected = QStringList{QStringLiteral("No such file or directory:")};
+  for (int i = 0; i < 20; ++i) expected << Q(work.path() / "gone" / (std::to_string(i) + ".mp3"));
+  expected << QStringLiteral("... and 1980 more") << QString() << kSkipped + ":" << Q(root / "00.mp3") << Q(root / "01.mp3");
+  EXPECT_EQ(env.messages[0].split(QLatin1Char('\n')), expected);
 }

@@ -124,7 +124,7 @@ TEST_F(PlaylistTest, KaraokeSongsGiveTheirMp3AsAPlayableRow) {
   AddTrackRow(*form, QString::fromStdString(base.string() + ".cdg"), Deck(0));
   EXPECT_EQ(Deck(0).RowCount(), 2);
   ASSERT_EQ(env.messages.size(), 1u);
-  EXPECT_EQ(env.messages[0], QString::fromStdString(djvp::Tr(246)));
+  EXPECT_EQ(env.messages[0], "No such file or directory:\n" + mp3);
 }
 
 TEST_F(PlaylistTest, FilesWithoutTagInformationAreSkippedWithAMessage) {
@@ -132,10 +132,16 @@ TEST_F(PlaylistTest, FilesWithoutTagInformationAreSkippedWithAMessage) {
   TempDir::Write(junk, std::string(4000, 'x'));
   form->PB.setValue(40);
   form->SCLabel1[144].setText(QStringLiteral("before"));
+  // Outside an import each is told at once, with its file and the reason
+  // of its kind.
   for (const std::string& path : {junk, work.file("missing.mp3"), work.path().string(), std::string()})
     AddTrackRow(*form, QString::fromStdString(path), Deck(1));
   EXPECT_EQ(Deck(1).RowCount(), 0);
-  EXPECT_EQ(env.messages, std::vector<QString>(4, QStringLiteral("This file does not accept Tag information, it will be skipped")));
+  const auto q = [](const std::string& p) { return QString::fromStdString(p); };
+  EXPECT_EQ(env.messages,
+            (std::vector<QString>{"This file does not accept Tag information, it will be skipped:\n" + q(junk),
+                                  "No such file or directory:\n" + q(work.file("missing.mp3")),
+                                  "Is a directory:\n" + q(work.path().string()), "No such file or directory:\n\"\""}));
   EXPECT_EQ(form->PB.value(), 40);
   EXPECT_EQ(form->SCLabel1[144].text(), QStringLiteral("before"));
 }
