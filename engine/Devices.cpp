@@ -25,6 +25,7 @@ Engine::Engine() {
 }
 
 Engine::~Engine() {
+  StopBackground();
   for (auto& d : devices) {
     if (!d) continue;
     if (d->paStream) {
@@ -193,6 +194,7 @@ bool DeviceInit(int device, uint32_t freq, uint32_t flags, void*) {
   d.outChannels = channels;
   if (const PaStreamInfo* si = Pa_GetStreamInfo(d.paStream))
     d.latencyFrames = static_cast<int>(std::lround(si->outputLatency * kRate));
+  d.pacer_ = Pacer();
   StartWorker(d);
   if (Pa_StartStream(d.paStream) != paNoError) {
     Pa_CloseStream(d.paStream);
