@@ -83,14 +83,14 @@ Handle OpenStream(bool fromMemory, const char* path, uint64_t offset, uint64_t l
   if (!d) return Refuse(kErrDevice);
   // Opening holds no lock. An MPEG file is scanned whole (for its exact
   // length and quick far seeks) here only when the caller asks for it with
-  // kPrescan; otherwise a background thread does it, and a stream opened to
-  // measure a BPM never waits for it.
+  // kPrescan; a stream that plays has it done by a background thread, and a
+  // stream opened to measure a BPM never pays for it.
   OpenFailure why;
   auto dec = OpenDecoder(path, &why);
   if (!dec) return Refuse(ErrorOf(why.error), why.detail);
   if (flags & kPrescan)
     dec->SettleLength();
-  else
+  else if (!(flags & kDecode))
     ScanLater(*dec);
   auto s = std::make_shared<Stream>();
   s->flags = flags;
@@ -169,6 +169,7 @@ Handle CreateTempoStream(Handle source, uint32_t flags) {
   s->source = src.ptr();
   s->freeSource = (flags & kFreeSource) != 0;
   if (!MakePlayable(*s)) return Refuse(kErrTempo);
+  ScanLater(*src->dec);
   s->Publish();
   s->device = d;
   const Handle h = Register(s);

@@ -63,10 +63,13 @@ class MixWorld : public SongStartWorld {
     SetCell(deck, row, ui::kBPM, MeasuredBpm(file));
     return row;
   }
-  // One timer period: 55 ms of sound, then the timer's run.
+  // One timer period: 55 ms of sound, then the timer's run (after the
+  // engine's threads have measured what they were asked to meanwhile, which
+  // takes them less than a period).
   std::vector<float> Tick() {
     std::vector<float> out(kTickFrames * 2);
     engine::RenderNoSound(out.data(), kTickFrames);
+    engine::WaitForBackgroundWork();
     decks::tmrPlaying_ThatTime(*w);
     return out;
   }

@@ -16,8 +16,12 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/stat.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -256,8 +260,11 @@ TEST_F(AnalysisTest, ASongWhoseAudioCannotBeOpenedKeepsItsTags) {
   SelectAll();
   Run(kCalculateBPM);
 
-  // The player's message for each, and the 0 in the cell.
-  EXPECT_EQ(env.messages, (std::vector<QString>{djvp::ui::T(djvp::kStrCantCreateStream), djvp::ui::T(djvp::kStrCantCreateStream)}));
+  // The player's message for each, naming the file and why, and the 0 in
+  // the cell.
+  const QString gone = QString::fromLocal8Bit(std::strerror(ENOENT));
+  EXPECT_EQ(env.messages, (std::vector<QString>{djvp::ui::T(djvp::kStrCantCreateStream) + "\n" + missing + ": " + gone,
+                                                djvp::ui::T(djvp::kStrCantCreateStream) + "\n" + flaky + ": " + gone}));
   EXPECT_EQ(Cell(1, kBPM), QStringLiteral("0"));
   EXPECT_EQ(Cell(2, kBPM), QStringLiteral("0"));
   EXPECT_FALSE(QFileInfo::exists(missing));
@@ -322,4 +329,36 @@ TEST_F(AnalysisTest, OneRunAtATimeAndTheLibraryKeepsItsRows) {
   Run(kCalculateMixPoints);
   EXPECT_TRUE(env.messages.empty());
   EXPECT_TRUE(Cell(2, kStartMixPoint).endsWith(QStringLiteral(" sec")));
+}
+
+TEST_F(AnalysisTest, AFifoNamedLikeASongAndAHiResSongNeitherHangNorStopTheRun) {
+  const QString fifo = QString::fromStdString(dir.file("pipe.mp3"));
+  ASSERT_EQ(mkfifo(fifo.toUtf8().constData(), 0600), 0);
+  const QString hires = Song("unusual/hires384.flac", "hires.flac");
+  const QString good = Song("playlists/tagged.mp3", "good.mp3");
+  AddMissingRow(fifo);
+  AddRow(hires);
+  AddRow(good);
+  const QString why = djvp::ui::T(djvp::kStrCantCreateStream) + "\n" + fifo + ": " + djvp::ui::T(djvp::kStrNotRegularFile);
+  struct Pass {
+    int command;
+    std::vector<int> columns;
+  } const passes[] = {{kCalculateBPM, {kBPM}}, {kCalculateMixPoints, {kStartMixPoint, kEndMixPoint}}};
+  for (const Pass& pass : passes) {
+    SCOPED_TRACE(pass.command);
+    env.messages.clear();
+    SelectAll();
+    Run(pass.command);
+    // The FIFO is told by name and why, once per measurement; the others
+    // are measured.
+    EXPECT_EQ(env.messages, std::vector<QString>(pass.columns.size(), why));
+    for (int column : pass.columns) {
+      EXPECT_EQ(Cell(1, column), QStringLiteral("0"));
+      EXPECT_FALSE(Cell(2, column).isEmpty());
+      EXPECT_NE(Cell(2, column), QStringLiteral("0"));
+      EXPECT_NE(Cell(3, column), QStringLiteral("0"));
+    }
+  }
+  EXPECT_EQ(Cell(2, kStartMixPoint), QStringLiteral("00.00 sec"));
+  EXPECT_EQ(Cell(2, kEndMixPoint), QStringLiteral("00.06 sec")) << "the last loud sample of the 0.06 s tone";
 }
