@@ -109,14 +109,23 @@ bool SaveSetting(const QString& app, const QString& section, const QString& key,
   }
   QSettings store(file, QSettings::IniFormat);
   QString group = StoredName(store.childGroups(), section);
-  if (group.isEmpty()) group = Encode(section);
+  const bool newGroup = group.isEmpty();
+  if (newGroup) group = Encode(section);
   store.beginGroup(group);
   // Drop every spelling of the key so that one entry remains.
   const QString stored = Encode(key);
+  bool others = false;
   for (const QString& name : store.childKeys()) {
-    if (Decode(name).compare(key, Qt::CaseInsensitive) == 0 && name != stored) store.remove(name);
+    if (Decode(name).compare(key, Qt::CaseInsensitive) == 0 && name != stored) {
+      store.remove(name);
+      others = true;
+    }
   }
-  store.setValue(stored, value.isNull() ? QStringLiteral("") : value);
+  const QString text = value.isNull() ? QStringLiteral("") : value;
+  // A value stored already as it is needs no new file (a song start applies
+  // and stores every deck setting again; each write syncs the file).
+  if (!newGroup && !others && store.contains(stored) && AsText(store.value(stored)) == text) return true;
+  store.setValue(stored, text);
   store.endGroup();
   errno = 0;
   store.sync();
