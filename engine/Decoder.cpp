@@ -143,8 +143,10 @@ bool Decoder::Setup(int64_t rate, int64_t channels, int64_t length, OpenFailure*
   return true;
 }
 
+// The tables are plain arrays: a background job may still decode while the
+// process ends, after objects with destructors are gone.
 void Decoder::VorbisSpeakers(int channels, std::vector<Speaker>& out) {
-  static const std::vector<Speaker> kLayouts[] = {
+  static constexpr Speaker kLayouts[9][8] = {
       {},
       {kFC},
       {kFL, kFR},
@@ -157,7 +159,7 @@ void Decoder::VorbisSpeakers(int channels, std::vector<Speaker>& out) {
   };
   out.clear();
   if (channels >= 1 && channels <= 8) {
-    out = kLayouts[channels];
+    out.assign(kLayouts[channels], kLayouts[channels] + channels);
     return;
   }
   // Beyond eight the layout is the file's own affair: pairs, left and right.
@@ -165,7 +167,7 @@ void Decoder::VorbisSpeakers(int channels, std::vector<Speaker>& out) {
 }
 
 void Decoder::FlacSpeakers(int channels, std::vector<Speaker>& out) {
-  static const std::vector<Speaker> kLayouts[] = {
+  static constexpr Speaker kLayouts[9][8] = {
       {},
       {kFC},
       {kFL, kFR},
@@ -178,7 +180,7 @@ void Decoder::FlacSpeakers(int channels, std::vector<Speaker>& out) {
   };
   out.clear();
   if (channels >= 1 && channels <= 8) {
-    out = kLayouts[channels];
+    out.assign(kLayouts[channels], kLayouts[channels] + channels);
     return;
   }
   for (int c = 0; c < channels; ++c) out.push_back(c % 2 ? kRightish : kLeftish);
@@ -588,7 +590,10 @@ class MpegDecoder final : public Decoder {
   }
 
   bool SeekNative(int64_t frame) override {
-    return mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET) == static_cast<off_t>(frame);
+    const off_t at = mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
+    // mpg123 counts each part of a file that changes its rate at that part's
+    // rate: there a seek lands near the place, not on it.
+    return at == static_cast<off_t>(frame) || (mixedRates_ && at >= 0);
   }
 
   // Scanning the whole file makes the length and every seek exact (mpg123
@@ -914,6 +919,9 @@ class FfmpegDecoder final : public Decoder {
       return false;
     }
     if (!(length >= 0.5)) return false;
+    // A length worked out from the bit rate (raw AAC, MP3 without a header)
+    // is only a guess; the packets' own durations tell it exactly.
+    guessedLength_ = format_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
     return Setup(rate, channels, static_cast<int64_t>(length + 0.5), why);
   }
 
@@ -951,10 +959,71 @@ class FfmpegDecoder final : public Decoder {
     return !finished_;
   }
 
+  // Reads every packet (without decoding it) and adds up their durations,
+  // then goes back to the start; only for a length the header guessed. An
+  // ADTS frame's own header gives its rate, which may change midway (the
+  // demuxer counts every frame at the first one).
+  void DoSettleLength() override {
+    if (!guessedLength_ || ended_ || timeBase_ <= 0) return;
+    static const int kAdtsRates[13] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
+                                       22050, 16000, 12000, 11025, 8000, 7350};
+    double seconds = 0;
+    bool counted = true, mixed = false;
+    int firstRate = 0;
+    std::vector<std::pair<int64_t, int64_t>> places;  // packet time stamp, frame on our timeline
+    while (av_read_frame(format_, packet_) >= 0) {
+      if (packet_->stream_index == stream_) {
+        const uint8_t* d = packet_->data;
+        if (packet_->pts != AV_NOPTS_VALUE)
+          places.emplace_back(packet_->pts, static_cast<int64_t>(std::llround(seconds * fileRate())));
+        if (packet_->size >= 7 && d[0] == 0xFF && (d[1] & 0xF6) == 0xF0 && ((d[2] >> 2) & 0x0F) < 13) {
+          const int rate = kAdtsRates[(d[2] >> 2) & 0x0F];
+          if (firstRate == 0) firstRate = rate;
+          mixed |= rate != firstRate;
+          seconds += 1024.0 * ((d[6] & 0x03) + 1) / rate;
+        } else if (packet_->duration > 0) {
+          seconds += static_cast<double>(packet_->duration) * timeBase_;
+        } else {
+          counted = false;
+        }
+      }
+      av_packet_unref(packet_);
+    }
+    const double frames = seconds * fileRate();
+    if (counted && frames >= 1 && frames < static_cast<double>(kMaxFrames)) {
+      length_ = FromNative(static_cast<int64_t>(frames + 0.5));
+      exactLength_ = true;
+      // The demuxer's time stamps count every frame at the first rate: where
+      // the rate changes, they are mapped to our timeline through the
+      // packets' places.
+      if (mixed) places_ = std::move(places);
+    }
+    SeekNative(0);
+  }
+
+  // A time stamp of the stream on our timeline (the file's first rate, real
+  // time), through the packets' places where the rate changes.
+  int64_t FrameAt(int64_t pts) const {
+    if (!places_.empty()) {
+      auto it = std::upper_bound(places_.begin(), places_.end(), pts,
+                                 [](int64_t p, const std::pair<int64_t, int64_t>& e) { return p < e.first; });
+      if (it != places_.begin()) return std::prev(it)->second;
+      return 0;
+    }
+    const double at = (static_cast<double>(pts) - static_cast<double>(startTime_)) * timeBase_ * fileRate();
+    return std::isfinite(at) && std::fabs(at) < 9.0e18 ? static_cast<int64_t>(std::llround(at)) : -1;
+  }
+
   bool SeekNative(int64_t frame) override {
     const double seconds = static_cast<double>(frame) / fileRate();
     const double ticks = timeBase_ > 0 ? seconds / timeBase_ : 0;
-    const auto ts = static_cast<int64_t>(std::clamp(ticks, 0.0, 9.0e18)) + startTime_;
+    auto ts = static_cast<int64_t>(std::clamp(ticks, 0.0, 9.0e18)) + startTime_;
+    if (!places_.empty()) {
+      // The last packet that starts at or before the frame.
+      auto it = std::upper_bound(places_.begin(), places_.end(), frame,
+                                 [](int64_t f, const std::pair<int64_t, int64_t>& e) { return f < e.second; });
+      ts = it != places_.begin() ? std::prev(it)->first : places_.front().first;
+    }
     if (av_seek_frame(format_, stream_, ts, AVSEEK_FLAG_BACKWARD) < 0) {
       // Files without an index: go back to the start and decode forward.
       if (av_seek_frame(format_, stream_, startTime_, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0) return false;
@@ -982,8 +1051,8 @@ class FfmpegDecoder final : public Decoder {
     int64_t start = next_;
     const int64_t pts = frame_->best_effort_timestamp;
     if (pts != AV_NOPTS_VALUE && timeBase_ > 0) {
-      const double at = (static_cast<double>(pts) - static_cast<double>(startTime_)) * timeBase_ * fileRate();
-      if (std::isfinite(at) && std::fabs(at) < 9.0e18) start = static_cast<int64_t>(std::llround(at));
+      const int64_t at = FrameAt(pts);
+      if (at >= 0) start = at;
     }
     if (start < 0 && next_ < 0) start = 0;
     if (start < 0) start = next_;
@@ -1079,6 +1148,8 @@ class FfmpegDecoder final : public Decoder {
   int speakersFor_ = -1;
   bool draining_ = false;
   bool finished_ = false;
+  bool guessedLength_ = false;
+  std::vector<std::pair<int64_t, int64_t>> places_;  // only for a rate that changes
   int64_t skipTo_ = -1;
   int64_t next_ = 0;
 };
