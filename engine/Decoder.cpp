@@ -21,6 +21,7 @@ extern "C" {
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <utility>
 
@@ -368,10 +369,15 @@ int64_t Decoder::Read(float* out, int64_t frames) {
       continue;
     }
     if (drained_) break;
-    if (!DecodeMore()) {
-      Drain();
-      drained_ = true;
+    // Running out of memory for a part the file claims is the end of it.
+    bool more = false;
+    try {
+      more = DecodeMore();
+      if (!more) Drain();
+    } catch (const std::exception&) {
+      more = false;
     }
+    if (!more) drained_ = true;
   }
   if (got <= 0) {
     // The data ended early (a file cut short, or a header that promised
@@ -397,12 +403,18 @@ bool Decoder::Seek(int64_t frame) {
     return true;
   }
   ResetConversion();
-  if (!SeekNative(ToNative(frame))) {
-    // Back to where reading was, so that the position stays true.
-    ResetConversion();
-    SeekNative(ToNative(position_));
-    return false;
+  bool moved = false;
+  try {
+    moved = SeekNative(ToNative(frame));
+    if (!moved) {
+      // Back to where reading was, so that the position stays true.
+      ResetConversion();
+      SeekNative(ToNative(position_));
+    }
+  } catch (const std::exception&) {
+    moved = false;
   }
+  if (!moved) return false;
   position_ = frame;
   ended_ = false;
   return true;
@@ -783,8 +795,17 @@ class FlacDecoder final : public Decoder {
   }
 
  private:
-  static FLAC__StreamDecoderWriteStatus Write(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
+  // Called from within libFLAC: nothing may be thrown through it.
+  static FLAC__StreamDecoderWriteStatus Write(const FLAC__StreamDecoder* decoder, const FLAC__Frame* frame,
                                               const FLAC__int32* const buffer[], void* data) {
+    try {
+      return Take(decoder, frame, buffer, data);
+    } catch (const std::exception&) {
+      return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
+    }
+  }
+  static FLAC__StreamDecoderWriteStatus Take(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
+                                             const FLAC__int32* const buffer[], void* data) {
     auto* self = static_cast<FlacDecoder*>(data);
     // Nothing of the audio is taken while the metadata is read.
     if (self->opening_) return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
@@ -1042,8 +1063,8 @@ class FfmpegDecoder final : public Decoder {
     const int count = frame_->nb_samples;
     const int channels = frame_->ch_layout.nb_channels;
     const int rate = frame_->sample_rate > 0 ? frame_->sample_rate : codec_->sample_rate;
-    if (count <= 0 || count > (1 << 22) || channels < 1 || channels > kMaxFileChannels || rate < kMinFileRate ||
-        rate > kMaxFileRate)
+    if (count <= 0 || static_cast<int64_t>(count) * channels > (1 << 24) || channels < 1 ||
+        channels > kMaxFileChannels || rate < kMinFileRate || rate > kMaxFileRate)
       return;
     if (!ToFloat(count, channels)) return;
     // Where this frame starts on the file's own timeline (its first rate).
@@ -1179,8 +1200,12 @@ Kind Sniff(int fd) {
 
 template <typename T, typename... Options>
 std::unique_ptr<Decoder> Try(int fd, const std::string& path, OpenFailure* why, Options... options) {
-  auto d = std::make_unique<T>();
-  if (d->Open(fd, path, why, options...)) return d;
+  try {
+    auto d = std::make_unique<T>();
+    if (d->Open(fd, path, why, options...)) return d;
+  } catch (const std::exception&) {
+    Fail(why, OpenError::kFormat);
+  }
   return nullptr;
 }
 
@@ -1193,9 +1218,11 @@ std::unique_ptr<Decoder> OpenFrom(int fd, const std::string& path, OpenFailure* 
   const Kind kind = Sniff(fd);
   if (analysis && kind == Kind::kMpeg) {
     // Half the rate keeps what tempo detection listens to (up to 8 kHz and
-    // more) only from 32 kHz files up.
-    d = Try<MpegDecoder>(fd, path, &first, true, true);
-    if (d && d->rate() < 16000) d = Try<MpegDecoder>(fd, path, &first, true, false);
+    // more) only from 32 kHz files up (mpg123 has no half of the lowest).
+    d = Try<MpegDecoder>(fd, path, &first, true, false);
+    if (d && d->rate() >= 32000) {
+      if (auto half = Try<MpegDecoder>(fd, path, &first, true, true)) d = std::move(half);
+    }
     if (d) return d;
   }
   switch (kind) {
