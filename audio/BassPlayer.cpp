@@ -7,12 +7,14 @@
 #include "audio/GainTool.h"
 #include "audio/Messages.h"
 #include "audio/ModBass.h"
+#include "resources/StringIds.h"
 
 #include <QCoreApplication>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace djvp {
@@ -29,10 +31,32 @@ constexpr int kStartBlockBytes = 20000;
 constexpr int kEndBlockBytes = 100000;
 constexpr int kScanBufferSamples = 50001;
 
-// Message n of the string table to the host; an entry that is missing
-// shows nothing.
-void Message(int n) {
-  if (const std::optional<std::string> text = FindTr(n)) ReportMessage(QString::fromStdString(*text));
+QString Text(int n) { return QString::fromStdString(FindTr(n).value_or(std::string())); }
+
+// Message n of the string table to the host, with what it concerns on a line
+// of its own; an entry that is missing shows nothing.
+void Message(int n, const QString& about = {}) {
+  const std::optional<std::string> text = FindTr(n);
+  if (!text) return;
+  QString message = QString::fromStdString(*text);
+  if (!about.isEmpty()) message += QLatin1Char('\n') + about;
+  ReportMessage(message);
+}
+
+// Why the engine refused the calling thread's last stream, in words: the
+// system's own for a file it would not open.
+QString RefusalReason(const engine::StreamError& e) {
+  switch (e.code) {
+    case engine::kErrFileOpen: return QString::fromLocal8Bit(std::strerror(static_cast<int>(e.detail)));
+    case engine::kErrNotFile: return Text(kStrNotRegularFile);
+    case engine::kErrEmpty: return Text(kStrEmptyFile);
+    case engine::kErrRate: return Text(kStrImpossibleRate) + QStringLiteral(" %1 Hz").arg(e.detail);
+    case engine::kErrChannels: return Text(kStrImpossibleChannels) + QStringLiteral(" %1").arg(e.detail);
+    case engine::kErrLength: return Text(kStrImpossibleLength);
+    case engine::kErrTempo: return Text(kStrSoundNotPrepared);
+    case engine::kErrDevice: return Text(kStrDeviceNotReady);
+    default: return Text(kStrNotSound);
+  }
 }
 
 // The file name's bytes (a byte that is not UTF-8 travels in the text as a
@@ -89,6 +113,10 @@ engine::Handle clsBassPlayer::OpenDecodeStream(uint32_t baseFlags, int16_t speak
   return engine::OpenFileStream(false, path.constData(), 0, 0, flags);
 }
 
+void clsBassPlayer::RefusalMessage(int n) const {
+  ReportFileMessage({Text(n), filename_, RefusalReason(engine::LastStreamError())});
+}
+
 bool clsBassPlayer::OpenFile() {
   bool ok = true;
   engine::SetOption(kOptionBeforeOpen, 1);
@@ -100,12 +128,12 @@ bool clsBassPlayer::OpenFile() {
     engine::DeviceSelect(preDevice_);
     const engine::Handle decode = OpenDecodeStream(engine::kDecode, preSpeaker_);
     if (!decode) {
-      Message(214);
+      RefusalMessage(214);
       ok = false;
     } else {
       preStrm_ = engine::CreateTempoStream(decode, kTempoFlags);
       if (!preStrm_) {
-        Message(215);
+        RefusalMessage(215);
         engine::FreeStream(decode);
         return false;
       }
@@ -118,15 +146,18 @@ bool clsBassPlayer::OpenFile() {
   engine::DeviceSelect(device_);
   const engine::Handle decode = OpenDecodeStream(engine::kDecode, speaker_);
   if (!decode) {
-    Message(216);
+    RefusalMessage(216);
     return false;
   }
   strm_ = decode;
-  const float seconds = modBass_Bytes2Seconds(strm_, engine::Length(strm_));
+  // The engine never waits here for a scan of the whole file: a length that
+  // is only estimated now is made exact later (RefreshLength).
+  lengthBytes_ = engine::Length(strm_);
+  const float seconds = modBass_Bytes2Seconds(strm_, lengthBytes_);
   if (seconds >= 0) dummyTime_ = static_cast<int32_t>(std::nearbyint(seconds));
   strm_ = engine::CreateTempoStream(decode, kTempoFlags);
   if (!strm_) {
-    Message(217);
+    RefusalMessage(217);
     engine::FreeStream(decode);
     return false;
   }
@@ -137,7 +168,7 @@ bool clsBassPlayer::Play() {
   engine::DeviceSelect(device_);
   modBass_SetPosition(strm_, startMixPoint_);
   if (!engine::Play(strm_, false)) {
-    Message(212);
+    Message(212, filename_);
     return false;
   }
   if (preDevice_ >= 1) {
@@ -155,7 +186,7 @@ bool clsBassPlayer::Play() {
     const int64_t pos = engine::Position(strm_);
     if (pos >= 0) engine::Seek(preStrm_, static_cast<uint64_t>(pos));
     if (!engine::Play(preStrm_, false)) {
-      Message(213);
+      Message(213, filename_);
       // The caller abandons this start: leave no deck stream playing that
       // nothing tracks, and no mirror either.
       engine::Stop(strm_);
@@ -231,9 +262,23 @@ void clsBassPlayer::DetectStartBPM(bool newStream, float from, float to, const Q
     engine::FreeBpm(hBPM_);
     hBPM_ = engine::OpenFileStream(false, NativePath(file).constData(), 0, 0, engine::kDecode);
   }
-  // The stream is freed after the detection; its result stays kept under
-  // hBPM for the tempo matching.
-  lastBPM_ = engine::BpmOfSpan(hBPM_, from, to, 0, 0x10003, &modPublic_BPMProgressEmpty);
+  // The detection runs on an engine thread, so that the start never waits
+  // for it; its stream is freed at once, and the result is kept under hBPM
+  // for the tempo matching when it is known (engine::BpmPending).
+  lastBPM_ = engine::BpmOfSpan(hBPM_, from, to, 0, 0x10003 | engine::kBpmLater, &modPublic_BPMProgressEmpty);
+}
+
+bool clsBassPlayer::RefreshLength() {
+  if (!strm_) return false;
+  const int64_t bytes = engine::Length(strm_);
+  if (bytes < 0 || bytes == lengthBytes_) return false;
+  lengthBytes_ = bytes;
+  const float seconds = modBass_Bytes2Seconds(strm_, bytes);
+  if (seconds < 0) return false;
+  const auto length = static_cast<int32_t>(std::nearbyint(seconds));
+  if (length == dummyTime_) return false;
+  dummyTime_ = length;
+  return true;
 }
 
 QString clsBassPlayer::BPM1() {

@@ -35,7 +35,8 @@ class clsBassPlayer {
   clsBassPlayer& operator=(const clsBassPlayer&) = delete;
 
   // Each shows its message and returns false when a stream could not be
-  // made or started; the caller then abandons the start.
+  // made or started; the caller then abandons the start. A message names
+  // the file and, when a stream could not be made, why.
   bool OpenFile();
   bool Play();
   void StopPlay();
@@ -96,6 +97,12 @@ class clsBassPlayer {
   void IsMixing(bool v) { isMixing_ = v; }
   int32_t DummyTime() const { return dummyTime_; }
   void DummyTime(int32_t v) { dummyTime_ = v; }
+  // Takes the song's length as the engine knows it now into DummyTime: a
+  // length the engine could only estimate when the file was opened becomes
+  // exact once it has scanned the file. True when DummyTime changed.
+  bool RefreshLength();
+  // The start-BPM detection's handle; its tempo is known once
+  // engine::BpmPending(hBPM) is false.
   engine::Handle hBPM() const { return hBPM_; }
   void hBPM(engine::Handle v) { hBPM_ = v; }
 
@@ -106,6 +113,9 @@ class clsBassPlayer {
   // A decode stream of the song through the creation call its name asks for.
   engine::Handle OpenDecodeStream(uint32_t baseFlags, int16_t speakerCode) const;
   void ReleaseStream(engine::Handle& h);
+  // Message n of the string table about this file, with why the engine
+  // refused its stream.
+  void RefusalMessage(int n) const;
   void DetectBPMWindow(bool newStream, float from, float to);
   void DetectStartBPM(bool newStream, float from, float to, const QString& file);
   float ChannelDb(bool right, float& stored);
@@ -133,6 +143,7 @@ class clsBassPlayer {
   float rightdB_ = 0;
   bool isMixing_ = false;
   int32_t dummyTime_ = 0;
+  int64_t lengthBytes_ = -1;
   engine::Handle hBPM_ = 0;
   engine::Handle hBPMWindow_ = 0;
   float lastBPM_ = 0;

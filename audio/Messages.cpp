@@ -15,10 +15,18 @@ MessageSink& ThreadSink() {
   thread_local MessageSink sink;
   return sink;
 }
+
+FileMessageSink& ThreadFileSink() {
+  thread_local FileMessageSink sink;
+  return sink;
+}
 }  // namespace
 
 MessageSink SetMessageSink(MessageSink sink) { return std::exchange(Sink(), std::move(sink)); }
 MessageSink SetThreadMessageSink(MessageSink sink) { return std::exchange(ThreadSink(), std::move(sink)); }
+FileMessageSink SetThreadFileMessageSink(FileMessageSink sink) {
+  return std::exchange(ThreadFileSink(), std::move(sink));
+}
 
 void ReportMessage(const QString& text) {
   if (ThreadSink()) {
@@ -30,6 +38,14 @@ void ReportMessage(const QString& text) {
     return;
   }
   std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+void ReportFileMessage(const FileMessage& message) {
+  if (ThreadFileSink()) {
+    ThreadFileSink()(message);
+    return;
+  }
+  ReportMessage(message.what + QLatin1Char('\n') + message.file + QStringLiteral(": ") + message.why);
 }
 
 }  // namespace djvp

@@ -20,4 +20,20 @@ MessageSink SetMessageSink(MessageSink sink);
 MessageSink SetThreadMessageSink(MessageSink sink);
 void ReportMessage(const QString& text);
 
+// A message about one file: what failed (a text of the string table), the
+// file and why. An operation that meets many files collects these and tells
+// them once, grouped by what and why.
+struct FileMessage {
+  QString what;
+  QString file;
+  QString why;
+};
+using FileMessageSink = std::function<void(const FileMessage& message)>;
+// Sets the calling thread's collector of file messages (empty: none);
+// returns the previous one.
+FileMessageSink SetThreadFileMessageSink(FileMessageSink sink);
+// To the thread's collector when it has one; else one message, "what" on its
+// first line and "file: why" on the next, through ReportMessage.
+void ReportFileMessage(const FileMessage& message);
+
 }  // namespace djvp

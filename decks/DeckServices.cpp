@@ -9,6 +9,7 @@ DeckServices& Services() {
       [] {},
       &DefaultInitEqualizerBands,
       [](djvp::MainState&, int, engine::Handle) {},
+      [](djvp::MainState&) {},
   };
   return services;
 }

@@ -22,6 +22,10 @@ struct DeckServices {
   // The song's effect state, automatic gain and tempo matching, after every
   // successful start (deck 1 or 2, the new main stream).
   std::function<void(djvp::MainState& s, int deck, engine::Handle stream)> ApplyTrackSettings;
+  // Runs at every run of the playback timer while a song plays: a started
+  // song's tempo is measured by the engine after its start, and what waits
+  // for it (the tempo shown, the tempo matching) goes on once it is known.
+  std::function<void(djvp::MainState& s)> StartTempoCheck;
 };
 
 // The services in use.

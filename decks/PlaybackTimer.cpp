@@ -5,6 +5,7 @@
 #include "decks/AudioOps.h"
 #include "decks/DeckControls.h"
 #include "decks/DeckReset.h"
+#include "decks/DeckServices.h"
 #include "decks/StartRoutine.h"
 #include "decks/Transitions.h"
 #include "display/TimeFormat.h"
@@ -320,8 +321,25 @@ void NextRowStep(djvp::MainState& s) {
       const int32_t selected = djvp::ui::SelectedRow(*grid);
       if (grid->RowCount() == selected) return;  // the list has no next row
       grid->SetCurrentRow(selected + 1);
-      PlayDeck(s, deck);
+      PlayDeckOrNextPlayable(s, deck);
       return;
+    }
+  }
+}
+
+void FollowKnownLengths(djvp::MainState& s) {
+  for (int deck = 1; deck <= 2; ++deck) {
+    for (int ab = 0; ab < 2; ++ab) {
+      djvp::clsBassPlayer* p = s.Player(deck, ab);
+      if (!IsPlaying(p)) continue;
+      const int32_t before = p->DummyTime();
+      if (!p->RefreshLength() || p->StreamTime() != before) continue;  // an end mix point ends the song
+      p->StreamTime(p->DummyTime());
+      djvp::ui::Slider* slider = s.PositionSlider(deck);
+      if (slider && slider->maximum() == std::max(0, before)) {
+        const djvp::ui::EventBlocker quiet(*slider);
+        slider->setMaximum(std::max(0, p->StreamTime()));
+      }
     }
   }
 }
@@ -329,6 +347,8 @@ void NextRowStep(djvp::MainState& s) {
 void tmrPlaying_ThatTime(djvp::MainState& s) {
   ShowClock(s);
   if (!s.AnyPlaying()) return;
+  FollowKnownLengths(s);
+  if (Services().StartTempoCheck) Services().StartTempoCheck(s);
   for (int deck = 1; deck <= 2; ++deck)
     if (!IsPlaying(s.Player(deck, 0)) && !IsPlaying(s.Player(deck, 1)))
       s.lblBPM[static_cast<size_t>(deck - 1)].setText(QStringLiteral("000.0"));

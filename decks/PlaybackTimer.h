@@ -18,6 +18,11 @@ void tmrPlaying_ThatTime(djvp::MainState& s);
 // Status-bar panel 1: the time of day; panel 2: the time since the window
 // was made, on a clock that never runs backwards (hours go past 23).
 void ShowClock(djvp::MainState& s);
+// A playing song whose length the engine knew only as an estimate at its
+// start: once the engine has the exact length, the player's length, the
+// song's end (unless an end mix point sets it) and the deck's position
+// slider follow.
+void FollowKnownLengths(djvp::MainState& s);
 // Position sliders and time labels of the players the mode shows.
 void ShowPositions(djvp::MainState& s);
 // Stops every player that has passed its playable end at a volume above 0

@@ -1,18 +1,26 @@
 #include "decks/StartRoutine.h"
 
 #include "audio/BassPlayer.h"
+#include "audio/Messages.h"
 #include "audio/ModBass.h"
 #include "decks/AudioOps.h"
 #include "decks/DeckControls.h"
 #include "decks/DeckServices.h"
 #include "decks/MixerTitles.h"
+#include "platform/FileProblems.h"
 #include "platform/Grid.h"
+#include "platform/Notice.h"
+#include "resources/StringIds.h"
 #include "ui/MainState.h"
+#include "ui/Text.h"
 #include "ui/TrackColumns.h"
+
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace decks {
 
@@ -77,12 +85,12 @@ int16_t FadeInPercentOf(int16_t mixRightU, int16_t mixRightD) {
   return static_cast<int16_t>(d == 0 ? mixRightU : d);
 }
 
-void PlayDeck(djvp::MainState& s, int deck) {
-  if (deck != 1 && deck != 2) return;
+StartResult PlayDeck(djvp::MainState& s, int deck) {
+  if (deck != 1 && deck != 2) return StartResult::kRefused;
   DeckState& st = s.Decks;
-  if (st.CrossfadeRunning) return;
+  if (st.CrossfadeRunning) return StartResult::kRefused;
   djvp::Grid* grid = s.Playlist(deck);
-  if (!grid) return;
+  if (!grid) return StartResult::kRefused;
   const int32_t row = djvp::ui::SelectedRow(*grid);
   const QString path = djvp::ui::CellText(*grid, row, djvp::ui::kFilename);
   st.FadeOutPercent = FadeOutPercentOf(s.MixLeftU, s.MixLeftD);
@@ -109,10 +117,10 @@ void PlayDeck(djvp::MainState& s, int deck) {
     o = s.Player(other, 1);
     slot = deck == 1 ? k2B_1A : k1B_2A;
   }
-  if (!p) return;
+  if (!p) return StartResult::kRefused;
 
   p->filename(path);
-  if (!p->OpenFile()) return;
+  if (!p->OpenFile()) return StartResult::kFailed;
   SetScrollerText(s, *grid);
   SetPlayableSpan(s, *p, *grid, row);
   djvp::ui::Slider* position = s.PositionSlider(deck);
@@ -131,13 +139,13 @@ void PlayDeck(djvp::MainState& s, int deck) {
     p->PreVolume(headphoneVolume);
     p->volume(0);
     if (Services().LoadTrackHook) Services().LoadTrackHook();
-    if (!p->Play()) return;
+    if (!p->Play()) return StartResult::kFailed;
     if (Services().InitEqualizerBands) Services().InitEqualizerBands(p->STRM());
     st.CrossfadeRunning = true;
     st.FadeActive[static_cast<size_t>(slot)] = true;
     ShowRowLabels(s, deck, *grid, row);
     if (Services().ApplyTrackSettings) Services().ApplyTrackSettings(s, deck, p->STRM());
-    return;
+    return StartResult::kStarted;
   }
 
   // Plain start: nothing to fade out. These slider moves reach the sliders'
@@ -153,7 +161,7 @@ void PlayDeck(djvp::MainState& s, int deck) {
   }
   p->PreVolume(headphoneVolume);
   if (Services().LoadTrackHook) Services().LoadTrackHook();
-  if (!p->Play()) return;
+  if (!p->Play()) return StartResult::kFailed;
   if (Services().InitEqualizerBands) Services().InitEqualizerBands(p->STRM());
   ShowRowLabels(s, deck, *grid, row);
   const QString bpm = djvp::ui::CellText(*grid, row, djvp::ui::kBPM);
@@ -164,6 +172,42 @@ void PlayDeck(djvp::MainState& s, int deck) {
   }
   if (Services().ApplyTrackSettings) Services().ApplyTrackSettings(s, deck, p->STRM());
   SetSliderValue(&s.Slider1, deck == 1 ? 0 : 100);
+  return StartResult::kStarted;
+}
+
+StartResult PlayDeckOrNextPlayable(djvp::MainState& s, int deck) {
+  if (!s.AutomixOn) return PlayDeck(s, deck);
+  djvp::Grid* grid = s.Playlist(deck);
+  djvp::FileProblems passed;  // the rows passed over, by what failed and why
+  StartResult result = StartResult::kRefused;
+  for (;;) {
+    // The player's messages of this row are held back until it is known
+    // whether the row plays.
+    QStringList said;
+    std::vector<djvp::FileMessage> refused;
+    const djvp::MessageSink previous = djvp::SetThreadMessageSink([&said](const QString& text) { said << text; });
+    const djvp::FileMessageSink previousFile =
+        djvp::SetThreadFileMessageSink([&refused](const djvp::FileMessage& m) { refused.push_back(m); });
+    result = PlayDeck(s, deck);
+    djvp::SetThreadMessageSink(previous);
+    djvp::SetThreadFileMessageSink(previousFile);
+    if (result != StartResult::kFailed) {
+      for (const QString& text : said) djvp::ReportMessage(text);
+      for (const djvp::FileMessage& m : refused) djvp::ReportFileMessage(m);
+      break;
+    }
+    for (const djvp::FileMessage& m : refused) passed.Add(m.what + QStringLiteral(": ") + m.why, m.file);
+    for (const QString& text : said) passed.Add(text, djvp::ui::CellText(*grid, djvp::ui::SelectedRow(*grid), djvp::ui::kFilename));
+    if (said.isEmpty() && refused.empty())
+      passed.Add(djvp::ui::T(djvp::kStrCantCreateStream),
+                 djvp::ui::CellText(*grid, djvp::ui::SelectedRow(*grid), djvp::ui::kFilename));
+    const int32_t row = djvp::ui::SelectedRow(*grid);
+    if (row >= grid->RowCount()) break;  // the list has no next row
+    grid->SetCurrentRow(row + 1);
+  }
+  // Told without stopping the mix, grouped as every list of files is.
+  if (!passed.IsEmpty()) djvp::Notice(djvp::ui::T(djvp::kStrSongsSkipped) + QLatin1Char('\n') + passed.Text());
+  return result;
 }
 
 }  // namespace decks

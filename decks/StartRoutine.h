@@ -12,10 +12,25 @@ class MainState;
 
 namespace decks {
 
+// What a start did.
+enum class StartResult {
+  kStarted,
+  kRefused,  // a crossfade runs, or the deck has no playlist: nothing changed
+  kFailed,   // the song could not be opened or played
+};
+
 // deck 1 or 2. Refused (nothing changes) while a crossfade runs. A song that
-// cannot be opened or played has shown its message; the start then arms
-// nothing.
-void PlayDeck(djvp::MainState& s, int deck);
+// cannot be opened or played has shown its message (naming the file and
+// why); the start then arms nothing.
+StartResult PlayDeck(djvp::MainState& s, int deck);
+
+// A start the way the automatic mix makes it: with Auto Mix on, a row whose
+// song cannot be played is passed over and the row after it started, until
+// one plays or the list ends (where the deck stops as it always does). The
+// rows passed over are told once, in one notice that does not stop the mix,
+// each by its file and why, instead of a message box each. With Auto Mix
+// off it is PlayDeck.
+StartResult PlayDeckOrNextPlayable(djvp::MainState& s, int deck);
 
 // The fade lengths in percent of the mix time that the curve gives: the
 // slope's width, or where the single step lies when a side has no slope.

@@ -28,7 +28,7 @@ void Play(djvp::MainState& s, int deck) {
   if (grid->SelectionCount() == 0) grid->SetCurrentRow(1);
   DeckButton(s, deck, kPlay).setEnabled(false);
   DeckButton(s, deck, kPause).setEnabled(true);
-  PlayDeck(s, deck);
+  PlayDeckOrNextPlayable(s, deck);
 }
 
 // Pause resumes a paused player (A first) or else pauses a playing one (A

@@ -25,6 +25,7 @@ void ConnectHandlers(MainState& s) {
   for (int i = 0; i < 2; ++i) s.cmbSelect[static_cast<size_t>(i)].DblClick = [&s, i] { cmbSelect_DblClick(s, i); };
   // Every start of a song on a deck ends in the song start.
   decks::Services().ApplyTrackSettings = &ApplyTrackSettings;
+  decks::Services().StartTempoCheck = &StartTempoCheck;
 }
 
 void LoadEffectSettings(MainState& s) {

@@ -1,5 +1,6 @@
 // The tempo, sample-rate, pitch and effect parameter sliders.
 #include "effects/EffectControls.h"
+#include "effects/SongStart.h"
 #include "effects/Targets.h"
 
 #include "audio/ModBass.h"
@@ -94,7 +95,7 @@ void Tempo(MainState& s, int deck, int32_t v) {
   engine::SetTempo(t.main, static_cast<float>(v), kSameRate, kSamePitch);
   engine::SetTempo(t.headphone, static_cast<float>(v), kSameRate, kSamePitch);
   Store(deck, 0, v);
-  s.lblBPM[static_cast<size_t>(2 + deck)].setText(QString::number(modPublic_TempoBPM(t.bpm, t.main), 'f', 1));
+  ShowTempoBpm(s, deck + 1);
 }
 
 // The slider's rate is that of a song at 44100 Hz: a song of another rate
@@ -156,6 +157,12 @@ void EffectParameter(MainState& s, int deck, int k, int32_t v) {
 void ShowSliderCaptions(MainState& s) {
   for (int deck = 0; deck < 2; ++deck)
     for (int k = 0; k < 3; ++k) ShowCaption(s, deck, k);
+}
+
+void ShowTempoBpm(MainState& s, int deck) {
+  const Target t = DeckTarget(s, deck);
+  s.lblBPM[static_cast<size_t>(1 + deck)].setText(QString::number(modPublic_TempoBPM(t.bpm, t.main), 'f', 1));
+  s.StartTempoWaits[static_cast<size_t>(deck - 1)].label = engine::BpmPending(t.bpm) ? t.bpm : 0;
 }
 
 void sldEffects_ValueChanged(MainState& s, int index) {

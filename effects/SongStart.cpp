@@ -3,6 +3,7 @@
 #include "effects/SongStart.h"
 #include "effects/EffectControls.h"
 #include "effects/SetAndRun.h"
+#include "effects/Targets.h"
 
 #include "audio/BassPlayer.h"
 #include "audio/ModBass.h"
@@ -15,6 +16,7 @@
 #include "ui/TrackColumns.h"
 
 #include <cmath>
+#include <utility>
 
 namespace effects {
 
@@ -64,12 +66,27 @@ void AutomaticGain(MainState& s, int deck, engine::Handle stream, const QString&
   engine::SetEffectParameters(stream, engine::dsp::kVolume, &r);
 }
 
+// The first running crossfade into the deck, in transition order; null
+// when none runs.
+const decks::Transition* CrossfadeInto(const MainState& s, int deck) {
+  for (size_t slot = 0; slot < decks::kTransitions.size(); ++slot)
+    if (s.Decks.FadeActive[slot] && decks::kTransitions[slot].inDeck == deck) return &decks::kTransitions[slot];
+  return nullptr;
+}
+
+// True while the engine still measures the start tempo of a song that the
+// tempo matching into the deck needs.
+bool MatchWaitsForTempo(const MainState& s, int deck) {
+  const decks::Transition* t = CrossfadeInto(s, deck);
+  if (!t) return false;
+  const clsBassPlayer* in = s.Player(t->inDeck, t->inAB);
+  const clsBassPlayer* out = s.Player(t->outDeck, t->outAB);
+  return (in && engine::BpmPending(in->hBPM())) || (out && engine::BpmPending(out->hBPM()));
+}
+
 // Auto BPM: false when the song start ends here.
 bool MatchTempo(MainState& s, int deck, engine::Handle stream) {
-  // The first running crossfade into the deck, in transition order.
-  const decks::Transition* t = nullptr;
-  for (size_t slot = 0; slot < decks::kTransitions.size() && !t; ++slot)
-    if (s.Decks.FadeActive[slot] && decks::kTransitions[slot].inDeck == deck) t = &decks::kTransitions[slot];
+  const decks::Transition* t = CrossfadeInto(s, deck);
   if (!t) return false;
   const clsBassPlayer* in = s.Player(t->inDeck, t->inAB);
   const clsBassPlayer* out = s.Player(t->outDeck, t->outAB);
@@ -112,7 +129,13 @@ void SongStart(MainState& s, int deck, engine::Handle stream, clsBassPlayer* sta
 
   if (s.AutoGainOn && format == playlists::kFormatMpeg)
     AutomaticGain(s, deck, stream, ui::CellText(*grid, row, ui::kGain));
-  if (s.AutoBPMOn && !MatchTempo(s, deck, stream)) return;
+  if (s.AutoBPMOn) {
+    if (MatchWaitsForTempo(s, deck)) {
+      s.StartTempoWaits[static_cast<size_t>(deck - 1)].match = stream;
+      return;
+    }
+    if (!MatchTempo(s, deck, stream)) return;
+  }
   // The tag control still reports on the song: nothing since has analysed
   // another file.
   ApplySongEffectRecords(s, deck, format, started);
@@ -132,9 +155,35 @@ std::optional<int32_t> MatchedTempo(float outgoing, float incoming, int32_t limi
 
 void ApplyTrackSettings(MainState& s, int deck, engine::Handle stream) {
   if (deck != 1 && deck != 2) return;
+  // A start replaces whatever an earlier start of the deck waited for.
+  s.StartTempoWaits[static_cast<size_t>(deck - 1)].match = 0;
   clsBassPlayer* started = PlayerOf(s, deck, stream);
   SongStart(s, deck, stream, started);
   RemakeSoundAhead(started);
+}
+
+void StartTempoCheck(MainState& s) {
+  for (int deck = 1; deck <= 2; ++deck) {
+    MainState::StartTempoWait& wait = s.StartTempoWaits[static_cast<size_t>(deck - 1)];
+    if (wait.label != 0 && !engine::BpmPending(wait.label)) {
+      const engine::Handle measured = std::exchange(wait.label, 0);
+      // Only while the label still belongs to that song.
+      if (DeckTarget(s, deck).bpm == measured) ShowTempoBpm(s, deck);
+    }
+    if (wait.match == 0) continue;
+    clsBassPlayer* started = PlayerOf(s, deck, wait.match);
+    if (!started || !started->IsPlaying() || !CrossfadeInto(s, deck)) {
+      wait.match = 0;
+      continue;
+    }
+    if (MatchWaitsForTempo(s, deck)) continue;
+    const engine::Handle stream = std::exchange(wait.match, 0);
+    if (!MatchTempo(s, deck, stream)) continue;
+    // The shared tag control has analysed other files since the start.
+    const playlists::Tags tags(s.Sonavex1);
+    ApplySongEffectRecords(s, deck, tags.Analyze(started->filename()), started);
+    RemakeSoundAhead(started);
+  }
 }
 
 }  // namespace effects

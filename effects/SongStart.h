@@ -30,10 +30,25 @@ namespace effects {
 //    row's "Gain" cell (no cell figure, or one that is no number: 1);
 // 3. Auto BPM: the tempo slider takes the difference of the outgoing and the
 //    incoming song's tempo (MatchedTempo); without a crossfade into the
-//    deck, or when the tempos cannot be matched, the procedure ends here;
+//    deck, or when the tempos cannot be matched, the procedure ends here.
+//    The engine measures a started song's tempo after its start: while the
+//    tempo of either song is not known yet, this step and the next wait
+//    for it (StartTempoCheck) and the procedure ends here for now;
 // 4. the song's effect record (ApplySongEffectRecords).
 // Installed as the decks' song-start service by ConnectHandlers.
 void ApplyTrackSettings(djvp::MainState& s, int deck, engine::Handle stream);
+
+// At every run of the playback timer while a song plays (the decks' start
+// tempo service): for each deck whose recalculated-tempo label or tempo
+// matching waits for a start tempo that the engine has measured meanwhile,
+// the label shows it, and the waiting song start goes on from its tempo
+// matching (when the song still plays, and its crossfade still runs).
+void StartTempoCheck(djvp::MainState& s);
+
+// The deck's (1 or 2) recalculated-tempo label: the measured start tempo of
+// the deck's target player at its present speed ("0.0" while the engine
+// still measures it; StartTempoCheck shows it when it is known).
+void ShowTempoBpm(djvp::MainState& s, int deck);
 
 // The tempo slider value that brings a song at `incoming` BPM towards one
 // at `outgoing` BPM: their difference, to the nearest whole number (halves

@@ -7,6 +7,9 @@
 // the detection runs, and the progress routine may call the engine. Only
 // when the file can no longer be opened does the stream's own decoder read
 // the span, under the stream's lock, which is let go for each progress call.
+// A detection asked for later (kBpmLater) runs the same way on the engine's
+// tempo lane; its stream is kept alive by the job, and when the caller asked
+// for it to be freed, nothing else reaches its decoder any more.
 #include <algorithm>
 #include <cmath>
 
@@ -32,7 +35,7 @@ struct SpanReader {
 // samples, calling progress(0..50) in steps of ten. Empty when the span
 // cannot be reached.
 std::vector<float> DecodeSpan(const SpanReader& reader, int64_t start, int64_t end,
-                              const std::function<void(float)>& progress) {
+                              const std::function<void(float)>& progress, const std::function<bool()>& cancelled) {
   std::vector<float> mono;
   Decoder& dec = *reader.dec;
   std::unique_lock<std::mutex> lock;
@@ -44,6 +47,7 @@ std::vector<float> DecodeSpan(const SpanReader& reader, int64_t start, int64_t e
   std::vector<float> block(static_cast<size_t>(kChunk) * static_cast<size_t>(ch));
   int lastStep = -1;
   while (static_cast<int64_t>(mono.size()) < end - start) {
+    if (cancelled && cancelled()) break;
     if (reader.stream && !lock.owns_lock()) {
       lock.lock();
       // A call from the progress routine may have moved or freed it.
@@ -76,6 +80,45 @@ std::vector<float> DecodeSpan(const SpanReader& reader, int64_t start, int64_t e
 
 }  // namespace
 
+namespace {
+
+// Measures seconds t0..t1 of the stream's file, through a decoder of its own
+// (or, when the file can no longer be opened, the stream's, which goes back
+// to frame `saved` afterwards). `owned`: nothing but the caller can reach
+// the stream any more (a stream freed for a later detection), so its
+// decoder is read without its lock. `cancelled` is asked between chunks.
+float Measure(const std::shared_ptr<Stream>& s, bool owned, int64_t saved, double t0, double t1, float minBpm,
+              float maxBpm, uint32_t flags, const std::function<void(float)>& report,
+              const std::function<void(float)>& inner, const std::function<bool()>& cancelled) {
+  if (!(t1 > t0)) return 0.0f;
+  SpanReader reader;
+  std::unique_ptr<Decoder> own = OpenAnalysisDecoder(s->path);
+  if (own) {
+    reader.dec = own.get();
+  } else {
+    reader.dec = s->dec.get();
+    if (!owned) reader.stream = s;
+  }
+  const int rate = reader.dec->rate();
+  std::vector<float> mono =
+      DecodeSpan(reader, static_cast<int64_t>(t0 * rate), static_cast<int64_t>(t1 * rate), report, cancelled);
+  if (reader.stream) {
+    // The stream's own decoder goes back to where it was.
+    std::lock_guard<std::mutex> lock(s->m);
+    if (!s->freed) {
+      s->dec->Seek(saved);
+      s->Publish();
+    }
+  }
+  if (mono.empty() || (cancelled && cancelled())) return 0.0f;
+  float bpm = bpm::DetectBpm(mono.data(), mono.size(), rate, inner, minBpm, maxBpm);
+  if ((flags & kBpmMult2) && bpm > 0 && bpm < minBpm) bpm *= 2;
+  if (!std::isfinite(bpm) || bpm < 0) bpm = 0;
+  return bpm;
+}
+
+}  // namespace
+
 float BpmOfSpan(Handle h, double from, double to, uint32_t minMax, uint32_t flags, const BpmProgress& progress) {
   float minBpm = 60.0f, maxBpm = 190.0f;
   if (minMax != 0) {
@@ -89,6 +132,7 @@ float BpmOfSpan(Handle h, double from, double to, uint32_t minMax, uint32_t flag
     if (!held || held->playable) return 0.0f;
     if (minMax != 0 && (minBpm < 1.0f || maxBpm <= minBpm)) return 0.0f;
     s = held.ptr();
+    held->Publish();
     length = held->dec->lengthFrames();
     saved = held->dec->position();
   }
@@ -96,47 +140,63 @@ float BpmOfSpan(Handle h, double from, double to, uint32_t minMax, uint32_t flag
   const double fileSeconds = static_cast<double>(length) / s->rate;
   const double t0 = std::clamp(std::max(0.0, from), 0.0, fileSeconds);
   const double t1 = std::clamp(std::max(0.0, to), 0.0, fileSeconds);
+  Engine& e = E();
 
-  std::function<void(float)> report;
-  if (progress) report = [&](float p) { progress(h, p); };
-  float bpm = 0.0f;
-  if (t1 > t0) {
-    SpanReader reader;
-    std::unique_ptr<Decoder> own = OpenAnalysisDecoder(s->path);
-    if (own) {
-      reader.dec = own.get();
-    } else {
-      reader.dec = s->dec.get();
-      reader.stream = s;
+  if (flags & kBpmLater) {
+    // The result is kept under h as pending now, and filled in by the tempo
+    // lane; a FreeBpm meanwhile drops it (and tells the job to stop).
+    uint64_t job = 0;
+    {
+      std::lock_guard<std::mutex> lock(e.registryMutex);
+      job = e.nextBpmJob++;
+      e.bpms[h] = BpmState{0.0f, s->rate, true, job};
     }
-    const int rate = reader.dec->rate();
-    std::vector<float> mono = DecodeSpan(reader, static_cast<int64_t>(t0 * rate), static_cast<int64_t>(t1 * rate), report);
-    if (reader.stream) {
-      // The stream's own decoder goes back to where it was.
-      std::lock_guard<std::mutex> lock(s->m);
-      if (!s->freed) {
-        s->dec->Seek(saved);
-        s->Publish();
+    bool owned = false;
+    if (flags & kFreeSource) {
+      Held held(h);
+      if (held) {
+        FreeLocked(held.ptr(), held.lock());
+        owned = true;
       }
     }
-    if (!mono.empty()) {
-      std::function<void(float)> inner;
-      if (progress) inner = [&](float p) { progress(h, 50.0f + p / 2.0f); };
-      bpm = bpm::DetectBpm(mono.data(), mono.size(), rate, inner, minBpm, maxBpm);
-      if ((flags & kBpmMult2) && bpm > 0 && bpm < minBpm) bpm *= 2;
-      if (!std::isfinite(bpm) || bpm < 0) bpm = 0;
-    }
+    auto current = [h, job] {
+      Engine& en = E();
+      std::lock_guard<std::mutex> lock(en.registryMutex);
+      auto it = en.bpms.find(h);
+      return it != en.bpms.end() && it->second.job == job;
+    };
+    RunInBackground(Lane::kBpm, [s, owned, saved, t0, t1, minBpm, maxBpm, flags, h, job, current] {
+      const float bpm = Measure(s, owned, saved, t0, t1, minBpm, maxBpm, flags, {}, {}, [&] { return !current(); });
+      Engine& en = E();
+      std::lock_guard<std::mutex> lock(en.registryMutex);
+      auto it = en.bpms.find(h);
+      if (it != en.bpms.end() && it->second.job == job) it->second = BpmState{bpm, s->rate, false, job};
+    });
+    return 0.0f;
   }
+
+  std::function<void(float)> report, inner;
+  if (progress) {
+    report = [&](float p) { progress(h, p); };
+    inner = [&](float p) { progress(h, 50.0f + p / 2.0f); };
+  }
+  const float bpm = Measure(s, false, saved, t0, t1, minBpm, maxBpm, flags, report, inner, {});
   {
-    Engine& e = E();
     std::lock_guard<std::mutex> lock(e.registryMutex);
-    e.bpms[h] = BpmState{bpm, s->rate};
+    e.bpms[h] = BpmState{bpm, s->rate, false, 0};
   }
   if (flags & kFreeSource) {
     Held held(h);
     if (held) FreeLocked(held.ptr(), held.lock());
   }
   return bpm;
+}
+
+bool BpmPending(Handle h) {
+  Engine& e = E();
+  std::lock_guard<std::mutex> lock(e.registryMutex);
+  auto it = e.bpms.find(h);
+  return it != e.bpms.end() && it->second.pending;
 }
 
 bool FreeBpm(Handle h) {

@@ -1,33 +1,384 @@
 #include "engine/Decoder.h"
 
 #include <FLAC/stream_decoder.h>
+#include <fcntl.h>
 #include <mpg123.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vorbis/vorbisfile.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/mem.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <mutex>
-#include <vector>
+#include <utility>
 
 namespace engine {
 
+namespace {
+
+void Fail(OpenFailure* why, OpenError error, int64_t detail = 0) {
+  if (why) *why = OpenFailure{error, detail};
+}
+
+// A descriptor that closes itself.
+class Fd {
+ public:
+  Fd() = default;
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() { Reset(); }
+  Fd(Fd&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
+  Fd& operator=(Fd&& o) noexcept {
+    if (this != &o) {
+      Reset();
+      fd_ = std::exchange(o.fd_, -1);
+    }
+    return *this;
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  // Gives the descriptor up without closing it.
+  int Release() { return std::exchange(fd_, -1); }
+  void Reset() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+// Opens `path` for reading, never waiting on it: the open does not block
+// (a FIFO without a writer, a device) and whatever is not a regular file of
+// at least one byte is refused before anything reads from it.
+Fd OpenChecked(const std::string& path, OpenFailure* why, struct stat* info = nullptr) {
+  Fd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (fd.get() < 0) {
+    Fail(why, OpenError::kSystem, errno);
+    return Fd();
+  }
+  struct stat st{};
+  if (fstat(fd.get(), &st) != 0) {
+    Fail(why, OpenError::kSystem, errno);
+    return Fd();
+  }
+  if (!S_ISREG(st.st_mode)) {
+    Fail(why, OpenError::kNotRegular);
+    return Fd();
+  }
+  if (st.st_size == 0) {
+    Fail(why, OpenError::kEmpty);
+    return Fd();
+  }
+  // A regular file reads the same either way; the decoders get a plain one.
+  const int flags = fcntl(fd.get(), F_GETFL);
+  if (flags >= 0) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+  if (info) *info = st;
+  return fd;
+}
+
+// A copy of `fd` for a decoder to keep, read from the file's start.
+Fd Duplicate(int fd) {
+  Fd copy(fcntl(fd, F_DUPFD_CLOEXEC, 0));
+  if (copy.get() >= 0) lseek(copy.get(), 0, SEEK_SET);
+  return copy;
+}
+
+}  // namespace
+
+// ================================================================ base
+
+struct Decoder::Resampler {
+  SwrContext* swr = nullptr;
+  int inRate = 0;
+  std::vector<float> out;
+  ~Resampler() { swr_free(&swr); }
+};
+
+Decoder::~Decoder() = default;
+
+int64_t Decoder::ToNative(int64_t frame) const {
+  if (outRate_ <= 0 || outRate_ == nativeRate_) return frame;
+  return frame * nativeRate_ / outRate_;
+}
+
+int64_t Decoder::FromNative(int64_t frame) const {
+  if (nativeRate_ <= 0 || outRate_ == nativeRate_) return frame;
+  return (frame * outRate_ + nativeRate_ / 2) / nativeRate_;
+}
+
+bool Decoder::Setup(int64_t rate, int64_t channels, int64_t length, OpenFailure* why) {
+  if (rate < kMinFileRate || rate > kMaxFileRate) {
+    Fail(why, OpenError::kRate, rate);
+    return false;
+  }
+  if (channels < 1 || channels > kMaxFileChannels) {
+    Fail(why, OpenError::kChannels, channels);
+    return false;
+  }
+  if (length > kMaxFrames) {
+    Fail(why, OpenError::kLength, length);
+    return false;
+  }
+  nativeRate_ = static_cast<int>(rate);
+  // The tempo stage takes up to kMaxTempoRate: a rate above it is divided by
+  // the smallest whole number that brings it there, so that every delivered
+  // frame stands for a whole number of the file's.
+  const int divisor = (nativeRate_ + kMaxTempoRate - 1) / kMaxTempoRate;
+  outRate_ = nativeRate_ / divisor;
+  outChannels_ = channels == 1 ? 1 : 2;
+  length_ = length > 0 ? FromNative(length) : 0;
+  return true;
+}
+
+// The tables are plain arrays: a background job may still decode while the
+// process ends, after objects with destructors are gone.
+void Decoder::VorbisSpeakers(int channels, std::vector<Speaker>& out) {
+  static constexpr Speaker kLayouts[9][8] = {
+      {},
+      {kFC},
+      {kFL, kFR},
+      {kFL, kFC, kFR},
+      {kFL, kFR, kBL, kBR},
+      {kFL, kFC, kFR, kBL, kBR},
+      {kFL, kFC, kFR, kBL, kBR, kLFE},
+      {kFL, kFC, kFR, kSL, kSR, kBC, kLFE},
+      {kFL, kFC, kFR, kSL, kSR, kBL, kBR, kLFE},
+  };
+  out.clear();
+  if (channels >= 1 && channels <= 8) {
+    out.assign(kLayouts[channels], kLayouts[channels] + channels);
+    return;
+  }
+  // Beyond eight the layout is the file's own affair: pairs, left and right.
+  for (int c = 0; c < channels; ++c) out.push_back(c % 2 ? kRightish : kLeftish);
+}
+
+void Decoder::FlacSpeakers(int channels, std::vector<Speaker>& out) {
+  static constexpr Speaker kLayouts[9][8] = {
+      {},
+      {kFC},
+      {kFL, kFR},
+      {kFL, kFR, kFC},
+      {kFL, kFR, kBL, kBR},
+      {kFL, kFR, kFC, kBL, kBR},
+      {kFL, kFR, kFC, kLFE, kBL, kBR},
+      {kFL, kFR, kFC, kLFE, kBC, kSL, kSR},
+      {kFL, kFR, kFC, kLFE, kBL, kBR, kSL, kSR},
+  };
+  out.clear();
+  if (channels >= 1 && channels <= 8) {
+    out.assign(kLayouts[channels], kLayouts[channels] + channels);
+    return;
+  }
+  for (int c = 0; c < channels; ++c) out.push_back(c % 2 ? kRightish : kLeftish);
+}
+
+void Decoder::Remix(const float* data, const float* const* planes, int64_t frames, int channels,
+                    const std::vector<Speaker>& speakers) {
+  const auto n = static_cast<size_t>(frames);
+  const auto ch = static_cast<size_t>(channels);
+  const auto out = static_cast<size_t>(outChannels_);
+  mixed_.resize(n * out);
+  auto at = [&](size_t f, size_t c) { return planes ? planes[c][f] : data[f * ch + c]; };
+  if (channels <= 2) {
+    for (size_t f = 0; f < n; ++f) {
+      const float l = at(f, 0);
+      const float r = channels == 2 ? at(f, 1) : l;
+      if (out == 1) {
+        mixed_[f] = channels == 2 ? 0.5f * (l + r) : l;
+      } else {
+        mixed_[2 * f] = l;
+        mixed_[2 * f + 1] = r;
+      }
+    }
+    return;
+  }
+  // More channels than the mix takes: each goes to the side it sounds on,
+  // the centre and the surrounds a little quieter, the low-frequency channel
+  // left out; the sum is scaled so that it cannot clip.
+  if (matrixChannels_ != channels || matrixSpeakers_ != speakers) {
+    std::vector<Speaker> places = speakers;
+    if (places.size() != ch) FlacSpeakers(channels, places);
+    std::vector<float> left(ch, 0.0f), right(ch, 0.0f);
+    constexpr float kHalfPower = 0.70710678f;
+    for (size_t c = 0; c < ch; ++c) {
+      switch (places[c]) {
+        case kFL: case kLeftish: left[c] = 1.0f; break;
+        case kFR: case kRightish: right[c] = 1.0f; break;
+        case kFC: left[c] = right[c] = kHalfPower; break;
+        case kBL: case kSL: left[c] = kHalfPower; break;
+        case kBR: case kSR: right[c] = kHalfPower; break;
+        case kBC: left[c] = right[c] = 0.5f; break;
+        case kLFE: break;
+      }
+    }
+    float sumL = 0, sumR = 0;
+    for (size_t c = 0; c < ch; ++c) {
+      sumL += left[c];
+      sumR += right[c];
+    }
+    const float scale = std::max({sumL, sumR, 1.0f});
+    matrix_.assign(2 * ch, 0.0f);
+    for (size_t c = 0; c < ch; ++c) {
+      matrix_[c] = left[c] / scale;
+      matrix_[ch + c] = right[c] / scale;
+    }
+    matrixChannels_ = channels;
+    matrixSpeakers_ = speakers;
+  }
+  for (size_t f = 0; f < n; ++f) {
+    float l = 0, r = 0;
+    for (size_t c = 0; c < ch; ++c) {
+      const float v = at(f, c);
+      l += matrix_[c] * v;
+      r += matrix_[ch + c] * v;
+    }
+    if (out == 1) {
+      mixed_[f] = 0.5f * (l + r);
+    } else {
+      mixed_[2 * f] = l;
+      mixed_[2 * f + 1] = r;
+    }
+  }
+}
+
+void Decoder::EmitInterleaved(const float* data, int64_t frames, int rate, int channels,
+                              const std::vector<Speaker>& speakers) {
+  if (frames <= 0 || !data || rate < kMinFileRate || rate > kMaxFileRate || channels < 1 ||
+      channels > kMaxFileChannels)
+    return;
+  if (channels == outChannels_) {
+    Push(data, frames, rate);
+    return;
+  }
+  Remix(data, nullptr, frames, channels, speakers);
+  Push(mixed_.data(), frames, rate);
+}
+
+void Decoder::EmitPlanar(const float* const* planes, int64_t frames, int rate, int channels,
+                         const std::vector<Speaker>& speakers) {
+  if (frames <= 0 || !planes || rate < kMinFileRate || rate > kMaxFileRate || channels < 1 ||
+      channels > kMaxFileChannels)
+    return;
+  Remix(nullptr, planes, frames, channels, speakers);
+  Push(mixed_.data(), frames, rate);
+}
+
+int64_t Decoder::FifoFrames() const {
+  return static_cast<int64_t>((fifo_.size() - fifoRead_) / static_cast<size_t>(outChannels_));
+}
+
+void Decoder::Push(const float* frames, int64_t count, int rate) {
+  const auto ch = static_cast<size_t>(outChannels_);
+  if (fifoRead_ > 0 && fifoRead_ * 2 >= fifo_.size()) {
+    fifo_.erase(fifo_.begin(), fifo_.begin() + static_cast<std::ptrdiff_t>(fifoRead_));
+    fifoRead_ = 0;
+  }
+  // A part at the delivered rate goes straight in, after whatever the
+  // resampler still holds of a part before it.
+  if (rate == outRate_ && !(resampler_ && resampler_->swr)) {
+    fifo_.insert(fifo_.end(), frames, frames + static_cast<size_t>(count) * ch);
+    return;
+  }
+  if (rate == outRate_ || (resampler_ && resampler_->inRate != rate)) Drain();
+  if (rate == outRate_) {
+    fifo_.insert(fifo_.end(), frames, frames + static_cast<size_t>(count) * ch);
+    return;
+  }
+  if (!resampler_) resampler_ = std::make_unique<Resampler>();
+  Resampler& rs = *resampler_;
+  if (!rs.swr) {
+    AVChannelLayout layout{};
+    av_channel_layout_default(&layout, outChannels_);
+    if (swr_alloc_set_opts2(&rs.swr, &layout, AV_SAMPLE_FMT_FLT, outRate_, &layout, AV_SAMPLE_FMT_FLT, rate, 0,
+                            nullptr) < 0 ||
+        swr_init(rs.swr) < 0) {
+      swr_free(&rs.swr);
+      return;  // this part cannot be converted: it is left out
+    }
+    rs.inRate = rate;
+  }
+  const int outMax = swr_get_out_samples(rs.swr, static_cast<int>(count));
+  if (outMax <= 0) return;
+  rs.out.resize(static_cast<size_t>(outMax) * ch);
+  auto* outPtr = reinterpret_cast<uint8_t*>(rs.out.data());
+  const auto* inPtr = reinterpret_cast<const uint8_t*>(frames);
+  const int got = swr_convert(rs.swr, &outPtr, outMax, &inPtr, static_cast<int>(count));
+  if (got > 0) fifo_.insert(fifo_.end(), rs.out.begin(), rs.out.begin() + static_cast<std::ptrdiff_t>(got) * ch);
+}
+
+// Lets the resampler give out what it holds back (the end of a part).
+void Decoder::Drain() {
+  if (!resampler_ || !resampler_->swr) return;
+  Resampler& rs = *resampler_;
+  const auto ch = static_cast<size_t>(outChannels_);
+  for (int guard = 0; guard < 64; ++guard) {
+    const int outMax = std::max(swr_get_out_samples(rs.swr, 0), 256);
+    rs.out.resize(static_cast<size_t>(outMax) * ch);
+    auto* outPtr = reinterpret_cast<uint8_t*>(rs.out.data());
+    const int got = swr_convert(rs.swr, &outPtr, outMax, nullptr, 0);
+    if (got <= 0) break;
+    fifo_.insert(fifo_.end(), rs.out.begin(), rs.out.begin() + static_cast<std::ptrdiff_t>(got) * ch);
+  }
+  swr_free(&rs.swr);
+  rs.inRate = 0;
+}
+
+void Decoder::ResetConversion() {
+  fifo_.clear();
+  fifoRead_ = 0;
+  if (resampler_) {
+    swr_free(&resampler_->swr);
+    resampler_->inRate = 0;
+  }
+  drained_ = false;
+}
+
 int64_t Decoder::Read(float* out, int64_t frames) {
-  if (frames <= 0 || ended_) return 0;
+  if (frames <= 0 || ended_ || outChannels_ <= 0) return 0;
+  DoTakeOverScan();
   if (exactLength_ && position_ >= length_) {
     ended_ = true;
     return 0;
   }
   if (exactLength_) frames = std::min(frames, length_ - position_);
-  const int64_t got = DoRead(out, frames);
+  const auto ch = static_cast<size_t>(outChannels_);
+  int64_t got = 0;
+  while (got < frames) {
+    const int64_t ready = FifoFrames();
+    if (ready > 0) {
+      const int64_t take = std::min(ready, frames - got);
+      std::memcpy(out + static_cast<size_t>(got) * ch, fifo_.data() + fifoRead_,
+                  static_cast<size_t>(take) * ch * sizeof(float));
+      fifoRead_ += static_cast<size_t>(take) * ch;
+      got += take;
+      continue;
+    }
+    if (drained_) break;
+    // Running out of memory for a part the file claims is the end of it.
+    bool more = false;
+    try {
+      more = DecodeMore();
+      if (!more) Drain();
+    } catch (const std::exception&) {
+      more = false;
+    }
+    if (!more) drained_ = true;
+  }
   if (got <= 0) {
     // The data ended early (a file cut short, or a header that promised
     // more): the true end is here, so that positions can reach the length.
@@ -43,7 +394,7 @@ int64_t Decoder::Read(float* out, int64_t frames) {
 }
 
 bool Decoder::Seek(int64_t frame) {
-  SettleLength();
+  DoTakeOverScan();
   if (frame < 0 || frame > length_) return false;
   if (frame == length_ && exactLength_) {
     // The end itself: nothing more to read, no need to ask the format.
@@ -51,7 +402,19 @@ bool Decoder::Seek(int64_t frame) {
     ended_ = true;
     return true;
   }
-  if (!DoSeek(frame)) return false;
+  ResetConversion();
+  bool moved = false;
+  try {
+    moved = SeekNative(ToNative(frame));
+    if (!moved) {
+      // Back to where reading was, so that the position stays true.
+      ResetConversion();
+      SeekNative(ToNative(position_));
+    }
+  } catch (const std::exception&) {
+    moved = false;
+  }
+  if (!moved) return false;
   position_ = frame;
   ended_ = false;
   return true;
@@ -60,6 +423,64 @@ bool Decoder::Seek(int64_t frame) {
 namespace {
 
 // ---------------------------------------------------------------- MPEG audio
+
+void MpegSetUp(mpg123_handle* mh, bool analysis, bool halve) {
+  mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS | (analysis ? MPG123_MONO_MIX : 0), 0);
+  if (halve) mpg123_param(mh, MPG123_DOWN_SAMPLE, 1, 0);
+  // Only float output, at whatever rate and channel count the file has.
+  mpg123_format_none(mh);
+  const long* rates = nullptr;
+  size_t count = 0;
+  mpg123_rates(&rates, &count);
+  for (size_t i = 0; i < count; ++i) mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
+}
+
+// The sample rate of the MPEG audio frame header at `offset`; 0 when there
+// is none.
+int MpegHeaderRate(int fd, off_t offset) {
+  unsigned char h[4] = {};
+  if (pread(fd, h, sizeof h, offset) != static_cast<ssize_t>(sizeof h)) return 0;
+  if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return 0;
+  static const int kRates[3] = {44100, 48000, 32000};
+  const int version = (h[1] >> 3) & 3;  // 3 MPEG 1, 2 MPEG 2, 0 MPEG 2.5
+  const int index = (h[2] >> 2) & 3;
+  if (version == 1 || index == 3) return 0;
+  return kRates[index] / (version == 3 ? 1 : version == 2 ? 2 : 4);
+}
+
+// After a scan of `mh`: whether the file changes its rate somewhere. mpg123
+// counts the samples of every part at its own rate, so such a file (files
+// joined) has no exact length in one rate; the frames of the scan's index
+// show the change.
+bool MixedRates(int fd, mpg123_handle* mh) {
+  off_t* offsets = nullptr;
+  off_t step = 0;
+  size_t fill = 0;
+  if (mpg123_index(mh, &offsets, &step, &fill) != MPG123_OK || fill == 0) return false;
+  const int first = MpegHeaderRate(fd, offsets[0]);
+  for (size_t i = 1; i < fill; ++i) {
+    const int rate = MpegHeaderRate(fd, offsets[i]);
+    if (rate != 0 && first != 0 && rate != first) return true;
+  }
+  return false;
+}
+
+void MpegInit() {
+  static std::once_flag once;
+  std::call_once(once, [] { mpg123_init(); });
+}
+
+// What a scan of the whole file found, handed from the scanning thread to
+// the decoder.
+struct MpegScan {
+  std::mutex m;
+  bool done = false;
+  bool mixedRates = false;  // the file changes its rate somewhere
+  bool taken = false;
+  off_t length = 0;
+  off_t step = 0;
+  std::vector<off_t> index;
+};
 
 class MpegDecoder final : public Decoder {
  public:
@@ -74,62 +495,117 @@ class MpegDecoder final : public Decoder {
   // which mpg123 decodes for less work than the full sound, and never a
   // scan of the whole file (the length stays the header's or an estimate;
   // seeking reads forward frame by frame).
-  bool Open(const std::string& path, bool analysis, bool halve) {
-    static std::once_flag once;
-    std::call_once(once, [] { mpg123_init(); });
+  bool Open(int fd, const std::string& path, OpenFailure* why, bool analysis, bool halve) {
+    MpegInit();
+    path_ = path;
+    fd_ = Duplicate(fd);
+    struct stat st{};
+    if (fd_.get() < 0 || fstat(fd_.get(), &st) != 0) {
+      Fail(why, OpenError::kSystem, errno);
+      return false;
+    }
+    device_ = st.st_dev;
+    inode_ = st.st_ino;
     int err = 0;
     mh_ = mpg123_new(nullptr, &err);
-    if (!mh_) return false;
-    mpg123_param(mh_, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS | (analysis ? MPG123_MONO_MIX : 0), 0);
-    if (halve) mpg123_param(mh_, MPG123_DOWN_SAMPLE, 1, 0);
-    // Only float output, at whatever rate and channel count the file has.
-    mpg123_format_none(mh_);
-    const long* rates = nullptr;
-    size_t count = 0;
-    mpg123_rates(&rates, &count);
-    for (size_t i = 0; i < count; ++i)
-      mpg123_format(mh_, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
-    if (mpg123_open(mh_, path.c_str()) != MPG123_OK) return false;
+    if (!mh_) {
+      Fail(why, OpenError::kFormat);
+      return false;
+    }
+    analysis_ = analysis;
+    halve_ = halve;
+    MpegSetUp(mh_, analysis, halve);
     long rate = 0;
     int channels = 0, encoding = 0;
-    if (mpg123_getformat(mh_, &rate, &channels, &encoding) != MPG123_OK) return false;
-    if (rate <= 0 || channels < 1 || channels > 2 || encoding != MPG123_ENC_FLOAT_32) return false;
-    // Until the scan, the length is the header's figure or an estimate.
-    exactLength_ = false;
-    analysis_ = analysis;
+    if (mpg123_open_fd(mh_, fd_.get()) != MPG123_OK ||
+        mpg123_getformat(mh_, &rate, &channels, &encoding) != MPG123_OK || encoding != MPG123_ENC_FLOAT_32 ||
+        channels < 1 || channels > 2) {
+      Fail(why, OpenError::kFormat);
+      return false;
+    }
+    // Until the scan, the length is an estimate, unless the encoder's header
+    // frame counts the frames and says how much of the first and last is
+    // padding (mpg123 then knows the length to the sample).
+    long delay = -1;
+    exactLength_ = !analysis && mpg123_getstate(mh_, MPG123_ENC_DELAY, &delay, nullptr) == MPG123_OK && delay >= 0;
     const off_t length = mpg123_length(mh_);
-    if (length <= 0) return false;
+    if (length <= 0) {
+      Fail(why, OpenError::kFormat);
+      return false;
+    }
+    if (!Setup(rate, channels, length, why)) return false;
     rate_ = static_cast<int>(rate);
     channels_ = channels;
-    length_ = length;
     return true;
   }
 
- protected:
-  int64_t DoRead(float* out, int64_t frames) override {
-    int64_t total = 0;
-    auto* bytes = reinterpret_cast<unsigned char*>(out);
-    const size_t frameBytes = sizeof(float) * static_cast<size_t>(channels_);
-    while (total < frames) {
-      size_t done = 0;
-      const int rc = mpg123_read(mh_, bytes + total * frameBytes,
-                                 static_cast<size_t>(frames - total) * frameBytes, &done);
-      total += static_cast<int64_t>(done / frameBytes);
-      if (rc == MPG123_NEW_FORMAT) {
-        long rate = 0;
-        int channels = 0, encoding = 0;
-        mpg123_getformat(mh_, &rate, &channels, &encoding);
-        // A stream that changes its layout midway ends there.
-        if (rate != rate_ || channels != channels_) break;
-        continue;
+  std::function<void()> ScanJob() override {
+    if (analysis_ || scanned_ || scan_) return {};
+    scan_ = std::make_shared<MpegScan>();
+    return [scan = scan_, path = path_, device = device_, inode = inode_, halve = halve_] {
+      if (scan.use_count() <= 1) return;  // the decoder is gone already
+      struct stat st{};
+      Fd fd = OpenChecked(path, nullptr, &st);
+      // The same file, not another put in its place since.
+      if (fd.get() < 0 || st.st_dev != device || st.st_ino != inode) return;
+      int err = 0;
+      mpg123_handle* mh = mpg123_new(nullptr, &err);
+      if (!mh) return;
+      MpegSetUp(mh, false, halve);
+      off_t* offsets = nullptr;
+      off_t step = 0;
+      size_t fill = 0;
+      if (mpg123_open_fd(mh, fd.get()) == MPG123_OK && mpg123_scan(mh) == MPG123_OK) {
+        const off_t length = mpg123_length(mh);
+        if (length > 0 && mpg123_index(mh, &offsets, &step, &fill) == MPG123_OK) {
+          const bool mixed = MixedRates(fd.get(), mh);
+          std::lock_guard<std::mutex> lock(scan->m);
+          scan->mixedRates = mixed;
+          scan->length = length;
+          scan->step = step;
+          scan->index.assign(offsets, offsets + fill);
+          scan->done = true;
+        }
       }
-      if (rc != MPG123_OK || done == 0) break;
-    }
-    return total;
+      mpg123_close(mh);
+      mpg123_delete(mh);
+    };
   }
 
-  bool DoSeek(int64_t frame) override {
-    return mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET) == static_cast<off_t>(frame);
+ protected:
+  bool DecodeMore() override {
+    constexpr size_t kFrames = 4608;
+    buffer_.resize(kFrames * 2);
+    size_t done = 0;
+    const int rc = mpg123_read(mh_, reinterpret_cast<unsigned char*>(buffer_.data()),
+                               kFrames * static_cast<size_t>(channels_) * sizeof(float), &done);
+    const auto frames = static_cast<int64_t>(done / (sizeof(float) * static_cast<size_t>(channels_)));
+    EmitInterleaved(buffer_.data(), frames, rate_, channels_);
+    if (rc == MPG123_NEW_FORMAT) {
+      // The stream goes on in another format (joined files): the next part
+      // is converted to the one it began with.
+      long rate = 0;
+      int channels = 0, encoding = 0;
+      if (mpg123_getformat(mh_, &rate, &channels, &encoding) != MPG123_OK || channels < 1 || channels > 2 ||
+          rate < kMinFileRate || rate > kMaxFileRate || encoding != MPG123_ENC_FLOAT_32)
+        return false;
+      if (rate != rate_) {
+        // Its length in the first part's rate is not known before its end.
+        mixedRates_ = true;
+        exactLength_ = false;
+      }
+      rate_ = static_cast<int>(rate);
+      channels_ = channels;
+      return true;
+    }
+    return rc == MPG123_OK && done > 0;
+  }
+
+  bool SeekNative(int64_t frame) override {
+    const off_t at = mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
+    // mpg123 counts each part of a file that changes its rate at that part's
+    // rate: there a seek lands near the place, not on it.
+    return at == static_cast<off_t>(frame) || (mixedRates_ && at >= 0);
   }
 
   // Scanning the whole file makes the length and every seek exact (mpg123
@@ -137,20 +613,78 @@ class MpegDecoder final : public Decoder {
   // estimate, corrected when reading reaches its end.
   void DoSettleLength() override {
     if (ended_) exactLength_ = true;  // the end has been read: the length is known
-    if (analysis_ || ended_ || mpg123_scan(mh_) != MPG123_OK) return;
+    if (analysis_ || scanned_ || ended_ || mixedRates_ || mpg123_scan(mh_) != MPG123_OK) return;
+    scanned_ = true;
+    if (MixedRates(fd_.get(), mh_)) {
+      mixedRates_ = true;
+      return;
+    }
     const off_t length = mpg123_length(mh_);
-    if (length <= 0) return;
-    length_ = length;
+    if (length <= 0 || length > kMaxFrames) return;
+    length_ = FromNative(length);
     exactLength_ = true;
     if (position_ >= length_) ended_ = true;
   }
 
+  bool DoTakeOverScan() override {
+    if (!scan_) return false;
+    std::lock_guard<std::mutex> lock(scan_->m);
+    if (!scan_->done || scan_->taken) return false;
+    scan_->taken = true;
+    if (scan_->mixedRates) {
+      mixedRates_ = true;
+      exactLength_ = false;
+    }
+    // A header's count is taken on trust until the scan has counted.
+    if (scanned_ || mixedRates_ || ended_) return false;
+    scanned_ = true;
+    if (scan_->length <= 0 || scan_->length > kMaxFrames) return false;
+    // The scan's index makes far seeks jumps instead of reads.
+    if (!scan_->index.empty())
+      mpg123_set_index(mh_, scan_->index.data(), scan_->step, scan_->index.size());
+    length_ = FromNative(scan_->length);
+    exactLength_ = true;
+    if (position_ >= length_) ended_ = true;
+    return true;
+  }
+
  private:
   mpg123_handle* mh_ = nullptr;
+  Fd fd_;
+  std::string path_;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
   bool analysis_ = false;
+  bool halve_ = false;
+  bool mixedRates_ = false;
+  bool scanned_ = false;  // the length comes from a scan of the whole file
+  int rate_ = 0;      // of the part being decoded
+  int channels_ = 0;  // of the part being decoded
+  std::vector<float> buffer_;
+  std::shared_ptr<MpegScan> scan_;
 };
 
 // ---------------------------------------------------------------- Ogg Vorbis
+
+size_t VorbisRead(void* ptr, size_t size, size_t count, void* source) {
+  const int fd = static_cast<int>(reinterpret_cast<intptr_t>(source));
+  if (size == 0) return 0;
+  for (;;) {
+    const ssize_t n = read(fd, ptr, size * count);
+    if (n >= 0) return static_cast<size_t>(n) / size;
+    if (errno != EINTR) return 0;
+  }
+}
+
+int VorbisSeek(void* source, ogg_int64_t offset, int whence) {
+  const int fd = static_cast<int>(reinterpret_cast<intptr_t>(source));
+  return lseek(fd, static_cast<off_t>(offset), whence) < 0 ? -1 : 0;
+}
+
+long VorbisTell(void* source) {
+  const int fd = static_cast<int>(reinterpret_cast<intptr_t>(source));
+  return static_cast<long>(lseek(fd, 0, SEEK_CUR));
+}
 
 class VorbisDecoder final : public Decoder {
  public:
@@ -158,44 +692,51 @@ class VorbisDecoder final : public Decoder {
     if (open_) ov_clear(&vf_);
   }
 
-  bool Open(const std::string& path) {
-    if (ov_fopen(path.c_str(), &vf_) != 0) return false;
+  bool Open(int fd, const std::string&, OpenFailure* why) {
+    fd_ = Duplicate(fd);
+    const ov_callbacks callbacks{&VorbisRead, &VorbisSeek, nullptr, &VorbisTell};
+    if (fd_.get() < 0 ||
+        ov_open_callbacks(reinterpret_cast<void*>(static_cast<intptr_t>(fd_.get())), &vf_, nullptr, 0, callbacks) != 0) {
+      Fail(why, OpenError::kFormat);
+      return false;
+    }
     open_ = true;
     const vorbis_info* info = ov_info(&vf_, -1);
-    if (!info || info->rate <= 0 || info->channels < 1) return false;
     const ogg_int64_t total = ov_pcm_total(&vf_, -1);
-    if (total <= 0) return false;
-    rate_ = static_cast<int>(info->rate);
-    channels_ = info->channels;
-    length_ = total;
-    return true;
+    if (!info || total <= 0) {
+      Fail(why, OpenError::kFormat);
+      return false;
+    }
+    return Setup(info->rate, info->channels, total, why);
   }
 
  protected:
-  int64_t DoRead(float* out, int64_t frames) override {
-    int64_t total = 0;
-    while (total < frames) {
-      float** pcm = nullptr;
-      int section = 0;
-      const int want = static_cast<int>(std::min<int64_t>(frames - total, 4096));
-      const long got = ov_read_float(&vf_, &pcm, want, &section);
-      if (got == OV_HOLE) continue;  // a gap in the data: go on after it
-      if (got <= 0) break;
-      const vorbis_info* info = ov_info(&vf_, section);
-      const int have = info ? info->channels : channels_;
-      for (long i = 0; i < got; ++i)
-        for (int c = 0; c < channels_; ++c)
-          out[(total + i) * channels_ + c] = pcm[std::min(c, have - 1)][i];
-      total += got;
+  bool DecodeMore() override {
+    float** pcm = nullptr;
+    int section = 0;
+    const long got = ov_read_float(&vf_, &pcm, 4096, &section);
+    if (got == OV_HOLE) return true;  // a gap in the data: go on after it
+    if (got <= 0) return false;
+    // Each link of a chained file has its own rate and channels.
+    const vorbis_info* info = ov_info(&vf_, section);
+    if (!info) return true;
+    const long rate = std::clamp<long>(info->rate, -1, kMaxFileRate + 1);
+    if (speakersFor_ != info->channels) {
+      VorbisSpeakers(info->channels, speakers_);
+      speakersFor_ = info->channels;
     }
-    return total;
+    EmitPlanar(pcm, got, static_cast<int>(rate), info->channels, speakers_);
+    return true;
   }
 
-  bool DoSeek(int64_t frame) override { return ov_pcm_seek(&vf_, frame) == 0; }
+  bool SeekNative(int64_t frame) override { return ov_pcm_seek(&vf_, frame) == 0; }
 
  private:
   OggVorbis_File vf_{};
+  Fd fd_;
   bool open_ = false;
+  std::vector<Speaker> speakers_;
+  int speakersFor_ = -1;
 };
 
 // ---------------------------------------------------------------------- FLAC
@@ -209,112 +750,170 @@ class FlacDecoder final : public Decoder {
     }
   }
 
-  bool Open(const std::string& path) {
+  bool Open(int fd, const std::string&, OpenFailure* why) {
     dec_ = FLAC__stream_decoder_new();
-    if (!dec_) return false;
-    if (FLAC__stream_decoder_init_file(dec_, path.c_str(), &Write, &Metadata, &Error, this) !=
-        FLAC__STREAM_DECODER_INIT_STATUS_OK)
+    Fd copy = Duplicate(fd);
+    FILE* file = copy.get() >= 0 ? fdopen(copy.get(), "rb") : nullptr;
+    if (!dec_ || !file) {
+      if (file) fclose(file);
+      Fail(why, OpenError::kFormat);
       return false;
-    if (!FLAC__stream_decoder_process_until_end_of_metadata(dec_)) return false;
-    if (rate_ <= 0 || channels_ < 1 || bits_ < 4 || bits_ > 32 || length_ <= 0) return false;
-    return true;
+    }
+    copy.Release();  // the FILE has it now
+    // Once initialised, the decoder closes the FILE when it finishes.
+    if (FLAC__stream_decoder_init_FILE(dec_, file, &Write, &Metadata, &Error, this) !=
+        FLAC__STREAM_DECODER_INIT_STATUS_OK) {
+      fclose(file);
+      Fail(why, OpenError::kFormat);
+      return false;
+    }
+    opening_ = true;
+    const bool ok = FLAC__stream_decoder_process_until_end_of_metadata(dec_);
+    opening_ = false;
+    if (!ok || !haveInfo_ || bits_ < 4 || bits_ > 32 || total_ <= 0) {
+      Fail(why, OpenError::kFormat);
+      return false;
+    }
+    return Setup(rate_, channels_, total_, why);
   }
 
  protected:
-  int64_t DoRead(float* out, int64_t frames) override {
-    int64_t total = 0;
-    while (total < frames) {
-      if (offset_ >= buffer_.size()) {
-        buffer_.clear();
-        offset_ = 0;
-        if (failed_ ||
-            FLAC__stream_decoder_get_state(dec_) == FLAC__STREAM_DECODER_END_OF_STREAM)
-          break;
-        if (!FLAC__stream_decoder_process_single(dec_)) break;
-        if (buffer_.empty() &&
-            FLAC__stream_decoder_get_state(dec_) == FLAC__STREAM_DECODER_END_OF_STREAM)
-          break;
-        continue;
-      }
-      const size_t avail = (buffer_.size() - offset_) / static_cast<size_t>(channels_);
-      const size_t take = std::min<size_t>(avail, static_cast<size_t>(frames - total));
-      std::memcpy(out + total * channels_, buffer_.data() + offset_,
-                  take * static_cast<size_t>(channels_) * sizeof(float));
-      offset_ += take * static_cast<size_t>(channels_);
-      total += static_cast<int64_t>(take);
-    }
-    return total;
+  bool DecodeMore() override {
+    const FLAC__StreamDecoderState state = FLAC__stream_decoder_get_state(dec_);
+    if (state == FLAC__STREAM_DECODER_END_OF_STREAM || state == FLAC__STREAM_DECODER_ABORTED ||
+        state == FLAC__STREAM_DECODER_SEEK_ERROR || failed_)
+      return false;
+    return FLAC__stream_decoder_process_single(dec_) != 0;
   }
 
-  bool DoSeek(int64_t frame) override {
-    buffer_.clear();
-    offset_ = 0;
+  bool SeekNative(int64_t frame) override {
     failed_ = false;
     if (FLAC__stream_decoder_seek_absolute(dec_, static_cast<FLAC__uint64>(frame))) return true;
     // A failed seek leaves the decoder needing a flush before it reads again.
-    if (FLAC__stream_decoder_get_state(dec_) == FLAC__STREAM_DECODER_SEEK_ERROR)
-      FLAC__stream_decoder_flush(dec_);
-    buffer_.clear();
-    // Go back to where we were, so that the position stays true.
-    FLAC__stream_decoder_seek_absolute(dec_, static_cast<FLAC__uint64>(position_));
+    if (FLAC__stream_decoder_get_state(dec_) == FLAC__STREAM_DECODER_SEEK_ERROR) FLAC__stream_decoder_flush(dec_);
     return false;
   }
 
  private:
-  static FLAC__StreamDecoderWriteStatus Write(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
+  // Called from within libFLAC: nothing may be thrown through it.
+  static FLAC__StreamDecoderWriteStatus Write(const FLAC__StreamDecoder* decoder, const FLAC__Frame* frame,
                                               const FLAC__int32* const buffer[], void* data) {
+    try {
+      return Take(decoder, frame, buffer, data);
+    } catch (const std::exception&) {
+      return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
+    }
+  }
+  static FLAC__StreamDecoderWriteStatus Take(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
+                                             const FLAC__int32* const buffer[], void* data) {
     auto* self = static_cast<FlacDecoder*>(data);
+    // Nothing of the audio is taken while the metadata is read.
+    if (self->opening_) return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
     const unsigned blocksize = frame->header.blocksize;
-    const unsigned have = frame->header.channels;
-    const int bits = static_cast<int>(frame->header.bits_per_sample ? frame->header.bits_per_sample
-                                                                     : self->bits_);
-    if (have == 0 || bits < 4 || bits > 32) return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
+    const int have = static_cast<int>(frame->header.channels);
+    const int bits = static_cast<int>(frame->header.bits_per_sample ? frame->header.bits_per_sample : self->bits_);
+    const int rate = static_cast<int>(frame->header.sample_rate ? frame->header.sample_rate : self->rate_);
+    if (have < 1 || bits < 4 || bits > 32) return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
     const float scale = 1.0f / static_cast<float>(1ULL << (bits - 1));
-    const size_t start = self->buffer_.size();
-    self->buffer_.resize(start + static_cast<size_t>(blocksize) * static_cast<size_t>(self->channels_));
-    float* dst = self->buffer_.data() + start;
-    for (unsigned i = 0; i < blocksize; ++i)
-      for (int c = 0; c < self->channels_; ++c)
-        dst[i * static_cast<unsigned>(self->channels_) + static_cast<unsigned>(c)] =
-            static_cast<float>(buffer[std::min<unsigned>(static_cast<unsigned>(c), have - 1)][i]) * scale;
+    self->planes_.resize(static_cast<size_t>(have));
+    self->pointers_.resize(static_cast<size_t>(have));
+    for (int c = 0; c < have; ++c) {
+      std::vector<float>& plane = self->planes_[static_cast<size_t>(c)];
+      plane.resize(blocksize);
+      for (unsigned i = 0; i < blocksize; ++i) plane[i] = static_cast<float>(buffer[c][i]) * scale;
+      self->pointers_[static_cast<size_t>(c)] = plane.data();
+    }
+    if (self->speakersFor_ != have) {
+      FlacSpeakers(have, self->speakers_);
+      self->speakersFor_ = have;
+    }
+    self->EmitPlanar(self->pointers_.data(), blocksize, rate, have, self->speakers_);
     return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
   }
   static void Metadata(const FLAC__StreamDecoder*, const FLAC__StreamMetadata* meta, void* data) {
     auto* self = static_cast<FlacDecoder*>(data);
     if (meta->type != FLAC__METADATA_TYPE_STREAMINFO) return;
+    self->haveInfo_ = true;
     self->rate_ = static_cast<int>(meta->data.stream_info.sample_rate);
     self->channels_ = static_cast<int>(meta->data.stream_info.channels);
     self->bits_ = static_cast<int>(meta->data.stream_info.bits_per_sample);
-    self->length_ = static_cast<int64_t>(meta->data.stream_info.total_samples);
+    self->total_ = static_cast<int64_t>(meta->data.stream_info.total_samples);
   }
-  static void Error(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void* data) {
+  static void Error(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void*) {
     // A damaged frame is skipped by the decoder; nothing to do here.
-    (void)data;
   }
 
   FLAC__StreamDecoder* dec_ = nullptr;
-  std::vector<float> buffer_;
-  size_t offset_ = 0;
-  int bits_ = 0;
+  bool opening_ = false;
+  bool haveInfo_ = false;
   bool failed_ = false;
+  int rate_ = 0;
+  int channels_ = 0;
+  int bits_ = 0;
+  int64_t total_ = 0;
+  std::vector<std::vector<float>> planes_;
+  std::vector<const float*> pointers_;
+  std::vector<Speaker> speakers_;
+  int speakersFor_ = -1;
 };
 
 // -------------------------------------------------------------------- FFmpeg
+
+int AvRead(void* opaque, uint8_t* buf, int size) {
+  const int fd = static_cast<int>(reinterpret_cast<intptr_t>(opaque));
+  for (;;) {
+    const ssize_t n = read(fd, buf, static_cast<size_t>(size));
+    if (n > 0) return static_cast<int>(n);
+    if (n == 0) return AVERROR_EOF;
+    if (errno != EINTR) return AVERROR(errno);
+  }
+}
+
+int64_t AvSeek(void* opaque, int64_t offset, int whence) {
+  const int fd = static_cast<int>(reinterpret_cast<intptr_t>(opaque));
+  if (whence & AVSEEK_SIZE) {
+    struct stat st{};
+    return fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : AVERROR(errno);
+  }
+  const off_t at = lseek(fd, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
+  return at < 0 ? AVERROR(errno) : static_cast<int64_t>(at);
+}
 
 class FfmpegDecoder final : public Decoder {
  public:
   FfmpegDecoder() { exactLength_ = false; }
   ~FfmpegDecoder() override {
+    av_channel_layout_uninit(&speakersLayout_);
     av_frame_free(&frame_);
     av_packet_free(&packet_);
-    swr_free(&swr_);
     avcodec_free_context(&codec_);
     avformat_close_input(&format_);
+    if (io_) {
+      av_freep(&io_->buffer);
+      avio_context_free(&io_);
+    }
   }
 
-  bool Open(const std::string& path) {
+  bool Open(int fd, const std::string& path, OpenFailure* why) {
     static std::once_flag quiet;
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+    Fail(why, OpenError::kFormat);
+    fd_ = Duplicate(fd);
+    if (fd_.get() < 0) return false;
+    constexpr int kIoBuffer = 32768;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBuffer));
+    if (!buffer) return false;
+    io_ = avio_alloc_context(buffer, kIoBuffer, 0, reinterpret_cast<void*>(static_cast<intptr_t>(fd_.get())),
+                             &AvRead, nullptr, &AvSeek);
+    if (!io_) {
+      av_free(buffer);
+      return false;
+    }
+    format_ = avformat_alloc_context();
+    if (!format_) return false;
+    format_->pb = io_;
+    format_->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // The name only hints at the format; the data is read through io_.
     if (avformat_open_input(&format_, path.c_str(), nullptr, nullptr) < 0) return false;
     if (avformat_find_stream_info(format_, nullptr) < 0) return false;
     const AVCodec* codec = nullptr;
@@ -324,95 +923,46 @@ class FfmpegDecoder final : public Decoder {
     codec_ = avcodec_alloc_context3(codec);
     if (!codec_ || avcodec_parameters_to_context(codec_, st->codecpar) < 0) return false;
     if (avcodec_open2(codec_, codec, nullptr) < 0) return false;
-    const int inChannels = codec_->ch_layout.nb_channels;
-    if (codec_->sample_rate <= 0 || inChannels < 1) return false;
-    rate_ = codec_->sample_rate;
-    channels_ = std::min(inChannels, 2);
-    AVChannelLayout outLayout;
-    av_channel_layout_default(&outLayout, channels_);
-    if (swr_alloc_set_opts2(&swr_, &outLayout, AV_SAMPLE_FMT_FLT, rate_, &codec_->ch_layout,
-                            codec_->sample_fmt, rate_, 0, nullptr) < 0 ||
-        swr_init(swr_) < 0)
-      return false;
     frame_ = av_frame_alloc();
     packet_ = av_packet_alloc();
     if (!frame_ || !packet_) return false;
+    const int rate = codec_->sample_rate;
+    const int channels = codec_->ch_layout.nb_channels;
     timeBase_ = av_q2d(st->time_base);
     startTime_ = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
-    if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
-      length_ = static_cast<int64_t>(static_cast<double>(st->duration) * timeBase_ * rate_ + 0.5);
+    double length = 0;
+    if (st->duration != AV_NOPTS_VALUE && st->duration > 0 && timeBase_ > 0)
+      length = static_cast<double>(st->duration) * timeBase_ * rate;
     else if (format_->duration > 0)
-      length_ = static_cast<int64_t>(static_cast<double>(format_->duration) / AV_TIME_BASE * rate_ + 0.5);
-    else
+      length = static_cast<double>(format_->duration) / AV_TIME_BASE * rate;
+    if (!std::isfinite(length) || length >= static_cast<double>(kMaxFrames)) {
+      Fail(why, OpenError::kLength, std::isfinite(length) ? static_cast<int64_t>(kMaxFrames) : 0);
       return false;
-    return length_ > 0;
+    }
+    if (!(length >= 0.5)) return false;
+    // A length worked out from the bit rate (raw AAC, MP3 without a header)
+    // is only a guess; the packets' own durations tell it exactly.
+    guessedLength_ = format_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+    return Setup(rate, channels, static_cast<int64_t>(length + 0.5), why);
   }
 
  protected:
-  int64_t DoRead(float* out, int64_t frames) override {
-    int64_t total = 0;
-    while (total < frames) {
-      if (offset_ < buffer_.size()) {
-        const size_t avail = (buffer_.size() - offset_) / static_cast<size_t>(channels_);
-        const size_t take = std::min<size_t>(avail, static_cast<size_t>(frames - total));
-        std::memcpy(out + total * channels_, buffer_.data() + offset_,
-                    take * static_cast<size_t>(channels_) * sizeof(float));
-        offset_ += take * static_cast<size_t>(channels_);
-        total += static_cast<int64_t>(take);
-        continue;
-      }
-      buffer_.clear();
-      offset_ = 0;
-      if (!DecodeMore()) break;
-    }
-    return total;
-  }
-
-  bool DoSeek(int64_t frame) override {
-    const auto ts = static_cast<int64_t>(static_cast<double>(frame) / rate_ / timeBase_) + startTime_;
-    if (av_seek_frame(format_, stream_, ts, AVSEEK_FLAG_BACKWARD) < 0) {
-      // Files without an index: go back to the start and decode forward.
-      if (av_seek_frame(format_, stream_, startTime_, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0)
-        return false;
-    }
-    avcodec_flush_buffers(codec_);
-    swr_init(swr_);
-    buffer_.clear();
-    offset_ = 0;
-    draining_ = false;
-    finished_ = false;
-    skipTo_ = frame;
-    next_ = -1;
-    return true;
-  }
-
- private:
-  // Decodes the next frame into buffer_; false at the end.
-  bool DecodeMore() {
-    while (!finished_) {
+  // Decodes the next frame and hands it over; false at the end.
+  bool DecodeMore() override {
+    for (int guard = 0; !finished_ && guard < 1024; ++guard) {
       const int rc = avcodec_receive_frame(codec_, frame_);
       if (rc == 0) {
-        Convert();
+        Deliver();
         av_frame_unref(frame_);
-        if (!buffer_.empty()) return true;
-        continue;
+        return true;
       }
-      if (rc == AVERROR_EOF) {
-        finished_ = true;
-        break;
-      }
-      if (rc != AVERROR(EAGAIN)) {
-        finished_ = true;
-        break;
-      }
-      if (draining_) {
+      if (rc != AVERROR(EAGAIN) || draining_) {
         finished_ = true;
         break;
       }
       // The decoder wants input.
       for (;;) {
-        const int readRc = av_read_frame(format_, packet_);
-        if (readRc < 0) {
+        if (av_read_frame(format_, packet_) < 0) {
           avcodec_send_packet(codec_, nullptr);
           draining_ = true;
           break;
@@ -427,49 +977,200 @@ class FfmpegDecoder final : public Decoder {
         break;
       }
     }
-    return false;
+    return !finished_;
   }
 
-  void Convert() {
-    const int inFrames = frame_->nb_samples;
-    if (inFrames <= 0) return;
-    // Where this frame starts, in frames from the file's start.
+  // Reads every packet (without decoding it) and adds up their durations,
+  // then goes back to the start; only for a length the header guessed. An
+  // ADTS frame's own header gives its rate, which may change midway (the
+  // demuxer counts every frame at the first one).
+  void DoSettleLength() override {
+    if (!guessedLength_ || ended_ || timeBase_ <= 0) return;
+    static const int kAdtsRates[13] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
+                                       22050, 16000, 12000, 11025, 8000, 7350};
+    double seconds = 0;
+    bool counted = true, mixed = false;
+    int firstRate = 0;
+    std::vector<std::pair<int64_t, int64_t>> places;  // packet time stamp, frame on our timeline
+    while (av_read_frame(format_, packet_) >= 0) {
+      if (packet_->stream_index == stream_) {
+        const uint8_t* d = packet_->data;
+        if (packet_->pts != AV_NOPTS_VALUE)
+          places.emplace_back(packet_->pts, static_cast<int64_t>(std::llround(seconds * fileRate())));
+        if (packet_->size >= 7 && d[0] == 0xFF && (d[1] & 0xF6) == 0xF0 && ((d[2] >> 2) & 0x0F) < 13) {
+          const int rate = kAdtsRates[(d[2] >> 2) & 0x0F];
+          if (firstRate == 0) firstRate = rate;
+          mixed |= rate != firstRate;
+          seconds += 1024.0 * ((d[6] & 0x03) + 1) / rate;
+        } else if (packet_->duration > 0) {
+          seconds += static_cast<double>(packet_->duration) * timeBase_;
+        } else {
+          counted = false;
+        }
+      }
+      av_packet_unref(packet_);
+    }
+    const double frames = seconds * fileRate();
+    if (counted && frames >= 1 && frames < static_cast<double>(kMaxFrames)) {
+      length_ = FromNative(static_cast<int64_t>(frames + 0.5));
+      exactLength_ = true;
+      // The demuxer's time stamps count every frame at the first rate: where
+      // the rate changes, they are mapped to our timeline through the
+      // packets' places.
+      if (mixed) places_ = std::move(places);
+    }
+    SeekNative(0);
+  }
+
+  // A time stamp of the stream on our timeline (the file's first rate, real
+  // time), through the packets' places where the rate changes.
+  int64_t FrameAt(int64_t pts) const {
+    if (!places_.empty()) {
+      auto it = std::upper_bound(places_.begin(), places_.end(), pts,
+                                 [](int64_t p, const std::pair<int64_t, int64_t>& e) { return p < e.first; });
+      if (it != places_.begin()) return std::prev(it)->second;
+      return 0;
+    }
+    const double at = (static_cast<double>(pts) - static_cast<double>(startTime_)) * timeBase_ * fileRate();
+    return std::isfinite(at) && std::fabs(at) < 9.0e18 ? static_cast<int64_t>(std::llround(at)) : -1;
+  }
+
+  bool SeekNative(int64_t frame) override {
+    const double seconds = static_cast<double>(frame) / fileRate();
+    const double ticks = timeBase_ > 0 ? seconds / timeBase_ : 0;
+    auto ts = static_cast<int64_t>(std::clamp(ticks, 0.0, 9.0e18)) + startTime_;
+    if (!places_.empty()) {
+      // The last packet that starts at or before the frame.
+      auto it = std::upper_bound(places_.begin(), places_.end(), frame,
+                                 [](int64_t f, const std::pair<int64_t, int64_t>& e) { return f < e.second; });
+      ts = it != places_.begin() ? std::prev(it)->first : places_.front().first;
+    }
+    if (av_seek_frame(format_, stream_, ts, AVSEEK_FLAG_BACKWARD) < 0) {
+      // Files without an index: go back to the start and decode forward.
+      if (av_seek_frame(format_, stream_, startTime_, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0) return false;
+    }
+    avcodec_flush_buffers(codec_);
+    draining_ = false;
+    finished_ = false;
+    skipTo_ = frame;
+    next_ = -1;
+    return true;
+  }
+
+ private:
+  // The frame in frame_ as float samples, from where the last seek went on.
+  void Deliver() {
+    const int count = frame_->nb_samples;
+    const int channels = frame_->ch_layout.nb_channels;
+    const int rate = frame_->sample_rate > 0 ? frame_->sample_rate : codec_->sample_rate;
+    if (count <= 0 || static_cast<int64_t>(count) * channels > (1 << 24) || channels < 1 ||
+        channels > kMaxFileChannels || rate < kMinFileRate || rate > kMaxFileRate)
+      return;
+    if (!ToFloat(count, channels)) return;
+    // Where this frame starts on the file's own timeline (its first rate).
+    const double scale = static_cast<double>(fileRate()) / rate;
     int64_t start = next_;
     const int64_t pts = frame_->best_effort_timestamp;
-    if (pts != AV_NOPTS_VALUE)
-      start = static_cast<int64_t>(static_cast<double>(pts - startTime_) * timeBase_ * rate_ + 0.5);
+    if (pts != AV_NOPTS_VALUE && timeBase_ > 0) {
+      const int64_t at = FrameAt(pts);
+      if (at >= 0) start = at;
+    }
     if (start < 0 && next_ < 0) start = 0;
     if (start < 0) start = next_;
-    const int outMax = swr_get_out_samples(swr_, inFrames);
-    if (outMax <= 0) return;
-    convert_.resize(static_cast<size_t>(outMax) * static_cast<size_t>(channels_));
-    auto* outPtr = reinterpret_cast<uint8_t*>(convert_.data());
-    const int got = swr_convert(swr_, &outPtr, outMax, const_cast<const uint8_t**>(frame_->extended_data), inFrames);
-    if (got <= 0) return;
-    next_ = start + got;
-    int64_t drop = 0;
+    const auto span = static_cast<int64_t>(std::llround(count * scale));
+    next_ = start + span;
+    int drop = 0;
     if (skipTo_ >= 0) {
-      if (start + got <= skipTo_) return;  // wholly before the seek target
-      drop = std::max<int64_t>(0, skipTo_ - start);
+      if (start + span <= skipTo_) return;  // wholly before the seek target
+      drop = static_cast<int>(std::clamp<int64_t>(std::llround((skipTo_ - start) / scale), 0, count));
       skipTo_ = -1;
     }
-    buffer_.assign(convert_.begin() + drop * channels_, convert_.begin() + static_cast<int64_t>(got) * channels_);
-    offset_ = 0;
+    if (drop >= count) return;
+    Speakers(channels);
+    EmitInterleaved(converted_.data() + static_cast<size_t>(drop) * static_cast<size_t>(channels), count - drop,
+                    rate, channels, speakers_);
   }
 
+  // frame_'s samples as interleaved floats in converted_; false for a sample
+  // format that is not sound.
+  bool ToFloat(int count, int channels) {
+    const auto format = static_cast<AVSampleFormat>(frame_->format);
+    const bool planar = av_sample_fmt_is_planar(format) != 0;
+    const auto n = static_cast<size_t>(count);
+    const auto ch = static_cast<size_t>(channels);
+    converted_.resize(n * ch);
+    if (planar && static_cast<size_t>(channels) > static_cast<size_t>(AV_NUM_DATA_POINTERS) && !frame_->extended_data)
+      return false;
+    for (size_t c = 0; c < ch; ++c) {
+      const uint8_t* base = planar ? frame_->extended_data[c] : frame_->extended_data[0];
+      if (!base) return false;
+      const size_t stride = planar ? 1 : ch;
+      const size_t first = planar ? 0 : c;
+      float* out = converted_.data() + c;
+      for (size_t i = 0; i < n; ++i) {
+        const size_t k = first + i * stride;
+        float v = 0;
+        switch (av_get_packed_sample_fmt(format)) {
+          case AV_SAMPLE_FMT_U8: v = (static_cast<float>(base[k]) - 128.0f) / 128.0f; break;
+          case AV_SAMPLE_FMT_S16: v = static_cast<float>(reinterpret_cast<const int16_t*>(base)[k]) / 32768.0f; break;
+          case AV_SAMPLE_FMT_S32:
+            v = static_cast<float>(static_cast<double>(reinterpret_cast<const int32_t*>(base)[k]) / 2147483648.0);
+            break;
+          case AV_SAMPLE_FMT_S64:
+            v = static_cast<float>(static_cast<double>(reinterpret_cast<const int64_t*>(base)[k]) / 9223372036854775808.0);
+            break;
+          case AV_SAMPLE_FMT_FLT: v = reinterpret_cast<const float*>(base)[k]; break;
+          case AV_SAMPLE_FMT_DBL: v = static_cast<float>(reinterpret_cast<const double*>(base)[k]); break;
+          default: return false;
+        }
+        out[i * ch] = v;
+      }
+    }
+    return true;
+  }
+
+  void Speakers(int channels) {
+    const AVChannelLayout& layout = frame_->ch_layout;
+    if (speakersFor_ == channels && av_channel_layout_compare(&layout, &speakersLayout_) == 0) return;
+    speakers_.clear();
+    for (int c = 0; c < channels; ++c) {
+      Speaker place = c % 2 ? kRightish : kLeftish;
+      switch (av_channel_layout_channel_from_index(&layout, static_cast<unsigned>(c))) {
+        case AV_CHAN_FRONT_LEFT: case AV_CHAN_FRONT_LEFT_OF_CENTER: case AV_CHAN_WIDE_LEFT: place = kFL; break;
+        case AV_CHAN_FRONT_RIGHT: case AV_CHAN_FRONT_RIGHT_OF_CENTER: case AV_CHAN_WIDE_RIGHT: place = kFR; break;
+        case AV_CHAN_FRONT_CENTER: place = kFC; break;
+        case AV_CHAN_LOW_FREQUENCY: case AV_CHAN_LOW_FREQUENCY_2: place = kLFE; break;
+        case AV_CHAN_BACK_LEFT: place = kBL; break;
+        case AV_CHAN_BACK_RIGHT: place = kBR; break;
+        case AV_CHAN_SIDE_LEFT: case AV_CHAN_SURROUND_DIRECT_LEFT: place = kSL; break;
+        case AV_CHAN_SIDE_RIGHT: case AV_CHAN_SURROUND_DIRECT_RIGHT: place = kSR; break;
+        case AV_CHAN_BACK_CENTER: place = kBC; break;
+        default: break;
+      }
+      speakers_.push_back(place);
+    }
+    speakersFor_ = channels;
+    av_channel_layout_uninit(&speakersLayout_);
+    if (av_channel_layout_copy(&speakersLayout_, &layout) < 0) speakersFor_ = -1;
+  }
+
+  Fd fd_;
+  AVIOContext* io_ = nullptr;
   AVFormatContext* format_ = nullptr;
   AVCodecContext* codec_ = nullptr;
-  SwrContext* swr_ = nullptr;
   AVFrame* frame_ = nullptr;
   AVPacket* packet_ = nullptr;
   int stream_ = -1;
   double timeBase_ = 0;
   int64_t startTime_ = 0;
-  std::vector<float> buffer_;
-  std::vector<float> convert_;
-  size_t offset_ = 0;
+  std::vector<float> converted_;
+  std::vector<Speaker> speakers_;
+  AVChannelLayout speakersLayout_{};
+  int speakersFor_ = -1;
   bool draining_ = false;
   bool finished_ = false;
+  bool guessedLength_ = false;
+  std::vector<std::pair<int64_t, int64_t>> places_;  // only for a rate that changes
   int64_t skipTo_ = -1;
   int64_t next_ = 0;
 };
@@ -477,25 +1178,17 @@ class FfmpegDecoder final : public Decoder {
 enum class Kind { kMpeg, kVorbis, kFlac, kOther };
 
 // Recognises the format from the first bytes, past a leading ID3v2 tag.
-Kind Sniff(const std::string& path) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return Kind::kOther;
+Kind Sniff(int fd) {
   unsigned char head[16] = {};
-  size_t n = std::fread(head, 1, sizeof head, f);
-  long offset = 0;
+  ssize_t n = pread(fd, head, sizeof head, 0);
   if (n >= 10 && std::memcmp(head, "ID3", 3) == 0) {
-    const long size = (long(head[6] & 0x7f) << 21) | (long(head[7] & 0x7f) << 14) |
-                      (long(head[8] & 0x7f) << 7) | long(head[9] & 0x7f);
-    offset = 10 + size + ((head[5] & 0x10) ? 10 : 0);
-    if (std::fseek(f, offset, SEEK_SET) == 0)
-      n = std::fread(head, 1, sizeof head, f);
-    else
-      n = 0;
-    std::fclose(f);
+    const off_t size = (off_t(head[6] & 0x7f) << 21) | (off_t(head[7] & 0x7f) << 14) |
+                       (off_t(head[8] & 0x7f) << 7) | off_t(head[9] & 0x7f);
+    const off_t offset = 10 + size + ((head[5] & 0x10) ? 10 : 0);
+    n = pread(fd, head, sizeof head, offset);
     if (n >= 4 && std::memcmp(head, "fLaC", 4) == 0) return Kind::kFlac;
     return Kind::kMpeg;  // an ID3v2 tag in front: MPEG audio
   }
-  std::fclose(f);
   if (n >= 4 && std::memcmp(head, "fLaC", 4) == 0) return Kind::kFlac;
   if (n >= 4 && std::memcmp(head, "OggS", 4) == 0) return Kind::kVorbis;
   // An MPEG audio frame header: 11 sync bits, a known version and layer.
@@ -506,37 +1199,61 @@ Kind Sniff(const std::string& path) {
 }
 
 template <typename T, typename... Options>
-std::unique_ptr<Decoder> Try(const std::string& path, Options... options) {
-  auto d = std::make_unique<T>();
-  if (d->Open(path, options...)) return d;
+std::unique_ptr<Decoder> Try(int fd, const std::string& path, OpenFailure* why, Options... options) {
+  try {
+    auto d = std::make_unique<T>();
+    if (d->Open(fd, path, why, options...)) return d;
+  } catch (const std::exception&) {
+    Fail(why, OpenError::kFormat);
+  }
   return nullptr;
 }
 
-}  // namespace
+// A refusal that says more than "not sound" wins over one that does not.
+bool Telling(const OpenFailure& f) { return f.error != OpenError::kNone && f.error != OpenError::kFormat; }
 
-std::unique_ptr<Decoder> OpenDecoder(const std::string& path) {
+std::unique_ptr<Decoder> OpenFrom(int fd, const std::string& path, OpenFailure* why, bool analysis) {
+  OpenFailure first, second;
   std::unique_ptr<Decoder> d;
-  switch (Sniff(path)) {
-    case Kind::kMpeg: d = Try<MpegDecoder>(path, false, false); break;
-    case Kind::kVorbis: d = Try<VorbisDecoder>(path); break;
-    case Kind::kFlac: d = Try<FlacDecoder>(path); break;
+  const Kind kind = Sniff(fd);
+  if (analysis && kind == Kind::kMpeg) {
+    // Half the rate keeps what tempo detection listens to (up to 8 kHz and
+    // more) only from 32 kHz files up (mpg123 has no half of the lowest).
+    d = Try<MpegDecoder>(fd, path, &first, true, false);
+    if (d && d->rate() >= 32000) {
+      if (auto half = Try<MpegDecoder>(fd, path, &first, true, true)) d = std::move(half);
+    }
+    if (d) return d;
+  }
+  switch (kind) {
+    case Kind::kMpeg: d = Try<MpegDecoder>(fd, path, &first, false, false); break;
+    case Kind::kVorbis: d = Try<VorbisDecoder>(fd, path, &first); break;
+    case Kind::kFlac: d = Try<FlacDecoder>(fd, path, &first); break;
     case Kind::kOther: break;
   }
   // Whatever the first choice could not open (Ogg FLAC, Opus, WMA, WAV,
   // MPEG audio behind other junk) goes to FFmpeg.
-  if (!d) d = Try<FfmpegDecoder>(path);
+  if (!d) d = Try<FfmpegDecoder>(fd, path, &second);
+  if (!d) {
+    OpenFailure f = Telling(first) ? first : second;
+    if (f.error == OpenError::kNone) f.error = OpenError::kFormat;
+    if (why) *why = f;
+  }
   return d;
 }
 
-std::unique_ptr<Decoder> OpenAnalysisDecoder(const std::string& path) {
-  if (Sniff(path) == Kind::kMpeg) {
-    // Half the rate keeps what tempo detection listens to (up to 8 kHz and
-    // more) only from 32 kHz files up.
-    auto d = Try<MpegDecoder>(path, true, true);
-    if (d && d->rate() < 16000) d = Try<MpegDecoder>(path, true, false);
-    if (d) return d;
-  }
-  return OpenDecoder(path);
+}  // namespace
+
+std::unique_ptr<Decoder> OpenDecoder(const std::string& path, OpenFailure* why) {
+  const Fd fd = OpenChecked(path, why);
+  if (fd.get() < 0) return nullptr;
+  return OpenFrom(fd.get(), path, why, false);
+}
+
+std::unique_ptr<Decoder> OpenAnalysisDecoder(const std::string& path, OpenFailure* why) {
+  const Fd fd = OpenChecked(path, why);
+  if (fd.get() < 0) return nullptr;
+  return OpenFrom(fd.get(), path, why, true);
 }
 
 }  // namespace engine

@@ -25,6 +25,7 @@ Engine::Engine() {
 }
 
 Engine::~Engine() {
+  StopBackground();
   for (auto& d : devices) {
     if (!d) continue;
     if (d->paStream) {
@@ -208,6 +209,7 @@ bool DeviceInit(int device, uint32_t freq, uint32_t flags, void*) {
   d.outChannels = channels;
   if (const PaStreamInfo* si = Pa_GetStreamInfo(d.paStream))
     d.latencyFrames = static_cast<int>(std::lround(si->outputLatency * kRate));
+  d.pacer_ = Pacer();
   StartWorker(d);
   d.limiter.Reset();  // a device opened again starts with its sound untouched
   if (Pa_StartStream(d.paStream) != paNoError) {

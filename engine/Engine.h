@@ -17,7 +17,10 @@
 //   PortAudio (ALSA) output devices in the order DeviceName lists them: the
 //   system's default output first (on a desktop the sound server, through
 //   ALSA's "default"), then the others in PortAudio's own order. All
-//   devices run at 44100 Hz. Stream creation and the device calls act on the
+//   devices run at 44100 Hz. A device that takes sound faster than it plays
+//   it (ALSA's "null", a file PCM) is found out within a second or two of
+//   sound and from then on paced by the engine's own clock, as "No sound"
+//   is, so that no thread races through it. Stream creation and the device calls act on the
 //   device the calling thread selected last (DeviceSelect, or a successful
 //   DeviceInit); a thread that has selected none acts on the device any
 //   thread selected last. So a thread that measures songs on device 0 never
@@ -38,7 +41,9 @@
 //   applying volume (smoothed, so steps never click) and measuring levels,
 //   and limits the mix below full scale (sound below -1 dBFS untouched).
 //   Effect parameter changes reach the worker through a lock-free slot.
-//   Position is what has been heard.
+//   Position is what has been heard. Work that takes long and that no call
+//   waits for (the scan of a whole MPEG file, a tempo detection asked for
+//   later) runs on engine threads of its own at a low priority.
 //
 // * Manual clock. SetManualClock(true) stops device 0's own pacing; a test
 //   then calls RenderNoSound to advance time by an exact number of frames and
@@ -57,7 +62,11 @@ using Handle = uint32_t;
 
 // Stream creation.
 constexpr uint32_t kDecode = 0x200000;    // decode only: read with ReadData
-constexpr uint32_t kPrescan = 0x20000;    // accepted: MPEG, Vorbis and FLAC lengths are always exact
+// Scan an MPEG file whole while the stream is made, so that its length is
+// exact from the start (the caller waits for it). Without it the length is
+// the header's figure until an engine thread has scanned the file, which it
+// starts at once; Vorbis and FLAC lengths are always exact.
+constexpr uint32_t kPrescan = 0x20000;
 constexpr uint32_t kFreeSource = 0x10000; // tempo stream / BPM: free the source with it
 // Speaker pairs of a multi-channel device (ALSA order: front, rear, centre
 // and LFE, side). On a device without those channels the front pair is used.
@@ -79,6 +88,10 @@ constexpr uint32_t kPaused = 3;
 constexpr uint32_t kBpmBackground = 1;  // accepted; the detection always runs on the caller's thread
                                         // (and holds up no other stream)
 constexpr uint32_t kBpmMult2 = 2;       // a result below the minimum is doubled
+// Returns at once (0): the detection runs on an engine thread, without
+// progress calls, and its result is kept under the handle when it is done
+// (BpmPending tells when). With kFreeSource the stream is freed at once.
+constexpr uint32_t kBpmLater = 0x100;
 
 // TranslateBpm kinds.
 constexpr uint32_t kBpmTimes2 = 0;       // the BPM doubled (and kept doubled)
@@ -123,11 +136,44 @@ int DeviceInSystemOrder(int n);
 // changes the engine's behaviour.
 bool SetOption(uint32_t option, uint32_t value);
 
+// ---------------------------------------------------------------- errors
+
+// Why the calling thread's last stream creation (the three open calls and
+// CreateTempoStream) failed; kErrOk after a success.
+constexpr int32_t kErrOk = 0;
+constexpr int32_t kErrFileOpen = 1;  // the system would not open it: detail = errno
+constexpr int32_t kErrNotFile = 2;   // a folder, a pipe (FIFO), a device or a socket
+constexpr int32_t kErrEmpty = 3;     // the file has no bytes
+constexpr int32_t kErrFormat = 4;    // no decoder reads it as sound
+constexpr int32_t kErrRate = 5;      // an impossible sample rate in its header: detail = the rate
+constexpr int32_t kErrChannels = 6;  // an impossible channel count in its header: detail = the count
+constexpr int32_t kErrLength = 7;    // a length in its header that no counter of the engine holds
+constexpr int32_t kErrTempo = 8;     // the tempo stage would not take the stream
+constexpr int32_t kErrHandle = 9;    // a bad handle or argument
+constexpr int32_t kErrDevice = 10;   // the selected device is not ready, or it plays all it can
+struct StreamError {
+  int32_t code = kErrOk;
+  int64_t detail = 0;
+};
+StreamError LastStreamError();
+
 // ---------------------------------------------------------------- streams
 
 // Opens a file of any supported format (MP3/MP2/MP1, Ogg Vorbis, FLAC, WMA
 // and whatever FFmpeg reads). `fromMemory` is not supported (0); offset and
-// length must be 0. Flags: kDecode, kPrescan, a speaker flag. 0 on failure.
+// length must be 0. Flags: kDecode, kPrescan, a speaker flag. 0 on failure
+// (LastStreamError says why).
+//
+// Only a regular file is opened, and never waited on: a FIFO, a device or a
+// folder is refused at once, as is a header that makes no sense (a rate
+// below 1000 Hz or above 768000 Hz, no channels or more than 255, a length
+// beyond what the counters hold). What the stream gives is one or two
+// channels (more are mixed down to stereo) at the file's rate, or, above the
+// 192000 Hz the tempo stage takes, at the file's rate divided by the
+// smallest whole number that brings it there (352.8 kHz plays at 176.4 kHz).
+// That is the stream's own rate and channel count for positions, lengths,
+// FileRate and ReadData alike. A file whose rate or layout changes midway
+// goes on in the format it began with, converted, at its true speed.
 Handle OpenFileStream(bool fromMemory, const char* path, uint64_t offset, uint64_t length,
                       uint32_t flags);
 // The FLAC and WMA creation calls: they open every format as well.
@@ -137,7 +183,8 @@ Handle OpenWmaStream(bool fromMemory, const char* path, uint64_t offset, uint64_
                      uint32_t flags);
 // A playable tempo stream over decode stream `source` on the selected device.
 // With kFreeSource the source is freed with the tempo stream. The source
-// cannot be used by itself afterwards. 0 on failure.
+// cannot be used by itself afterwards. 0 on failure (LastStreamError says
+// why); a failure leaves the source as it was.
 Handle CreateTempoStream(Handle source, uint32_t flags);
 // Frees a stream (and a tempo stream's source when it owns it).
 bool FreeStream(Handle h);
@@ -158,9 +205,11 @@ uint32_t IsActive(Handle h);
 
 // Bytes heard (playable streams) or bytes read (decode streams); -1 on failure.
 int64_t Position(Handle h);
-// Length in bytes; -1 on failure. Exact for MPEG audio, Vorbis and FLAC;
-// for other formats the header's figure until the end has been decoded, and
-// for a file that ends before its header says, the true length from then on.
+// Length in bytes; -1 on failure. Exact for Vorbis and FLAC, and for MPEG
+// audio opened with kPrescan or once the engine's scan of it has ended (a
+// header of the encoder's makes it exact before); otherwise the header's
+// figure until the end has been decoded, and for a file that ends before
+// its header says, the true length from then on. Never waits for a scan.
 int64_t Length(Handle h);
 // Moves to a byte position (rounded down to a whole frame); a tempo stream
 // flushes its time-stretch buffers and effect states.
@@ -225,6 +274,10 @@ using BpmProgress = std::function<void(Handle h, float percent)>;
 // failure.
 float BpmOfSpan(Handle h, double from, double to, uint32_t minMax, uint32_t flags,
                 const BpmProgress& progress = {});
+// True while a detection started with kBpmLater for `h` runs.
+bool BpmPending(Handle h);
+// Forgets the BPM kept for `h` (a detection still running for it is
+// dropped).
 bool FreeBpm(Handle h);
 // Translates the BPM kept for `h` (see the kinds above); 0 on failure.
 float TranslateBpm(Handle h, float value, uint32_t kind);
@@ -248,6 +301,9 @@ uint64_t Underruns();
 // sound card's buffer; 1024 unless set, 64..8192). Takes effect the next
 // time device 0 starts playing at the real pace.
 void SetNoSoundBlock(size_t frames);
+// Waits until no engine thread scans a file or detects a tempo for a
+// stream (tests that want a scan's or a detection's result).
+void WaitForBackgroundWork();
 // Figures of the real-time side, for benchmarks: the underrun count (as
 // Underruns), the longest output callback and the longest time a ring
 // waited for its worker (from the callback finding room for a block to the

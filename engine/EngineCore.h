@@ -7,6 +7,9 @@
 //   Worker.cpp    the decoding worker of each device: decoding, tempo and
 //                 effects ahead of time into the streams' rings
 //   Mix.cpp       the real-time mix that the output callback runs
+//   Pacing.cpp    pacing a device that takes sound faster than it plays it
+//   Background.cpp  the engine's background threads (file scans, tempo
+//                 detections that no caller waits for)
 //   Streams.cpp, StreamEffects.cpp, BpmSpan.cpp   the public calls
 //
 // Locks, outermost first (a thread holding one may take only those below):
@@ -30,7 +33,8 @@
 //   4. Device::listMutex    the worker's list of streams; held to change it
 //                           and by the worker to copy it after a change.
 //
-// The output callback (Mix.cpp) takes none of them.
+// The output callback (Mix.cpp) takes none of them. A background job takes
+// them like an API call.
 #pragma once
 
 #include <portaudio.h>
@@ -40,6 +44,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -88,6 +93,32 @@ class Wake {
 
 struct Stream;
 
+// Finds out whether a device's callback runs faster than real time (a
+// device without a clock of its own, such as ALSA's "null", which takes
+// every block at once) and then paces it by the steady clock. Only the
+// callback's thread uses it.
+class Pacer {
+ public:
+  // Sound handed over per window while the pace is measured, and how many
+  // windows in a row must go by in under half their time: a sound card's
+  // first fill of its buffer goes fast once, a device without a clock
+  // always does.
+  static constexpr int64_t kWindowNs = 500'000'000;
+  static constexpr int kFastWindows = 3;
+  // After `frames` more were handed over at `nowNs` (steady clock): how long
+  // the callback waits before it returns (0: not at all).
+  int64_t Step(uint64_t frames, int64_t nowNs, int rate);
+  bool paced() const { return paced_; }
+
+ private:
+  bool paced_ = false;
+  int fastWindows_ = 0;
+  int64_t windowStartNs_ = -1;
+  uint64_t windowFrames_ = 0;
+  int64_t anchorNs_ = 0;
+  uint64_t anchorFrames_ = 0;
+};
+
 struct Device {
   int index = 0;
   std::atomic<bool> ready{false};  // initialised
@@ -110,6 +141,7 @@ struct Device {
   std::atomic<uint64_t> callbacks{0};
   // The callback's own: keeps the mixed sound below full scale.
   dsp::Limiter limiter{kRate};
+  Pacer pacer_;  // the output callback's
 };
 
 // Frames over which a removed effect's sound goes over into the sound it
@@ -141,7 +173,8 @@ struct Stream {
   std::string path;
 
   // Decode streams (and plain playable streams) own their decoder; a tempo
-  // stream reads from its source's.
+  // stream reads from its source's. Its rate and channels are what the
+  // decoder delivers (engine/Decoder.h).
   std::unique_ptr<Decoder> dec;
   std::shared_ptr<Stream> source;
   bool freeSource = false;
@@ -171,17 +204,11 @@ struct Stream {
   std::atomic<int64_t> decPosition{0};  // decode streams: frames read
   std::atomic<int64_t> length{0};       // frames (grows for inexact formats)
   std::atomic<bool> decEnded{false};
-  std::atomic<bool> lengthSettled{false};  // Settle has run
-  // Makes the length exact where the format allows (an MPEG file is
-  // scanned whole, once) and publishes it (under m).
-  void Settle() {
-    input()->SettleLength();
-    Publish();
-    lengthSettled.store(true, std::memory_order_release);
-  }
-  // Copies the decoder's figures into the atomics above (under m).
+  // Copies the decoder's figures into the atomics above (under m), after
+  // taking over a scan of the file that has ended meanwhile.
   void Publish() {
     Decoder* in = input();
+    in->TakeOverScan();
     decPosition.store(in->position(), std::memory_order_relaxed);
     length.store(in->lengthFrames(), std::memory_order_relaxed);
     decEnded.store(in->ended(), std::memory_order_relaxed);
@@ -220,6 +247,8 @@ struct Stream {
 struct BpmState {
   float bpm = 0;
   int rate = 0;
+  bool pending = false;  // a detection started with kBpmLater still runs
+  uint64_t job = 0;      // which detection the result belongs to
 };
 
 struct Engine {
@@ -249,6 +278,7 @@ struct Engine {
   std::unordered_map<Handle, std::shared_ptr<Stream>> streams;
   std::unordered_map<Handle, BpmState> bpms;
   Handle nextHandle = 1;
+  uint64_t nextBpmJob = 1;
 
   // Off only in tests that compare with the plain sum (clipped at full
   // scale, as the output was before it had a limiter).
@@ -311,12 +341,38 @@ Device* SelectedReadyDevice(int* index);
 // Starts device 0's worker and pacer unless the manual clock is on.
 void StartNoSoundThreads();
 
+// ---- errors (Registry.cpp)
+// Records why the calling thread's stream creation failed; returns 0, for
+// `return Refuse(...)`. Accepted records a success.
+Handle Refuse(int32_t code, int64_t detail = 0);
+void Accepted();
+
+// ---- background (Background.cpp)
+// Runs `job` on an engine thread of `lane`, after the jobs queued before it
+// there, at a low priority. Scans of whole files and tempo detections have
+// a lane each, so that a long scan never holds up the tempo of the next
+// song. A job must not wait for a stream lock that an API call could hold
+// for long.
+enum class Lane { kScan, kBpm };
+void RunInBackground(Lane lane, std::function<void()> job);
+// Waits until every job queued so far has run.
+void WaitForBackground();
+// Stops the lanes: jobs not yet begun are dropped; the tempo lane's running
+// job is waited for, the scan lane's (which touches nothing of the engine's)
+// is left to end by itself.
+void StopBackground();
+
 // ---- worker (Worker.cpp)
 void StartWorker(Device& d);
 void StopThreads(Device& d);
 // Keeps `target` frames ready in a stream's ring (from ring index `from`
 // on); the caller holds s.m.
+// One call does a bounded amount of work whatever the file claims: it stops
+// after feeding kMaxFeeds blocks of the source that gave no sound yet (a
+// tempo far from 1), and the worker goes on from there. An exception of the
+// tempo stage ends the stream where it is.
 void FillLocked(Stream& s, int64_t target, uint64_t from = 0);
+constexpr int kMaxFeeds = 64;
 // Fills every playing or paused stream of a device on the calling thread,
 // waiting for each stream's lock (the manual clock).
 void FillDeviceNow(Device& d, int64_t target);
@@ -330,6 +386,9 @@ void RemoveFromWorker(Stream& s);
 void Mix(Device& d, float* out, size_t frames, int outCh);
 int PaCallback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
                PaStreamCallbackFlags, void* user);
+// ---- pacing (Pacing.cpp)
+// Paces a device's callback after it handed over `frames` (see Pacer).
+void PaceCallback(Device& d, unsigned long frames);
 // Waits until the device's callback has left any pass that may have seen a
 // slot before it was cleared.
 void WaitCallbackPass(Device& d);

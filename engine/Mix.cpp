@@ -139,6 +139,7 @@ int PaCallback(const void*, void* output, unsigned long frames, const PaStreamCa
                PaStreamCallbackFlags, void* user) {
   auto* d = static_cast<Device*>(user);
   Mix(*d, static_cast<float*>(output), frames, d->outChannels);
+  PaceCallback(*d, frames);
   return paContinue;
 }
 

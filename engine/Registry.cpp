@@ -8,6 +8,18 @@
 
 namespace engine::core {
 
+namespace {
+// Why the calling thread's last stream creation failed.
+thread_local StreamError tLastError;
+}  // namespace
+
+Handle Refuse(int32_t code, int64_t detail) {
+  tLastError = StreamError{code, detail};
+  return 0;
+}
+
+void Accepted() { tLastError = StreamError{}; }
+
 Handle Register(const std::shared_ptr<Stream>& s) {
   Engine& e = E();
   std::lock_guard<std::mutex> lock(e.registryMutex);
@@ -87,3 +99,9 @@ std::vector<std::shared_ptr<Stream>> StreamsOn(const Device& d) {
 }
 
 }  // namespace engine::core
+
+namespace engine {
+
+StreamError LastStreamError() { return core::tLastError; }
+
+}  // namespace engine

@@ -4,6 +4,7 @@
 // hold that stream's own lock (Held), and nothing else, while they work.
 #include <algorithm>
 #include <cmath>
+#include <exception>
 
 #include "engine/EngineCore.h"
 #include "engine/dsp/Samples.h"
@@ -23,15 +24,24 @@ int SpeakerPair(uint32_t flags) {
   }
 }
 
-// Makes a stream playable: its time-stretcher, buffers and ring.
-void MakePlayable(Stream& s) {
+// Makes a stream playable: its time-stretcher, buffers and ring. False (and
+// the stream as it was) when the time-stretcher will not take it; the
+// decoders deliver only what it takes, but it throws rather than refuse, so
+// it is asked within a catch.
+bool MakePlayable(Stream& s) {
+  if (s.channels < 1 || s.channels > 2 || s.rate < kMinFileRate || s.rate > kMaxTempoRate) return false;
+  try {
+    auto st = std::make_unique<soundtouch::SoundTouch>();
+    st->setChannels(static_cast<unsigned>(s.channels));
+    st->setSampleRate(static_cast<unsigned>(s.rate));
+    // The quick overlap search: a fraction of the full search's cost, with a
+    // difference that is hard to hear on music.
+    st->setSetting(SETTING_USE_QUICKSEEK, 1);
+    s.st = std::move(st);
+  } catch (const std::exception&) {
+    return false;
+  }
   s.playable = true;
-  s.st = std::make_unique<soundtouch::SoundTouch>();
-  s.st->setChannels(static_cast<unsigned>(s.channels));
-  s.st->setSampleRate(static_cast<unsigned>(s.rate));
-  // The quick overlap search: a fraction of the full search's cost, with a
-  // difference that is hard to hear on music.
-  s.st->setSetting(SETTING_USE_QUICKSEEK, 1);
   s.rateHz.store(static_cast<float>(s.rate));
   s.inBuf.assign(static_cast<size_t>(kBlock) * static_cast<size_t>(s.channels), 0.0f);
   s.outBuf.assign(static_cast<size_t>(kBlock) * static_cast<size_t>(s.channels), 0.0f);
@@ -42,19 +52,46 @@ void MakePlayable(Stream& s) {
   s.heard.store(s.input()->position());
   s.seekFrame.store(s.input()->position());
   s.pair = SpeakerPair(s.flags);
+  return true;
+}
+
+int32_t ErrorOf(OpenError error) {
+  switch (error) {
+    case OpenError::kSystem: return kErrFileOpen;
+    case OpenError::kNotRegular: return kErrNotFile;
+    case OpenError::kEmpty: return kErrEmpty;
+    case OpenError::kRate: return kErrRate;
+    case OpenError::kChannels: return kErrChannels;
+    case OpenError::kLength: return kErrLength;
+    case OpenError::kNone:
+    case OpenError::kFormat: break;
+  }
+  return kErrFormat;
+}
+
+// Hands an MPEG file's whole-file scan to the scan lane: the length becomes
+// exact and far seeks quick when it has run, and no call waits for it.
+void ScanLater(Decoder& dec) {
+  if (std::function<void()> job = dec.ScanJob()) RunInBackground(Lane::kScan, std::move(job));
 }
 
 int64_t FramesToBytes(const Stream& s, int64_t frames) { return frames * s.channels * 2; }
 
 Handle OpenStream(bool fromMemory, const char* path, uint64_t offset, uint64_t length, uint32_t flags) {
-  if (fromMemory || !path || offset != 0 || length != 0) return 0;
+  if (fromMemory || !path || offset != 0 || length != 0) return Refuse(kErrHandle);
   Device* d = SelectedReadyDevice(nullptr);
-  if (!d) return 0;
-  // Opening holds no lock. A decode stream's MPEG file is scanned whole (for
-  // its exact length and seeking) only when a call needs that, so that a
+  if (!d) return Refuse(kErrDevice);
+  // Opening holds no lock. An MPEG file is scanned whole (for its exact
+  // length and quick far seeks) here only when the caller asks for it with
+  // kPrescan; a stream that plays has it done by a background thread, and a
   // stream opened to measure a BPM never pays for it.
-  auto dec = OpenDecoder(path);
-  if (!dec) return 0;
+  OpenFailure why;
+  auto dec = OpenDecoder(path, &why);
+  if (!dec) return Refuse(ErrorOf(why.error), why.detail);
+  if (flags & kPrescan)
+    dec->SettleLength();
+  else if (!(flags & kDecode))
+    ScanLater(*dec);
   auto s = std::make_shared<Stream>();
   s->flags = flags;
   s->path = path;
@@ -62,18 +99,18 @@ Handle OpenStream(bool fromMemory, const char* path, uint64_t offset, uint64_t l
   s->channels = dec->channels();
   s->rateHz.store(static_cast<float>(s->rate));
   s->dec = std::move(dec);
-  if (!(flags & kDecode)) {
-    s->Settle();
-    MakePlayable(*s);
-  }
+  if (!(flags & kDecode) && !MakePlayable(*s)) return Refuse(kErrTempo);
   s->Publish();
   s->device = d;
-  return Register(s);
+  const Handle h = Register(s);
+  if (!h) return Refuse(kErrDevice);
+  Accepted();
+  return h;
 }
 
 // Moves a stream whose lock the caller holds.
 bool SeekLocked(Stream& s, uint64_t bytes) {
-  if (!s.lengthSettled.load()) s.Settle();
+  s.Publish();
   const int64_t frame = static_cast<int64_t>(bytes / (static_cast<uint64_t>(s.channels) * 2));
   if (frame > s.lengthFrames()) return false;
   if (!s.playable) {
@@ -120,9 +157,9 @@ Handle OpenWmaStream(bool fromMemory, const char* path, uint64_t offset, uint64_
 
 Handle CreateTempoStream(Handle source, uint32_t flags) {
   Device* d = SelectedReadyDevice(nullptr);
-  if (!d) return 0;
+  if (!d) return Refuse(kErrDevice);
   Held src(source);
-  if (!src || src->playable) return 0;
+  if (!src || src->playable) return Refuse(kErrHandle);
   auto s = std::make_shared<Stream>();
   s->flags = (flags & ~kSpeakerMask) | ((flags & kSpeakerMask) ? (flags & kSpeakerMask) : (src->flags & kSpeakerMask));
   s->tempo = true;
@@ -131,14 +168,15 @@ Handle CreateTempoStream(Handle source, uint32_t flags) {
   s->channels = src->channels;
   s->source = src.ptr();
   s->freeSource = (flags & kFreeSource) != 0;
-  // Playing needs the exact end.
-  if (!src->lengthSettled.load()) src->Settle();
-  MakePlayable(*s);
-  s->Settle();
+  if (!MakePlayable(*s)) return Refuse(kErrTempo);
+  ScanLater(*src->dec);
+  s->Publish();
   s->device = d;
   const Handle h = Register(s);
+  if (!h) return Refuse(kErrDevice);
   // From here on calls on the source find nothing.
-  if (h) src->owner.store(s.get());
+  src->owner.store(s.get());
+  Accepted();
   return h;
 }
 
@@ -219,13 +257,10 @@ int64_t Position(Handle h) {
 }
 
 int64_t Length(Handle h) {
-  auto s = FindFree(h);
+  Held s(h);
   if (!s) return -1;
-  if (!s->lengthSettled.load()) {
-    Held held(h);
-    if (!held) return -1;
-    if (!held->lengthSettled.load()) held->Settle();
-  }
+  // A scan of the file that has ended since counts from now on.
+  s->Publish();
   return FramesToBytes(*s, s->length.load());
 }
 
@@ -245,8 +280,10 @@ int64_t SecondsToBytes(Handle h, double seconds) {
   auto s = FindFree(h);
   if (!s || !(seconds >= 0) || !std::isfinite(seconds)) return -1;
   // A hair of tolerance so that a time made from a whole frame count maps
-  // back to that frame.
-  const auto frames = static_cast<int64_t>(std::floor(seconds * s->rate + 1e-6));
+  // back to that frame. Beyond any song's length there is nothing to give.
+  const double exact = std::floor(seconds * s->rate + 1e-6);
+  if (exact > static_cast<double>(kMaxFrames)) return -1;
+  const auto frames = static_cast<int64_t>(exact);
   return FramesToBytes(*s, frames);
 }
 

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 
 #include "engine/EngineCore.h"
 
@@ -155,6 +156,31 @@ Step ProduceStep(Stream& s, int64_t target, uint64_t from) {
   return Step::kFed;
 }
 
+// Ends a stream where it is: what is in its ring plays, then it stops. For a
+// tempo stage that threw.
+void EndHere(Stream& s) {
+  s.fedEnd = true;
+  s.endFrame.store(std::min(s.input()->position(), s.lengthFrames()), std::memory_order_relaxed);
+  s.done.store(true, std::memory_order_release);
+}
+
+// Steps a stream until it wrote a block, has what it wants or has fed
+// kMaxFeeds blocks without sound; false when it fed that many (there is
+// more to do, for another turn).
+bool StepBounded(Stream& s, int64_t target, uint64_t from, Step& step) {
+  try {
+    for (int feeds = 0;;) {
+      step = ProduceStep(s, target, from);
+      if (step != Step::kFed) return true;
+      if (++feeds >= kMaxFeeds) return false;
+    }
+  } catch (const std::exception&) {
+    EndHere(s);
+    step = Step::kFinished;
+    return true;
+  }
+}
+
 // After a stream has its lead again: how long the ring waited for it.
 void AnsweredWant(Stream& s) {
   const int64_t since = s.wantingSince.exchange(0, std::memory_order_relaxed);
@@ -183,11 +209,8 @@ void WorkerLoop(Device* d) {
         if (!Wants(*s)) continue;
         std::unique_lock<std::mutex> lock(s->m, std::try_to_lock);
         if (!lock.owns_lock() || s->freed) continue;
-        Step step;
-        do {
-          step = ProduceStep(*s, kAhead, 0);
-        } while (step == Step::kFed);
-        if (step == Step::kWrote && s->Ready() < kAhead) {
+        Step step = Step::kWaiting;
+        if (!StepBounded(*s, kAhead, 0, step) || (step == Step::kWrote && s->Ready() < kAhead)) {
           more = true;
         } else {
           AnsweredWant(*s);
@@ -201,9 +224,10 @@ void WorkerLoop(Device* d) {
 }  // namespace
 
 void FillLocked(Stream& s, int64_t target, uint64_t from) {
-  for (;;) {
-    const Step step = ProduceStep(s, target, from);
-    if (step != Step::kWrote && step != Step::kFed) break;
+  // Each round writes a block (at most a ring's worth in all) or stops.
+  for (uint64_t rounds = 0; rounds <= kRingFrames / kBlock; ++rounds) {
+    Step step = Step::kWaiting;
+    if (!StepBounded(s, target, from, step) || step != Step::kWrote) break;
   }
   AnsweredWant(s);
 }

@@ -189,6 +189,7 @@ Outcome MeasureSong(djvp::clsBassPlayer& player, WorkerHost& host, const Step& s
   djvp::AnalysisRow = step.row;
   djvp::AnalysisProgress = 0;
   djvp::SetThreadMessageSink([&outcome](const QString& text) { outcome.messages << text; });
+  djvp::SetThreadFileMessageSink([&outcome](const djvp::FileMessage& m) { outcome.messages << m.what + QStringLiteral(": ") + m.why; });
   player.filename(path);
   if (player.OpenFile()) {
     outcome.opened = true;
@@ -213,6 +214,7 @@ Outcome MeasureSong(djvp::clsBassPlayer& player, WorkerHost& host, const Step& s
   }
   host.Flush();
   djvp::SetThreadMessageSink({});
+  djvp::SetThreadFileMessageSink({});
   djvp::g_AnalysisHost = nullptr;
   return outcome;
 }

@@ -23,9 +23,12 @@ void FileProblems::Add(const QString& reason, const QString& file) {
   for (Group& g : groups_)
     if (g.reason == reason) group = &g;
   if (!group) {
-    groups_.push_back({reason, {}, 0});
+    groups_.push_back({reason, {}, 0, {}});
     group = &groups_.back();
   }
+  // A file met twice for the same reason (by two passes of one run) is named once.
+  if (group->files.contains(file)) return;
+  group->files.insert(file);
   if (group->shown.size() < kShownFiles)
     group->shown << Shown(file);
   else

@@ -5,6 +5,7 @@
 // rest), in one message box of the program.
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +36,7 @@ class FileProblems {
     QString reason;
     QStringList shown;
     int64_t more = 0;
+    QSet<QString> files;  // every file of the group
   };
   std::vector<Group> groups_;
 };

@@ -644,8 +644,11 @@ bool SaveSetting(const QString& app, const QString& section, const QString& key,
   ForEachEntry(pieces, section, key, [&](size_t i) { entries.push_back(i); });
   const QByteArray line = EntryLine(key, value);
   if (!entries.empty()) {
-    // The first entry takes the new spelling and value; other spellings go.
     Piece& first = pieces[entries[0]];
+    // A value stored already as it is needs no new file (a song start applies
+    // and stores every deck setting again, and each write syncs the file).
+    if (entries.size() == 1 && first.bytes.mid(first.lineAt, first.lineEnd - first.lineAt) == line) return true;
+    // The first entry takes the new spelling and value; other spellings go.
     SetLine(first, line);
     first.name = key;
     first.value = value.isNull() ? QStringLiteral("") : value;

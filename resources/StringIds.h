@@ -95,6 +95,17 @@ enum StringId : int32_t {
   kStrItemNumber = 645,           // a list item's number is missing or out of range
   kStrItemNotChanged = 646,       // the tag library did not make a list change
   kStrNotANumber = 647,           // a genre number box that holds no whole number
+  // Why a song could not be played (after its file name), and the notice of
+  // the songs the automatic mix passed over.
+  kStrNotRegularFile = 680,       // a folder, a FIFO or a device named like a song
+  kStrEmptyFile = 681,
+  kStrNotSound = 682,             // no decoder reads it
+  kStrImpossibleRate = 683,       // followed by the rate in Hz
+  kStrImpossibleChannels = 684,   // followed by the count
+  kStrImpossibleLength = 685,
+  kStrSoundNotPrepared = 686,     // the tempo stage refused it
+  kStrSongsSkipped = 687,         // "These songs could not be played and were skipped:"
+  kStrDeviceNotReady = 688,
 };
 
 }  // namespace djvp

@@ -4,7 +4,9 @@
 # tests/fuzz/corpus/<target>/ (made by tests/fuzz/make_corpus.sh from longer
 # runs over real-world-like files), the inputs kept in tests/fuzz/found/<target>/
 # and the test fixtures, so that the short runs start deep. A crash fails the
-# run; each crash found becomes a fixture or a kept input.
+# run; each crash found becomes a fixture or a kept input. Leaks inside the
+# libraries the targets call (not in this project's code) are suppressed by
+# tests/fuzz/lsan.supp.
 #   FUZZ_SECONDS     seconds per target (default 20)
 #   FUZZ_BUILD_DIR   build folder (default build-fuzz)
 #   FUZZ_TARGET      run only this target
@@ -30,7 +32,7 @@ for src in tests/fuzz/*_fuzz.cpp; do
   echo "fuzzing $name for ${seconds}s"
   log="$corpus.log"
   rc=0
-  ASAN_OPTIONS=detect_leaks=1 "$build/bin/$name" -max_total_time="$seconds" -max_len=262144 \
+  ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$PWD/tests/fuzz/lsan.supp" "$build/bin/$name" -max_total_time="$seconds" -max_len=262144 \
     -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 "$corpus" "${seeds[@]}" >"$log" 2>&1 || rc=$?
   if [ "$rc" -ne 0 ]; then tail -n 80 "$log"; else tail -n 3 "$log"; fi
   rm -rf "$corpus" "$log"

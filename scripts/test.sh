@@ -3,7 +3,7 @@
 # then everything again under AddressSanitizer and UndefinedBehaviorSanitizer
 # (clang), then the sound engine's tests and the deck tests (which drive the
 # engine from the program's side) under ThreadSanitizer, then a bounded
-# fuzzing of the file parsers. Ends with one summary line of all test
+# fuzzing of the file parsers and the sound engine. Ends with one summary line of all test
 # results.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,7 +37,7 @@ cmake --build build-tsan -j"$jobs" --target engine_tests decks_tests
 TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" \
   ctest --test-dir build-tsan -E '_NOT_BUILT$|^EnginePortAudio\.SpeakerFlags' --output-on-failure -j"$jobs" | tee "$logs/tsan.txt"
 
-# Bounded fuzzing of the file parsers (a crash fails the run).
+# Bounded fuzzing of the file parsers and the sound engine (a crash fails the run).
 FUZZ_SECONDS=${FUZZ_SECONDS:-20} bash scripts/fuzz.sh
 
 # Every CTest run passed (set -e and pipefail stop at a failure): add them up.

@@ -216,6 +216,16 @@ class MainState : public AnalysisHost {
   // True only while a started song's own effect record is applied: an
   // effect switched on then takes its parameters from its sliders.
   bool SongEffectsActive = false;
+  // What waits for the tempo the engine measures after a song's start, per
+  // deck (0 deck 1): the start-BPM handle whose tempo the deck's
+  // recalculated-tempo label is to show, and the main stream of a started
+  // song whose tempo matching (and own effect record) waits for it; 0 when
+  // nothing waits.
+  struct StartTempoWait {
+    engine::Handle label = 0;
+    engine::Handle match = 0;
+  };
+  std::array<StartTempoWait, 2> StartTempoWaits{};
 
   // The two title displays (0 deck 1, 1 deck 2): the text that scrolls, the
   // cell its first character stands on, and the last cell.

@@ -9,8 +9,11 @@
 #include "engine/Engine.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -120,13 +123,13 @@ TEST_F(PlayerTest, FailuresShowTheirMessageAndReportFailure) {
   p.filename(Fixture("audio/notaudio.mp3"));
   EXPECT_FALSE(p.OpenFile());
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0], "Can't create stream");
+  EXPECT_EQ(messages[0], "Can't create stream\n" + Fixture("audio/notaudio.mp3") + ": not sound that this program can play");
 
-  // In Dutch, through the language offset.
+  // In Dutch, through the language offset; the system's own reason.
   LangOffset = 1000;
   p.filename("/no/such/song.mp3");
   EXPECT_FALSE(p.OpenFile());
-  EXPECT_EQ(messages.back(), "Kan de stream niet creëeren");
+  EXPECT_EQ(messages.back(), "Kan de stream niet creëeren\n/no/such/song.mp3: " + QString::fromLocal8Bit(std::strerror(ENOENT)));
 
   // Play of a player whose stream could not be made.
   clsBassPlayer never;
@@ -140,6 +143,54 @@ TEST_F(PlayerTest, FailuresShowTheirMessageAndReportFailure) {
   idle.StopPlay();
   EXPECT_EQ(messages.size(), shown);
   EXPECT_FALSE(idle.IsPlaying());
+}
+
+TEST_F(PlayerTest, EachFileThatCannotPlayIsNamedWithWhy) {
+  TempDir dir;
+  const std::string fifo = dir.file("song.mp3");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string empty = dir.file("empty.flac");
+  TempDir::Write(empty, std::string());
+  struct Case {
+    QString file;
+    QString why;
+  } const cases[] = {
+      // A FIFO is refused at once: nothing waits for a writer.
+      {QString::fromStdString(fifo), "not a regular file (a folder, a pipe or a device)"},
+      {QString::fromStdString(dir.path().string()), "not a regular file (a folder, a pipe or a device)"},
+      {QString::fromStdString(empty), "the file is empty"},
+      {Fixture("unusual/rate8.flac"), "its header gives an impossible sample rate: 8 Hz"},
+      {Fixture("unusual/granule.ogg"), "its header gives a length too long to play"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file.toStdString());
+    messages.clear();
+    clsBassPlayer p;
+    p.filename(c.file);
+    EXPECT_FALSE(p.OpenFile());
+    EXPECT_EQ(p.STRM(), 0u);
+    EXPECT_EQ(messages, (std::vector<QString>{"Can't create stream\n" + c.file + ": " + c.why}));
+  }
+}
+
+TEST_F(PlayerTest, UnusualSongsOpenPlayAndMeasure) {
+  // Hi-res, twenty channels, a rate change midway: the player opens and
+  // plays them like any other, and their start tempo is measured.
+  for (const char* name : {"unusual/hires384.flac", "unusual/ch20.ogg", "unusual/rate_change.mp3"}) {
+    SCOPED_TRACE(name);
+    clsBassPlayer p;
+    p.filename(Fixture(name));
+    ASSERT_TRUE(p.OpenFile());
+    p.volume(100);
+    ASSERT_TRUE(p.Play());
+    Render(1323);  // 30 ms: the shortest lasts 60
+    EXPECT_GT(engine::Position(p.STRM()), 0);
+    EXPECT_GT(p.dB(), -12.0f) << "the tone is heard";
+    engine::WaitForBackgroundWork();
+    EXPECT_FALSE(engine::BpmPending(p.hBPM()));
+    p.StopPlay();
+    EXPECT_TRUE(messages.empty());
+  }
 }
 
 TEST_F(PlayerTest, PreVolumeIgnoredWithoutHeadphoneDevice) {

@@ -4,6 +4,11 @@
 #include "decks/StartRoutine.h"
 #include "decks/Transport.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 using decks::DeckState;
@@ -366,3 +371,93 @@ TEST(Automix, ASongStartedAtItsStartMixPointFadesInFromSilence) {
 }
 
 }  // namespace
+
+// Rows whose song cannot play (a missing file, a file of no bytes, a FIFO
+// named like a song) are passed over while Auto Mix is on: the deck goes on
+// with the next row that plays, and the user is told once, in a notice that
+// does not stop the mix, which files and why.
+class BrokenRows : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    TempDir::Write(empty, std::string());
+  }
+  // The notice's lines after its heading.
+  static QStringList Named(const QString& notice) { return notice.split(QLatin1Char('\n')).mid(1); }
+
+  TempDir dir;
+  const std::string missing = dir.file("missing.ogg");
+  const std::string empty = dir.file("empty.ogg");
+  const std::string fifo = dir.file("fifo.ogg");
+  const QString gone = QString::fromLocal8Bit(std::strerror(ENOENT));
+};
+
+TEST_F(BrokenRows, TheNextRowStepPassesOverThemToTheNextSongThatPlays) {
+  DeckWorld d;
+  d.Add(1, "tone440.ogg");
+  for (const std::string& broken : {missing, empty, fifo}) d.Add(1, broken.c_str());
+  d.Add(1, "tone660.ogg");
+  PlayUntilTheNextRowStarts(d);
+  djvp::clsBassPlayer& b = d.P(1, 1);
+  EXPECT_TRUE(b.IsPlaying());
+  EXPECT_EQ(b.filename(), Fixture("tone660.ogg"));
+  EXPECT_EQ(djvp::ui::SelectedRow(d.List(1)), 5);
+  EXPECT_TRUE(d.w->Decks.FadeActive[decks::k1A_1B]) << "it fades in over the song that plays";
+  EXPECT_TRUE(d.env().messages.empty()) << "no message box stops the mix";
+  ASSERT_EQ(d.env().notices.size(), 1u);
+  EXPECT_TRUE(d.env().notices[0].startsWith(QStringLiteral("These songs could not be played and were skipped:")));
+  // Each file under what failed and why.
+  EXPECT_EQ(Named(d.env().notices[0]),
+            (QStringList{"Can't create stream: " + gone + ":", QString::fromStdString(missing), "",
+                         "Can't create stream: the file is empty:", QString::fromStdString(empty), "",
+                         "Can't create stream: not a regular file (a folder, a pipe or a device):",
+                         QString::fromStdString(fifo)}));
+  // The crossfade runs to its end as always.
+  for (int n = 0; n < 200 && d.w->Decks.AnyTransition(); ++n) d.Tick();
+  EXPECT_FALSE(d.P(1, 0).IsPlaying());
+  EXPECT_TRUE(b.IsPlaying());
+  EXPECT_GT(b.volume(), 90);
+}
+
+TEST_F(BrokenRows, AtTheEndOfTheListTheDeckStopsWithItsSongAsAlways) {
+  DeckWorld d;
+  d.Add(1, "tone440.ogg");
+  d.Add(1, missing.c_str());
+  d.Add(1, empty.c_str());
+  PlayUntilTheNextRowStarts(d);
+  EXPECT_FALSE(d.P(1, 1).IsPlaying());
+  EXPECT_TRUE(d.P(1, 0).IsPlaying());
+  EXPECT_TRUE(d.w->Decks.AutomixTransition) << "the step waits, as after the last row";
+  ASSERT_EQ(d.env().notices.size(), 1u);
+  const QStringList named = Named(d.env().notices[0]);
+  EXPECT_TRUE(named.contains(QString::fromStdString(missing)) && named.contains(QString::fromStdString(empty)))
+      << d.env().notices[0].toStdString();
+  for (int n = 0; n < 60 && d.P(1, 0).IsPlaying(); ++n) d.Tick();
+  EXPECT_FALSE(d.P(1, 0).IsPlaying());
+  EXPECT_EQ(d.env().notices.size(), 1u) << "told once";
+  EXPECT_TRUE(d.env().messages.empty());
+}
+
+TEST_F(BrokenRows, PlayWithAutoMixOnStartsTheFirstRowThatPlaysAndWithItOffShowsTheMessage) {
+  for (bool automix : {true, false}) {
+    SCOPED_TRACE(automix);
+    DeckWorld d;
+    d.w->AutomixOn = automix;
+    d.Add(2, fifo.c_str());
+    d.Add(2, "tone550.ogg");
+    d.List(2).SetCurrentRow(1);
+    decks::cmdPlayer_Transport(*d.w, djvp::ctl::kDeckButtons + djvp::ctl::kPlay);
+    if (automix) {
+      EXPECT_TRUE(d.P(2, 0).IsPlaying());
+      EXPECT_EQ(djvp::ui::SelectedRow(d.List(2)), 2);
+      EXPECT_TRUE(d.env().messages.empty());
+      EXPECT_EQ(d.env().notices.size(), 1u);
+    } else {
+      EXPECT_FALSE(d.P(2, 0).IsPlaying());
+      EXPECT_EQ(djvp::ui::SelectedRow(d.List(2)), 1);
+      EXPECT_EQ(d.env().messages, (std::vector<QString>{"Can't create stream\n" + QString::fromStdString(fifo) +
+                                                        ": not a regular file (a folder, a pipe or a device)"}));
+      EXPECT_TRUE(d.env().notices.empty());
+    }
+  }
+}

@@ -116,9 +116,12 @@ class DeckWorld {
   }
   static void RenderSeconds(double seconds) { Render(static_cast<size_t>(std::lround(seconds * 44100.0))); }
 
-  // One timer period: 55 ms of sound, then the timer's run.
+  // One timer period: 55 ms of sound, then the timer's run (after the
+  // engine's threads have measured what they were asked to meanwhile, which
+  // takes them less than a period).
   std::vector<float> Tick() {
     std::vector<float> out = Render(kTickFrames);
+    engine::WaitForBackgroundWork();
     decks::tmrPlaying_ThatTime(*w);
     return out;
   }

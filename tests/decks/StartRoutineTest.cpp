@@ -6,6 +6,9 @@
 
 #include <QLabel>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 using decks::DeckState;
@@ -220,7 +223,7 @@ TEST(StartRoutine, AFileThatCannotBeOpenedArmsNothingAndClearsTheFailure) {
   EXPECT_FALSE(d.P(1, 1).IsPlaying());
   EXPECT_TRUE(d.P(1, 0).IsPlaying());
   ASSERT_EQ(d.env().messages.size(), 1u);
-  EXPECT_EQ(d.env().messages[0], "Can't create stream");
+  EXPECT_EQ(d.env().messages[0], "Can't create stream\n/nonexistent/song.ogg: " + QString::fromLocal8Bit(std::strerror(ENOENT)));
 }
 
 TEST(StartRoutine, StartSetsTheScrollingTitleFromTheRow) {

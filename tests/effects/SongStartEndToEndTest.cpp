@@ -64,10 +64,13 @@ class MixWorld : public SongStartWorld {
     SetCell(deck, row, ui::kBPM, MeasuredBpm(file));
     return row;
   }
-  // One timer period: 55 ms of sound, then the timer's run.
+  // One timer period: 55 ms of sound, then the timer's run (after the
+  // engine's threads have measured what they were asked to meanwhile, which
+  // takes them less than a period).
   std::vector<float> Tick() {
     std::vector<float> out(kTickFrames * 2);
     engine::RenderNoSound(out.data(), kTickFrames);
+    engine::WaitForBackgroundWork();
     decks::tmrPlaying_ThatTime(*w);
     return out;
   }
@@ -103,8 +106,10 @@ TEST(SongStartEndToEnd, AutomixIntoA125BpmSongAfterA128BpmOnePlaysItThreePercent
   EXPECT_EQ(w.sldEffects[0].value(), 0);
 
   // Two seconds before the end the automix starts row 2 on deck 1's B player
-  // and the tempo matching moves deck 1's tempo by the difference.
+  // and the tempo matching moves deck 1's tempo by the difference (at the
+  // latest in the timer's next run, once the new song's tempo is measured).
   ASSERT_TRUE(world.TickUntil([&] { return b.IsPlaying(); }, 200));
+  world.Tick();
   EXPECT_TRUE(w.Decks.FadeActive[decks::k1A_1B]);
   EXPECT_EQ(w.sldEffects[0].value(), 3);
   EXPECT_NEAR(w.Decks.MasterBPM, 128, 0.5);
@@ -126,6 +131,7 @@ TEST(SongStartEndToEnd, AutomixIntoA125BpmSongAfterA128BpmOnePlaysItThreePercent
   // tempo goes down by the difference to deck 1's 128.75.
   decks::cmdPlayer_Transport(w, ctl::kDeckButtons + ctl::kPlay);
   ASSERT_TRUE(w.Decks.FadeActive[decks::k1B_2A]);
+  world.Tick();
   EXPECT_NEAR(w.Decks.MasterBPM, 125 * 1.03, 0.5);
   EXPECT_EQ(w.sldEffects[14].value(), -11);
   EXPECT_NEAR(engine::RateRatio(world.P(2, 0).STRM()), 0.89, 1e-4);

@@ -170,6 +170,22 @@ TEST(SongStart, AutoBpmMovesTheIncomingDecksTempoTowardsTheOutgoingSong) {
   }
 }
 
+TEST(SongStart, TheRecalculatedTempoShowsTheStartTempoOnceTheEngineHasMeasuredIt) {
+  // The start does not wait for the measurement; the playback timer's next
+  // run shows it, at the deck's tempo.
+  for (int tempo : {0, 10}) {
+    SongStartWorld world;
+    MainState& w = *world.w;
+    w.sldEffects[14].setValue(tempo);
+    world.List(2).SetCurrentRow(world.Add(2, "beat128.mp3"));
+    ASSERT_EQ(decks::PlayDeck(w, 2), decks::StartResult::kStarted);
+    engine::WaitForBackgroundWork();
+    decks::Services().StartTempoCheck(w);
+    EXPECT_NEAR(w.lblBPM[3].text().toDouble(), 128 * (1 + tempo / 100.0), 0.7) << tempo;
+    EXPECT_EQ(w.StartTempoWaits[1].label, 0u);
+  }
+}
+
 TEST(SongStart, AutoBpmTakesTheFirstCrossfadeIntoTheDeck) {
   // Deck 1's A player takes over from both players of deck 2 at once: 2A at
   // 128 BPM (transition 2A to 1A) comes before 2B at 140 (2B to 1A).
@@ -190,6 +206,7 @@ TEST(SongStart, AutoBpmTakesTheFirstCrossfadeIntoTheDeck) {
       ASSERT_TRUE(p.Play());
     }
     for (size_t flag : k.flags) w.Decks.FadeActive[flag] = true;
+    engine::WaitForBackgroundWork();  // the three start tempos
     effects::ApplyTrackSettings(w, 1, world.P(1, 0).STRM());
     EXPECT_EQ(w.sldEffects[0].value(), k.tempo) << k.flags.front();
   }

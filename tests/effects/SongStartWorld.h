@@ -4,6 +4,7 @@
 #pragma once
 
 #include "SoundWorld.h"
+#include "decks/DeckServices.h"
 #include "decks/StartRoutine.h"
 #include "platform/Grid.h"
 #include "playlists/TrackRow.h"
@@ -31,10 +32,14 @@ class SongStartWorld : public SoundWorld {
   void SetCell(int deck, int32_t row, djvp::ui::TrackColumn column, const QString& text) {
     List(deck).SetCellValue(row, column, text);
   }
-  // Starts the row on the deck with the deck's start routine.
+  // Starts the row on the deck with the deck's start routine; what waits
+  // for the start tempo, which the engine measures meanwhile, follows as the
+  // playback timer's next run would take it.
   void Play(int deck, int32_t row) {
     List(deck).SetCurrentRow(row);
     decks::PlayDeck(*w, deck);
+    engine::WaitForBackgroundWork();
+    decks::Services().StartTempoCheck(*w);
   }
 };
 

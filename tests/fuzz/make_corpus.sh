@@ -3,7 +3,8 @@
 # which scripts/fuzz.sh gives its short runs so that they start deep.
 #
 # Real-world-like files are made with encoders and taggers (sox, lame, twolame,
-# flac, oggenc, ffmpeg, mutagen) in many layouts, turned into each target's
+# flac, oggenc, ffmpeg, mutagen) in many layouts (for the sound engine also
+# hi-res, many channels and formats that change midway), turned into each target's
 # input form, joined by the test fixtures, the kept inputs of tests/fuzz/found/
 # and the current corpus, and every target runs over them for
 # FUZZ_CORPUS_SECONDS (default 300). libFuzzer's merge then keeps the smallest
@@ -156,9 +157,56 @@ m.save()
 PY
 cp tests/fixtures/*/*.{mp3,mp2,flac,ogg,wma,m4a,wav,aac,ape,mpc} "$files/" 2>/dev/null || true
 
+# ---- the sound engine: every format it plays, and the unusual ones ------------
+# Short files (a tenth of a second or so): hi-res rates, many channels, a
+# rate or a layout that changes midway, 8 kHz MPEG 2.5, files without a
+# header frame, and the encoders' less common forms.
+sound="$work/sound"
+mkdir -p "$sound"
+tone() {  # tone <rate> <channels> <seconds> <file> [bits]
+  sox -D -n -r "$1" -c "$2" -b "${5:-16}" "$4" synth "$3" sine 1000 vol 0.5
+}
+tone 44100 2 0.2 "$src/t44s.wav"
+tone 44100 1 0.2 "$src/t44m.wav"
+tone 22050 2 0.2 "$src/t22s.wav"
+tone 8000 1 0.3 "$src/t8m.wav"
+tone 352800 1 0.03 "$src/t352.wav" 24
+tone 384000 2 0.02 "$src/t384.wav"
+tone 48000 6 0.1 "$src/t48x6.wav"
+tone 44100 20 0.1 "$src/t44x20.wav"
+lame --quiet -b 128 "$src/t44s.wav" "$sound/info.mp3"
+lame --quiet -t -b 64 --resample 44.1 "$src/t44s.wav" "$sound/noinfo.mp3"
+lame --quiet -t -V 9 "$src/t44m.wav" "$sound/vbr_noinfo.mp3"
+lame --quiet -b 8 "$src/t8m.wav" "$sound/mpeg25_8k.mp3"
+lame --quiet -t -b 32 --resample 22.05 "$src/t22s.wav" "$src/t22s.mp3"
+cat "$sound/noinfo.mp3" "$src/t22s.mp3" > "$sound/rate_change.mp3"
+twolame --quiet -b 128 "$src/t44s.wav" "$sound/layer2.mp2"
+oggenc --quiet -q 0 -o "$sound/stereo.ogg" "$src/t44s.wav"
+oggenc --quiet -q -1 -o "$sound/ch6.ogg" "$src/t48x6.wav"
+oggenc --quiet -q -1 -o "$sound/ch20.ogg" "$src/t44x20.wav"
+cat "$sound/stereo.ogg" "$sound/ch6.ogg" > "$sound/chained.ogg"
+flac --silent -5 -o "$sound/stereo.flac" "$src/t44s.wav"
+flac --silent -5 -o "$sound/hires352.flac" "$src/t352.wav"
+flac --silent -5 -o "$sound/hires384.flac" "$src/t384.wav"
+flac --silent -5 -o "$sound/ch6.flac" "$src/t48x6.wav"
+ffmpeg -loglevel error -y -i "$src/t44s.wav" -c:a aac -b:a 48k -f adts "$src/s.aac"
+ffmpeg -loglevel error -y -i "$src/t44m.wav" -c:a aac -b:a 32k -f adts "$src/m.aac"
+ffmpeg -loglevel error -y -i "$src/t22s.wav" -c:a aac -b:a 32k -f adts "$src/h.aac"
+cat "$src/s.aac" "$src/m.aac" > "$sound/stereo_mono.aac"
+cat "$src/s.aac" "$src/h.aac" > "$sound/rate_change.aac"
+ffmpeg -loglevel error -y -i "$src/t44s.wav" -c:a wmav2 -b:a 64k "$sound/wmav2.wma"
+ffmpeg -loglevel error -y -i "$src/t48x6.wav" -c:a aac -b:a 96k "$sound/ch6.m4a"
+ffmpeg -loglevel error -y -i "$src/t44s.wav" -c:a libopus -b:a 32k "$sound/stereo.opus" 2>/dev/null || true
+ffmpeg -loglevel error -y -i "$src/t384.wav" -c:a pcm_s24le "$sound/hires384.wav"
+ffmpeg -loglevel error -y -i "$src/t48x6.wav" -c:a pcm_u8 "$sound/ch6_u8.wav"
+ffmpeg -loglevel error -y -i "$src/t44s.wav" -c:a pcm_f64le "$sound/double.wav"
+
 # ---- each target's input form ----------------------------------------------
 seeds="$work/seeds"
 extensions=(.mp3 .MP2 .mp1 .aac .wma .m4a .flac .ogg .wav .ape .mpc .bin "mp3~")
+# engine_fuzz's first byte picks the name's extension, its second sets the
+# tempo, pitch and seek points.
+soundExtensions=(.mp3 .ogg .flac .wma .aac .m4a .wav .mp2 .opus .bin)
 add() {  # add <target> <name> <prefix bytes as printf escapes> <file>
   mkdir -p "$seeds/$1"
   { printf "$3"; cat "$4"; } >"$seeds/$1/$2"
@@ -179,6 +227,13 @@ for f in "$files"/*; do
     .aac|.wav|.ape|.mpc) add headers_fuzz "$name" "\\x00\\x00\\x00\\x00" "$f" ;;
   esac
 done
+for f in "$files"/* "$sound"/*; do
+  name=$(basename "$f")
+  ext=".${name##*.}"
+  for i in "${!soundExtensions[@]}"; do
+    if [ "${soundExtensions[$i],,}" = "${ext,,}" ]; then add engine_fuzz "$name" "\\x$(printf %02x "$i")\\x21" "$f"; fi
+  done
+done
 
 # ---- run, then merge into the smallest covering set ----------------------------
 for src_file in tests/fuzz/*_fuzz.cpp; do
@@ -190,7 +245,7 @@ for src_file in tests/fuzz/*_fuzz.cpp; do
   inputs=("$seeds/$target" "$corpus")
   [ -d "tests/fuzz/found/$target" ] && inputs+=("tests/fuzz/found/$target")
   echo "running $target for ${seconds}s"
-  ASAN_OPTIONS=detect_leaks=1 "$build/bin/$target" -max_total_time="$seconds" -max_len=262144 -rss_limit_mb=2048 \
+  ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$PWD/tests/fuzz/lsan.supp" "$build/bin/$target" -max_total_time="$seconds" -max_len=262144 -rss_limit_mb=2048 \
     -timeout=10 "$run" "${inputs[@]}" >"$work/$target.log" 2>&1 || { tail -n 40 "$work/$target.log"; exit 1; }
   merged="$work/merged-$target"
   mkdir -p "$merged"

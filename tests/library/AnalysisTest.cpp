@@ -20,8 +20,12 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <linux/fs.h>
+#include <sys/stat.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -260,8 +264,11 @@ TEST_F(AnalysisTest, ASongWhoseAudioCannotBeOpenedKeepsItsTags) {
   SelectAll();
   Run(kCalculateBPM);
 
-  // The player's message once, at the end, naming both; the 0 in the cells.
-  EXPECT_EQ(env.messages, std::vector<QString>{djvp::ui::T(djvp::kStrCantCreateStream) + ":\n" + missing + "\n" + flaky});
+  // The player's message once, at the end, naming both with why; the 0 in
+  // the cells.
+  const QString gone = QString::fromLocal8Bit(std::strerror(ENOENT));
+  EXPECT_EQ(env.messages, std::vector<QString>{djvp::ui::T(djvp::kStrCantCreateStream) + ": " + gone + ":\n" + missing +
+                                               "\n" + flaky});
   EXPECT_EQ(Cell(1, kBPM), QStringLiteral("0"));
   EXPECT_EQ(Cell(2, kBPM), QStringLiteral("0"));
   EXPECT_FALSE(QFileInfo::exists(missing));
@@ -285,8 +292,8 @@ TEST_F(AnalysisTest, FilesThatCannotBeWrittenAreNamedOnceAtTheEnd) {
   ASSERT_EQ(env.messages.size(), 1u) << "told once for the whole run, both passes";
   const QString& told = env.messages[0];
   EXPECT_TRUE(told.startsWith(djvp::ui::T(djvp::kStrTagsNotWritten)));
-  EXPECT_EQ(told.count(songs[0] + QStringLiteral(": ")), 2) << told.toStdString();
-  EXPECT_EQ(told.count(songs[2] + QStringLiteral(": ")), 2) << told.toStdString();
+  EXPECT_EQ(told.count(songs[0] + QStringLiteral(": ")), 1) << told.toStdString();
+  EXPECT_EQ(told.count(songs[2] + QStringLiteral(": ")), 1) << told.toStdString();
   EXPECT_TRUE(told.contains(QStringLiteral("Operation not permitted"))) << told.toStdString();
   EXPECT_FALSE(told.contains(songs[1]));
   // The locked files are as they were; their values are in the library.
@@ -433,4 +440,37 @@ TEST_F(AnalysisTest, AFullDiskDuringTheBpmRunKeepsTheLibraryForTheNextStart) {
     EXPECT_EQ(Library().RowCount(), 1 + extra);
     EXPECT_EQ(Library().TextAt(1, djvp::ui::kFilename), song);
   }
+}
+
+TEST_F(AnalysisTest, AFifoNamedLikeASongAndAHiResSongNeitherHangNorStopTheRun) {
+  const QString fifo = QString::fromStdString(dir.file("pipe.mp3"));
+  ASSERT_EQ(mkfifo(fifo.toUtf8().constData(), 0600), 0);
+  const QString hires = Song("unusual/hires384.flac", "hires.flac");
+  const QString good = Song("playlists/tagged.mp3", "good.mp3");
+  AddMissingRow(fifo);
+  AddRow(hires);
+  AddRow(good);
+  const QString why =
+      djvp::ui::T(djvp::kStrCantCreateStream) + ": " + djvp::ui::T(djvp::kStrNotRegularFile) + ":\n" + fifo;
+  struct Pass {
+    int command;
+    std::vector<int> columns;
+  } const passes[] = {{kCalculateBPM, {kBPM}}, {kCalculateMixPoints, {kStartMixPoint, kEndMixPoint}}};
+  for (const Pass& pass : passes) {
+    SCOPED_TRACE(pass.command);
+    env.messages.clear();
+    SelectAll();
+    Run(pass.command);
+    // The FIFO is told by name and why, once at the end of the run; the
+    // others are measured.
+    EXPECT_EQ(env.messages, std::vector<QString>{why});
+    for (int column : pass.columns) {
+      EXPECT_EQ(Cell(1, column), QStringLiteral("0"));
+      EXPECT_FALSE(Cell(2, column).isEmpty());
+      EXPECT_NE(Cell(2, column), QStringLiteral("0"));
+      EXPECT_NE(Cell(3, column), QStringLiteral("0"));
+    }
+  }
+  EXPECT_EQ(Cell(2, kStartMixPoint), QStringLiteral("00.00 sec"));
+  EXPECT_EQ(Cell(2, kEndMixPoint), QStringLiteral("00.06 sec")) << "the last loud sample of the 0.06 s tone";
 }

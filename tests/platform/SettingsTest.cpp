@@ -121,6 +121,33 @@ TEST_F(SettingsStore, DeleteRemovesAKeyOrASection) {
   EXPECT_FALSE(QFile::exists(SettingsFilePath("KTR")));
 }
 
+// Saving a value that is stored already, as a song start does for every
+// deck setting, writes no new file; a changed value or a second spelling of
+// the key does.
+TEST_F(SettingsStore, AValueSavedAgainAsItIsLeavesTheFileAlone) {
+  auto inode = [] {
+    struct stat st {};
+    return stat(SettingsFilePath("DJVP").toUtf8().constData(), &st) == 0 ? st.st_ino : 0;
+  };
+  ASSERT_TRUE(SaveSetting("DJVP", "Player1", "PitchTempo", "4"));
+  const auto first = inode();
+  ASSERT_NE(first, 0u);
+  EXPECT_TRUE(SaveSetting("DJVP", "player1", "PitchTempo", "4"));
+  EXPECT_EQ(inode(), first) << "the same file";
+  EXPECT_TRUE(SaveSetting("DJVP", "Player1", "PitchTempo", "5"));
+  const auto second = inode();
+  EXPECT_NE(second, first) << "a new file";
+  EXPECT_EQ(GetSetting("DJVP", "Player1", "PitchTempo", "x"), "5");
+  // The key in another spelling becomes that one spelling.
+  EXPECT_TRUE(SaveSetting("DJVP", "Player1", "PITCHTEMPO", "5"));
+  EXPECT_NE(inode(), second);
+  EXPECT_TRUE(FileText("DJVP").contains("PITCHTEMPO=5")) << FileText("DJVP").toStdString();
+  EXPECT_FALSE(FileText("DJVP").contains("PitchTempo"));
+  // An empty value over a key that holds one.
+  EXPECT_TRUE(SaveSetting("DJVP", "Player1", "PitchTempo", QString()));
+  EXPECT_EQ(GetSetting("DJVP", "Player1", "PitchTempo", "x"), "");
+}
+
 // A store that cannot be written says so, once per run, with the system's
 // reason; the old file stays as it was.
 TEST_F(SettingsStore, AStoreThatCannotBeWrittenIsToldOncePerRun) {

@@ -14,6 +14,7 @@
 #include "library/Handlers.h"
 #include "platform/Grid.h"
 #include "platform/MessageBox.h"
+#include "platform/Notice.h"
 #include "platform/Paths.h"
 #include "playlists/Playlists.h"
 #include "tageditor/TagEditor.h"
@@ -45,11 +46,13 @@ class StateTestEnv {
       return djvp::MsgResult::Ok;
     });
     djvp::SetMessageSink([this](const QString& text) { messages.push_back(text); });
+    djvp::SetNoticeHook([this](const QString& text) { notices.push_back(text); });
     djvp::LangOffset = 0;
   }
   ~StateTestEnv() {
     djvp::SetProgramFolder({});
     djvp::SetMsgBoxHook({});
+    djvp::SetNoticeHook({});
     djvp::SetMessageSink({});
     djvp::LangOffset = 0;
   }
@@ -78,6 +81,8 @@ class StateTestEnv {
 
   QString program;
   std::vector<QString> messages;
+  // What the program told in notices that do not stop it (djvp::Notice).
+  std::vector<QString> notices;
 
  private:
   TempDir dir_;
