@@ -113,12 +113,12 @@ bool CID3V2Tag::WriteListItem(int n, int32_t id, bool hasLanguage, bool hasDescr
   CByteBuffer payload;
   payload.AppendByte(1);
   if (hasLanguage) payload.AppendBytes(lang.data(), 3);
+  // Every UTF-16 string has its byte-order mark, an empty one too: readers
+  // that check it (ffmpeg) skip a frame whose string lacks it.
   if (hasDescription) {
-    if (!description.empty()) {
-      payload.AppendByte(0xFF);
-      payload.AppendByte(0xFE);
-      payload.AppendWide(description);
-    }
+    payload.AppendByte(0xFF);
+    payload.AppendByte(0xFE);
+    payload.AppendWide(description);
     payload.AppendFill(0, 2);
   }
   if (isURL) {

@@ -6,6 +6,7 @@
 #include "Module.h"
 #include "SafeWrite.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -67,8 +68,9 @@ WString FormatLine(int32_t time, const WString& text) {
 }
 
 // One "[00001234]text" line into the payload being built: the text in UTF-16
-// little-endian, its terminator and the time in 4 bytes. The brackets are not
-// examined; a line without a character of text fails.
+// little-endian with its byte-order mark, its terminator and the time in 4
+// bytes. The brackets are not examined; a line without a character of text
+// fails.
 bool AddSyncLyricLine(const WString& line, CByteBuffer& payload) {
   if (line.size() <= 10) return false;
   // The time as the C runtime reads a number: white space, a sign, digits.
@@ -79,6 +81,8 @@ bool AddSyncLyricLine(const WString& line, CByteBuffer& payload) {
   int32_t value = 0;
   for (; i < 9 && line[i] >= u'0' && line[i] <= u'9'; ++i) value = value * 10 + (line[i] - u'0');
   if (negative) value = -value;
+  payload.AppendByte(0xFF);
+  payload.AppendByte(0xFE);
   payload.AppendWide(line.substr(10));
   payload.AppendFill(0, 2);
   uint8_t stamp[4];
@@ -207,11 +211,9 @@ bool CID3V2Tag::SetSyncLyric(int n, const WString& language, const WString& desc
   // The time stamp format comes before the content type in the frame.
   payload.AppendByte(static_cast<uint8_t>(timeStampFormat));
   payload.AppendByte(static_cast<uint8_t>(contentType));
-  if (!description.empty()) {
-    payload.AppendByte(0xFF);
-    payload.AppendByte(0xFE);
-    payload.AppendWide(description);
-  }
+  payload.AppendByte(0xFF);  // a byte-order mark on every UTF-16 string, an empty one too
+  payload.AppendByte(0xFE);
+  payload.AppendWide(description);
   payload.AppendFill(0, 2);
 
   // Lines end at CR LF; a lone CR or LF belongs to the line. The whole text is
@@ -337,13 +339,27 @@ bool CID3V2Tag::SetPicture(const WString& path, const WString& description, int 
     return false;
   }
   const bool v2 = m_version == 2;
+  // The description in single bytes where Latin-1 holds it (where the code
+  // page and Latin-1, which other readers take, agree), else in UTF-16.
+  const bool latin1 = std::all_of(description.begin(), description.end(),
+                                  [](char16_t c) { return c < 0x80 || (c >= 0xA0 && c <= 0xFF); });
+  auto appendDescription = [&](CByteBuffer& p) {
+    if (latin1) {
+      p.AddStringA(description);
+      p.AppendZero();
+    } else {
+      p.AppendByte(0xFF);
+      p.AppendByte(0xFE);
+      p.AppendWide(description);
+      p.AppendFill(0, 2);
+    }
+  };
   CByteBuffer payload;
-  payload.AppendByte(0);
+  payload.AppendByte(latin1 ? 0 : 1);
   if (asLink) {
     payload.AppendBytes("-->", v2 ? 3 : 4);
     payload.AppendByte(static_cast<uint8_t>(pictureType));
-    payload.AddStringA(description);
-    payload.AppendZero();
+    appendDescription(payload);
     payload.AddStringA(path);
     payload.AppendZero();
   } else {
@@ -373,8 +389,7 @@ bool CID3V2Tag::SetPicture(const WString& path, const WString& description, int 
       payload.AppendZero();
     }
     payload.AppendByte(static_cast<uint8_t>(pictureType));
-    payload.AddStringA(description);
-    payload.AppendZero();
+    appendDescription(payload);
     const int32_t before = payload.GetLength();
     if (!file.Seek(0)) {
       State().lastError = file.Error();
