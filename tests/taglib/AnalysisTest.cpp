@@ -247,8 +247,10 @@ TEST(Analysis, SavesRefusedByFormat) {
 
   c.SetID3V2Title(u"x");
   // MP4 files among them: a tag in front would move the audio away from the
-  // absolute offsets of their atoms.
-  for (const char* name : {"tiny.wav", "tiny.flac", "tiny.ogg", "../mp4/ffmpeg.m4a", "../mp4/typed.m4a"}) {
+  // absolute offsets of their atoms. WMA and Monkey's Audio files: mutagen
+  // cannot open them with a tag in front.
+  for (const char* name : {"tiny.wav", "tiny.flac", "tiny.ogg", "../mp4/ffmpeg.m4a", "../mp4/typed.m4a",
+                           "../wma/plain.wma", "../monkey/old_3970_normal.ape"}) {
     SCOPED_TRACE(name);
     const std::string path = CopyFixture(dir, name, std::filesystem::path(name).filename().string());
     const auto before = TempDir::Read(path);
@@ -270,6 +272,42 @@ TEST(Analysis, SavesRefusedByFormat) {
   EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrTagNotAllowed);
   EXPECT_TRUE(c.ID3V2RemoveTagFromFile(W(bin)));
   EXPECT_EQ(TempDir::Read(bin), TempDir::Read(Fixture("plain.mp3")));
+}
+
+// Musepack SV7 and ADTS AAC take an ID3v2 tag in front: ffprobe and
+// mutagen's readers of the format read the stream and the tag afterwards
+// (mutagen's guess by the first bytes takes such a file for an MP3, as it
+// does with every tagged AAC or Musepack file), and the stream's bytes stay.
+TEST(Analysis, MusepackAndAdtsFilesTakeAnID3v2TagThatTheirReadersSkip) {
+  struct Case {
+    const char* fixture;
+    int16_t format;
+    const char* reader;  // mutagen's class of the format
+  } cases[] = {{"../mpp/sv7_standard_joint.mpc", kFormatMPP, "mutagen.musepack.Musepack"},
+               {"../aac/adts_cbr.aac", kFormatAAC, "mutagen.aac.AAC"}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.fixture);
+    TempDir dir;
+    const std::string path = CopyFixture(dir, k.fixture, std::filesystem::path(k.fixture).filename().string());
+    const auto before = TempDir::Read(path);
+    const std::string probe = "ffprobe -v error -show_entries stream=codec_name,sample_rate,channels:format_tags=title "
+                              "-of default=nw=1 '" + path + "'";
+    const std::string streamBefore = RunCommand(probe);
+    CSonavexCtrl c;
+    ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), k.format);
+    c.SetAUDIOTitle(u"Tagged ♫");
+    ASSERT_TRUE(c.AUDIOSaveChangesToFile(W(path))) << c.AUDIOGetLastErrorNumber();
+    EXPECT_EQ(AudioOf(path), before);
+    EXPECT_EQ(RunCommand(probe), streamBefore + "TAG:title=Tagged ♫\n");
+    const std::string module = std::string(k.reader).substr(0, std::string(k.reader).rfind('.'));
+    EXPECT_EQ(RunCommand("/usr/bin/python3 -c 'import sys, mutagen.id3, " + module + "\nf = " + k.reader +
+                         "(sys.argv[1])\nprint(f.info.sample_rate, f.info.channels, mutagen.id3.ID3(sys.argv[1])[\"TIT2\"])' '" +
+                         path + "' 2>&1"),
+              "44100 2 Tagged \u266b\n");
+    CSonavexCtrl r;
+    ASSERT_EQ(r.AUDIOAnalyzeFile(W(path)), k.format);
+    EXPECT_EQ(r.GetAUDIOTitle(), u"Tagged ♫");
+  }
 }
 
 // Headers with figures no real file has (a damaged or hostile file): the
