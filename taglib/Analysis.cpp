@@ -236,7 +236,9 @@ bool CSonavexCtrl::SaveGenericStrings(const WString& path) {
     case kFormatMPP:
     case kFormatAAC:
       m_ID3V2.SetGenericStrings(g);
-      return m_ID3V2.SaveChangesToFile(path);
+      // The seven fields are those the analysis read (from the ID3v1 tag of
+      // a file without ID3v2 among others): none is taken from ID3v1 again.
+      return m_ID3V2.SaveChangesToFile(path, false);
     case kFormatWMA:
       m_WMA.SetGenericStrings(g);
       return m_WMA.SaveChangesToFile(path);

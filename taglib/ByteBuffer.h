@@ -11,6 +11,7 @@
 #include "WString.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace sonavex {
 
@@ -21,6 +22,21 @@ class CByteBuffer {
   explicit CByteBuffer(const char16_t* wide);
   CByteBuffer(const CByteBuffer& other) { *this = other; }
   CByteBuffer& operator=(const CByteBuffer& other);
+  // A move hands the block over (the source is left empty).
+  CByteBuffer(CByteBuffer&& other) noexcept { Swap(other); }
+  CByteBuffer& operator=(CByteBuffer&& other) noexcept {
+    if (this != &other) {
+      CByteBuffer gone;
+      Swap(other);
+      other.Swap(gone);  // the old block of this buffer goes with it
+    }
+    return *this;
+  }
+  void Swap(CByteBuffer& other) noexcept {
+    std::swap(length_, other.length_);
+    std::swap(capacity_, other.capacity_);
+    std::swap(data_, other.data_);
+  }
   virtual ~CByteBuffer();
 
   // Files. Counts that come from a file are clamped to the bytes the file

@@ -5,6 +5,7 @@
 #include "Analysis.h"
 #include "Bytes.h"
 #include "Codepage.h"
+#include "ID3V1Tag.h"
 #include "Module.h"
 #include "SafeWrite.h"
 
@@ -363,15 +364,78 @@ bool CID3V2Tag::BuildTag(const uint8_t* oldHeader, int64_t fileLength) {
   return true;
 }
 
-bool CID3V2Tag::SaveChangesToFile(const WString& path) {
+bool CID3V2Tag::SaveChangesToFile(const WString& path, bool fromID3V1) {
   if (!FormatAllowsID3V2(DetectFormatOfFile(path, State()))) {
     State().lastError = kErrTagNotAllowed;
     return false;
   }
-  return WriteToFile(path);
+  return WriteToFile(path, fromID3V1);
 }
 
-bool CID3V2Tag::WriteToFile(const WString& path) {
+namespace {
+// The payload of a text frame: UTF-16 with its byte-order mark.
+CByteBuffer TextPayload(const WString& text) {
+  CByteBuffer payload;
+  payload.AppendByte(1);
+  payload.AppendByte(0xFF);
+  payload.AppendByte(0xFE);
+  payload.AppendWide(text);
+  return payload;
+}
+}  // namespace
+
+void CID3V2Tag::TakeID3V1Fields(const CID3V1Record& v1) {
+  const uint8_t version = m_version >= 2 && m_version <= 4 ? m_version : 3;
+  struct Field {
+    int32_t id;
+    WString text;
+  };
+  std::vector<Field> fields;
+  auto add = [&](int32_t id, const WString& text) {
+    if (id != kNoFrameId && !text.empty() && FindFrame(id, 0) < 0) fields.push_back({id, text});
+  };
+  add(FieldId(version, "TIT2", "TT2"), v1.title);
+  add(FieldId(version, "TPE1", "TP1"), v1.artist);
+  add(FieldId(version, "TALB", "TAL"), v1.album);
+  // Version 2.4 keeps the year in the recording time.
+  add(version == 4 ? ID3V2FrameId("TDRC") : FieldId(version, "TYER", "TYE"), v1.year);
+  add(FieldId(version, "TRCK", "TRK"), v1.GetTrack());
+  add(FieldId(version, "TCON", "TCO"), v1.GetGenre());
+  std::vector<CByteBuffer> payloads;
+  for (const Field& f : fields) payloads.push_back(TextPayload(f.text));
+  // The comment, in English without a description, unless the table holds
+  // it already.
+  const int32_t commentId = FieldId(version, "COMM", "COM");
+  bool haveComment = v1.comment.empty();
+  for (int n = 0; !haveComment; ++n) {
+    const int slot = FindFrame(commentId, n);
+    if (slot < 0) break;
+    haveComment = ParseLangDescText(m_frames[static_cast<size_t>(slot)].payload, true, true, false).text == v1.comment;
+  }
+  if (!haveComment) {
+    CByteBuffer payload;
+    payload.AppendByte(1);
+    payload.AppendBytes("eng", 3);
+    payload.AppendBytes("\xFF\xFE\0\0\xFF\xFE", 6);
+    payload.AppendWide(v1.comment);
+    payload.AppendFill(0, 2);
+    fields.push_back({commentId, v1.comment});
+    payloads.push_back(std::move(payload));
+  }
+  // In front of the table's frames, as many as the table has room for.
+  const int n = std::min<int>(static_cast<int>(fields.size()), kMaxFrames - m_used);
+  if (n <= 0) return;
+  for (int i = m_used - 1; i >= 0; --i) std::swap(m_frames[static_cast<size_t>(i + n)], m_frames[static_cast<size_t>(i)]);
+  m_used += n;
+  for (int i = 0; i < n; ++i) {
+    ID3V2_FRAME& f = m_frames[static_cast<size_t>(i)];
+    f.id = fields[static_cast<size_t>(i)].id;
+    f.flags = 0;
+    f.payload = std::move(payloads[static_cast<size_t>(i)]);
+  }
+}
+
+bool CID3V2Tag::WriteToFile(const WString& path, bool fromID3V1) {
   std::memset(m_oldHeader, 0, sizeof m_oldHeader);
   TagFile src;
   if (!src.Open(path, TagFile::Mode::Read)) {
@@ -391,6 +455,14 @@ bool CID3V2Tag::WriteToFile(const WString& path) {
   if (oldIsTag && old.size > length) {
     State().lastError = EINVAL;
     return false;
+  }
+  if (!oldIsTag && fromID3V1 && FileEndsWithID3V1(src, length)) {
+    uint8_t tail[128];
+    if (src.Seek(length - 128) && src.ReadExact(tail, sizeof tail)) {
+      CID3V1Record v1;
+      v1.Parse(tail);
+      TakeID3V1Fields(v1);
+    }
   }
   if (!BuildTag(m_oldHeader, length)) return false;
 
@@ -519,14 +591,7 @@ bool CID3V2Tag::StoreSingleFrame(const WString& text, int32_t id, const CByteBuf
   return true;
 }
 
-bool CID3V2Tag::SetTextFrame(const WString& text, int32_t id) {
-  CByteBuffer payload;  // UTF-16 with byte-order mark
-  payload.AppendByte(1);
-  payload.AppendByte(0xFF);
-  payload.AppendByte(0xFE);
-  payload.AppendWide(text);
-  return StoreSingleFrame(text, id, payload);
-}
+bool CID3V2Tag::SetTextFrame(const WString& text, int32_t id) { return StoreSingleFrame(text, id, TextPayload(text)); }
 
 bool CID3V2Tag::SetURLFrame(const WString& text, int32_t id) {
   CByteBuffer payload;

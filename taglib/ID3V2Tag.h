@@ -111,10 +111,15 @@ class CID3V2Tag : public WithFileState {
   void ReadSize(TagFile& file);
   // Detects the target's format (error 210 unless it may carry the tag), then
   // writes the table as the file's tag.
-  bool SaveChangesToFile(const WString& path);
+  bool SaveChangesToFile(const WString& path, bool fromID3V1 = true);
   // Writes the table as the file's tag without a format check: in place when
   // the old tag is at most 4096 bytes and has room, else by a safe rewrite.
-  bool WriteToFile(const WString& path);
+  // A new tag on a file that ends in an ID3v1 tag starts with the ID3v1
+  // fields that the table does not hold (they join the table), so that one
+  // value written never hides the song's names from readers that prefer
+  // ID3v2; fromID3V1 false leaves them out (the generic save, which writes
+  // all seven fields as the analysis read them).
+  bool WriteToFile(const WString& path, bool fromID3V1 = true);
   // Rewrites the file without its leading tag (205 when it has none). The
   // table is not changed.
   bool RemoveTagFromFile(const WString& path);
@@ -242,6 +247,8 @@ class CID3V2Tag : public WithFileState {
   void FreeSlot(int slot);
   void SetPayload(int slot, int32_t id, const CByteBuffer& payload);
   bool StoreSingleFrame(const WString& text, int32_t id, const CByteBuffer& payload);
+  // Puts the ID3v1 fields that the table lacks in front of its frames.
+  void TakeID3V1Fields(const class CID3V1Record& v1);
   // Builds the new header and the frames in m_build; false (error set) when a
   // frame or the tag is too large for the version's size fields.
   bool BuildTag(const uint8_t* oldHeader, int64_t fileLength);

@@ -274,6 +274,94 @@ TEST(Analysis, SavesRefusedByFormat) {
   EXPECT_EQ(TempDir::Read(bin), TempDir::Read(Fixture("plain.mp3")));
 }
 
+// One value written into an MP3 that has only an ID3v1 tag (the analysis'
+// comment markers and tempo, a title from the tag editor's host) makes a new
+// ID3v2 tag that starts with the ID3v1 fields: readers that prefer ID3v2
+// (this library's analysis, ffprobe, mutagen's easy names) still see the
+// song's names. The generic save writes all seven fields itself and takes
+// none twice. The audio and the ID3v1 tag stay byte for byte.
+TEST(Analysis, ANewID3v2TagStartsWithTheID3v1Fields) {
+  const std::string seeded[] = {"TIT2|Title One", "TPE1|Artist One", "TALB|Album One", "TYER|1999",
+                                "TRCK|7", "TCON|Trip-Hop", "COMM|eng||A comment"};
+  struct Case {
+    const char* name;
+    std::function<bool(CSonavexCtrl&, const std::string&)> save;
+    std::vector<std::string> frames;  // what mutagen lists, in order
+    GenericStrings read;              // the generic strings of a new analysis
+  } cases[] = {
+      {"analysis comment",
+       [](CSonavexCtrl& c, const std::string& p) {
+         c.ID3V2SetComment(static_cast<int16_t>(c.ID3V2GetComments() + 1), u"PEA", u"", u"-3.5");
+         return c.ID3V2SaveChangesToFile(W(p));
+       },
+       {seeded[0], seeded[1], seeded[2], seeded[3], seeded[4], seeded[5], seeded[6], "COMM|PEA||-3.5"},
+       {u"Title One", u"Artist One", u"Album One", u"A comment", u"Trip-Hop", u"7", u"1999"}},
+      {"tempo",
+       [](CSonavexCtrl& c, const std::string& p) {
+         c.SetID3V2BeatsPerMinute(u"128");
+         return c.ID3V2SaveChangesToFile(W(p));
+       },
+       {seeded[0], seeded[1], seeded[2], seeded[3], seeded[4], seeded[5], seeded[6], "TBPM|128"},
+       {u"Title One", u"Artist One", u"Album One", u"A comment", u"Trip-Hop", u"7", u"1999"}},
+      {"title",
+       [](CSonavexCtrl& c, const std::string& p) {
+         c.SetID3V2Title(u"New Title");
+         return c.ID3V2SaveChangesToFile(W(p));
+       },
+       {seeded[1], seeded[2], seeded[3], seeded[4], seeded[5], seeded[6], "TIT2|New Title"},
+       {u"New Title", u"Artist One", u"Album One", u"A comment", u"Trip-Hop", u"7", u"1999"}},
+      {"generic save",
+       [](CSonavexCtrl& c, const std::string& p) {
+         c.SetAUDIOTitle(u"Generic");
+         c.SetAUDIOComment(u"Changed");
+         return c.AUDIOSaveChangesToFile(W(p));
+       },
+       {"TALB|Album One", "TPE1|Artist One", "COMM|ENG|Sonavex|Changed", "TCON|Trip-Hop", "TIT2|Generic",
+        "TRCK|7", "TYER|1999"},
+       {u"Generic", u"Artist One", u"Album One", u"Changed", u"Trip-Hop", u"7", u"1999"}},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    TempDir dir;
+    const std::string path = dir.file("song.mp3");
+    std::filesystem::copy_file(std::string(DJVP_TEST_FIXTURES) + "/mpeg/tag_id3v1.mp3", path);
+    const auto before = TempDir::Read(path);
+    CSonavexCtrl c;
+    ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+    ASSERT_FALSE(c.ID3V2Exists());
+    ASSERT_TRUE(k.save(c, path)) << c.AUDIOGetLastErrorNumber();
+    EXPECT_EQ(AudioOf(path), before);
+    // The ID3v2 frames as mutagen lists them (without the comment it makes
+    // of the ID3v1 tag for a tag that lacks one).
+    auto id3v2Frames = [&] {
+      std::vector<std::string> f = Mutagen(path);
+      if (!f.empty()) f.erase(f.begin());  // the version line
+      f.erase(std::remove(f.begin(), f.end(), "COMM|eng|ID3v1 Comment|A comment"), f.end());
+      return f;
+    };
+    EXPECT_EQ(id3v2Frames(), k.frames);
+    for (const auto& [key, value] : {std::pair{"title", k.read.title}, {"artist", k.read.artist}, {"album", k.read.album}})
+      EXPECT_EQ(RunCommand(std::string("ffprobe -v error -show_entries format_tags=") + key +
+                           " -of default=nw=1:nk=1 '" + path + "'"),
+                U(value) + "\n");
+    CSonavexCtrl r;
+    ASSERT_EQ(r.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+    EXPECT_TRUE(r.ID3V2Exists());
+    const GenericStrings got{r.GetAUDIOTitle(), r.GetAUDIOArtist(), r.GetAUDIOAlbum(), r.GetAUDIOComment(),
+                             r.GetAUDIOGenre(), r.GetAUDIOTrack(), r.GetAUDIOYear()};
+    EXPECT_EQ(U(got.title + u"|" + got.artist + u"|" + got.album + u"|" + got.comment + u"|" + got.genre + u"|" +
+                got.track + u"|" + got.year),
+              U(k.read.title + u"|" + k.read.artist + u"|" + k.read.album + u"|" + k.read.comment + u"|" +
+                k.read.genre + u"|" + k.read.track + u"|" + k.read.year));
+    EXPECT_EQ(r.GetID3V1Title(), u"Title One");
+
+    // A second save of the same control keeps the fields it took.
+    ASSERT_TRUE(std::string(k.name) == "generic save" ? c.AUDIOSaveChangesToFile(W(path))
+                                                        : c.ID3V2SaveChangesToFile(W(path)));
+    EXPECT_EQ(id3v2Frames(), k.frames);
+  }
+}
+
 // Musepack SV7 and ADTS AAC take an ID3v2 tag in front: ffprobe and
 // mutagen's readers of the format read the stream and the tag afterwards
 // (mutagen's guess by the first bytes takes such a file for an MP3, as it
