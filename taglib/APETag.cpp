@@ -188,7 +188,8 @@ int CAPETag::KeyIndex(const std::string& key) {
 bool CAPETag::SetItem(const std::string& key) {
   const int k = KeyIndex(key);
   if (k < 0) return false;
-  const WString text = m_nVersion <= 1000 ? m_Buffer.GetStringA() : m_Buffer.ConvertToUnicode(3);
+  const WString text = m_nVersion <= 1000 ? m_Buffer.GetStringA()
+                                           : DecodeText(m_Buffer.GetData(), static_cast<size_t>(m_Buffer.GetLength()), 3);
   m_strValues[k] = m_strRead[k] = TrimRightSpace(text);
   return true;
 }

@@ -215,6 +215,11 @@ WString Decode(const uint8_t* p, size_t bytes, int encoding) {
 
 }  // namespace
 
+WString DecodeText(const uint8_t* bytes, size_t n, int encoding) {
+  if (!bytes || n == 0) return {};
+  return Decode(bytes, n, encoding);
+}
+
 WString CByteBuffer::ConvertToUnicode() {
   if (length_ < 1 || length_ > kMaxDecode) return {};
   Terminate();

@@ -63,6 +63,10 @@ class CByteBuffer {
   const char* GetSz();
   WString GetStringA() const;
   WString MidA(int32_t position, int32_t count) const;
+  // The content as text of an ID3v2 encoding (0 code page, 1 UTF-16 with
+  // byte-order mark, 2 UTF-16 big-endian, 3 UTF-8) up to its first zero
+  // character; the first byte selects the encoding where none is given. A
+  // content of more than 32,500 bytes reads as "".
   WString ConvertToUnicode();
   WString ConvertToUnicode(int encoding);
 
@@ -85,5 +89,9 @@ class CByteBuffer {
   int32_t capacity_ = 0;
   uint8_t* data_ = nullptr;
 };
+
+// Text of an ID3v2 encoding as ConvertToUnicode reads it, of any length:
+// the values the tag writers store are read back whole.
+WString DecodeText(const uint8_t* bytes, size_t n, int encoding);
 
 }  // namespace sonavex

@@ -56,9 +56,7 @@ WString DecodeUtf16Text(const uint8_t* p, int32_t n, bool bigEndian) {
 WString DecodeSyncText(const uint8_t* p, int32_t n, uint8_t encoding) {
   if (encoding == 1) return DecodeUtf16Text(p, n, false);
   if (encoding == 2) return DecodeUtf16Text(p, n, true);
-  CByteBuffer field;
-  field.AppendBytes(p, n);
-  return field.ConvertToUnicode(encoding);
+  return DecodeText(p, static_cast<size_t>(std::max(n, 0)), encoding);
 }
 
 WString FormatLine(int32_t time, const WString& text) {
@@ -169,9 +167,7 @@ WString CID3V2Tag::GetSyncLyricDescription(int n) {
   const int unit = (encoding == 1 || encoding == 2) ? 2 : 1;
   int32_t pos = 6, start = 0, end = 0;
   const bool terminated = NextTerminated(payload.GetData(), length, pos, unit, start, end);
-  CByteBuffer field;
-  field.AppendBytes(payload.GetData() + start, (terminated ? end : length) - start);
-  return field.ConvertToUnicode(encoding);
+  return DecodeText(payload.GetData() + start, static_cast<size_t>((terminated ? end : length) - start), encoding);
 }
 
 int CID3V2Tag::GetSyncLyricTimeFormat(int n) {
@@ -273,9 +269,7 @@ bool CID3V2Tag::ParsePicture(const CByteBuffer& payload, Picture& out) const {
   const int unit = (out.encoding == 1 || out.encoding == 2) ? 2 : 1;
   int32_t start = 0, end = 0;
   const bool terminated = NextTerminated(p, length, pos, unit, start, end);
-  CByteBuffer field;
-  field.AppendBytes(p + start, (terminated ? end : length) - start);
-  out.description = field.ConvertToUnicode(out.encoding);
+  out.description = DecodeText(p + start, static_cast<size_t>((terminated ? end : length) - start), out.encoding);
   out.dataOffset = pos;
   out.dataLength = length - pos;
   if (out.mime == u"-->") out.mime += AnsiField(p + pos, length - pos);

@@ -556,7 +556,8 @@ WString CID3V2Tag::GetTextFrame(int32_t id) {
   }
   const int slot = FindFrame(id, 0);
   if (slot < 0) return {};
-  return m_frames[static_cast<size_t>(slot)].payload.ConvertToUnicode();
+  const CByteBuffer& p = m_frames[static_cast<size_t>(slot)].payload;
+  return DecodeText(p.GetData() + 1, static_cast<size_t>(p.GetLength() - 1), p.GetAt(0));
 }
 
 WString CID3V2Tag::GetURLFrame(int32_t id) {

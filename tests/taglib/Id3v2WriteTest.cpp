@@ -5,6 +5,7 @@
 #include "ID3V2Tag.h"
 #include "Id3v2TestSupport.h"
 #include "Module.h"
+#include "SonavexCtrl.h"
 
 #include <gtest/gtest.h>
 
@@ -437,4 +438,61 @@ TEST(Id3v2Write, ListItemsAndPictureDescriptionsReadTheSameInFfmpegAndMutagen) {
   EXPECT_EQ(oldForm.GetComment(1), u"12");
   EXPECT_EQ(oldForm.GetCommentDescription(1), u"");
   EXPECT_TRUE(Contains(Mutagen(old), "COMM|PEA||12"));
+}
+
+// Values of more than 32,500 bytes (a long lyric, a long comment) read back
+// as written, by this library and by mutagen, in ID3v2 text frames and list
+// items and in APE items.
+TEST(Id3v2Write, LongValuesReadBackAsWritten) {
+  const std::u16string text = [] {
+    std::u16string t;
+    for (int i = 0; t.size() < 40000; ++i) t += u"Line " + FromUtf8(std::to_string(i)) + u" \u00e4\u266b\r\n";
+    return t + u"end";  // (APE values lose trailing blanks and line ends)
+  }();
+  const std::string utf8 = U(text);
+  ASSERT_GT(utf8.size(), 32500u);
+  struct Case {
+    const char* name;
+    std::function<void(CSonavexCtrl&)> put;
+    std::function<std::u16string(CSonavexCtrl&)> get;
+    std::function<bool(CSonavexCtrl&, const std::u16string&)> save;
+    const char* mutagen;  // prints the value
+  } cases[] = {
+      {"ID3v2 title", [&](CSonavexCtrl& c) { c.SetID3V2Title(text); }, [](CSonavexCtrl& c) { return c.GetID3V2Title(); },
+       [](CSonavexCtrl& c, const std::u16string& p) { return c.ID3V2SaveChangesToFile(p); },
+       "from mutagen.id3 import ID3\nprint(ID3(sys.argv[1])['TIT2'].text[0], end='')"},
+      {"ID3v2 comment", [&](CSonavexCtrl& c) { c.ID3V2SetComment(1, u"eng", u"long", text); },
+       [](CSonavexCtrl& c) { return c.ID3V2GetComment(1); },
+       [](CSonavexCtrl& c, const std::u16string& p) { return c.ID3V2SaveChangesToFile(p); },
+       "from mutagen.id3 import ID3\nprint(ID3(sys.argv[1]).getall('COMM')[0].text[0], end='')"},
+      {"ID3v2 lyrics", [&](CSonavexCtrl& c) { c.ID3V2SetLyric(1, u"eng", u"", text); },
+       [](CSonavexCtrl& c) { return c.ID3V2GetLyric(1); },
+       [](CSonavexCtrl& c, const std::u16string& p) { return c.ID3V2SaveChangesToFile(p); },
+       "from mutagen.id3 import ID3\nprint(ID3(sys.argv[1]).getall('USLT')[0].text, end='')"},
+      {"ID3v2 user text", [&](CSonavexCtrl& c) { c.ID3V2SetUserText(1, u"notes", text); },
+       [](CSonavexCtrl& c) { return c.ID3V2GetUserText(1); },
+       [](CSonavexCtrl& c, const std::u16string& p) { return c.ID3V2SaveChangesToFile(p); },
+       "from mutagen.id3 import ID3\nprint(ID3(sys.argv[1]).getall('TXXX')[0].text[0], end='')"},
+      {"APE title", [&](CSonavexCtrl& c) { c.SetAPETitle(text); }, [](CSonavexCtrl& c) { return c.GetAPETitle(); },
+       [](CSonavexCtrl& c, const std::u16string& p) { return c.APESaveChangesToFile(p); },
+       "from mutagen.apev2 import APEv2\nprint(str(APEv2(sys.argv[1])['TITLE']), end='')"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    TempDir dir;
+    const std::string path = dir.file("song.mp3");
+    std::filesystem::copy_file(std::string(DJVP_TEST_FIXTURES) + "/mpeg/cbr128_joint.mp3", path);
+    CSonavexCtrl c;
+    ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+    k.put(c);
+    ASSERT_TRUE(k.save(c, W(path))) << c.AUDIOGetLastErrorNumber();
+    CSonavexCtrl r;
+    ASSERT_EQ(r.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+    EXPECT_TRUE(k.get(r) == text) << k.get(r).size();
+    const std::string script = dir.file("read.py");
+    TempDir::Write(script, std::string("import sys\n") + k.mutagen + "\n");
+    const std::string out = RunCommand("/usr/bin/python3 '" + script + "' '" + path + "'");
+    // mutagen gives the line ends as they are.
+    EXPECT_TRUE(out == utf8) << out.size() << " bytes";
+  }
 }
