@@ -76,6 +76,10 @@ class CByteBuffer {
   uint8_t* GetData() { return data_; }
   // Empties the content (the block stays).
   void Empty() { length_ = 0; }
+  // Makes the content n bytes long, the bytes kept up to the old length and
+  // left as they are behind it, for the caller to fill; nullptr when memory
+  // could not be had.
+  uint8_t* Prepare(int32_t n);
 
  private:
   // Make room for n content bytes (plus two spare), keeping (grow) or

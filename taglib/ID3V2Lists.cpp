@@ -92,7 +92,7 @@ int CID3V2Tag::FindItemForRead(int n, int32_t id) {
 bool CID3V2Tag::ReadListItem(int n, int32_t id, bool hasLanguage, bool hasDescription, bool isURL, ListItem& out) {
   const int slot = FindItemForRead(n, id);
   if (slot < 0) return false;
-  out = ParseLangDescText(m_frames[static_cast<size_t>(slot)].payload, hasLanguage, hasDescription, isURL);
+  out = ParseLangDescText(Body(slot), hasLanguage, hasDescription, isURL);
   return true;
 }
 

@@ -125,7 +125,7 @@ const char* LettersOf(const char* mime) {
 WString CID3V2Tag::GetSyncLyric(int n) {
   const int slot = FindItemForRead(n, SyncLyricsId());
   if (slot < 0) return {};
-  const CByteBuffer& payload = m_frames[static_cast<size_t>(slot)].payload;
+  const CByteBuffer& payload = Body(slot);
   const uint8_t* p = payload.GetData();
   const int32_t length = payload.GetLength();
   if (length < 7) return {};
@@ -150,7 +150,7 @@ WString CID3V2Tag::GetSyncLyric(int n) {
 WString CID3V2Tag::GetSyncLyricLanguage(int n) {
   const int slot = FindItemForRead(n, SyncLyricsId());
   if (slot < 0) return {};
-  const CByteBuffer& payload = m_frames[static_cast<size_t>(slot)].payload;
+  const CByteBuffer& payload = Body(slot);
   if (payload.GetLength() < 4) return {};
   WString lang;
   for (int i = 1; i < 4; ++i) lang += static_cast<char16_t>(payload.GetAt(i));
@@ -160,7 +160,7 @@ WString CID3V2Tag::GetSyncLyricLanguage(int n) {
 WString CID3V2Tag::GetSyncLyricDescription(int n) {
   const int slot = FindItemForRead(n, SyncLyricsId());
   if (slot < 0) return {};
-  const CByteBuffer& payload = m_frames[static_cast<size_t>(slot)].payload;
+  const CByteBuffer& payload = Body(slot);
   const int32_t length = payload.GetLength();
   if (length < 7) return {};
   const uint8_t encoding = payload.GetAt(0);
@@ -173,14 +173,14 @@ WString CID3V2Tag::GetSyncLyricDescription(int n) {
 int CID3V2Tag::GetSyncLyricTimeFormat(int n) {
   const int slot = FindItemForRead(n, SyncLyricsId());
   if (slot < 0) return -1;
-  const CByteBuffer& payload = m_frames[static_cast<size_t>(slot)].payload;
+  const CByteBuffer& payload = Body(slot);
   return payload.GetLength() < 5 ? -1 : payload.GetAt(4);
 }
 
 int CID3V2Tag::GetSyncLyricContentType(int n) {
   const int slot = FindItemForRead(n, SyncLyricsId());
   if (slot < 0) return -1;
-  const CByteBuffer& payload = m_frames[static_cast<size_t>(slot)].payload;
+  const CByteBuffer& payload = Body(slot);
   return payload.GetLength() < 6 ? -1 : payload.GetAt(5);
 }
 
@@ -279,21 +279,21 @@ bool CID3V2Tag::ParsePicture(const CByteBuffer& payload, Picture& out) const {
 int CID3V2Tag::GetPictureType(int n) {
   const int slot = FindItemForRead(n, PictureId());
   Picture pic;
-  if (slot < 0 || !ParsePicture(m_frames[static_cast<size_t>(slot)].payload, pic)) return 0;
+  if (slot < 0 || !ParsePicture(Body(slot), pic)) return 0;
   return pic.type;
 }
 
 WString CID3V2Tag::GetPictureDescription(int n) {
   const int slot = FindItemForRead(n, PictureId());
   Picture pic;
-  if (slot < 0 || !ParsePicture(m_frames[static_cast<size_t>(slot)].payload, pic)) return {};
+  if (slot < 0 || !ParsePicture(Body(slot), pic)) return {};
   return pic.description;
 }
 
 WString CID3V2Tag::GetPictureMime(int n) {
   const int slot = FindItemForRead(n, PictureId());
   Picture pic;
-  if (slot < 0 || !ParsePicture(m_frames[static_cast<size_t>(slot)].payload, pic)) return {};
+  if (slot < 0 || !ParsePicture(Body(slot), pic)) return {};
   return pic.mime;
 }
 
@@ -301,7 +301,7 @@ bool CID3V2Tag::GetPicture(int n, const WString& path) {
   const int slot = FindItemForRead(n, PictureId());
   Picture pic;
   if (slot < 0) return false;
-  const CByteBuffer& payload = m_frames[static_cast<size_t>(slot)].payload;
+  const CByteBuffer& payload = Body(slot);
   if (!ParsePicture(payload, pic)) return false;
   SafeRewrite out(State());
   if (pic.mime.compare(0, 3, u"-->") == 0) {

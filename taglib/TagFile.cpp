@@ -38,11 +38,21 @@ bool TagFile::Open(const std::string& utf8Path, Mode mode) {
   if (!S_ISREG(st.st_mode)) fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
   length_ = S_ISREG(st.st_mode) ? st.st_size : 0;
   pos_ = 0;
+  path_ = utf8Path;
+  regular_ = S_ISREG(st.st_mode);
+  identity_ = {st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+  return true;
+}
+
+bool TagFile::Identify(Identity& out) {
+  if (fd_ < 0 || !regular_) return false;
+  out = identity_;
   return true;
 }
 
 bool TagFile::OpenDescriptor(int fd) {
   Close();
+  path_.clear();
   err_ = 0;
   fd_ = fcntl(fd, F_DUPFD_CLOEXEC, 0);
   struct stat st;
@@ -58,6 +68,8 @@ bool TagFile::OpenDescriptor(int fd) {
 
 bool TagFile::Close() {
   DropBlocks();
+  path_.clear();
+  regular_ = false;
   if (fd_ < 0) return true;
   const bool ok = ::close(fd_) == 0;
   if (!ok) Fail(errno);

@@ -41,7 +41,7 @@ void Load(CID3V2Tag& tag, const TempDir& dir, const std::string& bytes) {
   ASSERT_TRUE(tag.Read(f));
 }
 
-std::vector<uint8_t> PayloadOf(const CID3V2Tag& tag, const char (&id)[5], int n = 0) {
+std::vector<uint8_t> PayloadOf(CID3V2Tag& tag, const char (&id)[5], int n = 0) {
   const int slot = tag.FindFrame(ID3V2FrameId(id), n);
   if (slot < 0) return {};
   const auto& p = tag.Slot(slot).payload;
