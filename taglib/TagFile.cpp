@@ -1,5 +1,7 @@
 #include "TagFile.h"
 
+#include "safefile/SafeFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -33,6 +35,13 @@ bool TagFile::Open(const std::string& utf8Path, Mode mode) {
   if (S_ISDIR(st.st_mode)) {
     Close();
     Fail(EISDIR);
+    return false;
+  }
+  // A file with several names whose rewrite was killed midway gets its old
+  // content back before anything reads it (the file stays the same one).
+  if (S_ISREG(st.st_mode) && st.st_nlink > 1 && safefile::RecoverFile(utf8Path) == 0 && fstat(fd_, &st) != 0) {
+    Fail(errno);
+    Close();
     return false;
   }
   if (!S_ISREG(st.st_mode)) fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);

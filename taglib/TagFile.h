@@ -39,7 +39,9 @@ class TagFile {
   TagFile& operator=(const TagFile&) = delete;
   ~TagFile() { Close(); }
 
-  // Opens a regular file or a device; a folder is refused (EISDIR).
+  // Opens a regular file or a device; a folder is refused (EISDIR). A file
+  // with several names whose rewrite was killed midway first gets its old
+  // content back (see safefile/SafeFile.h).
   bool Open(const WString& path, Mode mode);
   bool Open(const std::string& utf8Path, Mode mode);
   // Reads a file that is open already, through a descriptor of its own.
