@@ -125,6 +125,10 @@ int32_t FieldId(uint8_t version, const char (&id34)[N4], std::nullptr_t) {
 
 void CID3V2Tag::Clear() {
   for (int i = 0; i < m_used; ++i) FreeSlot(i);
+  if (State().deferredOwner == this) {
+    State().loadDeferred = nullptr;
+    State().deferredOwner = nullptr;
+  }
   m_used = 0;
   m_rewrite = false;
   m_version = 0;
@@ -266,6 +270,9 @@ bool CID3V2Tag::StoreFrame(int32_t id, const FrameBytes& tag, int64_t at, int32_
     f.deferredAt = tag.base + at + skip;
     f.deferredLength = size - skip;
     ++m_used;
+    // Any save of this control reads it first.
+    State().loadDeferred = [](void* owner) { return static_cast<CID3V2Tag*>(owner)->LoadAll(); };
+    State().deferredOwner = this;
     return true;
   }
   uint8_t* body = f.payload.Prepare(size);
@@ -301,7 +308,7 @@ bool CID3V2Tag::Load(int slot) {
   TagFile file;
   TagFile::Identity now;
   if (!file.Open(m_sourcePath, TagFile::Mode::Read) || !file.Identify(now) || !(now == m_source)) {
-    State().lastError = file.Error() ? file.Error() : ESTALE;
+    State().lastError = file.Error() ? file.Error() : kErrFileChanged;
     return false;
   }
   uint8_t* body = f.payload.Prepare(f.deferredLength);
@@ -323,6 +330,10 @@ const CByteBuffer& CID3V2Tag::Body(int slot) {
 bool CID3V2Tag::LoadAll() {
   for (int i = 0; i < m_used; ++i)
     if (m_frames[static_cast<size_t>(i)].id != 0 && !Load(i)) return false;
+  if (State().deferredOwner == this) {
+    State().loadDeferred = nullptr;
+    State().deferredOwner = nullptr;
+  }
   return true;
 }
 

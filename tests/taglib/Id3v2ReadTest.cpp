@@ -4,6 +4,7 @@
 #include "ID3V2Tag.h"
 #include "Id3v2TestSupport.h"
 #include "Module.h"
+#include "SonavexCtrl.h"
 
 #include <gtest/gtest.h>
 
@@ -278,7 +279,7 @@ TEST(Id3v2Read, Version4FrameSizesWrittenAsPlainNumbers) {
 // A large body (a cover picture) is read from the file only when it is
 // used: by the picture members, or by a save, which writes it whole. A file
 // that changed since the analysis gives no such body: the picture members
-// answer as for a missing picture and a save is refused (ESTALE) with the
+// answer as for a missing picture and a save is refused (213) with the
 // file left as the other program made it. Versions 2.3 and 2.4 (with a data
 // length indicator in front of the body), each read back by mutagen.
 TEST(Id3v2Read, LargeBodiesAreReadWhenTheyAreUsed) {
@@ -335,6 +336,18 @@ TEST(Id3v2Read, LargeBodiesAreReadWhenTheyAreUsed) {
     EXPECT_TRUE(std::find(m.begin(), m.end(), "TIT2|New") != m.end());
     EXPECT_EQ(AudioOf(path), audio);
 
+    // Another save of the same control first (an ID3v1 tag appended): the
+    // picture is read before that save changes the file, and the ID3v2 save
+    // after it keeps the picture.
+    CSonavexCtrl c;
+    ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+    c.SetID3V1Title(u"Version one");
+    ASSERT_TRUE(c.ID3V1SaveChangesToFile(W(path)));
+    c.SetID3V2Title(u"After");
+    ASSERT_TRUE(c.ID3V2SaveChangesToFile(W(path))) << c.AUDIOGetLastErrorNumber();
+    const auto after = Mutagen(path);
+    EXPECT_TRUE(std::find(after.begin(), after.end(), "APIC|image/jpeg|3|Cover|" + sha) != after.end()) << after.at(0);
+
     // The file changes under an analysed tag: no picture is made up, and no
     // save overwrites the other program's change.
     CID3V2Tag stale;
@@ -344,12 +357,12 @@ TEST(Id3v2Read, LargeBodiesAreReadWhenTheyAreUsed) {
     TempDir::Write(path, changed);
     EXPECT_EQ(stale.GetPictureMime(1), u"");
     EXPECT_FALSE(stale.GetPicture(1, W(dir.file("none.jpg"))));
-    EXPECT_EQ(stale.State().lastError, ESTALE);
+    EXPECT_EQ(stale.State().lastError, kErrFileChanged);
     EXPECT_FALSE(std::filesystem::exists(dir.file("none.jpg")));
     ASSERT_TRUE(stale.SetTitle(u"Stale"));
     stale.State().lastError = 0;
     EXPECT_FALSE(stale.WriteToFile(W(path)));
-    EXPECT_EQ(stale.State().lastError, ESTALE);
+    EXPECT_EQ(stale.State().lastError, kErrFileChanged);
     EXPECT_EQ(TempDir::Read(path), changed);
   }
 }
