@@ -145,6 +145,33 @@ int CopyRange(int src, int64_t from, int dst, int64_t to, int64_t count, const S
   return 0;
 }
 
+// Creates a file in dir that is ours while we hold it: unnamed, or on a
+// file system without unnamed files under a hidden name (given in hidden),
+// and locked. The descriptor, or minus the error.
+int NewLockedFile(int dir, mode_t mode, std::string& hidden) {
+  hidden.clear();
+  if (!Hooks().noTmpfile) {
+    const int fd = openat(dir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+    if (fd >= 0) {
+      LockWhole(fd);
+      return fd;
+    }
+    // Only a file system without unnamed files falls back to a named one.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return -errno;
+  }
+  for (int tries = 0; tries < 100; ++tries) {
+    const std::string name = HiddenName();
+    const int fd = openat(dir, name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, mode);
+    if (fd >= 0) {
+      hidden = name;
+      LockWhole(fd);
+      return fd;
+    }
+    if (errno != EEXIST) return -errno;
+  }
+  return -EEXIST;
+}
+
 // Puts the content of the copy cfd (of the old content of the file named
 // target in dir) back into that file, then removes the copy. 0, or the
 // error (the copy then stays for the next try).
@@ -256,20 +283,6 @@ void SplitPath(const std::string& path, std::string& folder, std::string& name) 
     folder = slash == 0 ? "/" : path.substr(0, slash);
     name = path.substr(slash + 1);
   }
-}
-
-int WriteAll(int fd, const void* data, size_t n) {
-  const auto* p = static_cast<const uint8_t*>(data);
-  while (n > 0) {
-    const ssize_t put = ::write(fd, p, n);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    p += put;
-    n -= static_cast<size_t>(put);
-  }
-  return 0;
 }
 
 // The value of an extended attribute, by path or by descriptor; errno on failure.
@@ -452,26 +465,10 @@ bool Rewrite::Begin(const std::string& given) {
 }
 
 bool Rewrite::CreateNew(mode_t mode) {
-  if (!Hooks().noTmpfile) {
-    fd_ = openat(dir_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
-    if (fd_ >= 0) {
-      LockWhole(fd_);
-      return true;
-    }
-    // Only a file system without unnamed files falls back to a named one.
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return Failed(errno);
-  }
-  for (int tries = 0; tries < 100; ++tries) {
-    const std::string name = HiddenName();
-    fd_ = openat(dir_, name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, mode);
-    if (fd_ >= 0) {
-      hidden_ = name;
-      LockWhole(fd_);
-      return true;
-    }
-    if (errno != EEXIST) return Failed(errno);
-  }
-  return Failed(EEXIST);
+  const int fd = NewLockedFile(dir_, mode, hidden_);
+  if (fd < 0) return Failed(-fd);
+  fd_ = fd;
+  return true;
 }
 
 bool Rewrite::CopyAttributes(const std::string& from, const struct stat& st) {
@@ -518,7 +515,7 @@ bool Rewrite::CopyAttributes(const std::string& from, const struct stat& st) {
 bool Rewrite::Write(const void* data, size_t n) {
   if (fd_ < 0) return false;
   if (n == 0) return true;
-  if (const int e = WriteAll(fd_, data, n)) return Failed(e);
+  if (const int e = WriteAllAt(fd_, static_cast<const uint8_t*>(data), n, written_)) return Failed(e);
   written_ += static_cast<int64_t>(n);
   return true;
 }
@@ -527,37 +524,9 @@ bool Rewrite::CopyFrom(int src, int64_t offset, int64_t count) {
   if (fd_ < 0) return false;
   if (count <= 0) return true;
   if (offset < 0 || src < 0) return Failed(EINVAL);
-  const int64_t chunk = Hooks().copyChunk > 0 ? Hooks().copyChunk : kCopyChunk;
-  std::vector<uint8_t> buffer;
-  bool kernelCopy = true;
-  off_t in = offset;
-  while (count > 0) {
-    const size_t want = static_cast<size_t>(std::min(count, chunk));
-    ssize_t got = -1;
-    if (kernelCopy) {
-      got = copy_file_range(src, &in, fd_, nullptr, want, 0);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
-                      errno == EBADF || errno == EPERM)) {
-        kernelCopy = false;  // copied through memory from here on
-        continue;
-      }
-      if (got < 0) return Failed(errno);
-    } else {
-      buffer.resize(std::min<size_t>(want, 1 << 20));
-      got = ::pread(src, buffer.data(), buffer.size(), in);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) return Failed(errno);
-      if (got > 0) {
-        if (const int e = WriteAll(fd_, buffer.data(), static_cast<size_t>(got))) return Failed(e);
-        in += got;
-      }
-    }
-    if (got == 0) return Failed(EIO);  // the source is shorter than it was
-    count -= got;
-    written_ += got;
-    Report(Step::kCopied, in, got);
-  }
+  const Step chunk = Step::kCopied;
+  if (const int e = CopyRange(src, offset, fd_, written_, count, &chunk)) return Failed(e);
+  written_ += count;
   return true;
 }
 
@@ -628,26 +597,11 @@ bool Rewrite::CommitInPlace() {
   // The copy of the old content: complete, synced and locked before it gets
   // its name, so a named copy is always whole.
   std::string temp;
-  int cfd = -1;
-  if (!Hooks().noTmpfile) {
-    cfd = openat(dir_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (cfd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-      const int e = errno;
-      close(tfd);
-      return Failed(e);
-    }
-  }
-  for (int tries = 0; cfd < 0 && tries < 100; ++tries) {
-    temp = HiddenName();
-    cfd = openat(dir_, temp.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (cfd < 0 && errno != EEXIST) break;
-  }
+  const int cfd = NewLockedFile(dir_, 0600, temp);
   if (cfd < 0) {
-    const int e = errno ? errno : EEXIST;
     close(tfd);
-    return Failed(e);
+    return Failed(-cfd);
   }
-  LockWhole(cfd);
   auto giveUp = [&](int e) {
     if (!temp.empty()) unlinkat(dir_, temp.c_str(), 0);
     close(cfd);

@@ -155,6 +155,23 @@ void KillHook(SaveStep, int64_t, int64_t) {
   if (g_seen++ == g_killAt) raise(SIGKILL);
 }
 
+// Runs the save in a child process that dies at step k.
+void SaveKilledAt(const SaveKind& kind, const std::string& path, const SaveTestHooks& hooks, size_t k) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    SaveHooks() = hooks;
+    g_killAt = static_cast<int>(k);
+    g_seen = 0;
+    SaveHooks().step = KillHook;
+    AnalyseAndSave(kind, path);
+    _exit(3);  // the save ran through: the kill never came
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+}
+
 std::set<std::string> Names(const std::filesystem::path& dir) {
   std::set<std::string> names;
   for (const auto& e : std::filesystem::directory_iterator(dir)) names.insert(e.path().filename().string());
@@ -206,19 +223,7 @@ TEST_P(KilledSave, LeavesTheOldOrTheNewFileAndNothingElse) {
     for (size_t k = 0; k < steps.size(); ++k) {
       SCOPED_TRACE("killed at step " + std::to_string(k));
       TempDir::Write(path, oldBytes);
-      const pid_t child = fork();
-      ASSERT_GE(child, 0);
-      if (child == 0) {
-        SaveHooks() = hooks;
-        g_killAt = static_cast<int>(k);
-        g_seen = 0;
-        SaveHooks().step = KillHook;
-        AnalyseAndSave(kind, path);
-        _exit(3);  // the save ran through: the kill never came
-      }
-      int status = 0;
-      ASSERT_EQ(waitpid(child, &status, 0), child);
-      ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+      ASSERT_NO_FATAL_FAILURE(SaveKilledAt(kind, path, hooks, k));
 
       // The old or the new file: the new one once it has replaced the old
       // one (or once the in-place write has happened).
@@ -316,19 +321,7 @@ TEST_P(KilledSave, FileWithSeveralNamesStaysOneFileAndOldOrNew) {
     for (size_t k = 0; k < steps.size(); ++k) {
       SCOPED_TRACE("killed at step " + std::to_string(k));
       TempDir::Write(path, oldBytes);  // into the same file
-      const pid_t child = fork();
-      ASSERT_GE(child, 0);
-      if (child == 0) {
-        SaveHooks() = hooks;
-        g_killAt = static_cast<int>(k);
-        g_seen = 0;
-        SaveHooks().step = KillHook;
-        AnalyseAndSave(kind, path);
-        _exit(3);
-      }
-      int status = 0;
-      ASSERT_EQ(waitpid(child, &status, 0), child);
-      ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+      ASSERT_NO_FATAL_FAILURE(SaveKilledAt(kind, path, hooks, k));
 
       const bool copyLeft = !inPlace && k >= kept && k < dropped;
       const bool done = inPlace ? indexOf(SaveStep::kInPlaceWritten) <= k : k >= dropped;
