@@ -15,10 +15,19 @@
 //    A kill before the link leaves nothing behind; a file system without
 //    unnamed files gets the hidden name at once. A hidden file that a killed
 //    save left is removed by the next rewrite in that folder.
+//  - A file with several names (hard links) cannot be replaced without
+//    splitting them: its rewrite goes into the file itself. The new content
+//    is built as above; then a copy of the old content is made beside the
+//    file, synced and named (".sonavex-old-" and the file's inode number),
+//    and its folder synced; the new content is written over the old, the
+//    file cut to its length and synced; then the copy is removed. A save
+//    killed between the naming and the removal leaves the copy: the next
+//    save or read of that file, or a sweep of its folder, puts the old
+//    content back and removes the copy, so the file is the old one or the
+//    new one, under all its names. A live save keeps its copy locked, and
+//    nothing else touches a locked copy.
 // A symlink is written through to the file it names. A file the user may not
-// write is refused (EACCES and the like) even when its folder is writable. A
-// file with several hard links cannot be replaced without splitting them:
-// its in-place writes work, a rewrite is refused with kErrHardLinked.
+// write is refused (EACCES and the like) even when its folder is writable.
 //
 // Errors are errno values, or kErrHardLinked.
 #pragma once
@@ -30,7 +39,9 @@
 
 namespace safefile {
 
-// A file with several names that only an in-place change keeps one file.
+// A file with several names whose folder does not let a rewrite keep the
+// copy of its old content beside it (the folder is not writable): only an
+// in-place change within one page keeps it one file safely.
 constexpr int kErrHardLinked = 0x10000;
 
 // The system's text of an error number (kErrHardLinked included).
@@ -46,13 +57,18 @@ enum class Step {
   kRenamed,         // it has replaced the old file; the folder is not synced yet
   kInPlaceWrite,    // an in-place write of (offset, length) is about to happen (length 0: a cut)
   kInPlaceWritten,  // ... it has happened, not synced yet
+  // The rewrite of a file with several names, after kWritten:
+  kOldKept,         // the copy of the old content is complete, synced and named, its folder synced
+  kOverwriting,     // one more chunk of the new content is in the file itself
+  kOverwritten,     // the whole new content is in the file, cut to its length and synced
+  kOldDropped,      // the copy is removed; the folder is not synced yet
 };
 
 // Hooks for the tests that stop a save at chosen moments; unset normally.
 struct TestHooks {
   void (*step)(Step step, int64_t offset, int64_t length) = nullptr;
   bool noTmpfile = false;  // act as on a file system without unnamed files
-  int64_t copyChunk = 0;   // bytes copied between two kCopied steps (0: the normal amount)
+  int64_t copyChunk = 0;   // bytes copied between two kCopied or kOverwriting steps (0: the normal amount)
 };
 TestHooks& Hooks();
 
@@ -99,7 +115,9 @@ class Rewrite {
   // the old one (-1 when no save is under way). Stays owned by the rewrite.
   int Descriptor() const { return fd_; }
   // Syncs the new file, checks that it holds every byte written, names it,
-  // renames it over the old one and syncs the folder.
+  // renames it over the old one and syncs the folder. A file with several
+  // names gets the new content written into it instead, its old content
+  // kept beside it until then (see above).
   bool Commit();
   // Drops the new file (nothing happens to the old one).
   void Abort();
@@ -111,6 +129,7 @@ class Rewrite {
   bool Failed(int e);
   bool CreateNew(mode_t mode);
   bool CopyAttributes(const std::string& from, const struct stat& st);
+  bool CommitInPlace();
 
   int error_ = 0;
   int dir_ = -1;          // the folder of the file written
@@ -118,10 +137,27 @@ class Rewrite {
   int64_t written_ = 0;   // bytes the new file must hold
   std::string name_;      // the old file's name in that folder
   std::string hidden_;    // the new file's hidden name, once it has one
+  bool inPlace_ = false;  // the file has several names: the new content goes into it
+  dev_t device_ = 0;      // ... and which file that is
+  ino_t inode_ = 0;
 };
 
 // Replaces the file at path (or creates it) with exactly these bytes through
 // a Rewrite. 0, or the error; on an error the old file is left as it was.
 int WriteWholeFile(const std::string& path, const void* data, size_t n);
+
+// Finishes what killed saves left in a folder: removes their unfinished new
+// files and gives a file with several names whose rewrite was killed midway
+// its old content back (a save still running is left alone). For a program
+// start over the folders its files and songs live in; the next save in a
+// folder does the same. 0, or the error of the first leftover that could not
+// be handled (the others are handled all the same).
+int SweepFolder(const std::string& folder);
+
+// Gives the file at path its old content back when a rewrite of it (a file
+// with several names) was killed midway and left the copy beside it; does
+// nothing otherwise. For readers about to read such a file. 0 when nothing
+// was left or the old content is back; the error otherwise.
+int RecoverFile(const std::string& path);
 
 }  // namespace safefile

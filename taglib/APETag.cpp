@@ -101,6 +101,8 @@ void APE_HEADER::AppendTo(CByteBuffer& b) const {
 void CAPETag::Clear() {
   m_Header.Clear();
   for (auto& v : m_strValues) v.clear();
+  for (auto& v : m_strRead) v.clear();
+  for (auto& v : m_knownItems) v.clear();
   m_otherItems.clear();
   m_nVersion = 0;
   m_ID3V1.Clear();
@@ -163,9 +165,13 @@ void CAPETag::ReadItems(const uint8_t* p, int64_t n, int32_t count) {
       m_Buffer.AppendBytes(p + pos, static_cast<int32_t>(valueSize));
       taken = SetItem(key);
     }
-    // Anything else is kept as it is, from its size field to its last byte.
-    if (!taken) m_otherItems.emplace_back(reinterpret_cast<const char*>(p + itemStart),
-                                          static_cast<size_t>(pos + valueSize - itemStart));
+    // Every item is kept as it is, from its size field to its last byte: a
+    // known one to be written back while its value stays, any other always.
+    const std::string whole(reinterpret_cast<const char*>(p + itemStart), static_cast<size_t>(pos + valueSize - itemStart));
+    if (!taken)
+      m_otherItems.push_back(whole);
+    else if (m_nVersion > 1000)  // the values of older tags are not UTF-8: they are written anew
+      m_knownItems[KeyIndex(key)].push_back(whole);
     pos += valueSize;
   }
 }
@@ -182,16 +188,19 @@ int CAPETag::KeyIndex(const std::string& key) {
 bool CAPETag::SetItem(const std::string& key) {
   const int k = KeyIndex(key);
   if (k < 0) return false;
-  const WString text = m_nVersion <= 1000 ? m_Buffer.GetStringA() : m_Buffer.ConvertToUnicode(3);
-  m_strValues[k] = TrimRightSpace(text);
+  const WString text = m_nVersion <= 1000 ? m_Buffer.GetStringA()
+                                           : DecodeText(m_Buffer.GetData(), static_cast<size_t>(m_Buffer.GetLength()), 3);
+  m_strValues[k] = m_strRead[k] = TrimRightSpace(text);
   return true;
 }
+
+bool CAPETag::Unchanged(int k) const { return !m_knownItems[k].empty() && m_strValues[k] == m_strRead[k]; }
 
 bool CAPETag::KeepsItem(const std::string& item) const {
   // Size (4), flags (4), then the key up to its zero byte.
   const size_t zero = item.find('\0', 8);
   const int k = KeyIndex(item.substr(8, zero == std::string::npos ? std::string::npos : zero - 8));
-  return k < 0 || m_strValues[k].empty();
+  return k < 0 || m_strValues[k].empty() || m_strValues[k] == m_strRead[k];
 }
 
 GenericStrings CAPETag::GetGenericStrings() {
@@ -222,6 +231,13 @@ void CAPETag::ComputeSize() {
   m_Header.tagSize = static_cast<int32_t>(kHeaderSize);
   m_Header.itemCount = 0;
   for (int k = 0; k < kKeyCount; ++k) {
+    if (Unchanged(k)) {
+      for (const auto& item : m_knownItems[k]) {
+        m_Header.tagSize += static_cast<int32_t>(item.size());
+        ++m_Header.itemCount;
+      }
+      continue;
+    }
     if (m_strValues[k].empty()) continue;
     m_Header.tagSize += static_cast<int32_t>(ToUtf8(m_strValues[k]).size() + std::strlen(kKeys[k]) + 9);
     ++m_Header.itemCount;
@@ -239,6 +255,10 @@ CByteBuffer CAPETag::BuildTag() {
   m_Header.flags = kHasHeader | kIsHeader;
   m_Header.AppendTo(b);
   for (int k = 0; k < kKeyCount; ++k) {
+    if (Unchanged(k)) {
+      for (const auto& item : m_knownItems[k]) b.AppendBytes(item.data(), static_cast<int32_t>(item.size()));
+      continue;
+    }
     if (m_strValues[k].empty()) continue;
     const std::string value = ToUtf8(m_strValues[k]);
     uint8_t head[8];

@@ -1,8 +1,10 @@
 // CAPETag: the APE tag (version 1000 or 2000) at the end of the audio data,
 // in front of a Lyrics3 block and an ID3v1 tag when the file has them. It
 // holds eight text items and writes them back as a version 2000 tag with a
-// header and a footer; every other item (a BPM, a composer, cover art) is
-// kept byte for byte and written back behind them.
+// header and a footer; an item whose value was not changed is written back
+// byte for byte (all the values of a list item among them), and every other
+// item (a BPM, a composer, cover art) is kept byte for byte and written back
+// behind them.
 #pragma once
 
 #include "ByteBuffer.h"
@@ -88,6 +90,10 @@ class CAPETag : public WithFileState {
   // The items of other keys (and of the known keys in a form without text),
   // whole as read: size, flags, key, value.
   std::vector<std::string> m_otherItems;
+  // Per known key: its text items whole as read (a version 2000 tag only),
+  // and the value as read, to tell whether it changed.
+  std::vector<std::string> m_knownItems[kKeyCount];
+  WString m_strRead[kKeyCount];
   int32_t m_nVersion = 0;
   CID3V1Tag m_ID3V1;
   CByteBuffer m_Buffer;
@@ -96,10 +102,13 @@ class CAPETag : public WithFileState {
   void ReadItems(const uint8_t* p, int64_t n, int32_t count);
   // Takes a text item of a known key; false for any other key.
   bool SetItem(const std::string& key);
+  // The value of a known key is as it was read, and its items can be
+  // written back as they are.
+  bool Unchanged(int k) const;
   // Index of a known key (compared without case), or -1.
   static int KeyIndex(const std::string& key);
   // The kept items that the tag writes back: those of a known key give way
-  // to a new text value.
+  // to a changed text value.
   bool KeepsItem(const std::string& item) const;
   // Items plus footer of the tag that the values make.
   void ComputeSize();

@@ -77,13 +77,15 @@ bool IsAacExtension(const WString& extension) { return UpperAscii(extension) == 
 
 bool FormatAllowsID3V2(int16_t format) {
   switch (format) {
+    // The readers of these formats (ffmpeg, mutagen's Musepack and AAC
+    // readers) skip a tag in front of the stream.
     case kFormatMPEG:
-    case kFormatWMA:
-    case kFormatMonkey:
     case kFormatMPP:
     case kFormatAAC: return true;
     // An MP4 file's atoms point at absolute offsets: a tag in front would
-    // move the audio away from them.
+    // move the audio away from them. An ASF file must begin with its header
+    // object, and a Monkey's Audio file with its descriptor: readers that
+    // hold to that (mutagen) cannot open such a file any more.
     default: return false;
   }
 }
@@ -234,7 +236,9 @@ bool CSonavexCtrl::SaveGenericStrings(const WString& path) {
     case kFormatMPP:
     case kFormatAAC:
       m_ID3V2.SetGenericStrings(g);
-      return m_ID3V2.SaveChangesToFile(path);
+      // The seven fields are those the analysis read (from the ID3v1 tag of
+      // a file without ID3v2 among others): none is taken from ID3v1 again.
+      return m_ID3V2.SaveChangesToFile(path, false);
     case kFormatWMA:
       m_WMA.SetGenericStrings(g);
       return m_WMA.SaveChangesToFile(path);

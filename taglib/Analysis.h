@@ -54,8 +54,9 @@ bool IsAacExtension(const WString& extension);
 // state, keeping the extension.
 int16_t DetectFormatOfFile(const WString& path, FileState& state, WString* extension = nullptr);
 
-// Whether a file of the detected format may carry an ID3v2 tag: MPEG, WMA,
-// Monkey's Audio, Musepack and AAC (not MP4, whose atoms hold absolute offsets).
+// Whether a file of the detected format may carry an ID3v2 tag: MPEG,
+// Musepack and AAC, whose readers skip a tag in front (not WMA, Monkey's
+// Audio and MP4, whose readers break on one).
 bool FormatAllowsID3V2(int16_t format);
 
 }  // namespace sonavex

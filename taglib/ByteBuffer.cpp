@@ -87,6 +87,12 @@ int32_t CByteBuffer::WriteToFile(int32_t count, TagFile& file) const {
   return file.Write(data_, static_cast<size_t>(n)) ? n : 0;
 }
 
+uint8_t* CByteBuffer::Prepare(int32_t n) {
+  if (n < 0 || n > std::numeric_limits<int32_t>::max() - 2 || !GrowBuffer(n)) return nullptr;
+  length_ = n;
+  return data_;
+}
+
 void CByteBuffer::AppendBytes(const void* bytes, int32_t count) {
   if (!bytes || count <= 0) return;
   if (static_cast<int64_t>(length_) + count > std::numeric_limits<int32_t>::max() - 2) return;
@@ -214,6 +220,11 @@ WString Decode(const uint8_t* p, size_t bytes, int encoding) {
 }
 
 }  // namespace
+
+WString DecodeText(const uint8_t* bytes, size_t n, int encoding) {
+  if (!bytes || n == 0) return {};
+  return Decode(bytes, n, encoding);
+}
 
 WString CByteBuffer::ConvertToUnicode() {
   if (length_ < 1 || length_ > kMaxDecode) return {};

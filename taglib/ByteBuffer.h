@@ -11,6 +11,7 @@
 #include "WString.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace sonavex {
 
@@ -21,6 +22,21 @@ class CByteBuffer {
   explicit CByteBuffer(const char16_t* wide);
   CByteBuffer(const CByteBuffer& other) { *this = other; }
   CByteBuffer& operator=(const CByteBuffer& other);
+  // A move hands the block over (the source is left empty).
+  CByteBuffer(CByteBuffer&& other) noexcept { Swap(other); }
+  CByteBuffer& operator=(CByteBuffer&& other) noexcept {
+    if (this != &other) {
+      CByteBuffer gone;
+      Swap(other);
+      other.Swap(gone);  // the old block of this buffer goes with it
+    }
+    return *this;
+  }
+  void Swap(CByteBuffer& other) noexcept {
+    std::swap(length_, other.length_);
+    std::swap(capacity_, other.capacity_);
+    std::swap(data_, other.data_);
+  }
   virtual ~CByteBuffer();
 
   // Files. Counts that come from a file are clamped to the bytes the file
@@ -47,6 +63,10 @@ class CByteBuffer {
   const char* GetSz();
   WString GetStringA() const;
   WString MidA(int32_t position, int32_t count) const;
+  // The content as text of an ID3v2 encoding (0 code page, 1 UTF-16 with
+  // byte-order mark, 2 UTF-16 big-endian, 3 UTF-8) up to its first zero
+  // character; the first byte selects the encoding where none is given. A
+  // content of more than 32,500 bytes reads as "".
   WString ConvertToUnicode();
   WString ConvertToUnicode(int encoding);
 
@@ -56,6 +76,10 @@ class CByteBuffer {
   uint8_t* GetData() { return data_; }
   // Empties the content (the block stays).
   void Empty() { length_ = 0; }
+  // Makes the content n bytes long, the bytes kept up to the old length and
+  // left as they are behind it, for the caller to fill; nullptr when memory
+  // could not be had.
+  uint8_t* Prepare(int32_t n);
 
  private:
   // Make room for n content bytes (plus two spare), keeping (grow) or
@@ -69,5 +93,9 @@ class CByteBuffer {
   int32_t capacity_ = 0;
   uint8_t* data_ = nullptr;
 };
+
+// Text of an ID3v2 encoding as ConvertToUnicode reads it, of any length:
+// the values the tag writers store are read back whole.
+WString DecodeText(const uint8_t* bytes, size_t n, int encoding);
 
 }  // namespace sonavex

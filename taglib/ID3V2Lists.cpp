@@ -19,10 +19,13 @@ int32_t CID3V2Tag::PictureId() const { return PickId(ID3V2FrameId("APIC"), ID3V2
 
 namespace {
 
-// Collects units of a text field from pos up to the first all-zero unit
-// (which is included) or the end of the payload; moves pos behind it.
-CByteBuffer CollectField(const uint8_t* p, int32_t length, int32_t& pos, int unit) {
-  CByteBuffer field;
+// The units of a text field from pos up to the first all-zero unit (which
+// is included) or the end of the payload; moves pos behind it.
+struct Span {
+  const uint8_t* p;
+  size_t n;
+};
+Span CollectField(const uint8_t* p, int32_t length, int32_t& pos, int unit) {
   const int32_t start = pos;
   while (pos + unit <= length) {
     const bool zero = p[pos] == 0 && (unit == 1 || p[pos + 1] == 0);
@@ -30,7 +33,7 @@ CByteBuffer CollectField(const uint8_t* p, int32_t length, int32_t& pos, int uni
     if (zero) break;
   }
   if (pos > length) pos = length;
-  field.AppendBytes(p + start, pos - start);
+  const Span field{p + start, static_cast<size_t>(pos - start)};
   // A trailing odd byte of a two-byte text cannot form a unit.
   if (pos + unit > length && pos < length && unit == 2) pos = length;
   return field;
@@ -65,11 +68,15 @@ CID3V2Tag::ListItem CID3V2Tag::ParseLangDescText(const CByteBuffer& payload, boo
     item.language = LanguageOf(p, length);
     pos = std::min<int32_t>(4, length);
   }
-  if (hasDescription) item.description = CollectField(p, length, pos, unit).ConvertToUnicode(encoding);
+  if (hasDescription) {
+    const Span d = CollectField(p, length, pos, unit);
+    item.description = DecodeText(d.p, d.n, encoding);
+  }
   if (isURL) {
     item.text = AnsiUpToZero(p + pos, length - pos);
   } else {
-    item.text = CollectField(p, length, pos, unit).ConvertToUnicode(encoding);
+    const Span t = CollectField(p, length, pos, unit);
+    item.text = DecodeText(t.p, t.n, encoding);
   }
   return item;
 }
@@ -85,7 +92,7 @@ int CID3V2Tag::FindItemForRead(int n, int32_t id) {
 bool CID3V2Tag::ReadListItem(int n, int32_t id, bool hasLanguage, bool hasDescription, bool isURL, ListItem& out) {
   const int slot = FindItemForRead(n, id);
   if (slot < 0) return false;
-  out = ParseLangDescText(m_frames[static_cast<size_t>(slot)].payload, hasLanguage, hasDescription, isURL);
+  out = ParseLangDescText(Body(slot), hasLanguage, hasDescription, isURL);
   return true;
 }
 
@@ -113,12 +120,12 @@ bool CID3V2Tag::WriteListItem(int n, int32_t id, bool hasLanguage, bool hasDescr
   CByteBuffer payload;
   payload.AppendByte(1);
   if (hasLanguage) payload.AppendBytes(lang.data(), 3);
+  // Every UTF-16 string has its byte-order mark, an empty one too: readers
+  // that check it (ffmpeg) skip a frame whose string lacks it.
   if (hasDescription) {
-    if (!description.empty()) {
-      payload.AppendByte(0xFF);
-      payload.AppendByte(0xFE);
-      payload.AppendWide(description);
-    }
+    payload.AppendByte(0xFF);
+    payload.AppendByte(0xFE);
+    payload.AppendWide(description);
     payload.AppendFill(0, 2);
   }
   if (isURL) {

@@ -6,6 +6,7 @@
 #include "Module.h"
 #include "SafeWrite.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -55,9 +56,7 @@ WString DecodeUtf16Text(const uint8_t* p, int32_t n, bool bigEndian) {
 WString DecodeSyncText(const uint8_t* p, int32_t n, uint8_t encoding) {
   if (encoding == 1) return DecodeUtf16Text(p, n, false);
   if (encoding == 2) return DecodeUtf16Text(p, n, true);
-  CByteBuffer field;
-  field.AppendBytes(p, n);
-  return field.ConvertToUnicode(encoding);
+  return DecodeText(p, static_cast<size_t>(std::max(n, 0)), encoding);
 }
 
 WString FormatLine(int32_t time, const WString& text) {
@@ -67,8 +66,9 @@ WString FormatLine(int32_t time, const WString& text) {
 }
 
 // One "[00001234]text" line into the payload being built: the text in UTF-16
-// little-endian, its terminator and the time in 4 bytes. The brackets are not
-// examined; a line without a character of text fails.
+// little-endian with its byte-order mark, its terminator and the time in 4
+// bytes. The brackets are not examined; a line without a character of text
+// fails.
 bool AddSyncLyricLine(const WString& line, CByteBuffer& payload) {
   if (line.size() <= 10) return false;
   // The time as the C runtime reads a number: white space, a sign, digits.
@@ -79,6 +79,8 @@ bool AddSyncLyricLine(const WString& line, CByteBuffer& payload) {
   int32_t value = 0;
   for (; i < 9 && line[i] >= u'0' && line[i] <= u'9'; ++i) value = value * 10 + (line[i] - u'0');
   if (negative) value = -value;
+  payload.AppendByte(0xFF);
+  payload.AppendByte(0xFE);
   payload.AppendWide(line.substr(10));
   payload.AppendFill(0, 2);
   uint8_t stamp[4];
@@ -123,7 +125,7 @@ const char* LettersOf(const char* mime) {
 WString CID3V2Tag::GetSyncLyric(int n) {
   const int slot = FindItemForRead(n, SyncLyricsId());
   if (slot < 0) return {};
-  const CByteBuffer& payload = m_frames[static_cast<size_t>(slot)].payload;
+  const CByteBuffer& payload = Body(slot);
   const uint8_t* p = payload.GetData();
   const int32_t length = payload.GetLength();
   if (length < 7) return {};
@@ -148,7 +150,7 @@ WString CID3V2Tag::GetSyncLyric(int n) {
 WString CID3V2Tag::GetSyncLyricLanguage(int n) {
   const int slot = FindItemForRead(n, SyncLyricsId());
   if (slot < 0) return {};
-  const CByteBuffer& payload = m_frames[static_cast<size_t>(slot)].payload;
+  const CByteBuffer& payload = Body(slot);
   if (payload.GetLength() < 4) return {};
   WString lang;
   for (int i = 1; i < 4; ++i) lang += static_cast<char16_t>(payload.GetAt(i));
@@ -158,29 +160,27 @@ WString CID3V2Tag::GetSyncLyricLanguage(int n) {
 WString CID3V2Tag::GetSyncLyricDescription(int n) {
   const int slot = FindItemForRead(n, SyncLyricsId());
   if (slot < 0) return {};
-  const CByteBuffer& payload = m_frames[static_cast<size_t>(slot)].payload;
+  const CByteBuffer& payload = Body(slot);
   const int32_t length = payload.GetLength();
   if (length < 7) return {};
   const uint8_t encoding = payload.GetAt(0);
   const int unit = (encoding == 1 || encoding == 2) ? 2 : 1;
   int32_t pos = 6, start = 0, end = 0;
   const bool terminated = NextTerminated(payload.GetData(), length, pos, unit, start, end);
-  CByteBuffer field;
-  field.AppendBytes(payload.GetData() + start, (terminated ? end : length) - start);
-  return field.ConvertToUnicode(encoding);
+  return DecodeText(payload.GetData() + start, static_cast<size_t>((terminated ? end : length) - start), encoding);
 }
 
 int CID3V2Tag::GetSyncLyricTimeFormat(int n) {
   const int slot = FindItemForRead(n, SyncLyricsId());
   if (slot < 0) return -1;
-  const CByteBuffer& payload = m_frames[static_cast<size_t>(slot)].payload;
+  const CByteBuffer& payload = Body(slot);
   return payload.GetLength() < 5 ? -1 : payload.GetAt(4);
 }
 
 int CID3V2Tag::GetSyncLyricContentType(int n) {
   const int slot = FindItemForRead(n, SyncLyricsId());
   if (slot < 0) return -1;
-  const CByteBuffer& payload = m_frames[static_cast<size_t>(slot)].payload;
+  const CByteBuffer& payload = Body(slot);
   return payload.GetLength() < 6 ? -1 : payload.GetAt(5);
 }
 
@@ -207,11 +207,9 @@ bool CID3V2Tag::SetSyncLyric(int n, const WString& language, const WString& desc
   // The time stamp format comes before the content type in the frame.
   payload.AppendByte(static_cast<uint8_t>(timeStampFormat));
   payload.AppendByte(static_cast<uint8_t>(contentType));
-  if (!description.empty()) {
-    payload.AppendByte(0xFF);
-    payload.AppendByte(0xFE);
-    payload.AppendWide(description);
-  }
+  payload.AppendByte(0xFF);  // a byte-order mark on every UTF-16 string, an empty one too
+  payload.AppendByte(0xFE);
+  payload.AppendWide(description);
   payload.AppendFill(0, 2);
 
   // Lines end at CR LF; a lone CR or LF belongs to the line. The whole text is
@@ -271,9 +269,7 @@ bool CID3V2Tag::ParsePicture(const CByteBuffer& payload, Picture& out) const {
   const int unit = (out.encoding == 1 || out.encoding == 2) ? 2 : 1;
   int32_t start = 0, end = 0;
   const bool terminated = NextTerminated(p, length, pos, unit, start, end);
-  CByteBuffer field;
-  field.AppendBytes(p + start, (terminated ? end : length) - start);
-  out.description = field.ConvertToUnicode(out.encoding);
+  out.description = DecodeText(p + start, static_cast<size_t>((terminated ? end : length) - start), out.encoding);
   out.dataOffset = pos;
   out.dataLength = length - pos;
   if (out.mime == u"-->") out.mime += AnsiField(p + pos, length - pos);
@@ -283,21 +279,21 @@ bool CID3V2Tag::ParsePicture(const CByteBuffer& payload, Picture& out) const {
 int CID3V2Tag::GetPictureType(int n) {
   const int slot = FindItemForRead(n, PictureId());
   Picture pic;
-  if (slot < 0 || !ParsePicture(m_frames[static_cast<size_t>(slot)].payload, pic)) return 0;
+  if (slot < 0 || !ParsePicture(Body(slot), pic)) return 0;
   return pic.type;
 }
 
 WString CID3V2Tag::GetPictureDescription(int n) {
   const int slot = FindItemForRead(n, PictureId());
   Picture pic;
-  if (slot < 0 || !ParsePicture(m_frames[static_cast<size_t>(slot)].payload, pic)) return {};
+  if (slot < 0 || !ParsePicture(Body(slot), pic)) return {};
   return pic.description;
 }
 
 WString CID3V2Tag::GetPictureMime(int n) {
   const int slot = FindItemForRead(n, PictureId());
   Picture pic;
-  if (slot < 0 || !ParsePicture(m_frames[static_cast<size_t>(slot)].payload, pic)) return {};
+  if (slot < 0 || !ParsePicture(Body(slot), pic)) return {};
   return pic.mime;
 }
 
@@ -305,7 +301,7 @@ bool CID3V2Tag::GetPicture(int n, const WString& path) {
   const int slot = FindItemForRead(n, PictureId());
   Picture pic;
   if (slot < 0) return false;
-  const CByteBuffer& payload = m_frames[static_cast<size_t>(slot)].payload;
+  const CByteBuffer& payload = Body(slot);
   if (!ParsePicture(payload, pic)) return false;
   SafeRewrite out(State());
   if (pic.mime.compare(0, 3, u"-->") == 0) {
@@ -337,13 +333,27 @@ bool CID3V2Tag::SetPicture(const WString& path, const WString& description, int 
     return false;
   }
   const bool v2 = m_version == 2;
+  // The description in single bytes where Latin-1 holds it (where the code
+  // page and Latin-1, which other readers take, agree), else in UTF-16.
+  const bool latin1 = std::all_of(description.begin(), description.end(),
+                                  [](char16_t c) { return c < 0x80 || (c >= 0xA0 && c <= 0xFF); });
+  auto appendDescription = [&](CByteBuffer& p) {
+    if (latin1) {
+      p.AddStringA(description);
+      p.AppendZero();
+    } else {
+      p.AppendByte(0xFF);
+      p.AppendByte(0xFE);
+      p.AppendWide(description);
+      p.AppendFill(0, 2);
+    }
+  };
   CByteBuffer payload;
-  payload.AppendByte(0);
+  payload.AppendByte(latin1 ? 0 : 1);
   if (asLink) {
     payload.AppendBytes("-->", v2 ? 3 : 4);
     payload.AppendByte(static_cast<uint8_t>(pictureType));
-    payload.AddStringA(description);
-    payload.AppendZero();
+    appendDescription(payload);
     payload.AddStringA(path);
     payload.AppendZero();
   } else {
@@ -373,8 +383,7 @@ bool CID3V2Tag::SetPicture(const WString& path, const WString& description, int 
       payload.AppendZero();
     }
     payload.AppendByte(static_cast<uint8_t>(pictureType));
-    payload.AddStringA(description);
-    payload.AppendZero();
+    appendDescription(payload);
     const int32_t before = payload.GetLength();
     if (!file.Seek(0)) {
       State().lastError = file.Error();

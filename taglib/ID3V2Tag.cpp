@@ -5,6 +5,7 @@
 #include "Analysis.h"
 #include "Bytes.h"
 #include "Codepage.h"
+#include "ID3V1Tag.h"
 #include "Module.h"
 #include "SafeWrite.h"
 
@@ -69,15 +70,38 @@ std::vector<uint8_t> Resync(const uint8_t* p, size_t n) {
   return out;
 }
 
+}  // namespace
+
+// The bytes of a tag's frames (behind its header): in memory, or read from
+// the file as the walk needs them (position 0 is the file's offset base).
+struct CID3V2Tag::FrameBytes {
+  const uint8_t* memory = nullptr;
+  TagFile* file = nullptr;
+  int64_t base = 10;
+  int64_t length = 0;
+  bool Copy(int64_t pos, void* dst, size_t n) const {
+    if (pos < 0 || pos > length || static_cast<int64_t>(n) > length - pos) return false;
+    if (memory) {
+      std::memcpy(dst, memory + pos, n);
+      return true;
+    }
+    return file->Seek(base + pos) && file->ReadExact(dst, n);
+  }
+};
+
+namespace {
+
 // Whether a frame walk may stop or go on at pos: the end of the frames,
 // padding, or a frame header with an id of capitals and digits.
-bool IsFrameBoundary(const uint8_t* tag, int64_t length, int64_t pos) {
-  if (pos == length) return true;
-  if (pos > length) return false;
-  if (tag[pos] == 0) return true;
-  if (pos + 10 > length) return false;
+bool IsFrameBoundary(const CID3V2Tag::FrameBytes& tag, int64_t pos) {
+  if (pos == tag.length) return true;
+  if (pos > tag.length) return false;
+  uint8_t h[4];
+  if (!tag.Copy(pos, h, 1)) return false;
+  if (h[0] == 0) return true;
+  if (pos + 10 > tag.length || !tag.Copy(pos, h, 4)) return false;
   for (int i = 0; i < 4; ++i) {
-    const uint8_t c = tag[pos + i];
+    const uint8_t c = h[i];
     if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
   }
   return true;
@@ -101,6 +125,10 @@ int32_t FieldId(uint8_t version, const char (&id34)[N4], std::nullptr_t) {
 
 void CID3V2Tag::Clear() {
   for (int i = 0; i < m_used; ++i) FreeSlot(i);
+  if (State().deferredOwner == this) {
+    State().loadDeferred = nullptr;
+    State().deferredOwner = nullptr;
+  }
   m_used = 0;
   m_rewrite = false;
   m_version = 0;
@@ -115,8 +143,11 @@ void CID3V2Tag::FreeSlot(int slot) {
   ID3V2_FRAME& f = m_frames[static_cast<size_t>(slot)];
   f.id = 0;
   f.flags = 0;
-  // A large body (a picture) gives its memory back; small blocks are reused.
-  if (f.payload.GetCapacity() > 65536) {
+  f.deferredAt = -1;
+  f.deferredLength = 0;
+  // The block is kept for the next analysis; only a very large one gives its
+  // memory back.
+  if (f.payload.GetCapacity() > kKeptBlock) {
     std::destroy_at(&f.payload);
     std::construct_at(&f.payload);
   } else {
@@ -147,32 +178,46 @@ bool CID3V2Tag::Read(TagFile& file) {
   if (m_version == 2 && (hdr.flags & kFlagExtended)) return true;  // compressed version-2 tag
   const int64_t end = std::min(hdr.framesEnd, length);
   if (end <= 10) return true;
-  std::vector<uint8_t> tag(static_cast<size_t>(end - 10));
-  const size_t got = file.Read(tag.data(), tag.size());
-  ParseFrames(tag.data(), static_cast<int32_t>(got), hdr.flags);
+  FrameBytes tag;
+  tag.length = end - 10;
+  std::vector<uint8_t> resynced;
+  if (m_version != 4 && (hdr.flags & kFlagUnsync)) {
+    // Versions 2 and 3 unsynchronise the whole tag: it is read whole and
+    // the scheme undone before the frames can be found.
+    const size_t want = static_cast<size_t>(tag.length);
+    if (m_readCapacity < want) {
+      m_readBuffer = std::make_unique_for_overwrite<uint8_t[]>(want);
+      m_readCapacity = want;
+    }
+    const size_t got = file.Read(m_readBuffer.get(), want);
+    resynced = Resync(m_readBuffer.get(), got);
+    tag.memory = resynced.data();
+    tag.length = static_cast<int64_t>(resynced.size());
+  } else {
+    // The frames are read from the file as the walk reaches them; a large
+    // body (a cover picture) only when it is asked for.
+    tag.file = &file;
+    if (file.Identify(m_source)) m_sourcePath = file.Path();
+  }
+  ParseFrames(tag, hdr.flags);
   return true;
 }
 
-void CID3V2Tag::ParseFrames(const uint8_t* tag, int32_t length, uint8_t headerFlags) {
-  std::vector<uint8_t> resynced;
-  // Versions 2 and 3 unsynchronise the whole tag; version 4 each frame.
-  if (m_version != 4 && (headerFlags & kFlagUnsync)) {
-    resynced = Resync(tag, static_cast<size_t>(length));
-    tag = resynced.data();
-    length = static_cast<int32_t>(resynced.size());
-  }
+void CID3V2Tag::ParseFrames(const FrameBytes& tag, uint8_t headerFlags) {
+  const int64_t length = tag.length;
   int64_t pos = 0;
   if (m_version != 2 && (headerFlags & kFlagExtended)) {
     // Skip the extended header: its size excludes itself in version 3 and
     // includes itself in version 4.
-    if (length < 4) return;
-    const int64_t ext = m_version == 3 ? 4 + int64_t(bytes::BE32(tag)) : int64_t(bytes::Syncsafe32(tag));
+    uint8_t e[4];
+    if (!tag.Copy(0, e, 4)) return;
+    const int64_t ext = m_version == 3 ? 4 + int64_t(bytes::BE32(e)) : int64_t(bytes::Syncsafe32(e));
     if (ext < 4 || ext > length) return;
     pos = ext;
   }
   const int headerLength = m_version == 2 ? 6 : 10;
-  while (pos + headerLength <= length) {
-    const uint8_t* h = tag + pos;
+  uint8_t h[10];
+  while (pos + headerLength <= length && tag.Copy(pos, h, static_cast<size_t>(headerLength))) {
     if (h[0] < 'A' || h[0] > 'Z') break;  // padding, or anything else, ends the walk
     int32_t id;
     int64_t size;
@@ -191,7 +236,7 @@ void CID3V2Tag::ParseFrames(const uint8_t* tag, int32_t length, uint8_t headerFl
         // unless only the plain one lands on a frame, padding or the end.
         const int64_t asPlain = bytes::BE32(h + 4);
         const int64_t start = pos + headerLength;
-        if (asPlain != size && !IsFrameBoundary(tag, length, start + size) && IsFrameBoundary(tag, length, start + asPlain))
+        if (asPlain != size && !IsFrameBoundary(tag, start + size) && IsFrameBoundary(tag, start + asPlain))
           size = asPlain;
       }
       flags = bytes::BE16(h + 8);
@@ -203,36 +248,93 @@ void CID3V2Tag::ParseFrames(const uint8_t* tag, int32_t length, uint8_t headerFl
       // A compressed version-3 frame cannot be read: it is not stored.
     } else if (m_used < kMaxFrames) {
       const bool unsync = m_version == 4 && ((flags & kV4Unsync) || (headerFlags & kFlagUnsync));
-      StoreFrame(id, tag + bodyStart, static_cast<int32_t>(size), flags, unsync);
+      if (!StoreFrame(id, tag, bodyStart, static_cast<int32_t>(size), flags, unsync)) break;
     }
     pos = bodyStart + size;
   }
 }
 
-void CID3V2Tag::StoreFrame(int32_t id, const uint8_t* body, int32_t size, uint16_t flags, bool unsync) {
-  ID3V2_FRAME& f = m_frames[static_cast<size_t>(m_used++)];
+bool CID3V2Tag::StoreFrame(int32_t id, const FrameBytes& tag, int64_t at, int32_t size, uint16_t flags, bool unsync) {
+  ID3V2_FRAME& f = m_frames[static_cast<size_t>(m_used)];
   f.id = id;
   f.payload.Empty();
+  f.deferredAt = -1;
+  f.deferredLength = 0;
+  // The data length indicator of a plain version-4 frame only repeats the
+  // body size.
+  const bool lengthIndicator = m_version == 4 && (flags & kV4DataLength) && !(flags & (kV4Compressed | kV4Encrypted));
+  if (tag.file && !unsync && size >= kDeferredBody && !m_sourcePath.empty()) {
+    // A large body stays in the file until it is used.
+    const int skip = lengthIndicator ? 4 : 0;
+    f.flags = lengthIndicator ? static_cast<uint16_t>(flags & ~kV4DataLength) : flags;
+    f.deferredAt = tag.base + at + skip;
+    f.deferredLength = size - skip;
+    ++m_used;
+    // Any save of this control reads it first.
+    State().loadDeferred = [](void* owner) { return static_cast<CID3V2Tag*>(owner)->LoadAll(); };
+    State().deferredOwner = this;
+    return true;
+  }
+  uint8_t* body = f.payload.Prepare(size);
+  if (!body || !tag.Copy(at, body, static_cast<size_t>(size))) {
+    f.payload.Empty();
+    return false;  // the walk ends where the bytes do
+  }
+  ++m_used;
   if (m_version != 4) {
     f.flags = flags;
-    f.payload.AppendBytes(body, size);
-    return;
+    return true;
   }
-  std::vector<uint8_t> resynced;
   if (unsync) {
-    resynced = Resync(body, static_cast<size_t>(size));
-    body = resynced.data();
-    size = static_cast<int32_t>(resynced.size());
+    const std::vector<uint8_t> resynced = Resync(body, static_cast<size_t>(size));
+    f.payload.Empty();
+    f.payload.AppendBytes(resynced.data(), static_cast<int32_t>(resynced.size()));
+    size = f.payload.GetLength();
     flags = static_cast<uint16_t>(flags & ~kV4Unsync);
   }
-  // The data length indicator of a plain frame only repeats the body size.
   if ((flags & kV4DataLength) && !(flags & (kV4Compressed | kV4Encrypted)) && size >= 4) {
-    body += 4;
-    size -= 4;
+    std::memmove(f.payload.GetData(), f.payload.GetData() + 4, static_cast<size_t>(size - 4));
+    f.payload.Prepare(size - 4);
     flags = static_cast<uint16_t>(flags & ~kV4DataLength);
   }
   f.flags = flags;
-  f.payload.AppendBytes(body, size);
+  return true;
+}
+
+bool CID3V2Tag::Load(int slot) {
+  ID3V2_FRAME& f = m_frames[static_cast<size_t>(slot)];
+  if (f.deferredAt < 0) return true;
+  // The body is read from the file the tag was read from, as it was then.
+  TagFile file;
+  TagFile::Identity now;
+  if (!file.Open(m_sourcePath, TagFile::Mode::Read) || !file.Identify(now) || !(now == m_source)) {
+    State().lastError = file.Error() ? file.Error() : kErrFileChanged;
+    return false;
+  }
+  uint8_t* body = f.payload.Prepare(f.deferredLength);
+  if (!body || !file.Seek(f.deferredAt) || !file.ReadExact(body, static_cast<size_t>(f.deferredLength))) {
+    f.payload.Empty();
+    State().lastError = file.Error() ? file.Error() : EIO;
+    return false;
+  }
+  f.deferredAt = -1;
+  f.deferredLength = 0;
+  return true;
+}
+
+const CByteBuffer& CID3V2Tag::Body(int slot) {
+  static const CByteBuffer kNone;
+  return Load(slot) ? m_frames[static_cast<size_t>(slot)].payload : kNone;
+}
+
+bool CID3V2Tag::LoadAll() {
+  for (int i = 0; i < m_used; ++i)
+    if (m_frames[static_cast<size_t>(i)].id != 0 && !Load(i)) return false;
+  if (State().deferredOwner == this) {
+    State().loadDeferred = nullptr;
+    State().deferredOwner = nullptr;
+  }
+  return true;
 }
 
 WString CID3V2Tag::GetVersion() const {
@@ -246,7 +348,7 @@ int CID3V2Tag::FindFrame(int32_t id, int n) const {
   if (n < 0) return -1;
   for (int i = 0; i < m_used; ++i) {
     const ID3V2_FRAME& f = m_frames[static_cast<size_t>(i)];
-    if (f.id == id && f.payload.GetLength() > 0 && n-- == 0) return i;
+    if (f.id == id && f.Length() > 0 && n-- == 0) return i;
   }
   return -1;
 }
@@ -255,7 +357,7 @@ int CID3V2Tag::CountFrames(int32_t id) const {
   int count = 0;
   for (int i = 0; i < m_used; ++i) {
     const ID3V2_FRAME& f = m_frames[static_cast<size_t>(i)];
-    if (f.id == id && f.payload.GetLength() > 0) ++count;
+    if (f.id == id && f.Length() > 0) ++count;
   }
   return count;
 }
@@ -268,7 +370,7 @@ void CID3V2Tag::DeleteFrames(int32_t id) {
 int CID3V2Tag::AllocFrame() {
   for (int i = 0; i < m_used; ++i) {
     ID3V2_FRAME& f = m_frames[static_cast<size_t>(i)];
-    if (f.id == 0 || f.payload.GetLength() == 0) {
+    if (f.id == 0 || f.Length() == 0) {
       FreeSlot(i);
       return i;
     }
@@ -285,12 +387,16 @@ void CID3V2Tag::SetPayload(int slot, int32_t id, const CByteBuffer& payload) {
   ID3V2_FRAME& f = m_frames[static_cast<size_t>(slot)];
   f.id = id;
   f.flags = 0;  // a rebuilt body has no frame flags
+  f.deferredAt = -1;
+  f.deferredLength = 0;
   f.payload = payload;
 }
 
 // ---- writing -----------------------------------------------------------------
 
 bool CID3V2Tag::BuildTag(const uint8_t* oldHeader, int64_t fileLength) {
+  // Every body goes into the new tag: those still in the file are read now.
+  if (!LoadAll()) return false;
   TagHeader old;
   const bool oldIsTag = ParseHeader(oldHeader, old);
   // Frames are written in the layout of the table's version; a table that
@@ -363,15 +469,80 @@ bool CID3V2Tag::BuildTag(const uint8_t* oldHeader, int64_t fileLength) {
   return true;
 }
 
-bool CID3V2Tag::SaveChangesToFile(const WString& path) {
+bool CID3V2Tag::SaveChangesToFile(const WString& path, bool fromID3V1) {
   if (!FormatAllowsID3V2(DetectFormatOfFile(path, State()))) {
     State().lastError = kErrTagNotAllowed;
     return false;
   }
-  return WriteToFile(path);
+  return WriteToFile(path, fromID3V1);
 }
 
-bool CID3V2Tag::WriteToFile(const WString& path) {
+namespace {
+// The payload of a text frame: UTF-16 with its byte-order mark.
+CByteBuffer TextPayload(const WString& text) {
+  CByteBuffer payload;
+  payload.AppendByte(1);
+  payload.AppendByte(0xFF);
+  payload.AppendByte(0xFE);
+  payload.AppendWide(text);
+  return payload;
+}
+}  // namespace
+
+void CID3V2Tag::TakeID3V1Fields(const CID3V1Record& v1) {
+  const uint8_t version = m_version >= 2 && m_version <= 4 ? m_version : 3;
+  struct Field {
+    int32_t id;
+    WString text;
+  };
+  std::vector<Field> fields;
+  auto add = [&](int32_t id, const WString& text) {
+    if (id != kNoFrameId && !text.empty() && FindFrame(id, 0) < 0) fields.push_back({id, text});
+  };
+  add(FieldId(version, "TIT2", "TT2"), v1.title);
+  add(FieldId(version, "TPE1", "TP1"), v1.artist);
+  add(FieldId(version, "TALB", "TAL"), v1.album);
+  // Version 2.4 keeps the year in the recording time.
+  add(version == 4 ? ID3V2FrameId("TDRC") : FieldId(version, "TYER", "TYE"), v1.year);
+  add(FieldId(version, "TRCK", "TRK"), v1.GetTrack());
+  add(FieldId(version, "TCON", "TCO"), v1.GetGenre());
+  std::vector<CByteBuffer> payloads;
+  for (const Field& f : fields) payloads.push_back(TextPayload(f.text));
+  // The comment, in English without a description, unless the table holds
+  // it already.
+  const int32_t commentId = FieldId(version, "COMM", "COM");
+  bool haveComment = v1.comment.empty();
+  for (int n = 0; !haveComment; ++n) {
+    const int slot = FindFrame(commentId, n);
+    if (slot < 0) break;
+    haveComment = ParseLangDescText(Body(slot), true, true, false).text == v1.comment;
+  }
+  if (!haveComment) {
+    CByteBuffer payload;
+    payload.AppendByte(1);
+    payload.AppendBytes("eng", 3);
+    payload.AppendBytes("\xFF\xFE\0\0\xFF\xFE", 6);
+    payload.AppendWide(v1.comment);
+    payload.AppendFill(0, 2);
+    fields.push_back({commentId, v1.comment});
+    payloads.push_back(std::move(payload));
+  }
+  // In front of the table's frames, as many as the table has room for.
+  const int n = std::min<int>(static_cast<int>(fields.size()), kMaxFrames - m_used);
+  if (n <= 0) return;
+  for (int i = m_used - 1; i >= 0; --i) std::swap(m_frames[static_cast<size_t>(i + n)], m_frames[static_cast<size_t>(i)]);
+  m_used += n;
+  for (int i = 0; i < n; ++i) {
+    ID3V2_FRAME& f = m_frames[static_cast<size_t>(i)];
+    f.id = fields[static_cast<size_t>(i)].id;
+    f.flags = 0;
+    f.deferredAt = -1;
+    f.deferredLength = 0;
+    f.payload = std::move(payloads[static_cast<size_t>(i)]);
+  }
+}
+
+bool CID3V2Tag::WriteToFile(const WString& path, bool fromID3V1) {
   std::memset(m_oldHeader, 0, sizeof m_oldHeader);
   TagFile src;
   if (!src.Open(path, TagFile::Mode::Read)) {
@@ -391,6 +562,14 @@ bool CID3V2Tag::WriteToFile(const WString& path) {
   if (oldIsTag && old.size > length) {
     State().lastError = EINVAL;
     return false;
+  }
+  if (!oldIsTag && fromID3V1 && FileEndsWithID3V1(src, length)) {
+    uint8_t tail[128];
+    if (src.Seek(length - 128) && src.ReadExact(tail, sizeof tail)) {
+      CID3V1Record v1;
+      v1.Parse(tail);
+      TakeID3V1Fields(v1);
+    }
   }
   if (!BuildTag(m_oldHeader, length)) return false;
 
@@ -456,7 +635,7 @@ GenericStrings CID3V2Tag::GetGenericStrings() {
   // Comment number 1, read without the range check so that an analysis of a
   // tag without frames leaves no error behind.
   const int slot = FindFrame(CommentId(), 0);
-  if (slot >= 0) g.comment = ParseLangDescText(m_frames[static_cast<size_t>(slot)].payload, true, true, false).text;
+  if (slot >= 0) g.comment = ParseLangDescText(Body(slot), true, true, false).text;
   g.genre = GetGenre();
   g.track = GetTrack();
   g.year = GetYear();
@@ -484,7 +663,8 @@ WString CID3V2Tag::GetTextFrame(int32_t id) {
   }
   const int slot = FindFrame(id, 0);
   if (slot < 0) return {};
-  return m_frames[static_cast<size_t>(slot)].payload.ConvertToUnicode();
+  const CByteBuffer& p = Body(slot);
+  return DecodeText(p.GetData() + 1, static_cast<size_t>(p.GetLength() - 1), p.GetAt(0));
 }
 
 WString CID3V2Tag::GetURLFrame(int32_t id) {
@@ -494,7 +674,7 @@ WString CID3V2Tag::GetURLFrame(int32_t id) {
   }
   const int slot = FindFrame(id, 0);
   if (slot < 0) return {};
-  const CByteBuffer& p = m_frames[static_cast<size_t>(slot)].payload;
+  const CByteBuffer& p = Body(slot);
   const char* data = reinterpret_cast<const char*>(p.GetData());
   const size_t n = static_cast<size_t>(p.GetLength());
   const void* zero = std::memchr(data, 0, n);
@@ -519,14 +699,7 @@ bool CID3V2Tag::StoreSingleFrame(const WString& text, int32_t id, const CByteBuf
   return true;
 }
 
-bool CID3V2Tag::SetTextFrame(const WString& text, int32_t id) {
-  CByteBuffer payload;  // UTF-16 with byte-order mark
-  payload.AppendByte(1);
-  payload.AppendByte(0xFF);
-  payload.AppendByte(0xFE);
-  payload.AppendWide(text);
-  return StoreSingleFrame(text, id, payload);
-}
+bool CID3V2Tag::SetTextFrame(const WString& text, int32_t id) { return StoreSingleFrame(text, id, TextPayload(text)); }
 
 bool CID3V2Tag::SetURLFrame(const WString& text, int32_t id) {
   CByteBuffer payload;

@@ -12,6 +12,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <string>
 
 namespace sonavex {
 
@@ -26,6 +28,13 @@ struct ID3V2_FRAME {
   // Status and format flag bytes of a version 3/4 frame as read; written back
   // while the body is untouched, zero for a rebuilt body.
   uint16_t flags = 0;
+  // A large body that is still in the file the tag was read from: its
+  // offset there (-1 when the payload holds the body) and its length. The
+  // first use that needs its bytes reads it.
+  int64_t deferredAt = -1;
+  int32_t deferredLength = 0;
+  // The body's length, read or not.
+  int32_t Length() const { return deferredAt >= 0 ? deferredLength : payload.GetLength(); }
 };
 
 // Packs a four-character frame id ("TIT2").
@@ -91,10 +100,15 @@ constexpr int32_t kNoFrameId = -1;
 
 class CID3V2Tag : public WithFileState {
  public:
+  struct FrameBytes;
   static constexpr int kMaxFrames = 200;
   // Tags up to this size are overwritten in place when the frames fit; a
   // rewritten tag is padded to it.
   static constexpr int32_t kPaddedSize = 4096;
+  // A frame's memory up to this size stays with its slot between analyses.
+  static constexpr int32_t kKeptBlock = 1 << 20;
+  // Bodies at least this long are read only when they are used.
+  static constexpr int32_t kDeferredBody = 8192;
 
   CID3V2Tag() = default;
   virtual ~CID3V2Tag() = default;
@@ -111,10 +125,15 @@ class CID3V2Tag : public WithFileState {
   void ReadSize(TagFile& file);
   // Detects the target's format (error 210 unless it may carry the tag), then
   // writes the table as the file's tag.
-  bool SaveChangesToFile(const WString& path);
+  bool SaveChangesToFile(const WString& path, bool fromID3V1 = true);
   // Writes the table as the file's tag without a format check: in place when
   // the old tag is at most 4096 bytes and has room, else by a safe rewrite.
-  bool WriteToFile(const WString& path);
+  // A new tag on a file that ends in an ID3v1 tag starts with the ID3v1
+  // fields that the table does not hold (they join the table), so that one
+  // value written never hides the song's names from readers that prefer
+  // ID3v2; fromID3V1 false leaves them out (the generic save, which writes
+  // all seven fields as the analysis read them).
+  bool WriteToFile(const WString& path, bool fromID3V1 = true);
   // Rewrites the file without its leading tag (205 when it has none). The
   // table is not changed.
   bool RemoveTagFromFile(const WString& path);
@@ -129,7 +148,11 @@ class CID3V2Tag : public WithFileState {
 
   // ---- frame table ----------------------------------------------------
   int SlotsInUse() const { return m_used; }
-  const ID3V2_FRAME& Slot(int i) const { return m_frames[static_cast<size_t>(i)]; }
+  // A slot, with its body read.
+  const ID3V2_FRAME& Slot(int i) {
+    Load(i);
+    return m_frames[static_cast<size_t>(i)];
+  }
   // The (n+1)-th present frame (non-empty payload) with this id, or -1.
   int FindFrame(int32_t id, int n) const;
   int CountFrames(int32_t id) const;
@@ -237,11 +260,21 @@ class CID3V2Tag : public WithFileState {
     int32_t dataLength = 0;
   };
 
-  void ParseFrames(const uint8_t* tag, int32_t length, uint8_t headerFlags);
-  void StoreFrame(int32_t id, const uint8_t* body, int32_t size, uint16_t flags, bool unsync);
+  void ParseFrames(const FrameBytes& tag, uint8_t headerFlags);
+  // Stores the frame whose body lies at `at`; false when its bytes cannot be read.
+  bool StoreFrame(int32_t id, const FrameBytes& tag, int64_t at, int32_t size, uint16_t flags, bool unsync);
+  // Reads the body of a slot that is still in the file; false (error set)
+  // when the file is no longer the one the tag was read from.
+  bool Load(int slot);
+  // Every body read; false (error set) when one cannot be.
+  bool LoadAll();
+  // The body of a slot (empty when it cannot be read).
+  const CByteBuffer& Body(int slot);
   void FreeSlot(int slot);
   void SetPayload(int slot, int32_t id, const CByteBuffer& payload);
   bool StoreSingleFrame(const WString& text, int32_t id, const CByteBuffer& payload);
+  // Puts the ID3v1 fields that the table lacks in front of its frames.
+  void TakeID3V1Fields(const class CID3V1Record& v1);
   // Builds the new header and the frames in m_build; false (error set) when a
   // frame or the tag is too large for the version's size fields.
   bool BuildTag(const uint8_t* oldHeader, int64_t fileLength);
@@ -270,6 +303,12 @@ class CID3V2Tag : public WithFileState {
   CByteBuffer m_build;
   uint8_t m_oldHeader[10] = {};
   uint8_t m_newHeader[10] = {};
+  // The bytes of the last unsynchronised tag read, kept for the next one.
+  std::unique_ptr<uint8_t[]> m_readBuffer;
+  size_t m_readCapacity = 0;
+  // The file the tag was read from, for the bodies still in it.
+  std::string m_sourcePath;
+  TagFile::Identity m_source;
 };
 
 }  // namespace sonavex

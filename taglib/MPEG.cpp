@@ -95,6 +95,7 @@ void CMPEG::Clear() {
   m_fSecondsPerFrame = 0.0f;
   m_Vbr = VbrInfo{};
   m_nInfoFrames = m_nEncoderDelay = m_nEncoderPadding = 0;
+  m_nAudioStart = m_nAudioBitrate = 0;
   m_nFirstFramePosition = 0;
   m_nFrameSize = 0;
   m_nVersionIndex = 1;
@@ -207,6 +208,18 @@ void CMPEG::FindFirstFrame(TagFile& file, size_t got) {
       m_Vbr.bytes = static_cast<int32_t>(bytes::BE32(w + o + 10));
       m_Vbr.quality = w[o + 9];
     }
+    // The audio begins behind a frame that only holds such a header; the
+    // confirming header is the first audio frame's.
+    const bool headerFrame = m_Vbr.vbr || m_nInfoFrames > 0 || Is4(w + o, "Info");
+    m_nAudioStart = m_nFirstFramePosition + (headerFrame ? length : 0);
+    if (headerFrame) {
+      const uint8_t first[4] = {w[i], w[i + 1], w[i + 2], w[i + 3]};
+      DecodeHeader(next);
+      m_nAudioBitrate = GetTableBitrate();
+      DecodeHeader(first);
+    } else {
+      m_nAudioBitrate = GetTableBitrate();
+    }
     return;
   }
 }
@@ -275,7 +288,7 @@ void CMPEG::AnalyzeAllFrames(TagFile& file) {
   int32_t previous = 0;
   int64_t sum = 0;
   m_Vbr.vbr = 0;
-  int64_t position = m_nFirstFramePosition;
+  int64_t position = m_nAudioStart;
   const int64_t end = int64_t{State().fileSize} - State().lyricsSize - State().id3v1Size;
   // The walk reads the file in large chunks rather than 4 bytes per seek.
   std::vector<uint8_t> chunk(1 << 16);
@@ -357,6 +370,8 @@ int32_t CMPEG::GetBitrate() {
     const double frameBytes = static_cast<double>(m_Vbr.bytes) / m_Vbr.frames - GetPaddingSize();
     return static_cast<int32_t>(perSecond * 0.001 * frameBytes + 0.5);
   }
+  // The audio frames' bitrate, not that of a frame holding lame's Info header.
+  if (m_nInfoFrames > 0 && !State().analyzeAllFrames && m_nAudioBitrate > 0) return m_nAudioBitrate;
   return GetTableBitrate();
 }
 

@@ -68,6 +68,12 @@ class CMPEG : public CAudioFormat {
   int32_t m_nInfoFrames = 0;
   int32_t m_nEncoderDelay = 0;
   int32_t m_nEncoderPadding = 0;
+  // Where the audio frames begin: behind a first frame that holds a Xing,
+  // Info or VBRI header (such a frame is silence, and an encoder may code it
+  // at another bitrate than the stream), else at the first frame. The
+  // bitrate in the header of the frame there (0 when none is valid).
+  int32_t m_nAudioStart = 0;
+  int32_t m_nAudioBitrate = 0;
   int32_t m_nFirstFramePosition = 0;
   int32_t m_nFrameSize = 0;
   uint8_t m_nVersionIndex = 1;

@@ -28,7 +28,8 @@ WString ErrorText(int32_t number) {
       case 209: return u"Parser Error: wrong format for id3v2 sync lyrics!";
       case 210: return u"Tag not allowed in this file format!";
       case 211: return u"The file's structure is damaged: it is left as it is!";
-      case 212: return u"The file has other names (hard links): the tag can only be changed where it fits in place!";
+      case 212: return u"The file has other names (hard links), and its folder does not allow the copy of the old file that keeps their change safe!";
+      case 213: return u"The file has changed since it was analysed: analyse it again!";
       default: return {};
     }
   }

@@ -17,8 +17,13 @@ struct FileState {
   int32_t apeSize = 0;     // APE tag near the end of the file
   int32_t id3v1Size = 0;   // 128 when the file ends in an ID3v1 tag
   int32_t lyricsSize = 0;  // Lyrics3 block in front of the ID3v1 tag
-  int32_t lastError = 0;   // errno value, or one of the library's own numbers 201-212
+  int32_t lastError = 0;   // errno value, or one of the library's own numbers 201-213
   bool analyzeAllFrames = false;
+  // Bodies of the analysed file's tag that are still in that file (large
+  // ID3v2 frames, read when used): their owner reads them before any save
+  // writes a file, so that no save leaves them behind. Set by that owner.
+  bool (*loadDeferred)(void* owner) = nullptr;
+  void* deferredOwner = nullptr;
 
   // Forgets the layout and the error (the switch stays).
   void Reset() {
@@ -66,10 +71,13 @@ enum : int32_t {
   kErrSyncLyricsParse = 209,
   kErrTagNotAllowed = 210,
   // Beyond the numbers above: a file whose structure does not parse, which
-  // is never written; a hard-linked file that only an in-place change keeps
-  // one file under all its names.
+  // is never written; a hard-linked file whose folder does not allow the
+  // copy of its old content that a rewrite keeps beside it.
   kErrDamagedFile = 211,
   kErrHardLinked = 212,
+  // A part of the tag that is read only when it is used (a cover picture)
+  // cannot be, because the file changed since it was analysed.
+  kErrFileChanged = 213,
 };
 
 // Text of an error number: the library's own string for 201..299 ("" when it

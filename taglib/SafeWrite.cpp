@@ -6,13 +6,17 @@ int32_t SaveError(int error) {
   return error == safefile::kErrHardLinked ? kErrHardLinked : error;
 }
 
+bool LoadDeferred(FileState& state) { return !state.loadDeferred || state.loadDeferred(state.deferredOwner); }
+
 bool WriteInPlace(FileState& state, const WString& path, int64_t offset, const void* data, size_t n) {
+  if (!LoadDeferred(state)) return false;
   const int e = safefile::WriteInPlace(PathToNative(path), offset, data, n);
   if (e != 0) state.lastError = SaveError(e);
   return e == 0;
 }
 
 bool TruncateInPlace(FileState& state, const WString& path, int64_t length) {
+  if (!LoadDeferred(state)) return false;
   const int e = safefile::TruncateInPlace(PathToNative(path), length);
   if (e != 0) state.lastError = SaveError(e);
   return e == 0;

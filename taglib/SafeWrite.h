@@ -24,6 +24,10 @@ inline SaveTestHooks& SaveHooks() { return safefile::Hooks(); }
 // The layer's error as the library's last error number.
 int32_t SaveError(int error);
 
+// Reads what the state's tag still has in its file (see FileState) before a
+// save changes a file. False with state.lastError set when it cannot.
+bool LoadDeferred(FileState& state);
+
 // Writes n bytes at offset of the file in one write that cannot tear, then
 // syncs it (see safefile::WriteInPlace). False with state.lastError set on failure.
 bool WriteInPlace(FileState& state, const WString& path, int64_t offset, const void* data, size_t n);
@@ -37,7 +41,7 @@ class SafeRewrite {
  public:
   explicit SafeRewrite(FileState& state) : state_(state) {}
 
-  bool Begin(const WString& path) { return Check(rewrite_.Begin(PathToNative(path))); }
+  bool Begin(const WString& path) { return LoadDeferred(state_) && Check(rewrite_.Begin(PathToNative(path))); }
   bool Write(const void* data, size_t n) { return Check(rewrite_.Write(data, n)); }
   // Copies count bytes of src from offset on into the new file.
   bool CopyFrom(TagFile& src, int64_t offset, int64_t count) {

@@ -1,6 +1,7 @@
 #include "TagFile.h"
 
 #include "safefile/FileName.h"
+#include "safefile/SafeFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -39,14 +40,31 @@ bool TagFile::Open(const std::string& utf8Path, Mode mode) {
     Fail(EISDIR);
     return false;
   }
+  // A file with several names whose rewrite was killed midway gets its old
+  // content back before anything reads it (the file stays the same one).
+  if (S_ISREG(st.st_mode) && st.st_nlink > 1 && safefile::RecoverFile(utf8Path) == 0 && fstat(fd_, &st) != 0) {
+    Fail(errno);
+    Close();
+    return false;
+  }
   if (!S_ISREG(st.st_mode)) fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
   length_ = S_ISREG(st.st_mode) ? st.st_size : 0;
   pos_ = 0;
+  path_ = utf8Path;
+  regular_ = S_ISREG(st.st_mode);
+  identity_ = {st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+  return true;
+}
+
+bool TagFile::Identify(Identity& out) {
+  if (fd_ < 0 || !regular_) return false;
+  out = identity_;
   return true;
 }
 
 bool TagFile::OpenDescriptor(int fd) {
   Close();
+  path_.clear();
   err_ = 0;
   fd_ = fcntl(fd, F_DUPFD_CLOEXEC, 0);
   struct stat st;
@@ -62,6 +80,8 @@ bool TagFile::OpenDescriptor(int fd) {
 
 bool TagFile::Close() {
   DropBlocks();
+  path_.clear();
+  regular_ = false;
   if (fd_ < 0) return true;
   const bool ok = ::close(fd_) == 0;
   if (!ok) Fail(errno);

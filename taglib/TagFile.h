@@ -39,7 +39,9 @@ class TagFile {
   TagFile& operator=(const TagFile&) = delete;
   ~TagFile() { Close(); }
 
-  // Opens a regular file or a device; a folder is refused (EISDIR).
+  // Opens a regular file or a device; a folder is refused (EISDIR). A file
+  // with several names whose rewrite was killed midway first gets its old
+  // content back (see safefile/SafeFile.h).
   bool Open(const WString& path, Mode mode);
   bool Open(const std::string& utf8Path, Mode mode);
   // Reads a file that is open already, through a descriptor of its own.
@@ -67,6 +69,19 @@ class TagFile {
 
   int Error() const { return err_; }
   int Descriptor() const { return fd_; }
+  // The path the file was opened by ("" for a descriptor).
+  const std::string& Path() const { return path_; }
+
+  // What tells one state of a file from another: which file it is, its
+  // length and the time of its last change.
+  struct Identity {
+    uint64_t device = 0, inode = 0;
+    int64_t length = 0, changedSec = 0, changedNsec = 0;
+    bool operator==(const Identity&) const = default;
+  };
+  // The identity of the file as it was opened; false for anything but a
+  // regular file opened by its path.
+  bool Identify(Identity& out);
 
  private:
   // Bytes of the file from start on; the memory is kept when emptied.
@@ -85,6 +100,9 @@ class TagFile {
 
   int fd_ = -1;
   int err_ = 0;
+  std::string path_;
+  bool regular_ = false;
+  Identity identity_;
   int64_t pos_ = 0;
   int64_t length_ = 0;
   Block head_, tail_, window_;

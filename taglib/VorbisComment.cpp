@@ -154,12 +154,16 @@ size_t CVorbisComment::Parse(const uint8_t* data, size_t size) {
 }
 
 void CVorbisComment::Serialize(CByteBuffer& out) {
-  // A field cleared since it was read loses its earlier values as well.
-  auto keepsEarlier = [this](int i) { return !m_strValues[i].empty() || m_strRead[i].empty(); };
+  // A field whose value is as it was read keeps every entry it had, byte for
+  // byte; a field given a new value (or cleared) is written as that one value
+  // alone, so that no reader sees the old values beside the new one.
+  auto unchanged = [this](int i) { return m_strValues[i] == m_strRead[i] && !m_lastEntry[i].empty(); };
   m_nEntryCount = static_cast<int32_t>(m_otherEntries.size());
   for (int i = 0; i < kFieldCount; ++i) {
-    if (keepsEarlier(i)) m_nEntryCount += static_cast<int32_t>(m_earlierEntries[i].size());
-    if (!m_strValues[i].empty()) ++m_nEntryCount;
+    if (unchanged(i))
+      m_nEntryCount += static_cast<int32_t>(m_earlierEntries[i].size()) + 1;
+    else if (!m_strValues[i].empty())
+      ++m_nEntryCount;
   }
 
   uint8_t len[4];
@@ -177,8 +181,11 @@ void CVorbisComment::Serialize(CByteBuffer& out) {
     out.AppendBytes(raw.data(), static_cast<int32_t>(raw.size()));
   };
   for (int i = 0; i < kFieldCount; ++i) {
-    if (keepsEarlier(i))
+    if (unchanged(i)) {
       for (const auto& raw : m_earlierEntries[i]) appendRaw(raw);
+      appendRaw(m_lastEntry[i]);
+      continue;
+    }
     if (m_strValues[i].empty()) continue;
     m_strEntry = WString(kNames[i]) + u"=" + m_strValues[i];
     text.Empty();

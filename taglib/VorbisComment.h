@@ -2,10 +2,11 @@
 // sixteen known field names), as FLAC carries it in its VORBIS_COMMENT
 // metadata block and Ogg Vorbis in its comment header packet.
 //
-// Each known name holds one value, the last one read. A name's earlier values
-// (two ARTIST entries, say) are kept as they were read and written back in
-// front of it, unless the value is cleared; entries of other names are kept
-// as they were read and written back behind the known ones.
+// Each known name holds one value, the last one read. A field whose value
+// is not changed is written back with all its entries as they were read (two
+// ARTIST entries, say); a field given a new value, or cleared, loses all of
+// them for the one value given. Entries of other names are kept as they were
+// read and written back behind the known ones.
 #pragma once
 
 #include "ByteBuffer.h"
@@ -61,10 +62,9 @@ class CVorbisComment {
   size_t Parse(const uint8_t* data, size_t size);
 
   // Appends the block (vendor, the count of entries, per field in field
-  // order its earlier entries and one entry for its value when not empty,
-  // then the entries of other names as they were read) to the buffer. A
-  // value that was cleared takes its earlier entries along. Texts are
-  // written whole.
+  // order its entries as read when its value is unchanged, else one entry for
+  // its value when not empty, then the entries of other names as they were
+  // read) to the buffer. Texts are written whole.
   void Serialize(CByteBuffer& out);
 
   // The seven generic fields: TITLE, ARTIST, ALBUM, COMMENT, GENRE,

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace sonavex {
@@ -44,6 +45,8 @@ constexpr AsfGuid kHeaderExtension = MakeGuid("5FBF03B5-A92E-11CF-8EE3-00C00C205
 constexpr AsfGuid kContentDescription = MakeGuid("75B22633-668E-11CF-A6D9-00AA0062CE6C");
 constexpr AsfGuid kExtContentDescription = MakeGuid("D2D0A440-E307-11D2-97F0-00A0C95EA850");
 constexpr AsfGuid kPadding = MakeGuid("1806D474-CADF-4509-A4BA-9AABCB96AAE8");
+constexpr AsfGuid kMetadata = MakeGuid("C5F8CBEA-5BAF-4877-8467-AA8C44FA4CCA");
+constexpr AsfGuid kMetadataLibrary = MakeGuid("44231C94-9498-49D1-A141-1D134E457054");
 
 // A header larger than this is not read whole (no real header comes near it).
 constexpr uint64_t kMaxHeader = 64u << 20;
@@ -340,6 +343,68 @@ void CWMA::Clear() {
   m_ContentDescription.Clear();
   m_ExtContentDescription.Clear();
   for (auto& f : m_Fields) f.clear();
+  for (auto& f : m_FieldsRead) f.clear();
+}
+
+namespace {
+
+// The output field an attribute name stands for (a known name or one of the
+// names that repeat a description field), or -1.
+int FieldOfName(const WString& name) {
+  using E = CASFExtContentDescription;
+  // Known names by index: title, author, album, track (from 0), year, genre,
+  // description, track number; the others follow the output fields from 9.
+  static const int kKnownField[8] = {0, 1, 5, 6, 7, 8, 3, 6};
+  const int known = E::FindName(name);
+  if (known >= 0) return known < 8 ? kKnownField[known] : known + 1;
+  static const int kAliasField[E::kAliasCount] = {0, 1, 2, 3, 4, 7};
+  const int alias = E::FindAlias(name);
+  return alias >= 0 ? kAliasField[alias] : -1;
+}
+
+// Rebuilds the body of a Metadata or Metadata Library object without the
+// records for which drop(name) holds. A body that does not parse whole is
+// left as it is.
+void DropRecords(CByteBuffer& body, const std::function<bool(const WString&)>& drop) {
+  const uint8_t* p = body.GetData();
+  const size_t size = static_cast<size_t>(body.GetLength());
+  if (size < 2) return;
+  const unsigned count = LE16(p);
+  CByteBuffer kept;
+  unsigned left = 0;
+  size_t off = 2;
+  kept.AppendFill(0, 2);
+  for (unsigned r = 0; r < count; ++r) {
+    // Language list index or reserved (2), stream (2), name length (2),
+    // data type (2), data length (4), name, data.
+    if (size - off < 12) return;
+    const size_t nameLength = LE16(p + off + 4);
+    const size_t dataLength = LE32(p + off + 8);
+    if (size - off - 12 < nameLength || size - off - 12 - nameLength < dataLength) return;
+    const size_t whole = 12 + nameLength + dataLength;
+    if (!drop(Utf16Le(p + off + 12, nameLength))) {
+      kept.AppendBytes(p + off, static_cast<int32_t>(whole));
+      ++left;
+    }
+    off += whole;
+  }
+  if (off != size || left == count) return;
+  bytes::PutLE16(kept.GetData(), left);
+  body = kept;
+}
+
+}  // namespace
+
+void CWMA::DropStaleCopies() {
+  auto changed = [this](const WString& name) {
+    const int field = FieldOfName(name);
+    return field >= 0 && m_Fields[static_cast<size_t>(field)] != m_FieldsRead[static_cast<size_t>(field)];
+  };
+  for (RawObject& o : m_Objects) {
+    if (!o.container) continue;
+    for (RawObject& child : o.children)
+      if (child.guid == kMetadata || child.guid == kMetadataLibrary) DropRecords(child.body, changed);
+  }
 }
 
 WString CWMA::GetChannelMode() {
@@ -549,6 +614,7 @@ bool CWMA::Read(TagFile& file) {
     m_fDuration = 0.0f;
   }
   FillFields();
+  m_FieldsRead = m_Fields;
   return true;
 }
 
@@ -640,6 +706,7 @@ bool CWMA::SaveChangesToFile(const WString& path) {
     return false;
   }
   ApplyFields();
+  DropStaleCopies();
   CByteBuffer cd, ecd;
   if (!m_ContentDescription.Serialize(cd, State().lastError) || !m_ExtContentDescription.Serialize(ecd, State().lastError)) return false;
 

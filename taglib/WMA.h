@@ -132,11 +132,17 @@ class CWMA : public CAudioFormat {
   void ParseStreamProperties(const uint8_t* body, size_t size);
   void FillFields();
   void ApplyFields();
+  // Drops from the Metadata and Metadata Library objects (other taggers
+  // write there) the copies of the fields that changed since the read, so
+  // that no reader shows the old value beside the new one.
+  void DropStaleCopies();
   bool BuildHeader(const CByteBuffer& cd, const CByteBuffer& ecd, uint32_t padding, std::vector<uint8_t>& out) const;
   void ClearProperties();
 
   std::vector<RawObject> m_Objects;
   std::array<WString, kFieldCount> m_Fields;
+  // The fields as the last read gave them, to tell which a save changes.
+  std::array<WString, kFieldCount> m_FieldsRead;
   bool m_bValid = false;
   bool m_bWalkComplete = false;
   uint16_t m_nChannels = 0;

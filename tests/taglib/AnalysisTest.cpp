@@ -247,8 +247,10 @@ TEST(Analysis, SavesRefusedByFormat) {
 
   c.SetID3V2Title(u"x");
   // MP4 files among them: a tag in front would move the audio away from the
-  // absolute offsets of their atoms.
-  for (const char* name : {"tiny.wav", "tiny.flac", "tiny.ogg", "../mp4/ffmpeg.m4a", "../mp4/typed.m4a"}) {
+  // absolute offsets of their atoms. WMA and Monkey's Audio files: mutagen
+  // cannot open them with a tag in front.
+  for (const char* name : {"tiny.wav", "tiny.flac", "tiny.ogg", "../mp4/ffmpeg.m4a", "../mp4/typed.m4a",
+                           "../wma/plain.wma", "../monkey/old_3970_normal.ape"}) {
     SCOPED_TRACE(name);
     const std::string path = CopyFixture(dir, name, std::filesystem::path(name).filename().string());
     const auto before = TempDir::Read(path);
@@ -270,6 +272,130 @@ TEST(Analysis, SavesRefusedByFormat) {
   EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrTagNotAllowed);
   EXPECT_TRUE(c.ID3V2RemoveTagFromFile(W(bin)));
   EXPECT_EQ(TempDir::Read(bin), TempDir::Read(Fixture("plain.mp3")));
+}
+
+// One value written into an MP3 that has only an ID3v1 tag (the analysis'
+// comment markers and tempo, a title from the tag editor's host) makes a new
+// ID3v2 tag that starts with the ID3v1 fields: readers that prefer ID3v2
+// (this library's analysis, ffprobe, mutagen's easy names) still see the
+// song's names. The generic save writes all seven fields itself and takes
+// none twice. The audio and the ID3v1 tag stay byte for byte.
+TEST(Analysis, ANewID3v2TagStartsWithTheID3v1Fields) {
+  const std::string seeded[] = {"TIT2|Title One", "TPE1|Artist One", "TALB|Album One", "TYER|1999",
+                                "TRCK|7", "TCON|Trip-Hop", "COMM|eng||A comment"};
+  struct Case {
+    const char* name;
+    std::function<bool(CSonavexCtrl&, const std::string&)> save;
+    std::vector<std::string> frames;  // what mutagen lists, in order
+    GenericStrings read;              // the generic strings of a new analysis
+  } cases[] = {
+      {"analysis comment",
+       [](CSonavexCtrl& c, const std::string& p) {
+         c.ID3V2SetComment(static_cast<int16_t>(c.ID3V2GetComments() + 1), u"PEA", u"", u"-3.5");
+         return c.ID3V2SaveChangesToFile(W(p));
+       },
+       {seeded[0], seeded[1], seeded[2], seeded[3], seeded[4], seeded[5], seeded[6], "COMM|PEA||-3.5"},
+       {u"Title One", u"Artist One", u"Album One", u"A comment", u"Trip-Hop", u"7", u"1999"}},
+      {"tempo",
+       [](CSonavexCtrl& c, const std::string& p) {
+         c.SetID3V2BeatsPerMinute(u"128");
+         return c.ID3V2SaveChangesToFile(W(p));
+       },
+       {seeded[0], seeded[1], seeded[2], seeded[3], seeded[4], seeded[5], seeded[6], "TBPM|128"},
+       {u"Title One", u"Artist One", u"Album One", u"A comment", u"Trip-Hop", u"7", u"1999"}},
+      {"title",
+       [](CSonavexCtrl& c, const std::string& p) {
+         c.SetID3V2Title(u"New Title");
+         return c.ID3V2SaveChangesToFile(W(p));
+       },
+       {seeded[1], seeded[2], seeded[3], seeded[4], seeded[5], seeded[6], "TIT2|New Title"},
+       {u"New Title", u"Artist One", u"Album One", u"A comment", u"Trip-Hop", u"7", u"1999"}},
+      {"generic save",
+       [](CSonavexCtrl& c, const std::string& p) {
+         c.SetAUDIOTitle(u"Generic");
+         c.SetAUDIOComment(u"Changed");
+         return c.AUDIOSaveChangesToFile(W(p));
+       },
+       {"TALB|Album One", "TPE1|Artist One", "COMM|ENG|Sonavex|Changed", "TCON|Trip-Hop", "TIT2|Generic",
+        "TRCK|7", "TYER|1999"},
+       {u"Generic", u"Artist One", u"Album One", u"Changed", u"Trip-Hop", u"7", u"1999"}},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    TempDir dir;
+    const std::string path = dir.file("song.mp3");
+    std::filesystem::copy_file(std::string(DJVP_TEST_FIXTURES) + "/mpeg/tag_id3v1.mp3", path);
+    const auto before = TempDir::Read(path);
+    CSonavexCtrl c;
+    ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+    ASSERT_FALSE(c.ID3V2Exists());
+    ASSERT_TRUE(k.save(c, path)) << c.AUDIOGetLastErrorNumber();
+    EXPECT_EQ(AudioOf(path), before);
+    // The ID3v2 frames as mutagen lists them (without the comment it makes
+    // of the ID3v1 tag for a tag that lacks one).
+    auto id3v2Frames = [&] {
+      std::vector<std::string> f = Mutagen(path);
+      if (!f.empty()) f.erase(f.begin());  // the version line
+      f.erase(std::remove(f.begin(), f.end(), "COMM|eng|ID3v1 Comment|A comment"), f.end());
+      return f;
+    };
+    EXPECT_EQ(id3v2Frames(), k.frames);
+    for (const auto& [key, value] : {std::pair{"title", k.read.title}, {"artist", k.read.artist}, {"album", k.read.album}})
+      EXPECT_EQ(RunCommand(std::string("ffprobe -v error -show_entries format_tags=") + key +
+                           " -of default=nw=1:nk=1 '" + path + "'"),
+                U(value) + "\n");
+    CSonavexCtrl r;
+    ASSERT_EQ(r.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+    EXPECT_TRUE(r.ID3V2Exists());
+    const GenericStrings got{r.GetAUDIOTitle(), r.GetAUDIOArtist(), r.GetAUDIOAlbum(), r.GetAUDIOComment(),
+                             r.GetAUDIOGenre(), r.GetAUDIOTrack(), r.GetAUDIOYear()};
+    EXPECT_EQ(U(got.title + u"|" + got.artist + u"|" + got.album + u"|" + got.comment + u"|" + got.genre + u"|" +
+                got.track + u"|" + got.year),
+              U(k.read.title + u"|" + k.read.artist + u"|" + k.read.album + u"|" + k.read.comment + u"|" +
+                k.read.genre + u"|" + k.read.track + u"|" + k.read.year));
+    EXPECT_EQ(r.GetID3V1Title(), u"Title One");
+
+    // A second save of the same control keeps the fields it took.
+    ASSERT_TRUE(std::string(k.name) == "generic save" ? c.AUDIOSaveChangesToFile(W(path))
+                                                        : c.ID3V2SaveChangesToFile(W(path)));
+    EXPECT_EQ(id3v2Frames(), k.frames);
+  }
+}
+
+// Musepack SV7 and ADTS AAC take an ID3v2 tag in front: ffprobe and
+// mutagen's readers of the format read the stream and the tag afterwards
+// (mutagen's guess by the first bytes takes such a file for an MP3, as it
+// does with every tagged AAC or Musepack file), and the stream's bytes stay.
+TEST(Analysis, MusepackAndAdtsFilesTakeAnID3v2TagThatTheirReadersSkip) {
+  struct Case {
+    const char* fixture;
+    int16_t format;
+    const char* reader;  // mutagen's class of the format
+  } cases[] = {{"../mpp/sv7_standard_joint.mpc", kFormatMPP, "mutagen.musepack.Musepack"},
+               {"../aac/adts_cbr.aac", kFormatAAC, "mutagen.aac.AAC"}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.fixture);
+    TempDir dir;
+    const std::string path = CopyFixture(dir, k.fixture, std::filesystem::path(k.fixture).filename().string());
+    const auto before = TempDir::Read(path);
+    const std::string probe = "ffprobe -v error -show_entries stream=codec_name,sample_rate,channels:format_tags=title "
+                              "-of default=nw=1 '" + path + "'";
+    const std::string streamBefore = RunCommand(probe);
+    CSonavexCtrl c;
+    ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), k.format);
+    c.SetAUDIOTitle(u"Tagged ♫");
+    ASSERT_TRUE(c.AUDIOSaveChangesToFile(W(path))) << c.AUDIOGetLastErrorNumber();
+    EXPECT_EQ(AudioOf(path), before);
+    EXPECT_EQ(RunCommand(probe), streamBefore + "TAG:title=Tagged ♫\n");
+    const std::string module = std::string(k.reader).substr(0, std::string(k.reader).rfind('.'));
+    EXPECT_EQ(RunCommand("/usr/bin/python3 -c 'import sys, mutagen.id3, " + module + "\nf = " + k.reader +
+                         "(sys.argv[1])\nprint(f.info.sample_rate, f.info.channels, mutagen.id3.ID3(sys.argv[1])[\"TIT2\"])' '" +
+                         path + "' 2>&1"),
+              "44100 2 Tagged \u266b\n");
+    CSonavexCtrl r;
+    ASSERT_EQ(r.AUDIOAnalyzeFile(W(path)), k.format);
+    EXPECT_EQ(r.GetAUDIOTitle(), u"Tagged ♫");
+  }
 }
 
 // Headers with figures no real file has (a damaged or hostile file): the

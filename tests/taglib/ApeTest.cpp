@@ -146,7 +146,8 @@ TEST(Ape, SaveWritesHeaderItemsAndFooterThatMutagenReads) {
   EXPECT_EQ(Python(kMutagenApe, path), "TITLE abc\n");
 
   // All eight items, then replacing them: one tag stays, in the same place;
-  // keys that are not among the eight are kept.
+  // keys that are not among the eight are kept, and so are the unchanged
+  // items, byte for byte (the key's case and the trailing blanks too).
   const std::string full = Copy(dir, "tag_ape_id3v1.mp3");
   ASSERT_EQ(c.AUDIOAnalyzeFile(W(full)), kFormatMPEG);
   c.SetAPECopyright(u"© 2024");
@@ -155,8 +156,8 @@ TEST(Ape, SaveWritesHeaderItemsAndFooterThatMutagenReads) {
   ASSERT_TRUE(c.APESaveChangesToFile(W(full)));
   EXPECT_EQ(c.AUDIOGetLastErrorNumber(), 0);
   EXPECT_EQ(Python(kMutagenApe, full),
-            "ALBUM Äpe Album ♫\nARTIST Ape Artist\nCOMMENT Ünïcödé ♫\nCOPYRIGHT © 2024\nComposer Somebody\n"
-            "GENRE House\nTITLE Ape Title\nYEAR 2004\n");
+            "Album Äpe Album ♫\nArtist Ape Artist  \nCOMMENT Ünïcödé ♫\nCOPYRIGHT © 2024\nComposer Somebody\n"
+            "Genre House\nTitle Ape Title\nYear 2004\n");
   const Bytes after = TempDir::Read(full);
   EXPECT_EQ(Slice(after, 0, kAudio), Audio());
   EXPECT_EQ(Slice(after, after.size() - 128, 128), ID3v1());
@@ -194,7 +195,7 @@ TEST(Ape, RemoveKeepsID3v1AndLyricsAndRefusesWithoutATag) {
   Bytes after = TempDir::Read(both);
   EXPECT_EQ(Slice(after, 0, kAudio), Audio());
   EXPECT_EQ(Slice(after, after.size() - lyricsAndV1.size(), lyricsAndV1.size()), lyricsAndV1);
-  EXPECT_EQ(Python(kMutagenApe, both), "ARTIST Added\nTITLE Only Ape\n");
+  EXPECT_EQ(Python(kMutagenApe, both), "ARTIST Added\nTitle Only Ape\n");
   ASSERT_EQ(c.AUDIOAnalyzeFile(W(both)), kFormatMPEG);
   EXPECT_EQ(c.GetLYRICSTitle(), u"Lyr Title");
   ASSERT_TRUE(c.APERemoveTagFromFile(W(both)));
@@ -282,6 +283,64 @@ for k in sorted(t.keys()):
   EXPECT_NE(after.find("COMMENT 0 now text\n"), std::string::npos) << after;
   EXPECT_EQ(after.find("Comment 1"), std::string::npos) << after;
   EXPECT_NE(after.find("BPM 0 128\n"), std::string::npos) << after;
+}
+
+// Items of several values (zero-separated, as mutagen writes a list): a save
+// that changes another item keeps every value; changing or clearing the item
+// itself replaces all of them. mutagen reads what the library wrote (ffmpeg
+// reads no APE tag of an MP3); the audio and the ID3v1 tag behind the tag
+// stay as they were.
+TEST(Ape, ItemsOfSeveralValuesSurviveSavesThatDoNotChangeThem) {
+  struct Case {
+    const char* name;
+    const char16_t* artist;   // nullptr: only the title changes
+    const char* mutagen;      // the Artist item as mutagen shows it afterwards
+    const char16_t* read;     // ... and a new analysis
+  } cases[] = {
+      {"title changed", nullptr, "Artist ['One', 'Two']", u"One"},
+      {"artist changed", u"Three", "ARTIST ['Three']", u"Three"},
+      {"artist cleared", u"", "", u""},
+  };
+  const char* const kList = R"(import sys
+from mutagen.apev2 import APEv2
+t = APEv2(sys.argv[1])
+for k in sorted(t.keys()):
+    print(k, list(t[k]) if t[k].kind == 0 else t[k].kind)
+)";
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    TempDir dir;
+    const std::string path = Copy(dir, "cbr128_stereo_noinfo.mp3");
+    ASSERT_EQ(Python(R"PY(import sys
+from mutagen.apev2 import APEv2
+t = APEv2()
+t["Title"] = "Old"
+t["Artist"] = ["One", "Two"]
+t["Genre"] = ["House", "Techno"]
+t.save(sys.argv[1])
+)PY",
+                     path),
+              "");
+    TempDir::Write(path, Cat({TempDir::Read(path), ID3v1()}));  // behind the APE tag
+    const Bytes before = TempDir::Read(path);
+    CSonavexCtrl c;
+    ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+    EXPECT_EQ(c.GetAPEArtist(), u"One");  // the first value
+    c.SetAPETitle(u"New");
+    if (k.artist) c.SetAPEArtist(k.artist);
+    ASSERT_TRUE(c.APESaveChangesToFile(W(path))) << c.AUDIOGetLastErrorNumber();
+    EXPECT_EQ(Python(kList, path), std::string(*k.mutagen ? std::string(k.mutagen) + "\n" : "") +
+                                       "Genre ['House', 'Techno']\nTITLE ['New']\n");
+    CSonavexCtrl r;
+    ASSERT_EQ(r.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+    EXPECT_EQ(r.GetAPEArtist(), k.read);
+    EXPECT_EQ(r.GetAPETitle(), u"New");
+    EXPECT_EQ(r.GetID3V1Title(), u"Title One");
+    // The audio in front of the tag and the ID3v1 tag behind it, byte for byte.
+    const Bytes after = TempDir::Read(path);
+    EXPECT_EQ(Slice(after, 0, kAudio), Slice(before, 0, kAudio));
+    EXPECT_EQ(Slice(after, after.size() - 128, 128), ID3v1());
+  }
 }
 
 TEST(Ape, TagThatEndsTheFileIsNotTakenForAnID3v1Tag) {

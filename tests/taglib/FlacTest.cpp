@@ -542,7 +542,11 @@ TEST(FlacMembers, AnswerThroughDispatchAndSave) {
   EXPECT_EQ(TempDir::Read(ogg), before);
 }
 
-TEST(VorbisCommentSave, SecondValuesOfAFieldSurviveFlacAndOggSaves) {
+// A field that holds two values (ARTIST=One, ARTIST=Two) keeps both when
+// another field changes; setting it replaces both by the one value given, and
+// clearing it removes both. mutagen, ffprobe and (for FLAC) metaflac must see
+// what the library reads, and the audio must stay as it was.
+TEST(VorbisCommentSave, AFieldOfSeveralValuesIsKeptWholeOrReplacedWhole) {
   struct Format {
     const char* area;
     const char* fixture;
@@ -550,12 +554,15 @@ TEST(VorbisCommentSave, SecondValuesOfAFieldSurviveFlacAndOggSaves) {
   } formats[] = {{"flac", "padded.flac", 12, 3, 191}, {"ogg", "long.ogg", 47, 41, 219}};
   struct Case {
     const char* name;
-    const char* artist;  // nullptr: only the title changes
-    const char* expect;  // the ARTIST values mutagen sees afterwards
+    const char* artist;    // nullptr: only the title changes
+    const char* expect;    // the ARTIST values mutagen sees afterwards
+    const char* ffprobe;   // ... ffprobe ("" when it has none)
+    const char* metaflac;  // ... metaflac, one line per value
+    const char16_t* read;  // ... and the library after a new analysis
   } cases[] = {
-      {"other field changed", nullptr, "['One', 'Two']"},
-      {"field changed", "Three", "['One', 'Three']"},
-      {"field cleared", "", "None"},
+      {"other field changed", nullptr, "['One', 'Two']", "One;Two", "ARTIST=One\nARTIST=Two\n", u"Two"},
+      {"field changed", "Three", "['Three']", "Three", "ARTIST=Three\n", u"Three"},
+      {"field cleared", "", "None", "", "", u""},
   };
   for (const auto& f : formats) {
     for (const auto& k : cases) {
@@ -576,6 +583,16 @@ TEST(VorbisCommentSave, SecondValuesOfAFieldSurviveFlacAndOggSaves) {
       ASSERT_EQ(vorbistest::Run("/usr/bin/python3 -c 'import sys, mutagen; f = mutagen.File(sys.argv[1]); "
                     "print(f.tags.get(\"ARTIST\"), f.tags.get(\"TITLE\"))' " + Quote(path), &out), 0) << out;
       EXPECT_EQ(out, std::string(k.expect) + " ['Changed']\n");
+      ASSERT_EQ(vorbistest::Run("ffprobe -v error -show_entries format_tags=ARTIST:stream_tags=ARTIST -of "
+                                "default=nw=1:nk=1 " + Quote(path), &out), 0) << out;
+      EXPECT_EQ(out, *k.ffprobe ? std::string(k.ffprobe) + "\n" : "");
+      if (std::string(f.area) == "flac") {
+        ASSERT_EQ(vorbistest::Run("metaflac --show-tag=ARTIST " + Quote(path), &out), 0) << out;
+        EXPECT_EQ(out, k.metaflac);
+      }
+      sonavex::CSonavexCtrl again;
+      ASSERT_NE(again.AUDIOAnalyzeFile(W(path)), 0);
+      EXPECT_EQ(Dispatch(again, f.artistId).str(), k.read);
       if (decode) {
         EXPECT_EQ(DecodedMd5(path), md5);
       }

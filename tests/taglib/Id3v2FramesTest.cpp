@@ -41,7 +41,7 @@ void Load(CID3V2Tag& tag, const TempDir& dir, const std::string& bytes) {
   ASSERT_TRUE(tag.Read(f));
 }
 
-std::vector<uint8_t> PayloadOf(const CID3V2Tag& tag, const char (&id)[5], int n = 0) {
+std::vector<uint8_t> PayloadOf(CID3V2Tag& tag, const char (&id)[5], int n = 0) {
   const int slot = tag.FindFrame(ID3V2FrameId(id), n);
   if (slot < 0) return {};
   const auto& p = tag.Slot(slot).payload;
@@ -112,9 +112,10 @@ TEST(Id3v2Frames, CommentNumberingReplacingAddingDeleting) {
   EXPECT_EQ(tag.GetCommentCount(), 4);
   EXPECT_EQ(tag.GetCommentLanguage(4), u"EMP");
 
-  // The comment layout: language, empty description, text with mark and terminator.
+  // The comment layout: language, empty description (with its byte-order
+  // mark, which ffmpeg insists on), text with mark and terminator.
   ASSERT_TRUE(tag.SetComment(3, u"PEA", u"", u"12"));
-  EXPECT_EQ(PayloadOf(tag, "COMM", 2), B(std::string("\1PEA\0\0\xFF\xFE" "1\0" "2\0\0\0", 14)));
+  EXPECT_EQ(PayloadOf(tag, "COMM", 2), B(std::string("\1PEA\xFF\xFE\0\0\xFF\xFE" "1\0" "2\0\0\0", 16)));
 
   // An empty text deletes whatever the language: the next one moves up.
   ASSERT_TRUE(tag.SetComment(1, u"XX", u"", u""));
@@ -220,9 +221,9 @@ TEST(Id3v2Frames, SynchronisedLyrics) {
   const std::u16string two = u"[00001000]Hello\r\n[00002500]World";
   ASSERT_TRUE(tag.SetSyncLyric(1, u"ENG", u"", two, 1, 2));
   // Encoding, language, time format, content type, description, then per
-  // line the text, its terminator and the time.
-  EXPECT_EQ(PayloadOf(tag, "SYLT"), B(std::string("\1ENG\2\1\0\0" "H\0e\0l\0l\0o\0\0\0\0\0\x03\xE8"
-                                                  "W\0o\0r\0l\0d\0\0\0\0\0\x09\xC4", 40)));
+  // line the text, its terminator and the time; every text with its mark.
+  EXPECT_EQ(PayloadOf(tag, "SYLT"), B(std::string("\1ENG\2\1\xFF\xFE\0\0" "\xFF\xFEH\0e\0l\0l\0o\0\0\0\0\0\x03\xE8"
+                                                  "\xFF\xFEW\0o\0r\0l\0d\0\0\0\0\0\x09\xC4", 46)));
   EXPECT_EQ(tag.GetSyncLyric(1), two);
   EXPECT_EQ(tag.GetSyncLyricTimeFormat(1), 2);
   EXPECT_EQ(tag.GetSyncLyricContentType(1), 1);

@@ -4,10 +4,12 @@
 #include "ID3V2Tag.h"
 #include "Id3v2TestSupport.h"
 #include "Module.h"
+#include "SonavexCtrl.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 
 using namespace sonavex;
 using namespace id3test;
@@ -272,4 +274,95 @@ TEST(Id3v2Read, Version4FrameSizesWrittenAsPlainNumbers) {
   EXPECT_EQ(t.GetTitle(), u"abc");
   const auto m = Mutagen(path);
   EXPECT_NE(std::find(m.begin(), m.end(), "TIT2|abc"), m.end());
+}
+
+// A large body (a cover picture) is read from the file only when it is
+// used: by the picture members, or by a save, which writes it whole. A file
+// that changed since the analysis gives no such body: the picture members
+// answer as for a missing picture and a save is refused (213) with the
+// file left as the other program made it. Versions 2.3 and 2.4 (with a data
+// length indicator in front of the body), each read back by mutagen.
+TEST(Id3v2Read, LargeBodiesAreReadWhenTheyAreUsed) {
+  TempDir dir;
+  const std::string cover = dir.file("cover.bin");
+  std::string picture(150000, '\0');
+  for (size_t i = 0; i < picture.size(); ++i) picture[i] = char((i * 131 + 7) & 0xFF);
+  picture[0] = char(0xFF), picture[1] = char(0xD8);  // a JPEG by its first bytes
+  TempDir::Write(cover, picture);
+  const std::string sha = Sha1Of(cover);
+  const auto audio = TempDir::Read(Fixture("plain.mp3"));
+  for (const int version : {3, 4}) {
+    SCOPED_TRACE(version);
+    // A tag with a title, the picture and a comment behind it; in version
+    // 2.4 the picture frame carries a data length indicator.
+    auto frame = [&](const std::string& id, const std::string& body, bool lengthIndicator) {
+      std::string b = lengthIndicator ? std::string{char(0), char(0x09), char(0x1B), char(0x1B)} + body : body;
+      const size_t n = b.size();
+      std::string h = id;
+      if (version == 4) h += {char((n >> 21) & 0x7F), char((n >> 14) & 0x7F), char((n >> 7) & 0x7F), char(n & 0x7F)};
+      else h += {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
+      h += {char(0), char(lengthIndicator ? 0x01 : 0)};
+      return h + b;
+    };
+    const std::string apic = std::string("\0image/jpeg\0\3Cover\0", 19) + picture;
+    std::string frames = frame("TIT2", std::string("\3Title", 6), false) + frame("APIC", apic, version == 4) +
+                         frame("COMM", std::string("\3eng\0Behind", 11), false);
+    frames += std::string(500, '\0');
+    const size_t n = frames.size();
+    const std::string tag = std::string("ID3") + char(version) + '\0' + '\0' +
+                            std::string{char((n >> 21) & 0x7F), char((n >> 14) & 0x7F), char((n >> 7) & 0x7F), char(n & 0x7F)} +
+                            frames;
+    const std::string path = dir.file("song.mp3");
+    TempDir::Write(path, tag + std::string(audio.begin(), audio.end()));
+
+    // Read only when asked; the members see it whole.
+    CID3V2Tag t;
+    ASSERT_TRUE(ReadTag(t, path));
+    EXPECT_EQ(t.GetTitle(), u"Title");
+    EXPECT_EQ(t.GetComment(1), u"Behind");
+    ASSERT_EQ(t.GetPictureCount(), 1);
+    EXPECT_EQ(t.GetPictureMime(1), u"image/jpeg");
+    EXPECT_EQ(t.GetPictureDescription(1), u"Cover");
+    ASSERT_TRUE(t.GetPicture(1, W(dir.file("out.jpg"))));
+    EXPECT_EQ(Sha1Of(dir.file("out.jpg")), sha);
+
+    // A save after a change of the title writes the picture whole.
+    CID3V2Tag s;
+    ASSERT_TRUE(ReadTag(s, path));
+    ASSERT_TRUE(s.SetTitle(u"New"));
+    ASSERT_TRUE(s.WriteToFile(W(path)));
+    const auto m = Mutagen(path);
+    EXPECT_TRUE(std::find(m.begin(), m.end(), "APIC|image/jpeg|3|Cover|" + sha) != m.end()) << m.at(0);
+    EXPECT_TRUE(std::find(m.begin(), m.end(), "TIT2|New") != m.end());
+    EXPECT_EQ(AudioOf(path), audio);
+
+    // Another save of the same control first (an ID3v1 tag appended): the
+    // picture is read before that save changes the file, and the ID3v2 save
+    // after it keeps the picture.
+    CSonavexCtrl c;
+    ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+    c.SetID3V1Title(u"Version one");
+    ASSERT_TRUE(c.ID3V1SaveChangesToFile(W(path)));
+    c.SetID3V2Title(u"After");
+    ASSERT_TRUE(c.ID3V2SaveChangesToFile(W(path))) << c.AUDIOGetLastErrorNumber();
+    const auto after = Mutagen(path);
+    EXPECT_TRUE(std::find(after.begin(), after.end(), "APIC|image/jpeg|3|Cover|" + sha) != after.end()) << after.at(0);
+
+    // The file changes under an analysed tag: no picture is made up, and no
+    // save overwrites the other program's change.
+    CID3V2Tag stale;
+    ASSERT_TRUE(ReadTag(stale, path));
+    auto changed = TempDir::Read(path);
+    changed.push_back('x');
+    TempDir::Write(path, changed);
+    EXPECT_EQ(stale.GetPictureMime(1), u"");
+    EXPECT_FALSE(stale.GetPicture(1, W(dir.file("none.jpg"))));
+    EXPECT_EQ(stale.State().lastError, kErrFileChanged);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("none.jpg")));
+    ASSERT_TRUE(stale.SetTitle(u"Stale"));
+    stale.State().lastError = 0;
+    EXPECT_FALSE(stale.WriteToFile(W(path)));
+    EXPECT_EQ(stale.State().lastError, kErrFileChanged);
+    EXPECT_EQ(TempDir::Read(path), changed);
+  }
 }

@@ -5,12 +5,14 @@
 #include "ID3V2Tag.h"
 #include "Id3v2TestSupport.h"
 #include "Module.h"
+#include "SonavexCtrl.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 
 using namespace sonavex;
@@ -123,20 +125,20 @@ TEST(Id3v2Write, InPlaceOrRewriteBySizeAndRoom) {
     CID3V2Tag tag;
     ASSERT_TRUE(ReadTag(tag, path));
     tag.DeleteUserTexts();
-    // A user URL with an empty description: 01, 00 00, then the URL's bytes.
-    ASSERT_TRUE(tag.SetUserURL(1, u"", std::u16string(c.body - 3, u'u')));
+    // A user URL with an empty description: 01, FF FE 00 00, then the URL's bytes.
+    ASSERT_TRUE(tag.SetUserURL(1, u"", std::u16string(c.body - 5, u'u')));
     ASSERT_TRUE(tag.WriteToFile(W(path)));
     const auto d = TempDir::Read(path);
     EXPECT_EQ(TagSizeOf(d), c.newTag);
     EXPECT_EQ(d.size(), c.newTag + audio.size());
     EXPECT_EQ(std::string(d.end() - long(audio.size()), d.end()), audio);
     EXPECT_EQ(size_t(std::max(tag.Padding(), 0)), c.padding);
-    EXPECT_EQ(std::string(d.begin() + 20, d.begin() + 23), std::string("\1\0\0", 3));
+    EXPECT_EQ(std::string(d.begin() + 20, d.begin() + 25), std::string("\1\xFF\xFE\0\0", 5));
     EXPECT_TRUE(std::all_of(d.begin() + long(c.newTag - c.padding), d.begin() + long(c.newTag),
                             [](unsigned char b) { return b == 0; }));
     EXPECT_EQ(FileCount(dir), 1u);
     const auto m = Mutagen(path);
-    EXPECT_TRUE(Contains(m, "WXXX||" + std::string(c.body - 3, 'u')));
+    EXPECT_TRUE(Contains(m, "WXXX||" + std::string(c.body - 5, 'u')));
   }
 }
 
@@ -189,9 +191,9 @@ TEST(Id3v2Write, Version4KeepsItsHeaderAndWritesSyncsafeSizes) {
   EXPECT_TRUE(std::all_of(d.begin() + long(total) - 10, d.begin() + long(total), [](unsigned char b) { return b == 0; }));
   EXPECT_EQ(AudioOf(path), audio);
 
-  // A 200-byte body (01, 00 00 for the empty description, a 197-byte URL)
-  // has the syncsafe size bytes 00 00 01 48.
-  ASSERT_TRUE(tag.SetUserURL(1, u"", std::u16string(197, u'x')));
+  // A 200-byte body (01, FF FE 00 00 for the empty description, a 195-byte
+  // URL) has the syncsafe size bytes 00 00 01 48.
+  ASSERT_TRUE(tag.SetUserURL(1, u"", std::u16string(195, u'x')));
   ASSERT_TRUE(tag.WriteToFile(W(path)));
   d = TempDir::Read(path);
   EXPECT_EQ(d[3], 4);
@@ -203,7 +205,7 @@ TEST(Id3v2Write, Version4KeepsItsHeaderAndWritesSyncsafeSizes) {
   const auto m = Mutagen(path);
   EXPECT_EQ(m.at(0), "version|2.4");
   EXPECT_TRUE(Contains(m, "TIT2|Short"));
-  EXPECT_TRUE(Contains(m, "WXXX||" + std::string(197, 'x')));
+  EXPECT_TRUE(Contains(m, "WXXX||" + std::string(195, 'x')));
 }
 
 TEST(Id3v2Write, CleanedStructuresAreNotWrittenBack) {
@@ -349,4 +351,148 @@ TEST(Id3v2Write, FailedWritesLeaveTheFileWhole) {
   EXPECT_EQ(error, EFBIG);
   EXPECT_EQ(TempDir::Read(path), original);
   EXPECT_EQ(FileCount(dir), 1u);
+}
+
+// What ffmpeg and mutagen read after the list members and the picture
+// member wrote into a lame-made MP3: every UTF-16 string carries its
+// byte-order mark (an empty description too, or ffmpeg skips the frame with
+// "Incorrect BOM value"), and a picture description that Latin-1 cannot hold
+// is stored in UTF-16 (Latin-1 where it suffices). The audio stays byte for
+// byte; the old form without a mark still reads.
+TEST(Id3v2Write, ListItemsAndPictureDescriptionsReadTheSameInFfmpegAndMutagen) {
+  struct Case {
+    const char* name;
+    std::function<bool(CID3V2Tag&)> write;
+    const char* mutagen;  // the frame as mutagen shows it
+    const char* ffprobe;  // a line ffprobe shows ("" for none)
+    std::function<std::u16string(CID3V2Tag&)> read;  // our reader after the save
+    std::u16string expect;
+  };
+  const std::string cover = Fixture("cover.jpg");
+  const Case cases[] = {
+      {"analysis comment, empty description", [](CID3V2Tag& t) { return t.SetComment(1, u"PEA", u"", u"-3.5"); },
+       "COMM|PEA||-3.5", "TAG:comment=-3.5", [](CID3V2Tag& t) { return t.GetComment(1); }, u"-3.5"},
+      {"generic comment", [](CID3V2Tag& t) { return t.SetComment(1, u"ENG", u"Sonavex", u"nice \u266b"); },
+       "COMM|ENG|Sonavex|nice \u266b", "TAG:Sonavex=nice \u266b", [](CID3V2Tag& t) { return t.GetComment(1); },
+       u"nice \u266b"},
+      {"lyrics, empty description", [](CID3V2Tag& t) { return t.SetLyric(1, u"eng", u"", u"la la"); },
+       "USLT|eng||la la", "TAG:lyrics-eng=la la", [](CID3V2Tag& t) { return t.GetLyric(1); }, u"la la"},
+      {"user text, empty description", [](CID3V2Tag& t) { return t.SetUserText(1, u"", u"value"); },
+       "TXXX||value", "", [](CID3V2Tag& t) { return t.GetUserText(1); }, u"value"},
+      {"picture, description in Cyrillic and an emoji",
+       [&](CID3V2Tag& t) { return t.SetPicture(W(cover), u"обложка 🎧", 1, 3, false); },
+       "", "TAG:title=обложка 🎧", [](CID3V2Tag& t) { return t.GetPictureDescription(1); }, u"обложка 🎧"},
+      {"picture, description in Latin-1", [&](CID3V2Tag& t) { return t.SetPicture(W(cover), u"Café", 1, 3, false); },
+       "", "TAG:title=Café", [](CID3V2Tag& t) { return t.GetPictureDescription(1); }, u"Café"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.file("song.mp3");
+    std::filesystem::copy_file(std::string(DJVP_TEST_FIXTURES) + "/mpeg/cbr128_joint.mp3", path);
+    const auto audio = TempDir::Read(path);
+    CID3V2Tag tag;
+    ReadTag(tag, path);
+    ASSERT_TRUE(c.write(tag));
+    ASSERT_TRUE(tag.WriteToFile(W(path)));
+    EXPECT_EQ(AudioOf(path), audio);
+
+    // ffmpeg's complaints about the tag (the tiny picture's own decoding
+    // warning aside).
+    const std::string err = RunCommand("ffprobe -v warning -show_entries format_tags:stream_tags=title -of "
+                                       "default=nw=1 '" + path + "' 2>&1 >/dev/null | grep -v '^\\[mjpeg'");
+    EXPECT_EQ(err, "");
+    const std::string out = RunCommand("ffprobe -v quiet -show_entries format_tags:stream_tags=title -of "
+                                       "default=nw=1 '" + path + "'");
+    if (*c.ffprobe) {
+      EXPECT_NE(out.find(std::string(c.ffprobe) + "\n"), std::string::npos) << out;
+    }
+    const auto m = Mutagen(path);
+    if (*c.mutagen) {
+      EXPECT_TRUE(Contains(m, c.mutagen)) << ::testing::PrintToString(m);
+    } else {
+      EXPECT_TRUE(Contains(m, "APIC|image/jpeg|3|" + U(c.expect) + "|" + Sha1Of(cover))) << ::testing::PrintToString(m);
+    }
+    CID3V2Tag again;
+    ASSERT_TRUE(ReadTag(again, path));
+    EXPECT_EQ(c.read(again), c.expect);
+  }
+
+  // A picture description that Latin-1 holds is stored in single bytes:
+  // encoding 0, "image/jpeg", 0, type 3, "Café" in Latin-1, 0.
+  CID3V2Tag tag;
+  ASSERT_TRUE(tag.SetPicture(W(cover), u"Café", 1, 3, false));
+  const auto& p = tag.Slot(tag.FindFrame(ID3V2FrameId("APIC"), 0)).payload;
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(p.GetData()), 18), std::string("\0image/jpeg\0\3Caf\xE9\0", 18));
+
+  // The form written before, an empty description without its mark, still
+  // reads (ffmpeg skips it; mutagen and this library do not).
+  TempDir dir;
+  const std::string old = dir.file("old.mp3");
+  const std::string body = std::string("\1PEA\0\0\xFF\xFE" "1\0" "2\0\0\0", 14);
+  std::string frame = "COMM" + std::string("\0\0\0", 3) + char(body.size()) + std::string(2, '\0') + body;
+  const auto audio = TempDir::Read(std::string(DJVP_TEST_FIXTURES) + "/mpeg/cbr128_joint.mp3");
+  TempDir::Write(old, std::string("ID3\3\0\0", 6) + Syncsafe(frame.size()) + frame + std::string(audio.begin(), audio.end()));
+  CID3V2Tag oldForm;
+  ASSERT_TRUE(ReadTag(oldForm, old));
+  EXPECT_EQ(oldForm.GetComment(1), u"12");
+  EXPECT_EQ(oldForm.GetCommentDescription(1), u"");
+  EXPECT_TRUE(Contains(Mutagen(old), "COMM|PEA||12"));
+}
+
+// Values of more than 32,500 bytes (a long lyric, a long comment) read back
+// as written, by this library and by mutagen, in ID3v2 text frames and list
+// items and in APE items.
+TEST(Id3v2Write, LongValuesReadBackAsWritten) {
+  const std::u16string text = [] {
+    std::u16string t;
+    for (int i = 0; t.size() < 40000; ++i) t += u"Line " + FromUtf8(std::to_string(i)) + u" \u00e4\u266b\r\n";
+    return t + u"end";  // (APE values lose trailing blanks and line ends)
+  }();
+  const std::string utf8 = U(text);
+  ASSERT_GT(utf8.size(), 32500u);
+  struct Case {
+    const char* name;
+    std::function<void(CSonavexCtrl&)> put;
+    std::function<std::u16string(CSonavexCtrl&)> get;
+    std::function<bool(CSonavexCtrl&, const std::u16string&)> save;
+    const char* mutagen;  // prints the value
+  } cases[] = {
+      {"ID3v2 title", [&](CSonavexCtrl& c) { c.SetID3V2Title(text); }, [](CSonavexCtrl& c) { return c.GetID3V2Title(); },
+       [](CSonavexCtrl& c, const std::u16string& p) { return c.ID3V2SaveChangesToFile(p); },
+       "from mutagen.id3 import ID3\nprint(ID3(sys.argv[1])['TIT2'].text[0], end='')"},
+      {"ID3v2 comment", [&](CSonavexCtrl& c) { c.ID3V2SetComment(1, u"eng", u"long", text); },
+       [](CSonavexCtrl& c) { return c.ID3V2GetComment(1); },
+       [](CSonavexCtrl& c, const std::u16string& p) { return c.ID3V2SaveChangesToFile(p); },
+       "from mutagen.id3 import ID3\nprint(ID3(sys.argv[1]).getall('COMM')[0].text[0], end='')"},
+      {"ID3v2 lyrics", [&](CSonavexCtrl& c) { c.ID3V2SetLyric(1, u"eng", u"", text); },
+       [](CSonavexCtrl& c) { return c.ID3V2GetLyric(1); },
+       [](CSonavexCtrl& c, const std::u16string& p) { return c.ID3V2SaveChangesToFile(p); },
+       "from mutagen.id3 import ID3\nprint(ID3(sys.argv[1]).getall('USLT')[0].text, end='')"},
+      {"ID3v2 user text", [&](CSonavexCtrl& c) { c.ID3V2SetUserText(1, u"notes", text); },
+       [](CSonavexCtrl& c) { return c.ID3V2GetUserText(1); },
+       [](CSonavexCtrl& c, const std::u16string& p) { return c.ID3V2SaveChangesToFile(p); },
+       "from mutagen.id3 import ID3\nprint(ID3(sys.argv[1]).getall('TXXX')[0].text[0], end='')"},
+      {"APE title", [&](CSonavexCtrl& c) { c.SetAPETitle(text); }, [](CSonavexCtrl& c) { return c.GetAPETitle(); },
+       [](CSonavexCtrl& c, const std::u16string& p) { return c.APESaveChangesToFile(p); },
+       "from mutagen.apev2 import APEv2\nprint(str(APEv2(sys.argv[1])['TITLE']), end='')"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    TempDir dir;
+    const std::string path = dir.file("song.mp3");
+    std::filesystem::copy_file(std::string(DJVP_TEST_FIXTURES) + "/mpeg/cbr128_joint.mp3", path);
+    CSonavexCtrl c;
+    ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+    k.put(c);
+    ASSERT_TRUE(k.save(c, W(path))) << c.AUDIOGetLastErrorNumber();
+    CSonavexCtrl r;
+    ASSERT_EQ(r.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+    EXPECT_TRUE(k.get(r) == text) << k.get(r).size();
+    const std::string script = dir.file("read.py");
+    TempDir::Write(script, std::string("import sys\n") + k.mutagen + "\n");
+    const std::string out = RunCommand("/usr/bin/python3 '" + script + "' '" + path + "'");
+    // mutagen gives the line ends as they are.
+    EXPECT_TRUE(out == utf8) << out.size() << " bytes";
+  }
 }

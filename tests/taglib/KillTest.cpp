@@ -11,10 +11,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <functional>
+#include <ostream>
 #include <set>
 #include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace sonavex;
@@ -41,6 +45,9 @@ struct SaveKind {
   // The save, on a control that analysed the file.
   std::function<bool(CSonavexCtrl&, const std::u16string&)> save;
 };
+
+// Failures name the kind of save.
+[[maybe_unused]] void PrintTo(const SaveKind& kind, std::ostream* os) { *os << kind.name; }
 
 bool AnalyseAndSave(const SaveKind& kind, const std::string& path) {
   CSonavexCtrl c;
@@ -148,6 +155,23 @@ void KillHook(SaveStep, int64_t, int64_t) {
   if (g_seen++ == g_killAt) raise(SIGKILL);
 }
 
+// Runs the save in a child process that dies at step k.
+void SaveKilledAt(const SaveKind& kind, const std::string& path, const SaveTestHooks& hooks, size_t k) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    SaveHooks() = hooks;
+    g_killAt = static_cast<int>(k);
+    g_seen = 0;
+    SaveHooks().step = KillHook;
+    AnalyseAndSave(kind, path);
+    _exit(3);  // the save ran through: the kill never came
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+}
+
 std::set<std::string> Names(const std::filesystem::path& dir) {
   std::set<std::string> names;
   for (const auto& e : std::filesystem::directory_iterator(dir)) names.insert(e.path().filename().string());
@@ -199,19 +223,7 @@ TEST_P(KilledSave, LeavesTheOldOrTheNewFileAndNothingElse) {
     for (size_t k = 0; k < steps.size(); ++k) {
       SCOPED_TRACE("killed at step " + std::to_string(k));
       TempDir::Write(path, oldBytes);
-      const pid_t child = fork();
-      ASSERT_GE(child, 0);
-      if (child == 0) {
-        SaveHooks() = hooks;
-        g_killAt = static_cast<int>(k);
-        g_seen = 0;
-        SaveHooks().step = KillHook;
-        AnalyseAndSave(kind, path);
-        _exit(3);  // the save ran through: the kill never came
-      }
-      int status = 0;
-      ASSERT_EQ(waitpid(child, &status, 0), child);
-      ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+      ASSERT_NO_FATAL_FAILURE(SaveKilledAt(kind, path, hooks, k));
 
       // The old or the new file: the new one once it has replaced the old
       // one (or once the in-place write has happened).
@@ -244,3 +256,146 @@ TEST_P(KilledSave, LeavesTheOldOrTheNewFileAndNothingElse) {
 
 INSTANTIATE_TEST_SUITE_P(EveryKindOfSave, KilledSave, ::testing::ValuesIn(kKinds),
                          [](const ::testing::TestParamInfo<SaveKind>& info) { return info.param.name; });
+
+// The same saves on a file with a second name in another folder. A rewrite
+// goes into the file itself, with a copy of the old content beside it from
+// the moment it is complete until the new content is synced. Killed at any
+// step, the file stays one file under both names (the same inode, two
+// links); where the copy is left, the next analysis of the file, the next
+// save in its folder or a sweep of the folder (taken in turn) gives the old
+// content back; otherwise the file is the old or the new one as it stands.
+TEST_P(KilledSave, FileWithSeveralNamesStaysOneFileAndOldOrNew) {
+  const SaveKind& kind = GetParam();
+  for (const bool named : {false, true}) {
+    SCOPED_TRACE(named ? "named fallback" : "unnamed temporary file");
+    SaveTestHooks hooks;
+    hooks.noTmpfile = named;
+    hooks.copyChunk = 4096;  // many steps in the copies
+
+    TempDir dir;
+    const std::string path = dir.file(kind.as);
+    const std::string twin = dir.file("other/" + std::string(kind.as));
+    std::filesystem::copy_file(FixturePath(kind.area, kind.fixture), path);
+    std::filesystem::create_directory(dir.path() / "other");
+    std::filesystem::create_hard_link(path, twin);
+    if (kind.prepare) kind.prepare(path);
+    const Bytes oldBytes = TempDir::Read(path);
+    struct stat first;
+    ASSERT_EQ(stat(path.c_str(), &first), 0);
+    ASSERT_EQ(first.st_nlink, 2u);
+    char copyName[64];
+    std::snprintf(copyName, sizeof copyName, ".sonavex-old-%llx", static_cast<unsigned long long>(first.st_ino));
+
+    // One file under both names, and nothing of ours beside it.
+    auto checkOneFile = [&](const Bytes& content) {
+      struct stat now;
+      ASSERT_EQ(stat(path.c_str(), &now), 0);
+      EXPECT_EQ(now.st_ino, first.st_ino);
+      EXPECT_EQ(now.st_nlink, 2u);
+      EXPECT_EQ(TempDir::Read(path), content);
+      EXPECT_EQ(TempDir::Read(twin), content);
+    };
+
+    SaveHooks() = hooks;
+    SaveHooks().step = Recorder::Hook;
+    Recorder::steps.clear();
+    ASSERT_TRUE(AnalyseAndSave(kind, path));
+    const std::vector<SaveStep> steps = Recorder::steps;
+    SaveHooks().step = nullptr;
+    const Bytes newBytes = TempDir::Read(path);
+    ASSERT_NE(newBytes, oldBytes);
+    checkOneFile(newBytes);
+    EXPECT_EQ(Names(dir.path()), (std::set<std::string>{kind.as, "other"}));
+    const bool inPlace = steps.front() == SaveStep::kInPlaceWrite;
+    EXPECT_EQ(inPlace, kind.inPlace);
+    auto indexOf = [&](SaveStep s) {
+      return static_cast<size_t>(std::find(steps.begin(), steps.end(), s) - steps.begin());
+    };
+    const size_t kept = indexOf(SaveStep::kOldKept), dropped = indexOf(SaveStep::kOldDropped);
+    if (!inPlace) {
+      ASSERT_LT(kept, dropped);
+      ASSERT_LT(dropped, steps.size());
+      EXPECT_LT(indexOf(SaveStep::kOverwriting), indexOf(SaveStep::kOverwritten));
+    }
+
+    for (size_t k = 0; k < steps.size(); ++k) {
+      SCOPED_TRACE("killed at step " + std::to_string(k));
+      TempDir::Write(path, oldBytes);  // into the same file
+      ASSERT_NO_FATAL_FAILURE(SaveKilledAt(kind, path, hooks, k));
+
+      const bool copyLeft = !inPlace && k >= kept && k < dropped;
+      const bool done = inPlace ? indexOf(SaveStep::kInPlaceWritten) <= k : k >= dropped;
+      EXPECT_EQ(std::filesystem::exists(dir.file(copyName)), copyLeft);
+      struct stat now;
+      ASSERT_EQ(stat(path.c_str(), &now), 0);
+      EXPECT_EQ(now.st_ino, first.st_ino);
+      EXPECT_EQ(now.st_nlink, 2u);
+      if (!copyLeft) {
+        checkOneFile(done ? newBytes : oldBytes);
+      }
+
+      // What finds the leftovers: an analysis, the next save's start, or a
+      // sweep of the folder. Then the file is whole: old, or new when the
+      // save had finished.
+      switch (k % 3) {
+        case 0: {
+          CSonavexCtrl check;
+          EXPECT_EQ(check.AUDIOAnalyzeFile(W(path)), kind.format);
+          break;
+        }
+        case 1: {
+          FileState state;
+          SafeRewrite next(state);
+          ASSERT_TRUE(next.Begin(W(path))) << state.lastError;
+          next.Abort();
+          break;
+        }
+        default: EXPECT_EQ(safefile::SweepFolder(dir.path().string()), 0);
+      }
+      checkOneFile(done ? newBytes : oldBytes);
+      EXPECT_FALSE(std::filesystem::exists(dir.file(copyName)));
+      CSonavexCtrl check;
+      EXPECT_EQ(check.AUDIOAnalyzeFile(W(path)), kind.format);
+      EXPECT_EQ(safefile::SweepFolder(dir.path().string()), 0);
+      EXPECT_EQ(Names(dir.path()), (std::set<std::string>{kind.as, "other"}));
+      EXPECT_EQ(Names(dir.path() / "other"), std::set<std::string>{kind.as});
+    }
+    SaveHooks() = SaveTestHooks{};
+  }
+}
+
+// A save that is running keeps its copy of the old content: a sweep of the
+// folder, a read of the file and another save's start leave it and the file
+// alone, and the save then finishes with the new content.
+TEST(KilledSave, RunningRewriteOfAFileWithSeveralNamesIsLeftAlone) {
+  TempDir dir;
+  const std::string path = dir.file("song.mp3");
+  std::filesystem::copy_file(FixturePath("mpeg", "cbr128_stereo_noinfo.mp3"), path);
+  std::filesystem::create_hard_link(path, dir.file("twin.mp3"));
+  static std::string folder, song;
+  static std::vector<int> results;
+  folder = dir.path().string();
+  song = path;
+  results.clear();
+  SaveHooks().copyChunk = 4096;
+  SaveHooks().step = [](SaveStep step, int64_t, int64_t) {
+    if (step != SaveStep::kOverwriting || !results.empty()) return;
+    results.push_back(safefile::SweepFolder(folder));
+    results.push_back(safefile::RecoverFile(song));
+    FileState state;
+    SafeRewrite other(state);
+    results.push_back(other.Begin(W(song)) ? 0 : state.lastError);
+  };
+  CSonavexCtrl c;
+  ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+  c.SetID3V2Title(u"While others look");
+  const bool ok = c.ID3V2SaveChangesToFile(W(path));
+  SaveHooks() = SaveTestHooks{};
+  ASSERT_TRUE(ok) << c.AUDIOGetLastErrorNumber();
+  EXPECT_EQ(results, (std::vector<int>{EBUSY, EBUSY, EBUSY}));
+  CSonavexCtrl r;
+  ASSERT_EQ(r.AUDIOAnalyzeFile(W(dir.file("twin.mp3"))), kFormatMPEG);
+  EXPECT_EQ(r.GetID3V2Title(), u"While others look");
+  EXPECT_EQ(std::filesystem::hard_link_count(path), 2u);
+  EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"song.mp3", "twin.mp3"}));
+}

@@ -37,7 +37,7 @@ bool ReadDirect(CMPEG& m, const std::string& path) {
 }
 
 struct Info {
-  int rate = 0, channels = 0, mode = -1, layer = 0, bitrate = 0;
+  int rate = 0, channels = 0, mode = -1, layer = 0, bitrate = 0, streamBitrate = 0;
   std::string version;
   double duration = 0;  // ffprobe's
   double length = 0;    // mutagen's
@@ -61,6 +61,8 @@ std::map<std::string, Info> IndependentInfo(const std::vector<std::string>& name
   for (const auto& n : names) {
     const std::string d = RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + Fixture(n) + "'");
     info[n].duration = std::atof(d.c_str());
+    const std::string b = RunCommand("ffprobe -v error -show_entries stream=bit_rate -of csv=p=0 '" + Fixture(n) + "'");
+    info[n].streamBitrate = std::atoi(b.c_str());
   }
   return info;
 }
@@ -222,7 +224,12 @@ TEST(Mpeg, FixturesAgreeWithMutagenAndFfprobe) {
       "cbr128_stereo_noinfo.mp3", "cbr128_dual_noinfo.mp3", "cbr64_mono_noinfo.mp3", "cbr128_joint.mp3",
       "crc_stereo.mp3",           "crc_mpeg2_mono.mp3",     "mpeg2_22050.mp3",       "mpeg25_11025.mp3",
       "mpeg25_8000.mp3",          "layer2_192.mp2",         "layer2_crc_mono48.mp2", "vbr_v4.mp3",
-      "vbr_mpeg2_mono.mp3",       "vbri.mp3",               "mpeg25_8000_info.mp3"};
+      "vbr_mpeg2_mono.mp3",       "vbri.mp3",               "mpeg25_8000_info.mp3",
+      "mpeg25_8000_16k_ffmpeg.mp3", "mpeg25_11025_24k_ffmpeg.mp3"};
+  // The frames that lame's and ffmpeg's Info headers count.
+  const std::map<std::string, int> infoFrames = {{"cbr128_joint.mp3", 21}, {"mpeg25_8000_info.mp3", 30},
+                                                 {"mpeg25_8000_16k_ffmpeg.mp3", 30},
+                                                 {"mpeg25_11025_24k_ffmpeg.mp3", 41}};
   const auto info = IndependentInfo(names);
   CSonavexCtrl c;
   for (const auto& n : names) {
@@ -236,14 +243,17 @@ TEST(Mpeg, FixturesAgreeWithMutagenAndFfprobe) {
     const std::u16string version = i.version == "1" ? u"MPEG 1.0" : i.version == "2" ? u"MPEG 2.0" : u"MPEG 2.5";
     EXPECT_EQ(c.AUDIOGetVersion(), version) << n;
     EXPECT_TRUE(c.AUDIOFormatIsValid()) << n;
-    if (n == "cbr128_joint.mp3" || n == "mpeg25_8000_info.mp3") {
-      // lame's Info frame of a constant-rate stream: its frames less the
+    if (infoFrames.count(n)) {
+      // The Info frame of a constant-rate stream: its frames less the
       // encoder's delay and padding, as mutagen counts them (ffprobe counts
       // the padded frames, the stream's bytes would count the Info frame too).
       EXPECT_NEAR(c.AUDIOGetDuration(), i.length, 1e-3) << n;
       EXPECT_FALSE(c.MPEGIsVBR()) << n;
-      EXPECT_NEAR(c.AUDIOGetBitrate() * 1000, i.bitrate, 500) << n;  // mutagen's is the bytes over its length
-      EXPECT_EQ(c.MPEGGetFrames(), n == "cbr128_joint.mp3" ? 21 : 30) << n;
+      // The audio frames' bitrate, also where ffmpeg coded its Info frame at
+      // a higher one (mutagen's figure is the bytes over the length).
+      EXPECT_NEAR(c.AUDIOGetBitrate() * 1000, i.bitrate, 500) << n;
+      EXPECT_EQ(c.AUDIOGetBitrate() * 1000, i.streamBitrate) << n;
+      EXPECT_EQ(c.MPEGGetFrames(), infoFrames.at(n)) << n;
       continue;
     }
     // ffprobe counts a Xing or VBRI header's frames, else the stream bytes
@@ -305,13 +315,19 @@ TEST(Mpeg, XingAndVbriHeadersAndTheEncoder) {
   EXPECT_EQ(c.MPEGGetFrames(), 6);
   EXPECT_EQ(c.AUDIOGetBitrate(), 128);
 
-  // The real VBR stream: bitrates differ; the walk counts the Xing frame too.
+  // The real VBR stream: bitrates differ; the walk counts the audio frames,
+  // as ffprobe does, not the frame that holds the Xing header.
   ASSERT_EQ(c.AUDIOAnalyzeFile(W(Fixture("vbr_v4.mp3"))), kFormatMPEG);
   EXPECT_TRUE(c.MPEGIsVBR());
   const std::string counted = RunCommand("ffprobe -v error -count_frames -select_streams a -show_entries "
                                          "stream=nb_read_frames -of csv=p=0 '" + Fixture("vbr_v4.mp3") + "'");
-  EXPECT_EQ(c.MPEGGetFrames(), std::atoi(counted.c_str()) + 1);
+  EXPECT_EQ(c.MPEGGetFrames(), std::atoi(counted.c_str()));
   EXPECT_NEAR(c.AUDIOGetDuration(), c.MPEGGetFrames() * 1152.0 / 44100, 1e-3);
+  // An Info-headed stream whose Info frame has another bitrate (ffmpeg's):
+  // one bitrate over the audio frames, so not VBR.
+  ASSERT_EQ(c.AUDIOAnalyzeFile(W(Fixture("mpeg25_11025_24k_ffmpeg.mp3"))), kFormatMPEG);
+  EXPECT_FALSE(c.MPEGIsVBR());
+  EXPECT_EQ(c.AUDIOGetBitrate(), 24);
   c.SetMPEGAnalyzeAllFrames(false);
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -82,4 +83,32 @@ TEST(SafeWrite, FailuresLeaveTheOriginalWhole) {
     EXPECT_EQ(full.Error(), ENOSPC);
   }
   state.lastError = 0;
+}
+
+// The program's own files go through the same layer: a whole-file write of a
+// file with a second name (in another folder) keeps the two names one file,
+// and a sweep finds nothing to do in a clean folder and tells a missing one.
+TEST(SafeWrite, WholeFileWriteOfAFileWithSeveralNamesKeepsThemOneFile) {
+  TempDir dir;
+  const std::string path = dir.file("presets.ini");
+  std::filesystem::create_directory(dir.path() / "backup");
+  const std::string twin = dir.file("backup/presets.ini");
+  TempDir::Write(path, std::string(10000, 'o'));
+  std::filesystem::create_hard_link(path, twin);
+  struct stat before;
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  const std::string shorter = "[preset]\nname=New\n";
+  ASSERT_EQ(safefile::WriteWholeFile(path, shorter.data(), shorter.size()), 0);
+  struct stat after;
+  ASSERT_EQ(stat(path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_nlink, 2u);
+  const auto now = TempDir::Read(twin);
+  EXPECT_EQ(std::string(now.begin(), now.end()), shorter);
+  int files = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++files;
+  EXPECT_EQ(files, 2);  // the file and the folder: no copy left
+  EXPECT_EQ(safefile::SweepFolder(dir.path().string()), 0);
+  EXPECT_EQ(safefile::SweepFolder(dir.file("missing")), ENOENT);
+  EXPECT_EQ(safefile::RecoverFile(dir.file("missing")), 0);
 }

@@ -140,6 +140,8 @@ struct Situation {
   int inPlaceError, rewriteError;
   // Further checks after the save (the titles are checked by the test).
   std::function<void(const TempDir&, const std::string&, bool saved)> check;
+  // A rewrite keeps the file (its inode) instead of replacing it.
+  bool rewriteKeepsFile = false;
 };
 
 }  // namespace
@@ -166,15 +168,34 @@ TEST(SaveSafety, LinksOwnersPermissionsAndAttributesSurviveEverySave) {
       {"hard link", false,
        [](const TempDir& d) {
          MakeSong(d.file("a.mp3"));
-         std::filesystem::create_hard_link(d.file("a.mp3"), d.file("b.mp3"));
+         std::filesystem::create_directory(d.path() / "other");
+         std::filesystem::create_hard_link(d.file("a.mp3"), d.file("other/b.mp3"));
          return d.file("a.mp3");
        },
-       me, myGroup, 0, kErrHardLinked,
+       me, myGroup, 0, 0,
        [](const TempDir& d, const std::string& path, bool) {
-         // Still one file under both names, with the same content.
+         // Still one file under both names, with the same content; no copy
+         // of the old content is left beside it.
          EXPECT_EQ(std::filesystem::hard_link_count(path), 2u);
-         EXPECT_EQ(TempDir::Read(d.file("b.mp3")), TempDir::Read(path));
-       }},
+         EXPECT_EQ(TempDir::Read(d.file("other/b.mp3")), TempDir::Read(path));
+         EXPECT_EQ(Names(d.path() / "other"), std::set<std::string>{"b.mp3"});
+       },
+       true},
+      {"hard link in a folder the saver may not write", true,
+       [](const TempDir& d) {
+         MakeSong(d.file("linked.mp3"));
+         std::filesystem::create_hard_link(d.file("linked.mp3"), d.file("twin.mp3"));
+         chown(d.file("linked.mp3").c_str(), kNobody, kNogroup);
+         chmod(d.file("linked.mp3").c_str(), 0644);
+         chmod(d.path().c_str(), 0755);
+         return d.file("linked.mp3");
+       },
+       kNobody, kNogroup, 0, kErrHardLinked,
+       [](const TempDir& d, const std::string& path, bool) {
+         EXPECT_EQ(std::filesystem::hard_link_count(path), 2u);
+         EXPECT_EQ(TempDir::Read(d.file("twin.mp3")), TempDir::Read(path));
+       },
+       true},
       {"read-only file in a writable folder", false,
        [](const TempDir& d) {
          MakeSong(d.file("ro.mp3"));
@@ -269,7 +290,7 @@ TEST(SaveSafety, LinksOwnersPermissionsAndAttributesSurviveEverySave) {
       struct stat now;
       ASSERT_EQ(stat(path.c_str(), &now), 0);
       if (ok) {
-        EXPECT_EQ(now.st_ino == old.st_ino, kind.inPlace);  // in place, or a new file
+        EXPECT_EQ(now.st_ino == old.st_ino, kind.inPlace || s.rewriteKeepsFile);  // in place, or a new file
       }
       // Nothing but the files the situation made.
       EXPECT_EQ(Names(dir.path()), names);

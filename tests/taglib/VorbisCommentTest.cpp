@@ -71,8 +71,9 @@ TEST(VorbisComment, ParsesNamesAndValues) {
   EXPECT_EQ(d[CVorbisComment::kTitle], u"a=b");
 
   // Fields of other names are written back as they were read, after the
-  // known ones; earlier values of a known name stay in front of its value;
-  // entries without a name are dropped.
+  // known ones; the unchanged known fields keep all their entries (the empty
+  // GENRE one too), earlier values in front; entries without a name are
+  // dropped.
   const auto out = Serialized(c);
   const std::string text(out.begin(), out.end());
   EXPECT_NE(text.find("ALBUMARTIST=kept"), std::string::npos);
@@ -80,10 +81,11 @@ TEST(VorbisComment, ParsesNamesAndValues) {
   EXPECT_LT(text.find("Artist=First"), text.find("ARTIST=Second"));
   EXPECT_LT(text.find("COMMENT=a=b"), text.find("COMMENT=BPM"));
   EXPECT_EQ(text.find("no equals sign"), std::string::npos);
-  EXPECT_EQ(c.m_nEntryCount, 8);
+  EXPECT_NE(text.find("GENRE="), std::string::npos);
+  EXPECT_EQ(c.m_nEntryCount, 9);
 }
 
-TEST(VorbisComment, EarlierValuesOfANameStayUnlessTheValueIsCleared) {
+TEST(VorbisComment, EarlierValuesOfANameStayOnlyWhileTheValueIsUnchanged) {
   const auto block = Block("v", {"ARTIST=One", "TITLE=T", "ARTIST=Two", "artist=Three"});
   struct Case {
     const char* name;
@@ -91,7 +93,8 @@ TEST(VorbisComment, EarlierValuesOfANameStayUnlessTheValueIsCleared) {
     std::vector<std::string> expect;
   } cases[] = {
       {"unchanged", nullptr, {"ARTIST=One", "ARTIST=Two", "ARTIST=Three", "TITLE=T"}},
-      {"changed", u"Four", {"ARTIST=One", "ARTIST=Two", "ARTIST=Four", "TITLE=T"}},
+      {"changed", u"Four", {"ARTIST=Four", "TITLE=T"}},
+      {"set to the value it had", u"Three", {"ARTIST=One", "ARTIST=Two", "ARTIST=Three", "TITLE=T"}},
       {"cleared", u"", {"TITLE=T"}},
   };
   for (const auto& k : cases) {

@@ -463,6 +463,53 @@ TEST(WmaSave, FfmpegsOwnCopiesOfTheFieldsDoNotStayStale) {
   EXPECT_EQ(probe.find("Some Artist"), std::string::npos) << probe;
 }
 
+// Copies of fields in the Metadata Library and Metadata objects (mutagen
+// puts an attribute with a language or a stream there): a changed field
+// loses its copies there, so no reader shows the old value beside the new;
+// the copies of unchanged fields, and every other record, stay. The audio
+// packets stay as they were.
+TEST(WmaSave, CopiesInTheMetadataLibraryFollowTheChangedField) {
+  struct Case {
+    const char* name;
+    std::function<void(CSonavexCtrl&)> change;
+    std::vector<std::pair<std::string, std::string>> expect;  // attribute: its values, joined by "|"
+    const char* probeArtist;                                  // what ffprobe shows as the artist
+  } cases[] = {
+      {"artist changed", [](CSonavexCtrl& c) { c.SetWMAArtist(u"NEW"); },
+       {{"Author", "NEW"}, {"WM/Author", "NEW"}, {"WM/Composer", "Lib Composer"}, {"WM/AlbumTitle", "An Album|Stream Album"}},
+       "NEW"},
+      {"album changed", [](CSonavexCtrl& c) { c.SetWMAAlbum(u"New Album"); },
+       {{"Author", "Some Artist|Lib Artist"}, {"WM/Composer", "Lib Composer"}, {"WM/AlbumTitle", "New Album"}},
+       "Some Artist"},
+      {"composer changed", [](CSonavexCtrl& c) { c.SetWMAComposer(u"New Composer"); },
+       {{"Author", "Some Artist|Lib Artist"}, {"WM/Composer", "New Composer"}, {"WM/AlbumTitle", "An Album|Stream Album"}},
+       "Some Artist"},
+      {"only the title changed", [](CSonavexCtrl& c) { c.SetWMATitle(u"New Title"); },
+       {{"Author", "Some Artist|Lib Artist"}, {"WM/Composer", "Lib Composer"}, {"WM/AlbumTitle", "An Album|Stream Album"},
+        {"Title", "New Title"}},
+       "Some Artist"},
+  };
+  const std::string packets = Packets(kDir + "library.wma");
+  ASSERT_FALSE(packets.empty());
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    Work w(Fixture("library.wma"));
+    CSonavexCtrl c;
+    ASSERT_EQ(c.AUDIOAnalyzeFile(FromUtf8(w.path)), kFormatWMA);
+    k.change(c);
+    ASSERT_TRUE(c.WMASaveChangesToFile(FromUtf8(w.path))) << c.AUDIOGetLastErrorNumber();
+    const auto tags = MutagenTags(w.path);
+    for (const auto& [name, values] : k.expect) {
+      std::string got;
+      for (auto [it, end] = tags.equal_range(name); it != end; ++it) got += (got.empty() ? "" : "|") + it->second;
+      EXPECT_EQ(got, values) << name;
+    }
+    EXPECT_EQ(tags.count("WM/Picture"), 1u);
+    EXPECT_NE(Probe(w.path).find(std::string("TAG:artist=") + k.probeArtist + "\n"), std::string::npos) << Probe(w.path);
+    EXPECT_EQ(Packets(w.path), packets);
+  }
+}
+
 TEST(WmaSave, InPlaceWhenThePaddingHasRoom) {
   Asf a = Asf::Split(Fixture("typed.wma"));
   a.Remove(kPadding);
