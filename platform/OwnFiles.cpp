@@ -136,6 +136,7 @@ QString KeepAside(const QString& path, bool copy, QString* why) {
 
 void RemoveOldSaveLeftovers(const QString& folder, const QStringList& ownNames) {
   const QByteArray base = FileNameBytes(folder);
+  safefile::SweepFolder(base.toStdString());
   DIR* dir = ::opendir(base.constData());
   if (!dir) return;
   QList<QByteArray> stale;

@@ -44,13 +44,12 @@ PathKind KindOf(const QString& path);
 // a copy aside. The name used, or "" (with *why) when it failed.
 QString KeepAside(const QString& path, bool copy, QString* why = nullptr);
 
-// Removes what killed saves of earlier versions left beside the program's
-// own files in `folder`: "<own name>.XXXXXX" (six random letters, of both
-// cases), plain files only. Nothing else in the folder is touched.
-// (What a killed save of the safe-write layer leaves, a file under the
-// layer's hidden name, goes at its next save in that folder; a start-time
-// sweep of those belongs beside each call of this function once the layer
-// offers one.)
+// Finishes what killed saves left in `folder`, for a start: the safe-write
+// layer's own leftovers (an unfinished new file goes, a file with several
+// names gets its old content back), and what killed saves of earlier
+// versions left beside the program's own files: "<own name>.XXXXXX" (six
+// random letters, of both cases), plain files only. Nothing else in the
+// folder is touched.
 void RemoveOldSaveLeftovers(const QString& folder, const QStringList& ownNames);
 
 }  // namespace djvp

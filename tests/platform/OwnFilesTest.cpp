@@ -150,6 +150,7 @@ TEST(OwnFiles, OnlyWholeCopiesThatOldSavesLeftAreRemoved) {
       {"djv.ndx.BACKUP", false},    {"djv.ndx.unreadable", false}, {"djv.ndx.AbCd1f", false},
       {"djv.ndx.AbCdEfG", false},   {"other.ndx.KbUFpq", false},   {"xdjv.ndx.KbUFpq", false},
       {"EQ2.vrn.KbUFpq", false},    {"djv.ndx", false},
+      {".sonavex-Q3xk9Z", true},    // an unfinished new file of the safe-write layer
   };
   for (const Case& c : cases) TempDir::Write(dir.file(c.name), std::string("x"));
   fs::create_directory(dir.file("djv.ndx.DirDir"));
