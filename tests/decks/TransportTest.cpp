@@ -1,6 +1,7 @@
 // Play, Pause and Stop of both decks, the double click on a playlist, and the
 // deck reset that Stop relies on.
 #include "DeckTestEnv.h"
+#include "tests/support/DeckNumber.h"
 #include "decks/DeckReset.h"
 #include "decks/Transport.h"
 
@@ -31,7 +32,7 @@ TEST(Transport, PlayStartsTheSelectedRowAndADoubleClickDoesTheSame) {
   d.Add(2, "tone440.ogg");
   d.Add(2, "tone660.ogg");
   d.List(2).SetCurrentRow(2);
-  decks::PlayListView_DblClick(*d.w, 1);
+  decks::PlayListView_DblClick(*d.w, djvp::kDeck2);
   EXPECT_EQ(d.P(2, 0).filename(), Fixture("tone660.ogg"));
   EXPECT_FALSE(Button(d, 17)->isEnabled());
 }
@@ -42,12 +43,11 @@ TEST(Transport, PlayIsRefusedDuringACrossfadeOnAnEmptyListAndFromTheScratchGrid)
   d.w->PlayListView[2]->AddRow();
   d.w->Decks.CrossfadeRunning = true;
   cmdPlayer_Transport(*d.w, 7);
-  decks::PlayListView_DblClick(*d.w, 0);
+  decks::PlayListView_DblClick(*d.w, djvp::kDeck1);
   EXPECT_EQ(d.List(1).SelectionCount(), 0);
   EXPECT_TRUE(Button(d, 7)->isEnabled());
   d.w->Decks.CrossfadeRunning = false;
   cmdPlayer_Transport(*d.w, 17);  // deck 2's list is empty
-  decks::PlayListView_DblClick(*d.w, 2);
   for (int index : {-1, 20, 5, 16}) cmdPlayer_Transport(*d.w, index);
   for (djvp::clsBassPlayer* p : d.Players()) EXPECT_FALSE(p->IsPlaying());
   EXPECT_TRUE(Button(d, 17)->isEnabled());
@@ -136,7 +136,7 @@ TEST(Transport, PlayAfterStopWithAutoMixOffIsAudibleAgain) {
     cmdPlayer_Transport(*d.w, base + 7);
     EXPECT_TRUE(d.P(deck, 0).IsPlaying()) << deck;
     EXPECT_EQ(d.P(deck, 0).volume(), 100) << deck;
-    EXPECT_EQ(d.w->VolumeSlider(deck)->value(), 0) << deck;
+    EXPECT_EQ(d.w->VolumeSlider(DeckNo(deck)).value(), 0) << deck;
   }
 }
 
@@ -189,7 +189,7 @@ TEST(Transport, AfterASongRanOutWithAutoMixOffPlayStartsTheSelectedRow) {
     const int deck = k.playDeck;
     d.List(deck).SetCurrentRow(deck == 1 ? 2 : 1);
     if (k.dblClick) {
-      decks::PlayListView_DblClick(*d.w, deck - 1);
+      decks::PlayListView_DblClick(*d.w, DeckNo(deck));
     } else {
       ASSERT_TRUE(Button(d, deck == 1 ? 7 : 17)->isEnabled());
       cmdPlayer_Transport(*d.w, deck == 1 ? 7 : 17);
@@ -235,7 +235,7 @@ TEST(DeckReset, MovesTheSlidersWithoutTouchingAnyPlayer) {
   d.RenderSeconds(1.0);
   d.w->Position2.setMaximum(5);
   d.w->Volume2.setValue(0);
-  decks::ResetDeck(*d.w, 2);
+  decks::ResetDeck(*d.w, djvp::kDeck2);
   EXPECT_EQ(d.P(2, 0).volume(), 100);       // the volume handler ignored the move
   EXPECT_NEAR(DeckWorld::Pos(d.P(2, 0)), 1.0, 0.001);  // and no seek to 0
   EXPECT_EQ(d.w->Volume2.value(), 100);
@@ -250,11 +250,11 @@ TEST(DeckReset, DarkensTheDecksMeterAndBothMasterMetersOnly) {
   DeckWorld d;
   for (djvp::ui::LedMeter* m : {&d.w->pctVolume1, &d.w->pctVolume2, &d.w->pctVolumeLeft, &d.w->pctVolumeRight})
     m->setLit(10);
-  decks::ResetDeck(*d.w, 1);
+  decks::ResetDeck(*d.w, djvp::kDeck1);
   EXPECT_EQ(d.w->pctVolume1.lit(), 0);
   EXPECT_EQ(d.w->pctVolumeLeft.lit(), 0);
   EXPECT_EQ(d.w->pctVolumeRight.lit(), 0);
   EXPECT_EQ(d.w->pctVolume2.lit(), 10);
-  decks::ResetDeck(*d.w, 2);
+  decks::ResetDeck(*d.w, djvp::kDeck2);
   EXPECT_EQ(d.w->pctVolume2.lit(), 0);
 }

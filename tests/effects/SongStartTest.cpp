@@ -30,7 +30,7 @@ TEST(SongStart, TheDecksSettingsComeOntoEveryNewSong) {
   SongStartWorld world;
   MainState& w = *world.w;
   // Deck 2 set up while it is idle: nothing plays, so only the controls move.
-  w.Effects[ctl::EffectBoxOf(1, ctl::kEchoBox)].setChecked(true);
+  w.Effects[ctl::EffectBoxOf(djvp::kDeck2, ctl::kEchoBox)].setChecked(true);
   w.sldEffects[14 + 10].setValue(60);  // echo level
   w.Eq[10 + 4].setValue(0);            // 1 kHz band +5 dB
   w.UpDown[4].setValue(39);            // gain 1.5
@@ -57,7 +57,7 @@ TEST(SongStart, TheDecksSettingsComeOntoEveryNewSong) {
 
   // Measured, with the echo off again: the song's 1 kHz tone (0.2 of full
   // scale) comes out with the gain 1.5 and the Mid +4 dB.
-  w.Effects[ctl::EffectBoxOf(1, ctl::kEchoBox)].setChecked(false);
+  w.Effects[ctl::EffectBoxOf(djvp::kDeck2, ctl::kEchoBox)].setChecked(false);
   EXPECT_NEAR(Db(AmplitudeAt(SoundWorld::Heard(), 0, 1000) / 0.2), Db(1.5) + 4, 0.5);
 }
 
@@ -178,9 +178,9 @@ TEST(SongStart, TheRecalculatedTempoShowsTheStartTempoOnceTheEngineHasMeasuredIt
     MainState& w = *world.w;
     w.sldEffects[14].setValue(tempo);
     world.List(2).SetCurrentRow(world.Add(2, "beat128.mp3"));
-    ASSERT_EQ(decks::PlayDeck(w, 2), decks::StartResult::kStarted);
+    ASSERT_EQ(decks::PlayDeck(w, djvp::kDeck2), decks::StartResult::kStarted);
     engine::WaitForBackgroundWork();
-    decks::Services().StartTempoCheck(w);
+    w.PlaybackTick.Raise();
     EXPECT_NEAR(w.lblBPM[3].text().toDouble(), 128 * (1 + tempo / 100.0), 0.7) << tempo;
     EXPECT_EQ(w.StartTempoWaits[1].label, 0u);
   }
@@ -207,7 +207,7 @@ TEST(SongStart, AutoBpmTakesTheFirstCrossfadeIntoTheDeck) {
     }
     for (size_t flag : k.flags) w.Decks.FadeActive[flag] = true;
     engine::WaitForBackgroundWork();  // the three start tempos
-    effects::ApplyTrackSettings(w, 1, world.P(1, 0).STRM());
+    effects::SongStarted(w, djvp::kDeck1, world.P(1, 0));
     EXPECT_EQ(w.sldEffects[0].value(), k.tempo) << k.flags.front();
   }
 }
