@@ -263,12 +263,6 @@ bool RemoveEffect(Handle h, int32_t type);
 bool GetEffectParameters(Handle h, int32_t type, void* record);
 bool SetEffectParameters(Handle h, int32_t type, const void* record);
 
-// TEMPORARY (replaced by the chain branch)
-Handle CreateChain();
-bool FreeChain(Handle chain);
-constexpr uint32_t kChainMirror = 1;
-bool ApplyChain(Handle stream, Handle chain, uint32_t flags = 0);
-
 // ---------------------------------------------------------------- BPM
 
 using BpmProgress = std::function<void(Handle h, float percent)>;
