@@ -108,6 +108,9 @@ void SongLoaded(MainState& s, DeckId id, clsBassPlayer& loaded) {
 
 void SongStarted(MainState& s, DeckId id, clsBassPlayer& started) {
   const Deck deck(s, id);
+  // The recalculated tempo of the song now playing, once the engine has
+  // measured it.
+  ShowTempoBpm(s, id);
   const int16_t format = AnalyseRowSong(deck);
   if (s.AutoBPMOn) {
     if (MatchWaitsForTempo(s, id)) {
