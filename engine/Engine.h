@@ -290,8 +290,9 @@ bool FreeChain(Handle chain);  // false for anything that is not a live chain
 // Gives `stream` (a playable stream) the chain's effects with their records
 // and, when it is a tempo stream, the chain's tempo settings, before the
 // stream's next sample is made: put on before Play, the stream carries them
-// from its first sample. The effects the stream had are replaced (on a
-// playing stream they fade out as RemoveEffect has them). A record that
+// from its first sample (on a playing stream, once the sound already made
+// ahead, under 0.1 s, has played). The effects the stream had are replaced
+// (on a playing stream they fade out as RemoveEffect has them). A record that
 // names a channel the stream does not have is left out. The stream keeps no
 // tie to the chain: later changes of the chain reach only the streams it is
 // applied to afterwards, and either may be freed first. flags: kChainMirror
