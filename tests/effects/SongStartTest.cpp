@@ -225,3 +225,46 @@ TEST(SongStart, AnEffectSwitchedOnComesOntoTheIncomingSongWhileTheDecksOtherPlay
   EXPECT_TRUE(engine::GetEffectParameters(world.P(1, 0).STRM(), engine::dsp::kEcho, &echo));
   EXPECT_FLOAT_EQ(echo.level, 0.1f) << "the stored level (10 where none was stored)";
 }
+
+// A song started without a crossfade sounds with the deck's settings from
+// its first sample: its first 10 ms carry the deck's equaliser, gain and
+// effects, against the same song on a deck left as it was, and sound as the
+// song does a second later. tones.flac has each tone twice as loud on the
+// left as on the right.
+TEST(SongStart, APlainStartCarriesTheDecksSoundFromItsFirstTenMilliseconds) {
+  struct Heard {
+    std::vector<float> first, later;
+  };
+  auto start = [](bool deckSound) {
+    SongStartWorld world;
+    MainState& w = *world.w;
+    if (deckSound) {
+      // Set while the deck is idle: the channels swapped, the gain at 1.5
+      // and the 1 kHz band 4 dB up.
+      w.Effects[ctl::kSwapBox].setChecked(true);
+      w.UpDown[0].setValue(39);
+      w.Eq[4].setValue(1);
+    }
+    Grid& list = world.List(1);
+    const int32_t row = list.AddRow();
+    list.SetTextAt(row, ui::kFilename, EffectsFixture("tones.flac"));
+    list.SetCurrentRow(row);
+    EXPECT_EQ(decks::PlayDeck(w, djvp::kDeck1), decks::StartResult::kStarted);
+    EXPECT_FALSE(w.Decks.AnyTransition());
+    Heard heard;
+    // A second apart: every tone of the song stands where it stood.
+    heard.first = SoundWorld::Render(0.01);
+    SoundWorld::Render(0.99);
+    heard.later = SoundWorld::Render(0.01);
+    return heard;
+  };
+  const Heard plain = start(false);
+  const Heard set = start(true);
+  const double boost = 1.5 * std::pow(10.0, 4 / 20.0);
+  for (int channel : {0, 1}) {
+    const double asFile = AmplitudeAt(plain.first, 1 - channel, 1000);  // swapped
+    const double first = AmplitudeAt(set.first, channel, 1000);
+    EXPECT_NEAR(first / asFile, boost, 0.05 * boost) << channel;
+    EXPECT_NEAR(first, AmplitudeAt(set.later, channel, 1000), 0.05 * first) << channel;
+  }
+}
