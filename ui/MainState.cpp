@@ -76,17 +76,28 @@ WindowServices::~WindowServices() {
   for (engine::Handle chain : chains_) engine::FreeChain(chain);
 }
 
-MainState::MainState() {
-
-  for (auto& grid : PlayListView) grid = new Grid();
-  DummyPlaylist = new Grid();
-
+DeckPanels::DeckPanels() {
   for (size_t d = 0; d < 2; ++d) {
     cTime[d].setText(QStringLiteral(" 00:00.00"));
     rTime[d].setText(QStringLiteral(" 00:00.00"));
     tTime[d].setText(QStringLiteral(" 00:00"));
   }
   for (auto& l : lblBPM) l.setText(QStringLiteral("000.0"));
+  // The title displays show their resting text from the start; their cells
+  // stay hidden until a tick draws into them.
+  for (auto& cell : Image1) cell.setVisible(false);
+  for (size_t d = 0; d < 2; ++d) {
+    ScrollerWidth[d] = 19;
+    ScrollerText[d] = QStringLiteral("dj VORLAN") + QString(10, QLatin1Char(' '));
+    ScrollerPos[d] = ScrollerWidth[d];
+  }
+}
+
+MainState::MainState() {
+
+  for (auto& grid : PlayListView) grid = new Grid();
+  DummyPlaylist = new Grid();
+
   for (auto& spinner : UpDown) Design(spinner, 0, 20, 10);
   for (DeckId deck : kBothDecks) Design(UpDown[deck.Slot(4, 0)], 0, 52, 26);  // the gain
   Design(AutomationSlider[0], 0, 30, 0);
@@ -118,13 +129,7 @@ MainState::MainState() {
     Text2[d].setVisible(false);
   }
   txtError.setVisible(false);
-  for (auto& cell : Image1) cell.setVisible(false);
 
-  for (size_t d = 0; d < 2; ++d) {
-    ScrollerWidth[d] = 19;
-    ScrollerText[d] = QStringLiteral("dj VORLAN") + QString(10, QLatin1Char(' '));
-    ScrollerPos[d] = ScrollerWidth[d];
-  }
 }
 
 MainState::~MainState() {

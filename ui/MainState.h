@@ -168,6 +168,12 @@ class WindowServices {
 // The two deck panels: transport buttons, playlists, title displays, times,
 // tempo figures and position sliders.
 struct DeckPanels {
+  // Times at zero, the resting title, no tempo; the playlist grids are
+  // the window state's to make.
+  DeckPanels();
+  DeckPanels(const DeckPanels&) = delete;
+  DeckPanels& operator=(const DeckPanels&) = delete;
+
   std::array<ui::Button, 20> cmdPlayer;
   std::array<QPointer<Grid>, 3> PlayListView;  // deck 1, deck 2, the hidden scratch grid
   std::array<ui::PictureCell, 40> Image1;      // title display cells: 0..19 deck 1, 20..39 deck 2

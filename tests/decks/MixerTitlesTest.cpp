@@ -25,7 +25,7 @@ void AddRow(Grid& g, const std::vector<std::pair<const char*, const char*>>& cel
 }
 
 // What deck d's cells show (blank for a hidden cell).
-QString Cells(MainState& w, int deck) {
+QString Cells(DeckPanels& w, int deck) {
   QString out;
   for (int c = 0; c < 20; ++c) {
     const ui::PictureCell& cell = w.Image1[static_cast<size_t>(deck * 20 + c)];
@@ -95,8 +95,8 @@ TEST(MixerTitles, ImportingKeepsThePlaceTheRestingTextStartsAfresh) {
 }
 
 TEST(MixerTitles, EachDecksTimerDrawsIntoItsOwnCells) {
-  MixerWindow m;
-  MainState& w = *m.w;
+  // The title displays need the deck panels alone.
+  DeckPanels w;
   // Right after loading: the first tick shows "d" and "j" in the last two
   // cells, on deck 1 only.
   ScrollerDeckTick(w, djvp::kDeck1);
