@@ -1,9 +1,11 @@
 // The main window's state without its widgets: the controls under the
 // program's names and indexes, the four deck players and the analysis player,
 // the decks' playback and mixing state, the title displays, the system mixer
-// and the shared tag library control. The deck, playlist, mixer, effect and
-// library logic works on this object; the window (app/) builds the widgets,
-// binds each to its control here and forwards the timers' ticks.
+// and the shared tag library control, in slices by feature. The deck,
+// playlist, mixer, effect and library logic works on these; the logic names
+// a deck by DeckId and reaches its controls through ui/Deck.h. The window
+// (app/) builds the widgets, binds each to its control here and forwards the
+// timers' ticks.
 //
 // Controls are value objects (ui/Controls.h): code that sets a control's
 // value raises its event as a user's change does. The grids are the grid
@@ -112,9 +114,10 @@ constexpr size_t LabelOf(DeckId deck, DeckLabel label) {
 }
 }  // namespace ctl
 
-// The window state comes in slices by feature. A handler takes the slices
-// it works on (most take the whole state only because they reach into
-// several); tests build what they need.
+// The window state comes in slices by feature. A routine that works within
+// one slice takes that slice (the title displays, the crossfade curve, the
+// library index); a handler that reaches into several takes the whole
+// state. Tests build what they need.
 
 // What the whole window shares: the players, the tag library control, the
 // labels and the status bar, the system mixer and the window's id.
