@@ -277,7 +277,7 @@ void frmMain::Form_QueryUnload() {
   shutDown_ = true;
   if (ToolTips) ToolTips->Release();
   // The tag editor and the start window are closed by their owners.
-  for (int deck = 1; deck <= 2; ++deck)
+  for (DeckId deck : kBothDecks)
     for (int ab = 0; ab < 2; ++ab) engine::FreeStream(State().Player(deck, ab)->STRM());
   engine::DeviceStop();
   // Every listed device (the headphone list holds "None" and then each one).
@@ -316,8 +316,8 @@ bool frmMain::SelectListEntry(int index, int entry) {
 // ------------------------------------------------------------------ timers
 
 void frmMain::tmrPlaying_ThatTime() { decks::tmrPlaying_ThatTime(State()); }
-void frmMain::tmrScroller1_ThatTime() { decks::ScrollerDeckTick(State(), 0); }
-void frmMain::tmrScroller2_ThatTime() { decks::ScrollerDeckTick(State(), 1); }
+void frmMain::tmrScroller1_ThatTime() { decks::ScrollerDeckTick(State(), kDeck1); }
+void frmMain::tmrScroller2_ThatTime() { decks::ScrollerDeckTick(State(), kDeck2); }
 void frmMain::tmrdBVolume_ThatTime() { decks::tmrdBVolume_ThatTime(State()); }
 void frmMain::tmrdB1_ThatTime() { decks::tmrdB1_ThatTime(State()); }
 void frmMain::tmrdB2_ThatTime() { decks::tmrdB2_ThatTime(State()); }

@@ -204,11 +204,11 @@ class frmMain : public QWidget {
 
  private:
   void BuildWindow();
-  void BuildDeck(int deck);
+  void BuildDeck(DeckId deck);
   void BuildCentre();
   void BuildSearchPage();
   void BuildMixerPage();
-  void BuildEffectsPage(int deck);
+  void BuildEffectsPage(DeckId deck);
   void BuildSettingsPage();
   void BuildPopups();
   void BindControls();

@@ -110,11 +110,6 @@ void frmMain::BindControls() {
   bind::MenuEntry(s.mnuCopy2, view.mnuCopy2);
   bind::MenuEntry(s.mnuDelete, view.mnuDelete);
   s.PopupMenu = [this](const ui::Caption&) { view.mnuTags->popup(QCursor::pos()); };
-  // The tag editor, modal over this window (whose skin it takes).
-  s.ShowTagEditor = [this](tageditor::TagEditorState& editor) {
-    frmTags window(editor, this);
-    window.exec();
-  };
 
   // Pop-up panels.
   bind::Frame(s.Frame11, view.Frame11);
@@ -141,7 +136,11 @@ void frmMain::ConnectHandlers() {
   playlists::ConnectHandlers(s);
   effects::ConnectHandlers(s);
   library::ConnectHandlers(s);
-  tageditor::ConnectHandlers(s);
+  // The tag editor, modal over this window (whose skin it takes).
+  tageditor::ConnectHandlers(s, [this](tageditor::TagEditorState& editor) {
+    frmTags window(editor, this);
+    window.exec();
+  });
   for (int i = 0; i < static_cast<int>(s.cmbSettings.size()); ++i)
     s.cmbSettings[static_cast<size_t>(i)].Click = [this, i] { cmbSettings_Click(i); };
 

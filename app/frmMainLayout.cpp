@@ -143,8 +143,8 @@ void frmMain::BuildWindow() {
   setMinimumSize(kDesignWidth, kDesignHeight);
   setFocusPolicy(Qt::StrongFocus);
 
-  BuildDeck(0);
-  BuildDeck(1);
+  BuildDeck(kDeck1);
+  BuildDeck(kDeck2);
   BuildCentre();
 
   view.TabStrip1 = new QTabBar(this);
@@ -155,8 +155,8 @@ void frmMain::BuildWindow() {
 
   BuildSearchPage();
   BuildMixerPage();
-  BuildEffectsPage(0);
-  BuildEffectsPage(1);
+  BuildEffectsPage(kDeck1);
+  BuildEffectsPage(kDeck2);
   BuildSettingsPage();
 
   view.StatusBar1 = new QStatusBar(this);
@@ -172,15 +172,15 @@ void frmMain::BuildWindow() {
   BuildPopups();
 }
 
-void frmMain::BuildDeck(int deck) {
+void frmMain::BuildDeck(DeckId deck) {
   auto* f = new QFrame(this);
-  view.Frame[static_cast<size_t>(deck)] = f;
-  f->setObjectName(deck == 0 ? QStringLiteral("deckPanel1") : QStringLiteral("deckPanel2"));
+  view.Frame[deck.Index()] = f;
+  f->setObjectName(deck.IsFirst() ? QStringLiteral("deckPanel1") : QStringLiteral("deckPanel2"));
   f->setFrameShape(QFrame::StyledPanel);
-  f->setGeometry(deck == 0 ? 4 : kDesignWidth - 4 - kDeckWidth, 4, kDeckWidth, kBandHeight);
-  const size_t d = static_cast<size_t>(deck);
+  f->setGeometry(deck.IsFirst() ? 4 : kDesignWidth - 4 - kDeckWidth, 4, kDeckWidth, kBandHeight);
+  const size_t d = deck.Index();
 
-  QLabel* heading = MakeLabel(deck == 0 ? 134 : 7, f, QRect(10, 5, 200, 18));
+  QLabel* heading = MakeLabel(deck.IsFirst() ? 134 : 7, f, QRect(10, 5, 200, 18));
   heading->setObjectName(QStringLiteral("deckHeading"));
   QFont hf = heading->font();
   hf.setBold(true);
@@ -199,12 +199,12 @@ void frmMain::BuildDeck(int deck) {
   view.pctLCD[d]->hide();
   // The scrolling title's character cells.
   const ScrollerCellWidgets cells = MakeScrollerCells(view.pctScroller[d]);
-  for (size_t c = 0; c < cells.size(); ++c) view.Image1[d * cells.size() + c] = cells[c];
+  for (size_t c = 0; c < cells.size(); ++c) view.Image1[deck.Slot(static_cast<int>(cells.size()), static_cast<int>(c))] = cells[c];
 
   // The two BPM displays: the measured and the recalculated BPM.
-  MakeLabel(deck == 0 ? 116 : 117, f, QRect(390, 24, 76, 13))->setAlignment(Qt::AlignCenter);
+  MakeLabel(deck.IsFirst() ? 116 : 117, f, QRect(390, 24, 76, 13))->setAlignment(Qt::AlignCenter);
   for (int k = 0; k < 2; ++k) {
-    const size_t i = static_cast<size_t>(deck + 2 * k);  // 0, 2 deck 1; 1, 3 deck 2
+    const size_t i = d + 2 * static_cast<size_t>(k);  // 0, 2 deck 1; 1, 3 deck 2
     view.pctBPM[i] = new LcdPanel(f);
     view.pctBPM[i]->setObjectName(QStringLiteral("lcdDisplay"));
     view.pctBPM[i]->setGeometry(390 + 40 * k, 38, 36, 16);
@@ -239,7 +239,7 @@ void frmMain::BuildDeck(int deck) {
   view.tTime[d] = LcdLabel(view.pctTime[d], QRect(160, 2, 80, 24), QStringLiteral(" 00:00"), 10);
 
   // Transport: Play, Pause, Stop.
-  const int base = deck * 10;
+  const int base = static_cast<int>(deck.Slot(ctl::kDeckButtons, 0));
   QStyle* st = style();
   for (int k = 0; k < 3; ++k) {
     QPushButton* b = MakeButton(f, QRect(262 + 68 * k, 66, 64, 34));
@@ -249,7 +249,7 @@ void frmMain::BuildDeck(int deck) {
     view.cmdPlayer[static_cast<size_t>(base + 7 + k)] = b;
   }
 
-  QSlider*& position = deck == 0 ? view.Position1 : view.Position2;
+  QSlider*& position = deck.IsFirst() ? view.Position1 : view.Position2;
   position = MakeSlider(f, Qt::Horizontal, QRect(10, 104, 456, 20), 0, 0, 0);
   position->setObjectName(QStringLiteral("positionSlider"));
 
@@ -266,9 +266,9 @@ void frmMain::BuildDeck(int deck) {
 
   Grid* list = State().PlayListView[d];
   list->setParent(f);
-  list->setObjectName(deck == 0 ? QStringLiteral("PlayListView0") : QStringLiteral("PlayListView1"));
+  list->setObjectName(deck.IsFirst() ? QStringLiteral("PlayListView0") : QStringLiteral("PlayListView1"));
   list->setGeometry(10, 156, 456, 140);
-  if (deck == 0) {
+  if (deck.IsFirst()) {
     // The hidden scratch grid that playlists pass through.
     Grid* scratch = State().PlayListView[2];
     scratch->setParent(this);
@@ -310,15 +310,15 @@ void frmMain::BuildCentre() {
   for (QSlider* s : {view.VolumeHP1, view.VolumeHP2}) s->setObjectName(QStringLiteral("headphoneSlider"));
 
   // Gain and three tone spinners per deck.
-  const int labels[2][4] = {{11, 13, 15, 17}, {12, 14, 16, 18}};
-  for (int deck = 0; deck < 2; ++deck) {
-    const int x = deck == 0 ? 72 : kCentreWidth - 128;
+  for (DeckId deck : kBothDecks) {
+    const int x = deck.IsFirst() ? 72 : kCentreWidth - 128;
     for (int k = 0; k < 4; ++k) {
       const int y = 22 + 56 * k;
-      QLabel* l = MakeLabel(labels[deck][k], f, QRect(x, y, 56, 14));
+      const auto label = static_cast<ctl::DeckLabel>(ctl::kGainLabel + k);
+      QLabel* l = MakeLabel(static_cast<int>(ctl::LabelOf(deck, label)), f, QRect(x, y, 56, 14));
       l->setAlignment(Qt::AlignCenter);
       const bool gain = k == 0;
-      view.UpDown[static_cast<size_t>(deck * 4 + k)] = MakeSpinner(f, QRect(x, y + 15, 56, 24), 0, gain ? 52 : 20, gain ? 26 : 10);
+      view.UpDown[deck.Slot(4, k)] = MakeSpinner(f, QRect(x, y + 15, 56, 24), 0, gain ? 52 : 20, gain ? 26 : 10);
     }
   }
 
@@ -420,26 +420,25 @@ void frmMain::BuildMixerPage() {
   note->setWordWrap(true);
 }
 
-void frmMain::BuildEffectsPage(int deck) {
+void frmMain::BuildEffectsPage(DeckId deck) {
   auto* page = new TitledFrame(this);
-  view.SoundEffects[static_cast<size_t>(deck)] = page;
-  page->setObjectName(deck == 0 ? QStringLiteral("SoundEffects0") : QStringLiteral("SoundEffects1"));
+  view.SoundEffects[deck.Index()] = page;
+  page->setObjectName(deck.IsFirst() ? QStringLiteral("SoundEffects0") : QStringLiteral("SoundEffects1"));
   page->resize(kEffectsWidth, 200);
 
   // Effect switches; deck 2's box for deck 1's box k is 17 - k.
   for (int k = 0; k < 9; ++k) {
-    const int index = deck == 0 ? k : 17 - k;
     auto* box = new QCheckBox(page);
     box->setGeometry(10, 20 + 19 * k, 100, 19);
-    view.Effects[static_cast<size_t>(index)] = box;
+    view.Effects[ctl::EffectBoxOf(deck, k)] = box;
   }
   // Equaliser: ten bands with the preset buttons under them.
   for (int band = 0; band < 10; ++band) {
-    view.Eq[static_cast<size_t>(deck * 10 + band)] = MakeSlider(page, Qt::Vertical, QRect(114 + 15 * band, 22, 14, 112), 0, 10, 5);
+    view.Eq[deck.Slot(10, band)] = MakeSlider(page, Qt::Vertical, QRect(114 + 15 * band, 22, 14, 112), 0, 10, 5);
   }
-  MakeLabel(deck == 0 ? 37 : 61, page, QRect(114, 138, 148, 14))->setAlignment(Qt::AlignCenter);
-  const int load = deck == 0 ? 0 : 3;
-  const int save = deck == 0 ? 1 : 2;
+  MakeLabel(deck.IsFirst() ? 37 : 61, page, QRect(114, 138, 148, 14))->setAlignment(Qt::AlignCenter);
+  const int load = deck.IsFirst() ? 0 : 3;
+  const int save = deck.IsFirst() ? 1 : 2;
   view.cmdEffects[static_cast<size_t>(load)] = MakeButton(page, QRect(114, 154, 72, 22));
   view.cmdEffects[static_cast<size_t>(save)] = MakeButton(page, QRect(190, 154, 72, 22));
 
@@ -464,10 +463,10 @@ void frmMain::BuildEffectsPage(int deck) {
     const int columnW[3] = {170, 88, 84};
     const int x = columnX[col];
     const int y = 18 + 32 * row;
-    MakeLabel(p.label + deck * 24, page, QRect(x, y, columnW[col], 14));
+    MakeLabel(p.label + (deck.IsFirst() ? 0 : 24), page, QRect(x, y, columnW[col], 14));
     int max = p.max;
-    if (deck == 1 && p.slider == 4) max = 30000;  // deck 2's reverb delay reaches further
-    view.sldEffects[static_cast<size_t>(p.slider + deck * 14)] =
+    if (!deck.IsFirst() && p.slider == 4) max = 30000;  // deck 2's reverb delay reaches further
+    view.sldEffects[deck.Slot(14, p.slider)] =
         MakeSlider(page, Qt::Horizontal, QRect(x, y + 14, columnW[col], 16), p.min, max, p.value);
   }
 }

@@ -41,7 +41,7 @@ QString Numbered(const char* name, int n) { return QLatin1String(name) + QString
 constexpr int kSpeakerButtons[3][4] = {{0, 1, 2, 3}, {7, 6, 5, 4}, {11, 10, 9, 8}};
 
 std::array<clsBassPlayer*, 4> AllPlayers(const MainState& s) {
-  return {s.Player(1, 0), s.Player(1, 1), s.Player(2, 0), s.Player(2, 1)};
+  return {s.Player(kDeck1, 0), s.Player(kDeck1, 1), s.Player(kDeck2, 0), s.Player(kDeck2, 1)};
 }
 
 
@@ -235,14 +235,14 @@ void frmMain::LoadSettings() {
 
   // The players' devices and speaker codes.
   for (int ab = 0; ab < 2; ++ab) {
-    s.Player(1, ab)->device(static_cast<int16_t>(D[1] + 1));
-    s.Player(2, ab)->device(static_cast<int16_t>(D[2] + 1));
+    s.Player(kDeck1, ab)->device(static_cast<int16_t>(D[1] + 1));
+    s.Player(kDeck2, ab)->device(static_cast<int16_t>(D[2] + 1));
   }
   for (clsBassPlayer* p : AllPlayers(s)) p->PreDevice(D[3]);
   for (clsBassPlayer* p : AllPlayers(s)) p->PreSpeaker(S[2]);
   for (int ab = 0; ab < 2; ++ab) {
-    s.Player(1, ab)->Speaker(S[0]);
-    s.Player(2, ab)->Speaker(S[1]);
+    s.Player(kDeck1, ab)->Speaker(S[0]);
+    s.Player(kDeck2, ab)->Speaker(S[1]);
   }
 
   // Every output's device is open once the load ends, with the

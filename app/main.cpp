@@ -19,6 +19,7 @@
 #include "platform/Grid.h"
 #include "platform/MessageBox.h"
 #include "playlists/TrackRow.h"
+#include "ui/Deck.h"
 #include "ui/TrackColumns.h"
 
 #include <QApplication>
@@ -93,11 +94,11 @@ int main(int argc, char** argv) {
         return;
       }
       const QStringList songs = qEnvironmentVariable("DJVP_SCREENSHOT_SONGS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
-      for (int deck = 0; deck < 2 && deck < songs.size(); ++deck) {
-        djvp::MainState& state = window.State();
-        djvp::Grid& list = *state.PlayListView[static_cast<size_t>(deck)];
-        playlists::AddTrackRow(state, songs.at(deck), list);
-        state.cmdPlayer[static_cast<size_t>(deck * djvp::ctl::kDeckButtons + djvp::ctl::kPlay)].click();
+      for (djvp::DeckId id : djvp::kBothDecks) {
+        if (static_cast<qsizetype>(id.Index()) >= songs.size()) break;
+        const djvp::Deck deck(window.State(), id);
+        playlists::AddTrackRow(deck.State(), songs.at(static_cast<qsizetype>(id.Index())), *deck.Playlist());
+        deck.Button(djvp::ctl::kPlay).click();
       }
       // Let the window be laid out and drawn (and the songs' titles scroll
       // in), then grab it.

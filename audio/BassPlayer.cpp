@@ -137,6 +137,7 @@ bool clsBassPlayer::OpenFile() {
         engine::FreeStream(decode);
         return false;
       }
+      if (chain_) engine::ApplyChain(preStrm_, chain_, engine::kChainMirror);
     }
   }
   engine::FreeBpm(strm_);
@@ -161,6 +162,8 @@ bool clsBassPlayer::OpenFile() {
     engine::FreeStream(decode);
     return false;
   }
+  // The song plays through the deck's chain from its first sample.
+  if (chain_) engine::ApplyChain(strm_, chain_);
   return ok;
 }
 
@@ -179,6 +182,7 @@ bool clsBassPlayer::Play() {
                                                          engine::kDecode);
     preStrm_ = decode ? engine::CreateTempoStream(decode, kTempoFlags) : 0;
     if (decode && !preStrm_) engine::FreeStream(decode);
+    if (chain_) engine::ApplyChain(preStrm_, chain_, engine::kChainMirror);
     // The new mirror plays at the headphone volume the player was given
     // before Play (the deck's headphone slider); silent, it would stay mute
     // until the slider was moved.

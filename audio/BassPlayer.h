@@ -81,6 +81,11 @@ class clsBassPlayer {
   void PreSpeaker(int16_t v) { preSpeaker_ = v; }
   int16_t PreDevice() const { return preDevice_; }
   void PreDevice(int16_t v) { preDevice_ = v; }
+  // The sound chain the player's songs play through (engine::CreateChain):
+  // every new stream of the player takes it before it plays, the headphone
+  // mirror without the equaliser and the gain. 0: none.
+  engine::Handle Chain() const { return chain_; }
+  void Chain(engine::Handle chain) { chain_ = chain; }
   // Read: a fresh measurement of the first place the song rises above the
   // silence level (bytes); write: the position Play starts from.
   int32_t StartMixPoint();
@@ -135,6 +140,7 @@ class clsBassPlayer {
   int32_t streamTime_ = 0;
   int16_t device_ = 0;
   int16_t speaker_ = 0;
+  engine::Handle chain_ = 0;
   int16_t preSpeaker_ = 0;
   int16_t preDevice_ = 0;
   int32_t startMixPoint_ = 0;

@@ -3,23 +3,25 @@
 // Play button usable, and the crossfade bookkeeping into the deck cleared.
 #pragma once
 
+#include "ui/DeckId.h"
+
 namespace djvp {
 class MainState;
 }
 
 namespace decks {
 
-// deck 1 or 2. Touches no player. Clears CrossfadeRunning and MasterBPM
+// Touches no player. Clears CrossfadeRunning and MasterBPM
 // (shared by both decks) and the six transitions into this deck's players;
 // leaves AutomixTransition, the fade end times and the other deck's
 // transitions alone.
-void ResetDeck(djvp::MainState& s, int deck);
+void ResetDeck(djvp::MainState& s, djvp::DeckId deck);
 
 // After a deck's songs ended without Auto Mix's help (Stop, a song that ran
 // out by itself): the reset pulled the deck's volume slider down to silence,
 // and it goes back where the crossfader has it, because a start that finds
 // the crossfader already on the deck's side does not move it and would play
 // the next song silently. The slider's event is held back.
-void VolumeToCrossfader(djvp::MainState& s, int deck);
+void VolumeToCrossfader(djvp::MainState& s, djvp::DeckId deck);
 
 }  // namespace decks

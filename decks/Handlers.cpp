@@ -5,22 +5,23 @@
 #include "decks/MixerSliders.h"
 #include "decks/Transport.h"
 #include "platform/Grid.h"
-#include "ui/MainState.h"
+#include "ui/Deck.h"
 
 namespace decks {
 
 void ConnectHandlers(djvp::MainState& s) {
   using namespace djvp;
-  for (int deck = 0; deck < 2; ++deck) {
-    for (int b : {ctl::kPlay, ctl::kPause, ctl::kStop}) {
-      const int index = deck * ctl::kDeckButtons + b;
-      s.cmdPlayer[static_cast<size_t>(index)].Click = [&s, index] { cmdPlayer_Transport(s, index); };
+  for (DeckId id : kBothDecks) {
+    const Deck deck(s, id);
+    for (ctl::PlayerButton b : {ctl::kPlay, ctl::kPause, ctl::kStop}) {
+      const int index = static_cast<int>(id.Slot(ctl::kDeckButtons, b));
+      deck.Button(b).Click = [&s, index] { cmdPlayer_Transport(s, index); };
     }
-    if (Grid* grid = s.Playlist(deck + 1))
-      QObject::connect(grid, &Grid::DblClick, grid, [&s, deck] { PlayListView_DblClick(s, deck); });
-    s.PositionSlider(deck + 1)->Change = [&s, deck] { mixer::Position_ValueChanged(s, deck); };
-    s.VolumeSlider(deck + 1)->Change = [&s, deck] { mixer::Volume_ValueChanged(s, deck); };
-    s.HeadphoneSlider(deck + 1)->Change = [&s, deck] { mixer::VolumeHP_ValueChanged(s, deck); };
+    if (Grid* grid = deck.Playlist())
+      QObject::connect(grid, &Grid::DblClick, grid, [&s, id] { PlayListView_DblClick(s, id); });
+    deck.Position().Change = [&s, id] { mixer::Position_ValueChanged(s, id); };
+    deck.Volume().Change = [&s, id] { mixer::Volume_ValueChanged(s, id); };
+    deck.Headphone().Change = [&s, id] { mixer::VolumeHP_ValueChanged(s, id); };
   }
   s.Slider1.Change = [&s] { mixer::Slider1_ValueChanged(s); };
   s.Command1.Click = [&s] { mixer::Command1_Click(s); };

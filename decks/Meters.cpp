@@ -2,7 +2,7 @@
 
 #include "audio/BassPlayer.h"
 #include "ui/Controls.h"
-#include "ui/MainState.h"
+#include "ui/Deck.h"
 
 namespace decks {
 
@@ -20,24 +20,25 @@ void ShowLevel(djvp::ui::LedMeter& meter, float dB) {
   meter.setLit(LitLeds(dB));
 }
 
-void DeckMeterTick(djvp::MainState& s, int deck) {
-  djvp::clsBassPlayer* a = s.Player(deck, 0);
-  djvp::clsBassPlayer* b = s.Player(deck, 1);
-  if (!a || !b) return;
+void DeckMeterTick(djvp::MainState& s, djvp::DeckId id) {
+  const djvp::Deck deck(s, id);
+  djvp::clsBassPlayer* a = deck.Player(0);
+  djvp::clsBassPlayer* b = deck.Player(1);
   // Only the player shown is asked for its level: reading the other one
   // would only cost time.
   djvp::clsBassPlayer* shown = b->IsPlaying() ? b : (a->IsPlaying() ? a : nullptr);
   if (!shown) return;
-  ShowLevel(deck == 1 ? s.pctVolume1 : s.pctVolume2, shown->dB());
+  ShowLevel(deck.Meter(), shown->dB());
 }
 
-void tmrdB1_ThatTime(djvp::MainState& s) { DeckMeterTick(s, 1); }
-void tmrdB2_ThatTime(djvp::MainState& s) { DeckMeterTick(s, 2); }
+void tmrdB1_ThatTime(djvp::MainState& s) { DeckMeterTick(s, djvp::kDeck1); }
+void tmrdB2_ThatTime(djvp::MainState& s) { DeckMeterTick(s, djvp::kDeck2); }
 
 void tmrdBVolume_ThatTime(djvp::MainState& s) {
   djvp::clsBassPlayer* shown = nullptr;
-  for (djvp::clsBassPlayer* p : {&s.Deck1PlayerA(), &s.Deck1PlayerB(), &s.Deck2PlayerA(), &s.Deck2PlayerB()})
-    if (p->IsPlaying()) shown = p;
+  for (djvp::DeckId deck : djvp::kBothDecks)
+    for (int ab = 0; ab < 2; ++ab)
+      if (djvp::clsBassPlayer* p = s.Player(deck, ab); p->IsPlaying()) shown = p;
   if (!shown) return;
   ShowLevel(s.pctVolumeLeft, shown->LeftdB());
   ShowLevel(s.pctVolumeRight, shown->RightdB());

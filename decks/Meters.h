@@ -9,6 +9,8 @@
 // reset darkens it.
 #pragma once
 
+#include "ui/DeckId.h"
+
 #include <array>
 
 namespace djvp {
@@ -37,10 +39,10 @@ int LitLeds(float dB);
 // above kMeterCeiling.
 void ShowLevel(djvp::ui::LedMeter& meter, float dB);
 
-// One tick of a deck's meter (deck 1 or 2; any other changes nothing): when
+// One tick of a deck's meter: when
 // one of the deck's players plays, the meter shows its level (the louder
 // channel); when both play, as in a crossfade within the deck, player B's.
-void DeckMeterTick(djvp::MainState& s, int deck);
+void DeckMeterTick(djvp::MainState& s, djvp::DeckId deck);
 void tmrdB1_ThatTime(djvp::MainState& s);
 void tmrdB2_ThatTime(djvp::MainState& s);
 

@@ -15,7 +15,7 @@ void Save(const keys::Key& key, int value) { keys::Save(key, QString::number(val
 
 constexpr std::array<Handle, 4> kHandles = {Handle::LeftU, Handle::LeftD, Handle::RightD, Handle::RightU};
 
-int16_t& PointOf(MainState& s, Handle h) {
+int16_t& PointOf(MixerPanel& s, Handle h) {
   switch (h) {
     case Handle::LeftU: return s.MixLeftU;
     case Handle::LeftD: return s.MixLeftD;
@@ -60,7 +60,7 @@ void Show(ui::CurveEditor& panel, const std::array<double, 4>& at, const std::ar
   panel.setDrawing(d);
 }
 
-std::array<double, 4> PointsAsDrawn(const MainState& s) {
+std::array<double, 4> PointsAsDrawn(const MixerPanel& s) {
   return {double(s.MixLeftU), double(s.MixLeftD), double(s.MixRightD), double(s.MixRightU)};
 }
 
@@ -104,11 +104,11 @@ double ClampCurveX(double x) {
 
 int16_t ReleasePoint(double x) { return static_cast<int16_t>(RoundHalfEven(ClampCurveX(x))); }
 
-CurvePoints CurveOf(const MainState& s) { return {s.MixLeftU, s.MixLeftD, s.MixRightU, s.MixRightD}; }
+CurvePoints CurveOf(const MixerPanel& s) { return {s.MixLeftU, s.MixLeftD, s.MixRightU, s.MixRightD}; }
 
-void DrawCrossfadeCurve(MainState& s) { Show(s.pctDimmer, PointsAsDrawn(s)); }
+void DrawCrossfadeCurve(MixerPanel& s) { Show(s.pctDimmer, PointsAsDrawn(s)); }
 
-void MixPreview_Click(MainState& s, int index) {
+void MixPreview_Click(MixerPanel& s, int index) {
   if (const auto c = PresetCurve(index)) {
     s.MixLeftU = c->LeftU;
     s.MixLeftD = c->LeftD;
@@ -119,12 +119,12 @@ void MixPreview_Click(MainState& s, int index) {
   DrawCrossfadeCurve(s);
 }
 
-void pctDimmer_MouseDown(MainState& s, int16_t, int16_t, float x, float y) {
+void pctDimmer_MouseDown(MixerPanel& s, int16_t, int16_t, float x, float y) {
   for (Handle h : kHandles)
     if (OnHandle(HandleAt(h, PointOf(s, h)), x, y)) DragOf(s.pctDimmer, h) = true;
 }
 
-void pctDimmer_MouseMove(MainState& s, int16_t button, int16_t, float x, float y) {
+void pctDimmer_MouseMove(MixerPanel& s, int16_t button, int16_t, float x, float y) {
   ui::CurveEditor& panel = s.pctDimmer;
   bool over = false;
   for (Handle h : kHandles) over = over || OnHandle(HandleAt(h, PointOf(s, h)), x, y);
@@ -143,7 +143,7 @@ void pctDimmer_MouseMove(MainState& s, int16_t button, int16_t, float x, float y
   panel.setSizingPointer(over);
 }
 
-void pctDimmer_MouseUp(MainState& s, int16_t, int16_t, float x, float) {
+void pctDimmer_MouseUp(MixerPanel& s, int16_t, int16_t, float x, float) {
   ui::CurveEditor& panel = s.pctDimmer;
   // Only a drag that was drawn changes the curve: a release without a
   // grabbed handle, or a press and release without a left-button move,

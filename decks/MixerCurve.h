@@ -9,7 +9,7 @@
 
 namespace djvp {
 
-class MainState;
+struct MixerPanel;
 
 namespace mixer {
 
@@ -58,16 +58,16 @@ constexpr int16_t kLeftButton = 1;
 // move with the left button alone draws the curve with the grabbed points
 // where the pointer is; a release that had grabbed handles makes those
 // points the user's own curve ("Preview" 100), stores them and draws it.
-void pctDimmer_MouseDown(MainState& s, int16_t button, int16_t shift, float x, float y);
-void pctDimmer_MouseMove(MainState& s, int16_t button, int16_t shift, float x, float y);
-void pctDimmer_MouseUp(MainState& s, int16_t button, int16_t shift, float x, float y);
+void pctDimmer_MouseDown(MixerPanel& s, int16_t button, int16_t shift, float x, float y);
+void pctDimmer_MouseMove(MixerPanel& s, int16_t button, int16_t shift, float x, float y);
+void pctDimmer_MouseUp(MixerPanel& s, int16_t button, int16_t shift, float x, float y);
 
 // The curve of the window's four points.
-CurvePoints CurveOf(const MainState& s);
+CurvePoints CurveOf(const MixerPanel& s);
 // Draws the window's curve in the editor panel (DrawCrossfadeCurve).
-void DrawCrossfadeCurve(MainState& s);
+void DrawCrossfadeCurve(MixerPanel& s);
 // The preset buttons' handler (MixPreview_Click).
-void MixPreview_Click(MainState& s, int index);
+void MixPreview_Click(MixerPanel& s, int index);
 
 }  // namespace mixer
 }  // namespace djvp

@@ -15,8 +15,8 @@ namespace djvp::mixer {
 
 namespace {
 
-std::array<clsBassPlayer*, 2> PlayersOf(const MainState& s, int deck) {
-  return {s.Player(deck + 1, 0), s.Player(deck + 1, 1)};
+std::array<clsBassPlayer*, 2> PlayersOf(const MainState& s, DeckId deck) {
+  return {s.Player(deck, 0), s.Player(deck, 1)};
 }
 
 bool Playing(const clsBassPlayer* p) { return p && p->IsPlaying(); }
@@ -32,32 +32,29 @@ void SeekStream(engine::Handle stream, const ui::Slider& slider) {
 
 }  // namespace
 
-void Position_ValueChanged(MainState& s, int deck) {
+void Position_ValueChanged(MainState& s, DeckId deck) {
   const auto players = PlayersOf(s, deck);
   if (!Playing(players[0]) && !Playing(players[1])) return;
-  const ui::Slider* slider = s.PositionSlider(deck + 1);
-  if (!slider) return;
+  const ui::Slider& slider = s.PositionSlider(deck);
   for (clsBassPlayer* p : players) {
     if (!Playing(p)) continue;
-    SeekStream(p->STRM(), *slider);
+    SeekStream(p->STRM(), slider);
     // A player without a headphone device has no mirror (handle 0), which
     // the engine refuses quietly.
-    SeekStream(p->PreSTRM(), *slider);
+    SeekStream(p->PreSTRM(), slider);
   }
 }
 
-void Volume_ValueChanged(MainState& s, int deck) {
-  const ui::Slider* slider = s.VolumeSlider(deck + 1);
-  if (!slider) return;
+void Volume_ValueChanged(MainState& s, DeckId deck) {
+  const int value = s.VolumeSlider(deck).value();
   for (clsBassPlayer* p : PlayersOf(s, deck))
-    if (Playing(p)) p->volume(static_cast<int16_t>(100 - slider->value()));
+    if (Playing(p)) p->volume(static_cast<int16_t>(100 - value));
 }
 
-void VolumeHP_ValueChanged(MainState& s, int deck) {
-  const ui::Slider* slider = s.HeadphoneSlider(deck + 1);
-  if (!slider) return;
+void VolumeHP_ValueChanged(MainState& s, DeckId deck) {
+  const int value = s.HeadphoneSlider(deck).value();
   for (clsBassPlayer* p : PlayersOf(s, deck))
-    if (Playing(p)) p->PreVolume(static_cast<int16_t>(100 - slider->value()));
+    if (Playing(p)) p->PreVolume(static_cast<int16_t>(100 - value));
 }
 
 void Slider1_ValueChanged(MainState& s) {
@@ -67,9 +64,9 @@ void Slider1_ValueChanged(MainState& s) {
   // back stays quiet both ways.
   const int v = s.Slider1.value();
   s.Volume1.setValueClamped(v);
-  if (!s.Volume1.Blocked()) Volume_ValueChanged(s, 0);
+  if (!s.Volume1.Blocked()) Volume_ValueChanged(s, kDeck1);
   s.Volume2.setValueClamped(100 - v);
-  if (!s.Volume2.Blocked()) Volume_ValueChanged(s, 1);
+  if (!s.Volume2.Blocked()) Volume_ValueChanged(s, kDeck2);
 }
 
 void ShowPreListenState(MainState& s) {

@@ -1,9 +1,10 @@
 // The hand controls of the mix: each deck's position slider (seek), volume
 // and headphone volume sliders, the crossfader, the pre-listen switch and the
-// master volume. Deck numbers are control-array indexes: 0 is deck 1, 1 is
-// deck 2. The deck handlers act only on the deck's players that are playing;
+// master volume. The deck handlers act only on the deck's players that are playing;
 // code that moves the sliders only to show a value holds their events back.
 #pragma once
+
+#include "ui/DeckId.h"
 
 namespace djvp {
 
@@ -13,11 +14,11 @@ namespace mixer {
 
 // Seek: both playing players of the deck (and their headphone mirrors) go to
 // the slider's second and play on from there.
-void Position_ValueChanged(MainState& s, int deck);
+void Position_ValueChanged(MainState& s, DeckId deck);
 // Deck volume: 100 - slider value on the deck's playing players.
-void Volume_ValueChanged(MainState& s, int deck);
+void Volume_ValueChanged(MainState& s, DeckId deck);
 // Headphone volume: 100 - slider value on the playing players' mirrors.
-void VolumeHP_ValueChanged(MainState& s, int deck);
+void VolumeHP_ValueChanged(MainState& s, DeckId deck);
 // Crossfader at v: deck 1's volume slider to v, deck 2's to 100 - v, each
 // with its handler.
 void Slider1_ValueChanged(MainState& s);

@@ -12,33 +12,24 @@ namespace decks {
 
 using djvp::ui::T;
 
-namespace {
-bool ValidDeck(int deck) { return deck == 0 || deck == 1; }
-}  // namespace
-
-djvp::ScrollerCellRow CellsOf(djvp::MainState& s, int deck) {
+djvp::ScrollerCellRow CellsOf(djvp::DeckPanels& s, djvp::DeckId deck) {
   djvp::ScrollerCellRow row{};
-  if (!ValidDeck(deck)) return row;
-  for (int c = 0; c < djvp::kScrollerCells; ++c)
-    row[static_cast<size_t>(c)] = &s.Image1[static_cast<size_t>(deck * djvp::kScrollerCells + c)];
+  for (int c = 0; c < djvp::kScrollerCells; ++c) row[static_cast<size_t>(c)] = &s.Image1[deck.Slot(djvp::kScrollerCells, c)];
   return row;
 }
 
-void DisplayDeckText(djvp::MainState& s, int deck, int16_t start) {
-  if (!ValidDeck(deck)) return;
-  const size_t d = static_cast<size_t>(deck);
+void DisplayDeckText(djvp::DeckPanels& s, djvp::DeckId deck, int16_t start) {
+  const size_t d = deck.Index();
   djvp::ScrollerDrawText(s.ScrollerText[d], start, s.ScrollerWidth[d], CellsOf(s, deck));
 }
 
-void ScrollerDeckTick(djvp::MainState& s, int deck) {
-  if (!ValidDeck(deck)) return;
-  const size_t d = static_cast<size_t>(deck);
+void ScrollerDeckTick(djvp::DeckPanels& s, djvp::DeckId deck) {
+  const size_t d = deck.Index();
   djvp::ScrollerTick(s.ScrollerText[d], s.ScrollerPos[d], s.ScrollerWidth[d], CellsOf(s, deck));
 }
 
-void SetScrollerText(djvp::MainState& s, int deck, const QString& line) {
-  if (!ValidDeck(deck)) return;
-  const size_t d = static_cast<size_t>(deck);
+void SetScrollerText(djvp::DeckPanels& s, djvp::DeckId deck, const QString& line) {
+  const size_t d = deck.Index();
   s.ScrollerText[d] = line + djvp::ScrollerTrailer();
   const int position = s.ScrollerWidth[d] - static_cast<int>(s.ScrollerText[d].size()) + 2;
   s.ScrollerPos[d] = static_cast<int16_t>(std::max(position, -32768));
@@ -62,25 +53,20 @@ QString ScrollerSongLine(const djvp::Grid& grid, int32_t row) {
   return line;
 }
 
-void SetScrollerText(djvp::MainState& s, djvp::Grid& grid) {
-  int deck = -1;
-  if (&grid == s.PlayListView[0]) deck = 0;
-  if (&grid == s.PlayListView[1]) deck = 1;
-  if (deck < 0) return;
-  SetScrollerText(s, deck, ScrollerSongLine(grid, grid.CurrentRow()));
+void SetScrollerText(djvp::DeckPanels& s, djvp::Grid& grid) {
+  for (djvp::DeckId deck : djvp::kBothDecks)
+    if (&grid == s.PlayListView[deck.Index()]) SetScrollerText(s, deck, ScrollerSongLine(grid, grid.CurrentRow()));
 }
 
-void ShowScrollerImporting(djvp::MainState& s, int deck) {
-  if (!ValidDeck(deck)) return;
-  s.ScrollerText[static_cast<size_t>(deck)] = T(djvp::kStrImporting) + djvp::ScrollerTrailer();
+void ShowScrollerImporting(djvp::DeckPanels& s, djvp::DeckId deck) {
+  s.ScrollerText[deck.Index()] = T(djvp::kStrImporting) + djvp::ScrollerTrailer();
 }
 
-void ShowScrollerIdle(djvp::MainState& s, int deck, bool resetPosition) {
-  if (!ValidDeck(deck)) return;
+void ShowScrollerIdle(djvp::DeckPanels& s, djvp::DeckId deck, bool resetPosition) {
   if (resetPosition) {
     SetScrollerText(s, deck, QStringLiteral("dj VORLAN"));
   } else {
-    s.ScrollerText[static_cast<size_t>(deck)] = djvp::ScrollerIdleText();
+    s.ScrollerText[deck.Index()] = djvp::ScrollerIdleText();
   }
 }
 

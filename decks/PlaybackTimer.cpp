@@ -5,13 +5,12 @@
 #include "decks/AudioOps.h"
 #include "decks/DeckControls.h"
 #include "decks/DeckReset.h"
-#include "decks/DeckServices.h"
 #include "decks/StartRoutine.h"
 #include "decks/Transitions.h"
 #include "display/TimeFormat.h"
 #include "platform/Grid.h"
 #include "resources/StringIds.h"
-#include "ui/MainState.h"
+#include "ui/Deck.h"
 #include "ui/Text.h"
 #include "ui/TrackColumns.h"
 
@@ -32,18 +31,18 @@ bool AutomixRuns(const djvp::MainState& s) { return s.AutomixOn && !s.PreListenO
 // Shows player p on deck d: the position slider in whole seconds, the
 // current and the remaining time. A position that is unknown (the stream is
 // gone) shows as 0.
-void ShowPlayer(djvp::MainState& s, const djvp::clsBassPlayer* p, int deck) {
+void ShowPlayer(djvp::MainState& s, const djvp::clsBassPlayer* p, djvp::DeckId id) {
   if (!p) return;
+  const djvp::Deck deck(s, id);
   const float pos = PlayerPosition(*p);
   const bool known = pos >= 0;
   // A slider the user holds is left under the pointer: the seek comes when
   // it is let go.
-  djvp::ui::Slider* slider = s.PositionSlider(deck);
-  if (!slider->isHeld()) SetSliderQuietly(slider, known ? static_cast<int64_t>(std::nearbyint(pos)) : 0);
+  djvp::ui::Slider& slider = deck.Position();
+  if (!slider.isHeld()) SetSliderQuietly(&slider, known ? static_cast<int64_t>(std::nearbyint(pos)) : 0);
   const float remaining = known ? static_cast<float>(p->StreamTime() - static_cast<double>(pos)) : 0.0f;
-  const size_t d = static_cast<size_t>(deck - 1);
-  s.cTime[d].setText(djvp::TimeToString(known ? pos : 0.0f));
-  s.rTime[d].setText(djvp::TimeToString(remaining));
+  deck.Elapsed().setText(djvp::TimeToString(known ? pos : 0.0f));
+  deck.Remaining().setText(djvp::TimeToString(remaining));
 }
 
 }  // namespace
@@ -59,17 +58,19 @@ void ShowClock(djvp::MainState& s) {
 }
 
 void ShowPositions(djvp::MainState& s) {
-  djvp::clsBassPlayer* p1A = s.Player(1, 0);
-  djvp::clsBassPlayer* p1B = s.Player(1, 1);
-  djvp::clsBassPlayer* p2A = s.Player(2, 0);
-  djvp::clsBassPlayer* p2B = s.Player(2, 1);
+  using djvp::kDeck1;
+  using djvp::kDeck2;
+  djvp::clsBassPlayer* p1A = s.Player(kDeck1, 0);
+  djvp::clsBassPlayer* p1B = s.Player(kDeck1, 1);
+  djvp::clsBassPlayer* p2A = s.Player(kDeck2, 0);
+  djvp::clsBassPlayer* p2B = s.Player(kDeck2, 1);
   if (!AutomixRuns(s)) {
-    if (IsPlaying(p1A)) ShowPlayer(s, p1A, 1);
-    if (IsPlaying(p1B)) ShowPlayer(s, p1B, 1);
+    if (IsPlaying(p1A)) ShowPlayer(s, p1A, kDeck1);
+    if (IsPlaying(p1B)) ShowPlayer(s, p1B, kDeck1);
     if (IsPlaying(p2A))
-      ShowPlayer(s, p2A, 2);
+      ShowPlayer(s, p2A, kDeck2);
     else if (IsPlaying(p2B))
-      ShowPlayer(s, p2B, 2);
+      ShowPlayer(s, p2B, kDeck2);
     return;
   }
   // With Auto Mix a running transition decides: a crossfade inside a deck
@@ -77,33 +78,33 @@ void ShowPositions(djvp::MainState& s) {
   const auto& fade = s.Decks.FadeActive;
   const bool none = !s.Decks.AnyTransition();
   if (none && IsPlaying(p1A)) {
-    ShowPlayer(s, p1A, 1);
+    ShowPlayer(s, p1A, kDeck1);
   } else if (none && IsPlaying(p1B)) {
-    ShowPlayer(s, p1B, 1);
+    ShowPlayer(s, p1B, kDeck1);
   } else if (none && IsPlaying(p2A)) {
-    ShowPlayer(s, p2A, 2);
+    ShowPlayer(s, p2A, kDeck2);
   } else if (none && IsPlaying(p2B)) {
-    ShowPlayer(s, p2B, 2);
+    ShowPlayer(s, p2B, kDeck2);
   } else if (fade[k1A_1B]) {
-    ShowPlayer(s, p1B, 1);
+    ShowPlayer(s, p1B, kDeck1);
   } else if (fade[k1B_1A]) {
-    ShowPlayer(s, p1A, 1);
+    ShowPlayer(s, p1A, kDeck1);
   } else if (fade[k2A_1A] || fade[k1A_2A]) {
-    ShowPlayer(s, p1A, 1);
-    ShowPlayer(s, p2A, 2);
+    ShowPlayer(s, p1A, kDeck1);
+    ShowPlayer(s, p2A, kDeck2);
   } else if (fade[k2A_1B] || fade[k1B_2A]) {
-    ShowPlayer(s, p1B, 1);
-    ShowPlayer(s, p2A, 2);
+    ShowPlayer(s, p1B, kDeck1);
+    ShowPlayer(s, p2A, kDeck2);
   } else if (fade[k2B_1A] || fade[k1A_2B]) {
-    ShowPlayer(s, p1A, 1);
-    ShowPlayer(s, p2B, 2);
+    ShowPlayer(s, p1A, kDeck1);
+    ShowPlayer(s, p2B, kDeck2);
   } else if (fade[k2B_1B] || fade[k1B_2B]) {
-    ShowPlayer(s, p1B, 1);
-    ShowPlayer(s, p2B, 2);
+    ShowPlayer(s, p1B, kDeck1);
+    ShowPlayer(s, p2B, kDeck2);
   } else if (fade[k2A_2B]) {
-    ShowPlayer(s, p2B, 2);
+    ShowPlayer(s, p2B, kDeck2);
   } else if (fade[k2B_2A]) {
-    ShowPlayer(s, p2A, 2);
+    ShowPlayer(s, p2A, kDeck2);
   }
 }
 
@@ -111,7 +112,7 @@ namespace {
 
 // True when player (deck, ab) fades out into the other player of its own
 // deck: that deck plays on.
-bool FadesOutWithinDeck(const djvp::MainState& s, int deck, int ab) {
+bool FadesOutWithinDeck(const djvp::MainState& s, djvp::DeckId deck, int ab) {
   for (int i = 0; i < kSlots; ++i) {
     const Transition& t = kTransitions[static_cast<size_t>(i)];
     if (s.Decks.FadeActive[static_cast<size_t>(i)] && t.SameDeck() && t.outDeck == deck && t.outAB == ab)
@@ -148,7 +149,7 @@ bool DueForNextRow(const djvp::MainState& s, const djvp::clsBassPlayer& p) {
 }  // namespace
 
 void StopEndedSongs(djvp::MainState& s) {
-  for (int deck = 1; deck <= 2; ++deck) {
+  for (djvp::DeckId deck : djvp::kBothDecks) {
     for (int ab = 0; ab < 2; ++ab) {
       djvp::clsBassPlayer* p = s.Player(deck, ab);
       if (!p || !SongEnded(*p) || p->volume() <= 0) continue;
@@ -165,7 +166,7 @@ void StopEndedSongs(djvp::MainState& s) {
 }
 
 void EndRunOutSongs(djvp::MainState& s) {
-  for (int deck = 1; deck <= 2; ++deck) {
+  for (djvp::DeckId deck : djvp::kBothDecks) {
     bool ended = false;
     for (int ab = 0; ab < 2; ++ab) {
       djvp::clsBassPlayer* p = s.Player(deck, ab);
@@ -195,8 +196,8 @@ void EndTransition(djvp::MainState& s, int i) {
 
 void CutOver(djvp::MainState& s, int i, const Transition& t, djvp::clsBassPlayer& out, djvp::clsBassPlayer& in) {
   const bool cross = !t.SameDeck();
-  SetSliderQuietly(s.VolumeSlider(t.inDeck), 0);
-  if (cross) SetSliderQuietly(s.VolumeSlider(t.outDeck), 100);
+  SetSliderQuietly(&s.VolumeSlider(t.inDeck), 0);
+  if (cross) SetSliderQuietly(&s.VolumeSlider(t.outDeck), 100);
   in.volume(100);
   s.Decks.AutomixTransition = false;
   s.Decks.FadeActive[static_cast<size_t>(i)] = false;
@@ -207,7 +208,7 @@ void CutOver(djvp::MainState& s, int i, const Transition& t, djvp::clsBassPlayer
     SetSliderValue(&s.Position2, 0);
     SetSliderValue(&s.Position1, 0);
   } else {
-    SetSliderValue(s.PositionSlider(t.inDeck), 0);
+    SetSliderValue(&s.PositionSlider(t.inDeck), 0);
   }
   s.Decks.CrossfadeRunning = false;
 }
@@ -231,7 +232,7 @@ void Step(djvp::MainState& s, int i) {
     return;
   }
 
-  djvp::ui::Slider* inVolume = s.VolumeSlider(t.inDeck);
+  djvp::ui::Slider* inVolume = &s.VolumeSlider(t.inDeck);
   // The fade-in counts from where the incoming song began: a song started at
   // its start mix point rises from silence like one started at 0.
   float inPosMs = 1000.0f * PlayerPosition(*in);
@@ -253,17 +254,17 @@ void Step(djvp::MainState& s, int i) {
     }
     if (!outFlat) {
       out->volume(ClampVolume(v));
-      if (cross) SetSliderQuietly(s.VolumeSlider(t.outDeck), static_cast<int64_t>(std::fabs(v - 100.0)));
+      if (cross) SetSliderQuietly(&s.VolumeSlider(t.outDeck), static_cast<int64_t>(std::fabs(v - 100.0)));
     }
     if (v <= 1) {
       out->StopPlay();
       if (cross) ResetDeck(s, t.outDeck);
       if (cross) {
-        SetSliderQuietly(s.VolumeSlider(t.outDeck), 100);
-        SetSliderQuietly(s.PositionSlider(t.outDeck), 0);
+        SetSliderQuietly(&s.VolumeSlider(t.outDeck), 100);
+        SetSliderQuietly(&s.PositionSlider(t.outDeck), 0);
       } else {
         if (inComplete) SetSliderQuietly(inVolume, 0);
-        SetSliderQuietly(s.PositionSlider(t.inDeck), 0);
+        SetSliderQuietly(&s.PositionSlider(t.inDeck), 0);
       }
       outEnded = true;
     }
@@ -311,7 +312,7 @@ void RunTransitions(djvp::MainState& s) {
 void NextRowStep(djvp::MainState& s) {
   // While a transition runs, a start would be refused: the step waits rather
   // than move the playlist past a row that never plays.
-  for (int deck = 1; deck <= 2; ++deck) {
+  for (djvp::DeckId deck : djvp::kBothDecks) {
     for (int ab = 0; ab < 2; ++ab) {
       djvp::clsBassPlayer* p = s.Player(deck, ab);
       if (!p || !DueForNextRow(s, *p)) continue;
@@ -328,17 +329,17 @@ void NextRowStep(djvp::MainState& s) {
 }
 
 void FollowKnownLengths(djvp::MainState& s) {
-  for (int deck = 1; deck <= 2; ++deck) {
+  for (djvp::DeckId deck : djvp::kBothDecks) {
     for (int ab = 0; ab < 2; ++ab) {
       djvp::clsBassPlayer* p = s.Player(deck, ab);
       if (!IsPlaying(p)) continue;
       const int32_t before = p->DummyTime();
       if (!p->RefreshLength() || p->StreamTime() != before) continue;  // an end mix point ends the song
       p->StreamTime(p->DummyTime());
-      djvp::ui::Slider* slider = s.PositionSlider(deck);
-      if (slider && slider->maximum() == std::max(0, before)) {
-        const djvp::ui::EventBlocker quiet(*slider);
-        slider->setMaximum(std::max(0, p->StreamTime()));
+      djvp::ui::Slider& slider = s.PositionSlider(deck);
+      if (slider.maximum() == std::max(0, before)) {
+        const djvp::ui::EventBlocker quiet(slider);
+        slider.setMaximum(std::max(0, p->StreamTime()));
       }
     }
   }
@@ -348,10 +349,10 @@ void tmrPlaying_ThatTime(djvp::MainState& s) {
   ShowClock(s);
   if (!s.AnyPlaying()) return;
   FollowKnownLengths(s);
-  if (Services().StartTempoCheck) Services().StartTempoCheck(s);
-  for (int deck = 1; deck <= 2; ++deck)
+  s.PlaybackTick.Raise();
+  for (djvp::DeckId deck : djvp::kBothDecks)
     if (!IsPlaying(s.Player(deck, 0)) && !IsPlaying(s.Player(deck, 1)))
-      s.lblBPM[static_cast<size_t>(deck - 1)].setText(QStringLiteral("000.0"));
+      djvp::Deck(s, deck).RowBpm().setText(QStringLiteral("000.0"));
   ShowPositions(s);
   if (!AutomixRuns(s)) {
     EndRunOutSongs(s);

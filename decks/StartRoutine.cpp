@@ -5,13 +5,13 @@
 #include "audio/ModBass.h"
 #include "decks/AudioOps.h"
 #include "decks/DeckControls.h"
-#include "decks/DeckServices.h"
+#include "decks/Transitions.h"
 #include "decks/MixerTitles.h"
 #include "platform/FileProblems.h"
 #include "platform/Grid.h"
 #include "platform/Notice.h"
 #include "resources/StringIds.h"
-#include "ui/MainState.h"
+#include "ui/Deck.h"
 #include "ui/Text.h"
 #include "ui/TrackColumns.h"
 
@@ -60,17 +60,72 @@ void SetPlayableSpan(djvp::MainState& s, djvp::clsBassPlayer& p, const djvp::Gri
   p.StartMixPoint(static_cast<int32_t>(std::clamp<int64_t>(start, 0, std::numeric_limits<int32_t>::max())));
 }
 
-void ShowRowLabels(djvp::MainState& s, int deck, const djvp::Grid& grid, int32_t row) {
-  const size_t d = static_cast<size_t>(deck - 1);
-  s.tTime[d].setText(djvp::ui::CellText(grid, row, djvp::ui::kTime));
+void ShowRowLabels(const djvp::Deck& deck, const djvp::Grid& grid, int32_t row) {
+  deck.Length().setText(djvp::ui::CellText(grid, row, djvp::ui::kTime));
   const QString bpm = djvp::ui::CellText(grid, row, djvp::ui::kBPM);
-  s.lblBPM[d].setText(bpm.isEmpty() ? QStringLiteral("000.0") : bpm);
+  deck.RowBpm().setText(bpm.isEmpty() ? QStringLiteral("000.0") : bpm);
 }
 
-void SetPositionRange(djvp::ui::Slider* slider, int32_t streamTime) {
-  if (!slider) return;
-  slider->setValueClamped(0);
-  slider->setMaximum(std::max(0, streamTime));
+void SetPositionRange(djvp::ui::Slider& slider, int32_t streamTime) {
+  slider.setValueClamped(0);
+  slider.setMaximum(std::max(0, streamTime));
+}
+
+// Which player of the deck gets the song, and the playing player it fades
+// in over with the transition's slot (none when nothing plays that it
+// would follow).
+struct StartPlan {
+  djvp::clsBassPlayer* in = nullptr;
+  djvp::clsBassPlayer* out = nullptr;
+  int slot = -1;
+};
+
+StartPlan PlanStart(const djvp::Deck& deck) {
+  djvp::clsBassPlayer* a = deck.Player(0);
+  djvp::clsBassPlayer* b = deck.Player(1);
+  const djvp::Deck other = deck.Other();
+  const djvp::DeckId d = deck.Id();
+  if (IsPlaying(a) && !IsPlaying(b)) return {b, a, SlotOf(d, 0, d, 1)};
+  if (IsPlaying(b) && !IsPlaying(a)) return {a, b, SlotOf(d, 1, d, 0)};
+  if (IsPlaying(other.Player(0)) && !IsPlaying(a)) return {a, other.Player(0), SlotOf(other.Id(), 0, d, 0)};
+  if (IsPlaying(other.Player(1)) && !IsPlaying(a)) return {a, other.Player(1), SlotOf(other.Id(), 1, d, 0)};
+  return {a, nullptr, -1};
+}
+
+// A crossfade start: the new song comes in silent over the playing one;
+// the playback timer runs the ramps.
+void ArmCrossfade(djvp::MainState& s, const djvp::Deck& deck, const StartPlan& plan) {
+  {
+    const djvp::ui::EventBlocker quiet(deck.Position());
+    SetPositionRange(deck.Position(), plan.in->StreamTime());
+  }
+  DeckState& st = s.Decks;
+  const double outMs = 1000.0 * static_cast<double>(PlayerPosition(*plan.out));
+  const double fadeOutMs = s.MixTime / 100.0 * st.FadeOutPercent * 1000.0;
+  st.FadeOutEndMs[static_cast<size_t>(plan.slot)] = ToInt32(outMs + fadeOutMs);
+  plan.in->volume(0);
+}
+
+// A plain start: nothing to fade out. These slider moves reach the sliders'
+// handlers as a user's would.
+void PrepareAlone(djvp::MainState& s, const djvp::Deck& deck, djvp::clsBassPlayer& p) {
+  s.Decks.AutomixTransition = false;
+  SetPositionRange(deck.Position(), p.StreamTime());
+  if (s.AutomixOn) {
+    p.volume(100);
+    SetSliderValue(&deck.Volume(), 0);
+  } else {
+    p.volume(static_cast<int16_t>(100 - deck.Volume().value()));
+  }
+}
+
+// The tempo that a later tempo matching works against: the row's.
+void TakeRowTempo(DeckState& st, const QString& bpm) {
+  if (bpm.isEmpty()) {
+    st.MasterBPM = 0;
+  } else if (const std::optional<double> v = djvp::ui::ParseNumber(bpm)) {
+    st.MasterBPM = static_cast<float>(*v);
+  }
 }
 
 }  // namespace
@@ -85,97 +140,40 @@ int16_t FadeInPercentOf(int16_t mixRightU, int16_t mixRightD) {
   return static_cast<int16_t>(d == 0 ? mixRightU : d);
 }
 
-StartResult PlayDeck(djvp::MainState& s, int deck) {
-  if (deck != 1 && deck != 2) return StartResult::kRefused;
-  DeckState& st = s.Decks;
-  if (st.CrossfadeRunning) return StartResult::kRefused;
-  djvp::Grid* grid = s.Playlist(deck);
-  if (!grid) return StartResult::kRefused;
+StartResult PlayDeck(djvp::MainState& s, djvp::DeckId id) {
+  const djvp::Deck deck(s, id);
+  djvp::Grid* grid = deck.Playlist();
+  if (s.Decks.CrossfadeRunning || !grid) return StartResult::kRefused;
   const int32_t row = djvp::ui::SelectedRow(*grid);
-  const QString path = djvp::ui::CellText(*grid, row, djvp::ui::kFilename);
-  st.FadeOutPercent = FadeOutPercentOf(s.MixLeftU, s.MixLeftD);
-  st.FadeInPercent = FadeInPercentOf(s.MixRightU, s.MixRightD);
+  s.Decks.FadeOutPercent = FadeOutPercentOf(s.MixLeftU, s.MixLeftD);
+  s.Decks.FadeInPercent = FadeInPercentOf(s.MixRightU, s.MixRightD);
 
-  // Which player gets the song, and which one (if any) it fades in over.
-  const int other = 3 - deck;
-  djvp::clsBassPlayer* ownA = s.Player(deck, 0);
-  djvp::clsBassPlayer* ownB = s.Player(deck, 1);
-  djvp::clsBassPlayer* p = ownA;
-  djvp::clsBassPlayer* o = nullptr;
-  int slot = -1;
-  if (IsPlaying(ownA) && !IsPlaying(ownB)) {
-    p = ownB;
-    o = ownA;
-    slot = deck == 1 ? k1A_1B : k2A_2B;
-  } else if (IsPlaying(ownB) && !IsPlaying(ownA)) {
-    o = ownB;
-    slot = deck == 1 ? k1B_1A : k2B_2A;
-  } else if (IsPlaying(s.Player(other, 0)) && !IsPlaying(ownA)) {
-    o = s.Player(other, 0);
-    slot = deck == 1 ? k2A_1A : k1A_2A;
-  } else if (IsPlaying(s.Player(other, 1)) && !IsPlaying(ownA)) {
-    o = s.Player(other, 1);
-    slot = deck == 1 ? k2B_1A : k1B_2A;
-  }
-  if (!p) return StartResult::kRefused;
-
-  p->filename(path);
-  if (!p->OpenFile()) return StartResult::kFailed;
+  const StartPlan plan = PlanStart(deck);
+  djvp::clsBassPlayer& p = *plan.in;
+  p.filename(djvp::ui::CellText(*grid, row, djvp::ui::kFilename));
+  if (!p.OpenFile()) return StartResult::kFailed;  // its streams now carry the deck's chain
   SetScrollerText(s, *grid);
-  SetPlayableSpan(s, *p, *grid, row);
-  djvp::ui::Slider* position = s.PositionSlider(deck);
-  const int16_t headphoneVolume = static_cast<int16_t>(100 - s.HeadphoneSlider(deck)->value());
-
-  if (o) {
-    // Crossfade start: the new song comes in silent over the playing one;
-    // the playback timer runs the ramps.
-    {
-      const djvp::ui::EventBlocker quiet(*position);
-      SetPositionRange(position, p->StreamTime());
-    }
-    const double outMs = 1000.0 * static_cast<double>(PlayerPosition(*o));
-    const double fadeOutMs = s.MixTime / 100.0 * st.FadeOutPercent * 1000.0;
-    st.FadeOutEndMs[static_cast<size_t>(slot)] = ToInt32(outMs + fadeOutMs);
-    p->PreVolume(headphoneVolume);
-    p->volume(0);
-    if (Services().LoadTrackHook) Services().LoadTrackHook();
-    if (!p->Play()) return StartResult::kFailed;
-    if (Services().InitEqualizerBands) Services().InitEqualizerBands(p->STRM());
-    st.CrossfadeRunning = true;
-    st.FadeActive[static_cast<size_t>(slot)] = true;
-    ShowRowLabels(s, deck, *grid, row);
-    if (Services().ApplyTrackSettings) Services().ApplyTrackSettings(s, deck, p->STRM());
-    return StartResult::kStarted;
-  }
-
-  // Plain start: nothing to fade out. These slider moves reach the sliders'
-  // handlers as a user's would.
-  st.AutomixTransition = false;
-  SetPositionRange(position, p->StreamTime());
-  djvp::ui::Slider* volume = s.VolumeSlider(deck);
-  if (s.AutomixOn) {
-    p->volume(100);
-    SetSliderValue(volume, 0);
+  SetPlayableSpan(s, p, *grid, row);
+  if (plan.out)
+    ArmCrossfade(s, deck, plan);
+  else
+    PrepareAlone(s, deck, p);
+  p.PreVolume(static_cast<int16_t>(100 - deck.Headphone().value()));
+  s.SongLoaded.Raise(id, p);
+  if (!p.Play()) return StartResult::kFailed;
+  if (plan.out) {
+    s.Decks.CrossfadeRunning = true;
+    s.Decks.FadeActive[static_cast<size_t>(plan.slot)] = true;
   } else {
-    p->volume(static_cast<int16_t>(100 - volume->value()));
+    TakeRowTempo(s.Decks, djvp::ui::CellText(*grid, row, djvp::ui::kBPM));
   }
-  p->PreVolume(headphoneVolume);
-  if (Services().LoadTrackHook) Services().LoadTrackHook();
-  if (!p->Play()) return StartResult::kFailed;
-  if (Services().InitEqualizerBands) Services().InitEqualizerBands(p->STRM());
-  ShowRowLabels(s, deck, *grid, row);
-  const QString bpm = djvp::ui::CellText(*grid, row, djvp::ui::kBPM);
-  if (bpm.isEmpty()) {
-    st.MasterBPM = 0;
-  } else if (const std::optional<double> v = djvp::ui::ParseNumber(bpm)) {
-    st.MasterBPM = static_cast<float>(*v);
-  }
-  if (Services().ApplyTrackSettings) Services().ApplyTrackSettings(s, deck, p->STRM());
-  SetSliderValue(&s.Slider1, deck == 1 ? 0 : 100);
+  ShowRowLabels(deck, *grid, row);
+  s.SongStarted.Raise(id, p);
+  if (!plan.out) SetSliderValue(&s.Slider1, id.IsFirst() ? 0 : 100);
   return StartResult::kStarted;
 }
 
-StartResult PlayDeckOrNextPlayable(djvp::MainState& s, int deck) {
+StartResult PlayDeckOrNextPlayable(djvp::MainState& s, djvp::DeckId deck) {
   if (!s.AutomixOn) return PlayDeck(s, deck);
   djvp::Grid* grid = s.Playlist(deck);
   djvp::FileProblems passed;  // the rows passed over, by what failed and why

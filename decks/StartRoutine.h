@@ -4,6 +4,8 @@
 // starts at the deck's volume and the crossfader moves to the deck's side.
 #pragma once
 
+#include "ui/DeckId.h"
+
 #include <cstdint>
 
 namespace djvp {
@@ -19,10 +21,10 @@ enum class StartResult {
   kFailed,   // the song could not be opened or played
 };
 
-// deck 1 or 2. Refused (nothing changes) while a crossfade runs. A song that
+// Refused (nothing changes) while a crossfade runs. A song that
 // cannot be opened or played has shown its message (naming the file and
 // why); the start then arms nothing.
-StartResult PlayDeck(djvp::MainState& s, int deck);
+StartResult PlayDeck(djvp::MainState& s, djvp::DeckId deck);
 
 // A start the way the automatic mix makes it: with Auto Mix on, a row whose
 // song cannot be played is passed over and the row after it started, until
@@ -30,7 +32,7 @@ StartResult PlayDeck(djvp::MainState& s, int deck);
 // rows passed over are told once, in one notice that does not stop the mix,
 // each by its file and why, instead of a message box each. With Auto Mix
 // off it is PlayDeck.
-StartResult PlayDeckOrNextPlayable(djvp::MainState& s, int deck);
+StartResult PlayDeckOrNextPlayable(djvp::MainState& s, djvp::DeckId deck);
 
 // The fade lengths in percent of the mix time that the curve gives: the
 // slope's width, or where the single step lies when a side has no slope.

@@ -6,7 +6,7 @@
 #include "decks/PlaybackTimer.h"
 #include "decks/StartRoutine.h"
 #include "platform/Grid.h"
-#include "ui/MainState.h"
+#include "ui/Deck.h"
 
 namespace decks {
 
@@ -14,37 +14,34 @@ namespace {
 
 using namespace djvp::ctl;
 
-djvp::ui::Button& DeckButton(djvp::MainState& s, int deck, PlayerButton b) {
-  return s.cmdPlayer[static_cast<size_t>((deck - 1) * kDeckButtons + b)];
-}
-
-void Play(djvp::MainState& s, int deck) {
+void Play(djvp::MainState& s, djvp::DeckId id) {
+  const djvp::Deck deck(s, id);
   // A song that ran out since the timer's last run would otherwise count as
   // playing, and the new one would fade in over it without a sound.
   EndRunOutSongs(s);
   if (s.Decks.CrossfadeRunning) return;
-  djvp::Grid* grid = s.Playlist(deck);
+  djvp::Grid* grid = deck.Playlist();
   if (!grid || grid->RowCount() == 0) return;
   if (grid->SelectionCount() == 0) grid->SetCurrentRow(1);
-  DeckButton(s, deck, kPlay).setEnabled(false);
-  DeckButton(s, deck, kPause).setEnabled(true);
-  PlayDeckOrNextPlayable(s, deck);
+  deck.Button(kPlay).setEnabled(false);
+  deck.Button(kPause).setEnabled(true);
+  PlayDeckOrNextPlayable(s, id);
 }
 
 // Pause resumes a paused player (A first) or else pauses a playing one (A
 // first): at most one player changes per press.
-void Pause(djvp::MainState& s, int deck) {
-  djvp::clsBassPlayer* a = s.Player(deck, 0);
-  djvp::clsBassPlayer* b = s.Player(deck, 1);
+void Pause(const djvp::Deck& deck) {
+  djvp::clsBassPlayer* a = deck.Player(0);
+  djvp::clsBassPlayer* b = deck.Player(1);
   if (a->IsPaused()) {
     a->ResumePlay();
   } else if (b->IsPaused()) {
     b->ResumePlay();
   } else if (IsPlaying(a)) {
-    DeckButton(s, deck, kPlay).setEnabled(false);
+    deck.Button(kPlay).setEnabled(false);
     a->PausePlay();
   } else if (IsPlaying(b)) {
-    DeckButton(s, deck, kPlay).setEnabled(false);
+    deck.Button(kPlay).setEnabled(false);
     b->PausePlay();
   }
 }
@@ -52,7 +49,7 @@ void Pause(djvp::MainState& s, int deck) {
 // Stop ends every playing or paused player of the deck, resetting the deck
 // after each, and makes Play usable again; a stopped deck's volume slider
 // goes back where the crossfader has it.
-void Stop(djvp::MainState& s, int deck) {
+void Stop(djvp::MainState& s, djvp::DeckId deck) {
   bool stopped = false;
   for (int ab = 0; ab < 2; ++ab) {
     djvp::clsBassPlayer* p = s.Player(deck, ab);
@@ -63,25 +60,24 @@ void Stop(djvp::MainState& s, int deck) {
     }
   }
   if (stopped) VolumeToCrossfader(s, deck);
-  DeckButton(s, deck, kPlay).setEnabled(true);
+  djvp::Deck(s, deck).Button(kPlay).setEnabled(true);
 }
 
 }  // namespace
 
 void cmdPlayer_Transport(djvp::MainState& s, int index) {
-  const int deck = index >= 0 && index < kDeckButtons ? 1 : (index >= kDeckButtons && index < 2 * kDeckButtons ? 2 : 0);
-  if (deck == 0) return;
-  switch (index % kDeckButtons) {
-    case kPlay: Play(s, deck); break;
-    case kPause: Pause(s, deck); break;
-    case kStop: Stop(s, deck); break;
+  const auto button = djvp::DeckId::FromGroupIndex(index, kDeckButtons);
+  if (!button) return;
+  switch (button->k) {
+    case kPlay: Play(s, button->deck); break;
+    case kPause: Pause(djvp::Deck(s, button->deck)); break;
+    case kStop: Stop(s, button->deck); break;
     default: break;
   }
 }
 
-void PlayListView_DblClick(djvp::MainState& s, int index) {
-  if (index == 0) cmdPlayer_Transport(s, kPlay);
-  if (index == 1) cmdPlayer_Transport(s, kDeckButtons + kPlay);
+void PlayListView_DblClick(djvp::MainState& s, djvp::DeckId deck) {
+  cmdPlayer_Transport(s, static_cast<int>(deck.Slot(kDeckButtons, kPlay)));
 }
 
 }  // namespace decks

@@ -2,6 +2,8 @@
 // double click on a deck's playlist that starts the selected song.
 #pragma once
 
+#include "ui/DeckId.h"
+
 namespace djvp {
 class MainState;
 }
@@ -12,8 +14,7 @@ namespace decks {
 // Pause and Stop, 17, 18, 19 deck 2's. Any other index does nothing.
 void cmdPlayer_Transport(djvp::MainState& s, int index);
 
-// The double click on playlist grid PlayListView(index): grid 0 acts as
-// deck 1's Play, grid 1 as deck 2's; the hidden scratch grid 2 does nothing.
-void PlayListView_DblClick(djvp::MainState& s, int index);
+// The double click on a deck's playlist: the deck's Play.
+void PlayListView_DblClick(djvp::MainState& s, djvp::DeckId deck);
 
 }  // namespace decks

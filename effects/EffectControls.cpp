@@ -2,8 +2,7 @@
 #include "effects/Presets.h"
 #include "effects/SongStart.h"
 
-#include "decks/DeckServices.h"
-#include "ui/MainState.h"
+#include "ui/Deck.h"
 #include "ui/SettingsKeys.h"
 #include "ui/SettingsValue.h"
 
@@ -23,9 +22,10 @@ void ConnectHandlers(MainState& s) {
     s.cmdSelect[static_cast<size_t>(i)].Click = [&s, i] { cmdSelect_Click(s, i); };
   }
   for (int i = 0; i < 2; ++i) s.cmbSelect[static_cast<size_t>(i)].DblClick = [&s, i] { cmbSelect_DblClick(s, i); };
-  // Every start of a song on a deck ends in the song start.
-  decks::Services().ApplyTrackSettings = &ApplyTrackSettings;
-  decks::Services().StartTempoCheck = &StartTempoCheck;
+  // What belongs to a song alone, around its start on a deck.
+  s.SongLoaded.Subscribe([&s](DeckId deck, clsBassPlayer& p) { SongLoaded(s, deck, p); });
+  s.SongStarted.Subscribe([&s](DeckId deck, clsBassPlayer& p) { SongStarted(s, deck, p); });
+  s.PlaybackTick.Subscribe([&s] { StartTempoCheck(s); });
 }
 
 void LoadEffectSettings(MainState& s) {
@@ -34,21 +34,23 @@ void LoadEffectSettings(MainState& s) {
   // The equaliser bands and effect parameters are read now, before the
   // Equalizer and Pitch boxes below reset (and store) them.
   std::array<QString, 20> eqStored;
-  for (int band = 0; band < 20; ++band)
-    eqStored[static_cast<size_t>(band)] =
-        keys::Get(QLatin1String(keys::EqSection(band / 10)), QString::number(band % 10), QStringLiteral("5"));
   std::array<QString, 28> effectStored;
-  for (int k = 0; k < 28; ++k)
-    effectStored[static_cast<size_t>(k)] =
-        keys::Get(QLatin1String(keys::PlayerSection(k / 14)), QLatin1String(keys::kEffectSliders[static_cast<size_t>(k % 14)]),
-            k % 14 == 1 ? QStringLiteral("44100") : QStringLiteral("0"));
+  for (DeckId deck : kBothDecks) {
+    for (int band = 0; band < Deck::kBands; ++band)
+      eqStored[deck.Slot(Deck::kBands, band)] =
+          keys::Get(QLatin1String(keys::EqSection(deck)), QString::number(band), QStringLiteral("5"));
+    for (int k = 0; k < Deck::kSliders; ++k)
+      effectStored[deck.Slot(Deck::kSliders, k)] =
+          keys::Get(QLatin1String(keys::PlayerSection(deck)), QLatin1String(keys::kEffectSliders[static_cast<size_t>(k)]),
+                    k == 1 ? QStringLiteral("44100") : QStringLiteral("0"));
+  }
 
   // Effect switches, tone and gain of both decks.
-  auto readBox = [&](int deck, int box) {
+  auto readBox = [&](DeckId deck, int box) {
     const auto v = SettingToInt16(keys::Get(QLatin1String(keys::PlayerSection(deck)),
                                       QLatin1String(keys::kEffectSwitches[static_cast<size_t>(box)]), QStringLiteral("0")));
     if (!v || (*v != 0 && *v != 1)) return;
-    s.Effects[static_cast<size_t>(ctl::EffectBoxOf(deck, box))].setChecked(*v == 1);
+    s.Effects[ctl::EffectBoxOf(deck, box)].setChecked(*v == 1);
   };
   auto readSpinner = [&](const QString& section, const char* key, const char* defaultValue, size_t spinner) {
     if (const auto v = SettingToInt16(keys::Get(section, QLatin1String(key), QLatin1String(defaultValue))))
@@ -57,16 +59,15 @@ void LoadEffectSettings(MainState& s) {
   // The switches in the order they are read.
   const int switches[7] = {ctl::kEchoBox,   ctl::kFlangerBox, ctl::kReverbBox, ctl::kLowPassBox,
                            ctl::kBigEchoBox, ctl::kSwapBox,   ctl::kRotateBox};
-  for (int deck = 0; deck < 2; ++deck) {
-    s.Effects[static_cast<size_t>(ctl::EffectBoxOf(deck, ctl::kEqualizerBox))].setChecked(true);
-    s.Effects[static_cast<size_t>(ctl::EffectBoxOf(deck, ctl::kPitchBox))].setChecked(true);
+  for (DeckId deck : kBothDecks) {
+    s.Effects[ctl::EffectBoxOf(deck, ctl::kEqualizerBox)].setChecked(true);
+    s.Effects[ctl::EffectBoxOf(deck, ctl::kPitchBox)].setChecked(true);
     for (int box : switches) readBox(deck, box);
     const QString eq = QLatin1String(keys::EqSection(deck));
-    const size_t base = static_cast<size_t>(deck * 4);
-    readSpinner(eq, keys::kTones[0], "10", base + 1);
-    readSpinner(eq, keys::kTones[1], "10", base + 2);
-    readSpinner(eq, keys::kTones[2], "10", base + 3);
-    readSpinner(QLatin1String(keys::PlayerSection(deck)), keys::kGain, "26", base);
+    readSpinner(eq, keys::kTones[0], "10", deck.Slot(Deck::kSpinners, 1));
+    readSpinner(eq, keys::kTones[1], "10", deck.Slot(Deck::kSpinners, 2));
+    readSpinner(eq, keys::kTones[2], "10", deck.Slot(Deck::kSpinners, 3));
+    readSpinner(QLatin1String(keys::PlayerSection(deck)), keys::kGain, "26", deck.Slot(Deck::kSpinners, 0));
   }
 
   // Equaliser bands and effect parameters, as stored before the resets.

@@ -1,17 +1,21 @@
 // The deck sound controls of the "Sound Effects" page and the centre panel:
 // the effect switches, the effect parameter, tempo, sample-rate and pitch
 // sliders, the equaliser bands, the gain and tone spinners and the
-// equaliser presets. Each handler acts at once on the streams of the deck's
-// playing song and stores the control's value under its key.
+// equaliser presets. Each handler sets the deck's sound chain (which the
+// deck's next songs play through from their first sample), acts at once on
+// the streams of the deck's playing song and stores the control's value
+// under its key.
 //
 // The handlers are also called directly with an index, to apply a control's
-// present value again (the switches run the sliders' and bands' handlers
-// after setting them; a song start runs them all on its new stream).
+// present value again (the switches run the sliders' handlers after
+// setting them).
 //
 // Streams: the effect switches, parameter sliders, tempo, sample rate and
 // pitch act on a player's main stream and its headphone mirror; the
 // equaliser bands, the gain and the tone act on the main stream only.
 #pragma once
+
+#include "ui/DeckId.h"
 
 namespace djvp {
 class MainState;
@@ -30,9 +34,9 @@ namespace effects {
 // 44100 and 0; both end up ticked. Other indexes do nothing.
 void Effects_Click(djvp::MainState& s, int index);
 // The same, with the seven effect switches acting on the player `onto`
-// (null: the one the switches choose): a song start puts the deck's
-// switched-on effects on the song it has just started, also while the
-// deck's other player still plays out.
+// (null: the one the switches choose): a started song's own effect record
+// puts its effects on that song, also while the deck's other player still
+// plays out.
 void ApplyEffectSwitch(djvp::MainState& s, int index, djvp::clsBassPlayer* onto);
 
 // sldEffects(index): deck 1's sliders 0..13, deck 2's 14..27. 0/14 tempo
@@ -73,10 +77,10 @@ void cmdEffects_Click(djvp::MainState& s, int index);
 void cmdSelect_Click(djvp::MainState& s, int index);
 // A double click on a name of cmbSelect(index) (0 deck 1, 1 deck 2) is OK.
 void cmbSelect_DblClick(djvp::MainState& s, int index);
-// Stores the ten bands of deck 1 or 2 under the name in its name field:
+// Stores the deck's ten bands under the name in its name field:
 // appended to both preset files, or, after the user agreed to overwrite,
 // as the new values of every preset of that name in both files.
-void SaveEqPreset(djvp::MainState& s, int deck);
+void SaveEqPreset(djvp::MainState& s, djvp::DeckId deck);
 
 void ConnectHandlers(djvp::MainState& s);
 

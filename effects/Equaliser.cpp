@@ -1,13 +1,13 @@
-// The equaliser bands and the gain and tone spinners: they act on the main
-// stream of every playing player of their deck (A, then B), never on a
-// headphone mirror.
+// The equaliser bands and the gain and tone spinners: they act on their
+// deck's sound chain and on the main stream of every playing player of
+// their deck (A, then B), never on a headphone mirror.
 #include "effects/EffectControls.h"
 
 #include "audio/BassPlayer.h"
 #include "engine/Engine.h"
 #include "engine/dsp/Dsp.h"
 #include "resources/StringIds.h"
-#include "ui/MainState.h"
+#include "ui/Deck.h"
 #include "ui/SettingsKeys.h"
 #include "ui/Text.h"
 
@@ -30,11 +30,13 @@ constexpr int kGainPriority = 1;
 constexpr std::array<int32_t, 3> kToneBands = {7, 4, 1};
 constexpr std::array<int32_t, 3> kToneStrings = {kStrHigh, kStrMid, kStrLow};
 
-// The main streams of the deck's playing players, A first.
+// The deck's chain, then the main streams of the deck's playing players, A
+// first.
 template <typename Act>
-void ForPlayingPlayers(const MainState& s, int deck, Act act) {
+void ForDeckSound(const Deck& deck, Act act) {
+  act(deck.Chain());
   for (int ab = 0; ab < 2; ++ab)
-    if (clsBassPlayer* p = s.Player(deck + 1, ab); p && p->IsPlaying()) act(p->STRM());
+    if (clsBassPlayer* p = deck.Player(ab); p && p->IsPlaying()) act(p->STRM());
 }
 
 // Query, change, apply on one equaliser band; a stream without the band is
@@ -49,38 +51,36 @@ bool SetBandGain(engine::Handle stream, int32_t band, float gainDb) {
 
 // The caption beside spinner `index`: its text and "(n)", n the spinner's
 // offset from neutral.
-void ShowCaption(MainState& s, int index) {
-  const int deck = index / 4;
-  const int k = index % 4;
-  const int value = s.UpDown[static_cast<size_t>(index)].value();
+void ShowCaption(const Deck& deck, int k) {
+  const int value = deck.Spinner(k).value();
   if (k == 0) {
-    s.SCLabel1[static_cast<size_t>(ctl::kLblGain1 + deck)].setText(ui::T(kStrGain) +
-                                                                   QStringLiteral("(%1)").arg(value - kGainUnity));
+    deck.Label(ctl::kGainLabel).setText(ui::T(kStrGain) + QStringLiteral("(%1)").arg(value - kGainUnity));
     return;
   }
   const size_t tone = static_cast<size_t>(k - 1);
-  s.SCLabel1[static_cast<size_t>(ctl::kLblHigh1 + 2 * static_cast<int>(tone) + deck)].setText(
-      ui::T(kToneStrings[tone]) + QStringLiteral("(%1)").arg(value - kToneFlat));
+  deck.Label(static_cast<ctl::DeckLabel>(ctl::kHighLabel + k - 1))
+      .setText(ui::T(kToneStrings[tone]) + QStringLiteral("(%1)").arg(value - kToneFlat));
 }
 
 }  // namespace
 
 void Eq_ValueChanged(MainState& s, int index) {
-  if (index < 0 || index > 19) return;
-  const int deck = index / 10;
-  const int band = index % 10;
-  const int value = s.Eq[static_cast<size_t>(index)].value();
-  ForPlayingPlayers(s, deck, [&](engine::Handle main) { SetBandGain(main, band, static_cast<float>(5 - value)); });
-  keys::Save(QLatin1String(keys::EqSection(deck)), QString::number(band), QString::number(value));
+  const auto band = DeckId::FromGroupIndex(index, Deck::kBands);
+  if (!band) return;
+  const Deck deck(s, band->deck);
+  const int value = deck.Band(band->k).value();
+  ForDeckSound(deck, [&](engine::Handle h) { SetBandGain(h, band->k, static_cast<float>(5 - value)); });
+  keys::Save(QLatin1String(keys::EqSection(deck.Id())), QString::number(band->k), QString::number(value));
 }
 
 void UpDown_ValueChanged(MainState& s, int index) {
-  if (index < 0 || index > 7) return;
-  const int deck = index / 4;
-  const int k = index % 4;
-  const int value = s.UpDown[static_cast<size_t>(index)].value();
+  const auto spinner = DeckId::FromGroupIndex(index, Deck::kSpinners);
+  if (!spinner) return;
+  const Deck deck(s, spinner->deck);
+  const int k = spinner->k;
+  const int value = deck.Spinner(k).value();
   if (k == 0) {
-    ForPlayingPlayers(s, deck, [&](engine::Handle main) {
+    ForDeckSound(deck, [&](engine::Handle main) {
       engine::AddEffect(main, engine::dsp::kVolume, kGainPriority);
       engine::dsp::VolumeParams r{};
       engine::GetEffectParameters(main, engine::dsp::kVolume, &r);
@@ -88,22 +88,21 @@ void UpDown_ValueChanged(MainState& s, int index) {
       r.volume = static_cast<float>(static_cast<double>(value) / kGainUnity);
       engine::SetEffectParameters(main, engine::dsp::kVolume, &r);
     });
-    keys::Save(QLatin1String(keys::PlayerSection(deck)), QLatin1String(keys::kGain), QString::number(value));
-    ShowCaption(s, index);
+    keys::Save(QLatin1String(keys::PlayerSection(deck.Id())), QLatin1String(keys::kGain), QString::number(value));
+    ShowCaption(deck, k);
     return;
   }
   const size_t tone = static_cast<size_t>(k - 1);
-  ForPlayingPlayers(s, deck, [&](engine::Handle main) {
-    SetBandGain(main, kToneBands[tone], static_cast<float>(value - kToneFlat));
-  });
+  ForDeckSound(deck, [&](engine::Handle h) { SetBandGain(h, kToneBands[tone], static_cast<float>(value - kToneFlat)); });
   // Also while the deck is idle: the caption shows what the spinner holds,
-  // which the deck's next song gets.
-  ShowCaption(s, index);
-  keys::Save(QLatin1String(keys::EqSection(deck)), QLatin1String(keys::kTones[tone]), QString::number(value));
+  // and the deck's chain, which the deck's next song plays through, has it.
+  ShowCaption(deck, k);
+  keys::Save(QLatin1String(keys::EqSection(deck.Id())), QLatin1String(keys::kTones[tone]), QString::number(value));
 }
 
 void ShowSpinnerCaptions(MainState& s) {
-  for (int index = 0; index < 8; ++index) ShowCaption(s, index);
+  for (DeckId deck : kBothDecks)
+    for (int k = 0; k < Deck::kSpinners; ++k) ShowCaption(Deck(s, deck), k);
 }
 
 }  // namespace effects

@@ -50,8 +50,8 @@ QString PresetName(const QString& nameLine) {
   return nameLine.size() < 2 ? QString() : nameLine.mid(1, nameLine.size() - 2);
 }
 
-QString PresetFilePath(int deck) {
-  return djvp::DataFolder() + (deck == 2 ? QStringLiteral("/EQ2.vrn") : QStringLiteral("/EQ.vrn"));
+QString PresetFilePath(djvp::DeckId deck) {
+  return djvp::DataFolder() + (deck.IsFirst() ? QStringLiteral("/EQ.vrn") : QStringLiteral("/EQ2.vrn"));
 }
 
 ReadResult ReadPresetFile(const QString& path, std::vector<PresetLines>& presets, QByteArray& bytes,
@@ -97,7 +97,7 @@ bool StorableName(const QString& name) {
 }
 
 bool ReplacePresetFiles(const QByteArray (&texts)[2], QString& error) {
-  const QString paths[2] = {PresetFilePath(1), PresetFilePath(2)};
+  const QString paths[2] = {PresetFilePath(djvp::kDeck1), PresetFilePath(djvp::kDeck2)};
   const std::string native[2] = {Native(paths[0]), Native(paths[1])};
   const std::string contents[2] = {texts[0].toStdString(), texts[1].toStdString()};
   const int e = safefile::ReplacePair(Native(PairJournalPath()), native, contents);
@@ -114,7 +114,7 @@ QByteArray ShippedPresets() {
 }
 
 void InstallPresetFiles() {
-  const QString paths[2] = {PresetFilePath(1), PresetFilePath(2)};
+  const QString paths[2] = {PresetFilePath(djvp::kDeck1), PresetFilePath(djvp::kDeck2)};
   // A save of both files that was cut short (the program killed, the
   // machine off) is taken back, so that the files agree again; then what
   // saves of earlier versions left beside them goes.

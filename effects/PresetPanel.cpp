@@ -25,7 +25,6 @@ using namespace djvp;
 namespace {
 
 struct Panel {
-  size_t d;  // 0 deck 1, 1 deck 2
   ui::Caption& frame;
   ui::ListBox& names;
   ui::ListBox& values;
@@ -33,21 +32,21 @@ struct Panel {
   ui::Caption& prompt;
 };
 
-Panel PanelOf(MainState& s, size_t d) {
-  return Panel{d, s.pctEQ[d], s.cmbSelect[d], s.List1[d], s.Text2[d],
-               s.SCLabel1[static_cast<size_t>(ctl::kLblPresetPrompt1) + d]};
+Panel PanelOf(MainState& s, DeckId deck) {
+  const size_t d = deck.Index();
+  return Panel{s.pctEQ[d], s.cmbSelect[d], s.List1[d], s.Text2[d], s.SCLabel1[ctl::LabelOf(deck, ctl::kPresetPromptLabel)]};
 }
 
-void Open(MainState& s, size_t d, bool load) {
+void Open(MainState& s, DeckId deck, bool load) {
   std::vector<PresetLines> presets;
   QByteArray bytes;
   QString error;
-  switch (ReadPresetFile(PresetFilePath(static_cast<int>(d) + 1), presets, bytes, error)) {
+  switch (ReadPresetFile(PresetFilePath(deck), presets, bytes, error)) {
     case ReadResult::Missing: return;  // no file, no panel
     case ReadResult::Failed: MsgBox(ui::T(kStrPresetFileUnreadable) + QStringLiteral("\n") + error); return;
     case ReadResult::Ok: break;
   }
-  Panel p = PanelOf(s, d);
+  Panel p = PanelOf(s, deck);
   p.names.clear();
   p.values.clear();
   for (const PresetLines& preset : presets) {
@@ -55,8 +54,8 @@ void Open(MainState& s, size_t d, bool load) {
     if (preset.hasValues) p.values.addItem(preset.valueLine);
   }
   // A panel opened for one thing does not also do the other on OK.
-  s.PresetLoadMode[d] = load;
-  s.PresetSaveMode[d] = !load;
+  s.PresetLoadMode[deck.Index()] = load;
+  s.PresetSaveMode[deck.Index()] = !load;
   if (load) {
     p.names.setCurrentIndex(0);
     p.frame.setVisible(true);
@@ -90,13 +89,12 @@ std::optional<int64_t> BandValue(const QString& text) {
 // Sets the deck's bands from the first ten values of the line, in order;
 // each band's handler runs, also for a value that is no number (the band
 // then keeps its value).
-void ApplyValueLine(MainState& s, size_t d, const QString& line) {
-  const int first = static_cast<int>(d) * 10;
+void ApplyValueLine(MainState& s, DeckId deck, const QString& line) {
   int k = 0;
   qsizetype start = 0;
   for (qsizetype i = 0; i < line.size() && k < 10; ++i) {
     if (line[i] != QLatin1Char(';')) continue;
-    const int index = first + k++;
+    const int index = static_cast<int>(deck.Slot(10, k++));
     ui::Slider& band = s.Eq[static_cast<size_t>(index)];
     const std::optional<int64_t> v = BandValue(line.mid(start, i - start));
     SetAndRun(s, band, v ? *v : band.value(), Eq_ValueChanged, index);
@@ -104,14 +102,14 @@ void ApplyValueLine(MainState& s, size_t d, const QString& line) {
   }
 }
 
-void LoadChosen(MainState& s, size_t d) {
-  Panel p = PanelOf(s, d);
+void LoadChosen(MainState& s, DeckId deck) {
+  Panel p = PanelOf(s, deck);
   const QString valueLine = p.values.itemText(p.names.currentIndex());
-  const keys::Key& loaded = keys::kLoadedPresets[d];
+  const keys::Key& loaded = keys::kLoadedPresets[deck.Index()];
   SaveSetting(QString::fromLatin1(keys::kLoadedPresetApplication), QString::fromLatin1(loaded.section),
               QString::fromLatin1(loaded.name), p.names.currentText());
-  ApplyValueLine(s, d, valueLine);
-  s.PresetLoadMode[d] = false;
+  ApplyValueLine(s, deck, valueLine);
+  s.PresetLoadMode[deck.Index()] = false;
   p.frame.setVisible(false);
 }
 
@@ -120,8 +118,8 @@ const QString kNameMessageTitle = QStringLiteral("dj VORLAN");
 const QString kOverwriteQuestionTitle = QStringLiteral("djVORLAN");
 
 // False when the panel stays open for another name.
-bool SaveTyped(MainState& s, size_t d) {
-  Panel p = PanelOf(s, d);
+bool SaveTyped(MainState& s, DeckId deck) {
+  Panel p = PanelOf(s, deck);
   const QString name = p.name.text();
   if (name.isEmpty()) {
     MsgBox(ui::T(kStrPleaseGiveName), MsgButtons::Ok, kNameMessageTitle);
@@ -135,8 +133,8 @@ bool SaveTyped(MainState& s, size_t d) {
     if (entry == name &&
         MsgBox(ui::T(kStrOverwritePreset), MsgButtons::YesNo, kOverwriteQuestionTitle) == MsgResult::Yes)
       s.PresetOverwrite = true;
-  SaveEqPreset(s, static_cast<int>(d) + 1);
-  s.PresetSaveMode[d] = false;
+  SaveEqPreset(s, deck);
+  s.PresetSaveMode[deck.Index()] = false;
   return true;
 }
 
@@ -144,17 +142,18 @@ bool SaveTyped(MainState& s, size_t d) {
 
 void cmdEffects_Click(MainState& s, int index) {
   switch (index) {
-    case 0: return Open(s, 0, true);
-    case 1: return Open(s, 0, false);
-    case 2: return Open(s, 1, false);
-    case 3: return Open(s, 1, true);
+    case 0: return Open(s, kDeck1, true);
+    case 1: return Open(s, kDeck1, false);
+    case 2: return Open(s, kDeck2, false);
+    case 3: return Open(s, kDeck2, true);
     default: return;
   }
 }
 
 void cmdSelect_Click(MainState& s, int index) {
   if (index < 0 || index > 3) return;
-  const size_t d = index < 2 ? 0 : 1;
+  const DeckId deck = index < 2 ? kDeck1 : kDeck2;
+  const size_t d = deck.Index();
   const bool ok = index == 1 || index == 2;
   if (!ok) {
     s.PresetLoadMode[d] = false;
@@ -162,8 +161,8 @@ void cmdSelect_Click(MainState& s, int index) {
     s.pctEQ[d].setVisible(false);
     return;
   }
-  if (s.PresetLoadMode[d]) LoadChosen(s, d);
-  if (s.PresetSaveMode[d] && !SaveTyped(s, d)) return;
+  if (s.PresetLoadMode[d]) LoadChosen(s, deck);
+  if (s.PresetSaveMode[d] && !SaveTyped(s, deck)) return;
   s.pctEQ[d].setVisible(false);
 }
 
@@ -172,12 +171,11 @@ void cmbSelect_DblClick(MainState& s, int index) {
   if (index == 1) cmdSelect_Click(s, 2);
 }
 
-void SaveEqPreset(MainState& s, int deck) {
-  if (deck != 1 && deck != 2) return;
-  const size_t d = static_cast<size_t>(deck - 1);
+void SaveEqPreset(MainState& s, DeckId deck) {
+  const size_t d = deck.Index();
   const QString name = s.Text2[d].text();
   QString valueLine;
-  for (size_t band = 0; band < 10; ++band) valueLine += QString::number(s.Eq[d * 10 + band].value()) + QLatin1Char(';');
+  for (int band = 0; band < 10; ++band) valueLine += QString::number(s.Eq[deck.Slot(10, band)].value()) + QLatin1Char(';');
 
   // Both files as they are now. A file that has gone missing beside the
   // other is made again from it: the two hold the same presets.
@@ -185,16 +183,17 @@ void SaveEqPreset(MainState& s, int deck) {
   QByteArray before[2];
   QString error;
   ReadResult read[2];
-  for (int f = 0; f < 2; ++f) read[f] = ReadPresetFile(PresetFilePath(f + 1), presets[f], before[f], error);
+  for (DeckId f : kBothDecks)
+    read[f.Index()] = ReadPresetFile(PresetFilePath(f), presets[f.Index()], before[f.Index()], error);
   for (int f = 0; f < 2; ++f)
     if (read[f] == ReadResult::Missing && read[1 - f] == ReadResult::Ok) {
       presets[f] = presets[1 - f];
       read[f] = ReadResult::Ok;
     }
-  for (int f = 0; f < 2; ++f) {
-    if (read[f] == ReadResult::Ok) continue;
+  for (DeckId f : kBothDecks) {
+    if (read[f.Index()] == ReadResult::Ok) continue;
     // Said for the file that failed (the last error read may be the other's).
-    ReadPresetFile(PresetFilePath(f + 1), presets[f], before[f], error);
+    ReadPresetFile(PresetFilePath(f), presets[f.Index()], before[f.Index()], error);
     MsgBox(ui::T(kStrPresetsNotSaved) + QStringLiteral("\n") + error);
     return;
   }

@@ -13,6 +13,8 @@
 // the next start at the latest.
 #pragma once
 
+#include "ui/DeckId.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -34,7 +36,7 @@ struct PresetLines {
 QString PresetName(const QString& nameLine);
 
 // deck 1: ".../EQ.vrn", deck 2: ".../EQ2.vrn" in the data folder.
-QString PresetFilePath(int deck);
+QString PresetFilePath(djvp::DeckId deck);
 
 enum class ReadResult { Ok, Missing, Failed };
 // Reads a preset file's presets and its bytes as they are; otherwise

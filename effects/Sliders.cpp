@@ -7,12 +7,13 @@
 #include "engine/Engine.h"
 #include "engine/dsp/Dsp.h"
 #include "resources/StringIds.h"
-#include "ui/MainState.h"
+#include "ui/Deck.h"
 #include "ui/SettingsKeys.h"
 #include "ui/Text.h"
 
 #include <array>
 #include <cstring>
+#include <initializer_list>
 
 namespace effects {
 
@@ -58,28 +59,23 @@ using Record = std::array<uint32_t, 8>;
 void SetField(Record& r, int field, float v) { std::memcpy(&r[static_cast<size_t>(field)], &v, sizeof v); }
 void SetField(Record& r, int field, int32_t v) { std::memcpy(&r[static_cast<size_t>(field)], &v, sizeof v); }
 
-QString Section(int deck) { return QLatin1String(keys::PlayerSection(deck)); }
+QString Section(DeckId deck) { return QLatin1String(keys::PlayerSection(deck)); }
 
-void Store(int deck, int k, int32_t v) {
+void Store(DeckId deck, int k, int32_t v) {
   keys::Save(Section(deck), QLatin1String(keys::kEffectSliders[static_cast<size_t>(k)]), QString::number(v));
 }
 
-// The caption beside deck d's tempo (k 0), sample-rate (1) or pitch (2)
+// The caption beside the deck's tempo (k 0), sample-rate (1) or pitch (2)
 // slider: what the slider holds.
-void ShowCaption(MainState& s, int deck, int k) {
-  const int32_t v = s.sldEffects[static_cast<size_t>(deck * 14 + k)].value();
+void ShowCaption(const Deck& deck, int k) {
+  const int32_t v = deck.EffectSlider(k).value();
   switch (k) {
-    case 0:
-      s.SCLabel1[deck == 0 ? ctl::kLblTempo1 : ctl::kLblTempo2].setText(ui::T(kStrTempoIs) +
-                                                                        QStringLiteral(" %1 %").arg(v));
-      return;
+    case 0: deck.Label(ctl::kTempoLabel).setText(ui::T(kStrTempoIs) + QStringLiteral(" %1 %").arg(v)); return;
     case 1:
-      s.SCLabel1[deck == 0 ? ctl::kLblSampleRate1 : ctl::kLblSampleRate2].setText(ui::T(kStrSampleRateIs) +
-                                                                                  QStringLiteral(" %1 Hz").arg(v));
+      deck.Label(ctl::kSampleRateLabel).setText(ui::T(kStrSampleRateIs) + QStringLiteral(" %1 Hz").arg(v));
       return;
     case 2:
-      s.SCLabel1[deck == 0 ? ctl::kLblPitch1 : ctl::kLblPitch2].setText(ui::T(kStrPitchIs) +
-                                                                        QStringLiteral(" %1 ").arg(v) + ui::T(kStrSemitones));
+      deck.Label(ctl::kPitchLabel).setText(ui::T(kStrPitchIs) + QStringLiteral(" %1 ").arg(v) + ui::T(kStrSemitones));
       return;
     default: return;
   }
@@ -87,15 +83,16 @@ void ShowCaption(MainState& s, int deck, int k) {
 
 // Tempo and sample rate reach no stream and are not stored while the deck's
 // target is stopped or paused; the caption still shows the slider's value,
-// which the deck's next song start applies.
-void Tempo(MainState& s, int deck, int32_t v) {
-  ShowCaption(s, deck, 0);
-  const Target t = DeckTarget(s, deck + 1);
+// and the deck's chain takes it, so the deck's next song starts with it.
+void Tempo(const Deck& deck, int32_t v) {
+  ShowCaption(deck, 0);
+  engine::SetTempo(deck.Chain(), static_cast<float>(v), kSameRate, kSamePitch);
+  const Target t = DeckTarget(deck.State(), deck.Id());
   if (engine::IsActive(t.main) == engine::kStopped) return;
   engine::SetTempo(t.main, static_cast<float>(v), kSameRate, kSamePitch);
   engine::SetTempo(t.headphone, static_cast<float>(v), kSameRate, kSamePitch);
-  Store(deck, 0, v);
-  ShowTempoBpm(s, deck + 1);
+  Store(deck.Id(), 0, v);
+  ShowTempoBpm(deck.State(), deck.Id());
 }
 
 // The slider's rate is that of a song at 44100 Hz: a song of another rate
@@ -108,73 +105,86 @@ float PlaybackRate(engine::Handle stream, int32_t v) {
   return static_cast<float>(static_cast<double>(v) * fileRate / kSliderRate);
 }
 
-void SampleRate(MainState& s, int deck, int32_t v) {
-  ShowCaption(s, deck, 1);
-  const Target t = DeckTarget(s, deck + 1);
+// The equaliser's first band is told the new rate (the bands act at the
+// rate the sound really has whatever they are told).
+void TellBandRate(engine::Handle h, int32_t v) {
+  engine::dsp::PeakEqParams band0{};
+  band0.band = 0;
+  if (!engine::GetEffectParameters(h, engine::dsp::kPeakEq, &band0)) return;
+  band0.freq = v;
+  engine::SetEffectParameters(h, engine::dsp::kPeakEq, &band0);
+}
+
+void SampleRate(const Deck& deck, int32_t v) {
+  ShowCaption(deck, 1);
+  // A chain's rate is that of a song at 44100 Hz, as the slider's is.
+  engine::SetTempo(deck.Chain(), kSameTempo, static_cast<float>(v), kSamePitch);
+  TellBandRate(deck.Chain(), v);
+  const Target t = DeckTarget(deck.State(), deck.Id());
   if (engine::IsActive(t.main) == engine::kStopped) return;
   engine::SetTempo(t.main, kSameTempo, PlaybackRate(t.main, v), kSamePitch);
   engine::SetTempo(t.headphone, kSameTempo, PlaybackRate(t.headphone, v), kSamePitch);
-  // The equaliser's first band is told the new rate (the bands act at the
-  // rate the sound really has whatever they are told).
-  engine::dsp::PeakEqParams band0{};
-  band0.band = 0;
-  if (engine::GetEffectParameters(t.main, engine::dsp::kPeakEq, &band0)) {
-    band0.freq = v;
-    engine::SetEffectParameters(t.main, engine::dsp::kPeakEq, &band0);
-    engine::SetEffectParameters(t.headphone, engine::dsp::kPeakEq, &band0);
-  }
-  Store(deck, 1, v);
+  // The headphone mirror carries no equaliser.
+  TellBandRate(t.main, v);
+  Store(deck.Id(), 1, v);
 }
 
-void Pitch(MainState& s, int deck, int32_t v) {
-  const Target t = DeckTarget(s, deck + 1);
+void Pitch(const Deck& deck, int32_t v) {
+  engine::SetTempo(deck.Chain(), kSameTempo, kSameRate, static_cast<float>(v));
+  const Target t = DeckTarget(deck.State(), deck.Id());
   engine::SetTempo(t.main, kSameTempo, kSameRate, static_cast<float>(v));
   engine::SetTempo(t.headphone, kSameTempo, kSameRate, static_cast<float>(v));
-  ShowCaption(s, deck, 2);
-  Store(deck, 2, v);
+  ShowCaption(deck, 2);
+  Store(deck.Id(), 2, v);
 }
 
-// Query, change, apply: the record as the main stream holds it (zero when
-// the effect is not on it), with this slider's field changed, goes to the
-// main stream and then to the headphone stream.
-void EffectParameter(MainState& s, int deck, int k, int32_t v) {
-  const Parameter& p = kParameters[static_cast<size_t>(k - 3)];
-  const Target t = DeckTarget(s, deck + 1);
+// Query, change, apply: the record as `from` holds it (zero when the effect
+// is not on it), with this slider's field changed, goes to each of `to`.
+void SetParameter(const Parameter& p, int32_t v, engine::Handle from, std::initializer_list<engine::Handle> to) {
   Record r{};
-  engine::GetEffectParameters(t.main, p.type, r.data());
+  engine::GetEffectParameters(from, p.type, r.data());
   if (p.isFloat)
     SetField(r, p.field, static_cast<float>(static_cast<double>(v) / p.divisor));
   else
     SetField(r, p.field, v);
   if (p.channelField >= 0) SetField(r, p.channelField, int32_t{-1});
-  engine::SetEffectParameters(t.main, p.type, r.data());
-  engine::SetEffectParameters(t.headphone, p.type, r.data());
-  Store(deck, k, v);
+  for (engine::Handle h : to) engine::SetEffectParameters(h, p.type, r.data());
+}
+
+// On the deck's chain, and on the target's main stream and then its
+// headphone stream with the record as the main stream holds it.
+void EffectParameter(const Deck& deck, int k, int32_t v) {
+  const Parameter& p = kParameters[static_cast<size_t>(k - 3)];
+  SetParameter(p, v, deck.Chain(), {deck.Chain()});
+  const Target t = DeckTarget(deck.State(), deck.Id());
+  SetParameter(p, v, t.main, {t.main, t.headphone});
+  Store(deck.Id(), k, v);
 }
 
 }  // namespace
 
 void ShowSliderCaptions(MainState& s) {
-  for (int deck = 0; deck < 2; ++deck)
-    for (int k = 0; k < 3; ++k) ShowCaption(s, deck, k);
+  for (DeckId deck : kBothDecks)
+    for (int k = 0; k < 3; ++k) ShowCaption(Deck(s, deck), k);
 }
 
-void ShowTempoBpm(MainState& s, int deck) {
-  const Target t = DeckTarget(s, deck);
-  s.lblBPM[static_cast<size_t>(1 + deck)].setText(QString::number(modPublic_TempoBPM(t.bpm, t.main), 'f', 1));
-  s.StartTempoWaits[static_cast<size_t>(deck - 1)].label = engine::BpmPending(t.bpm) ? t.bpm : 0;
+void ShowTempoBpm(MainState& s, DeckId id) {
+  const Deck deck(s, id);
+  const Target t = DeckTarget(s, id);
+  deck.TempoBpm().setText(QString::number(modPublic_TempoBPM(t.bpm, t.main), 'f', 1));
+  deck.TempoWait().label = engine::BpmPending(t.bpm) ? t.bpm : 0;
 }
 
 void sldEffects_ValueChanged(MainState& s, int index) {
-  if (index < 0 || index > 27) return;
-  const int deck = index / 14;
-  const int k = index % 14;
-  const int32_t v = s.sldEffects[static_cast<size_t>(index)].value();
-  switch (k) {
-    case 0: return Tempo(s, deck, v);
-    case 1: return SampleRate(s, deck, v);
-    case 2: return Pitch(s, deck, v);
-    default: return EffectParameter(s, deck, k, v);
+  const auto slider = DeckId::FromGroupIndex(index, Deck::kSliders);
+  if (!slider) return;
+  const Deck deck(s, slider->deck);
+  const int32_t v = deck.EffectSlider(slider->k).value();
+  switch (slider->k) {
+    case 0: return Tempo(deck, v);
+    case 1: return SampleRate(deck, v);
+    case 2: return Pitch(deck, v);
+    default: return EffectParameter(deck, slider->k, v);
   }
 }
 

@@ -7,7 +7,7 @@
 #include "playlists/Tags.h"
 #include "playlists/TrackRow.h"
 #include "sonavex/Dispids.h"
-#include "ui/MainState.h"
+#include "ui/Deck.h"
 #include "ui/SettingsValue.h"
 
 namespace effects {
@@ -49,57 +49,49 @@ std::optional<int64_t> Widen(std::optional<int32_t> v) {
 void MasterVolume(MainState& s, int) { mixer::MainVolume_ValueChanged(s); }
 
 // One record: the header line, then the 36 values in their order.
-void ApplyRecord(MainState& s, int deck, Lines& lines, clsBassPlayer* started) {
-  const int d = deck - 1;
+void ApplyRecord(const Deck& deck, Lines& lines, clsBassPlayer* started) {
+  MainState& s = deck.State();
   lines.Next();  // the header
   s.SongEffectsActive = true;
-  for (int k = 0; k < 4; ++k) {
-    const int i = d * 4 + k;
-    SetAndRun(s, s.UpDown[static_cast<size_t>(i)], Widen(lines.NextInt32()), UpDown_ValueChanged, i);
-  }
+  for (int k = 0; k < Deck::kSpinners; ++k)
+    SetAndRun(s, deck.Spinner(k), Widen(lines.NextInt32()), UpDown_ValueChanged, deck.SpinnerIndex(k));
   SetAndRun(s, s.MainVolume, Widen(lines.NextInt32()), MasterVolume, 0);
-  for (int band = 0; band < 10; ++band) {
-    const int i = d * 10 + band;
-    SetAndRun(s, s.Eq[static_cast<size_t>(i)], Widen(lines.NextInt32()), Eq_ValueChanged, i);
-  }
+  for (int band = 0; band < Deck::kBands; ++band)
+    SetAndRun(s, deck.Band(band), Widen(lines.NextInt32()), Eq_ValueChanged, deck.BandIndex(band));
   // Tempo, sample rate and pitch are applied in any case; the effect
   // parameters only through their sliders' own change.
-  for (int k = 0; k < 3; ++k) {
-    const int i = d * 14 + k;
-    SetAndRun(s, s.sldEffects[static_cast<size_t>(i)], Widen(lines.NextInt32()), sldEffects_ValueChanged, i);
-  }
-  for (int k = 3; k < 14; ++k)
-    if (const std::optional<int32_t> v = lines.NextInt32()) s.sldEffects[static_cast<size_t>(d * 14 + k)].setValue(*v);
+  for (int k = 0; k < 3; ++k)
+    SetAndRun(s, deck.EffectSlider(k), Widen(lines.NextInt32()), sldEffects_ValueChanged, deck.SliderIndex(k));
+  for (int k = 3; k < Deck::kSliders; ++k)
+    if (const std::optional<int32_t> v = lines.NextInt32()) deck.EffectSlider(k).setValue(*v);
   // The switches last, so that one switched on takes the parameters above.
   // One that changes state acts on the started song.
   for (int box = ctl::kReverbBox; box <= ctl::kFlangerBox; ++box) {
     const std::optional<int16_t> v = lines.NextInt16();
     if (!v) continue;
-    const int index = ctl::EffectBoxOf(d, box);
-    ui::CheckBox& control = s.Effects[static_cast<size_t>(index)];
+    ui::CheckBox& control = deck.EffectBox(box);
     const bool on = *v == 1;
     if (control.isChecked() == on) continue;
     {
       const ui::EventBlocker once(control);
       control.setChecked(on);
     }
-    ApplyEffectSwitch(s, index, started);
+    ApplyEffectSwitch(s, deck.EffectBoxIndex(box), started);
   }
 }
 
 }  // namespace
 
-void ApplyEffectRecords(MainState& s, int deck, const QStringList& lines, bool recordAtStart,
+void ApplyEffectRecords(MainState& s, DeckId deck, const QStringList& lines, bool recordAtStart,
                         clsBassPlayer* started) {
-  if (deck != 1 && deck != 2) return;
   Lines text(lines);
-  if (recordAtStart) ApplyRecord(s, deck, text, started);
+  if (recordAtStart) ApplyRecord(Deck(s, deck), text, started);
   while (!text.AtEnd())
-    if (text.Next() == kMarker) ApplyRecord(s, deck, text, started);
+    if (text.Next() == kMarker) ApplyRecord(Deck(s, deck), text, started);
   s.SongEffectsActive = false;
 }
 
-void ApplySongEffectRecords(MainState& s, int deck, int16_t format, clsBassPlayer* started) {
+void ApplySongEffectRecords(MainState& s, DeckId deck, int16_t format, clsBassPlayer* started) {
   const playlists::Tags tags(s.Sonavex1);
   switch (format) {
     case playlists::kFormatMpeg: {

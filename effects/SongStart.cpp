@@ -11,7 +11,7 @@
 #include "engine/dsp/Dsp.h"
 #include "platform/Grid.h"
 #include "playlists/Tags.h"
-#include "ui/MainState.h"
+#include "ui/Deck.h"
 #include "ui/SettingsValue.h"
 #include "ui/TrackColumns.h"
 
@@ -27,35 +27,15 @@ namespace {
 // The gain spinner's value for a factor of 1.
 constexpr double kGainUnity = 26;
 
-// The deck's player whose main stream is `stream`; null when neither.
-clsBassPlayer* PlayerOf(const MainState& s, int deck, engine::Handle stream) {
-  for (int ab = 0; ab < 2; ++ab)
-    if (clsBassPlayer* p = s.Player(deck, ab); p && stream != 0 && p->STRM() == stream) return p;
-  return nullptr;
-}
-
-// Every setting of the deck once more, now on the new stream.
-void ReapplyDeckSettings(MainState& s, int deck, clsBassPlayer* started) {
-  const int d = deck - 1;
-  // The seven effect switches, in box order (deck 2's run from Flanger to
-  // Reverb); the Equalizer and Pitch boxes would reset what follows.
-  const int firstBox = deck == 1 ? ctl::kReverbBox : ctl::EffectBoxOf(1, ctl::kFlangerBox);
-  for (int box = firstBox; box < firstBox + 7; ++box)
-    if (s.Effects[static_cast<size_t>(box)].isChecked()) ApplyEffectSwitch(s, box, started);
-  for (int k = 0; k < 3; ++k) sldEffects_ValueChanged(s, d * 14 + k);
-  for (int band = 0; band < 10; ++band) Eq_ValueChanged(s, d * 10 + band);
-  for (int k = 0; k < 4; ++k) UpDown_ValueChanged(s, d * 4 + k);
-}
-
 // Auto Gain: the volume factor from the row's loudness figure,
-// on the started main stream only (replacing the gain spinner's factor
+// on the song's main stream only (replacing the gain spinner's factor
 // there). A cell without a figure gives the factor 1 whatever the spinner
 // shows.
-void AutomaticGain(MainState& s, int deck, engine::Handle stream, const QString& gainCell) {
+void AutomaticGain(const Deck& deck, engine::Handle stream, const QString& gainCell) {
   float loudness = 0, spinner = 0;
   if (const std::optional<double> figure = ui::ParseNumber(gainCell)) {
     loudness = static_cast<float>(*figure);
-    spinner = static_cast<float>(s.UpDown[static_cast<size_t>((deck - 1) * 4)].value() / kGainUnity);
+    spinner = static_cast<float>(deck.Spinner(0).value() / kGainUnity);
   }
   const float factor = (100.0f - loudness) / 10.0f * spinner + 1.0f;
   engine::AddEffect(stream, engine::dsp::kVolume, 0);
@@ -68,7 +48,7 @@ void AutomaticGain(MainState& s, int deck, engine::Handle stream, const QString&
 
 // The first running crossfade into the deck, in transition order; null
 // when none runs.
-const decks::Transition* CrossfadeInto(const MainState& s, int deck) {
+const decks::Transition* CrossfadeInto(const MainState& s, DeckId deck) {
   for (size_t slot = 0; slot < decks::kTransitions.size(); ++slot)
     if (s.Decks.FadeActive[slot] && decks::kTransitions[slot].inDeck == deck) return &decks::kTransitions[slot];
   return nullptr;
@@ -76,7 +56,7 @@ const decks::Transition* CrossfadeInto(const MainState& s, int deck) {
 
 // True while the engine still measures the start tempo of a song that the
 // tempo matching into the deck needs.
-bool MatchWaitsForTempo(const MainState& s, int deck) {
+bool MatchWaitsForTempo(const MainState& s, DeckId deck) {
   const decks::Transition* t = CrossfadeInto(s, deck);
   if (!t) return false;
   const clsBassPlayer* in = s.Player(t->inDeck, t->inAB);
@@ -85,8 +65,9 @@ bool MatchWaitsForTempo(const MainState& s, int deck) {
 }
 
 // Auto BPM: false when the song start ends here.
-bool MatchTempo(MainState& s, int deck, engine::Handle stream) {
-  const decks::Transition* t = CrossfadeInto(s, deck);
+bool MatchTempo(const Deck& deck, engine::Handle stream) {
+  MainState& s = deck.State();
+  const decks::Transition* t = CrossfadeInto(s, deck.Id());
   if (!t) return false;
   const clsBassPlayer* in = s.Player(t->inDeck, t->inAB);
   const clsBassPlayer* out = s.Player(t->outDeck, t->outAB);
@@ -100,48 +81,48 @@ bool MatchTempo(MainState& s, int deck, engine::Handle stream) {
   if (engine::IsActive(stream) == engine::kStopped) return false;
   // A value beyond the slider's range is refused like any other; the
   // handler then applies what the slider holds.
-  const int tempoSlider = (deck - 1) * 14;
-  SetAndRun(s, s.sldEffects[static_cast<size_t>(tempoSlider)], *tempo, sldEffects_ValueChanged, tempoSlider);
+  SetAndRun(s, deck.EffectSlider(0), *tempo, sldEffects_ValueChanged, deck.SliderIndex(0));
   return true;
 }
 
-// The engine makes a playing song's sound a little ahead of what is heard;
-// what it made before the deck's settings were on is made again with them,
-// from where the song is heard now, so that a song started without a
-// crossfade does not begin as the file is.
-void RemakeSoundAhead(clsBassPlayer* p) {
-  if (!p) return;
-  const int64_t heard = engine::Position(p->STRM());
-  if (heard < 0) return;
-  engine::Seek(p->STRM(), static_cast<uint64_t>(heard));
-  if (p->PreDevice() >= 1) engine::Seek(p->PreSTRM(), static_cast<uint64_t>(heard));
-}
-
-void SongStart(MainState& s, int deck, engine::Handle stream, clsBassPlayer* started) {
-  ReapplyDeckSettings(s, deck, started);
-
-  // The song of the deck's current row, through the shared tag control.
-  const Grid* grid = s.Playlist(deck);
-  if (!grid) return;
-  const int32_t row = ui::SelectedRow(*grid);
-  const playlists::Tags tags(s.Sonavex1);
-  const int16_t format = tags.Analyze(ui::CellText(*grid, row, ui::kFilename));
-
-  if (s.AutoGainOn && format == playlists::kFormatMpeg)
-    AutomaticGain(s, deck, stream, ui::CellText(*grid, row, ui::kGain));
-  if (s.AutoBPMOn) {
-    if (MatchWaitsForTempo(s, deck)) {
-      s.StartTempoWaits[static_cast<size_t>(deck - 1)].match = stream;
-      return;
-    }
-    if (!MatchTempo(s, deck, stream)) return;
-  }
-  // The tag control still reports on the song: nothing since has analysed
-  // another file.
-  ApplySongEffectRecords(s, deck, format, started);
+// The song of the deck's current row, analysed by the shared tag control;
+// its format number (0 without a row).
+int16_t AnalyseRowSong(const Deck& deck) {
+  const Grid* grid = deck.Playlist();
+  if (!grid) return 0;
+  const playlists::Tags tags(deck.State().Sonavex1);
+  return tags.Analyze(ui::CellText(*grid, ui::SelectedRow(*grid), ui::kFilename));
 }
 
 }  // namespace
+
+void SongLoaded(MainState& s, DeckId id, clsBassPlayer& loaded) {
+  const Deck deck(s, id);
+  // A start replaces whatever an earlier start of the deck waited for.
+  deck.TempoWait().match = 0;
+  const Grid* grid = deck.Playlist();
+  if (!s.AutoGainOn || !grid) return;
+  if (AnalyseRowSong(deck) == playlists::kFormatMpeg)
+    AutomaticGain(deck, loaded.STRM(), ui::CellText(*grid, ui::SelectedRow(*grid), ui::kGain));
+}
+
+void SongStarted(MainState& s, DeckId id, clsBassPlayer& started) {
+  const Deck deck(s, id);
+  // The recalculated tempo of the song now playing, once the engine has
+  // measured it.
+  ShowTempoBpm(s, id);
+  const int16_t format = AnalyseRowSong(deck);
+  if (s.AutoBPMOn) {
+    if (MatchWaitsForTempo(s, id)) {
+      deck.TempoWait().match = started.STRM();
+      return;
+    }
+    if (!MatchTempo(deck, started.STRM())) return;
+  }
+  // The tag control still reports on the song: nothing since has analysed
+  // another file.
+  ApplySongEffectRecords(s, id, format, &started);
+}
 
 std::optional<int32_t> MatchedTempo(float outgoing, float incoming, int32_t limitPercent) {
   const float difference = outgoing - incoming;
@@ -153,36 +134,29 @@ std::optional<int32_t> MatchedTempo(float outgoing, float incoming, int32_t limi
   return static_cast<int32_t>(RoundHalfEven(difference));
 }
 
-void ApplyTrackSettings(MainState& s, int deck, engine::Handle stream) {
-  if (deck != 1 && deck != 2) return;
-  // A start replaces whatever an earlier start of the deck waited for.
-  s.StartTempoWaits[static_cast<size_t>(deck - 1)].match = 0;
-  clsBassPlayer* started = PlayerOf(s, deck, stream);
-  SongStart(s, deck, stream, started);
-  RemakeSoundAhead(started);
-}
-
 void StartTempoCheck(MainState& s) {
-  for (int deck = 1; deck <= 2; ++deck) {
-    MainState::StartTempoWait& wait = s.StartTempoWaits[static_cast<size_t>(deck - 1)];
+  for (DeckId id : kBothDecks) {
+    const Deck deck(s, id);
+    MainState::StartTempoWait& wait = deck.TempoWait();
     if (wait.label != 0 && !engine::BpmPending(wait.label)) {
       const engine::Handle measured = std::exchange(wait.label, 0);
       // Only while the label still belongs to that song.
-      if (DeckTarget(s, deck).bpm == measured) ShowTempoBpm(s, deck);
+      if (DeckTarget(s, id).bpm == measured) ShowTempoBpm(s, id);
     }
     if (wait.match == 0) continue;
-    clsBassPlayer* started = PlayerOf(s, deck, wait.match);
-    if (!started || !started->IsPlaying() || !CrossfadeInto(s, deck)) {
+    clsBassPlayer* started = nullptr;
+    for (int ab = 0; ab < 2; ++ab)
+      if (clsBassPlayer* p = deck.Player(ab); p->STRM() == wait.match) started = p;
+    if (!started || !started->IsPlaying() || !CrossfadeInto(s, id)) {
       wait.match = 0;
       continue;
     }
-    if (MatchWaitsForTempo(s, deck)) continue;
+    if (MatchWaitsForTempo(s, id)) continue;
     const engine::Handle stream = std::exchange(wait.match, 0);
-    if (!MatchTempo(s, deck, stream)) continue;
+    if (!MatchTempo(deck, stream)) continue;
     // The shared tag control has analysed other files since the start.
     const playlists::Tags tags(s.Sonavex1);
-    ApplySongEffectRecords(s, deck, tags.Analyze(started->filename()), started);
-    RemakeSoundAhead(started);
+    ApplySongEffectRecords(s, id, tags.Analyze(started->filename()), started);
   }
 }
 

@@ -1,12 +1,12 @@
-// What a deck does right after it has started a song (by its Play button, a
-// double click on its playlist or the automix's next row): the new song's
-// streams carry none of the deck's sound settings yet, so the deck's
-// switched-on effects, tempo, sample rate, pitch, equaliser bands, gain and
-// tone are applied to them again; then the automatic gain and tempo
-// matching, and the song's own effect record from its tags.
+// What a deck does around the start of a song (by its Play button, a double
+// click on its playlist or the automix's next row): the automatic gain and
+// tempo matching, and the song's own effect record from its tags. The
+// deck's own sound settings need nothing here: they live on the deck's
+// sound chain, which every song of the deck plays through.
 #pragma once
 
 #include "engine/Engine.h"
+#include "ui/DeckId.h"
 
 #include <QStringList>
 
@@ -20,23 +20,24 @@ class clsBassPlayer;
 
 namespace effects {
 
-// After every start whose Play succeeded (deck 1 or 2, the started player's
-// main stream, its equaliser bands installed, a crossfade's flag set):
-// 1. the deck's checked effect switches put their effects on the started
-//    player; tempo, sample rate, pitch, the ten bands, the gain and the
-//    three tones are applied again;
-// 2. Auto Gain, for an MP3 song only: the volume factor of the stream
-//    becomes (100 - L) / 10 * gain / 26 + 1, L the loudness figure in the
-//    row's "Gain" cell (no cell figure, or one that is no number: 1);
-// 3. Auto BPM: the tempo slider takes the difference of the outgoing and the
-//    incoming song's tempo (MatchedTempo); without a crossfade into the
-//    deck, or when the tempos cannot be matched, the procedure ends here.
-//    The engine measures a started song's tempo after its start: while the
-//    tempo of either song is not known yet, this step and the next wait
-//    for it (StartTempoCheck) and the procedure ends here for now;
-// 4. the song's effect record (ApplySongEffectRecords).
-// Installed as the decks' song-start service by ConnectHandlers.
-void ApplyTrackSettings(djvp::MainState& s, int deck, engine::Handle stream);
+// A song start on a deck, in two steps (the decks' SongLoaded and
+// SongStarted events, which ConnectHandlers subscribes to). The new song's
+// streams play through the deck's chain from their first sample, so the
+// deck's effects, tempo, sample rate, pitch, bands, gain and tone are on
+// them already; what remains belongs to the song:
+// 1. before Play, Auto Gain, for an MP3 song only: the volume factor of the
+//    stream becomes (100 - L) / 10 * gain / 26 + 1, L the loudness figure in
+//    the row's "Gain" cell (no cell figure, or one that is no number: 1);
+// 2. after Play, Auto BPM: the tempo slider takes the difference of the
+//    outgoing and the incoming song's tempo (MatchedTempo); without a
+//    crossfade into the deck, or when the tempos cannot be matched, the
+//    procedure ends here. The engine measures a started song's tempo after
+//    its start: while the tempo of either song is not known yet, this step
+//    and the next wait for it (StartTempoCheck) and the procedure ends here
+//    for now;
+// 3. the song's effect record (ApplySongEffectRecords).
+void SongLoaded(djvp::MainState& s, djvp::DeckId deck, djvp::clsBassPlayer& loaded);
+void SongStarted(djvp::MainState& s, djvp::DeckId deck, djvp::clsBassPlayer& started);
 
 // At every run of the playback timer while a song plays (the decks' start
 // tempo service): for each deck whose recalculated-tempo label or tempo
@@ -45,10 +46,10 @@ void ApplyTrackSettings(djvp::MainState& s, int deck, engine::Handle stream);
 // matching (when the song still plays, and its crossfade still runs).
 void StartTempoCheck(djvp::MainState& s);
 
-// The deck's (1 or 2) recalculated-tempo label: the measured start tempo of
+// The deck's recalculated-tempo label: the measured start tempo of
 // the deck's target player at its present speed ("0.0" while the engine
 // still measures it; StartTempoCheck shows it when it is known).
-void ShowTempoBpm(djvp::MainState& s, int deck);
+void ShowTempoBpm(djvp::MainState& s, djvp::DeckId deck);
 
 // The tempo slider value that brings a song at `incoming` BPM towards one
 // at `outgoing` BPM: their difference, to the nearest whole number (halves
@@ -57,8 +58,7 @@ void ShowTempoBpm(djvp::MainState& s, int deck);
 // a number.
 std::optional<int32_t> MatchedTempo(float outgoing, float incoming, int32_t limitPercent);
 
-// The effect records of a comment text, given to the deck's controls (deck 1
-// or 2). A record is a header line (not looked at) and 36 value lines:
+// The effect records of a comment text, given to the deck's controls. A record is a header line (not looked at) and 36 value lines:
 // gain, High, Mid, Low, master volume, the ten bands, tempo, sample rate,
 // pitch, the eleven effect parameters and the seven effect switches
 // (Reverb, Low Pass, Big Echo, Rotate, Swap, Echo, Flanger; 1 on, anything
@@ -69,7 +69,7 @@ std::optional<int32_t> MatchedTempo(float outgoing, float incoming, int32_t limi
 // volume, band, tempo, sample-rate and pitch handlers run for every record
 // whatever its lines hold; an effect switch whose state changes acts on
 // `started` (the player the song was started on).
-void ApplyEffectRecords(djvp::MainState& s, int deck, const QStringList& lines, bool recordAtStart,
+void ApplyEffectRecords(djvp::MainState& s, djvp::DeckId deck, const QStringList& lines, bool recordAtStart,
                         djvp::clsBassPlayer* started);
 
 // The started song's own effect records: for an MP3 the first ID3v2 comment
@@ -77,6 +77,6 @@ void ApplyEffectRecords(djvp::MainState& s, int deck, const QStringList& lines, 
 // Ogg Vorbis the comment's "SDE" marker lines; other formats carry none.
 // The tag library control must have analysed the song's file last; `format`
 // is its format number.
-void ApplySongEffectRecords(djvp::MainState& s, int deck, int16_t format, djvp::clsBassPlayer* started);
+void ApplySongEffectRecords(djvp::MainState& s, djvp::DeckId deck, int16_t format, djvp::clsBassPlayer* started);
 
 }  // namespace effects

@@ -6,7 +6,7 @@
 #include "engine/Engine.h"
 #include "engine/dsp/Dsp.h"
 #include "resources/StringIds.h"
-#include "ui/MainState.h"
+#include "ui/Deck.h"
 #include "ui/SettingsKeys.h"
 #include "ui/SettingsValue.h"
 #include "ui/Text.h"
@@ -43,7 +43,7 @@ const std::array<Switch, 7>& SwitchTable() {
   return table;
 }
 
-QString Section(int deck) { return QLatin1String(keys::PlayerSection(deck)); }
+QString Section(DeckId deck) { return QLatin1String(keys::PlayerSection(deck)); }
 
 // Ticks a reset box without running this handler again: the reset it would
 // repeat has just been done.
@@ -52,41 +52,40 @@ void Tick(ui::CheckBox& box) {
   box.setChecked(true);
 }
 
-void ResetEqualizer(MainState& s, int deck, ui::CheckBox& box) {
-  for (int band = 0; band < 10; ++band) {
-    const int i = deck * 10 + band;
-    SetAndRun(s, s.Eq[static_cast<size_t>(i)], 5, Eq_ValueChanged, i);
-  }
+void ResetEqualizer(const Deck& deck, ui::CheckBox& box) {
+  MainState& s = deck.State();
+  for (int band = 0; band < Deck::kBands; ++band)
+    SetAndRun(s, deck.Band(band), 5, Eq_ValueChanged, deck.BandIndex(band));
   // The tones are read one after another into one value: a key that is no
   // number leaves the value read before it.
   int16_t tone = 0;
   for (size_t t = 0; t < keys::kTones.size(); ++t) {
-    if (const auto v = SettingToInt16(keys::Get(QLatin1String(keys::EqSection(deck)), QLatin1String(keys::kTones[t]),
-                                                QStringLiteral("10"))))
+    if (const auto v = SettingToInt16(keys::Get(QLatin1String(keys::EqSection(deck.Id())),
+                                                QLatin1String(keys::kTones[t]), QStringLiteral("10"))))
       tone = *v;
-    s.UpDown[static_cast<size_t>(deck * 4 + 1) + t].setValue(tone);
+    deck.Spinner(1 + static_cast<int>(t)).setValue(tone);
   }
-  keys::Save(Section(deck), QLatin1String(keys::kEffectSwitches[ctl::kEqualizerBox]), QStringLiteral("0"));
+  keys::Save(Section(deck.Id()), QLatin1String(keys::kEffectSwitches[ctl::kEqualizerBox]), QStringLiteral("0"));
   Tick(box);
 }
 
-void ResetPitch(MainState& s, int deck, ui::CheckBox& box) {
+void ResetPitch(const Deck& deck, ui::CheckBox& box) {
   static constexpr int kNeutral[3] = {0, 44100, 0};
-  for (int k = 0; k < 3; ++k) {
-    const int i = deck * 14 + k;
-    SetAndRun(s, s.sldEffects[static_cast<size_t>(i)], kNeutral[k], sldEffects_ValueChanged, i);
-  }
-  keys::Save(Section(deck), QLatin1String(keys::kEffectSwitches[ctl::kPitchBox]), QStringLiteral("0"));
+  for (int k = 0; k < 3; ++k)
+    SetAndRun(deck.State(), deck.EffectSlider(k), kNeutral[k], sldEffects_ValueChanged, deck.SliderIndex(k));
+  keys::Save(Section(deck.Id()), QLatin1String(keys::kEffectSwitches[ctl::kPitchBox]), QStringLiteral("0"));
   Tick(box);
-  s.SCLabel1[deck == 0 ? ctl::kLblTempo1 : ctl::kLblTempo2].setText(ui::T(kStrTempoZero));
+  deck.Label(ctl::kTempoLabel).setText(ui::T(kStrTempoZero));
 }
 
-void SwitchEffect(MainState& s, int deck, const Switch& sw, bool on, const Target& target) {
+// The effect goes on or off on the deck's chain and on the target's main
+// and headphone streams; switched on, its parameter sliders then run.
+void SwitchEffect(const Deck& deck, const Switch& sw, bool on, const Target& target) {
+  MainState& s = deck.State();
   const QString key = QLatin1String(keys::kEffectSwitches[static_cast<size_t>(sw.box)]);
   if (!on) {
-    engine::RemoveEffect(target.main, sw.type);
-    engine::RemoveEffect(target.headphone, sw.type);
-    keys::Save(Section(deck), key, QStringLiteral("0"));
+    for (engine::Handle h : {deck.Chain(), target.main, target.headphone}) engine::RemoveEffect(h, sw.type);
+    keys::Save(Section(deck.Id()), key, QStringLiteral("0"));
     return;
   }
   // The parameters: from the settings (10 where a key is missing, 0 for a
@@ -94,36 +93,33 @@ void SwitchEffect(MainState& s, int deck, const Switch& sw, bool on, const Targe
   // record is applied.
   std::vector<int64_t> values;
   for (int k : sw.sliders) {
-    const size_t slider = static_cast<size_t>(deck * 14 + k);
     if (s.SongEffectsActive) {
-      values.push_back(s.sldEffects[slider].value());
+      values.push_back(deck.EffectSlider(k).value());
     } else {
-      const auto v = SettingToInt16(keys::Get(Section(deck), QLatin1String(keys::kEffectSliders[static_cast<size_t>(k)]),
-                                              QStringLiteral("10")));
+      const auto v = SettingToInt16(keys::Get(Section(deck.Id()),
+                                              QLatin1String(keys::kEffectSliders[static_cast<size_t>(k)]), QStringLiteral("10")));
       values.push_back(v ? *v : 0);
     }
   }
-  engine::AddEffect(target.main, sw.type, kSwitchPriority);
-  engine::AddEffect(target.headphone, sw.type, kSwitchPriority);
-  for (size_t p = 0; p < sw.sliders.size(); ++p) {
-    const int i = deck * 14 + sw.sliders[p];
-    SetAndRun(s, s.sldEffects[static_cast<size_t>(i)], values[p], sldEffects_ValueChanged, i);
-  }
-  keys::Save(Section(deck), key, QStringLiteral("1"));
+  for (engine::Handle h : {deck.Chain(), target.main, target.headphone}) engine::AddEffect(h, sw.type, kSwitchPriority);
+  for (size_t p = 0; p < sw.sliders.size(); ++p)
+    SetAndRun(s, deck.EffectSlider(sw.sliders[p]), values[p], sldEffects_ValueChanged, deck.SliderIndex(sw.sliders[p]));
+  keys::Save(Section(deck.Id()), key, QStringLiteral("1"));
 }
 
 // Runs box `index`; the seven effect switches act on `onto`, or, when it is
 // null, on the player the deck's sliders act on.
 void RunBox(MainState& s, int index, clsBassPlayer* onto) {
-  if (index < 0 || index > 17) return;
-  const int deck = index < 9 ? 0 : 1;
-  const int box = deck == 0 ? index : 17 - index;  // deck 1's box number
-  ui::CheckBox& control = s.Effects[static_cast<size_t>(index)];
-  if (box == ctl::kEqualizerBox) return ResetEqualizer(s, deck, control);
-  if (box == ctl::kPitchBox) return ResetPitch(s, deck, control);
-  const Target target = onto ? PlayerTarget(onto) : DeckTarget(s, deck + 1);
+  const auto at = ctl::EffectBoxAt(index);
+  if (!at) return;
+  const Deck deck(s, at->first);
+  const int box = at->second;  // deck 1's box number
+  ui::CheckBox& control = deck.EffectBox(box);
+  if (box == ctl::kEqualizerBox) return ResetEqualizer(deck, control);
+  if (box == ctl::kPitchBox) return ResetPitch(deck, control);
+  const Target target = onto ? PlayerTarget(onto) : DeckTarget(s, deck.Id());
   for (const Switch& sw : SwitchTable())
-    if (sw.box == box) return SwitchEffect(s, deck, sw, control.isChecked(), target);
+    if (sw.box == box) return SwitchEffect(deck, sw, control.isChecked(), target);
 }
 
 }  // namespace

@@ -17,8 +17,7 @@ Target PlayerTarget(djvp::clsBassPlayer* p) {
   return Target{p, p->STRM(), p->PreSTRM(), p->hBPM()};
 }
 
-Target DeckTarget(const djvp::MainState& s, int deck) {
-  if (deck != 1 && deck != 2) return {};
+Target DeckTarget(const djvp::MainState& s, djvp::DeckId deck) {
   // The last running transition into the deck decides.
   const decks::Transition* incoming = nullptr;
   for (size_t slot = 0; slot < decks::kTransitions.size(); ++slot)

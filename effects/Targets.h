@@ -12,6 +12,7 @@
 #pragma once
 
 #include "engine/Engine.h"
+#include "ui/DeckId.h"
 
 namespace djvp {
 class MainState;
@@ -27,8 +28,7 @@ struct Target {
   engine::Handle bpm = 0;
 };
 
-// deck: 1 or 2 (no target for anything else).
-Target DeckTarget(const djvp::MainState& s, int deck);
+Target DeckTarget(const djvp::MainState& s, djvp::DeckId deck);
 // The handles of one player (no target for null).
 Target PlayerTarget(djvp::clsBassPlayer* p);
 

@@ -45,6 +45,15 @@
 //   waits for (the scan of a whole MPEG file, a tempo detection asked for
 //   later) runs on engine threads of its own at a low priority.
 //
+// * Sound chains. A chain is a deck's sound settings kept apart from any
+//   stream: effects with their parameter records, and tempo, rate and pitch.
+//   It plays nothing and belongs to no device; it stays while songs come and
+//   go. ApplyChain copies it onto a stream, which from its next sample on
+//   sounds as if the same calls had been made on it; put on before Play,
+//   from its first. The effect calls and SetTempo take a chain's handle as
+//   they take a stream's; every other call fails on it as on an unknown
+//   handle, and a chain's handle never names a stream.
+//
 // * Manual clock. SetManualClock(true) stops device 0's own pacing; a test
 //   then calls RenderNoSound to advance time by an exact number of frames and
 //   receive the mixed stereo output of every stream playing on device 0.
@@ -240,7 +249,11 @@ int32_t ReadData(Handle h, void* buffer, uint32_t bytes);
 
 // tempo: percent change of speed (-95..5000; -100 unchanged); rate: playback
 // rate in Hz (100..200000; -1 unchanged, 0 the file's); pitch: semitones
-// (-60..60; -100 unchanged). Only on tempo streams.
+// (-60..60; -100 unchanged). Only on tempo streams and chains. On a chain
+// only the chain's settings change (a new chain has 0, 0, 0), and its rate is
+// the rate for a song at 44100 Hz (0: each song's own rate): a stream the
+// chain is applied to plays at rate * its FileRate / 44100, kept within
+// 100..200000 Hz.
 bool SetTempo(Handle h, float tempo, float rate, float pitch);
 // The speed of playback against the file: (1 + tempo/100) * rate / file rate.
 // 0 on failure.
@@ -248,20 +261,48 @@ float RateRatio(Handle h);
 
 // ---------------------------------------------------------------- effects
 
-// Attaches an effect of `type` (engine/dsp/Dsp.h) to a playable stream with
-// its own default values. Effects run in descending priority; equal
-// priorities in the order they were attached. Attaching an attached type
-// again changes nothing and succeeds.
+// Attaches an effect of `type` (engine/dsp/Dsp.h) to a playable stream or a
+// chain with its own default values. Effects run in descending priority;
+// equal priorities in the order they were attached. Attaching an attached
+// type again changes nothing and succeeds.
 bool AddEffect(Handle h, int32_t type, int priority);
+// False when no effect of the type is attached.
 bool RemoveEffect(Handle h, int32_t type);
 // Reads/writes the effect's parameter record (for the peaking equaliser the
 // record's band chooses the band; writing a new band adds it). Effects run
 // after the time-stretcher, at 44100 Hz: a band's sample-rate field is kept
 // only to be read back, and every band acts at its centre whatever rate the
 // file or the rate setting has. A new record reaches the sound within the
-// worker's lead (under 0.1 s).
+// worker's lead (under 0.1 s). On a chain the chain's records are read and
+// written alike (a chain's effects take the records of a stereo stream), and
+// no stream changes.
 bool GetEffectParameters(Handle h, int32_t type, void* record);
 bool SetEffectParameters(Handle h, int32_t type, const void* record);
+
+// ---------------------------------------------------------------- sound chains
+
+// A sound chain: effects with their parameter records (they run in descending
+// priority, equal ones in the order they were attached, as on a stream) and
+// tempo, rate and pitch settings. It plays nothing by itself. AddEffect,
+// RemoveEffect, Get/SetEffectParameters and SetTempo work on it.
+Handle CreateChain();  // a handle from the streams' never-reused space; 0 on failure
+bool FreeChain(Handle chain);  // false for anything that is not a live chain
+// Gives `stream` (a playable stream) the chain's effects with their records
+// and, when it is a tempo stream, the chain's tempo settings, before the
+// stream's next sample is made: put on before Play, the stream carries them
+// from its first sample (on a playing stream, once the sound already made
+// ahead, under 0.1 s, has played). The effects the stream had are replaced
+// (on a playing stream they fade out as RemoveEffect has them). A record that
+// names a channel the stream does not have is left out. The stream keeps no
+// tie to the chain: later changes of the chain reach only the streams it is
+// applied to afterwards, and either may be freed first. flags: kChainMirror
+// leaves out the equaliser (dsp::kPeakEq) and the volume effect
+// (dsp::kVolume), which only a deck's main output carries (a headphone copy
+// of the song takes the other effects and the tempo settings alone). False
+// (and the stream unchanged) for a handle that is not a playable stream, one
+// that is not a live chain, or other flags.
+constexpr uint32_t kChainMirror = 1;
+bool ApplyChain(Handle stream, Handle chain, uint32_t flags = 0);
 
 // ---------------------------------------------------------------- BPM
 

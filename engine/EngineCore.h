@@ -10,6 +10,8 @@
 //   Pacing.cpp    pacing a device that takes sound faster than it plays it
 //   Background.cpp  the engine's background threads (file scans, tempo
 //                 detections that no caller waits for)
+//   Chains.cpp    sound chains: a deck's effects and tempo settings kept
+//                 apart from any stream, and their hand-over to a stream
 //   Streams.cpp, StreamEffects.cpp, BpmSpan.cpp   the public calls
 //
 // Locks, outermost first (a thread holding one may take only those below):
@@ -28,10 +30,15 @@
 //                           skipped, and the API call wakes the worker when
 //                           it lets go. So no call on one stream can hold up
 //                           the decoding of another.
-//   3. Engine::registryMutex  the handle table and the BPM results; held for a
+//   3. Engine::registryMutex  the handle tables (streams and chains) and the
+//                           BPM results; held for a
 //                           lookup, an insertion or an erasure only.
 //   4. Device::listMutex    the worker's list of streams; held to change it
 //                           and by the worker to copy it after a change.
+//
+// A sound chain's own lock (Chain::m) stands apart: it is held by the chain
+// calls with no other lock held, and none is taken under it. A chain is
+// copied under it, then let go before the stream it is applied to is locked.
 //
 // The output callback (Mix.cpp) takes none of them. A background job takes
 // them like an API call.
@@ -40,6 +47,7 @@
 #include <portaudio.h>
 #include <soundtouch/SoundTouch.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -244,6 +252,40 @@ struct Stream {
   int64_t Ready(uint64_t from = 0) const;
 };
 
+// ---- sound chains
+
+// A record as a fresh effect takes it (every record field is 32 bits).
+struct ChainRecord {
+  int32_t key;  // the equaliser's band, the volume's channel (0: all)
+  std::array<uint32_t, 8> words;
+};
+
+// An effect of a chain: a real effect that never runs, so that records are
+// checked, kept and read back exactly as on a stream, and the records that
+// make up its state in the order a stream's fresh effect takes them (the
+// equaliser's bands in the order they came, the volume's channels after its
+// last record for every channel, another effect's last record).
+struct ChainEffect {
+  int32_t type;
+  int priority;
+  uint64_t order;
+  std::unique_ptr<dsp::Effect> fx;
+  std::vector<ChainRecord> records;
+};
+
+struct Chain {
+  // ---- under m
+  std::mutex m;
+  bool freed = false;
+  std::vector<ChainEffect> effects;  // in the order they run
+  uint64_t nextOrder = 0;
+  // Sample rates the caller gave to each equaliser band, as on a stream.
+  std::map<int32_t, int32_t> eqRates;
+  float tempoPct = 0;
+  float rateHz = 0;  // the rate for a song at kRate; 0 each song's own
+  float pitch = 0;
+};
+
 struct BpmState {
   float bpm = 0;
   int rate = 0;
@@ -277,6 +319,7 @@ struct Engine {
   std::mutex registryMutex;
   std::unordered_map<Handle, std::shared_ptr<Stream>> streams;
   std::unordered_map<Handle, BpmState> bpms;
+  std::unordered_map<Handle, std::shared_ptr<Chain>> chains;
   Handle nextHandle = 1;
   uint64_t nextBpmJob = 1;
 
@@ -326,6 +369,11 @@ class Held {
 };
 // Frees a stream whose lock the caller holds (the lock is released).
 void FreeLocked(const std::shared_ptr<Stream>& s, std::unique_lock<std::mutex>& lock);
+// Gives a chain a handle from the streams' space; FindChain finds a live
+// one, DropChain forgets it (false for anything else).
+Handle RegisterChain(const std::shared_ptr<Chain>& c);
+std::shared_ptr<Chain> FindChain(Handle h);
+bool DropChain(Handle h);
 // Every stream on a device, for the device calls.
 std::vector<std::shared_ptr<Stream>> StreamsOn(const Device& d);
 
@@ -381,6 +429,36 @@ void FillDeviceNow(Device& d, int64_t target);
 // both back and returns once the callback can no longer see the stream.
 bool AddToWorker(const std::shared_ptr<Stream>& s);
 void RemoveFromWorker(Stream& s);
+
+// ---- tempo values (Streams.cpp)
+// Whether SetTempo takes the values (-100, -1 and -100 leave one unchanged).
+bool ValidTempo(float tempo, float rate, float pitch);
+
+// ---- effects (StreamEffects.cpp), shared by streams and chains
+// Puts an effect after every one of its priority or a higher one: effects
+// run in descending priority, equal ones in the order they came.
+template <typename Entry>
+void InsertByPriority(std::vector<Entry>& chain, Entry entry) {
+  const int priority = entry.priority;
+  auto at = std::find_if(chain.begin(), chain.end(), [&](const Entry& x) { return x.priority < priority; });
+  chain.insert(at, std::move(entry));
+}
+// Takes a stream's effects that have faded out off its chain, into `gone`,
+// to be destroyed once the stream's lock is let go.
+void ClearFadedOut(Stream& s, std::vector<std::unique_ptr<dsp::Effect>>& gone);
+// Reads an effect's record as the caller wrote it (an equaliser band with
+// the sample rate the caller gave it).
+bool ReadRecord(const dsp::Effect& fx, int32_t type, const std::map<int32_t, int32_t>& eqRates, void* record);
+// Writes a record; an equaliser band is designed for the rate the data has
+// and the caller's rate is kept in eqRates.
+bool WriteRecord(dsp::Effect& fx, int32_t type, std::map<int32_t, int32_t>& eqRates, const void* record);
+
+// ---- chains (Chains.cpp): the chain side of the effect and tempo calls
+bool ChainAddEffect(Chain& c, int32_t type, int priority);
+bool ChainRemoveEffect(Chain& c, int32_t type);
+bool ChainGetEffectParameters(Chain& c, int32_t type, void* record);
+bool ChainSetEffectParameters(Chain& c, int32_t type, const void* record);
+bool ChainSetTempo(Chain& c, float tempo, float rate, float pitch);
 
 // ---- mix (Mix.cpp)
 void Mix(Device& d, float* out, size_t frames, int outCh);

@@ -1,7 +1,8 @@
-// The handle registry: every stream by its handle, the BPM results kept per
-// handle, and the freeing of streams. Handles are never reused; a call on 0,
-// a freed or an unknown handle finds nothing. The registry's lock is held
-// only to look up, insert or erase.
+// The handle registry: every stream and every sound chain by its handle, the
+// BPM results kept per handle, and the freeing of streams. Streams and chains
+// draw their handles from one counter, so that no handle names both. Handles
+// are never reused; a call on 0, a freed or an unknown handle finds nothing.
+// The registry's lock is held only to look up, insert or erase.
 #include <algorithm>
 
 #include "engine/EngineCore.h"
@@ -20,14 +21,23 @@ Handle Refuse(int32_t code, int64_t detail) {
 
 void Accepted() { tLastError = StreamError{}; }
 
+namespace {
+// The next handle (under registryMutex); 0 once the counter has run out,
+// since handles are never reused.
+Handle NextHandle(Engine& e) {
+  if (e.nextHandle == 0) return 0;
+  return e.nextHandle++;
+}
+}  // namespace
+
 Handle Register(const std::shared_ptr<Stream>& s) {
   Engine& e = E();
   std::lock_guard<std::mutex> lock(e.registryMutex);
   // A device being closed takes no new streams: CloseDevice marks it first
   // and then collects its streams under this lock.
   if (!s->device->ready.load()) return 0;
-  Handle h = e.nextHandle++;
-  if (h == 0) h = e.nextHandle++;  // 0 is never a handle
+  const Handle h = NextHandle(e);
+  if (h == 0) return 0;
   s->handle = h;
   e.streams[h] = s;
   return h;
@@ -87,6 +97,28 @@ void FreeLocked(const std::shared_ptr<Stream>& s, std::unique_lock<std::mutex>& 
       s->source->owner.store(nullptr);
     }
   }
+}
+
+Handle RegisterChain(const std::shared_ptr<Chain>& c) {
+  Engine& e = E();
+  std::lock_guard<std::mutex> lock(e.registryMutex);
+  const Handle h = NextHandle(e);
+  if (h != 0) e.chains[h] = c;
+  return h;
+}
+
+std::shared_ptr<Chain> FindChain(Handle h) {
+  if (h == 0) return nullptr;
+  Engine& e = E();
+  std::lock_guard<std::mutex> lock(e.registryMutex);
+  auto it = e.chains.find(h);
+  return it == e.chains.end() ? nullptr : it->second;
+}
+
+bool DropChain(Handle h) {
+  Engine& e = E();
+  std::lock_guard<std::mutex> lock(e.registryMutex);
+  return e.chains.erase(h) > 0;
 }
 
 std::vector<std::shared_ptr<Stream>> StreamsOn(const Device& d) {

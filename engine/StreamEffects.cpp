@@ -2,9 +2,11 @@
 // (engine/dsp), run by the worker after the time-stretcher, in descending
 // priority. The chain itself changes only under the stream's lock; new
 // parameter records reach the worker through each effect's own lock-free
-// slot, at the start of its next block.
+// slot, at the start of its next block. On a sound chain's handle the calls
+// go to the chain (Chains.cpp).
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -23,8 +25,10 @@ EffectEntry* FindEffect(Stream& s, int32_t type) {
   return nullptr;
 }
 
-// Takes the effects that have faded out off the chain, into `gone`, to be
-// destroyed once the stream's lock is let go.
+}  // namespace
+
+namespace core {
+
 void ClearFadedOut(Stream& s, std::vector<std::unique_ptr<dsp::Effect>>& gone) {
   for (auto it = s.chain.begin(); it != s.chain.end();) {
     if (it->fadeLeft == 0) {
@@ -36,9 +40,38 @@ void ClearFadedOut(Stream& s, std::vector<std::unique_ptr<dsp::Effect>>& gone) {
   }
 }
 
-}  // namespace
+bool ReadRecord(const dsp::Effect& fx, int32_t type, const std::map<int32_t, int32_t>& eqRates, void* record) {
+  if (!record || dsp::RecordSize(type) == 0) return false;
+  if (!fx.GetParameters(record)) return false;
+  if (type == dsp::kPeakEq) {
+    auto* eq = static_cast<dsp::PeakEqParams*>(record);
+    auto it = eqRates.find(eq->band);
+    if (it != eqRates.end()) eq->freq = it->second;
+  }
+  return true;
+}
+
+bool WriteRecord(dsp::Effect& fx, int32_t type, std::map<int32_t, int32_t>& eqRates, const void* record) {
+  if (!record) return false;
+  if (dsp::RecordSize(type) == 0) return true;  // nothing to set
+  if (type == dsp::kPeakEq) {
+    // The band is designed for the rate the data really has here; the rate
+    // the caller named is kept only to be read back.
+    dsp::PeakEqParams eq;
+    std::memcpy(&eq, record, sizeof eq);
+    const int32_t callerRate = eq.freq;
+    eq.freq = 0;
+    if (!fx.SetParameters(&eq)) return false;
+    eqRates[eq.band] = callerRate;
+    return true;
+  }
+  return fx.SetParameters(record);
+}
+
+}  // namespace core
 
 bool AddEffect(Handle h, int32_t type, int priority) {
+  if (auto c = FindChain(h)) return ChainAddEffect(*c, type, priority);
   // Created before the stream is locked, so that the worker never waits
   // for an allocation (and never allocates itself).
   std::unique_ptr<dsp::Effect> fx;
@@ -53,15 +86,13 @@ bool AddEffect(Handle h, int32_t type, int priority) {
   ClearFadedOut(*s, gone);
   if (FindEffect(*s, type)) return true;
   if (!fx) return false;
-  EffectEntry entry{type, priority, s->nextOrder++, std::move(fx)};
-  auto at = std::find_if(s->chain.begin(), s->chain.end(),
-                         [&](const EffectEntry& x) { return x.priority < priority; });
-  s->chain.insert(at, std::move(entry));
+  InsertByPriority(s->chain, EffectEntry{type, priority, s->nextOrder++, std::move(fx)});
   if (type == dsp::kPeakEq) s->eqRates.clear();
   return true;
 }
 
 bool RemoveEffect(Handle h, int32_t type) {
+  if (auto c = FindChain(h)) return ChainRemoveEffect(*c, type);
   std::vector<std::unique_ptr<dsp::Effect>> gone;
   {
     Held s(h);
@@ -78,39 +109,23 @@ bool RemoveEffect(Handle h, int32_t type) {
 }
 
 bool GetEffectParameters(Handle h, int32_t type, void* record) {
-  Held s(h);
-  if (!s || !s->playable || !record) return false;
-  EffectEntry* fx = FindEffect(*s, type);
-  if (!fx || dsp::RecordSize(type) == 0) return false;
-  if (!fx->fx->GetParameters(record)) return false;
-  if (type == dsp::kPeakEq) {
-    auto* eq = static_cast<dsp::PeakEqParams*>(record);
-    auto it = s->eqRates.find(eq->band);
-    if (it != s->eqRates.end()) eq->freq = it->second;
-  }
-  return true;
-}
-
-bool SetEffectParameters(Handle h, int32_t type, const void* record) {
+  if (auto c = FindChain(h)) return ChainGetEffectParameters(*c, type, record);
   Held s(h);
   if (!s || !s->playable || !record) return false;
   EffectEntry* fx = FindEffect(*s, type);
   if (!fx) return false;
-  if (dsp::RecordSize(type) == 0) return true;  // nothing to set
-  if (type == dsp::kPeakEq) {
-    // The band is designed for the rate the data really has here; the rate
-    // the caller named is kept only to be read back.
-    dsp::PeakEqParams eq;
-    std::memcpy(&eq, record, sizeof eq);
-    const int32_t callerRate = eq.freq;
-    eq.freq = 0;
-    // The effect hands the record to the worker through its own lock-free
-    // slot; it reaches the sound at the start of the next block.
-    if (!fx->fx->SetParameters(&eq)) return false;
-    s->eqRates[eq.band] = callerRate;
-    return true;
-  }
-  return fx->fx->SetParameters(record);
+  return ReadRecord(*fx->fx, type, s->eqRates, record);
+}
+
+bool SetEffectParameters(Handle h, int32_t type, const void* record) {
+  if (auto c = FindChain(h)) return ChainSetEffectParameters(*c, type, record);
+  Held s(h);
+  if (!s || !s->playable || !record) return false;
+  EffectEntry* fx = FindEffect(*s, type);
+  if (!fx) return false;
+  // The effect hands the record to the worker through its own lock-free
+  // slot; it reaches the sound at the start of the next block.
+  return WriteRecord(*fx->fx, type, s->eqRates, record);
 }
 
 }  // namespace engine

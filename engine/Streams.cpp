@@ -349,16 +349,23 @@ int32_t ReadData(Handle h, void* buffer, uint32_t bytes) {
 
 // ================================================================ tempo
 
+namespace core {
+
+bool ValidTempo(float tempo, float rate, float pitch) {
+  if (tempo != -100.0f && !(tempo >= -95.0f && tempo <= 5000.0f)) return false;
+  if (rate != -1.0f && !(rate == 0.0f || (rate >= 100.0f && rate <= 200000.0f))) return false;
+  return pitch == -100.0f || (pitch >= -60.0f && pitch <= 60.0f);
+}
+
+}  // namespace core
+
 bool SetTempo(Handle h, float tempo, float rate, float pitch) {
+  if (auto c = FindChain(h)) return ChainSetTempo(*c, tempo, rate, pitch);
   auto s = FindFree(h);
-  if (!s || !s->tempo) return false;
-  const bool keepTempo = tempo == -100.0f, keepRate = rate == -1.0f, keepPitch = pitch == -100.0f;
-  if (!keepTempo && !(tempo >= -95.0f && tempo <= 5000.0f)) return false;
-  if (!keepRate && !(rate == 0.0f || (rate >= 100.0f && rate <= 200000.0f))) return false;
-  if (!keepPitch && !(pitch >= -60.0f && pitch <= 60.0f)) return false;
-  if (!keepTempo) s->tempoPct.store(tempo);
-  if (!keepRate) s->rateHz.store(rate == 0.0f ? static_cast<float>(s->rate) : rate);
-  if (!keepPitch) s->pitch.store(pitch);
+  if (!s || !s->tempo || !ValidTempo(tempo, rate, pitch)) return false;
+  if (tempo != -100.0f) s->tempoPct.store(tempo);
+  if (rate != -1.0f) s->rateHz.store(rate == 0.0f ? static_cast<float>(s->rate) : rate);
+  if (pitch != -100.0f) s->pitch.store(pitch);
   s->tempoSeq.fetch_add(1, std::memory_order_release);
   return true;
 }

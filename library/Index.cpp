@@ -15,7 +15,7 @@ using djvp::ui::T;
 
 QString IndexPath() { return djvp::DataFolder() + QStringLiteral("/djv.ndx"); }
 
-void LoadLibraryIndex(djvp::MainState& s) {
+void LoadLibraryIndex(djvp::LibraryPage& s) {
   djvp::Grid* grid = s.DummyPlaylist;
   const QString path = IndexPath();
   // A save of an earlier version that was killed may have left a whole copy
@@ -32,7 +32,7 @@ void LoadLibraryIndex(djvp::MainState& s) {
   djvp::MsgBox(T(djvp::kStrIndexUnreadable) + QLatin1Char('\n') + kept + QStringLiteral("\n\n") + grid->LastError());
 }
 
-bool SaveLibraryIndex(djvp::MainState& s) {
+bool SaveLibraryIndex(djvp::LibraryPage& s) {
   djvp::Grid* grid = s.DummyPlaylist;
   if (!grid) return false;
   if (grid->SaveToFile(IndexPath())) return true;
@@ -40,7 +40,7 @@ bool SaveLibraryIndex(djvp::MainState& s) {
   return false;
 }
 
-bool RefusedWhileAnalysing(djvp::MainState& s) {
+bool RefusedWhileAnalysing(const djvp::LibraryPage& s) {
   if (!s.AnalysisRunning) return false;
   djvp::MsgBox(T(djvp::kStrAnalysisBusy));
   return true;

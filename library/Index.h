@@ -10,6 +10,7 @@
 
 namespace djvp {
 class MainState;
+struct LibraryPage;
 }
 
 namespace library {
@@ -23,16 +24,16 @@ QString IndexPath();
 // it is renamed to IndexPath() + ".unreadable" (".unreadable.2" and so on
 // when that name is taken: a copy kept earlier is never replaced) so that
 // the next save does not write over it, and the user is told why.
-void LoadLibraryIndex(djvp::MainState& s);
+void LoadLibraryIndex(djvp::LibraryPage& s);
 
 // Writes the library grid to the index file. The new file replaces the old
 // one only once it is complete on the disk; when the save fails (disk full,
 // no permission) the old index stays whole and the user is told, with the
 // system's reason. Returns whether the index was written.
-bool SaveLibraryIndex(djvp::MainState& s);
+bool SaveLibraryIndex(djvp::LibraryPage& s);
 
 // While songs of the library are analysed the library's rows must stay where
 // they are: tells the user and returns true; returns false at other times.
-bool RefusedWhileAnalysing(djvp::MainState& s);
+bool RefusedWhileAnalysing(const djvp::LibraryPage& s);
 
 }  // namespace library

@@ -25,12 +25,12 @@ namespace library {
 
 using djvp::ui::T;
 
-void DummyPlaylist_ColumnClick(djvp::MainState& s, int column) {
+void DummyPlaylist_ColumnClick(djvp::LibraryPage& s, int column) {
   if (!s.DummyPlaylist || RefusedWhileAnalysing(s)) return;
   playlists::SortByHeader(*s.DummyPlaylist, column);
 }
 
-void DummyPlaylist_ResetKeyColumn(djvp::MainState& s) {
+void DummyPlaylist_ResetKeyColumn(djvp::LibraryPage& s) {
   djvp::Grid* grid = s.DummyPlaylist;
   if (!grid) return;
   const int32_t column = grid->LeftMostColumn();
@@ -39,7 +39,7 @@ void DummyPlaylist_ResetKeyColumn(djvp::MainState& s) {
   grid->SetSearchColumn(column);
 }
 
-void DummyPlaylist_RightClick(djvp::MainState& s, int button) {
+void DummyPlaylist_RightClick(djvp::LibraryPage& s, int button) {
   if (button != 2 || !s.DummyPlaylist || s.DummyPlaylist->SelectionCount() <= 0) return;
   if (s.PopupMenu) s.PopupMenu(s.mnuTags);
 }
@@ -48,7 +48,7 @@ void DummyPlaylist_SearchKey(bool* cancel) {
   if (cancel) *cancel = true;
 }
 
-void Text1_Change(djvp::MainState& s) {
+void Text1_Change(djvp::LibraryPage& s) {
   djvp::Grid* grid = s.DummyPlaylist;
   if (!grid) return;
   const int32_t row = grid->FindRowByText(s.Text1.text().toUpper());
@@ -82,7 +82,7 @@ bool RemoveSongFile(const QString& path, QString* why) {
   return false;
 }
 
-void mnuDelete_Click(djvp::MainState& s) {
+void mnuDelete_Click(djvp::LibraryPage& s) {
   djvp::Grid* grid = s.DummyPlaylist;
   if (!grid || grid->SelectionCount() <= 0 || RefusedWhileAnalysing(s)) return;
   std::vector<int32_t> selected;

@@ -11,8 +11,8 @@ namespace library {
 
 void cmdSearch_Click(djvp::MainState& s, int index) {
   switch (index) {
-    case kCopyToDeck1: CopySelectedRows(s, 1); break;
-    case kCopyToDeck2: CopySelectedRows(s, 2); break;
+    case kCopyToDeck1: CopySelectedRows(s, djvp::kDeck1); break;
+    case kCopyToDeck2: CopySelectedRows(s, djvp::kDeck2); break;
     case kCalculateBPM:
     case kCalculateGain:
     case kCalculateMixPoints: StartAnalysis(s, index); break;
@@ -20,7 +20,7 @@ void cmdSearch_Click(djvp::MainState& s, int index) {
   }
 }
 
-int32_t CopySelectedRows(djvp::MainState& s, int deck) {
+int32_t CopySelectedRows(djvp::MainState& s, djvp::DeckId deck) {
   const djvp::Grid* library = s.DummyPlaylist;
   djvp::Grid* target = s.Playlist(deck);
   if (!library || !target) return 0;

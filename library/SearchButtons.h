@@ -3,6 +3,8 @@
 // 2, 3 and 4 are the analysis commands (BPM, gain, mix points).
 #pragma once
 
+#include "ui/DeckId.h"
+
 #include <cstdint>
 
 namespace djvp {
@@ -27,6 +29,6 @@ void cmdSearch_Click(djvp::MainState& s, int index);
 // with all thirteen cells as they are (the hidden ones too). The library,
 // its selection and the playing songs are left alone. Returns the number of
 // rows copied.
-int32_t CopySelectedRows(djvp::MainState& s, int deck);
+int32_t CopySelectedRows(djvp::MainState& s, djvp::DeckId deck);
 
 }  // namespace library

@@ -156,8 +156,8 @@ QString AskImportFolder(djvp::MainState& s, djvp::Grid& grid) {
   browser.title(T(djvp::kStrChooseImportFolder));
   QString path = browser.BrowseForFolder();
   if (!path.isEmpty() && !path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
-  for (size_t deck = 0; deck < 2; ++deck)
-    if (&grid == s.PlayListView[deck]) s.ScrollerText[deck] = T(djvp::kStrImporting) + Blanks10();
+  for (djvp::DeckId deck : djvp::kBothDecks)
+    if (&grid == s.Playlist(deck)) s.ScrollerText[deck.Index()] = T(djvp::kStrImporting) + Blanks10();
   return path;
 }
 

@@ -23,8 +23,6 @@ namespace {
 using namespace djvp::ctl;
 using djvp::ui::SelectedRow;
 
-djvp::Grid* DeckGrid(djvp::MainState& s, int deck) { return s.Playlist(deck + 1); }
-
 bool EndsWith(const QString& path, const char* ending) {
   const QString e = QLatin1String(ending);
   return path.right(e.size()).toUpper() == e;
@@ -33,9 +31,10 @@ bool EndsWith(const QString& path, const char* ending) {
 }  // namespace
 
 void cmdPlayer_Click(djvp::MainState& s, int index) {
-  if (index < 0 || index >= 2 * kDeckButtons) return;
-  const int deck = index / kDeckButtons;
-  switch (index % kDeckButtons) {
+  const auto button = djvp::DeckId::FromGroupIndex(index, kDeckButtons);
+  if (!button) return;
+  const djvp::DeckId deck = button->deck;
+  switch (button->k) {
     case kFolder: FolderButton(s, deck); break;
     case kAddFile: AddFile(s, deck); break;
     case kDelete: DeleteRow(s, deck); break;
@@ -48,9 +47,9 @@ void cmdPlayer_Click(djvp::MainState& s, int index) {
 }
 
 void ConnectHandlers(djvp::MainState& s) {
-  for (int deck = 0; deck < 2; ++deck)
+  for (djvp::DeckId deck : djvp::kBothDecks)
     for (int b = kFolder; b <= kClear; ++b) {
-      const int index = deck * kDeckButtons + b;
+      const int index = static_cast<int>(deck.Slot(kDeckButtons, b));
       s.cmdPlayer[static_cast<size_t>(index)].Click = [&s, index] { cmdPlayer_Click(s, index); };
     }
   for (int i = 0; i < 3; ++i)
@@ -59,10 +58,10 @@ void ConnectHandlers(djvp::MainState& s) {
                        [&s, i](int column) { PlayListView_ColumnClick(s, i, column); });
 }
 
-void FolderButton(djvp::MainState& s, int deck) {
-  djvp::Grid* grid = DeckGrid(s, deck);
+void FolderButton(djvp::MainState& s, djvp::DeckId deck) {
+  djvp::Grid* grid = s.Playlist(deck);
   if (!grid) return;
-  QString& text = s.ScrollerText[static_cast<size_t>(deck)];
+  QString& text = s.ScrollerText[deck.Index()];
   // The import notice is shown meanwhile; afterwards the deck shows again
   // what it showed before (the title of a song that plays on, or the
   // resting text).
@@ -71,8 +70,8 @@ void FolderButton(djvp::MainState& s, int deck) {
   text = before;
 }
 
-void AddFile(djvp::MainState& s, int deck) {
-  djvp::Grid* grid = DeckGrid(s, deck);
+void AddFile(djvp::MainState& s, djvp::DeckId deck) {
+  djvp::Grid* grid = s.Playlist(deck);
   if (!grid) return;
   djvp::clsCommonDialog dialog;
   QString path = QStringLiteral("*.*");
@@ -110,8 +109,8 @@ void AddChosenFile(djvp::MainState& s, const QString& path, djvp::Grid& grid) {
   }
 }
 
-void DeleteRow(djvp::MainState& s, int deck) {
-  djvp::Grid* grid = DeckGrid(s, deck);
+void DeleteRow(djvp::MainState& s, djvp::DeckId deck) {
+  djvp::Grid* grid = s.Playlist(deck);
   if (!grid) return;
   const int32_t row = SelectedRow(*grid);
   if (row <= 0) return;
@@ -120,8 +119,8 @@ void DeleteRow(djvp::MainState& s, int deck) {
   grid->SetDrawingEnabled(true);
 }
 
-void MoveRow(djvp::MainState& s, int deck, int step) {
-  djvp::Grid* grid = DeckGrid(s, deck);
+void MoveRow(djvp::MainState& s, djvp::DeckId deck, int step) {
+  djvp::Grid* grid = s.Playlist(deck);
   if (!grid) return;
   const int32_t r = SelectedRow(*grid);
   const int32_t other = r + step;
@@ -139,8 +138,8 @@ void MoveRow(djvp::MainState& s, int deck, int step) {
   grid->SetCurrentRow(other);
 }
 
-void SavePlaylist(djvp::MainState& s, int deck) {
-  djvp::Grid* grid = DeckGrid(s, deck);
+void SavePlaylist(djvp::MainState& s, djvp::DeckId deck) {
+  djvp::Grid* grid = s.Playlist(deck);
   if (!grid) return;
   djvp::clsCommonDialog dialog;
   QString path = QStringLiteral("*.vpl");
@@ -158,11 +157,11 @@ void SavePlaylist(djvp::MainState& s, int deck) {
   if (!grid->SaveToFile(path)) djvp::MsgBox(path + QLatin1Char('\n') + grid->LastError(), djvp::MsgButtons::Ok);
 }
 
-void ClearPlaylist(djvp::MainState& s, int deck) {
-  djvp::Grid* grid = DeckGrid(s, deck);
+void ClearPlaylist(djvp::MainState& s, djvp::DeckId deck) {
+  djvp::Grid* grid = s.Playlist(deck);
   if (!grid || grid->RowCount() == 0) return;
   grid->DeleteAllRows();
-  const size_t d = static_cast<size_t>(deck);
+  const size_t d = deck.Index();
   s.ScrollerText[d] = djvp::ScrollerIdleText();
   s.ScrollerPos[d] = static_cast<int16_t>(s.ScrollerWidth[d] - s.ScrollerText[d].size() + 2);
 }

@@ -3,6 +3,8 @@
 // that plays a row.
 #pragma once
 
+#include "ui/DeckId.h"
+
 #include <QString>
 
 namespace djvp {
@@ -27,17 +29,17 @@ void PlayListView_ColumnClick(djvp::MainState& s, int index, int column);
 // with the wait cursor shown meanwhile.
 void SortByHeader(djvp::Grid& grid, int column);
 
-// The single buttons, for deck 0 or 1.
-void AddFile(djvp::MainState& s, int deck);
+// The single buttons of a deck.
+void AddFile(djvp::MainState& s, djvp::DeckId deck);
 // Adds one chosen file to the grid by its ending (letter case ignored): a
 // song (MP3, OGG, WMA, FLAC) as one row, an own playlist (VPL) or an M3U/M3U8
 // list with all their rows; any other file gives a message and adds nothing.
 void AddChosenFile(djvp::MainState& s, const QString& path, djvp::Grid& grid);
-void DeleteRow(djvp::MainState& s, int deck);
-void MoveRow(djvp::MainState& s, int deck, int step);  // -1 up, +1 down
-void SavePlaylist(djvp::MainState& s, int deck);
-void ClearPlaylist(djvp::MainState& s, int deck);
-void FolderButton(djvp::MainState& s, int deck);
+void DeleteRow(djvp::MainState& s, djvp::DeckId deck);
+void MoveRow(djvp::MainState& s, djvp::DeckId deck, int step);  // -1 up, +1 down
+void SavePlaylist(djvp::MainState& s, djvp::DeckId deck);
+void ClearPlaylist(djvp::MainState& s, djvp::DeckId deck);
+void FolderButton(djvp::MainState& s, djvp::DeckId deck);
 
 // Connects the playlist buttons and the header clicks of the three track
 // grids to their handlers.

@@ -2,10 +2,12 @@
 
 #include "ui/MainState.h"
 
+#include <utility>
+
 namespace tageditor {
 
-void ConnectHandlers(djvp::MainState& s) {
-  s.mnuTag.Click = [&s] { mnuTag_Click(s); };
+void ConnectHandlers(djvp::MainState& s, ShowEditor show) {
+  s.mnuTag.Click = [&s, show = std::move(show)] { mnuTag_Click(s, show); };
 }
 
 void ConnectEditor(TagEditorState& ed) {

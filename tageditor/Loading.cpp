@@ -72,7 +72,7 @@ void LoadCover(TagEditorState& ed, const TagControl& tags) {
 
 }  // namespace
 
-void mnuTag_Click(djvp::MainState& s) {
+void mnuTag_Click(djvp::MainState& s, const ShowEditor& show) {
   djvp::Grid* grid = s.DummyPlaylist;
   if (!grid || grid->SelectionCount() <= 0) return;
   const int32_t row = grid->CurrentRow();
@@ -85,7 +85,7 @@ void mnuTag_Click(djvp::MainState& s) {
   ed.LibraryRow = row;
   ConnectEditor(ed);
   if (!LoadSong(ed, s.TagFileName)) return;
-  if (s.ShowTagEditor) s.ShowTagEditor(ed);
+  if (show) show(ed);
 }
 
 bool LoadSong(TagEditorState& ed, const QString& path) {

@@ -4,6 +4,8 @@
 // through it, on the window state for the library row and index.
 #pragma once
 
+#include <functional>
+
 #include "tageditor/TagEditorState.h"
 
 #include <QString>
@@ -14,16 +16,21 @@ class MainState;
 
 namespace tageditor {
 
-// Wires "Show/Edit the Tags" of the library's popup menu.
-void ConnectHandlers(djvp::MainState& s);
+// How the window shows an editor modally over itself (returns when the
+// editor has closed).
+using ShowEditor = std::function<void(TagEditorState& editor)>;
+
+// Wires "Show/Edit the Tags" of the library's popup menu; `show` shows the
+// editor it opens.
+void ConnectHandlers(djvp::MainState& s, ShowEditor show);
 // Wires the events of one editor's controls to their handlers.
 void ConnectEditor(TagEditorState& ed);
 
 // "Show/Edit the Tags": with a current row in the library, names its file in
 // TagFileName, reads it into a new editor and shows the editor modally
-// (MainState::ShowTagEditor); a file the tag library cannot read is named
-// in a message instead. Refused while songs are analysed.
-void mnuTag_Click(djvp::MainState& s);
+// (`show`); a file the tag library cannot read is named in a message
+// instead. Refused while songs are analysed.
+void mnuTag_Click(djvp::MainState& s, const ShowEditor& show);
 
 // Reads the file into the editor: the pages and tabs of its format, every
 // field of its tag in its box and the ID3v2 lists. False (with the message

@@ -1,6 +1,7 @@
 #include "ui/MainState.h"
 
 #include "automation/Registry.h"
+#include "engine/dsp/Dsp.h"
 #include "platform/Grid.h"
 #include "platform/ModPublic.h"
 #include "platform/SystemMixer.h"
@@ -21,6 +22,34 @@ constexpr SliderDesign kEffectSliderDesign[14] = {
     {200, 5000, 200}, {2, 10, 2},       {-200, 200, 0}, {-200, 200, 0}, {0, 600, 0},
     {0, 100, 0},  {1200, 30000, 1200},  {0, 900, 0},  {0, 100, 0}};
 
+// Ten flat peaking bands at 80, 170, 310, 600, 1000, 3000, 6000, 12000,
+// 14000 and 16000 Hz.
+void SetUpEqualizerBands(engine::Handle chain) {
+  static constexpr float kCentres[10] = {80, 170, 310, 600, 1000, 3000, 6000, 12000, 14000, 16000};
+  if (!engine::AddEffect(chain, engine::dsp::kPeakEq, 0)) return;
+  for (int band = 0; band < 10; ++band) {
+    engine::dsp::PeakEqParams p{};
+    p.band = band;
+    p.freq = 44100;
+    p.bandwidth = 2.5f;
+    p.q = 0;
+    p.center = kCentres[band];
+    p.gain = 0;
+    engine::SetEffectParameters(chain, engine::dsp::kPeakEq, &p);
+  }
+}
+
+// The gain: a volume effect among the switched effects (priority 1), before
+// the bands.
+void SetUpGain(engine::Handle chain) {
+  if (!engine::AddEffect(chain, engine::dsp::kVolume, 1)) return;
+  engine::dsp::VolumeParams r{};
+  engine::GetEffectParameters(chain, engine::dsp::kVolume, &r);
+  r.channel = 0;
+  r.volume = 1;
+  engine::SetEffectParameters(chain, engine::dsp::kVolume, &r);
+}
+
 void Design(ui::Slider& s, int min, int max, int value) {
   s.setRange(min, max);
   s.setValue(value);
@@ -28,36 +57,61 @@ void Design(ui::Slider& s, int min, int max, int value) {
 
 }  // namespace
 
-MainState::MainState() {
+WindowServices::WindowServices() {
   for (auto& p : players_) p = std::make_unique<clsBassPlayer>();
   AnalysisPlayer = std::make_unique<clsBassPlayer>();
+  for (DeckId deck : kBothDecks) {
+    chains_[deck.Index()] = engine::CreateChain();
+    // Ten flat equaliser bands, which the deck's band and tone controls
+    // move, and the gain at unity.
+    SetUpEqualizerBands(chains_[deck.Index()]);
+    SetUpGain(chains_[deck.Index()]);
+    // Both players of the deck play through it.
+    for (int ab = 0; ab < 2; ++ab) players_[deck.Slot(2, ab)]->Chain(chains_[deck.Index()]);
+  }
+}
 
-  for (auto& grid : PlayListView) grid = new Grid();
-  DummyPlaylist = new Grid();
+WindowServices::~WindowServices() {
+  for (auto& p : players_) p.reset();
+  for (engine::Handle chain : chains_) engine::FreeChain(chain);
+}
 
+DeckPanels::DeckPanels() {
   for (size_t d = 0; d < 2; ++d) {
     cTime[d].setText(QStringLiteral(" 00:00.00"));
     rTime[d].setText(QStringLiteral(" 00:00.00"));
     tTime[d].setText(QStringLiteral(" 00:00"));
   }
   for (auto& l : lblBPM) l.setText(QStringLiteral("000.0"));
-  for (int deck = 0; deck < 2; ++deck)
-    for (int k = 0; k < 4; ++k) {
-      const bool gain = k == 0;
-      Design(UpDown[static_cast<size_t>(deck * 4 + k)], 0, gain ? 52 : 20, gain ? 26 : 10);
-    }
+  // The title displays show their resting text from the start; their cells
+  // stay hidden until a tick draws into them.
+  for (auto& cell : Image1) cell.setVisible(false);
+  for (size_t d = 0; d < 2; ++d) {
+    ScrollerWidth[d] = 19;
+    ScrollerText[d] = QStringLiteral("dj VORLAN") + QString(10, QLatin1Char(' '));
+    ScrollerPos[d] = ScrollerWidth[d];
+  }
+}
+
+MainState::MainState() {
+
+  for (auto& grid : PlayListView) grid = new Grid();
+  DummyPlaylist = new Grid();
+
+  for (auto& spinner : UpDown) Design(spinner, 0, 20, 10);
+  for (DeckId deck : kBothDecks) Design(UpDown[deck.Slot(4, 0)], 0, 52, 26);  // the gain
   Design(AutomationSlider[0], 0, 30, 0);
   Design(AutomationSlider[1], 1, 30, 1);
-  for (int deck = 0; deck < 2; ++deck)
+  for (DeckId deck : kBothDecks)
     for (int k = 0; k < 14; ++k) {
       const SliderDesign& d = kEffectSliderDesign[k];
       // Deck 2's reverb delay reaches further.
-      const int max = deck == 1 && k == 4 ? 30000 : d.max;
-      ui::Slider& slider = sldEffects[static_cast<size_t>(deck * 14 + k)];
+      const int max = !deck.IsFirst() && k == 4 ? 30000 : d.max;
+      ui::Slider& slider = sldEffects[deck.Slot(14, k)];
       Design(slider, d.min, max, d.value);
       // Deck 1's big echo wet mix and delay and its flanger sliders move by
       // one also on a page step.
-      const bool fine = deck == 0 && (k == 8 || k == 9 || k == 12 || k == 13);
+      const bool fine = deck.IsFirst() && (k == 8 || k == 9 || k == 12 || k == 13);
       slider.setChanges(1, fine ? 1 : 5);
     }
   for (auto& band : Eq) {
@@ -75,13 +129,7 @@ MainState::MainState() {
     Text2[d].setVisible(false);
   }
   txtError.setVisible(false);
-  for (auto& cell : Image1) cell.setVisible(false);
 
-  for (size_t d = 0; d < 2; ++d) {
-    ScrollerWidth[d] = 19;
-    ScrollerText[d] = QStringLiteral("dj VORLAN") + QString(10, QLatin1Char(' '));
-    ScrollerPos[d] = ScrollerWidth[d];
-  }
 }
 
 MainState::~MainState() {
@@ -92,7 +140,7 @@ MainState::~MainState() {
   delete DummyPlaylist.data();
 }
 
-void MainState::CreateSonavex(const QString& folder) {
+void WindowServices::CreateSonavex(const QString& folder) {
   // The tag library lies beside the program; register it there when its
   // class is not registered or points to another copy.
   const QString library = modPublic_AddBackslash(folder) + QStringLiteral("libSonavex2.so");
@@ -107,40 +155,28 @@ void MainState::CreateSonavex(const QString& folder) {
   if (automation::CreateObject("SONAVEX.SonavexCtrl.1", control) == AUTO_S_OK) Sonavex1 = control;
 }
 
-clsBassPlayer* MainState::Player(int deck, int ab) const {
-  if ((deck != 1 && deck != 2) || (ab != 0 && ab != 1)) return nullptr;
-  return players_[static_cast<size_t>((deck - 1) * 2 + ab)].get();
+clsBassPlayer* WindowServices::Player(DeckId deck, int ab) const {
+  if (ab != 0 && ab != 1) return nullptr;
+  return players_[deck.Slot(2, ab)].get();
 }
 
-bool MainState::AnyPlaying() const {
+bool WindowServices::AnyPlaying() const {
   for (const auto& p : players_)
     if (p->IsPlaying()) return true;
   return false;
 }
 
-QString MainState::StatusPanelText(int panel) const {
+QString WindowServices::StatusPanelText(int panel) const {
   if (panel < 1 || panel > 3) return {};
   return StatusPanel[static_cast<size_t>(panel - 1)].text();
 }
 
-void MainState::SetStatusPanelText(int panel, const QString& text) {
+void WindowServices::SetStatusPanelText(int panel, const QString& text) {
   if (panel < 1 || panel > 3) return;
   StatusPanel[static_cast<size_t>(panel - 1)].setText(text);
 }
 
-Grid* MainState::Playlist(int deck) const {
-  return deck == 1 || deck == 2 ? PlayListView[static_cast<size_t>(deck - 1)].data() : nullptr;
-}
-
-ui::Slider* MainState::PositionSlider(int deck) {
-  return deck == 1 ? &Position1 : deck == 2 ? &Position2 : nullptr;
-}
-
-ui::Slider* MainState::VolumeSlider(int deck) { return deck == 1 ? &Volume1 : deck == 2 ? &Volume2 : nullptr; }
-
-ui::Slider* MainState::HeadphoneSlider(int deck) {
-  return deck == 1 ? &VolumeHP1 : deck == 2 ? &VolumeHP2 : nullptr;
-}
+Grid* MainState::Playlist(DeckId deck) const { return PlayListView[deck.Index()].data(); }
 
 void MainState::SetLibraryCell(int32_t row, int column, const QVariant& value) {
   if (DummyPlaylist) DummyPlaylist->SetCellValue(row, column, value);

@@ -1,9 +1,11 @@
 // The main window's state without its widgets: the controls under the
 // program's names and indexes, the four deck players and the analysis player,
 // the decks' playback and mixing state, the title displays, the system mixer
-// and the shared tag library control. The deck, playlist, mixer, effect and
-// library logic works on this object; the window (app/) builds the widgets,
-// binds each to its control here and forwards the timers' ticks.
+// and the shared tag library control, in slices by feature. The deck,
+// playlist, mixer, effect and library logic works on these; the logic names
+// a deck by DeckId and reaches its controls through ui/Deck.h. The window
+// (app/) builds the widgets, binds each to its control here and forwards the
+// timers' ticks.
 //
 // Controls are value objects (ui/Controls.h): code that sets a control's
 // value raises its event as a user's change does. The grids are the grid
@@ -15,7 +17,10 @@
 #include "audio/BassPlayer.h"
 #include "automation/Host.h"
 #include "ui/Controls.h"
+#include "ui/DeckId.h"
 #include "ui/DeckState.h"
+#include "ui/Event.h"
+#include "engine/Engine.h"
 
 #include <QPointer>
 #include <QString>
@@ -25,10 +30,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-
-namespace tageditor {
-class TagEditorState;
-}
+#include <optional>
+#include <utility>
 
 namespace djvp {
 
@@ -76,7 +79,13 @@ enum EffectBox : int {
   kEchoBox = 7,
   kFlangerBox = 8,
 };
-constexpr int EffectBoxOf(int deck, int box) { return deck == 0 ? box : 17 - box; }
+constexpr size_t EffectBoxOf(DeckId deck, int box) { return static_cast<size_t>(deck.IsFirst() ? box : 17 - box); }
+// The deck and deck-1 box number of the switch at `index` (0..17).
+constexpr std::optional<std::pair<DeckId, int>> EffectBoxAt(int index) {
+  if (index < 0 || index > 17) return std::nullopt;
+  if (index < 9) return std::pair<DeckId, int>{kDeck1, index};
+  return std::pair<DeckId, int>{kDeck2, 17 - index};
+}
 // SCLabel1: the labels whose captions the logic sets or shows.
 enum Label : int {
   kLblGain1 = 11,          // deck 1's gain caption; 12 deck 2's
@@ -93,26 +102,45 @@ enum Label : int {
   kLblPreListenState = 151,  // "ON" / "OFF" under the pre-listen button
 };
 constexpr int kLabels = 152;
+// The labels each deck has one of, and where deck 1's and deck 2's stand.
+enum DeckLabel : int { kGainLabel, kHighLabel, kMidLabel, kLowLabel, kTempoLabel, kSampleRateLabel, kPitchLabel,
+                       kPresetPromptLabel };
+constexpr int kDeckLabelAt[8][2] = {{kLblGain1, kLblGain1 + 1}, {kLblHigh1, kLblHigh1 + 1},
+                                    {kLblHigh1 + 2, kLblHigh1 + 3}, {kLblHigh1 + 4, kLblHigh1 + 5},
+                                    {kLblTempo1, kLblTempo2}, {kLblSampleRate1, kLblSampleRate2},
+                                    {kLblPitch1, kLblPitch2}, {kLblPresetPrompt1, kLblPresetPrompt1 + 1}};
+constexpr size_t LabelOf(DeckId deck, DeckLabel label) {
+  return static_cast<size_t>(kDeckLabelAt[label][deck.Index()]);
+}
 }  // namespace ctl
 
-class MainState : public AnalysisHost {
- public:
-  // The controls with their designed ranges and values, the grids (empty,
-  // without columns) and the five players.
-  MainState();
-  ~MainState() override;
-  MainState(const MainState&) = delete;
-  MainState& operator=(const MainState&) = delete;
+// The window state comes in slices by feature. A routine that works within
+// one slice takes that slice (the title displays, the crossfade curve, the
+// library index); a handler that reaches into several takes the whole
+// state. Tests build what they need.
 
-  // ------------------------------------------------------------- players
-  // deck 1 or 2; ab 0 for the deck's player A, 1 for B. Null otherwise.
-  clsBassPlayer* Player(int deck, int ab) const;
+// What the whole window shares: the players, the tag library control, the
+// labels and the status bar, the system mixer and the window's id.
+class WindowServices {
+ public:
+  WindowServices();
+  ~WindowServices();
+  WindowServices(const WindowServices&) = delete;
+  WindowServices& operator=(const WindowServices&) = delete;
+
+  // ab 0 for the deck's player A, 1 for B; null for any other ab.
+  clsBassPlayer* Player(DeckId deck, int ab) const;
   clsBassPlayer& Deck1PlayerA() const { return *players_[0]; }
   clsBassPlayer& Deck1PlayerB() const { return *players_[1]; }
   clsBassPlayer& Deck2PlayerA() const { return *players_[2]; }
   clsBassPlayer& Deck2PlayerB() const { return *players_[3]; }
   bool AnyPlaying() const;
   std::unique_ptr<clsBassPlayer> AnalysisPlayer;
+  // The sound chain each deck's songs play through (effects, equaliser,
+  // gain, tones, tempo, sample rate and pitch), by DeckId::Index(): it
+  // stays while songs come and go, so a song carries the deck's sound from
+  // its first sample.
+  engine::Handle Chain(DeckId deck) const { return chains_[deck.Index()]; }
 
   // The tag library control the whole window shares; null until created.
   automation::DispatchPtr Sonavex1;
@@ -120,118 +148,11 @@ class MainState : public AnalysisHost {
   // `folder` first when its class is not registered there.
   void CreateSonavex(const QString& folder);
 
-  // ------------------------------------------------------------- controls
-  // Deck panels.
-  std::array<ui::Button, 20> cmdPlayer;
-  std::array<QPointer<Grid>, 3> PlayListView;  // deck 1, deck 2, the hidden scratch grid
-  std::array<ui::PictureCell, 40> Image1;      // title display cells: 0..19 deck 1, 20..39 deck 2
-  std::array<ui::Caption, 2> cTime, rTime, tTime;
-  std::array<ui::Caption, 4> lblBPM;
-  ui::Slider Position1, Position2;
-
-  // Centre panel.
-  ui::Slider Volume1{0, 100, 0}, Volume2{0, 100, 0};
-  ui::Slider VolumeHP1{0, 100, 0}, VolumeHP2{0, 100, 0};
-  ui::Slider Slider1{0, 100, 50};  // the crossfader
-  ui::Slider MainVolume{0, 100, 0};
-  ui::LedMeter pctVolume1, pctVolume2, pctVolumeLeft, pctVolumeRight;
-  std::array<ui::Slider, 8> UpDown;  // gain and three tone spinners per deck
-  ui::Button Command1;               // pre-listen
-
-  // "Mixer Settings" page.
-  ui::Slider MixerTime{0, 100, 0};
-  ui::Caption lblTime;
-  ui::CurveEditor pctDimmer;
-  std::array<ui::Button, 6> MixPreview;
-  std::array<ui::CheckBox, 4> Check1;
-  std::array<ui::Slider, 2> AutomationSlider;
-
-  // "Sound Effects" page.
-  std::array<ui::CheckBox, 18> Effects;
-  std::array<ui::Button, 4> cmdEffects;
-  std::array<ui::Slider, 28> sldEffects;
-  std::array<ui::Slider, 20> Eq;
-
-  // "Settings" page.
-  std::array<ui::ListBox, 8> cmbSettings;
-  std::array<ui::TextBox, 1> txtSettings;
-  std::array<ui::Button, 5> cmdSettings;  // 0 "Create", 1 the music folder, 4 help
-  std::array<ui::OptionButton, 2> optSettings;
-  std::array<ui::Caption, 3> Frame5;  // the speaker-button frames
-  std::array<ui::OptionButton, 12> Option2;
-
-  // "Search For Songs" page and its popup menu.
-  QPointer<Grid> DummyPlaylist;
-  std::array<ui::Button, 5> cmdSearch;
-  ui::TextBox Text1;
-  ui::TextBox txtError;
-  ui::Caption mnuTags;
-  ui::Button mnuTag, mnuCopy1, mnuCopy2, mnuDelete;
-  // Shows the popup menu at the mouse pointer (the window sets it).
-  std::function<void(const ui::Caption& menu)> PopupMenu;
-
-  // The tag editor: the file it shows (set when "Show/Edit the Tags" opens
-  // it on the library's current row), and how the window shows the editor
-  // modally over its loaded state (the window sets it; returns when the
-  // editor has closed).
-  QString TagFileName;
-  std::function<void(tageditor::TagEditorState& editor)> ShowTagEditor;
-
-  // Pop-up panels: the import progress and the equaliser presets.
-  ui::Caption Frame11;
-  ui::Slider PB{0, 100, 0};
-  std::array<ui::Caption, 2> pctEQ;
-  std::array<ui::ListBox, 2> cmbSelect, List1;
-  std::array<ui::TextBox, 2> Text2;
-  std::array<ui::Button, 4> cmdSelect;
-  // What OK does on each deck's preset panel: apply the chosen preset (the
-  // panel was opened by "Load") and/or save the sliders ("Save"); the user
-  // said Yes to overwriting a preset of the typed name.
-  std::array<bool, 2> PresetLoadMode{}, PresetSaveMode{};
-  bool PresetOverwrite = false;
-
   // The window's labels by index, and the status bar's panels 1..3.
   std::array<ui::Caption, ctl::kLabels> SCLabel1;
   std::array<ui::Caption, 3> StatusPanel;
   QString StatusPanelText(int panel) const;
   void SetStatusPanelText(int panel, const QString& text);
-
-  // ------------------------------------------------------ deck helpers
-  // Deck 1 or 2 (null otherwise).
-  Grid* Playlist(int deck) const;
-  ui::Slider* PositionSlider(int deck);
-  ui::Slider* VolumeSlider(int deck);
-  ui::Slider* HeadphoneSlider(int deck);
-
-  // ------------------------------------------------------------ state
-  decks::DeckState Decks;
-  int16_t MixTime = 0;
-  bool AutomixOn = false, AutoGainOn = false, AutoBPMOn = false, UseMixPoints = false;
-  int16_t MixLeftU = 0, MixLeftD = 0, MixRightU = 0, MixRightD = 0;
-  bool PreListenOn = false;
-  // Set while songs of the library are analysed: the commands that change the
-  // library's rows (sort, delete, create) refuse meanwhile, so that a result
-  // never lands in another song's row.
-  bool AnalysisRunning = false;
-  // True only while a started song's own effect record is applied: an
-  // effect switched on then takes its parameters from its sliders.
-  bool SongEffectsActive = false;
-  // What waits for the tempo the engine measures after a song's start, per
-  // deck (0 deck 1): the start-BPM handle whose tempo the deck's
-  // recalculated-tempo label is to show, and the main stream of a started
-  // song whose tempo matching (and own effect record) waits for it; 0 when
-  // nothing waits.
-  struct StartTempoWait {
-    engine::Handle label = 0;
-    engine::Handle match = 0;
-  };
-  std::array<StartTempoWait, 2> StartTempoWaits{};
-
-  // The two title displays (0 deck 1, 1 deck 2): the text that scrolls, the
-  // cell its first character stands on, and the last cell.
-  std::array<QString, 2> ScrollerText;
-  std::array<int16_t, 2> ScrollerPos{};
-  std::array<int16_t, 2> ScrollerWidth{};
 
   // When the window was loaded (the status bar's clock shows nothing
   // before).
@@ -242,15 +163,165 @@ class MainState : public AnalysisHost {
   // The window's id, for the dialogs the logic opens over it.
   int32_t hWnd = 0;
 
+ private:
+  std::array<std::unique_ptr<clsBassPlayer>, 4> players_;
+  std::array<engine::Handle, 2> chains_{};
+};
+
+// The two deck panels: transport buttons, playlists, title displays, times,
+// tempo figures and position sliders.
+struct DeckPanels {
+  // Times at zero, the resting title, no tempo; the playlist grids are
+  // the window state's to make.
+  DeckPanels();
+  DeckPanels(const DeckPanels&) = delete;
+  DeckPanels& operator=(const DeckPanels&) = delete;
+
+  std::array<ui::Button, 20> cmdPlayer;
+  std::array<QPointer<Grid>, 3> PlayListView;  // deck 1, deck 2, the hidden scratch grid
+  std::array<ui::PictureCell, 40> Image1;      // title display cells: 0..19 deck 1, 20..39 deck 2
+  std::array<ui::Caption, 2> cTime, rTime, tTime;
+  std::array<ui::Caption, 4> lblBPM;
+  ui::Slider Position1, Position2;
+  // The two title displays (0 deck 1, 1 deck 2): the text that scrolls, the
+  // cell its first character stands on, and the last cell.
+  std::array<QString, 2> ScrollerText;
+  std::array<int16_t, 2> ScrollerPos{};
+  std::array<int16_t, 2> ScrollerWidth{};
+};
+
+// What the decks tell the rest of the program about their songs.
+struct DeckEvents {
+  // A song has been opened on one of the deck's players and is about to
+  // play: its streams carry the deck's sound chain; what belongs to the
+  // song alone goes on here, before its first sample is heard.
+  ui::Event<DeckId, clsBassPlayer&> SongLoaded;
+  // The song's Play succeeded (a crossfade into it is armed by then).
+  ui::Event<DeckId, clsBassPlayer&> SongStarted;
+  // Every run of the playback timer while a song plays.
+  ui::Event<> PlaybackTick;
+};
+
+// The centre panel and the "Mixer Settings" page: the decks' volumes, the
+// crossfader, the meters, pre-listen, the mix time and curve, Auto Mix, and
+// the decks' playback and mixing state.
+struct MixerPanel {
+  ui::Slider Volume1{0, 100, 0}, Volume2{0, 100, 0};
+  ui::Slider VolumeHP1{0, 100, 0}, VolumeHP2{0, 100, 0};
+  ui::Slider Slider1{0, 100, 50};  // the crossfader
+  ui::Slider MainVolume{0, 100, 0};
+  ui::LedMeter pctVolume1, pctVolume2, pctVolumeLeft, pctVolumeRight;
+  ui::Button Command1;  // pre-listen
+
+  ui::Slider MixerTime{0, 100, 0};
+  ui::Caption lblTime;
+  ui::CurveEditor pctDimmer;
+  std::array<ui::Button, 6> MixPreview;
+  std::array<ui::CheckBox, 4> Check1;
+  std::array<ui::Slider, 2> AutomationSlider;
+
+  decks::DeckState Decks;
+  int16_t MixTime = 0;
+  bool AutomixOn = false, AutoGainOn = false, AutoBPMOn = false, UseMixPoints = false;
+  int16_t MixLeftU = 0, MixLeftD = 0, MixRightU = 0, MixRightD = 0;
+  bool PreListenOn = false;
+};
+
+// Each deck's sound controls: the "Sound Effects" page, the equaliser
+// bands, the gain and tone spinners and the preset panels.
+struct DeckSoundControls {
+  std::array<ui::CheckBox, 18> Effects;
+  std::array<ui::Button, 4> cmdEffects;
+  std::array<ui::Slider, 28> sldEffects;
+  std::array<ui::Slider, 20> Eq;
+  std::array<ui::Slider, 8> UpDown;  // gain and three tone spinners per deck
+
+  std::array<ui::Caption, 2> pctEQ;
+  std::array<ui::ListBox, 2> cmbSelect, List1;
+  std::array<ui::TextBox, 2> Text2;
+  std::array<ui::Button, 4> cmdSelect;
+  // What OK does on each deck's preset panel: apply the chosen preset (the
+  // panel was opened by "Load") and/or save the sliders ("Save"); the user
+  // said Yes to overwriting a preset of the typed name.
+  std::array<bool, 2> PresetLoadMode{}, PresetSaveMode{};
+  bool PresetOverwrite = false;
+
+  // True only while a started song's own effect record is applied: an
+  // effect switched on then takes its parameters from its sliders.
+  bool SongEffectsActive = false;
+  // What waits for the tempo the engine measures after a song's start, per
+  // deck (by DeckId::Index()): the start-BPM handle whose tempo the deck's
+  // recalculated-tempo label is to show, and the main stream of a started
+  // song whose tempo matching (and own effect record) waits for it; 0 when
+  // nothing waits.
+  struct StartTempoWait {
+    engine::Handle label = 0;
+    engine::Handle match = 0;
+  };
+  std::array<StartTempoWait, 2> StartTempoWaits{};
+};
+
+// The "Settings" page.
+struct SettingsPage {
+  std::array<ui::ListBox, 8> cmbSettings;
+  std::array<ui::TextBox, 1> txtSettings;
+  std::array<ui::Button, 5> cmdSettings;  // 0 "Create", 1 the music folder, 4 help
+  std::array<ui::OptionButton, 2> optSettings;
+  std::array<ui::Caption, 3> Frame5;  // the speaker-button frames
+  std::array<ui::OptionButton, 12> Option2;
+};
+
+// The "Search For Songs" page, its popup menu and the import progress.
+struct LibraryPage {
+  QPointer<Grid> DummyPlaylist;
+  std::array<ui::Button, 5> cmdSearch;
+  ui::TextBox Text1;
+  ui::TextBox txtError;
+  ui::Caption mnuTags;
+  ui::Button mnuTag, mnuCopy1, mnuCopy2, mnuDelete;
+  // Shows the popup menu at the mouse pointer (the window sets it).
+  std::function<void(const ui::Caption& menu)> PopupMenu;
+  // The file the tag editor shows (set when "Show/Edit the Tags" opens it
+  // on the library's current row).
+  QString TagFileName;
+
+  ui::Caption Frame11;
+  ui::Slider PB{0, 100, 0};
+
+  // Set while songs of the library are analysed: the commands that change the
+  // library's rows (sort, delete, create) refuse meanwhile, so that a result
+  // never lands in another song's row.
+  bool AnalysisRunning = false;
+};
+
+class MainState : public WindowServices,
+                  public DeckPanels,
+                  public DeckEvents,
+                  public MixerPanel,
+                  public DeckSoundControls,
+                  public SettingsPage,
+                  public LibraryPage,
+                  public AnalysisHost {
+ public:
+  // The controls with their designed ranges and values, the grids (empty,
+  // without columns), the five players and the decks' sound chains.
+  MainState();
+  ~MainState() override;
+  MainState(const MainState&) = delete;
+  MainState& operator=(const MainState&) = delete;
+
+  // ------------------------------------------------------ deck helpers
+  Grid* Playlist(DeckId deck) const;
+  ui::Slider& PositionSlider(DeckId deck) { return deck.IsFirst() ? Position1 : Position2; }
+  ui::Slider& VolumeSlider(DeckId deck) { return deck.IsFirst() ? Volume1 : Volume2; }
+  ui::Slider& HeadphoneSlider(DeckId deck) { return deck.IsFirst() ? VolumeHP1 : VolumeHP2; }
+
   // ----------------------------------------------------- AnalysisHost
   void SetLibraryCell(int32_t row, int column, const QVariant& value) override;
   void RedrawLibraryCell(int32_t row, int column) override;
   int32_t SilenceLevel() const override;
   int32_t MainVolumeValue() const override;
   void AppendErrorText(const QString& text) override;
-
- private:
-  std::array<std::unique_ptr<clsBassPlayer>, 4> players_;
 };
 
 }  // namespace djvp

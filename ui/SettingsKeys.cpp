@@ -8,8 +8,8 @@ namespace {
 const QString kApp = QStringLiteral("DJVP");
 }
 
-const char* PlayerSection(int deck) { return deck == 0 ? "Player1" : "Player2"; }
-const char* EqSection(int deck) { return deck == 0 ? "Eq1" : "Eq2"; }
+const char* PlayerSection(DeckId deck) { return deck.IsFirst() ? "Player1" : "Player2"; }
+const char* EqSection(DeckId deck) { return deck.IsFirst() ? "Eq1" : "Eq2"; }
 
 QString Get(const QString& section, const QString& key, const QString& defaultValue) {
   return GetSetting(kApp, section, key, defaultValue);

@@ -3,6 +3,8 @@
 // Section and key names compare without regard to letter case in the store.
 #pragma once
 
+#include "ui/DeckId.h"
+
 #include <QString>
 
 #include <array>
@@ -38,10 +40,10 @@ inline constexpr const char* kDevicesSection = "Devices";
 inline constexpr const char* kSpeakersSection = "Speakers";
 inline constexpr const char* kSpeakerChoiceSection = "Speakerchoice";
 
-// Per deck (0 or 1): the effect section "Player1"/"Player2" and the equaliser
+// Per deck: the effect section "Player1"/"Player2" and the equaliser
 // section "Eq1"/"Eq2".
-const char* PlayerSection(int deck);
-const char* EqSection(int deck);
+const char* PlayerSection(DeckId deck);
+const char* EqSection(DeckId deck);
 // The keys of a deck's effect switches by deck 1's box number 0..8.
 inline constexpr std::array<const char*, 9> kEffectSwitches = {"Equalizer", "Pitch", "Reverb",  "LowPass", "Echo3",
                                                                 "Rotate",    "Swap",  "Echo",    "Flanger"};
@@ -53,7 +55,7 @@ inline constexpr std::array<const char*, 14> kEffectSliders = {
 inline constexpr const char* kGain = "Gain";
 // The tone spinners High, Mid and Bass in the "Eq" sections.
 inline constexpr std::array<const char*, 3> kTones = {"High", "Mid", "Bass"};
-// The name of the equaliser preset each deck (0 or 1) loaded last. It is
+// The name of the equaliser preset each deck (by DeckId::Index()) loaded last. It is
 // stored under an application name of its own, where nothing reads it.
 inline constexpr const char* kLoadedPresetApplication = "KTR";
 inline constexpr std::array<Key, 2> kLoadedPresets = {{{"EQ", "Preset1"}, {"EQ", "Preset2"}}};

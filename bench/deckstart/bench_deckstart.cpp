@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
   s.Check1[ctl::kAutoBPM].setChecked(true);
   playlists::AddTrackRow(s, QString::fromStdString(songs.short3), *s.PlayListView[1]);
   auto deck2Plays = [&s](bool on) {
-    const bool playing = s.Player(2, 0)->IsPlaying() || s.Player(2, 1)->IsPlaying();
+    const bool playing = s.Player(djvp::kDeck2, 0)->IsPlaying() || s.Player(djvp::kDeck2, 1)->IsPlaying();
     if (on && !playing) {
       s.PlayListView[1]->SetCurrentRow(1);
       decks::cmdPlayer_Transport(s, ctl::kDeckButtons + ctl::kPlay);

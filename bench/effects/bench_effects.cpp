@@ -29,7 +29,6 @@
 // The song is a 30-second stereo MP3 made with sox and lame in a temporary
 // folder. Run: bash scripts/bench.sh (or build-bench/bin/bench_effects).
 #include "audio/BassPlayer.h"
-#include "decks/DeckServices.h"
 #include "effects/EffectControls.h"
 #include "engine/Engine.h"
 #include "platform/MessageBox.h"
@@ -78,8 +77,7 @@ void Start(djvp::clsBassPlayer& p) {
   p.OpenFile();
   p.StartMixPoint(0);
   p.volume(100);
-  p.Play();
-  decks::Services().InitEqualizerBands(p.STRM());
+  p.Play();  // the deck's chain gave it the equaliser bands
 }
 
 // Deck 1's mirror on the "No sound" device, so that it plays (and costs) as
@@ -94,13 +92,13 @@ void AttachMirror(djvp::clsBassPlayer& p) {
   p.PreDevice(1);
 }
 
-void SwitchOn(MainState& s, int deck, std::initializer_list<int> boxes) {
-  for (int box : boxes) s.Effects[static_cast<size_t>(ctl::EffectBoxOf(deck, box))].setChecked(true);
+void SwitchOn(MainState& s, djvp::DeckId deck, std::initializer_list<int> boxes) {
+  for (int box : boxes) s.Effects[ctl::EffectBoxOf(deck, box)].setChecked(true);
 }
 
 void StopAll(MainState& s) {
   for (auto& box : s.Effects) box.setChecked(false);
-  for (int deck = 1; deck <= 2; ++deck)
+  for (djvp::DeckId deck : djvp::kBothDecks)
     for (int ab = 0; ab < 2; ++ab) s.Player(deck, ab)->StopPlay();
 }
 
@@ -111,11 +109,11 @@ void OneDeck(benchmark::State& state) {
   }
   MainState& s = *g_state;
   engine::SetManualClock(true);
-  djvp::clsBassPlayer& p = *s.Player(1, 0);
+  djvp::clsBassPlayer& p = *s.Player(djvp::kDeck1, 0);
   Start(p);
   s.sldEffects[0].setValue(6);
   if (state.range(0) != 0) {
-    SwitchOn(s, 0, {ctl::kReverbBox, ctl::kLowPassBox, ctl::kBigEchoBox, ctl::kRotateBox, ctl::kSwapBox, ctl::kEchoBox,
+    SwitchOn(s, djvp::kDeck1, {ctl::kReverbBox, ctl::kLowPassBox, ctl::kBigEchoBox, ctl::kRotateBox, ctl::kSwapBox, ctl::kEchoBox,
                     ctl::kFlangerBox});
     for (int band = 0; band < 10; ++band) s.Eq[static_cast<size_t>(band)].setValue(band % 2 ? 3 : 7);
     s.UpDown[1].setValue(14);
@@ -185,12 +183,12 @@ void SliderStress(benchmark::State& state) {
   for (auto _ : state) {
     // At the real pace.
     engine::SetManualClock(false);
-    Start(*s.Player(1, 0));
-    Start(*s.Player(2, 0));
-    AttachMirror(*s.Player(1, 0));
-    SwitchOn(s, 0, {ctl::kReverbBox, ctl::kLowPassBox, ctl::kBigEchoBox, ctl::kRotateBox, ctl::kSwapBox, ctl::kEchoBox,
+    Start(*s.Player(djvp::kDeck1, 0));
+    Start(*s.Player(djvp::kDeck2, 0));
+    AttachMirror(*s.Player(djvp::kDeck1, 0));
+    SwitchOn(s, djvp::kDeck1, {ctl::kReverbBox, ctl::kLowPassBox, ctl::kBigEchoBox, ctl::kRotateBox, ctl::kSwapBox, ctl::kEchoBox,
                     ctl::kFlangerBox});
-    SwitchOn(s, 1, {ctl::kEchoBox, ctl::kFlangerBox, ctl::kReverbBox});
+    SwitchOn(s, djvp::kDeck2, {ctl::kEchoBox, ctl::kFlangerBox, ctl::kReverbBox});
     const uint64_t u0 = engine::Underruns();
     engine::TakeRealTimeFigures();
     realPace = MoveSliders(s, kSeconds);
@@ -214,8 +212,8 @@ void SliderStress(benchmark::State& state) {
     stop = true;
     card.join();
     StopAll(s);
-    engine::FreeStream(s.Player(1, 0)->PreSTRM());
-    s.Player(1, 0)->PreDevice(0);
+    engine::FreeStream(s.Player(djvp::kDeck1, 0)->PreSTRM());
+    s.Player(djvp::kDeck1, 0)->PreDevice(0);
   }
   state.counters["moves_per_s"] = std::min(realPace.perSecond, manual.perSecond);
   state.counters["move_ms"] = realPace.meanMs;

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
   // The four players play a steady tone on "No sound"; the manual clock
   // holds the levels still, so every round reads the same.
   engine::SetManualClock(true);
-  for (int deck : {1, 2})
+  for (djvp::DeckId deck : djvp::kBothDecks)
     for (int ab : {0, 1}) {
       djvp::clsBassPlayer& p = *form->State().Player(deck, ab);
       p.device(0);
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  for (int deck : {1, 2})
+  for (djvp::DeckId deck : djvp::kBothDecks)
     for (int ab : {0, 1}) form->State().Player(deck, ab)->StopPlay();
   form.reset();
   return 0;

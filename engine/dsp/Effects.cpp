@@ -446,21 +446,46 @@ class FlangerEffect final : public RecordEffect<FlangerParams> {
 // Linear gain per channel. A change moves the gain in a straight line over
 // kRampSeconds so that steps do not click; before the first block the gain
 // is taken at once.
-class VolumeEffect final : public RecordEffect<VolumeParams> {
+class VolumeEffect final : public Effect {
  public:
   static constexpr double kRampSeconds = 0.01;
   static constexpr int kMaxChannels = 32;
 
   VolumeEffect(int sampleRate, int channels)
-      : RecordEffect(sampleRate, channels, VolumeParams{-1, 1.0f}),
-        rampFrames_(std::max(1, static_cast<int>(std::lround(kRampSeconds * sampleRate)))) {
-    gain_.fill(1.0f);
-    target_.fill(1.0f);
+      : channels_(channels),
+        rampFrames_(std::max(1, static_cast<int>(std::lround(kRampSeconds * sampleRate)))),
+        controlGains_(Unity()),
+        slot_(Unity()),
+        gain_(Unity()),
+        target_(Unity()) {
     step_.fill(0.0f);
   }
 
+  // A record changes the gains of the channels it selects. What travels to
+  // the audio thread is every channel's gain, not the record: a record for
+  // one channel that is followed by another's before the next block is not
+  // lost.
+  bool SetParameters(const void* record) override {
+    if (record == nullptr) return false;
+    VolumeParams p;
+    std::memcpy(&p, record, sizeof p);
+    if (!Finite(p.volume) || p.volume < 0.0f || !ValidChannel(p.channel, channels_)) return false;
+    const float v = std::min(p.volume, 1000.0f);
+    for (int c = 0; c < channels_; ++c)
+      if (Selected(p.channel, c)) controlGains_[static_cast<size_t>(c)] = v;
+    control_ = p;
+    slot_.Publish(controlGains_);
+    return true;
+  }
+  bool GetParameters(void* record) const override {
+    if (record == nullptr) return false;
+    std::memcpy(record, &control_, sizeof control_);
+    return true;
+  }
+
   void Process(float* s, int frames) override {
-    Sync();
+    Gains g;
+    if (slot_.Fetch(g, seen_)) Apply(g);
     started_ = true;
     for (int f = 0; f < frames; ++f, s += channels_) {
       if (rampLeft_ > 0) {
@@ -476,13 +501,17 @@ class VolumeEffect final : public RecordEffect<VolumeParams> {
   void Reset() override {}
 
  private:
-  bool Valid(const VolumeParams& p) const override {
-    return Finite(p.volume) && p.volume >= 0.0f && ValidChannel(p.channel, channels_);
+  using Gains = std::array<float, kMaxChannels>;
+  static Gains Unity() {
+    Gains g;
+    g.fill(1.0f);
+    return g;
   }
-  void Apply(const VolumeParams& p) override {
-    const float v = std::min(p.volume, 1000.0f);
-    for (int c = 0; c < channels_; ++c)
-      if (Selected(p.channel, c)) target_[c] = v;
+
+  // Takes new gains on the audio thread: at once before the first block,
+  // along a ramp afterwards.
+  void Apply(const Gains& g) {
+    target_ = g;
     if (!started_) {
       gain_ = target_;
       rampLeft_ = 0;
@@ -492,8 +521,16 @@ class VolumeEffect final : public RecordEffect<VolumeParams> {
     rampLeft_ = rampFrames_;
   }
 
+  const int channels_;
   const int rampFrames_;
-  std::array<float, kMaxChannels> gain_, target_, step_;
+  // Control side.
+  VolumeParams control_{-1, 1.0f};
+  Gains controlGains_;
+  // Shared.
+  ParamSlot<Gains> slot_;
+  // Audio side.
+  uint32_t seen_ = 0;
+  Gains gain_, target_, step_;
   int rampLeft_ = 0;
   bool started_ = false;
 };

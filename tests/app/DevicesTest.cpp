@@ -88,20 +88,20 @@ TEST(DeviceChoice, DecksAndHeadphonesShareAnOpenDeviceWithoutCuttingIt) {
   // Deck 2 to deck 1's device: stored, players follow, nothing opened.
   ASSERT_TRUE(w->SelectListEntry(2, 0));
   EXPECT_EQ(env.Get("Devices", "Device2"), "0");
-  EXPECT_EQ(w->State().Player(2, 0)->device(), 1);
+  EXPECT_EQ(w->State().Player(djvp::kDeck2, 0)->device(), 1);
   EXPECT_TRUE(env.inits.empty());
   // Headphones on deck 1's device: only stored and set.
   ASSERT_TRUE(w->SelectListEntry(3, 1));
   EXPECT_EQ(env.Get("Devices", "Device3"), "1");
-  EXPECT_EQ(w->State().Player(1, 1)->PreDevice(), 1);
+  EXPECT_EQ(w->State().Player(djvp::kDeck1, 1)->PreDevice(), 1);
   EXPECT_TRUE(env.inits.empty());
   // Deck 1 to another device: that one opens, device 1 stays open for deck
   // 2 and the headphones.
   ASSERT_TRUE(w->SelectListEntry(1, 1));
   EXPECT_EQ(env.inits, (std::vector<std::pair<int, uint32_t>>{{2, 0}}));
   EXPECT_TRUE(env.frees.empty());
-  EXPECT_EQ(w->State().Player(1, 0)->device(), 2);
-  EXPECT_EQ(w->State().Player(2, 1)->device(), 1);
+  EXPECT_EQ(w->State().Player(djvp::kDeck1, 0)->device(), 2);
+  EXPECT_EQ(w->State().Player(djvp::kDeck2, 1)->device(), 1);
   // Deck 2 follows to device 2: device 1 still serves the headphones.
   ASSERT_TRUE(w->SelectListEntry(2, 1));
   EXPECT_TRUE(env.frees.empty());
@@ -123,7 +123,7 @@ TEST(DeviceChoice, HeadphonesNoneHidesTheGroupAndEndsPreListening) {
   EXPECT_EQ(w->view.SCLabel1[151]->text(), "ON");
   ASSERT_TRUE(w->SelectListEntry(3, 0));
   for (QWidget* c : group) EXPECT_TRUE(c->isHidden());
-  for (djvp::clsBassPlayer* p : {w->State().Player(1, 0), w->State().Player(1, 1), w->State().Player(2, 0), w->State().Player(2, 1)})
+  for (djvp::clsBassPlayer* p : {w->State().Player(djvp::kDeck1, 0), w->State().Player(djvp::kDeck1, 1), w->State().Player(djvp::kDeck2, 0), w->State().Player(djvp::kDeck2, 1)})
     EXPECT_EQ(p->PreDevice(), 0);
   EXPECT_EQ(env.Get("Devices", "Device3"), "0");
   EXPECT_FALSE(w->State().PreListenOn);
@@ -141,9 +141,9 @@ TEST(DeviceChoice, FailedOpeningIsReportedAndTheChoiceKept) {
                                                 "Can't initialize the device for Player 2",
                                                 "Can't initialize the device for  the Headphone"}));
   EXPECT_EQ(env.Get("Devices", "Device1"), "1");
-  EXPECT_EQ(w->State().Player(1, 0)->device(), 2);
-  EXPECT_EQ(w->State().Player(2, 0)->device(), 3);
-  EXPECT_EQ(w->State().Player(1, 0)->PreDevice(), 2);
+  EXPECT_EQ(w->State().Player(djvp::kDeck1, 0)->device(), 2);
+  EXPECT_EQ(w->State().Player(djvp::kDeck2, 0)->device(), 3);
+  EXPECT_EQ(w->State().Player(djvp::kDeck1, 0)->PreDevice(), 2);
 }
 
 // A stored device that the list no longer has: the decks fall back to the
@@ -159,8 +159,8 @@ TEST(DeviceChoice, StoredDeviceThatIsGoneFallsBack) {
   EXPECT_EQ(w->view.cmbSettings[1]->currentIndex(), 0);
   EXPECT_EQ(w->view.cmbSettings[3]->currentIndex(), 0);
   EXPECT_EQ(env.Get("Devices", "Device1"), "0");
-  EXPECT_EQ(w->State().Player(1, 0)->device(), 1);
-  EXPECT_EQ(w->State().Player(1, 0)->PreDevice(), 0);
+  EXPECT_EQ(w->State().Player(djvp::kDeck1, 0)->device(), 1);
+  EXPECT_EQ(w->State().Player(djvp::kDeck1, 0)->PreDevice(), 0);
   EXPECT_TRUE(w->view.Command1->isHidden());
 }
 
@@ -201,9 +201,9 @@ TEST(DeviceChoice, StoredDevicesKeepTheirDeviceWhenTheDefaultOutputComesFirst) {
     EXPECT_EQ(w->view.cmbSettings[2]->currentIndex(), k.deck2);
     EXPECT_EQ(w->view.cmbSettings[3]->currentIndex(), k.headphones);
     EXPECT_EQ(static_cast<int>(env.messages.size()), k.messages);
-    EXPECT_EQ(w->State().Player(1, 0)->device(), k.deck1 + 1);
-    EXPECT_EQ(w->State().Player(2, 1)->device(), k.deck2 + 1);
-    EXPECT_EQ(w->State().Player(1, 1)->PreDevice(), k.headphones);
+    EXPECT_EQ(w->State().Player(djvp::kDeck1, 0)->device(), k.deck1 + 1);
+    EXPECT_EQ(w->State().Player(djvp::kDeck2, 1)->device(), k.deck2 + 1);
+    EXPECT_EQ(w->State().Player(djvp::kDeck1, 1)->PreDevice(), k.headphones);
     // What is stored now means the same devices at the next start.
     EXPECT_EQ(env.Get("Devices", "Device1"), QString::number(k.deck1));
     EXPECT_EQ(env.Get("Devices", "Name1"), QString::fromStdString(names[static_cast<size_t>(k.deck1)]));
@@ -226,7 +226,7 @@ TEST(DeviceChoice, StoredMinusOneSelectsNothingButGivesDeviceOne) {
   env.Set("Devices", "Device1", "-1");
   auto w = env.Open();
   EXPECT_EQ(w->view.cmbSettings[1]->currentIndex(), -1);
-  EXPECT_EQ(w->State().Player(1, 0)->device(), 1);
+  EXPECT_EQ(w->State().Player(djvp::kDeck1, 0)->device(), 1);
   EXPECT_TRUE(env.messages.empty());
   EXPECT_EQ(env.inits.size(), 1u);
 }
@@ -236,7 +236,7 @@ TEST(SpeakerChoice, LayoutsShowTheirButtonsAndTwoSpeakersResetTheCode) {
   env.Set("Speakers", "Speaker2", "3");
   env.Set("Speakerchoice", "Speaker2", "3");
   auto w = env.Open();
-  ASSERT_EQ(w->State().Player(2, 0)->Speaker(), 3);
+  ASSERT_EQ(w->State().Player(djvp::kDeck2, 0)->Speaker(), 3);
   // Deck 2's buttons run 7, 6, 5, 4 from front to rear/centre.
   struct Case {
     int entry;
@@ -250,7 +250,7 @@ TEST(SpeakerChoice, LayoutsShowTheirButtonsAndTwoSpeakersResetTheCode) {
     }
     EXPECT_EQ(env.Get("Speakerchoice", "Speaker2"), QString::number(c.entry));
     // Only "2 speakers" touches the code.
-    EXPECT_EQ(w->State().Player(2, 1)->Speaker(), c.entry == 0 ? 0 : 3);
+    EXPECT_EQ(w->State().Player(djvp::kDeck2, 1)->Speaker(), c.entry == 0 ? 0 : 3);
   }
   EXPECT_EQ(env.Get("Speakers", "Speaker2"), "0");
   EXPECT_FALSE(w->SelectListEntry(5, 4));

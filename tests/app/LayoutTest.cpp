@@ -102,7 +102,7 @@ TEST(Load, TitleDisplaysTimersAndPlayersAreSetUp) {
     EXPECT_EQ(t->Interval(), 55);
     EXPECT_TRUE(t->Enabled());
   }
-  EXPECT_NE(w->State().Player(1, 0), w->State().Player(2, 1));
+  EXPECT_NE(w->State().Player(djvp::kDeck1, 0), w->State().Player(djvp::kDeck2, 1));
   EXPECT_EQ(djvp::g_AnalysisHost, &w->State());
   EXPECT_TRUE(w->State().StartTime.isValid());
   for (int i = 0; i < 3; ++i) {

@@ -63,10 +63,10 @@ TEST(SettingsLoad, EmptyStoreGivesTheDefaultsAndStoresThem) {
   EXPECT_FALSE(w->view.txtSettings[0]->text().isEmpty());
   EXPECT_EQ(w->view.txtSettings[0]->toolTip(), w->view.txtSettings[0]->text());
   for (int list : {1, 2, 3, 4, 5, 6}) EXPECT_EQ(w->view.cmbSettings[list]->currentIndex(), 0) << list;
-  EXPECT_EQ(w->State().Player(1, 0)->device(), 1);
-  EXPECT_EQ(w->State().Player(2, 1)->device(), 1);
-  EXPECT_EQ(w->State().Player(1, 1)->PreDevice(), 0);
-  EXPECT_EQ(w->State().Player(2, 0)->Speaker(), 0);
+  EXPECT_EQ(w->State().Player(djvp::kDeck1, 0)->device(), 1);
+  EXPECT_EQ(w->State().Player(djvp::kDeck2, 1)->device(), 1);
+  EXPECT_EQ(w->State().Player(djvp::kDeck1, 1)->PreDevice(), 0);
+  EXPECT_EQ(w->State().Player(djvp::kDeck2, 0)->Speaker(), 0);
   // Device 1 opened once, without speaker assignment; no headphone device.
   ASSERT_EQ(env.inits.size(), 1u);
   EXPECT_EQ(env.inits[0], std::make_pair(1, 0u));
@@ -154,9 +154,9 @@ TEST(SettingsLoad, FullStoreReachesEveryControlAndStaysStored) {
   }
   EXPECT_FALSE(w->State().AutomixOn);
   EXPECT_TRUE(w->view.Slider1->isVisibleTo(w.get()));
-  EXPECT_EQ(w->State().Player(1, 0)->device(), 2);
-  EXPECT_EQ(w->State().Player(2, 0)->device(), 1);
-  EXPECT_EQ(w->State().Player(2, 1)->PreDevice(), 3);
+  EXPECT_EQ(w->State().Player(djvp::kDeck1, 0)->device(), 2);
+  EXPECT_EQ(w->State().Player(djvp::kDeck2, 0)->device(), 1);
+  EXPECT_EQ(w->State().Player(djvp::kDeck2, 1)->PreDevice(), 3);
   EXPECT_TRUE(env.messages.empty());
 }
 
@@ -212,9 +212,9 @@ TEST(SettingsLoad, SpeakerCodesSelectTheirButtonsAndOpenWithSpeakerAssignment) {
   EXPECT_TRUE(w->view.Option2[1]->isChecked());
   EXPECT_TRUE(w->view.Option2[7]->isChecked());
   for (int b : {8, 9, 10, 11}) EXPECT_FALSE(w->view.Option2[b]->isChecked()) << b;
-  EXPECT_EQ(w->State().Player(1, 1)->Speaker(), 2);
-  EXPECT_EQ(w->State().Player(2, 0)->Speaker(), 1);
-  EXPECT_EQ(w->State().Player(1, 0)->PreSpeaker(), 5);
+  EXPECT_EQ(w->State().Player(djvp::kDeck1, 1)->Speaker(), 2);
+  EXPECT_EQ(w->State().Player(djvp::kDeck2, 0)->Speaker(), 1);
+  EXPECT_EQ(w->State().Player(djvp::kDeck1, 0)->PreSpeaker(), 5);
   // Four speakers: front and rear/side buttons of each deck.
   EXPECT_TRUE(w->view.Option2[0]->isVisibleTo(w.get()));
   EXPECT_FALSE(w->view.Option2[2]->isVisibleTo(w.get()));
@@ -227,7 +227,7 @@ TEST(SettingsLoad, TwoSpeakerLayoutReplacesTheStoredCode) {
   env.Set("Speakerchoice", "Speaker1", "0");
   env.Set("Speakers", "Speaker1", "3");
   auto w = env.Open();
-  EXPECT_EQ(w->State().Player(1, 0)->Speaker(), 0);
+  EXPECT_EQ(w->State().Player(djvp::kDeck1, 0)->Speaker(), 0);
   EXPECT_EQ(env.Get("Speakers", "Speaker1"), "0");
   for (int b : {0, 1, 2, 3}) {
     EXPECT_FALSE(w->view.Option2[b]->isChecked());

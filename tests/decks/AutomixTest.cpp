@@ -1,6 +1,7 @@
 // Automatic mixing: the next-row trigger and the crossfade ramps that the
 // playback timer runs, tick by tick on the manual clock.
 #include "DeckTestEnv.h"
+#include "tests/support/DeckNumber.h"
 #include "decks/StartRoutine.h"
 #include "decks/Transport.h"
 
@@ -52,7 +53,7 @@ TEST(Automix, NextRowStartsInTheFirstRunPastTheMixTimeBeforeTheEnd) {
       d.Add(deck, "tone440.ogg");
       d.Add(deck, "tone660.ogg");
       d.List(deck).SetCurrentRow(1);
-      decks::PlayDeck(*d.w, deck);
+      decks::PlayDeck(*d.w, DeckNo(deck));
       djvp::clsBassPlayer& b = d.P(deck, 1);
       const double mixStart = 5.0 - mixTime;
       d.RenderSeconds(mixStart - 0.02);
@@ -79,7 +80,7 @@ TEST(Automix, TheLastRowFiresOnceStartsNothingAndEndsWithItsSong) {
   d.Add(1, "tone440.ogg");
   d.Add(2, "tone660.ogg");
   d.List(1).SetCurrentRow(1);
-  decks::PlayDeck(*d.w, 1);
+  decks::PlayDeck(*d.w, djvp::kDeck1);
   d.RenderSeconds(3.5);
   decks::tmrPlaying_ThatTime(*d.w);
   EXPECT_TRUE(d.w->Decks.AutomixTransition);
@@ -225,7 +226,7 @@ TEST(Automix, ACrossDeckCrossfadeMovesBothDecksSlidersAndResetsTheOutgoingDeck) 
   d.Add(1, "tone440.ogg");
   d.Add(2, "tone660.ogg");
   d.List(1).SetCurrentRow(1);
-  decks::PlayDeck(*d.w, 1);
+  decks::PlayDeck(*d.w, djvp::kDeck1);
   d.Tick();
   decks::cmdPlayer_Transport(*d.w, 17);  // Play on deck 2 while deck 1 plays
   djvp::clsBassPlayer& out = d.P(1, 0);
@@ -284,12 +285,12 @@ TEST(Automix, ACrossfadeStartedByHandKeepsTheTriggerFromSkippingARow) {
   d.Add(1, "tone660.ogg");
   d.Add(1, "tone550.ogg");
   d.List(1).SetCurrentRow(1);
-  decks::PlayDeck(*d.w, 1);
+  decks::PlayDeck(*d.w, djvp::kDeck1);
   d.RenderSeconds(2.9);
   decks::tmrPlaying_ThatTime(*d.w);
   // The user starts row 2 by hand just before the mix time.
   d.List(1).SetCurrentRow(2);
-  decks::PlayListView_DblClick(*d.w, 0);
+  decks::PlayListView_DblClick(*d.w, djvp::kDeck1);
   ASSERT_TRUE(d.w->Decks.FadeActive[decks::k1A_1B]);
   // Row 1 passes its mix time meanwhile; row 3 must wait for row 2's end.
   RunCrossfade(d, d.P(1, 0), d.P(1, 1));
@@ -306,7 +307,7 @@ TEST(Automix, ASongThatRunsOutDuringItsFadeLeavesTheDeckPlayingTheNewOne) {
   DeckWorld d;
   d.Add(1, "tone440.ogg");
   d.List(1).SetCurrentRow(1);
-  decks::PlayDeck(*d.w, 1);
+  decks::PlayDeck(*d.w, djvp::kDeck1);
   d.RenderSeconds(4.2);
   decks::tmrPlaying_ThatTime(*d.w);  // the trigger found no next row
   ASSERT_TRUE(d.w->Decks.AutomixTransition);
@@ -314,7 +315,7 @@ TEST(Automix, ASongThatRunsOutDuringItsFadeLeavesTheDeckPlayingTheNewOne) {
   // fade-out would.
   d.Add(1, "tone660.ogg");
   d.List(1).SetCurrentRow(2);
-  decks::PlayDeck(*d.w, 1);
+  decks::PlayDeck(*d.w, djvp::kDeck1);
   ASSERT_TRUE(d.w->Decks.FadeActive[decks::k1A_1B]);
   for (int n = 0; n < 200 && d.P(1, 0).IsPlaying(); ++n) d.Tick();
   EXPECT_FALSE(d.P(1, 0).IsPlaying());
@@ -334,7 +335,7 @@ TEST(Automix, ACrossfadeWhoseOutgoingDeckWasStoppedEndsOnceTheNewSongIsIn) {
   d.Add(2, "tone660.ogg");
   d.Add(2, "tone550.ogg");
   d.List(1).SetCurrentRow(1);
-  decks::PlayDeck(*d.w, 1);
+  decks::PlayDeck(*d.w, djvp::kDeck1);
   d.Tick();
   decks::cmdPlayer_Transport(*d.w, 17);
   ASSERT_TRUE(d.w->Decks.FadeActive[decks::k1A_2A]);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "StateTestEnv.h"
+#include "tests/support/DeckNumber.h"
 #include "audio/BassPlayer.h"
 #include "decks/AudioOps.h"
 #include "decks/DeckControls.h"
@@ -94,9 +95,9 @@ class DeckWorld {
   }
 
   std::vector<djvp::clsBassPlayer*> Players() const {
-    return {w->Player(1, 0), w->Player(1, 1), w->Player(2, 0), w->Player(2, 1)};
+    return {w->Player(djvp::kDeck1, 0), w->Player(djvp::kDeck1, 1), w->Player(djvp::kDeck2, 0), w->Player(djvp::kDeck2, 1)};
   }
-  djvp::clsBassPlayer& P(int deck, int ab) const { return *w->Player(deck, ab); }
+  djvp::clsBassPlayer& P(int deck, int ab) const { return *w->Player(DeckNo(deck), ab); }
 
   // Starts a song on a player directly, as if a start had put it there.
   static void StartOn(djvp::clsBassPlayer& p, const char* file, int16_t volume = 100) {

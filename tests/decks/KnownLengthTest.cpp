@@ -14,7 +14,7 @@ TEST(KnownLength, TheDeckTakesTheExactLengthOnceTheEngineHasScannedTheFile) {
     d.w->UseMixPoints = endMixPoint;
     d.Add(1, song.toUtf8().constData(), {}, {}, endMixPoint ? QStringLiteral("03.00 sec") : QString());
     d.List(1).SetCurrentRow(1);
-    ASSERT_EQ(decks::PlayDeck(*d.w, 1), decks::StartResult::kStarted);
+    ASSERT_EQ(decks::PlayDeck(*d.w, djvp::kDeck1), decks::StartResult::kStarted);
     djvp::clsBassPlayer& a = d.P(1, 0);
     EXPECT_GT(a.DummyTime(), 8) << "the header's estimate";
     d.Tick();

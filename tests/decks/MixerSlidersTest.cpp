@@ -80,10 +80,10 @@ class MixerSliders : public ::testing::Test {
   }
   MixerWindow m;
   MainState& w = *m.w;
-  clsBassPlayer* Deck1PlayerA = w.Player(1, 0);
-  clsBassPlayer* Deck1PlayerB = w.Player(1, 1);
-  clsBassPlayer* Deck2PlayerA = w.Player(2, 0);
-  clsBassPlayer* Deck2PlayerB = w.Player(2, 1);
+  clsBassPlayer* Deck1PlayerA = w.Player(djvp::kDeck1, 0);
+  clsBassPlayer* Deck1PlayerB = w.Player(djvp::kDeck1, 1);
+  clsBassPlayer* Deck2PlayerA = w.Player(djvp::kDeck2, 0);
+  clsBassPlayer* Deck2PlayerB = w.Player(djvp::kDeck2, 1);
 };
 
 }  // namespace

@@ -25,7 +25,7 @@ void AddRow(Grid& g, const std::vector<std::pair<const char*, const char*>>& cel
 }
 
 // What deck d's cells show (blank for a hidden cell).
-QString Cells(MainState& w, int deck) {
+QString Cells(DeckPanels& w, int deck) {
   QString out;
   for (int c = 0; c < 20; ++c) {
     const ui::PictureCell& cell = w.Image1[static_cast<size_t>(deck * 20 + c)];
@@ -77,42 +77,40 @@ TEST(MixerTitles, ImportingKeepsThePlaceTheRestingTextStartsAfresh) {
   MixerWindow m;
   MainState& w = *m.w;
   w.ScrollerPos[1] = -5;
-  ShowScrollerImporting(w, 1);
+  ShowScrollerImporting(w, djvp::kDeck2);
   EXPECT_EQ(w.ScrollerText[1], "Importing" + kTen);
   EXPECT_EQ(w.ScrollerPos[1], -5);
   EXPECT_EQ(w.ScrollerText[0], ScrollerIdleText());
-  ShowScrollerIdle(w, 1);
+  ShowScrollerIdle(w, djvp::kDeck2);
   EXPECT_EQ(w.ScrollerText[1], ScrollerIdleText());
   EXPECT_EQ(w.ScrollerPos[1], 2);
-  ShowScrollerImporting(w, 0);
-  ShowScrollerIdle(w, 0, false);
+  ShowScrollerImporting(w, djvp::kDeck1);
+  ShowScrollerIdle(w, djvp::kDeck1, false);
   EXPECT_EQ(w.ScrollerText[0], ScrollerIdleText());
   EXPECT_EQ(w.ScrollerPos[0], 19);
   // A 60-character line is placed 39 cells left of the display.
-  SetScrollerText(w, 0, QString(50, QLatin1Char('a')));
+  SetScrollerText(w, djvp::kDeck1, QString(50, QLatin1Char('a')));
   EXPECT_EQ(w.ScrollerPos[0], -39);
-  SetScrollerText(w, 2, QStringLiteral("nobody"));
   EXPECT_EQ(w.ScrollerText[0].size(), 60);
 }
 
 TEST(MixerTitles, EachDecksTimerDrawsIntoItsOwnCells) {
-  MixerWindow m;
-  MainState& w = *m.w;
+  // The title displays need the deck panels alone.
+  DeckPanels w;
   // Right after loading: the first tick shows "d" and "j" in the last two
   // cells, on deck 1 only.
-  ScrollerDeckTick(w, 0);
+  ScrollerDeckTick(w, djvp::kDeck1);
   EXPECT_EQ(Cells(w, 0).toStdString(), "                  dj");
   EXPECT_EQ(Cells(w, 1).toStdString(), "                    ");
   EXPECT_EQ(w.ScrollerPos[0], 18);
   EXPECT_EQ(w.ScrollerPos[1], 19);
   // Deck 2's cells are Image1(20..39).
-  EXPECT_EQ(CellsOf(w, 1)[0], &w.Image1[20]);
-  EXPECT_EQ(CellsOf(w, 0)[19], &w.Image1[19]);
-  EXPECT_EQ(CellsOf(w, 2)[0], nullptr);
-  SetScrollerText(w, 1, QStringLiteral("Hi!"));  // 13 characters: shown right-aligned, then moving left
-  ScrollerDeckTick(w, 1);
+  EXPECT_EQ(CellsOf(w, djvp::kDeck2)[0], &w.Image1[20]);
+  EXPECT_EQ(CellsOf(w, djvp::kDeck1)[19], &w.Image1[19]);
+  SetScrollerText(w, djvp::kDeck2, QStringLiteral("Hi!"));  // 13 characters: shown right-aligned, then moving left
+  ScrollerDeckTick(w, djvp::kDeck2);
   EXPECT_EQ(Cells(w, 1).toStdString(), "       Hi!          ");
-  for (int t = 0; t < 6; ++t) ScrollerDeckTick(w, 1);
+  for (int t = 0; t < 6; ++t) ScrollerDeckTick(w, djvp::kDeck2);
   EXPECT_EQ(Cells(w, 1).toStdString(), " Hi!                ");
   EXPECT_EQ(Cells(w, 0).toStdString(), "                  dj") << "deck 1 stood still meanwhile";
 }

@@ -42,7 +42,7 @@ TEST(PlaybackTimer, PositionSliderAndTimesFollowThePlayingSong) {
   DeckWorld d;
   d.Add(1, "tone440.ogg");
   d.List(1).SetCurrentRow(1);
-  decks::PlayDeck(*d.w, 1);
+  decks::PlayDeck(*d.w, djvp::kDeck1);
   d.w->lblBPM[1].setText("140.0");
   d.RenderSeconds(1.5);
   decks::tmrPlaying_ThatTime(*d.w);
@@ -61,7 +61,7 @@ TEST(PlaybackTimer, SongStartedAtAMixPointShowsItsPositionFromTheFilesStart) {
   d.w->UseMixPoints = true;
   d.Add(2, "tone440.ogg", {}, QStringLiteral("02.00 sec"));
   d.List(2).SetCurrentRow(1);
-  decks::PlayDeck(*d.w, 2);
+  decks::PlayDeck(*d.w, djvp::kDeck2);
   d.RenderSeconds(0.5);
   decks::tmrPlaying_ThatTime(*d.w);
   EXPECT_EQ(d.w->Position2.value(), 2);
@@ -137,7 +137,7 @@ TEST(PlaybackTimer, APositionSliderTheUserHoldsStaysUnderThePointer) {
   DeckWorld d;
   d.Add(1, "tone440.ogg");
   d.List(1).SetCurrentRow(1);
-  decks::PlayDeck(*d.w, 1);
+  decks::PlayDeck(*d.w, djvp::kDeck1);
   // The user holds the handle (the seek comes when it is let go).
   d.w->Position1.setHeld(true);
   d.RenderSeconds(2.0);

@@ -1,6 +1,7 @@
 // The deck start routine: which player gets the song, crossfade or plain
 // start, fade lengths from the curve, mix points, failures.
 #include "DeckTestEnv.h"
+#include "tests/support/DeckNumber.h"
 #include "decks/StartRoutine.h"
 #include "engine/dsp/Dsp.h"
 
@@ -32,7 +33,7 @@ TEST_P(StartChoice, SongGoesToTheRightPlayerAndArmsTheRightTransition) {
   d.RenderSeconds(0.5);
   d.Add(c.deck, "tone660.ogg", "120.0");
   d.List(c.deck).SetCurrentRow(1);
-  decks::PlayDeck(*d.w, c.deck);
+  decks::PlayDeck(*d.w, DeckNo(c.deck));
 
   djvp::clsBassPlayer& p = d.P(c.newDeck, c.newAB);
   EXPECT_TRUE(p.IsPlaying());
@@ -75,7 +76,7 @@ TEST(StartRoutine, PausedPlayerCountsAsIdleAndIsReloaded) {
   d.P(1, 0).PausePlay();
   d.Add(1, "tone660.ogg");
   d.List(1).SetCurrentRow(1);
-  decks::PlayDeck(*d.w, 1);
+  decks::PlayDeck(*d.w, djvp::kDeck1);
   EXPECT_TRUE(d.P(1, 0).IsPlaying());
   EXPECT_EQ(d.P(1, 0).filename(), Fixture("tone660.ogg"));
   EXPECT_FALSE(d.P(1, 1).IsPlaying());
@@ -89,7 +90,7 @@ TEST(StartRoutine, RefusedWhileACrossfadeRunsChangesNothing) {
   d.w->Decks.FadeOutPercent = 7;
   d.w->Decks.FadeInPercent = 8;
   d.w->Decks.CrossfadeRunning = true;
-  decks::PlayDeck(*d.w, 1);
+  decks::PlayDeck(*d.w, djvp::kDeck1);
   for (djvp::clsBassPlayer* p : d.Players()) EXPECT_FALSE(p->IsPlaying());
   EXPECT_EQ(d.w->Decks.FadeOutPercent, 7);
   EXPECT_EQ(d.w->Decks.FadeInPercent, 8);
@@ -124,7 +125,7 @@ TEST(StartRoutine, CrossfadeEndsTheFadeOutAtThePositionPlusItsShareOfTheMixTime)
     d.RenderSeconds(1.5);
     d.Add(1, "tone660.ogg");
     d.List(1).SetCurrentRow(1);
-    decks::PlayDeck(*d.w, 1);
+    decks::PlayDeck(*d.w, djvp::kDeck1);
     EXPECT_EQ(d.w->Decks.FadeOutEndMs[decks::k1A_1B], c.expectedMs) << c.mixTime << " " << c.leftU << " " << c.leftD;
     EXPECT_TRUE(d.w->Decks.FadeActive[decks::k1A_1B]);
   }
@@ -150,7 +151,7 @@ TEST(StartRoutine, MixPointsSetWherePlayStartsAndWhereTheSongEnds) {
     d.w->UseMixPoints = true;
     d.Add(1, "tone440.ogg", {}, QString::fromUtf8(c.start), QString::fromUtf8(c.end));
     d.List(1).SetCurrentRow(1);
-    decks::PlayDeck(*d.w, 1);
+    decks::PlayDeck(*d.w, djvp::kDeck1);
     djvp::clsBassPlayer& a = d.P(1, 0);
     EXPECT_EQ(a.StreamTime(), c.streamTime) << c.start << "|" << c.end;
     EXPECT_NEAR(DeckWorld::Pos(a), c.startSeconds, 0.001) << c.start << "|" << c.end;
@@ -165,10 +166,10 @@ TEST(StartRoutine, AnUnreadableMixPointIsNoMixPointNotThePreviousSongs) {
   d.Add(2, "tone660.ogg", {}, QStringLiteral("garbage"));
   d.List(1).SetCurrentRow(1);
   d.List(2).SetCurrentRow(1);
-  decks::PlayDeck(*d.w, 1);
+  decks::PlayDeck(*d.w, djvp::kDeck1);
   EXPECT_GT(d.w->Decks.StartMixBytes, 0);
   d.P(1, 0).StopPlay();
-  decks::PlayDeck(*d.w, 2);
+  decks::PlayDeck(*d.w, djvp::kDeck2);
   EXPECT_EQ(d.w->Decks.StartMixBytes, 0);
   EXPECT_NEAR(DeckWorld::Pos(d.P(2, 0)), 0.0, 0.001);
 }
@@ -178,7 +179,7 @@ TEST(StartRoutine, WithoutMixPointsTheWholeFilePlays) {
   d.w->UseMixPoints = false;
   d.Add(1, "tone440.ogg", {}, QStringLiteral("02.00 sec"), QStringLiteral("03.00 sec"));
   d.List(1).SetCurrentRow(1);
-  decks::PlayDeck(*d.w, 1);
+  decks::PlayDeck(*d.w, djvp::kDeck1);
   EXPECT_EQ(d.P(1, 0).StreamTime(), 5);
   EXPECT_NEAR(DeckWorld::Pos(d.P(1, 0)), 0.0, 0.001);
 }
@@ -190,7 +191,7 @@ TEST(StartRoutine, PlainStartWithAutoMixOffPlaysAtTheDeckSlidersVolume) {
   d.w->Volume2.setValue(30);
   d.Add(2, "tone440.ogg");
   d.List(2).SetCurrentRow(1);
-  decks::PlayDeck(*d.w, 2);
+  decks::PlayDeck(*d.w, djvp::kDeck2);
   EXPECT_EQ(d.P(2, 0).volume(), 70);
   EXPECT_EQ(d.w->Volume2.value(), 30);
 }
@@ -206,7 +207,7 @@ TEST(StartRoutine, BpmCellSetsTheMasterTempoOnAPlainStart) {
     d.w->Decks.MasterBPM = c.before;
     d.Add(1, "tone440.ogg", QString::fromUtf8(c.cell));
     d.List(1).SetCurrentRow(1);
-    decks::PlayDeck(*d.w, 1);
+    decks::PlayDeck(*d.w, djvp::kDeck1);
     EXPECT_FLOAT_EQ(d.w->Decks.MasterBPM, c.after) << c.cell;
     EXPECT_EQ(d.w->lblBPM[0].text(), c.label);
   }
@@ -217,7 +218,7 @@ TEST(StartRoutine, AFileThatCannotBeOpenedArmsNothingAndClearsTheFailure) {
   DeckWorld::StartOn(d.P(1, 0), "tone550.ogg");
   d.Add(1, "/nonexistent/song.ogg");
   d.List(1).SetCurrentRow(1);
-  decks::PlayDeck(*d.w, 1);
+  decks::PlayDeck(*d.w, djvp::kDeck1);
   EXPECT_FALSE(d.w->Decks.CrossfadeRunning);
   EXPECT_FALSE(d.w->Decks.AnyTransition());
   EXPECT_FALSE(d.P(1, 1).IsPlaying());
@@ -230,7 +231,7 @@ TEST(StartRoutine, StartSetsTheScrollingTitleFromTheRow) {
   DeckWorld d;
   d.Add(2, "tone440.ogg");
   d.List(2).SetCurrentRow(1);
-  decks::PlayDeck(*d.w, 2);
+  decks::PlayDeck(*d.w, djvp::kDeck2);
   EXPECT_TRUE(d.w->ScrollerText[1].startsWith("Artist: Artist 1")) << d.w->ScrollerText[1].toStdString();
   EXPECT_TRUE(d.w->ScrollerText[0].startsWith("dj VORLAN"));
 }
@@ -239,7 +240,7 @@ TEST(StartRoutine, EveryStartedSongGetsTenFlatEqualiserBands) {
   DeckWorld d;
   d.Add(1, "tone440.ogg");
   d.List(1).SetCurrentRow(1);
-  decks::PlayDeck(*d.w, 1);
+  decks::PlayDeck(*d.w, djvp::kDeck1);
   const engine::Handle stream = d.P(1, 0).STRM();
   const float centres[10] = {80, 170, 310, 600, 1000, 3000, 6000, 12000, 14000, 16000};
   for (int band = 0; band < 10; ++band) {

@@ -1,8 +1,11 @@
 // Play, Pause and Stop of both decks, the double click on a playlist, and the
 // deck reset that Stop relies on.
 #include "DeckTestEnv.h"
+#include "tests/support/DeckNumber.h"
 #include "decks/DeckReset.h"
+#include "decks/Meters.h"
 #include "decks/Transport.h"
+#include "ui/Deck.h"
 
 namespace {
 
@@ -31,7 +34,7 @@ TEST(Transport, PlayStartsTheSelectedRowAndADoubleClickDoesTheSame) {
   d.Add(2, "tone440.ogg");
   d.Add(2, "tone660.ogg");
   d.List(2).SetCurrentRow(2);
-  decks::PlayListView_DblClick(*d.w, 1);
+  decks::PlayListView_DblClick(*d.w, djvp::kDeck2);
   EXPECT_EQ(d.P(2, 0).filename(), Fixture("tone660.ogg"));
   EXPECT_FALSE(Button(d, 17)->isEnabled());
 }
@@ -42,12 +45,11 @@ TEST(Transport, PlayIsRefusedDuringACrossfadeOnAnEmptyListAndFromTheScratchGrid)
   d.w->PlayListView[2]->AddRow();
   d.w->Decks.CrossfadeRunning = true;
   cmdPlayer_Transport(*d.w, 7);
-  decks::PlayListView_DblClick(*d.w, 0);
+  decks::PlayListView_DblClick(*d.w, djvp::kDeck1);
   EXPECT_EQ(d.List(1).SelectionCount(), 0);
   EXPECT_TRUE(Button(d, 7)->isEnabled());
   d.w->Decks.CrossfadeRunning = false;
   cmdPlayer_Transport(*d.w, 17);  // deck 2's list is empty
-  decks::PlayListView_DblClick(*d.w, 2);
   for (int index : {-1, 20, 5, 16}) cmdPlayer_Transport(*d.w, index);
   for (djvp::clsBassPlayer* p : d.Players()) EXPECT_FALSE(p->IsPlaying());
   EXPECT_TRUE(Button(d, 17)->isEnabled());
@@ -136,7 +138,7 @@ TEST(Transport, PlayAfterStopWithAutoMixOffIsAudibleAgain) {
     cmdPlayer_Transport(*d.w, base + 7);
     EXPECT_TRUE(d.P(deck, 0).IsPlaying()) << deck;
     EXPECT_EQ(d.P(deck, 0).volume(), 100) << deck;
-    EXPECT_EQ(d.w->VolumeSlider(deck)->value(), 0) << deck;
+    EXPECT_EQ(d.w->VolumeSlider(DeckNo(deck)).value(), 0) << deck;
   }
 }
 
@@ -189,7 +191,7 @@ TEST(Transport, AfterASongRanOutWithAutoMixOffPlayStartsTheSelectedRow) {
     const int deck = k.playDeck;
     d.List(deck).SetCurrentRow(deck == 1 ? 2 : 1);
     if (k.dblClick) {
-      decks::PlayListView_DblClick(*d.w, deck - 1);
+      decks::PlayListView_DblClick(*d.w, DeckNo(deck));
     } else {
       ASSERT_TRUE(Button(d, deck == 1 ? 7 : 17)->isEnabled());
       cmdPlayer_Transport(*d.w, deck == 1 ? 7 : 17);
@@ -235,7 +237,7 @@ TEST(DeckReset, MovesTheSlidersWithoutTouchingAnyPlayer) {
   d.RenderSeconds(1.0);
   d.w->Position2.setMaximum(5);
   d.w->Volume2.setValue(0);
-  decks::ResetDeck(*d.w, 2);
+  decks::ResetDeck(*d.w, djvp::kDeck2);
   EXPECT_EQ(d.P(2, 0).volume(), 100);       // the volume handler ignored the move
   EXPECT_NEAR(DeckWorld::Pos(d.P(2, 0)), 1.0, 0.001);  // and no seek to 0
   EXPECT_EQ(d.w->Volume2.value(), 100);
@@ -250,11 +252,76 @@ TEST(DeckReset, DarkensTheDecksMeterAndBothMasterMetersOnly) {
   DeckWorld d;
   for (djvp::ui::LedMeter* m : {&d.w->pctVolume1, &d.w->pctVolume2, &d.w->pctVolumeLeft, &d.w->pctVolumeRight})
     m->setLit(10);
-  decks::ResetDeck(*d.w, 1);
+  decks::ResetDeck(*d.w, djvp::kDeck1);
   EXPECT_EQ(d.w->pctVolume1.lit(), 0);
   EXPECT_EQ(d.w->pctVolumeLeft.lit(), 0);
   EXPECT_EQ(d.w->pctVolumeRight.lit(), 0);
   EXPECT_EQ(d.w->pctVolume2.lit(), 10);
-  decks::ResetDeck(*d.w, 2);
+  decks::ResetDeck(*d.w, djvp::kDeck2);
   EXPECT_EQ(d.w->pctVolume2.lit(), 0);
+}
+
+// A deck's Stop resets that deck's displays alone: the other deck plays on
+// and keeps every display, its fades into it included.
+TEST(Transport, StopResetsTheStoppedDecksDisplaysAndLeavesTheOtherDecksAlone) {
+  DeckWorld d;
+  djvp::MainState& w = *d.w;
+  d.w->AutomixOn = false;
+  d.Add(1, "tone440.ogg", "120.0");
+  d.Add(2, "tone550.ogg", "128.0");
+  cmdPlayer_Transport(w, 7);
+  d.Tick();
+  cmdPlayer_Transport(w, 17);
+  for (int i = 0; i < 20; ++i) d.Tick();
+  decks::tmrdB1_ThatTime(w);
+  decks::tmrdB2_ThatTime(w);
+  w.lblBPM[2].setText(QStringLiteral("120.5"));
+  w.lblBPM[3].setText(QStringLiteral("128.5"));
+  w.Decks.FadeActive[decks::k1A_1B] = true;  // a fade into deck 1
+  w.Decks.FadeActive[decks::k1A_2B] = true;  // a fade into deck 2
+
+  struct Displays {
+    QString elapsed, remaining, length, rowBpm, tempoBpm, title;
+    int position, lit;
+    bool fadeInto;
+  };
+  auto displays = [&w](djvp::DeckId id) {
+    const djvp::Deck deck(w, id);
+    return Displays{deck.Elapsed().text(), deck.Remaining().text(), deck.Length().text(),
+                    deck.RowBpm().text(),  deck.TempoBpm().text(),  deck.ScrollerText(),
+                    deck.Position().value(), deck.Meter().lit(),
+                    w.Decks.FadeActive[id.IsFirst() ? decks::k1A_1B : decks::k1A_2B]};
+  };
+  const Displays deck1 = displays(djvp::kDeck1);
+  for (const Displays& shown : {deck1, displays(djvp::kDeck2)}) {
+    ASSERT_NE(shown.elapsed, " 00:00.00");
+    ASSERT_NE(shown.rowBpm, "000.0");
+    ASSERT_NE(shown.tempoBpm, "000.0");
+    ASSERT_FALSE(shown.title.startsWith("dj VORLAN"));
+    ASSERT_GT(shown.lit, 0);
+  }
+
+  cmdPlayer_Transport(w, 19);  // deck 2's Stop
+  ASSERT_FALSE(d.P(2, 0).IsPlaying());
+  ASSERT_TRUE(d.P(1, 0).IsPlaying());
+  const Displays stopped = displays(djvp::kDeck2);
+  EXPECT_EQ(stopped.elapsed, " 00:00.00");
+  EXPECT_EQ(stopped.remaining, " 00:00.00");
+  EXPECT_EQ(stopped.length, " 00:00");
+  EXPECT_EQ(stopped.rowBpm, "000.0");
+  EXPECT_EQ(stopped.tempoBpm, "000.0");
+  EXPECT_TRUE(stopped.title.startsWith("dj VORLAN"));
+  EXPECT_EQ(stopped.position, 0);
+  EXPECT_EQ(stopped.lit, 0);
+  EXPECT_FALSE(stopped.fadeInto);
+  const Displays kept = displays(djvp::kDeck1);
+  EXPECT_EQ(kept.elapsed, deck1.elapsed);
+  EXPECT_EQ(kept.remaining, deck1.remaining);
+  EXPECT_EQ(kept.length, deck1.length);
+  EXPECT_EQ(kept.rowBpm, deck1.rowBpm);
+  EXPECT_EQ(kept.tempoBpm, deck1.tempoBpm);
+  EXPECT_EQ(kept.title, deck1.title);
+  EXPECT_EQ(kept.position, deck1.position);
+  EXPECT_EQ(kept.lit, deck1.lit);
+  EXPECT_TRUE(kept.fadeInto);
 }

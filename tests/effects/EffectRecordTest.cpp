@@ -160,7 +160,7 @@ TEST(EffectRecord, ARecordInMemoryIsReadLineByLine) {
   for (int i = 0; i < 32; ++i) lines << QString();
   lines << QStringLiteral("2") << QStringLiteral("1") << QStringLiteral("0") << QStringLiteral("0")
         << QStringLiteral("SDE");
-  effects::ApplyEffectRecords(w, 1, lines, false, nullptr);
+  effects::ApplyEffectRecords(w, djvp::kDeck1, lines, false, nullptr);
   EXPECT_FALSE(w.Effects[ctl::kRotateBox].isChecked());
   EXPECT_TRUE(w.Effects[ctl::kSwapBox].isChecked());
   EXPECT_FALSE(w.SongEffectsActive);

@@ -2,6 +2,7 @@
 // records they write, what they store and show, the reset boxes, and what
 // happens while the deck is idle.
 #include "SoundWorld.h"
+#include "tests/support/DeckNumber.h"
 
 #include "effects/EffectControls.h"
 #include "effects/Targets.h"
@@ -58,7 +59,7 @@ TEST(EffectTargets, TheDecksControlsFollowTheIncomingPlayerElseThePlayingOne) {
     SCOPED_TRACE(k.name);
     StateTestEnv env;
     auto w = env.Open();
-    clsBassPlayer* players[4] = {w->Player(1, 0), w->Player(1, 1), w->Player(2, 0), w->Player(2, 1)};
+    clsBassPlayer* players[4] = {w->Player(djvp::kDeck1, 0), w->Player(djvp::kDeck1, 1), w->Player(djvp::kDeck2, 0), w->Player(djvp::kDeck2, 1)};
     for (int i = 0; i < 4; ++i) {
       players[i]->IsPlaying(k.playing[i]);
       players[i]->STRM(static_cast<engine::Handle>(100 + i));
@@ -66,7 +67,7 @@ TEST(EffectTargets, TheDecksControlsFollowTheIncomingPlayerElseThePlayingOne) {
       players[i]->hBPM(static_cast<engine::Handle>(300 + i));
     }
     for (int slot : k.transitions) w->Decks.FadeActive[static_cast<size_t>(slot)] = true;
-    const effects::Target t = effects::DeckTarget(*w, k.deck);
+    const effects::Target t = effects::DeckTarget(*w, DeckNo(k.deck));
     EXPECT_EQ(t.player, k.target < 0 ? nullptr : players[k.target]);
     EXPECT_EQ(t.main, k.target < 0 ? 0u : 100u + static_cast<unsigned>(k.target));
     EXPECT_EQ(t.headphone, k.target < 0 ? 0u : 200u + static_cast<unsigned>(k.target));
@@ -99,7 +100,7 @@ TEST(EffectSliders, EachSliderSetsItsFieldOnTheMainAndHeadphoneStreamsAndStoresI
     SoundWorld::Start(p);
     SoundWorld::AttachMirror(p, 0);
     for (int box : {ctl::kReverbBox, ctl::kLowPassBox, ctl::kBigEchoBox, ctl::kEchoBox, ctl::kFlangerBox})
-      w.Effects[static_cast<size_t>(ctl::EffectBoxOf(deck - 1, box))].setChecked(true);
+      w.Effects[static_cast<size_t>(ctl::EffectBoxOf(DeckNo(deck), box))].setChecked(true);
     // Channel fields that hold something else are set back to every channel.
     FlangerParams oneSide = Record<FlangerParams>(p.STRM(), kFlanger);
     oneSide.channel = 1;
@@ -126,7 +127,7 @@ TEST(EffectSliders, EachSliderSetsItsFieldOnTheMainAndHeadphoneStreamsAndStoresI
           EXPECT_EQ(static_cast<int32_t>(r[2]), -1);
         }
       }
-      EXPECT_EQ(Stored(keys::PlayerSection(deck - 1), k.key), QString::number(k.value));
+      EXPECT_EQ(Stored(keys::PlayerSection(DeckNo(deck)), k.key), QString::number(k.value));
     }
     // The other deck's streams carry none of it.
     EXPECT_FALSE(engine::GetEffectParameters(world.P(3 - deck, 0).STRM(), kReverb, nullptr));
@@ -186,7 +187,7 @@ TEST(EffectSwitches, DuringACrossfadeAnEffectGoesOnThePlayerItsSlidersMove) {
       SoundWorld::AttachMirror(world.P(deck, ab), 0);
     }
     w.Decks.FadeActive[k.transition] = true;
-    const size_t box = static_cast<size_t>(ctl::EffectBoxOf(k.deck - 1, ctl::kEchoBox));
+    const size_t box = static_cast<size_t>(ctl::EffectBoxOf(DeckNo(k.deck), ctl::kEchoBox));
     const size_t level = static_cast<size_t>((k.deck - 1) * 14 + 10);
     w.Effects[box].setChecked(true);
     w.sldEffects[level].setValue(60);
@@ -224,14 +225,17 @@ TEST(EffectSliders, TempoRateAndPitchShowStoreAndReachBothStreams) {
   EXPECT_EQ(w.SCLabel1[ctl::kLblPitch1].text(), "Pitch Scaling = 3 Semitones");
   EXPECT_EQ(Stored("Player1", "PitchScaling"), "3");
 
-  // Playing, with a mirror.
+  // Playing, with a mirror. The song came through the deck's chain, which
+  // holds the sample rate set while the deck was idle; the mirror made here
+  // by hand did not.
   clsBassPlayer& p = world.P(1, 0);
   SoundWorld::Start(p);
   SoundWorld::AttachMirror(p, 0);
+  EXPECT_FLOAT_EQ(engine::RateRatio(p.STRM()), 1.05f * 48000 / 44100);
   w.sldEffects[0].setValue(-5);
   EXPECT_EQ(w.SCLabel1[ctl::kLblTempo1].text(), "Tempo = -5 %");
   EXPECT_EQ(Stored("Player1", "PitchTempo"), "-5");
-  EXPECT_FLOAT_EQ(engine::RateRatio(p.STRM()), 0.95f);
+  EXPECT_FLOAT_EQ(engine::RateRatio(p.STRM()), 0.95f * 48000 / 44100);
   EXPECT_FLOAT_EQ(engine::RateRatio(p.PreSTRM()), 0.95f);
   // The recalculated BPM: the song's (none found in a steady tone) at the tempo.
   EXPECT_EQ(w.lblBPM[2].text(), "0.0");

@@ -35,8 +35,8 @@ void WriteBytes(const QString& path, const QByteArray& bytes) {
   f.write(bytes);
 }
 
-QString Eq1() { return effects::PresetFilePath(1); }
-QString Eq2() { return effects::PresetFilePath(2); }
+QString Eq1() { return effects::PresetFilePath(djvp::kDeck1); }
+QString Eq2() { return effects::PresetFilePath(djvp::kDeck2); }
 
 // Both files with the same presets.
 void WriteBoth(const QByteArray& bytes) {

@@ -152,7 +152,7 @@ TEST(SongStartEndToEnd, AutoGainPlaysASongWithTheFigure90TwiceAsLoud) {
   decks::cmdPlayer_Transport(w, ctl::kStop);
 
   w.Check1[ctl::kAutoGain].setChecked(false);
-  decks::PlayListView_DblClick(w, 0);
+  decks::PlayListView_DblClick(w, djvp::kDeck1);
   const double off = level();
   decks::cmdPlayer_Transport(w, ctl::kStop);
   EXPECT_NEAR(Db(on / off), Db(2.0), 0.5);

@@ -30,7 +30,7 @@ TEST(SongStart, TheDecksSettingsComeOntoEveryNewSong) {
   SongStartWorld world;
   MainState& w = *world.w;
   // Deck 2 set up while it is idle: nothing plays, so only the controls move.
-  w.Effects[ctl::EffectBoxOf(1, ctl::kEchoBox)].setChecked(true);
+  w.Effects[ctl::EffectBoxOf(djvp::kDeck2, ctl::kEchoBox)].setChecked(true);
   w.sldEffects[14 + 10].setValue(60);  // echo level
   w.Eq[10 + 4].setValue(0);            // 1 kHz band +5 dB
   w.UpDown[4].setValue(39);            // gain 1.5
@@ -57,7 +57,7 @@ TEST(SongStart, TheDecksSettingsComeOntoEveryNewSong) {
 
   // Measured, with the echo off again: the song's 1 kHz tone (0.2 of full
   // scale) comes out with the gain 1.5 and the Mid +4 dB.
-  w.Effects[ctl::EffectBoxOf(1, ctl::kEchoBox)].setChecked(false);
+  w.Effects[ctl::EffectBoxOf(djvp::kDeck2, ctl::kEchoBox)].setChecked(false);
   EXPECT_NEAR(Db(AmplitudeAt(SoundWorld::Heard(), 0, 1000) / 0.2), Db(1.5) + 4, 0.5);
 }
 
@@ -178,9 +178,9 @@ TEST(SongStart, TheRecalculatedTempoShowsTheStartTempoOnceTheEngineHasMeasuredIt
     MainState& w = *world.w;
     w.sldEffects[14].setValue(tempo);
     world.List(2).SetCurrentRow(world.Add(2, "beat128.mp3"));
-    ASSERT_EQ(decks::PlayDeck(w, 2), decks::StartResult::kStarted);
+    ASSERT_EQ(decks::PlayDeck(w, djvp::kDeck2), decks::StartResult::kStarted);
     engine::WaitForBackgroundWork();
-    decks::Services().StartTempoCheck(w);
+    w.PlaybackTick.Raise();
     EXPECT_NEAR(w.lblBPM[3].text().toDouble(), 128 * (1 + tempo / 100.0), 0.7) << tempo;
     EXPECT_EQ(w.StartTempoWaits[1].label, 0u);
   }
@@ -207,7 +207,7 @@ TEST(SongStart, AutoBpmTakesTheFirstCrossfadeIntoTheDeck) {
     }
     for (size_t flag : k.flags) w.Decks.FadeActive[flag] = true;
     engine::WaitForBackgroundWork();  // the three start tempos
-    effects::ApplyTrackSettings(w, 1, world.P(1, 0).STRM());
+    effects::SongStarted(w, djvp::kDeck1, world.P(1, 0));
     EXPECT_EQ(w.sldEffects[0].value(), k.tempo) << k.flags.front();
   }
 }
@@ -224,4 +224,47 @@ TEST(SongStart, AnEffectSwitchedOnComesOntoTheIncomingSongWhileTheDecksOtherPlay
   engine::dsp::EchoParams echo{};
   EXPECT_TRUE(engine::GetEffectParameters(world.P(1, 0).STRM(), engine::dsp::kEcho, &echo));
   EXPECT_FLOAT_EQ(echo.level, 0.1f) << "the stored level (10 where none was stored)";
+}
+
+// A song started without a crossfade sounds with the deck's settings from
+// its first sample: its first 10 ms carry the deck's equaliser, gain and
+// effects, against the same song on a deck left as it was, and sound as the
+// song does a second later. tones.flac has each tone twice as loud on the
+// left as on the right.
+TEST(SongStart, APlainStartCarriesTheDecksSoundFromItsFirstTenMilliseconds) {
+  struct Heard {
+    std::vector<float> first, later;
+  };
+  auto start = [](bool deckSound) {
+    SongStartWorld world;
+    MainState& w = *world.w;
+    if (deckSound) {
+      // Set while the deck is idle: the channels swapped, the gain at 1.5
+      // and the 1 kHz band 4 dB up.
+      w.Effects[ctl::kSwapBox].setChecked(true);
+      w.UpDown[0].setValue(39);
+      w.Eq[4].setValue(1);
+    }
+    Grid& list = world.List(1);
+    const int32_t row = list.AddRow();
+    list.SetTextAt(row, ui::kFilename, EffectsFixture("tones.flac"));
+    list.SetCurrentRow(row);
+    EXPECT_EQ(decks::PlayDeck(w, djvp::kDeck1), decks::StartResult::kStarted);
+    EXPECT_FALSE(w.Decks.AnyTransition());
+    Heard heard;
+    // A second apart: every tone of the song stands where it stood.
+    heard.first = SoundWorld::Render(0.01);
+    SoundWorld::Render(0.99);
+    heard.later = SoundWorld::Render(0.01);
+    return heard;
+  };
+  const Heard plain = start(false);
+  const Heard set = start(true);
+  const double boost = 1.5 * std::pow(10.0, 4 / 20.0);
+  for (int channel : {0, 1}) {
+    const double asFile = AmplitudeAt(plain.first, 1 - channel, 1000);  // swapped
+    const double first = AmplitudeAt(set.first, channel, 1000);
+    EXPECT_NEAR(first / asFile, boost, 0.05 * boost) << channel;
+    EXPECT_NEAR(first, AmplitudeAt(set.later, channel, 1000), 0.05 * first) << channel;
+  }
 }

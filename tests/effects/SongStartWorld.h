@@ -4,7 +4,6 @@
 #pragma once
 
 #include "SoundWorld.h"
-#include "decks/DeckServices.h"
 #include "decks/StartRoutine.h"
 #include "platform/Grid.h"
 #include "playlists/TrackRow.h"
@@ -21,7 +20,7 @@ class SongStartWorld : public SoundWorld {
  public:
   SongStartWorld() : SoundWorld(true) {}
 
-  djvp::Grid& List(int deck) const { return *w->Playlist(deck); }
+  djvp::Grid& List(int deck) const { return *w->Playlist(DeckNo(deck)); }
 
   // Appends the song's row to the deck's playlist, read from its tags; the
   // row's number.
@@ -37,9 +36,9 @@ class SongStartWorld : public SoundWorld {
   // playback timer's next run would take it.
   void Play(int deck, int32_t row) {
     List(deck).SetCurrentRow(row);
-    decks::PlayDeck(*w, deck);
+    decks::PlayDeck(*w, DeckNo(deck));
     engine::WaitForBackgroundWork();
-    decks::Services().StartTempoCheck(*w);
+    w->PlaybackTick.Raise();
   }
 };
 
@@ -54,6 +53,6 @@ inline std::vector<int> RecordControls(const djvp::MainState& w, int deck) {
   for (size_t b = 0; b < 10; ++b) v.push_back(w.Eq[d * 10 + b].value());
   for (size_t k = 0; k < 14; ++k) v.push_back(w.sldEffects[d * 14 + k].value());
   for (int box = djvp::ctl::kReverbBox; box <= djvp::ctl::kFlangerBox; ++box)
-    v.push_back(w.Effects[static_cast<size_t>(djvp::ctl::EffectBoxOf(static_cast<int>(d), box))].isChecked() ? 1 : 0);
+    v.push_back(w.Effects[static_cast<size_t>(djvp::ctl::EffectBoxOf(djvp::kBothDecks[d], box))].isChecked() ? 1 : 0);
   return v;
 }

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "StateTestEnv.h"
+#include "tests/support/DeckNumber.h"
 #include "audio/BassPlayer.h"
-#include "decks/DeckServices.h"
 #include "engine/Engine.h"
 
 #include <QApplication>
@@ -45,20 +45,19 @@ class SoundWorld {
   }
 
   std::vector<djvp::clsBassPlayer*> Players() const {
-    return {w->Player(1, 0), w->Player(1, 1), w->Player(2, 0), w->Player(2, 1)};
+    return {w->Player(djvp::kDeck1, 0), w->Player(djvp::kDeck1, 1), w->Player(djvp::kDeck2, 0), w->Player(djvp::kDeck2, 1)};
   }
-  djvp::clsBassPlayer& P(int deck, int ab) const { return *w->Player(deck, ab); }
+  djvp::clsBassPlayer& P(int deck, int ab) const { return *w->Player(DeckNo(deck), ab); }
 
   // Starts a fixture on the player as a deck start does: from its
-  // beginning, at `volume` (full unless given), with the ten flat equaliser
-  // bands on its main stream.
+  // beginning, at `volume` (full unless given), through its deck's chain
+  // (the ten equaliser bands among what it carries).
   static void Start(djvp::clsBassPlayer& p, const char* file = "tones.flac", int16_t volume = 100) {
     p.filename(EffectsFixture(file));
     ASSERT_TRUE(p.OpenFile());
     p.StartMixPoint(0);
     p.volume(volume);
     ASSERT_TRUE(p.Play());
-    decks::Services().InitEqualizerBands(p.STRM());
   }
 
   // Gives the playing player a headphone mirror of its song as the player

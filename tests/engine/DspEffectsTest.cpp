@@ -345,6 +345,29 @@ TEST(DspVolume, ScalesAndRampsWithoutSteps) {
   EXPECT_EQ(got.volume, 0.0f);
 }
 
+TEST(DspVolume, RecordsForSeveralChannelsBetweenTwoBlocksAllCount) {
+  // One channel's record and then the other's, with no block between them:
+  // before the first block (both taken at once) and while sound runs (both
+  // ramped to).
+  auto vol = Make(kVolume);
+  const VolumeParams left{1, 0.0f}, right{2, 0.25f};
+  ASSERT_TRUE(vol->SetParameters(&left));
+  ASSERT_TRUE(vol->SetParameters(&right));
+  std::vector<float> s(1024 * 2, 1.0f);
+  Feed(*vol, s, 2);
+  EXPECT_EQ(s[0], 0.0f);
+  EXPECT_EQ(s[1], 0.25f);
+  const VolumeParams left2{1, 0.5f}, right2{2, 2.0f};
+  ASSERT_TRUE(vol->SetParameters(&left2));
+  ASSERT_TRUE(vol->SetParameters(&right2));
+  std::vector<float> t(2048 * 2, 1.0f);
+  Feed(*vol, t, 2);
+  EXPECT_GT(t[2], 0.0f) << "ramped, not stepped";
+  EXPECT_LT(t[2], 0.5f);
+  EXPECT_FLOAT_EQ(t[t.size() - 2], 0.5f);
+  EXPECT_FLOAT_EQ(t.back(), 2.0f);
+}
+
 // ---- echo, big echo, reverb, flanger ------------------------------------
 
 TEST(DspEcho, RepeatsAnImpulseAfterItsDelayAndFades) {

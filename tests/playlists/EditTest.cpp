@@ -145,7 +145,7 @@ TEST_F(EditTest, HeaderClicksSortAscendingThenDescendingPerColumn) {
 // paused and stopped with the deck's buttons.
 TEST_F(EditTest, ClearingOrDeletingThePlayingRowLeavesTheSongStoppable) {
   engine::SetManualClock(true);
-  for (djvp::clsBassPlayer* p : {form->Player(1, 0), form->Player(1, 1)}) {
+  for (djvp::clsBassPlayer* p : {form->Player(djvp::kDeck1, 0), form->Player(djvp::kDeck1, 1)}) {
     p->device(0);
     p->PreDevice(0);
   }
@@ -154,7 +154,7 @@ TEST_F(EditTest, ClearingOrDeletingThePlayingRowLeavesTheSongStoppable) {
     AddTrackRow(*form, Fixture("plain.mp3"), Deck(0));
     Deck(0).SetCurrentRow(0);
     Press(7);  // Play: row 1
-    ASSERT_TRUE(form->Player(1, 0)->IsPlaying() || form->Player(1, 1)->IsPlaying()) << step;
+    ASSERT_TRUE(form->Player(djvp::kDeck1, 0)->IsPlaying() || form->Player(djvp::kDeck1, 1)->IsPlaying()) << step;
     if (std::string(step) == "clear") {
       Press(6);
     } else {
@@ -163,9 +163,9 @@ TEST_F(EditTest, ClearingOrDeletingThePlayingRowLeavesTheSongStoppable) {
     }
     ASSERT_EQ(Deck(0).RowCount(), 0) << step;
     Press(8);  // Pause
-    EXPECT_TRUE(form->Player(1, 0)->IsPaused() || form->Player(1, 1)->IsPaused()) << step;
+    EXPECT_TRUE(form->Player(djvp::kDeck1, 0)->IsPaused() || form->Player(djvp::kDeck1, 1)->IsPaused()) << step;
     Press(9);  // Stop
-    for (djvp::clsBassPlayer* p : {form->Player(1, 0), form->Player(1, 1)}) {
+    for (djvp::clsBassPlayer* p : {form->Player(djvp::kDeck1, 0), form->Player(djvp::kDeck1, 1)}) {
       EXPECT_FALSE(p->IsPlaying()) << step;
       EXPECT_FALSE(p->IsPaused()) << step;
     }

@@ -67,7 +67,7 @@ class StateTestEnv {
     playlists::ConnectHandlers(*s);
     effects::ConnectHandlers(*s);
     library::ConnectHandlers(*s);
-    tageditor::ConnectHandlers(*s);
+    tageditor::ConnectHandlers(*s, {});
     djvp::g_AnalysisHost = s.get();
     if (withTagLibrary) {
       const QString library = QCoreApplication::applicationDirPath() + QStringLiteral("/libSonavex2.so");

@@ -101,14 +101,12 @@ class TagEditorTest : public ::testing::Test {
   // was shown.
   bool OpenEditor(const std::function<void(tageditor::TagEditorState&)>& shown) {
     bool opened = false;
-    form->ShowTagEditor = [&](tageditor::TagEditorState& ed) {
+    tageditor::mnuTag_Click(*form, [&](tageditor::TagEditorState& ed) {
       opened = true;
       closed = false;
       ed.Unload = [this] { closed = true; };
       shown(ed);
-    };
-    form->mnuTag.click();
-    form->ShowTagEditor = {};
+    });
     return opened;
   }
   // Adds the song as the library's current row and opens the editor on it.
