@@ -100,9 +100,11 @@ void SongLoaded(MainState& s, DeckId id, clsBassPlayer& loaded) {
   const Deck deck(s, id);
   // A start replaces whatever an earlier start of the deck waited for.
   deck.TempoWait().match = 0;
+  // The song is read once here; the tag control reports on it until the
+  // start is done.
+  deck.LoadedFormat() = AnalyseRowSong(deck);
   const Grid* grid = deck.Playlist();
-  if (!s.AutoGainOn || !grid) return;
-  if (AnalyseRowSong(deck) == playlists::kFormatMpeg)
+  if (s.AutoGainOn && grid && deck.LoadedFormat() == playlists::kFormatMpeg)
     AutomaticGain(deck, loaded.STRM(), ui::CellText(*grid, ui::SelectedRow(*grid), ui::kGain));
 }
 
@@ -111,7 +113,6 @@ void SongStarted(MainState& s, DeckId id, clsBassPlayer& started) {
   // The recalculated tempo of the song now playing, once the engine has
   // measured it.
   ShowTempoBpm(s, id);
-  const int16_t format = AnalyseRowSong(deck);
   if (s.AutoBPMOn) {
     if (MatchWaitsForTempo(s, id)) {
       deck.TempoWait().match = started.STRM();
@@ -119,9 +120,9 @@ void SongStarted(MainState& s, DeckId id, clsBassPlayer& started) {
     }
     if (!MatchTempo(deck, started.STRM())) return;
   }
-  // The tag control still reports on the song: nothing since has analysed
-  // another file.
-  ApplySongEffectRecords(s, id, format, &started);
+  // The tag control still reports on the song: nothing since SongLoaded has
+  // analysed another file.
+  ApplySongEffectRecords(s, id, deck.LoadedFormat(), &started);
 }
 
 std::optional<int32_t> MatchedTempo(float outgoing, float incoming, int32_t limitPercent) {

@@ -145,7 +145,18 @@ bool Decoder::Setup(int64_t rate, int64_t channels, int64_t length, OpenFailure*
 }
 
 // The tables are plain arrays: a background job may still decode while the
-// process ends, after objects with destructors are gone.
+// process ends, after objects with destructors are gone. Up to eight
+// channels a format's table names their places; beyond eight the layout is
+// the file's own affair: pairs, left and right.
+void Decoder::AssignLayout(const Speaker (&layouts)[9][8], int channels, std::vector<Speaker>& out) {
+  out.clear();
+  if (channels >= 1 && channels <= 8) {
+    out.assign(layouts[channels], layouts[channels] + channels);
+    return;
+  }
+  for (int c = 0; c < channels; ++c) out.push_back(c % 2 ? kRightish : kLeftish);
+}
+
 void Decoder::VorbisSpeakers(int channels, std::vector<Speaker>& out) {
   static constexpr Speaker kLayouts[9][8] = {
       {},
@@ -158,13 +169,7 @@ void Decoder::VorbisSpeakers(int channels, std::vector<Speaker>& out) {
       {kFL, kFC, kFR, kSL, kSR, kBC, kLFE},
       {kFL, kFC, kFR, kSL, kSR, kBL, kBR, kLFE},
   };
-  out.clear();
-  if (channels >= 1 && channels <= 8) {
-    out.assign(kLayouts[channels], kLayouts[channels] + channels);
-    return;
-  }
-  // Beyond eight the layout is the file's own affair: pairs, left and right.
-  for (int c = 0; c < channels; ++c) out.push_back(c % 2 ? kRightish : kLeftish);
+  AssignLayout(kLayouts, channels, out);
 }
 
 void Decoder::FlacSpeakers(int channels, std::vector<Speaker>& out) {
@@ -179,12 +184,7 @@ void Decoder::FlacSpeakers(int channels, std::vector<Speaker>& out) {
       {kFL, kFR, kFC, kLFE, kBC, kSL, kSR},
       {kFL, kFR, kFC, kLFE, kBL, kBR, kSL, kSR},
   };
-  out.clear();
-  if (channels >= 1 && channels <= 8) {
-    out.assign(kLayouts[channels], kLayouts[channels] + channels);
-    return;
-  }
-  for (int c = 0; c < channels; ++c) out.push_back(c % 2 ? kRightish : kLeftish);
+  AssignLayout(kLayouts, channels, out);
 }
 
 void Decoder::Remix(const float* data, const float* const* planes, int64_t frames, int channels,

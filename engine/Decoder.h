@@ -104,7 +104,9 @@ class Decoder {
 
   // Where the channels of a file are meant to sound, for the mix down.
   enum Speaker : uint8_t { kFL, kFR, kFC, kLFE, kBL, kBR, kSL, kSR, kBC, kLeftish, kRightish };
-  // The layouts of Vorbis (and Opus) and of FLAC (and WAV) by channel count.
+  // The layouts of Vorbis (and Opus) and of FLAC (and WAV) by channel count,
+  // each from its table of up to eight channels (AssignLayout).
+  static void AssignLayout(const Speaker (&layouts)[9][8], int channels, std::vector<Speaker>& out);
   static void VorbisSpeakers(int channels, std::vector<Speaker>& out);
   static void FlacSpeakers(int channels, std::vector<Speaker>& out);
 

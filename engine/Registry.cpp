@@ -28,6 +28,16 @@ Handle NextHandle(Engine& e) {
   if (e.nextHandle == 0) return 0;
   return e.nextHandle++;
 }
+
+// The entry of `table` under handle h (under registryMutex); null for 0 and
+// for a handle the table does not hold.
+template <typename Table>
+typename Table::mapped_type Lookup(Table& table, Handle h) {
+  if (h == 0) return nullptr;
+  std::lock_guard<std::mutex> lock(E().registryMutex);
+  auto it = table.find(h);
+  return it == table.end() ? nullptr : it->second;
+}
 }  // namespace
 
 Handle Register(const std::shared_ptr<Stream>& s) {
@@ -43,13 +53,7 @@ Handle Register(const std::shared_ptr<Stream>& s) {
   return h;
 }
 
-std::shared_ptr<Stream> Find(Handle h) {
-  if (h == 0) return nullptr;
-  Engine& e = E();
-  std::lock_guard<std::mutex> lock(e.registryMutex);
-  auto it = e.streams.find(h);
-  return it == e.streams.end() ? nullptr : it->second;
-}
+std::shared_ptr<Stream> Find(Handle h) { return Lookup(E().streams, h); }
 
 std::shared_ptr<Stream> FindFree(Handle h) {
   auto s = Find(h);
@@ -107,13 +111,7 @@ Handle RegisterChain(const std::shared_ptr<Chain>& c) {
   return h;
 }
 
-std::shared_ptr<Chain> FindChain(Handle h) {
-  if (h == 0) return nullptr;
-  Engine& e = E();
-  std::lock_guard<std::mutex> lock(e.registryMutex);
-  auto it = e.chains.find(h);
-  return it == e.chains.end() ? nullptr : it->second;
-}
+std::shared_ptr<Chain> FindChain(Handle h) { return Lookup(E().chains, h); }
 
 bool DropChain(Handle h) {
   Engine& e = E();

@@ -59,6 +59,7 @@ class Deck {
   int EffectBoxIndex(int box) const { return static_cast<int>(ctl::EffectBoxOf(id_, box)); }
   ui::CheckBox& EffectBox(int box) const { return s_.Effects[ctl::EffectBoxOf(id_, box)]; }
   MainState::StartTempoWait& TempoWait() const { return s_.StartTempoWaits[id_.Index()]; }
+  int16_t& LoadedFormat() const { return s_.LoadedFormat[id_.Index()]; }
 
   // ---------------------------------------------------------- mixing
   // The crossfade transitions that fade into this deck (decks::Slot: 0-5

@@ -259,6 +259,9 @@ struct DeckSoundControls {
     engine::Handle match = 0;
   };
   std::array<StartTempoWait, 2> StartTempoWaits{};
+  // The tag library's format number of the song each deck opened last, read
+  // once before its Play for the steps of its start that follow Play.
+  std::array<int16_t, 2> LoadedFormat{};
 };
 
 // The "Settings" page.

@@ -15,6 +15,7 @@
 // default 100].
 #include "app/frmMain.h"
 #include "bench/BenchUtil.h"
+#include "bench/common/EventLoopWatch.h"
 #include "bench/common/ProgramWorld.h"
 #include "decks/Transport.h"
 #include "engine/Engine.h"
@@ -27,11 +28,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
@@ -43,34 +42,12 @@
 
 namespace {
 
-struct Figures {
-  double seconds = 0;
-  double longestBlockMs = 0;
-  uint64_t underrunFrames = 0;
-};
+using Figures = bench::LoopFigures;
 
-// Runs the event loop until `done` says so, measuring how long it was held
-// up at most and how many frames of sound came late meanwhile.
+// Runs the event loop until `done` says so.
 template <typename Done>
 Figures Watch(Done done) {
-  Figures f;
-  const uint64_t underruns = engine::Underruns();
-  QElapsedTimer clock, gap;
-  clock.start();
-  gap.start();
-  QEventLoop loop;
-  QTimer tick;
-  tick.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-    f.longestBlockMs = std::max(f.longestBlockMs, static_cast<double>(gap.nsecsElapsed()) / 1e6 - 1.0);
-    gap.restart();
-    if (done()) loop.quit();
-  });
-  tick.start(1);
-  loop.exec();
-  f.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-  f.underrunFrames = engine::Underruns() - underruns;
-  return f;
+  return bench::WatchEventLoop([&](int64_t) { return done(); });
 }
 
 // The benchmark's song, made with sox and lame once per machine in the

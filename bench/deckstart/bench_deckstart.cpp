@@ -21,6 +21,7 @@
 // of silence, which is fast. Run: bash scripts/bench.sh, or
 // build-bench/bin/bench_deckstart.
 #include "app/frmMain.h"
+#include "bench/common/EventLoopWatch.h"
 #include "bench/common/ProgramWorld.h"
 #include "decks/Transport.h"
 #include "engine/Engine.h"
@@ -30,9 +31,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
@@ -61,29 +60,19 @@ struct Figures {
 template <typename Press>
 Figures Watch(int ms, Press press) {
   Figures f;
-  const uint64_t underruns = engine::Underruns();
-  QElapsedTimer clock, gap;
-  clock.start();
-  gap.start();
-  QEventLoop loop;
-  QTimer tick;
-  tick.setTimerType(Qt::PreciseTimer);
   bool pressed = false;
-  QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-    f.loopBlockMs = std::max(f.loopBlockMs, static_cast<double>(gap.nsecsElapsed()) / 1e6 - 1.0);
-    gap.restart();
-    if (!pressed && clock.elapsed() >= 100) {
+  const bench::LoopFigures loop = bench::WatchEventLoop([&](int64_t elapsedMs) {
+    if (!pressed && elapsedMs >= 100) {
       pressed = true;
       QElapsedTimer took;
       took.start();
       press();
       f.playMs = static_cast<double>(took.nsecsElapsed()) / 1e6;
     }
-    if (clock.elapsed() >= ms) loop.quit();
+    return elapsedMs >= ms;
   });
-  tick.start(1);
-  loop.exec();
-  f.underrunFrames = engine::Underruns() - underruns;
+  f.loopBlockMs = loop.longestBlockMs;
+  f.underrunFrames = loop.underrunFrames;
   return f;
 }
 

@@ -3,6 +3,7 @@
 // files replaced as one, and every own save killed, cut short by a full disk
 // and run on links, other owners and attributes.
 #include "platform/Grid.h"
+#include "tests/support/AccessAcl.h"
 #include "platform/OwnFiles.h"
 #include "platform/Settings.h"
 #include "safefile/FileName.h"
@@ -372,17 +373,8 @@ TEST(OwnFiles, SavesKeepOwnersModesAttributesAndLinks) {
       }
     }
     ASSERT_EQ(chmod(s.path.c_str(), 0644), 0);
-    // Extended attributes and an access ACL (owner rw, user nobody r, group
-    // r, mask rw, others none, in the kernel's form).
-    std::vector<char> acl;
-    auto le16 = [&](uint16_t x) { acl.push_back(char(x)); acl.push_back(char(x >> 8)); };
-    auto le32 = [&](uint32_t x) { le16(uint16_t(x)); le16(uint16_t(x >> 16)); };
-    le32(2);
-    le16(0x01), le16(6), le32(0xFFFFFFFF);
-    le16(0x02), le16(4), le32(kNobody);
-    le16(0x04), le16(4), le32(0xFFFFFFFF);
-    le16(0x10), le16(6), le32(0xFFFFFFFF);
-    le16(0x20), le16(0), le32(0xFFFFFFFF);
+    // Extended attributes and an access ACL.
+    const std::vector<char> acl = AccessAclWithReader(kNobody);
     if (setxattr(s.path.c_str(), "user.origin", "mine", 4, 0) == 0 &&
         setxattr(s.path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) == 0) {
       ASSERT_TRUE(s.save());

@@ -3,6 +3,7 @@
 // names, file systems without unnamed files. Each situation is tried with an
 // in-place save (an ID3v2 tag that keeps its page) and a rewrite (an APE tag).
 #include "MpegTestSupport.h"
+#include "tests/support/AccessAcl.h"
 #include "SafeWrite.h"
 
 #include <gtest/gtest.h>
@@ -114,19 +115,7 @@ std::vector<char> Attribute(const std::string& path, const char* name) {
   return v;
 }
 
-// An access ACL in the kernel's form: owner rw, user nobody r, group r, mask rw, others none.
-std::vector<char> Acl() {
-  std::vector<char> v;
-  auto le16 = [&](uint16_t x) { v.push_back(char(x)); v.push_back(char(x >> 8)); };
-  auto le32 = [&](uint32_t x) { le16(uint16_t(x)); le16(uint16_t(x >> 16)); };
-  le32(2);
-  le16(0x01), le16(6), le32(0xFFFFFFFF);
-  le16(0x02), le16(4), le32(kNobody);
-  le16(0x04), le16(4), le32(0xFFFFFFFF);
-  le16(0x10), le16(6), le32(0xFFFFFFFF);
-  le16(0x20), le16(0), le32(0xFFFFFFFF);
-  return v;
-}
+std::vector<char> Acl() { return AccessAclWithReader(kNobody); }
 
 struct Situation {
   const char* name;
