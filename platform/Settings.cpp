@@ -645,8 +645,9 @@ bool SaveSetting(const QString& app, const QString& section, const QString& key,
   const QByteArray line = EntryLine(key, value);
   if (!entries.empty()) {
     Piece& first = pieces[entries[0]];
-    // A value stored already as it is needs no new file (a song start applies
-    // and stores every deck setting again, and each write syncs the file).
+    // A value stored already as it is needs no new file (a handler run again
+    // on a control's present value stores it again, and each write syncs the
+    // file).
     if (entries.size() == 1 && first.bytes.mid(first.lineAt, first.lineEnd - first.lineAt) == line) return true;
     // The first entry takes the new spelling and value; other spellings go.
     SetLine(first, line);
