@@ -5,6 +5,7 @@
 
 #include "display/Scroller.h"
 #include "platform/Grid.h"
+#include "ui/ControlRanges.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -66,21 +67,26 @@ QLabel* LcdLabel(QWidget* parent, const QRect& r, const QString& text, int point
   return l;
 }
 
-QSlider* MakeSlider(QWidget* parent, Qt::Orientation o, const QRect& r, int min, int max, int value) {
+// Sliders and spinners take their range, value and steps from the same
+// table as the window state's controls (ui/ControlRanges.h).
+QSlider* MakeSlider(QWidget* parent, Qt::Orientation o, const QRect& r, const ui::ControlRange& range) {
   auto* s = new QSlider(o, parent);
   s->setGeometry(r);
-  s->setRange(min, max);
-  s->setValue(value);
+  s->setRange(range.min, range.max);
+  s->setValue(range.value);
+  s->setSingleStep(range.smallChange);
+  s->setPageStep(range.largeChange);
   // Vertical sliders have their lowest value at the top.
   if (o == Qt::Vertical) s->setInvertedAppearance(true);
   return s;
 }
 
-QSpinBox* MakeSpinner(QWidget* parent, const QRect& r, int min, int max, int value) {
+QSpinBox* MakeSpinner(QWidget* parent, const QRect& r, const ui::ControlRange& range) {
   auto* s = new QSpinBox(parent);
   s->setGeometry(r);
-  s->setRange(min, max);
-  s->setValue(value);
+  s->setRange(range.min, range.max);
+  s->setValue(range.value);
+  s->setSingleStep(range.smallChange);
   s->setAlignment(Qt::AlignCenter);
   return s;
 }
@@ -250,7 +256,7 @@ void frmMain::BuildDeck(DeckId deck) {
   }
 
   QSlider*& position = deck.IsFirst() ? view.Position1 : view.Position2;
-  position = MakeSlider(f, Qt::Horizontal, QRect(10, 104, 456, 20), 0, 0, 0);
+  position = MakeSlider(f, Qt::Horizontal, QRect(10, 104, 456, 20), ui::kPositionRange);
   position->setObjectName(QStringLiteral("positionSlider"));
 
   // Playlist buttons: Folder, Add file, Delete, Up, Down, Save, Clear.
@@ -303,26 +309,25 @@ void frmMain::BuildCentre() {
   MakeLabel(8, f, QRect(120, 5, 60, 15))->setAlignment(Qt::AlignCenter);
 
   // Volume and headphone volume of each deck beside its meter.
-  view.Volume1 = MakeSlider(f, Qt::Vertical, QRect(22, 22, 22, 226), 0, 100, 0);
-  view.VolumeHP1 = MakeSlider(f, Qt::Vertical, QRect(46, 22, 22, 226), 0, 100, 0);
-  view.Volume2 = MakeSlider(f, Qt::Vertical, QRect(kCentreWidth - 44, 22, 22, 226), 0, 100, 0);
-  view.VolumeHP2 = MakeSlider(f, Qt::Vertical, QRect(kCentreWidth - 68, 22, 22, 226), 0, 100, 0);
+  view.Volume1 = MakeSlider(f, Qt::Vertical, QRect(22, 22, 22, 226), ui::kDeckVolumeRange);
+  view.VolumeHP1 = MakeSlider(f, Qt::Vertical, QRect(46, 22, 22, 226), ui::kDeckVolumeRange);
+  view.Volume2 = MakeSlider(f, Qt::Vertical, QRect(kCentreWidth - 44, 22, 22, 226), ui::kDeckVolumeRange);
+  view.VolumeHP2 = MakeSlider(f, Qt::Vertical, QRect(kCentreWidth - 68, 22, 22, 226), ui::kDeckVolumeRange);
   for (QSlider* s : {view.VolumeHP1, view.VolumeHP2}) s->setObjectName(QStringLiteral("headphoneSlider"));
 
   // Gain and three tone spinners per deck.
   for (DeckId deck : kBothDecks) {
     const int x = deck.IsFirst() ? 72 : kCentreWidth - 128;
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < ui::kDeckSpinners; ++k) {
       const int y = 22 + 56 * k;
       const auto label = static_cast<ctl::DeckLabel>(ctl::kGainLabel + k);
       QLabel* l = MakeLabel(static_cast<int>(ctl::LabelOf(deck, label)), f, QRect(x, y, 56, 14));
       l->setAlignment(Qt::AlignCenter);
-      const bool gain = k == 0;
-      view.UpDown[deck.Slot(4, k)] = MakeSpinner(f, QRect(x, y + 15, 56, 24), 0, gain ? 52 : 20, gain ? 26 : 10);
+      view.UpDown[deck.Slot(ui::kDeckSpinners, k)] = MakeSpinner(f, QRect(x, y + 15, 56, 24), ui::DeckSpinnerRange(k));
     }
   }
 
-  view.MainVolume = MakeSlider(f, Qt::Vertical, QRect(139, 106, 22, 96), 0, 100, 0);
+  view.MainVolume = MakeSlider(f, Qt::Vertical, QRect(139, 106, 22, 96), ui::kMasterVolumeRange);
   view.MainVolume->setObjectName(QStringLiteral("masterSlider"));
 
   view.Command1 = MakeButton(f, QRect(126, 208, 48, 28));
@@ -333,7 +338,7 @@ void frmMain::BuildCentre() {
 
   QLabel* xfLabel = MakeLabel(149, f, QRect(40, 252, 220, 14));
   xfLabel->setAlignment(Qt::AlignCenter);
-  view.Slider1 = MakeSlider(f, Qt::Horizontal, QRect(30, 268, 240, 24), 0, 100, 50);
+  view.Slider1 = MakeSlider(f, Qt::Horizontal, QRect(30, 268, 240, 24), ui::kCrossfaderRange);
   view.Slider1->setObjectName(QStringLiteral("crossfader"));
 }
 
@@ -404,7 +409,7 @@ void frmMain::BuildMixerPage() {
   view.pctDimmer = new CurvePanel(view.BackMix);
   view.pctDimmer->setObjectName(QStringLiteral("pctDimmer"));
   view.pctDimmer->setGeometry(0, 30, 255, 100);
-  view.MixerTime = MakeSlider(view.Mixer, Qt::Horizontal, QRect(200, 177, 255, 22), 0, 100, 0);
+  view.MixerTime = MakeSlider(view.Mixer, Qt::Horizontal, QRect(200, 177, 255, 22), ui::kMixTimeRange);
   MakeLabel(19, view.Mixer, QRect(200, 206, 255, 16))->setAlignment(Qt::AlignCenter);
 
   MakeLabel(22, view.Mixer, QRect(500, Px(300), 300, 16));
@@ -413,9 +418,9 @@ void frmMain::BuildMixerPage() {
     view.Check1[k]->setGeometry(500, 44 + 26 * static_cast<int>(k), 200, 22);
   }
   MakeLabel(23, view.Mixer, QRect(730, 44, 260, 16));
-  view.AutomationSlider[0] = MakeSlider(view.Mixer, Qt::Horizontal, QRect(730, 62, 260, 22), 0, 30, 0);
+  view.AutomationSlider[0] = MakeSlider(view.Mixer, Qt::Horizontal, QRect(730, 62, 260, 22), ui::AutomationSliderRange(0));
   MakeLabel(20, view.Mixer, QRect(730, 96, 300, 16));
-  view.AutomationSlider[1] = MakeSlider(view.Mixer, Qt::Horizontal, QRect(730, 114, 260, 22), 1, 30, 1);
+  view.AutomationSlider[1] = MakeSlider(view.Mixer, Qt::Horizontal, QRect(730, 114, 260, 22), ui::AutomationSliderRange(1));
   QLabel* note = MakeLabel(25, view.Mixer, QRect(730, 142, 420, 32));
   note->setWordWrap(true);
 }
@@ -433,8 +438,9 @@ void frmMain::BuildEffectsPage(DeckId deck) {
     view.Effects[ctl::EffectBoxOf(deck, k)] = box;
   }
   // Equaliser: ten bands with the preset buttons under them.
-  for (int band = 0; band < 10; ++band) {
-    view.Eq[deck.Slot(10, band)] = MakeSlider(page, Qt::Vertical, QRect(114 + 15 * band, 22, 14, 112), 0, 10, 5);
+  for (int band = 0; band < ui::kDeckBands; ++band) {
+    view.Eq[deck.Slot(ui::kDeckBands, band)] =
+        MakeSlider(page, Qt::Vertical, QRect(114 + 15 * band, 22, 14, 112), ui::kBandRange);
   }
   MakeLabel(deck.IsFirst() ? 37 : 61, page, QRect(114, 138, 148, 14))->setAlignment(Qt::AlignCenter);
   const int load = deck.IsFirst() ? 0 : 3;
@@ -443,31 +449,17 @@ void frmMain::BuildEffectsPage(DeckId deck) {
   view.cmdEffects[static_cast<size_t>(save)] = MakeButton(page, QRect(190, 154, 72, 22));
 
   // Tempo, sample rate, pitch and the effect parameters: label over slider,
-  // three columns. Deck 2's slider is deck 1's + 14, its label deck 1's + 24.
-  struct Param {
-    int slider;
-    int label;
-    int min, max, value;
-  };
-  const Param params[14] = {
-      {0, 38, -30, 30, 0},       {1, 39, 4100, 84100, 44100}, {2, 40, -30, 30, 0},
-      {3, 41, 0, 100, 0},        {4, 42, 1200, 10000, 1200},  {5, 43, 200, 5000, 200},
-      {6, 44, 2, 10, 2},         {7, 45, -200, 200, 0},       {8, 46, -200, 200, 0},
-      {9, 47, 0, 600, 0},        {10, 48, 0, 100, 0},         {11, 49, 1200, 30000, 1200},
-      {12, 50, 0, 900, 0},       {13, 51, 0, 100, 0}};
-  for (int k = 0; k < 14; ++k) {
-    const Param& p = params[k];
+  // three columns. Deck 1's slider k has label 38 + k, deck 2's 62 + k.
+  for (int k = 0; k < ui::kDeckSliders; ++k) {
     const int col = k / 5;
     const int row = k % 5;
     const int columnX[3] = {268, 442, 534};
     const int columnW[3] = {170, 88, 84};
     const int x = columnX[col];
     const int y = 18 + 32 * row;
-    MakeLabel(p.label + (deck.IsFirst() ? 0 : 24), page, QRect(x, y, columnW[col], 14));
-    int max = p.max;
-    if (!deck.IsFirst() && p.slider == 4) max = 30000;  // deck 2's reverb delay reaches further
-    view.sldEffects[deck.Slot(14, p.slider)] =
-        MakeSlider(page, Qt::Horizontal, QRect(x, y + 14, columnW[col], 16), p.min, max, p.value);
+    MakeLabel(38 + k + (deck.IsFirst() ? 0 : 24), page, QRect(x, y, columnW[col], 14));
+    view.sldEffects[deck.Slot(ui::kDeckSliders, k)] =
+        MakeSlider(page, Qt::Horizontal, QRect(x, y + 14, columnW[col], 16), ui::DeckSliderRange(deck, k));
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include "decks/DeckControls.h"
 #include "decks/MixerTitles.h"
+#include "decks/Transitions.h"
 #include "ui/Deck.h"
 
 namespace decks {
@@ -32,6 +33,16 @@ void ResetDeck(djvp::MainState& s, djvp::DeckId id) {
 void VolumeToCrossfader(djvp::MainState& s, djvp::DeckId deck) {
   const int fader = s.Slider1.value();
   SetSliderQuietly(&s.VolumeSlider(deck), deck.IsFirst() ? fader : 100 - fader);
+}
+
+bool LeaveTransitions(djvp::MainState& s, djvp::DeckId deck, int ab) {
+  bool left = false;
+  for (size_t k = 0; k < kTransitions.size(); ++k) {
+    if (!s.Decks.FadeActive[k] || !kTransitions[k].Involves(deck, ab)) continue;
+    s.Decks.FadeActive[k] = false;
+    left = true;
+  }
+  return left;
 }
 
 }  // namespace decks

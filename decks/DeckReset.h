@@ -24,4 +24,9 @@ void ResetDeck(djvp::MainState& s, djvp::DeckId deck);
 // the next song silently. The slider's event is held back.
 void VolumeToCrossfader(djvp::MainState& s, djvp::DeckId deck);
 
+// Clears every armed transition that player ab (0 = A, 1 = B) of the deck
+// has a part in: its song is gone, so the transition has nothing left to
+// fade. Touches no player and no other switch; true when one was cleared.
+bool LeaveTransitions(djvp::MainState& s, djvp::DeckId deck, int ab);
+
 }  // namespace decks

@@ -32,6 +32,17 @@ void SeekStream(engine::Handle stream, const ui::Slider& slider) {
 
 }  // namespace
 
+bool AutomixRuns(const MainState& s) { return s.AutomixOn && !s.PreListenOn; }
+
+void HandOverToSliders(MainState& s) {
+  for (DeckId deck : kBothDecks) Volume_ValueChanged(s, deck);
+}
+
+void TakeDeckVolumes(MainState& s, DeckId deck, clsBassPlayer& p) {
+  p.volume(static_cast<int16_t>(100 - s.VolumeSlider(deck).value()));
+  p.PreVolume(static_cast<int16_t>(100 - s.HeadphoneSlider(deck).value()));
+}
+
 void Position_ValueChanged(MainState& s, DeckId deck) {
   const auto players = PlayersOf(s, deck);
   if (!Playing(players[0]) && !Playing(players[1])) return;
@@ -74,10 +85,12 @@ void ShowPreListenState(MainState& s) {
 }
 
 void Command1_Click(MainState& s) {
+  const bool mixing = AutomixRuns(s);
   // The switch itself decides the way, not the label's text: the label may
   // have been re-captioned by a change of language meanwhile.
   s.PreListenOn = !s.PreListenOn;
   ShowPreListenState(s);
+  if (mixing && !AutomixRuns(s)) HandOverToSliders(s);
 }
 
 void MainVolume_ValueChanged(MainState& s) {

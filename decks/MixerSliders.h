@@ -9,8 +9,25 @@
 namespace djvp {
 
 class MainState;
+class clsBassPlayer;
 
 namespace mixer {
+
+// True while the playback timer mixes by itself: Auto Mix on and pre-listen
+// off. Otherwise the decks are mixed by hand, and every playing player of a
+// deck sounds at the deck's volume slider (100 - its value), as the window
+// shows it; a crossfade armed meanwhile waits for the timer, its incoming
+// song already heard at that volume.
+bool AutomixRuns(const MainState& s);
+// The timer has stopped mixing (Auto Mix switched off, pre-listen switched
+// on): a crossfade it was running stays armed where it stands, and each
+// deck's playing players take the volume its slider shows, so that no deck
+// that looks loud stays at a ramp's silence.
+void HandOverToSliders(MainState& s);
+// A player of the deck that plays again (resumed after a pause) takes the
+// deck's volume and headphone volume sliders, which may have moved while it
+// was paused.
+void TakeDeckVolumes(MainState& s, DeckId deck, clsBassPlayer& p);
 
 // Seek: both playing players of the deck (and their headphone mirrors) go to
 // the slider's second and play on from there.

@@ -5,6 +5,7 @@
 #include "decks/AudioOps.h"
 #include "decks/DeckControls.h"
 #include "decks/DeckReset.h"
+#include "decks/MixerSliders.h"
 #include "decks/StartRoutine.h"
 #include "decks/Transitions.h"
 #include "display/TimeFormat.h"
@@ -24,9 +25,8 @@ namespace decks {
 
 namespace {
 
+using djvp::mixer::AutomixRuns;
 using djvp::ui::T;
-
-bool AutomixRuns(const djvp::MainState& s) { return s.AutomixOn && !s.PreListenOn; }
 
 // Shows player p on deck d: the position slider in whole seconds, the
 // current and the remaining time. A position that is unknown (the stream is
@@ -173,6 +173,14 @@ void EndRunOutSongs(djvp::MainState& s) {
       if (!IsPlaying(p) || PlayerPosition(*p) < 0 || engine::IsActive(p->STRM()) != engine::kStopped) continue;
       p->StopPlay();
       ended = true;
+      // Mixed by hand, a crossfade waiting for the timer has nothing left to
+      // do once one of its songs has ended: the other plays at its deck's
+      // volume already, and the decks take starts again. The timer, while it
+      // mixes, ends its transitions itself.
+      if (!AutomixRuns(s) && LeaveTransitions(s, deck, ab) && !s.Decks.AnyTransition()) {
+        s.Decks.CrossfadeRunning = false;
+        s.Decks.AutomixTransition = false;
+      }
     }
     // A deck whose other player plays, or waits paused, goes on with it.
     bool goesOn = false;

@@ -5,6 +5,8 @@
 #include "audio/ModBass.h"
 #include "decks/AudioOps.h"
 #include "decks/DeckControls.h"
+#include "decks/DeckReset.h"
+#include "decks/MixerSliders.h"
 #include "decks/Transitions.h"
 #include "decks/MixerTitles.h"
 #include "platform/FileProblems.h"
@@ -92,8 +94,12 @@ StartPlan PlanStart(const djvp::Deck& deck) {
   return {a, nullptr, -1};
 }
 
-// A crossfade start: the new song comes in silent over the playing one;
-// the playback timer runs the ramps.
+// A crossfade start: the transition from the playing song is armed for the
+// playback timer. While the timer mixes, the new song comes in silent and
+// its ramps bring it up; while the decks are mixed by hand the timer runs no
+// ramp, so the new song plays at once at the deck's volume slider, as the
+// window shows it (silent only where the slider or the crossfader says so).
+// The transition still waits: Auto Mix switched on later completes it.
 void ArmCrossfade(djvp::MainState& s, const djvp::Deck& deck, const StartPlan& plan) {
   {
     const djvp::ui::EventBlocker quiet(deck.Position());
@@ -103,7 +109,7 @@ void ArmCrossfade(djvp::MainState& s, const djvp::Deck& deck, const StartPlan& p
   const double outMs = 1000.0 * static_cast<double>(PlayerPosition(*plan.out));
   const double fadeOutMs = s.MixTime / 100.0 * st.FadeOutPercent * 1000.0;
   st.FadeOutEndMs[static_cast<size_t>(plan.slot)] = ToInt32(outMs + fadeOutMs);
-  plan.in->volume(0);
+  plan.in->volume(djvp::mixer::AutomixRuns(s) ? int16_t{0} : static_cast<int16_t>(100 - deck.Volume().value()));
 }
 
 // A plain start: nothing to fade out. These slider moves reach the sliders'
@@ -150,6 +156,9 @@ StartResult PlayDeck(djvp::MainState& s, djvp::DeckId id) {
 
   const StartPlan plan = PlanStart(deck);
   djvp::clsBassPlayer& p = *plan.in;
+  // A transition left armed after its players' decks were reset apart (a
+  // Stop of its outgoing deck) must not act on the song this player takes.
+  LeaveTransitions(s, id, plan.in == deck.Player(0) ? 0 : 1);
   p.filename(djvp::ui::CellText(*grid, row, djvp::ui::kFilename));
   if (!p.OpenFile()) return StartResult::kFailed;  // its streams now carry the deck's chain
   SetScrollerText(s, *grid);

@@ -15,6 +15,10 @@ struct Transition {
   djvp::DeckId inDeck;  // incoming player
   int inAB;
   constexpr bool SameDeck() const { return outDeck == inDeck; }
+  // Player ab (0 = A, 1 = B) of the deck fades out or in.
+  constexpr bool Involves(djvp::DeckId deck, int ab) const {
+    return (outDeck == deck && outAB == ab) || (inDeck == deck && inAB == ab);
+  }
 };
 
 namespace detail {

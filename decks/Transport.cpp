@@ -3,8 +3,10 @@
 #include "audio/BassPlayer.h"
 #include "decks/DeckControls.h"
 #include "decks/DeckReset.h"
+#include "decks/MixerSliders.h"
 #include "decks/PlaybackTimer.h"
 #include "decks/StartRoutine.h"
+#include "decks/Transitions.h"
 #include "platform/Grid.h"
 #include "ui/Deck.h"
 
@@ -28,15 +30,28 @@ void Play(djvp::MainState& s, djvp::DeckId id) {
   PlayDeckOrNextPlayable(s, id);
 }
 
+// A resumed player sounds as its deck's sliders show now (they may have
+// moved while it was paused), unless the timer is running a crossfade that
+// it has a part in: the ramp sets its volume.
+void Resume(const djvp::Deck& deck, int ab) {
+  djvp::clsBassPlayer* p = deck.Player(ab);
+  p->ResumePlay();
+  djvp::MainState& s = deck.State();
+  if (djvp::mixer::AutomixRuns(s))
+    for (size_t k = 0; k < kTransitions.size(); ++k)
+      if (s.Decks.FadeActive[k] && kTransitions[k].Involves(deck.Id(), ab)) return;
+  djvp::mixer::TakeDeckVolumes(s, deck.Id(), *p);
+}
+
 // Pause resumes a paused player (A first) or else pauses a playing one (A
 // first): at most one player changes per press.
 void Pause(const djvp::Deck& deck) {
   djvp::clsBassPlayer* a = deck.Player(0);
   djvp::clsBassPlayer* b = deck.Player(1);
   if (a->IsPaused()) {
-    a->ResumePlay();
+    Resume(deck, 0);
   } else if (b->IsPaused()) {
-    b->ResumePlay();
+    Resume(deck, 1);
   } else if (IsPlaying(a)) {
     deck.Button(kPlay).setEnabled(false);
     a->PausePlay();

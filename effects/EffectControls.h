@@ -43,10 +43,10 @@ void ApplyEffectSwitch(djvp::MainState& s, int index, djvp::clsBassPlayer* onto)
 // (percent), 1/15 sample rate (Hz, for a song at 44100 Hz: others play at
 // value / 44100 times their own rate), 2/16 pitch (semitones), 3..13/17..27
 // the effect parameters. Acts on the deck's target player (effects/Targets.h).
-// Tempo and sample rate reach no stream and are not stored while that
-// player's stream is not active (the deck stopped or paused); pitch and the
-// effect parameters are stored in any case, and a parameter of an effect
-// that is off only changes the stored value. The captions of tempo, sample
+// Tempo and sample rate reach no stream while that player's stream is not
+// active (the deck stopped or paused), but the deck's chain takes them for
+// its next song; every slider's value is stored in any case, and a parameter
+// of an effect that is off only changes the stored value. The captions of tempo, sample
 // rate and pitch show the slider's value in every case.
 void sldEffects_ValueChanged(djvp::MainState& s, int index);
 

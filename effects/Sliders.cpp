@@ -81,17 +81,18 @@ void ShowCaption(const Deck& deck, int k) {
   }
 }
 
-// Tempo and sample rate reach no stream and are not stored while the deck's
-// target is stopped or paused; the caption still shows the slider's value,
-// and the deck's chain takes it, so the deck's next song starts with it.
+// Tempo and sample rate reach no stream while the deck's target is stopped
+// or paused; the caption still shows the slider's value and the deck's chain
+// takes it, so the deck's next song starts with it, and it is stored as a
+// playing song's is, so the next program start brings it back.
 void Tempo(const Deck& deck, int32_t v) {
   ShowCaption(deck, 0);
   engine::SetTempo(deck.Chain(), static_cast<float>(v), kSameRate, kSamePitch);
+  Store(deck.Id(), 0, v);
   const Target t = DeckTarget(deck.State(), deck.Id());
   if (engine::IsActive(t.main) == engine::kStopped) return;
   engine::SetTempo(t.main, static_cast<float>(v), kSameRate, kSamePitch);
   engine::SetTempo(t.headphone, static_cast<float>(v), kSameRate, kSamePitch);
-  Store(deck.Id(), 0, v);
   ShowTempoBpm(deck.State(), deck.Id());
 }
 
@@ -120,13 +121,13 @@ void SampleRate(const Deck& deck, int32_t v) {
   // A chain's rate is that of a song at 44100 Hz, as the slider's is.
   engine::SetTempo(deck.Chain(), kSameTempo, static_cast<float>(v), kSamePitch);
   TellBandRate(deck.Chain(), v);
+  Store(deck.Id(), 1, v);
   const Target t = DeckTarget(deck.State(), deck.Id());
   if (engine::IsActive(t.main) == engine::kStopped) return;
   engine::SetTempo(t.main, kSameTempo, PlaybackRate(t.main, v), kSamePitch);
   engine::SetTempo(t.headphone, kSameTempo, PlaybackRate(t.headphone, v), kSamePitch);
   // The headphone mirror carries no equaliser.
   TellBandRate(t.main, v);
-  Store(deck.Id(), 1, v);
 }
 
 void Pitch(const Deck& deck, int32_t v) {

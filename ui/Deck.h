@@ -4,6 +4,7 @@
 // 2's); the logic asks the deck for its own.
 #pragma once
 
+#include "ui/ControlRanges.h"
 #include "ui/MainState.h"
 
 namespace djvp {
@@ -49,7 +50,7 @@ class Deck {
   // effect parameters), band 0..9, spinner 0..3 (gain, High, Mid, Low),
   // and the effect box by deck 1's box number; each with its index in its
   // array, which the controls' handlers take.
-  static constexpr int kSliders = 14, kBands = 10, kSpinners = 4;
+  static constexpr int kSliders = ui::kDeckSliders, kBands = ui::kDeckBands, kSpinners = ui::kDeckSpinners;
   int SliderIndex(int k) const { return static_cast<int>(id_.Slot(kSliders, k)); }
   ui::Slider& EffectSlider(int k) const { return s_.sldEffects[id_.Slot(kSliders, k)]; }
   int BandIndex(int band) const { return static_cast<int>(id_.Slot(kBands, band)); }

@@ -5,22 +5,13 @@
 #include "platform/Grid.h"
 #include "platform/ModPublic.h"
 #include "platform/SystemMixer.h"
+#include "ui/ControlRanges.h"
 
 #include <QFileInfo>
 
 namespace djvp {
 
 namespace {
-
-// Range and designed value of one of a deck's sliders 0..13 (tempo, sample
-// rate, pitch, then the effect parameters).
-struct SliderDesign {
-  int min, max, value;
-};
-constexpr SliderDesign kEffectSliderDesign[14] = {
-    {-30, 30, 0}, {4100, 84100, 44100}, {-30, 30, 0}, {0, 100, 0},    {1200, 10000, 1200},
-    {200, 5000, 200}, {2, 10, 2},       {-200, 200, 0}, {-200, 200, 0}, {0, 600, 0},
-    {0, 100, 0},  {1200, 30000, 1200},  {0, 900, 0},  {0, 100, 0}};
 
 // Ten flat peaking bands at 80, 170, 310, 600, 1000, 3000, 6000, 12000,
 // 14000 and 16000 Hz.
@@ -50,9 +41,10 @@ void SetUpGain(engine::Handle chain) {
   engine::SetEffectParameters(chain, engine::dsp::kVolume, &r);
 }
 
-void Design(ui::Slider& s, int min, int max, int value) {
-  s.setRange(min, max);
-  s.setValue(value);
+void Design(ui::Slider& s, const ui::ControlRange& r) {
+  s.setRange(r.min, r.max);
+  s.setValue(r.value);
+  s.setChanges(r.smallChange, r.largeChange);
 }
 
 }  // namespace
@@ -98,26 +90,19 @@ MainState::MainState() {
   for (auto& grid : PlayListView) grid = new Grid();
   DummyPlaylist = new Grid();
 
-  for (auto& spinner : UpDown) Design(spinner, 0, 20, 10);
-  for (DeckId deck : kBothDecks) Design(UpDown[deck.Slot(4, 0)], 0, 52, 26);  // the gain
-  Design(AutomationSlider[0], 0, 30, 0);
-  Design(AutomationSlider[1], 1, 30, 1);
-  for (DeckId deck : kBothDecks)
-    for (int k = 0; k < 14; ++k) {
-      const SliderDesign& d = kEffectSliderDesign[k];
-      // Deck 2's reverb delay reaches further.
-      const int max = !deck.IsFirst() && k == 4 ? 30000 : d.max;
-      ui::Slider& slider = sldEffects[deck.Slot(14, k)];
-      Design(slider, d.min, max, d.value);
-      // Deck 1's big echo wet mix and delay and its flanger sliders move by
-      // one also on a page step.
-      const bool fine = deck.IsFirst() && (k == 8 || k == 9 || k == 12 || k == 13);
-      slider.setChanges(1, fine ? 1 : 5);
-    }
-  for (auto& band : Eq) {
-    Design(band, 0, 10, 5);
-    band.setChanges(1, 5);
+  for (DeckId deck : kBothDecks) {
+    for (int k = 0; k < ui::kDeckSliders; ++k)
+      Design(sldEffects[deck.Slot(ui::kDeckSliders, k)], ui::DeckSliderRange(deck, k));
+    for (int band = 0; band < ui::kDeckBands; ++band) Design(Eq[deck.Slot(ui::kDeckBands, band)], ui::kBandRange);
+    for (int k = 0; k < ui::kDeckSpinners; ++k) Design(UpDown[deck.Slot(ui::kDeckSpinners, k)], ui::DeckSpinnerRange(k));
+    Design(VolumeSlider(deck), ui::kDeckVolumeRange);
+    Design(HeadphoneSlider(deck), ui::kDeckVolumeRange);
+    Design(PositionSlider(deck), ui::kPositionRange);
   }
+  Design(Slider1, ui::kCrossfaderRange);
+  Design(MainVolume, ui::kMasterVolumeRange);
+  Design(MixerTime, ui::kMixTimeRange);
+  for (int k = 0; k < 2; ++k) Design(AutomationSlider[static_cast<size_t>(k)], ui::AutomationSliderRange(k));
   cmbSettings[ctl::kLanguageList].addItems({QStringLiteral("English"), QStringLiteral("Nederlands")});
   optSettings[0].setChecked(true);
 

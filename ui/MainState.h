@@ -206,14 +206,16 @@ struct DeckEvents {
 // crossfader, the meters, pre-listen, the mix time and curve, Auto Mix, and
 // the decks' playback and mixing state.
 struct MixerPanel {
-  ui::Slider Volume1{0, 100, 0}, Volume2{0, 100, 0};
-  ui::Slider VolumeHP1{0, 100, 0}, VolumeHP2{0, 100, 0};
-  ui::Slider Slider1{0, 100, 50};  // the crossfader
-  ui::Slider MainVolume{0, 100, 0};
+  // The sliders' ranges are the window's design (ui/ControlRanges.h), which
+  // the window state gives them.
+  ui::Slider Volume1, Volume2;
+  ui::Slider VolumeHP1, VolumeHP2;
+  ui::Slider Slider1;  // the crossfader
+  ui::Slider MainVolume;
   ui::LedMeter pctVolume1, pctVolume2, pctVolumeLeft, pctVolumeRight;
   ui::Button Command1;  // pre-listen
 
-  ui::Slider MixerTime{0, 100, 0};
+  ui::Slider MixerTime;
   ui::Caption lblTime;
   ui::CurveEditor pctDimmer;
   std::array<ui::Button, 6> MixPreview;

@@ -4,12 +4,16 @@
 // the reset boxes that the load checks first.
 #include "WindowTestEnv.h"
 
+#include "app/ModMain.h"
+#include "app/frmSplash.h"
+
 #include "platform/Grid.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -78,10 +82,11 @@ TEST(SettingsLoad, EmptyStoreGivesTheDefaultsAndStoresThem) {
   EXPECT_EQ(env.Get("Settings", "AutoGain"), "1");
   EXPECT_EQ(env.Get("Settings", "BPMPercent"), "10");
   EXPECT_EQ(env.Get("Eq1", "0"), "5");
-  // Pitch is stored whatever plays; tempo and sample rate only reach a
-  // playing song, and with none they are left unstored.
+  // The Pitch box's reset stores tempo, sample rate and pitch, also with no
+  // song playing.
   EXPECT_EQ(env.Get("Player2", "PitchScaling"), "0");
-  EXPECT_EQ(env.Get("Player2", "PitchSample"), "<none>");
+  EXPECT_EQ(env.Get("Player2", "PitchTempo"), "0");
+  EXPECT_EQ(env.Get("Player2", "PitchSample"), "44100");
   EXPECT_EQ(env.Get("Devices", "Device1"), "0");
   EXPECT_EQ(env.Get("Devices", "Device3"), "0");
   EXPECT_EQ(env.Get("Speakerchoice", "Speaker2"), "0");
@@ -158,6 +163,37 @@ TEST(SettingsLoad, FullStoreReachesEveryControlAndStaysStored) {
   EXPECT_EQ(w->State().Player(djvp::kDeck2, 0)->device(), 1);
   EXPECT_EQ(w->State().Player(djvp::kDeck2, 1)->PreDevice(), 3);
   EXPECT_TRUE(env.messages.empty());
+}
+
+// A tempo and a sample rate set while no song plays (the deck's next song
+// plays with them) are there again at the next program start: on the
+// sliders and in their captions.
+TEST(SettingsLoad, TempoAndSampleRateSetOnAnIdleDeckComeBackAtTheNextStart) {
+  WindowTestEnv env;
+  auto start = [] {
+    QPointer<djvp::frmSplash> splash = djvp::modPublic_Main();
+    splash->Form_Activate();
+    std::unique_ptr<frmMain> w(splash->MainWindow());
+    delete splash.data();
+    return w;
+  };
+  {
+    auto w = start();
+    ASSERT_NE(w, nullptr);
+    w->view.sldEffects[0]->setValue(5);       // deck 1's tempo
+    w->view.sldEffects[15]->setValue(48000);  // deck 2's sample rate
+    EXPECT_FALSE(w->State().AnyPlaying());
+  }
+  auto w = start();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->view.sldEffects[0]->value(), 5);
+  EXPECT_EQ(w->view.sldEffects[15]->value(), 48000);
+  EXPECT_EQ(w->view.SCLabel1[38]->text(), "Tempo = 5 %");
+  EXPECT_EQ(w->view.SCLabel1[63]->text(), "Samplerate = 48000 Hz");
+  // The other deck's keep their resting values.
+  EXPECT_EQ(w->view.sldEffects[14]->value(), 0);
+  EXPECT_EQ(w->view.SCLabel1[62]->text(), "Tempo = 0 %");
+  EXPECT_EQ(w->view.sldEffects[1]->value(), 44100);
 }
 
 TEST(SettingsLoad, OwnCurveWithMissingPointsAndNoPresetStored) {

@@ -213,15 +213,17 @@ TEST(EffectSwitches, DuringACrossfadeAnEffectGoesOnThePlayerItsSlidersMove) {
 TEST(EffectSliders, TempoRateAndPitchShowStoreAndReachBothStreams) {
   SoundWorld world;
   MainState& w = *world.w;
-  // Idle deck: tempo and sample rate reach nothing and are not stored, but
-  // their captions show the sliders; pitch shows and stores.
+  // Idle deck: tempo and sample rate reach no stream, but their captions
+  // show the sliders and they are stored for the next program start; pitch
+  // shows and stores.
   w.sldEffects[0].setValue(5);
   w.sldEffects[1].setValue(48000);
   w.sldEffects[2].setValue(3);
   EXPECT_EQ(w.SCLabel1[ctl::kLblTempo1].text(), "Tempo = 5 %");
   EXPECT_EQ(w.SCLabel1[ctl::kLblSampleRate1].text(), "Samplerate = 48000 Hz");
-  EXPECT_EQ(Stored("Player1", "PitchTempo"), "<none>");
-  EXPECT_EQ(Stored("Player1", "PitchSample"), "<none>");
+  EXPECT_EQ(Stored("Player1", "PitchTempo"), "5");
+  EXPECT_EQ(Stored("Player1", "PitchSample"), "48000");
+  EXPECT_EQ(Stored("Player2", "PitchTempo"), "<none>");
   EXPECT_EQ(w.SCLabel1[ctl::kLblPitch1].text(), "Pitch Scaling = 3 Semitones");
   EXPECT_EQ(Stored("Player1", "PitchScaling"), "3");
 
@@ -254,10 +256,12 @@ TEST(EffectSliders, TempoRateAndPitchShowStoreAndReachBothStreams) {
   EXPECT_EQ(w.SCLabel1[ctl::kLblPitch1].text(), "Pitch Scaling = -30 Semitones");
   EXPECT_EQ(Stored("Player1", "PitchScaling"), "-30");
 
-  // Paused: no target for tempo.
+  // Paused: no target for tempo; the stream keeps its tempo, the value is
+  // stored for the deck's next song.
   p.PausePlay();
   w.sldEffects[0].setValue(7);
-  EXPECT_EQ(Stored("Player1", "PitchTempo"), "-5");
+  EXPECT_FLOAT_EQ(engine::RateRatio(p.STRM()), 0.95f * 1.5f);
+  EXPECT_EQ(Stored("Player1", "PitchTempo"), "7");
 }
 
 TEST(EffectSwitches, SwitchingOnTakesTheStoredParametersOffLeavesThem) {
