@@ -11,6 +11,7 @@
 #include "ui/Text.h"
 #include "ui/TrackColumns.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -74,9 +75,28 @@ bool RemoveSongFile(const QString& path, QString* why) {
     if (why) *why = QString::fromLocal8Bit(std::strerror(EISDIR));
     return false;
   }
-  QFile file(path);
-  if (file.moveToTrash()) return true;
+  // Where Qt finds no trash it can make, it makes one in the current folder
+  // and answers with a relative path: that is no trash, so the file and its
+  // record leave it again (with the folders, when they were made for them)
+  // and the file is deleted, as where no trash exists.
+  const bool hadFiles = QFileInfo::exists(QStringLiteral("files"));
+  const bool hadInfo = QFileInfo::exists(QStringLiteral("info"));
+  QString inTrash;
+  if (QFile::moveToTrash(path, &inTrash)) {
+    if (QDir::isAbsolutePath(inTrash)) return true;
+    QFile moved(inTrash);
+    const QString record = QStringLiteral("info/") + QFileInfo(inTrash).fileName() + QStringLiteral(".trashinfo");
+    if (!moved.remove()) {
+      if (why) *why = moved.errorString();
+      return false;
+    }
+    QFile::remove(record);
+    if (!hadFiles) QDir().rmdir(QStringLiteral("files"));
+    if (!hadInfo) QDir().rmdir(QStringLiteral("info"));
+    return true;
+  }
   // No trash on that disk (or none that can be made): the file is deleted.
+  QFile file(path);
   if (file.remove()) return true;
   if (why) *why = file.errorString();
   return false;

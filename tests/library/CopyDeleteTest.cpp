@@ -132,9 +132,15 @@ TEST_F(CopyDeleteTest, WithoutATrashTheFileIsDeleted) {
   fs::create_directories(TrashFiles().parent_path().parent_path());
   TempDir::Write(TrashFiles().parent_path().string(), "not a folder");
   const fs::path song = SongPath(4);
+  // Nothing lands in the current folder either (where Qt would make a trash).
+  TempDir here;
+  const fs::path before = fs::current_path();
+  fs::current_path(here.path());
   Select(Library(), {4});
   form->mnuDelete.click();
+  fs::current_path(before);
   EXPECT_FALSE(fs::exists(song));
+  EXPECT_TRUE(fs::is_empty(here.path()));
   EXPECT_EQ(Library().RowCount(), 9);
   EXPECT_TRUE(env.messages.empty());
 }
