@@ -90,7 +90,7 @@ TEST(Id3v2Frames, TextAndUrlFrames) {
 // values are written as strings ended by a zero character, each with its
 // byte-order mark, and read back as they were given.
 TEST(Id3v2Frames, TextFramesOfSeveralValues) {
-  const std::string be = std::string("\0O\0n\0e\0\0\0T\0w\0o", 16);  // "One", "Two" in UTF-16 big-endian
+  const std::string be = std::string("\0O\0n\0e\0\0\0T\0w\0o", 14);  // "One", "Two" in UTF-16 big-endian
   struct Case {
     const char* name;
     std::string payload;
