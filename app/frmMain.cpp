@@ -19,6 +19,7 @@
 #include "platform/SkinEngine.h"
 #include "platform/SystemMixer.h"
 #include "platform/Timer.h"
+#include "playlists/Playlists.h"
 #include "resources/StringIds.h"
 #include "StringTable.h"
 #include "ui/SettingsKeys.h"
@@ -180,6 +181,7 @@ void frmMain::Form_Load() {
   // pctDimmer's scale (0..100 across, 0..255 from the bottom up) is the
   // CurvePanel's own.
   library::LoadLibraryIndex(s);
+  playlists::FinishKilledPlaylistSave();
 
   auto& lists = s.cmbSettings;
   lists[ctl::kHeadphoneList].addItem(T(kStrNone));

@@ -1,9 +1,14 @@
 #include "effects/Presets.h"
 
+#include "platform/MessageBox.h"
 #include "platform/OwnFiles.h"
 #include "platform/Paths.h"
 #include "playlists/Import.h"
+#include "resources/StringIds.h"
 #include "safefile/FilePair.h"
+#include "ui/Text.h"
+
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <string>
@@ -44,6 +49,29 @@ QString PairJournalPath() { return djvp::DataFolder() + QStringLiteral("/EQ.vrn.
 
 std::string Native(const QString& path) { return djvp::FileNameBytes(path).toStdString(); }
 
+bool TooLarge(const QString& path) {
+  struct stat st;
+  return ::stat(djvp::FileNameBytes(path).constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kMaxPresetFileBytes;
+}
+
+// A preset file that is no preset file (another program's file under its
+// name) is set aside under a numbered name, as the program's other
+// unreadable files are, so that the start can make the file anew and no
+// copy kept earlier is replaced; a message names the copy and the reason.
+void SetAsideIfNotPresets(const QString& path) {
+  std::vector<PresetLines> presets;
+  QByteArray bytes;
+  QString error;
+  if (ReadPresetFile(path, presets, bytes, error) != ReadResult::NotPresets) return;
+  QString why;
+  const QString kept = djvp::KeepAside(path, false, &why);
+  if (kept.isEmpty()) {
+    djvp::MsgBox(djvp::ui::T(djvp::kStrPresetFileUnreadable) + QLatin1Char('\n') + error + QStringLiteral("\n") + why);
+    return;
+  }
+  djvp::MsgBox(djvp::ui::T(djvp::kStrPresetFileSetAside) + QLatin1Char('\n') + kept + QStringLiteral("\n\n") + error);
+}
+
 }  // namespace
 
 QString PresetName(const QString& nameLine) {
@@ -61,13 +89,17 @@ ReadResult ReadPresetFile(const QString& path, std::vector<PresetLines>& presets
   const QString why = djvp::ReadOwnFile(path, kMaxPresetFileBytes, bytes);
   if (!why.isEmpty()) {
     error = Described(path, why);
-    return djvp::KindOf(path) == djvp::PathKind::Missing ? ReadResult::Missing : ReadResult::Failed;
+    switch (djvp::KindOf(path)) {
+      case djvp::PathKind::Missing: return ReadResult::Missing;
+      case djvp::PathKind::File: return TooLarge(path) ? ReadResult::NotPresets : ReadResult::Failed;
+      default: return ReadResult::Failed;
+    }
   }
   if (!LooksLikeText(bytes)) {
     // Left as it is: a save must not turn it into presets made of its bytes.
     bytes.clear();
     error = Described(path, QStringLiteral("this is not a preset file (it holds bytes that are not text)"));
-    return ReadResult::Failed;
+    return ReadResult::NotPresets;
   }
   QStringList lines = playlists::DecodeText(bytes, false).split(QLatin1Char('\n'));
   if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();  // the end of the last line
@@ -121,6 +153,7 @@ void InstallPresetFiles() {
   const std::string native[2] = {Native(paths[0]), Native(paths[1])};
   if (safefile::RecoverPair(Native(PairJournalPath()), native) == EINVAL) djvp::KeepAside(PairJournalPath(), false);
   djvp::RemoveOldSaveLeftovers(djvp::DataFolder(), {QStringLiteral("EQ.vrn"), QStringLiteral("EQ2.vrn")});
+  for (const QString& path : paths) SetAsideIfNotPresets(path);
 
   const bool present[2] = {djvp::KindOf(paths[0]) != djvp::PathKind::Missing,
                            djvp::KindOf(paths[1]) != djvp::PathKind::Missing};

@@ -43,7 +43,8 @@ void Open(MainState& s, DeckId deck, bool load) {
   QString error;
   switch (ReadPresetFile(PresetFilePath(deck), presets, bytes, error)) {
     case ReadResult::Missing: return;  // no file, no panel
-    case ReadResult::Failed: MsgBox(ui::T(kStrPresetFileUnreadable) + QStringLiteral("\n") + error); return;
+    case ReadResult::Failed:
+    case ReadResult::NotPresets: MsgBox(ui::T(kStrPresetFileUnreadable) + QStringLiteral("\n") + error); return;
     case ReadResult::Ok: break;
   }
   Panel p = PanelOf(s, deck);

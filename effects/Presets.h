@@ -38,7 +38,10 @@ QString PresetName(const QString& nameLine);
 // deck 1: ".../EQ.vrn", deck 2: ".../EQ2.vrn" in the data folder.
 QString PresetFilePath(djvp::DeckId deck);
 
-enum class ReadResult { Ok, Missing, Failed };
+// Failed: the file could not be read now (no permission, not a plain file);
+// NotPresets: it was read, but it is no preset file (bytes that are not
+// text, or far more than any preset file holds).
+enum class ReadResult { Ok, Missing, Failed, NotPresets };
 // Reads a preset file's presets and its bytes as they are; otherwise
 // `error` names the file and what failed (the system's text).
 ReadResult ReadPresetFile(const QString& path, std::vector<PresetLines>& presets, QByteArray& bytes, QString& error);
@@ -56,9 +59,11 @@ bool StorableName(const QString& name);
 // text in `error`, when it did not succeed; both files are then as they were.
 bool ReplacePresetFiles(const QByteArray (&texts)[2], QString& error);
 
-// At start: a save of both files that was cut short is taken back; a missing
-// preset file is made a copy of the other one; when both are missing, both
-// get the presets the program comes with.
+// At start: a save of both files that was cut short is taken back; a file
+// that is no preset file is set aside under a numbered name (told in a
+// message) and counts as missing; a missing preset file is made a copy of
+// the other one; when both are missing, both get the presets the program
+// comes with.
 void InstallPresetFiles();
 // The presets the program comes with, as file text.
 QByteArray ShippedPresets();

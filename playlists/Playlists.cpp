@@ -5,10 +5,12 @@
 #include "platform/FileProblems.h"
 #include "platform/Grid.h"
 #include "platform/MessageBox.h"
+#include "platform/OwnFiles.h"
 #include "playlists/Import.h"
 #include "playlists/TrackRow.h"
 #include "resources/StringIds.h"
 #include "ui/MainState.h"
+#include "ui/SettingsKeys.h"
 #include "ui/Text.h"
 
 #include <QGuiApplication>
@@ -153,8 +155,17 @@ void SavePlaylist(djvp::MainState& s, djvp::DeckId deck) {
   if (!dialog.VBGetSaveFileName(path, title, overwritePrompt, filter, filterIndex, initDir, dlgTitle, defaultExt,
                                 owner, flags))
     return;
+  // Where the save writes is stored first: if the program is killed while
+  // it writes, the next start knows the folder to finish it in.
+  const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+  if (slash >= 0) djvp::keys::Save(djvp::keys::kPlaylistFolder, slash == 0 ? QStringLiteral("/") : path.left(slash));
   // A save that fails leaves the old file whole; the user learns of it.
   if (!grid->SaveToFile(path)) djvp::MsgBox(path + QLatin1Char('\n') + grid->LastError(), djvp::MsgButtons::Ok);
+}
+
+void FinishKilledPlaylistSave() {
+  const QString folder = djvp::keys::Get(djvp::keys::kPlaylistFolder);
+  if (djvp::KindOf(folder) == djvp::PathKind::Folder) djvp::RemoveOldSaveLeftovers(folder, {});
 }
 
 void ClearPlaylist(djvp::MainState& s, djvp::DeckId deck) {

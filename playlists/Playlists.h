@@ -41,6 +41,10 @@ void SavePlaylist(djvp::MainState& s, djvp::DeckId deck);
 void ClearPlaylist(djvp::MainState& s, djvp::DeckId deck);
 void FolderButton(djvp::MainState& s, djvp::DeckId deck);
 
+// At start: what a playlist save killed midway left in the folder of the
+// playlist saved last (a new file that never got its name) goes.
+void FinishKilledPlaylistSave();
+
 // Connects the playlist buttons and the header clicks of the three track
 // grids to their handlers.
 void ConnectHandlers(djvp::MainState& s);

@@ -127,7 +127,11 @@ void AddTrackRow(djvp::MainState& s, QString path, djvp::Grid& grid) {
   djvp::AnalysisRow = row;
   if (row <= 0) return;
   auto set = [&](int32_t column, const QVariant& value) { grid.SetCellValue(row, column, value); };
-  auto setText = [&](int32_t column, const QString& value) { grid.SetCellValue(row, column, value); };
+  // A tag field of several values comes with U+0000 between them; a cell
+  // shows them apart.
+  auto setText = [&](int32_t column, QString value) {
+    grid.SetCellValue(row, column, value.replace(QChar(0), QStringLiteral("; ")));
+  };
 
   // The comment is kept in memory as Unicode text; the stored analysis
   // values of WMA, FLAC and Ogg files are marker lines in it.

@@ -80,6 +80,7 @@ enum StringId : int32_t {
   kStrPresetsNotSaved = 630,      // "The equaliser presets could not be saved:"
   kStrPresetFileUnreadable = 631, // "The preset file could not be read:"
   kStrPresetNameOneLine = 632,    // "A preset name must be one line of text."
+  kStrPresetFileSetAside = 633,   // a preset file that is none was set aside and made anew; kept as ...
   kStrSettingsUnreadable = 670,   // the settings file could not be taken as it was
   kStrSettingsKeptAs = 671,       // ... the whole file was kept as
   kStrAndMoreFiles = 672,         // "... and %1 more" below a list of files

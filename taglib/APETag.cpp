@@ -188,8 +188,10 @@ int CAPETag::KeyIndex(const std::string& key) {
 bool CAPETag::SetItem(const std::string& key) {
   const int k = KeyIndex(key);
   if (k < 0) return false;
+  // A version 2000 item may be a list (values with a zero byte between
+  // them): it reads as all its values.
   const WString text = m_nVersion <= 1000 ? m_Buffer.GetStringA()
-                                           : DecodeText(m_Buffer.GetData(), static_cast<size_t>(m_Buffer.GetLength()), 3);
+                                           : DecodeTextList(m_Buffer.GetData(), static_cast<size_t>(m_Buffer.GetLength()), 3);
   m_strValues[k] = m_strRead[k] = TrimRightSpace(text);
   return true;
 }
@@ -238,8 +240,9 @@ void CAPETag::ComputeSize() {
       }
       continue;
     }
-    if (m_strValues[k].empty()) continue;
-    m_Header.tagSize += static_cast<int32_t>(ToUtf8(m_strValues[k]).size() + std::strlen(kKeys[k]) + 9);
+    const std::string value = ToUtf8(NormalValues(m_strValues[k]));
+    if (value.empty()) continue;
+    m_Header.tagSize += static_cast<int32_t>(value.size() + std::strlen(kKeys[k]) + 9);
     ++m_Header.itemCount;
   }
   for (const auto& item : m_otherItems) {
@@ -259,8 +262,10 @@ CByteBuffer CAPETag::BuildTag() {
       for (const auto& item : m_knownItems[k]) b.AppendBytes(item.data(), static_cast<int32_t>(item.size()));
       continue;
     }
-    if (m_strValues[k].empty()) continue;
-    const std::string value = ToUtf8(m_strValues[k]);
+    // Several values (U+0000 between them) are the item's list: UTF-8
+    // strings with a zero byte between them.
+    const std::string value = ToUtf8(NormalValues(m_strValues[k]));
+    if (value.empty()) continue;
     uint8_t head[8];
     bytes::PutLE32(head, static_cast<uint32_t>(value.size()));
     bytes::PutLE32(head + 4, 0);  // flags 0: UTF-8 text

@@ -214,6 +214,11 @@ int16_t CSonavexCtrl::AnalyzeFile(const WString& path) {
   if (m_Monkey.Read(file)) {
     m_nFormat = kFormatMonkey;
     m_pFormat = &m_Monkey;
+    // A Monkey's Audio file's own tag is its APE tag: the generic save
+    // writes there, and other readers (ffmpeg, mutagen) take it over an
+    // ID3v2 tag in front of the file. With both, the strings come from the
+    // APE tag, so that a generic save reads back as it was saved.
+    if (m_State.id3v2Size > 0 && m_State.apeSize > 0) Assign(*this, m_APE.GetGenericStrings());
   } else if (m_MPP.Read(file)) {
     m_nFormat = kFormatMPP;
     m_pFormat = &m_MPP;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <vector>
 
 namespace sonavex {
 
@@ -224,6 +225,47 @@ WString Decode(const uint8_t* p, size_t bytes, int encoding) {
 WString DecodeText(const uint8_t* bytes, size_t n, int encoding) {
   if (!bytes || n == 0) return {};
   return Decode(bytes, n, encoding);
+}
+
+WString DecodeTextList(const uint8_t* bytes, size_t n, int encoding) {
+  if (!bytes || n == 0) return {};
+  std::vector<WString> values;
+  size_t pos = 0;
+  switch (encoding) {
+    case 0:
+    case 3:
+      while (pos < n) {
+        const void* zero = std::memchr(bytes + pos, 0, n - pos);
+        const size_t end = zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - bytes) : n;
+        values.push_back(Decode(bytes + pos, end - pos, encoding));
+        pos = end + 1;
+      }
+      break;
+    case 1:
+    case 2: {
+      bool bigEndian = encoding == 2;
+      while (pos + 1 < n) {
+        if (encoding == 1) {
+          if (bytes[pos] == 0xFE && bytes[pos + 1] == 0xFF) {
+            bigEndian = true;
+            pos += 2;
+          } else if (bytes[pos] == 0xFF && bytes[pos + 1] == 0xFE) {
+            bigEndian = false;
+            pos += 2;
+          } else if (pos == 0) {
+            return {};
+          }
+        }
+        size_t end = pos;
+        while (end + 1 < n && (bytes[end] | bytes[end + 1]) != 0) end += 2;
+        values.push_back(DecodeUtf16(bytes + pos, end - pos, bigEndian));
+        pos = end + 2;
+      }
+      break;
+    }
+    default: return {};
+  }
+  return JoinValues(values);
 }
 
 WString CByteBuffer::ConvertToUnicode() {

@@ -97,5 +97,11 @@ class CByteBuffer {
 // Text of an ID3v2 encoding as ConvertToUnicode reads it, of any length:
 // the values the tag writers store are read back whole.
 WString DecodeText(const uint8_t* bytes, size_t n, int encoding);
+// Every string of an ID3v2 text (strings ended by a zero character, as a
+// text frame holds several values) in the library's form of several values
+// (WString.h). In UTF-16 with byte-order marks each string starts with its
+// own mark; a later string without one is read in the order of the string
+// before it. A first string without a mark reads as "", as in DecodeText.
+WString DecodeTextList(const uint8_t* bytes, size_t n, int encoding);
 
 }  // namespace sonavex

@@ -478,13 +478,24 @@ bool CID3V2Tag::SaveChangesToFile(const WString& path, bool fromID3V1) {
 }
 
 namespace {
-// The payload of a text frame: UTF-16 with its byte-order mark.
+// The payload of a text frame: UTF-16 with its byte-order mark. Several
+// values (U+0000 between them) become strings ended by a zero character,
+// each with its own byte-order mark (readers decode each string on its
+// own). Version 2.3 tags get the same form as version 2.4 ones: a "/"
+// between the values, which some writers use there, cannot be told from a
+// "/" inside a value (AC/DC, a track of a total) and would not read back as
+// the values.
 CByteBuffer TextPayload(const WString& text) {
   CByteBuffer payload;
   payload.AppendByte(1);
-  payload.AppendByte(0xFF);
-  payload.AppendByte(0xFE);
-  payload.AppendWide(text);
+  bool first = true;
+  for (const WString& value : SplitValues(text)) {
+    if (!first) payload.AppendFill(0, 2);
+    first = false;
+    payload.AppendByte(0xFF);
+    payload.AppendByte(0xFE);
+    payload.AppendWide(value);
+  }
   return payload;
 }
 }  // namespace
@@ -664,7 +675,8 @@ WString CID3V2Tag::GetTextFrame(int32_t id) {
   const int slot = FindFrame(id, 0);
   if (slot < 0) return {};
   const CByteBuffer& p = Body(slot);
-  return DecodeText(p.GetData() + 1, static_cast<size_t>(p.GetLength() - 1), p.GetAt(0));
+  // All strings of the frame: a frame of several values reads as all of them.
+  return DecodeTextList(p.GetData() + 1, static_cast<size_t>(p.GetLength() - 1), p.GetAt(0));
 }
 
 WString CID3V2Tag::GetURLFrame(int32_t id) {
@@ -699,7 +711,11 @@ bool CID3V2Tag::StoreSingleFrame(const WString& text, int32_t id, const CByteBuf
   return true;
 }
 
-bool CID3V2Tag::SetTextFrame(const WString& text, int32_t id) { return StoreSingleFrame(text, id, TextPayload(text)); }
+bool CID3V2Tag::SetTextFrame(const WString& text, int32_t id) {
+  // A text of zero characters alone holds no value: it deletes the field.
+  const WString values = NormalValues(text);
+  return StoreSingleFrame(values, id, TextPayload(values));
+}
 
 bool CID3V2Tag::SetURLFrame(const WString& text, int32_t id) {
   CByteBuffer payload;

@@ -15,6 +15,28 @@ WString UpperAscii(WString s) {
   return s;
 }
 
+std::vector<WString> SplitValues(std::u16string_view text) {
+  std::vector<WString> values;
+  size_t pos = 0;
+  while (pos <= text.size()) {
+    size_t end = text.find(u'\0', pos);
+    if (end == std::u16string_view::npos) end = text.size();
+    if (end > pos) values.emplace_back(text.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  return values;
+}
+
+WString JoinValues(const std::vector<WString>& values) {
+  WString text;
+  for (const WString& v : values) {
+    if (v.empty()) continue;
+    if (!text.empty()) text += u'\0';
+    text += v;
+  }
+  return text;
+}
+
 WString ErrorText(int32_t number) {
   if (number > 200 && number < 300) {
     switch (number) {

@@ -100,7 +100,7 @@ void CVorbisComment::Clear() {
   }
 }
 
-void CVorbisComment::TakeEntry(const std::string& raw) {
+void CVorbisComment::TakeEntry(const std::string& raw, bool (&taken)[kFieldCount]) {
   // The name is ASCII up to the first "=" (and ends at a zero byte, as the
   // text does); only a known field's value is decoded.
   const size_t end = std::min(raw.find('\0'), raw.size());
@@ -109,11 +109,18 @@ void CVorbisComment::TakeEntry(const std::string& raw) {
   const WString name = UpperAscii(FromUtf8(std::string_view(raw.data(), eq)));
   for (int i = 0; i < kFieldCount; ++i) {
     if (name == kNames[i]) {
-      // A second value of the same name: the one before is kept as it was.
+      // Every entry of the name is one more value of the field: the field
+      // reads as its values in file order, U+0000 between them. (A zero byte
+      // inside an entry, as older saves of this library wrote several values,
+      // parts values the same way.)
+      const WString value = NormalValues(FromUtf8(std::string_view(raw.data() + eq + 1, raw.size() - eq - 1)));
       if (!m_lastEntry[i].empty()) m_earlierEntries[i].push_back(m_lastEntry[i]);
       m_lastEntry[i] = raw;
-      m_strValues[i] = m_strRead[i] =
-          DecodeText(reinterpret_cast<const uint8_t*>(raw.data()) + eq + 1, raw.size() - eq - 1);
+      // Appended in place (the field takes it at the end of the block), so
+      // that a block of very many entries of one name reads in linear time.
+      if (!value.empty() && !m_strRead[i].empty()) m_strRead[i] += u'\0';
+      m_strRead[i] += value;
+      taken[i] = true;
       return;
     }
   }
@@ -136,10 +143,13 @@ void CVorbisComment::ParseFrom(Source& src) {
   if (!src.U32(count)) return;
   m_nEntryCount = static_cast<int32_t>(count);
   // A count larger than the entries present ends where the data ends.
+  bool taken[kFieldCount] = {};
   for (int32_t i = 0; i < m_nEntryCount; ++i) {
     if (!src.U32(len)) break;
-    TakeEntry(src.Raw(len));
+    TakeEntry(src.Raw(len), taken);
   }
+  for (int i = 0; i < kFieldCount; ++i)
+    if (taken[i]) m_strValues[i] = m_strRead[i];
 }
 
 void CVorbisComment::Parse(TagFile& file) {
@@ -155,15 +165,20 @@ size_t CVorbisComment::Parse(const uint8_t* data, size_t size) {
 
 void CVorbisComment::Serialize(CByteBuffer& out) {
   // A field whose value is as it was read keeps every entry it had, byte for
-  // byte; a field given a new value (or cleared) is written as that one value
-  // alone, so that no reader sees the old values beside the new one.
+  // byte; a field given a new value (or cleared) is written as the values
+  // given alone, so that no reader sees the old values beside the new ones:
+  // one entry per value (U+0000 between values in the text), as every reader
+  // of Vorbis comments expects several values.
   auto unchanged = [this](int i) { return m_strValues[i] == m_strRead[i] && !m_lastEntry[i].empty(); };
+  std::vector<WString> values[kFieldCount];
   m_nEntryCount = static_cast<int32_t>(m_otherEntries.size());
   for (int i = 0; i < kFieldCount; ++i) {
-    if (unchanged(i))
+    if (unchanged(i)) {
       m_nEntryCount += static_cast<int32_t>(m_earlierEntries[i].size()) + 1;
-    else if (!m_strValues[i].empty())
-      ++m_nEntryCount;
+    } else {
+      values[i] = SplitValues(m_strValues[i]);
+      m_nEntryCount += static_cast<int32_t>(values[i].size());
+    }
   }
 
   uint8_t len[4];
@@ -186,13 +201,14 @@ void CVorbisComment::Serialize(CByteBuffer& out) {
       appendRaw(m_lastEntry[i]);
       continue;
     }
-    if (m_strValues[i].empty()) continue;
-    m_strEntry = WString(kNames[i]) + u"=" + m_strValues[i];
-    text.Empty();
-    text.AddAsUTF8(m_strEntry);
-    bytes::PutLE32(len, static_cast<uint32_t>(text.GetLength()));
-    out.AppendBytes(len, 4);
-    out.AppendBuffer(text);
+    for (const WString& value : values[i]) {
+      m_strEntry = WString(kNames[i]) + u"=" + value;
+      text.Empty();
+      text.AddAsUTF8(m_strEntry);
+      bytes::PutLE32(len, static_cast<uint32_t>(text.GetLength()));
+      out.AppendBytes(len, 4);
+      out.AppendBuffer(text);
+    }
   }
   for (const auto& raw : m_otherEntries) appendRaw(raw);
 }

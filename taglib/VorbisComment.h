@@ -2,11 +2,13 @@
 // sixteen known field names), as FLAC carries it in its VORBIS_COMMENT
 // metadata block and Ogg Vorbis in its comment header packet.
 //
-// Each known name holds one value, the last one read. A field whose value
-// is not changed is written back with all its entries as they were read (two
-// ARTIST entries, say); a field given a new value, or cleared, loses all of
-// them for the one value given. Entries of other names are kept as they were
-// read and written back behind the known ones.
+// Each known name holds the values of all its entries in file order, U+0000
+// between them (two ARTIST entries read as "One\0Two"), and a value given
+// that way is written as one entry per value. A field whose value is not
+// changed is written back with all its entries as they were read; a field
+// given a new value, or cleared, loses all of them for the values given.
+// Entries of other names are kept as they were read and written back behind
+// the known ones.
 #pragma once
 
 #include "ByteBuffer.h"
@@ -63,8 +65,8 @@ class CVorbisComment {
 
   // Appends the block (vendor, the count of entries, per field in field
   // order its entries as read when its value is unchanged, else one entry for
-  // its value when not empty, then the entries of other names as they were
-  // read) to the buffer. Texts are written whole.
+  // each of its values, then the entries of other names as they were read)
+  // to the buffer. Texts are written whole.
   void Serialize(CByteBuffer& out);
 
   // The seven generic fields: TITLE, ARTIST, ALBUM, COMMENT, GENRE,
@@ -83,7 +85,7 @@ class CVorbisComment {
   // Entries whose names are none of the known fields, raw as read.
   std::vector<std::string> m_otherEntries;
   // Per known field: the entries read before the last one (raw), the last
-  // one's raw text, and the value as read (to tell whether it changed).
+  // one's raw text, and the values as read (to tell whether they changed).
   std::vector<std::string> m_earlierEntries[kFieldCount];
   std::string m_lastEntry[kFieldCount];
   WString m_strRead[kFieldCount];
@@ -91,7 +93,9 @@ class CVorbisComment {
  private:
   template <class Source>
   void ParseFrom(Source& src);
-  void TakeEntry(const std::string& raw);
+  // Takes one entry; a known field's value is added to m_strRead and the
+  // field marked in `taken` (its value is set once the block is read).
+  void TakeEntry(const std::string& raw, bool (&taken)[kFieldCount]);
 };
 
 }  // namespace sonavex

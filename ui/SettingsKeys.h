@@ -29,6 +29,10 @@ inline constexpr std::array<Key, 4> kAutomixSwitches = {
 // The automation sliders AutomationSlider(0) and (1).
 inline constexpr std::array<Key, 2> kAutomationSliders = {{{"Settings", "BPMPercent"}, {"Settings", "GainPercent"}}};
 inline constexpr Key kMusicFolder{"Settings", "Directory"};
+// The folder of the playlist saved last, stored before the save writes: a
+// start finishes there what a save killed midway left (the program's other
+// own files lie in folders the start visits anyway).
+inline constexpr Key kPlaylistFolder{"Settings", "PlaylistFolder"};
 
 // Settings page.
 inline constexpr Key kLanguage{"Language", "Current"};

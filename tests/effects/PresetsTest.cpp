@@ -19,6 +19,7 @@
 
 #include <csignal>
 #include <string>
+#include <unistd.h>
 
 using namespace djvp;
 
@@ -307,11 +308,64 @@ TEST_F(Presets, AFileThatIsNotTextIsRefusedAndLeftAlone) {
   EXPECT_TRUE(messages[0].contains(Eq1())) << messages[0].toStdString();
   EXPECT_EQ(ReadBytes(Eq1()), binary);
   EXPECT_EQ(ReadBytes(Eq2()), "[A]\r\n1;1;1;1;1;1;1;1;1;1;\r\n");
-  // Nor does the start copy it over a missing other file.
-  QFile::remove(Eq2());
-  effects::InstallPresetFiles();
-  EXPECT_EQ(ReadBytes(Eq2()), "<missing>");
-  EXPECT_EQ(ReadBytes(Eq1()), binary);
+}
+
+// At start, a preset file that is no preset file (bytes that are not text,
+// or far more than a preset file holds) is set aside under the next free
+// numbered name, as the program's other unreadable files are, with a message
+// naming where it was kept; it is then made anew like a missing file (a copy
+// of the other file, or the program's presets when the other is gone too).
+TEST_F(Presets, AFileThatIsNotTextIsSetAsideAtStartAndMadeAnew) {
+  const QByteArray binary("\x00\x01\x02PK\x03\x04[Rock]\r\n\xff\xfe", 16);
+  const QByteArray huge = QByteArray("[Big]\r\n") + QByteArray(4 << 20, 'x');
+  const QByteArray mine = "[Mine]\r\n1;1;1;1;1;1;1;1;1;1;\r\n";
+  struct Case {
+    const char* name;
+    QByteArray eq1;        // EQ.vrn as the start finds it
+    QByteArray eq2;        // EQ2.vrn ("<missing>": none)
+    QByteArray afterwards; // both files after the start
+  } cases[] = {
+      {"binary, the other file missing", binary, "<missing>", effects::ShippedPresets()},
+      {"binary, the other file there", binary, mine, mine},
+      {"too large", huge, mine, mine},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    QDir(DataFolder()).removeRecursively();
+    QDir().mkpath(DataFolder());
+    // A copy kept at an earlier start is never replaced.
+    WriteBytes(Eq1() + ".unreadable", "kept before");
+    WriteBytes(Eq1(), k.eq1);
+    QFile::remove(Eq2());
+    if (k.eq2 != "<missing>") WriteBytes(Eq2(), k.eq2);
+    messages.clear();
+    effects::InstallPresetFiles();
+    EXPECT_EQ(ReadBytes(Eq1() + ".unreadable"), "kept before");
+    EXPECT_EQ(ReadBytes(Eq1() + ".unreadable.2"), k.eq1);
+    EXPECT_EQ(ReadBytes(Eq1()), k.afterwards);
+    EXPECT_EQ(ReadBytes(Eq2()), k.afterwards);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].startsWith("A preset file could not be read, so it was made anew.")) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains(Eq1() + ".unreadable.2")) << messages[0].toStdString();
+    // The next start finds nothing to set aside.
+    messages.clear();
+    effects::InstallPresetFiles();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(ReadBytes(Eq1() + ".unreadable.3"), "<missing>");
+  }
+  // A file that cannot be read now (no permission) is not a file of the
+  // wrong kind: it stays where it is.
+  if (::geteuid() != 0) {
+    WriteBytes(Eq1(), mine);
+    QFile::remove(Eq2());
+    QFile(Eq1()).setPermissions(QFileDevice::WriteOwner);
+    messages.clear();
+    effects::InstallPresetFiles();
+    QFile(Eq1()).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(ReadBytes(Eq1()), mine);
+    EXPECT_EQ(ReadBytes(Eq1() + ".unreadable.3"), "<missing>");
+  }
 }
 
 // A save of both files killed at every step: after the next start both

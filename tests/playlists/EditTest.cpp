@@ -1,13 +1,19 @@
-// Editing a deck's playlist: delete, move up and down, save failures, clear,
-// and sorting by a header click.
+// Editing a deck's playlist: delete, move up and down, save failures and
+// killed saves, clear, and sorting by a header click.
+#include "KillSave.h"
 #include "PlaylistTestEnv.h"
+#include "TempDir.h"
 
 #include "audio/BassPlayer.h"
 #include "engine/Engine.h"
+#include "playlists/Playlists.h"
+#include "ui/SettingsKeys.h"
 
 #include <QVariant>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 using namespace playlists;
 
@@ -109,6 +115,41 @@ TEST_F(EditTest, SaveCancelledWritesNothingAndAFailedSaveSaysSo) {
   Press(5);
   ASSERT_EQ(env.messages.size(), 1u);
   EXPECT_TRUE(env.messages[0].contains(QStringLiteral("taken.vpl")));
+}
+
+// A playlist save killed at each of its steps (among them right before the
+// new file takes the playlist's name): the next start finishes it in the
+// playlist's folder, which then holds the playlist as it was or as saved and
+// nothing else.
+TEST_F(EditTest, ASaveKilledAtAnyStepLeavesNothingBesideThePlaylistAfterTheNextStart) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(work.path()) / "lists";
+  fs::create_directories(folder);
+  const std::string path = (folder / "list.vpl").string();
+  AnswerFileDialog(QString::fromStdString(path));
+  Press(5);  // the old playlist: an empty list
+  const auto before = TempDir::Read(path);
+  Fill(0, 40);
+  // The folder the save stores for the next start: each run starts without it.
+  djvp::keys::Save(djvp::keys::kPlaylistFolder, QString());
+  int saved = 0;
+  killsave::AtEveryStep(
+      [&] { Press(5); },
+      [&](int step, bool killed) {
+        SCOPED_TRACE(step);
+        playlists::FinishKilledPlaylistSave();  // the next start
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+        EXPECT_EQ(names, std::vector<std::string>{"list.vpl"});
+        const auto now = TempDir::Read(path);
+        const bool isNew = now != before;
+        EXPECT_TRUE(!isNew || std::string(now.begin(), now.end()).find("r40c1") != std::string::npos);
+        EXPECT_TRUE(killed || isNew);
+        saved += isNew;
+        TempDir::Write(path, before);
+        djvp::keys::Save(djvp::keys::kPlaylistFolder, QString());
+      });
+  EXPECT_GE(saved, 1);
 }
 
 TEST_F(EditTest, HeaderClicksSortAscendingThenDescendingPerColumn) {

@@ -7,6 +7,8 @@
 
 #include <QLocale>
 
+#include <cstdlib>
+
 using namespace playlists;
 
 TEST(TrackRowText, PlayingTimeRoundsHalfToEvenSecond) {
@@ -102,6 +104,20 @@ TEST_F(PlaylistTest, RowsFromEveryFormatCarryTagsAndStoredAnalysisValues) {
   EXPECT_TRUE(env.messages.empty());
   // The progress label shows the last file.
   EXPECT_EQ(form->SCLabel1[144].text(), dir + QStringLiteral("song.wav"));
+}
+
+// A field of several values (two ARTIST entries, two GENRE entries) shows
+// them all in its cell, apart.
+TEST_F(PlaylistTest, FieldsOfSeveralValuesShowEveryValue) {
+  const auto path = work.path() / "multi.flac";
+  Copy("song.flac", path);
+  ASSERT_EQ(std::system(("metaflac --remove-tag=ARTIST --remove-tag=GENRE --set-tag=ARTIST=One --set-tag=ARTIST=Two "
+                         "--set-tag=GENRE=House --set-tag=GENRE=Techno '" + path.string() + "'").c_str()),
+            0);
+  AddTrackRow(*form, QString::fromStdString(path.string()), Deck(0));
+  ASSERT_EQ(Deck(0).RowCount(), 1);
+  EXPECT_EQ(Deck(0).TextAt(1, kArtist), QStringLiteral("One; Two"));
+  EXPECT_EQ(Deck(0).TextAt(1, kGenre), QStringLiteral("House; Techno"));
 }
 
 TEST_F(PlaylistTest, KaraokeSongsGiveTheirMp3AsAPlayableRow) {

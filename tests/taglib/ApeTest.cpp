@@ -6,9 +6,12 @@
 #include "MpegTestSupport.h"
 
 #include <cstring>
+#include <optional>
+#include <string_view>
 
 using namespace sonavex;
 using namespace mpegtest;
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -293,13 +296,15 @@ for k in sorted(t.keys()):
 TEST(Ape, ItemsOfSeveralValuesSurviveSavesThatDoNotChangeThem) {
   struct Case {
     const char* name;
-    const char16_t* artist;   // nullptr: only the title changes
-    const char* mutagen;      // the Artist item as mutagen shows it afterwards
-    const char16_t* read;     // ... and a new analysis
+    std::optional<std::u16string_view> artist;  // nullopt: only the title changes
+    const char* mutagen;                        // the Artist item as mutagen shows it afterwards
+    std::u16string_view read;                   // ... and a new analysis
   } cases[] = {
-      {"title changed", nullptr, "Artist ['One', 'Two']", u"One"},
-      {"artist changed", u"Three", "ARTIST ['Three']", u"Three"},
-      {"artist cleared", u"", "", u""},
+      {"title changed", std::nullopt, "Artist ['One', 'Two']", u"One\0Two"sv},
+      {"artist changed", u"Three"sv, "ARTIST ['Three']", u"Three"sv},
+      // Several values (U+0000 between them) are the item's list.
+      {"artist set to several values", u"Three\0Four\0"sv, "ARTIST ['Three', 'Four']", u"Three\0Four"sv},
+      {"artist cleared", u""sv, "", u""sv},
   };
   const char* const kList = R"(import sys
 from mutagen.apev2 import APEv2
@@ -325,9 +330,9 @@ t.save(sys.argv[1])
     const Bytes before = TempDir::Read(path);
     CSonavexCtrl c;
     ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
-    EXPECT_EQ(c.GetAPEArtist(), u"One");  // the first value
+    EXPECT_EQ(c.GetAPEArtist(), u"One\0Two"sv);  // every value of the list
     c.SetAPETitle(u"New");
-    if (k.artist) c.SetAPEArtist(k.artist);
+    if (k.artist) c.SetAPEArtist(WString(*k.artist));
     ASSERT_TRUE(c.APESaveChangesToFile(W(path))) << c.AUDIOGetLastErrorNumber();
     EXPECT_EQ(Python(kList, path), std::string(*k.mutagen ? std::string(k.mutagen) + "\n" : "") +
                                        "Genre ['House', 'Techno']\nTITLE ['New']\n");

@@ -9,9 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <string_view>
 
 using namespace sonavex;
 using namespace id3test;
+using namespace std::string_literals;
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -61,7 +64,7 @@ TEST(Id3v2Frames, TextAndUrlFrames) {
                   Frame3("TALB", std::string("\1AB", 3))));
   const int used = tag.SlotsInUse();
   EXPECT_EQ(tag.GetArtist(), u"Art");       // big-endian byte-order mark
-  EXPECT_EQ(tag.GetTitle(), u"First");      // a list reads as its first text
+  EXPECT_EQ(tag.GetTitle(), u"First\0Second"sv);  // a list reads as all its texts
   EXPECT_EQ(tag.GetGenre(), u"Rock");       // only the first frame of an id
   EXPECT_EQ(tag.GetArtistURL(), u"http://a.example/\u00e9");
   EXPECT_EQ(tag.GetAlbum(), u"");           // encoding 1 without byte-order mark
@@ -80,6 +83,43 @@ TEST(Id3v2Frames, TextAndUrlFrames) {
   ASSERT_TRUE(tag.SetPaymentURL(u"http://pay.example/\u00fc"));
   EXPECT_EQ(PayloadOf(tag, "WPAY"), B("http://pay.example/\xFC"));
   EXPECT_EQ(tag.GetPaymentURL(), u"http://pay.example/\u00fc");
+}
+
+// A text frame of several strings, in each encoding and as other writers
+// end or mark them, reads as all its values (U+0000 between them); several
+// values are written as strings ended by a zero character, each with its
+// byte-order mark, and read back as they were given.
+TEST(Id3v2Frames, TextFramesOfSeveralValues) {
+  const std::string be = std::string("\0O\0n\0e\0\0\0T\0w\0o", 14);  // "One", "Two" in UTF-16 big-endian
+  struct Case {
+    const char* name;
+    std::string payload;
+    std::u16string_view read;
+  } cases[] = {
+      {"single-byte", std::string("\0One\0Tw\xF6", 8), u"One\0Tw\u00F6"sv},
+      {"UTF-8, ended by a zero", std::string("\3One\0Tw\xC3\xB6\0", 10), u"One\0Tw\u00F6"sv},
+      {"UTF-16, a mark on each string", std::string("\1\xFF\xFEO\0n\0e\0\0\0\xFE\xFF", 13) + be.substr(8),
+       u"One\0Two"sv},
+      {"UTF-16, a mark on the first string only", std::string("\1\xFF\xFEO\0n\0e\0\0\0T\0w\0o\0", 17), u"One\0Two"sv},
+      {"UTF-16 big-endian", "\2" + be, u"One\0Two"sv},
+      {"empty strings and padding", std::string("\0\0One\0\0Two\0\0\0", 13), u"One\0Two"sv},
+      {"UTF-16 without any mark", std::string("\1O\0n\0e\0", 7), u""sv},
+  };
+  TempDir dir;
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    CID3V2Tag tag;
+    Load(tag, dir, Tag(4, Frame3("TPE1", k.payload)));
+    EXPECT_EQ(tag.GetArtist(), k.read);
+  }
+
+  CID3V2Tag tag;
+  ASSERT_TRUE(tag.SetArtist(u"\0One\0\0Tw\u00F6\0"s));
+  EXPECT_EQ(PayloadOf(tag, "TPE1"), B(std::string("\1\xFF\xFEO\0n\0e\0\0\0\xFF\xFET\0w\0\xF6\0", 19)));
+  EXPECT_EQ(tag.GetArtist(), u"One\0Tw\u00F6"sv);
+  // Separators alone are no value: the field goes.
+  ASSERT_TRUE(tag.SetArtist(u"\0"s));
+  EXPECT_EQ(tag.CountFrames(ID3V2FrameId("TPE1")), 0);
 }
 
 TEST(Id3v2Frames, Version22TextFramesUseThreeCharacterIds) {

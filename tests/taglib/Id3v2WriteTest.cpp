@@ -496,3 +496,32 @@ TEST(Id3v2Write, LongValuesReadBackAsWritten) {
     EXPECT_TRUE(out == utf8) << out.size() << " bytes";
   }
 }
+
+// A field of several values (U+0000 between them) saved into tags of both
+// versions: mutagen reads every value of the frame, ffmpeg (which reads a
+// text frame's first string only) reads the first without a complaint, and
+// a new read gives the values as they were given.
+TEST(Id3v2Write, FieldsOfSeveralValuesReadBackInMutagenFfmpegAndTheLibrary) {
+  const std::u16string artist(u"One\0Tw\u00f6", 7), genre(u"House\0Techno", 12);
+  for (const char* file : {"v23_full.mp3", "v24_full.mp3"}) {
+    SCOPED_TRACE(file);
+    TempDir dir;
+    const std::string path = CopyFixture(dir, file);
+    CID3V2Tag tag;
+    ASSERT_TRUE(ReadTag(tag, path));
+    ASSERT_TRUE(tag.SetArtist(artist));
+    ASSERT_TRUE(tag.SetGenre(genre));
+    ASSERT_TRUE(tag.WriteToFile(W(path)));
+
+    EXPECT_EQ(RunCommand("/usr/bin/python3 -c \"import sys; from mutagen.id3 import ID3; "
+                         "t = ID3(sys.argv[1], translate=False); print(t.version[1], t['TPE1'].text, t['TCON'].text)\" '" +
+                         path + "'"),
+              std::string(1, file[2]) + " ['One', 'Twö'] ['House', 'Techno']\n");
+    EXPECT_EQ(RunCommand("ffprobe -v error -show_entries format_tags=artist -of default=nw=1:nk=1 '" + path + "' 2>&1"),
+              "One\n");
+    CID3V2Tag again;
+    ASSERT_TRUE(ReadTag(again, path));
+    EXPECT_EQ(again.GetArtist(), artist);
+    EXPECT_EQ(again.GetGenre(), genre);
+  }
+}

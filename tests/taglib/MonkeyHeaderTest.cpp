@@ -403,3 +403,56 @@ TEST_F(MonkeyReader, GenericSaveKeepsTheAudio) {
   EXPECT_FLOAT_EQ(again.MONKEYGetCompressionRatio(), float(double(again.m_State.fileSize - again.m_State.apeSize) / (44 + 296912 * 4)));
   EXPECT_EQ(again.MONKEYGetSamples(), 4 * 73728 + 2000);
 }
+
+// A Monkey's Audio file with an ID3v2 tag in front (another program put it
+// there): the generic save writes the APE tag, and a new analysis reads the
+// saved strings, whether the file had an APE tag already or gets its first.
+// The generic strings come from the APE tag when there is one, as other
+// readers take it (mutagen reads the APE tag; ffmpeg drops the ID3v2 tag
+// beside it); the ID3v2 tag is left byte for byte.
+TEST_F(MonkeyReader, GenericSaveBehindAnID3v2TagReadsBack) {
+  // ID3v2.3 with a title and an album, in front of the audio.
+  std::string frames;
+  for (const auto& [id, text] : {std::pair{"TIT2", std::string("ID3 Title")}, std::pair{"TALB", std::string("ID3 Album")}}) {
+    const std::string body = std::string(1, '\0') + text;
+    frames += id + std::string{0, 0, 0, char(body.size()), 0, 0} + body;
+  }
+  const std::string id3 = std::string("ID3\3\0\0\0\0\0", 9) + char(frames.size()) + frames;
+  struct Case {
+    const char* name;
+    const char* fixture;
+    std::u16string title, album;  // the generic strings of the first analysis
+  } cases[] = {
+      {"with an APE tag", "new_3990_tagged.ape", u"Monkey Title", u""},
+      {"without an APE tag", "new_3990_extra_high.ape", u"ID3 Title", u"ID3 Album"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    TempDir dir;
+    const std::string path = dir.file("song.ape");
+    auto bytes = TempDir::Read(kDir + k.fixture);
+    bytes.insert(bytes.begin(), id3.begin(), id3.end());
+    TempDir::Write(path, bytes);
+
+    CSonavexCtrl c;
+    ASSERT_EQ(c.AUDIOAnalyzeFile(FromUtf8(path)), kFormatMonkey);
+    EXPECT_EQ(c.GetAUDIOTitle(), k.title);
+    EXPECT_EQ(c.GetAUDIOAlbum(), k.album);
+    EXPECT_EQ(c.GetID3V2Title(), u"ID3 Title");
+    c.SetAUDIOTitle(u"Saved Title");
+    c.SetAUDIOArtist(u"Saved Artist");
+    ASSERT_TRUE(c.AUDIOSaveChangesToFile(FromUtf8(path))) << c.AUDIOGetLastErrorNumber();
+
+    CSonavexCtrl again;
+    ASSERT_EQ(again.AUDIOAnalyzeFile(FromUtf8(path)), kFormatMonkey);
+    EXPECT_EQ(again.GetAUDIOTitle(), u"Saved Title");
+    EXPECT_EQ(again.GetAUDIOArtist(), u"Saved Artist");
+    EXPECT_EQ(again.GetAUDIOAlbum(), k.album);
+    EXPECT_EQ(again.GetID3V2Title(), u"ID3 Title");
+    const auto saved = TempDir::Read(path);
+    EXPECT_EQ(std::string(saved.begin(), saved.begin() + static_cast<std::ptrdiff_t>(id3.size())), id3);
+    EXPECT_EQ(RunCommand("/usr/bin/python3 -c \"import sys; from mutagen.apev2 import APEv2; "
+                         "t = APEv2(sys.argv[1]); print(t['Title'], t['Artist'])\" '" + path + "'"),
+              "Saved Title Saved Artist\n");
+  }
+}

@@ -9,11 +9,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using sonavex::CByteBuffer;
 using sonavex::CVorbisComment;
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -58,8 +61,9 @@ TEST(VorbisComment, ParsesNamesAndValues) {
   EXPECT_EQ(c.m_strVendor, u"vendor ✓");
   EXPECT_EQ(c.m_nEntryCount, 11);
   EXPECT_EQ(c[CVorbisComment::kTitle], u"lower");
-  EXPECT_EQ(c[CVorbisComment::kArtist], u"Second");  // the last one read wins
-  EXPECT_EQ(c[CVorbisComment::kComment], u"BPM\r\n128\r\n");
+  // A name of several entries holds all their values, U+0000 between them.
+  EXPECT_EQ(c[CVorbisComment::kArtist], u"First\0Second"sv);
+  EXPECT_EQ(c[CVorbisComment::kComment], u"a=b\0BPM\r\n128\r\n"sv);
   EXPECT_EQ(c[CVorbisComment::kGenre], u"");
   EXPECT_EQ(c[CVorbisComment::kTrackNumber], u"3");
   EXPECT_EQ(c[CVorbisComment::kISRC], u"XX");
@@ -86,23 +90,33 @@ TEST(VorbisComment, ParsesNamesAndValues) {
 }
 
 TEST(VorbisComment, EarlierValuesOfANameStayOnlyWhileTheValueIsUnchanged) {
-  const auto block = Block("v", {"ARTIST=One", "TITLE=T", "ARTIST=Two", "artist=Three"});
+  // The third ARTIST entry is the way older saves of the library wrote two
+  // values: one entry with a zero byte between them.
+  const auto block = Block("v", {"ARTIST=One", "TITLE=T", "ARTIST=Two", std::string("artist=Three\0Four", 17)});
   struct Case {
     const char* name;
-    const char16_t* artist;  // the value given before the save (nullptr: unchanged)
-    std::vector<std::string> expect;
+    std::optional<std::u16string_view> artist;  // the value given before the save
+    std::vector<std::string> expect;             // the entries written
+    std::u16string_view read;                    // ... and the value they read as
   } cases[] = {
-      {"unchanged", nullptr, {"ARTIST=One", "ARTIST=Two", "ARTIST=Three", "TITLE=T"}},
-      {"changed", u"Four", {"ARTIST=Four", "TITLE=T"}},
-      {"set to the value it had", u"Three", {"ARTIST=One", "ARTIST=Two", "ARTIST=Three", "TITLE=T"}},
-      {"cleared", u"", {"TITLE=T"}},
+      {"unchanged", std::nullopt, {"ARTIST=One", "ARTIST=Two", std::string("ARTIST=Three\0Four", 17), "TITLE=T"},
+       u"One\0Two\0Three\0Four"sv},
+      {"changed", u"Five"sv, {"ARTIST=Five", "TITLE=T"}, u"Five"sv},
+      {"set to the values it had", u"One\0Two\0Three\0Four"sv,
+       {"ARTIST=One", "ARTIST=Two", std::string("ARTIST=Three\0Four", 17), "TITLE=T"}, u"One\0Two\0Three\0Four"sv},
+      {"set to the last value alone", u"Four"sv, {"ARTIST=Four", "TITLE=T"}, u"Four"sv},
+      // One entry per value; empty values (a doubled or a trailing U+0000)
+      // are no values.
+      {"set to several values", u"\0Five\0\0Six\0"sv, {"ARTIST=Five", "ARTIST=Six", "TITLE=T"}, u"Five\0Six"sv},
+      {"cleared", u""sv, {"TITLE=T"}, u""sv},
+      {"set to separators alone", u"\0\0"sv, {"TITLE=T"}, u""sv},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.name);
     CVorbisComment c;
     c.Parse(block.data(), block.size());
-    EXPECT_EQ(c[CVorbisComment::kArtist], u"Three");  // the last one read
-    if (k.artist) c[CVorbisComment::kArtist] = k.artist;
+    EXPECT_EQ(c[CVorbisComment::kArtist], u"One\0Two\0Three\0Four"sv);  // every value, in file order
+    if (k.artist) c[CVorbisComment::kArtist] = std::u16string(*k.artist);
     const auto out = Serialized(c);
     CVorbisComment back;
     back.Parse(out.data(), out.size());
@@ -124,6 +138,7 @@ TEST(VorbisComment, EarlierValuesOfANameStayOnlyWhileTheValueIsUnchanged) {
     std::sort(expect.begin(), expect.end());
     EXPECT_EQ(entries, expect);
     EXPECT_EQ(back.m_nEntryCount, static_cast<int32_t>(expect.size()));
+    EXPECT_EQ(back[CVorbisComment::kArtist], k.read);
   }
 }
 
