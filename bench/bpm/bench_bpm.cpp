@@ -9,7 +9,12 @@
 //    decoded to WAV (`lame --decode`) and by `aubio tempo` on the MP3. All
 //    are scored against the loops' true tempo: exact (within 0.5 BPM) and
 //    up to an octave (the answer or its double or half within 0.5 BPM).
-// 2. Start-BPM speed on a 30-second stereo MP3 (the 128 BPM house loop,
+// 2. Accuracy on the drum patterns of the sox-made kit (tests/fixtures/bpm),
+//    six patterns at twelve tempos from 60 to 190 BPM, each written as a
+//    30-second WAV at the kit's rate (22.05 kHz mono) and measured on that
+//    file by the engine's BPM call, by `soundstretch -bpm`, by `aubio tempo`
+//    and by `aubiotrack` (60 over the median time between its beats).
+// 3. Start-BPM speed on a 30-second stereo MP3 (the 128 BPM house loop,
 //    192 kbit/s), each the best of several runs, measured in the same run:
 //    the engine's call (opening the stream, decoding the span, detecting,
 //    freeing) and its detection alone, against `soundstretch -bpm` on the
@@ -18,16 +23,17 @@
 //    MP3 as the floor that any detection from the MP3 pays. Both from the
 //    MP3 in this process: the engine's call against libmpg123's decode at
 //    the file's rate followed by BPMDetect.
-// 3. Google Benchmark times one detection of a decoded 30-second MP3 span,
+// 4. Google Benchmark times one detection of a decoded 30-second MP3 span,
 //    decoding plus detection, and the engine's call.
 //
-// Needs lame, soundstretch, mpg123 and aubio on the PATH (Debian: lame,
-// soundstretch, mpg123, aubio-tools).
+// Needs lame, soundstretch, mpg123, aubio and aubiotrack on the PATH
+// (Debian: lame, soundstretch, mpg123, aubio-tools).
 #include <benchmark/benchmark.h>
 #include <mpg123.h>
 #include <soundtouch/BPMDetect.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +47,7 @@
 #include "engine/Engine.h"
 #include "engine/bpm/BpmDetect.h"
 #include "tests/engine/BpmLoopSynth.h"
+#include "tests/engine/BpmPatterns.h"
 
 namespace {
 
@@ -177,6 +184,80 @@ bool Accuracy() {
   full.Print("detector on full-rate decode", counted);
   stretch.Print("soundstretch -bpm", counted);
   aubio.Print("aubio tempo", counted);
+  std::printf("\n");
+  return true;
+}
+
+// aubiotrack's beats as a tempo: 60 over the median time between beats; 0
+// when it found fewer than three beats, -1 when it failed.
+double AubioTrackBpm(const std::string& path) {
+  const auto r = RunChild({"aubiotrack", "-i", path});
+  if (r.status != 0) return -1;
+  std::vector<double> beats;
+  const char* p = r.out.c_str();
+  char* end = nullptr;
+  for (double t = std::strtod(p, &end); end != p; t = std::strtod(p, &end)) {
+    beats.push_back(t);
+    p = end;
+  }
+  if (beats.size() < 3) return 0;
+  std::vector<double> gaps;
+  for (size_t i = 1; i < beats.size(); ++i) gaps.push_back(beats[i] - beats[i - 1]);
+  std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
+  const double gap = gaps[gaps.size() / 2];
+  return gap > 0 ? 60.0 / gap : 0;
+}
+
+// The pattern table. False when the kit or a tool is missing.
+bool PatternAccuracy() {
+  DrumKit kit;
+  if (!kit.Load(DJVP_FIXTURES "/bpm")) {
+    std::fprintf(stderr, "cannot read the drum kit in %s\n", DJVP_FIXTURES "/bpm");
+    return false;
+  }
+  Score call, stretch, aubio, track;
+  int counted = 0;
+  // Exact answers per pattern: engine, soundstretch, aubio tempo, aubiotrack.
+  std::vector<std::array<int, 4>> perPattern;
+  std::printf("%-16s %6s %8s %12s %11s %10s\n", "pattern", "truth", "engine", "soundstretch", "aubio tempo",
+              "aubiotrack");
+  for (Pattern pattern : kPatterns) {
+    std::array<int, 4>& exact = perPattern.emplace_back(std::array<int, 4>{});
+    for (double bpm : kPatternTempos) {
+      const std::string name = PatternCaseName(pattern, bpm);
+      const std::string wav = (g_dir / (name + ".wav")).string();
+      benchutil::WriteWav(wav, MakePattern(kit, pattern, bpm), kit.rate, 1);
+      const double callBpm = EngineStartBpm(wav);
+      const double stretchBpm = SoundstretchBpm(wav);
+      const auto aubioOut = RunChild({"aubio", "tempo", "-i", wav});
+      const double trackBpm = AubioTrackBpm(wav);
+      if (stretchBpm < 0 || aubioOut.status != 0 || trackBpm < 0) {
+        std::fprintf(stderr, "soundstretch, aubio or aubiotrack failed (Debian: soundstretch, aubio-tools)\n");
+        return false;
+      }
+      const double aubioBpm = std::atof(aubioOut.out.c_str());
+      ++counted;
+      call.Add(callBpm, bpm);
+      stretch.Add(stretchBpm, bpm);
+      aubio.Add(aubioBpm, bpm);
+      track.Add(trackBpm, bpm);
+      exact[0] += Near(callBpm, bpm);
+      exact[1] += Near(stretchBpm, bpm);
+      exact[2] += Near(aubioBpm, bpm);
+      exact[3] += Near(trackBpm, bpm);
+      std::printf("%-16s %6.0f %8.2f %12.2f %11.2f %10.2f\n", name.c_str(), bpm, callBpm, stretchBpm, aubioBpm,
+                  trackBpm);
+    }
+  }
+  std::printf("\nexact per pattern    engine soundstretch aubio-tempo aubiotrack\n");
+  for (size_t i = 0; i < perPattern.size(); ++i)
+    std::printf("  %-18s %6d %12d %11d %10d\n", PatternName(kPatterns[i]), perPattern[i][0], perPattern[i][1],
+                perPattern[i][2], perPattern[i][3]);
+  std::printf("\n");
+  call.Print("engine call", counted);
+  stretch.Print("soundstretch -bpm", counted);
+  aubio.Print("aubio tempo", counted);
+  track.Print("aubiotrack, median beat", counted);
   std::printf("\n");
   return true;
 }
@@ -335,7 +416,7 @@ int main(int argc, char** argv) {
   char tmpl[] = "/tmp/bench_bpm.XXXXXX";
   if (mkdtemp(tmpl) == nullptr) return 1;
   g_dir = tmpl;
-  const bool ok = MakeBenchFiles() && Accuracy() && Speed();
+  const bool ok = MakeBenchFiles() && Accuracy() && PatternAccuracy() && Speed();
   if (ok) benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   std::error_code ec;

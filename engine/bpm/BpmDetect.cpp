@@ -3,6 +3,9 @@
 //     by second-order filters; the energy of each band is taken every
 //     ~5.8 ms, compressed (log), and its rises are summed, the high band
 //     weighted least; a running mean is taken off so noise does not count.
+//     A second envelope, of the body of the sound, sums the rises of the
+//     low and mid bands only, each measured against the loudest band's
+//     level rather than its own.
 //  2. Candidates: the peaks of the envelope's autocorrelation within the
 //     allowed beat periods, with their doubles, halves and thirds.
 //  3. Each candidate's period is refined on the autocorrelation at far
@@ -12,7 +15,13 @@
 //  4. The strongest candidate is usually the slowest level of the rhythm
 //     that is evenly strong (a bar, or two beats); the beat is the fastest
 //     relative of it (x1.5, x2, x3, x4) that lines up nearly as well. A faster
-//     level whose every other pulse is weak (off-beat hats) does not.
+//     level whose every other pulse is weak does not, and neither does one
+//     whose extra pulses are hi-hats: a hat rises as suddenly as a kick, so
+//     on the onset envelope the hats between the kicks of a four-on-the-floor
+//     make the double tempo line up nearly as well as the kicks' own. The
+//     relative must therefore also line up nearly as well on the body
+//     envelope, where a hat's faint share below the high band is small next
+//     to a kick, and a snare or clap between the kicks is not.
 #include "engine/bpm/BpmDetect.h"
 
 #include <algorithm>
@@ -31,6 +40,10 @@ constexpr double kHighBandHz = 5000.0; // high pass: hi-hats, cymbals
 // A faster relative is the beat when it lines up at least this well
 // compared with the strongest candidate.
 constexpr double kFasterShare = 0.77;
+// ... and at least this well on the body envelope. There a snare or clap
+// between the kicks gives 0.65 and more, hi-hats between them, even bright
+// ones nearly as loud as the kick, about 0.5 to 0.55.
+constexpr double kBodyShare = 0.6;
 // Below this strength (in standard deviations of the envelope) the best
 // candidate is taken as no tempo at all.
 constexpr double kMinStrength = 1.0;
@@ -39,6 +52,64 @@ constexpr size_t kRiseReach = 3;  // hops a rise is measured against
 // Smallest rise (natural log of energy) that counts as an onset: a steady
 // tone's rounding noise stays far below it.
 constexpr float kMinRise = 0.05f;
+// The floor under the log of a band's energy, as a share of the band's own
+// mean energy (onset envelope) or of the loudest band's (body envelope).
+constexpr double kFloorShare = 0.02;
+
+// The onset envelope and the body envelope, one value per hop.
+struct Envelopes {
+  std::vector<float> onsets;
+  std::vector<float> body;
+};
+
+// An envelope folded at trial periods.
+class Folded {
+ public:
+  explicit Folded(std::vector<float> env) : env_(std::move(env)) {
+    double sum = 0;
+    for (float v : env_) sum += v;
+    mean_ = env_.empty() ? 0.0 : sum / static_cast<double>(env_.size());
+  }
+  const std::vector<float>& values() const { return env_; }
+  double mean() const { return mean_; }
+
+  // Folds the envelope at the period into phase bins (about one frame each)
+  // and returns the strongest three-bin window's mean above the envelope's
+  // overall mean.
+  double Fold(double period) const {
+    const int bins = std::max(8, static_cast<int>(period));
+    sums_.assign(static_cast<size_t>(bins), 0.0);
+    counts_.assign(static_cast<size_t>(bins), 0);
+    const double perBin = bins / period;
+    double phase = 0;
+    for (float v : env_) {
+      int b = static_cast<int>(phase * perBin);
+      if (b >= bins) b = bins - 1;
+      sums_[b] += v;
+      ++counts_[b];
+      phase += 1.0;
+      if (phase >= period) phase -= period;
+    }
+    double best = -1e300;
+    for (int b = 0; b < bins; ++b) {
+      double s = 0;
+      int n = 0;
+      for (int d = -1; d <= 1; ++d) {
+        const int i = (b + d + bins) % bins;
+        s += sums_[i];
+        n += counts_[i];
+      }
+      if (n > 0) best = std::max(best, s / n);
+    }
+    return best - mean_;
+  }
+
+ private:
+  std::vector<float> env_;
+  double mean_ = 0;
+  mutable std::vector<double> sums_;
+  mutable std::vector<int> counts_;
+};
 
 struct Candidate {
   double period = 0;  // envelope frames
@@ -47,16 +118,16 @@ struct Candidate {
 
 class Detector {
  public:
-  Detector(std::vector<float> env, double hopSeconds, double minBpm, double maxBpm)
-      : env_(std::move(env)), hop_(hopSeconds), minBpm_(minBpm), maxBpm_(maxBpm) {
-    double sum = 0;
-    for (float v : env_) sum += v;
-    mean_ = sum / env_.size();
+  Detector(Envelopes env, double hopSeconds, double minBpm, double maxBpm)
+      : onsets_(std::move(env.onsets)), body_(std::move(env.body)), hop_(hopSeconds), minBpm_(minBpm),
+        maxBpm_(maxBpm) {
+    const std::vector<float>& e = onsets_.values();
+    const double mean = onsets_.mean();
     double var = 0;
-    for (float v : env_) var += (v - mean_) * (v - mean_);
-    std_ = std::sqrt(var / env_.size());
-    centred_.resize(env_.size());
-    for (size_t i = 0; i < env_.size(); ++i) centred_[i] = static_cast<float>(env_[i] - mean_);
+    for (float v : e) var += (v - mean) * (v - mean);
+    std_ = std::sqrt(var / e.size());
+    centred_.resize(e.size());
+    for (size_t i = 0; i < e.size(); ++i) centred_[i] = static_cast<float>(e[i] - mean);
   }
 
   double PeriodOf(double bpm) const { return 60.0 / (bpm * hop_); }
@@ -67,7 +138,7 @@ class Detector {
     if (std_ <= 0) return 0;
     const double pMin = PeriodOf(maxBpm_), pMax = PeriodOf(minBpm_);
     const int lagMax = static_cast<int>(std::ceil(pMax)) + 2;
-    if (static_cast<size_t>(lagMax) * 2 >= env_.size()) return 0;
+    if (static_cast<size_t>(lagMax) * 2 >= centred_.size()) return 0;
 
     std::vector<double> acf(static_cast<size_t>(lagMax) + 2);
     for (int lag = 1; lag < static_cast<int>(acf.size()); ++lag) acf[lag] = Acf(lag);
@@ -93,14 +164,18 @@ class Detector {
     if (best->score < kMinStrength * std_ || best->score < kMinRise) return 0;
 
     // The beat: the fastest relative of the strongest candidate that lines up
-    // nearly as well as it. The relatives are exact divisions of its
-    // polished period, so they are as precise as it is.
+    // nearly as well as it, on the onsets and on the body. The relatives are
+    // exact divisions of its polished period, so they are as precise as it
+    // is. Where the body has no beat of its own, the onsets decide alone.
     const double bestPeriod = Polish(best->period);
     const double bestScore = Fold(bestPeriod);
+    const double bestBody = body_.Fold(bestPeriod);
     double beatPeriod = bestPeriod;
     for (double factor : {1.5, 2.0, 3.0, 4.0}) {
       const double period = bestPeriod / factor;
-      if (InRange(BpmOf(period)) && Fold(period) >= kFasterShare * bestScore) beatPeriod = period;
+      if (!InRange(BpmOf(period)) || Fold(period) < kFasterShare * bestScore) continue;
+      if (bestBody > 0 && body_.Fold(period) < kBodyShare * bestBody) continue;
+      beatPeriod = period;
     }
     const double bpm = BpmOf(beatPeriod);
     return static_cast<float>(std::clamp(bpm, minBpm_, maxBpm_));
@@ -135,7 +210,7 @@ class Detector {
   // Sharpens a period on the autocorrelation around far multiples of it,
   // then scores it.
   Candidate Refine(double period) const {
-    const double maxLag = std::min(env_.size() / 2.0, 12.0 / hop_);
+    const double maxLag = std::min(centred_.size() / 2.0, 12.0 / hop_);
     for (int k = 2; k * period + 3 < maxLag; k *= 2) {
       const int centre = static_cast<int>(std::lround(k * period));
       double values[7];
@@ -166,44 +241,14 @@ class Detector {
     return period + offset * step;
   }
 
-  // Folds the envelope at the period into phase bins (about one frame each)
-  // and returns the strongest three-bin window's mean above the envelope's
-  // overall mean.
-  double Fold(double period) const {
-    const int bins = std::max(8, static_cast<int>(period));
-    sums_.assign(static_cast<size_t>(bins), 0.0);
-    counts_.assign(static_cast<size_t>(bins), 0);
-    const double perBin = bins / period;
-    double phase = 0;
-    for (float v : env_) {
-      int b = static_cast<int>(phase * perBin);
-      if (b >= bins) b = bins - 1;
-      sums_[b] += v;
-      ++counts_[b];
-      phase += 1.0;
-      if (phase >= period) phase -= period;
-    }
-    double best = -1e300;
-    for (int b = 0; b < bins; ++b) {
-      double s = 0;
-      int n = 0;
-      for (int d = -1; d <= 1; ++d) {
-        const int i = (b + d + bins) % bins;
-        s += sums_[i];
-        n += counts_[i];
-      }
-      if (n > 0) best = std::max(best, s / n);
-    }
-    return best - mean_;
-  }
+  double Fold(double period) const { return onsets_.Fold(period); }
 
-  std::vector<float> env_;
-  std::vector<float> centred_;
+  Folded onsets_;
+  Folded body_;
+  std::vector<float> centred_;  // the onset envelope less its mean
   double hop_;
   double minBpm_, maxBpm_;
-  double mean_ = 0, std_ = 0;
-  mutable std::vector<double> sums_;
-  mutable std::vector<int> counts_;
+  double std_ = 0;
 };
 
 // A float second-order section (RBJ designs), enough for an envelope.
@@ -234,9 +279,45 @@ struct Section {
   }
 };
 
-// Step 1: the onset envelope, with progress reported over the samples.
-std::vector<float> OnsetEnvelope(const float* mono, size_t frames, int sampleRate, size_t hop,
-                                 const std::function<void(float)>& progress) {
+// The weighted sum of the bands' rises of log energy (over the given floors),
+// less its running mean.
+std::vector<float> Rises(const std::vector<float> (&energy)[3], const double (&floors)[3], const float (&weights)[3]) {
+  const size_t count = energy[0].size();
+  std::vector<float> env(count, 0.0f);
+  for (int b = 0; b < 3; ++b) {
+    if (weights[b] == 0.0f) continue;
+    const double floor = floors[b] + 1e-12;
+    // A rise counts above the highest of the last few hops, not just the
+    // last one: held chords beat (their partials interfere a few dozen
+    // times a second) and would otherwise rise and fall on every hop.
+    float h1 = 0, h2 = 0, h3 = 0;
+    for (size_t t = 0; t < count; ++t) {
+      const float m = static_cast<float>(std::log1p(energy[b][t] / floor));
+      const float ref = std::max(h1, std::max(h2, h3));
+      if (t >= kRiseReach && m > ref) env[t] += weights[b] * (m - ref);
+      h3 = h2;
+      h2 = h1;
+      h1 = m;
+    }
+  }
+  // Rises that stand out from their surroundings only: a running mean over
+  // about 0.2 s is taken off, which removes the steady flicker of noise.
+  constexpr size_t kHalf = 16;
+  std::vector<float> out(count, 0.0f);
+  double run = 0;
+  size_t lo = 0, hi = 0;
+  for (size_t t = 0; t < count; ++t) {
+    while (hi < count && hi <= t + kHalf) run += env[hi++];
+    while (lo + kHalf < t) run -= env[lo++];
+    out[t] = std::max(0.0f, env[t] - static_cast<float>(run / (hi - lo)));
+  }
+  return out;
+}
+
+// Step 1: the onset and body envelopes, with progress reported over the
+// samples.
+Envelopes OnsetEnvelopes(const float* mono, size_t frames, int sampleRate, size_t hop,
+                         const std::function<void(float)>& progress) {
   const size_t count = frames / hop;
   std::vector<float> energy[3];
   for (auto& e : energy) e.resize(count);
@@ -263,35 +344,22 @@ std::vector<float> OnsetEnvelope(const float* mono, size_t frames, int sampleRat
     if (progress && (t + 1) % reportEvery == 0) progress(90.0f * (t + 1) / count);
   }
 
-  std::vector<float> env(count, 0.0f);
+  double means[3];
   for (int b = 0; b < 3; ++b) {
     double sum = 0;
     for (float e : energy[b]) sum += e;
-    const double floor = 0.02 * sum / std::max<size_t>(1, count) + 1e-12;
-    // A rise counts above the highest of the last few hops, not just the
-    // last one: held chords beat (their partials interfere a few dozen
-    // times a second) and would otherwise rise and fall on every hop.
-    float h1 = 0, h2 = 0, h3 = 0;
-    for (size_t t = 0; t < count; ++t) {
-      const float m = static_cast<float>(std::log1p(energy[b][t] / floor));
-      const float ref = std::max(h1, std::max(h2, h3));
-      if (t >= kRiseReach && m > ref) env[t] += kBandWeights[b] * (m - ref);
-      h3 = h2;
-      h2 = h1;
-      h1 = m;
-    }
+    means[b] = sum / static_cast<double>(std::max<size_t>(1, count));
   }
-  // Rises that stand out from their surroundings only: a running mean over
-  // about 0.2 s is taken off, which removes the steady flicker of noise.
-  constexpr size_t kHalf = 16;
-  std::vector<float> out(count, 0.0f);
-  double run = 0;
-  size_t lo = 0, hi = 0;
-  for (size_t t = 0; t < count; ++t) {
-    while (hi < count && hi <= t + kHalf) run += env[hi++];
-    while (lo + kHalf < t) run -= env[lo++];
-    out[t] = std::max(0.0f, env[t] - static_cast<float>(run / (hi - lo)));
-  }
+  const double loudest = std::max({means[0], means[1], means[2]});
+  Envelopes out;
+  const double ownFloors[3] = {kFloorShare * means[0], kFloorShare * means[1], kFloorShare * means[2]};
+  out.onsets = Rises(energy, ownFloors, kBandWeights);
+  // The body: kicks, snares, claps and bass, against the loudest band's
+  // level, so that the faint share a hi-hat leaves in the mid band is not
+  // a full onset there just because nothing else sounds in that band.
+  constexpr float kBodyWeights[3] = {1.0f, 1.0f, 0.0f};
+  const double commonFloors[3] = {kFloorShare * loudest, kFloorShare * loudest, kFloorShare * loudest};
+  out.body = Rises(energy, commonFloors, kBodyWeights);
   return out;
 }
 
@@ -313,8 +381,8 @@ float DetectBpm(const float* mono, size_t frames, int sampleRate,
   if (frames < kMinSeconds * sampleRate || frames < 60.0 / lo * 4 * sampleRate) return finish(0);
 
   const size_t hop = std::max<size_t>(1, static_cast<size_t>(std::lround(sampleRate / kHopRate)));
-  std::vector<float> env = OnsetEnvelope(mono, frames, sampleRate, hop, progress);
-  Detector detector(std::move(env), static_cast<double>(hop) / sampleRate, lo, hi);
+  Detector detector(OnsetEnvelopes(mono, frames, sampleRate, hop, progress), static_cast<double>(hop) / sampleRate,
+                    lo, hi);
   const float bpm = detector.Run();
   return finish(bpm);
 }
