@@ -113,12 +113,16 @@ engine::Handle clsBassPlayer::OpenDecodeStream(uint32_t baseFlags, int16_t speak
   return engine::OpenFileStream(false, path.constData(), 0, 0, flags);
 }
 
-void clsBassPlayer::RefusalMessage(int n) const {
-  ReportFileMessage({Text(n), filename_, RefusalReason(engine::LastStreamError())});
+FileMessage clsBassPlayer::Refusal(int n) const {
+  return {Text(n), filename_, RefusalReason(engine::LastStreamError())};
 }
 
 bool clsBassPlayer::OpenFile() {
   bool ok = true;
+  // The song is named once: a headphone mirror that could not be made is
+  // told only when the deck's own stream opens; when that fails too, its
+  // refusal alone says why the song does not play.
+  std::optional<FileMessage> headphoneRefusal;
   engine::SetOption(kOptionBeforeOpen, 1);
   if (preDevice_ >= 1) {
     engine::FreeBpm(preStrm_);
@@ -128,12 +132,12 @@ bool clsBassPlayer::OpenFile() {
     engine::DeviceSelect(preDevice_);
     const engine::Handle decode = OpenDecodeStream(engine::kDecode, preSpeaker_);
     if (!decode) {
-      RefusalMessage(214);
+      headphoneRefusal = Refusal(214);
       ok = false;
     } else {
       preStrm_ = engine::CreateTempoStream(decode, kTempoFlags);
       if (!preStrm_) {
-        RefusalMessage(215);
+        ReportFileMessage(Refusal(215));
         engine::FreeStream(decode);
         return false;
       }
@@ -147,7 +151,7 @@ bool clsBassPlayer::OpenFile() {
   engine::DeviceSelect(device_);
   const engine::Handle decode = OpenDecodeStream(engine::kDecode, speaker_);
   if (!decode) {
-    RefusalMessage(216);
+    ReportFileMessage(Refusal(216));
     return false;
   }
   strm_ = decode;
@@ -158,12 +162,13 @@ bool clsBassPlayer::OpenFile() {
   if (seconds >= 0) dummyTime_ = static_cast<int32_t>(std::nearbyint(seconds));
   strm_ = engine::CreateTempoStream(decode, kTempoFlags);
   if (!strm_) {
-    RefusalMessage(217);
+    ReportFileMessage(Refusal(217));
     engine::FreeStream(decode);
     return false;
   }
   // The song plays through the deck's chain from its first sample.
   if (chain_) engine::ApplyChain(strm_, chain_);
+  if (headphoneRefusal) ReportFileMessage(*headphoneRefusal);
   return ok;
 }
 
