@@ -33,16 +33,6 @@ constexpr int kScanBufferSamples = 50001;
 
 QString Text(int n) { return QString::fromStdString(FindTr(n).value_or(std::string())); }
 
-// Message n of the string table to the host, with what it concerns on a line
-// of its own; an entry that is missing shows nothing.
-void Message(int n, const QString& about = {}) {
-  const std::optional<std::string> text = FindTr(n);
-  if (!text) return;
-  QString message = QString::fromStdString(*text);
-  if (!about.isEmpty()) message += QLatin1Char('\n') + about;
-  ReportMessage(message);
-}
-
 // Why the engine refused the calling thread's last stream, in words: the
 // system's own for a file it would not open.
 QString RefusalReason(const engine::StreamError& e) {
@@ -176,7 +166,7 @@ bool clsBassPlayer::Play() {
   engine::DeviceSelect(device_);
   modBass_SetPosition(strm_, startMixPoint_);
   if (!engine::Play(strm_, false)) {
-    Message(212, filename_);
+    ReportFileMessage({Text(212), filename_, {}});
     return false;
   }
   if (preDevice_ >= 1) {
@@ -195,7 +185,7 @@ bool clsBassPlayer::Play() {
     const int64_t pos = engine::Position(strm_);
     if (pos >= 0) engine::Seek(preStrm_, static_cast<uint64_t>(pos));
     if (!engine::Play(preStrm_, false)) {
-      Message(213, filename_);
+      ReportFileMessage({Text(213), filename_, {}});
       // The caller abandons this start: leave no deck stream playing that
       // nothing tracks, and no mirror either.
       engine::Stop(strm_);

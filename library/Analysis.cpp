@@ -210,7 +210,7 @@ Outcome MeasureSong(djvp::clsBassPlayer& player, WorkerHost& host, const Step& s
   djvp::AnalysisRow = step.row;
   djvp::AnalysisProgress = 0;
   djvp::SetThreadMessageSink([&outcome](const QString& text) { outcome.messages << text; });
-  djvp::SetThreadFileMessageSink([&outcome](const djvp::FileMessage& m) { outcome.messages << m.what + QStringLiteral(": ") + m.why; });
+  djvp::SetThreadFileMessageSink([&outcome](const djvp::FileMessage& m) { outcome.messages << m.Reason(); });
   player.filename(path);
   if (player.OpenFile()) {
     outcome.opened = true;
