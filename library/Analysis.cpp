@@ -263,6 +263,7 @@ void AnalysisRun::StartWorker(std::function<std::function<void()>()> work) {
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kMeasuringNice);
     *then = work();
   });
+  thread->setParent(this);  // so that none outlives the run
   worker_ = thread;
   // Queued, like the cell writes the thread sent, so it comes after them.
   connect(thread, &QThread::finished, this, [this, thread, then] {
