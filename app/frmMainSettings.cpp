@@ -13,6 +13,7 @@
 #include "platform/MessageBox.h"
 #include "platform/ModPublic.h"
 #include "platform/Paths.h"
+#include "platform/QtTexts.h"
 #include "platform/SkinEngine.h"
 #include "resources/StringIds.h"
 #include "StringTable.h"
@@ -141,6 +142,7 @@ void frmMain::cmbSettings_Click(int index) {
       Save(keys::kLanguage, entryText);
       if (n == 0) LangOffset = 0;
       if (n == 1) LangOffset = 1000;
+      FollowInterfaceLanguage();
       ApplyInterfaceTexts();
       RebuildTabs();
       {

@@ -33,16 +33,6 @@ constexpr int kScanBufferSamples = 50001;
 
 QString Text(int n) { return QString::fromStdString(FindTr(n).value_or(std::string())); }
 
-// Message n of the string table to the host, with what it concerns on a line
-// of its own; an entry that is missing shows nothing.
-void Message(int n, const QString& about = {}) {
-  const std::optional<std::string> text = FindTr(n);
-  if (!text) return;
-  QString message = QString::fromStdString(*text);
-  if (!about.isEmpty()) message += QLatin1Char('\n') + about;
-  ReportMessage(message);
-}
-
 // Why the engine refused the calling thread's last stream, in words: the
 // system's own for a file it would not open.
 QString RefusalReason(const engine::StreamError& e) {
@@ -113,12 +103,16 @@ engine::Handle clsBassPlayer::OpenDecodeStream(uint32_t baseFlags, int16_t speak
   return engine::OpenFileStream(false, path.constData(), 0, 0, flags);
 }
 
-void clsBassPlayer::RefusalMessage(int n) const {
-  ReportFileMessage({Text(n), filename_, RefusalReason(engine::LastStreamError())});
+FileMessage clsBassPlayer::Refusal(int n) const {
+  return {Text(n), filename_, RefusalReason(engine::LastStreamError())};
 }
 
 bool clsBassPlayer::OpenFile() {
   bool ok = true;
+  // The song is named once: a headphone mirror that could not be made is
+  // told only when the deck's own stream opens; when that fails too, its
+  // refusal alone says why the song does not play.
+  std::optional<FileMessage> headphoneRefusal;
   engine::SetOption(kOptionBeforeOpen, 1);
   if (preDevice_ >= 1) {
     engine::FreeBpm(preStrm_);
@@ -128,12 +122,12 @@ bool clsBassPlayer::OpenFile() {
     engine::DeviceSelect(preDevice_);
     const engine::Handle decode = OpenDecodeStream(engine::kDecode, preSpeaker_);
     if (!decode) {
-      RefusalMessage(214);
+      headphoneRefusal = Refusal(214);
       ok = false;
     } else {
       preStrm_ = engine::CreateTempoStream(decode, kTempoFlags);
       if (!preStrm_) {
-        RefusalMessage(215);
+        ReportFileMessage(Refusal(215));
         engine::FreeStream(decode);
         return false;
       }
@@ -147,7 +141,7 @@ bool clsBassPlayer::OpenFile() {
   engine::DeviceSelect(device_);
   const engine::Handle decode = OpenDecodeStream(engine::kDecode, speaker_);
   if (!decode) {
-    RefusalMessage(216);
+    ReportFileMessage(Refusal(216));
     return false;
   }
   strm_ = decode;
@@ -158,12 +152,13 @@ bool clsBassPlayer::OpenFile() {
   if (seconds >= 0) dummyTime_ = static_cast<int32_t>(std::nearbyint(seconds));
   strm_ = engine::CreateTempoStream(decode, kTempoFlags);
   if (!strm_) {
-    RefusalMessage(217);
+    ReportFileMessage(Refusal(217));
     engine::FreeStream(decode);
     return false;
   }
   // The song plays through the deck's chain from its first sample.
   if (chain_) engine::ApplyChain(strm_, chain_);
+  if (headphoneRefusal) ReportFileMessage(*headphoneRefusal);
   return ok;
 }
 
@@ -171,7 +166,7 @@ bool clsBassPlayer::Play() {
   engine::DeviceSelect(device_);
   modBass_SetPosition(strm_, startMixPoint_);
   if (!engine::Play(strm_, false)) {
-    Message(212, filename_);
+    ReportFileMessage({Text(212), filename_, {}});
     return false;
   }
   if (preDevice_ >= 1) {
@@ -190,7 +185,7 @@ bool clsBassPlayer::Play() {
     const int64_t pos = engine::Position(strm_);
     if (pos >= 0) engine::Seek(preStrm_, static_cast<uint64_t>(pos));
     if (!engine::Play(preStrm_, false)) {
-      Message(213, filename_);
+      ReportFileMessage({Text(213), filename_, {}});
       // The caller abandons this start: leave no deck stream playing that
       // nothing tracks, and no mirror either.
       engine::Stop(strm_);

@@ -10,6 +10,7 @@
 // grid's row AnalysisRow through the analysis host.
 #pragma once
 
+#include "audio/Messages.h"
 #include "audio/Mp3Info.h"
 #include "engine/Engine.h"
 
@@ -120,7 +121,7 @@ class clsBassPlayer {
   void ReleaseStream(engine::Handle& h);
   // Message n of the string table about this file, with why the engine
   // refused its stream.
-  void RefusalMessage(int n) const;
+  FileMessage Refusal(int n) const;
   void DetectBPMWindow(bool newStream, float from, float to);
   void DetectStartBPM(bool newStream, float from, float to, const QString& file);
   float ChannelDb(bool right, float& stored);

@@ -3,9 +3,19 @@
 #include "AnalysisHost.h"
 #include "CommandOutput.h"
 
+#include "safefile/FileName.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <optional>
+#include <unistd.h>
 
 namespace djvp {
 
@@ -23,6 +33,53 @@ double LeadingNumber(const QString& field) {
   const double v = QLocale::c().toDouble(m.captured(0).trimmed(), &ok);
   return ok ? v : 0.0;
 }
+
+// The file name's bytes (a byte that is not UTF-8 travels in the text as a
+// lone surrogate, see safefile/FileName.h).
+QByteArray NameBytes(const QString& path) {
+  const std::string bytes = safefile::TextToName(
+      std::u16string_view(reinterpret_cast<const char16_t*>(path.utf16()), static_cast<size_t>(path.size())));
+  return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// The name the tool is given for the song. Arguments reach a child process
+// as UTF-8, so a name holding bytes that are not UTF-8 would reach it
+// changed and name no file. Such a song is given as a symbolic link with a
+// plain name in a private folder of its own (removed with this object),
+// which the tool opens as the song itself. The tool is asked to write
+// nothing into the song; should it ever be, note that its ID3v2 mode
+// replaces the file it was given (here the link) instead of writing through
+// it, while its APE mode writes into the song.
+class ToolPath {
+ public:
+  explicit ToolPath(const QString& songPath) : song_(songPath), name_(songPath) {
+    const QByteArray bytes = NameBytes(songPath);
+    if (bytes == songPath.toUtf8()) {
+      // A name that starts with "-" must not be taken for an option.
+      if (name_.startsWith(QLatin1Char('-'))) name_.prepend(QStringLiteral("./"));
+      return;
+    }
+    char* real = ::realpath(bytes.constData(), nullptr);
+    if (!real) return;  // no such file: the tool says so by the name it gets
+    const QByteArray target(real);
+    std::free(real);
+    folder_.emplace(QDir::tempPath() + QStringLiteral("/djvp-gain-XXXXXX"));
+    if (!folder_->isValid()) return;
+    const QString link = folder_->filePath(QStringLiteral("song.mp3"));
+    if (::symlink(target.constData(), QFile::encodeName(link).constData()) == 0) name_ = link;
+  }
+  const QString& Name() const { return name_; }
+  // The tool's messages name the song as the user knows it, not the link.
+  QString Told(QString text) const {
+    if (name_ != song_ && folder_) text.replace(name_, song_);
+    return text;
+  }
+
+ private:
+  QString song_;
+  QString name_;
+  std::optional<QTemporaryDir> folder_;
+};
 
 }  // namespace
 
@@ -57,15 +114,15 @@ void AnalyzeGain(const QString& songPath, clsMp3Info& figures) {
   options.captureStdOut = true;
   options.captureStdErr = false;
   options.waitStepMs = 100;
-  options.errorBox = [](const QString& text) {
-    if (g_AnalysisHost) g_AnalysisHost->AppendErrorText(text);
+  const ToolPath path(songPath);
+  options.errorBox = [&path](const QString& text) {
+    if (g_AnalysisHost) g_AnalysisHost->AppendErrorText(path.Told(text));
   };
   options.onPoll = [] { AdvanceAnalysisProgress(0.01f, kColGain); };
-  // A name that starts with "-" must not be taken for an option.
-  const QString path = songPath.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + songPath : songPath;
   // "-o": tab-separated report; "-s s": skip stored gain tags (read and write none).
   basCommandOutput_GetCommandOutput(output, GainToolProgram(),
-                                    {QStringLiteral("-o"), QStringLiteral("-s"), QStringLiteral("s"), path}, options);
+                                    {QStringLiteral("-o"), QStringLiteral("-s"), QStringLiteral("s"), path.Name()},
+                                    options);
   ParseGainReport(output, figures);
 }
 

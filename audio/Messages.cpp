@@ -45,7 +45,12 @@ void ReportFileMessage(const FileMessage& message) {
     ThreadFileSink()(message);
     return;
   }
-  ReportMessage(message.what + QLatin1Char('\n') + message.file + QStringLiteral(": ") + message.why);
+  QString text = message.what;
+  if (!message.file.isEmpty() || !message.why.isEmpty()) text += QLatin1Char('\n') + message.file;
+  if (!message.why.isEmpty()) text += QStringLiteral(": ") + message.why;
+  ReportMessage(text);
 }
+
+QString FileMessage::Reason() const { return why.isEmpty() ? what : what + QStringLiteral(": ") + why; }
 
 }  // namespace djvp

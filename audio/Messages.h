@@ -26,14 +26,18 @@ void ReportMessage(const QString& text);
 struct FileMessage {
   QString what;
   QString file;
-  QString why;
+  QString why;  // empty when not known
+  // "what: why", or "what" alone: the heading under which a list of files
+  // names this one.
+  QString Reason() const;
 };
 using FileMessageSink = std::function<void(const FileMessage& message)>;
 // Sets the calling thread's collector of file messages (empty: none);
 // returns the previous one.
 FileMessageSink SetThreadFileMessageSink(FileMessageSink sink);
 // To the thread's collector when it has one; else one message, "what" on its
-// first line and "file: why" on the next, through ReportMessage.
+// first line and "file: why" (or the file alone) on the next, through
+// ReportMessage.
 void ReportFileMessage(const FileMessage& message);
 
 }  // namespace djvp

@@ -203,7 +203,7 @@ StartResult PlayDeckOrNextPlayable(djvp::MainState& s, djvp::DeckId deck) {
       for (const djvp::FileMessage& m : refused) djvp::ReportFileMessage(m);
       break;
     }
-    for (const djvp::FileMessage& m : refused) passed.Add(m.what + QStringLiteral(": ") + m.why, m.file);
+    for (const djvp::FileMessage& m : refused) passed.Add(m.Reason(), m.file);
     for (const QString& text : said) passed.Add(text, djvp::ui::CellText(*grid, djvp::ui::SelectedRow(*grid), djvp::ui::kFilename));
     if (said.isEmpty() && refused.empty())
       passed.Add(djvp::ui::T(djvp::kStrCantCreateStream),

@@ -24,6 +24,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <functional>
+#include <memory>
 #include <set>
 #include <utility>
 #include <vector>
@@ -62,6 +64,11 @@ QString MarkerOf(Measurement m) {
     case Measurement::kBPM: break;
   }
   return QStringLiteral("BPM");
+}
+
+library::TagWriteHook& WriteHook() {
+  static library::TagWriteHook hook;
+  return hook;
 }
 
 // What one measurement gave, handed to the window's thread.
@@ -144,8 +151,20 @@ class AnalysisRun : public QObject {
   void AppendError(const QString& text) { s_.txtError.append(text); }
 
  private:
+  // Runs `work` on a thread of its own, which yields to the decks' sound and
+  // to the window; what `work` returns then runs on the window's thread once
+  // that thread has ended, so that the window never waits for it (a thread
+  // that yields may take long to end on a busy machine). One at a time, so
+  // the run's tag control is never used by two threads at once.
+  void StartWorker(std::function<std::function<void()>()> work);
+  // Only MP3 songs have their gain measured; reading the song's tags to
+  // tell takes long for a long song too.
+  void CheckMp3(const Step& step, const QString& path);
+  void Checked(const Step& step, const QString& path, bool mp3);
   void Measure(const Step& step, const QString& path);
   void Measured(const Step& step, const QString& path, const Outcome& outcome);
+  void Write(const Step& step, const QString& path, const QString& value);
+  void Written(const QString& path, bool written, const QString& why);
   void Finish();
   void Join() {
     if (!worker_) return;
@@ -157,6 +176,8 @@ class AnalysisRun : public QObject {
   djvp::MainState& s_;
   std::vector<Step> steps_;
   size_t next_ = 0;
+  // Used only on the run's worker threads: reading and writing a song's tags
+  // takes long for a long song (the file may have to be copied whole).
   SongTagWriter tags_;
   QThread* worker_ = nullptr;
   bool finished_ = false;
@@ -189,7 +210,7 @@ Outcome MeasureSong(djvp::clsBassPlayer& player, WorkerHost& host, const Step& s
   djvp::AnalysisRow = step.row;
   djvp::AnalysisProgress = 0;
   djvp::SetThreadMessageSink([&outcome](const QString& text) { outcome.messages << text; });
-  djvp::SetThreadFileMessageSink([&outcome](const djvp::FileMessage& m) { outcome.messages << m.what + QStringLiteral(": ") + m.why; });
+  djvp::SetThreadFileMessageSink([&outcome](const djvp::FileMessage& m) { outcome.messages << m.Reason(); });
   player.filename(path);
   if (player.OpenFile()) {
     outcome.opened = true;
@@ -227,51 +248,95 @@ void AnalysisRun::Next() {
     djvp::AnalysisRow = step.row;
     djvp::AnalysisProgress = 0;
     const QString path = grid->TextAt(step.row, djvp::ui::kFilename);
-    if (step.what == Measurement::kGain && tags_.Analyze(path) != kFormatMpeg) {
-      problems_.Add(T(djvp::kStrOnlyForMp3), path);
-      continue;
-    }
-    const int32_t column = ColumnOf(step.what);
-    grid->SetCellValue(step.row, column, int32_t{0});
-    if (step.what == Measurement::kBPM || step.what == Measurement::kGain) grid->SetCurrentColumn(column);
-    grid->RepaintCell(step.row, column);
-    Measure(step, path);
+    if (step.what == Measurement::kGain)
+      CheckMp3(step, path);
+    else
+      Measure(step, path);
     return;
   }
   Finish();
 }
 
+void AnalysisRun::StartWorker(std::function<std::function<void()>()> work) {
+  auto then = std::make_shared<std::function<void()>>();
+  QThread* thread = QThread::create([work = std::move(work), then] {
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kMeasuringNice);
+    *then = work();
+  });
+  thread->setParent(this);  // so that none outlives the run
+  worker_ = thread;
+  // Queued, like the cell writes the thread sent, so it comes after them.
+  connect(thread, &QThread::finished, this, [this, thread, then] {
+    worker_ = nullptr;
+    thread->deleteLater();
+    if (*then) (*then)();
+  });
+  thread->start();
+}
+
+void AnalysisRun::CheckMp3(const Step& step, const QString& path) {
+  const SongTagWriter* tags = &tags_;
+  StartWorker([this, tags, step, path]() -> std::function<void()> {
+    const bool mp3 = tags->Analyze(path) == kFormatMpeg;
+    return [this, step, path, mp3] { Checked(step, path, mp3); };
+  });
+}
+
+void AnalysisRun::Checked(const Step& step, const QString& path, bool mp3) {
+  if (mp3) {
+    Measure(step, path);
+    return;
+  }
+  problems_.Add(T(djvp::kStrOnlyForMp3), path);
+  Next();
+}
+
 void AnalysisRun::Measure(const Step& step, const QString& path) {
+  // The cell shows 0 until the measurement gives its first figure.
+  if (djvp::Grid* grid = s_.DummyPlaylist) {
+    const int32_t column = ColumnOf(step.what);
+    grid->SetCellValue(step.row, column, int32_t{0});
+    if (step.what == Measurement::kBPM || step.what == Measurement::kGain) grid->SetCurrentColumn(column);
+    grid->RepaintCell(step.row, column);
+  }
   djvp::clsBassPlayer* player = s_.AnalysisPlayer.get();
   const int32_t silence = s_.SilenceLevel();
   const int32_t volume = s_.MainVolumeValue();
-  AnalysisRun* run = this;
-  worker_ = QThread::create([run, player, step, path, silence, volume] {
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kMeasuringNice);
-    WorkerHost host(run, silence, volume);
+  StartWorker([this, player, step, path, silence, volume]() -> std::function<void()> {
+    WorkerHost host(this, silence, volume);
     Outcome outcome;
     if (player) outcome = MeasureSong(*player, host, step, path);
-    QMetaObject::invokeMethod(run, [run, step, path, outcome] { run->Measured(step, path, outcome); },
-                              Qt::QueuedConnection);
+    return [this, step, path, outcome] { Measured(step, path, outcome); };
   });
-  worker_->start();
 }
 
 void AnalysisRun::Measured(const Step& step, const QString& path, const Outcome& outcome) {
-  Join();
   for (const QString& message : outcome.messages) problems_.Add(message, path);
   if (outcome.opened && !outcome.measured) problems_.Add(T(djvp::kStrNotMeasured), path);
   djvp::Grid* grid = s_.DummyPlaylist;
   if (grid && outcome.measured) {
     // The value stored is the cell's text, as the library shows it.
-    const QString value = grid->TextAt(step.row, ColumnOf(step.what));
-    const int16_t format = tags_.Analyze(path);
-    QString why;
-    const bool written = step.what == Measurement::kBPM ? tags_.WriteTempoToTag(path, format, value, &why)
-                                                        : tags_.WriteMarkerToTag(path, format, MarkerOf(step.what),
-                                                                                 value, &why);
-    if (!written) problems_.Add(T(djvp::kStrTagsNotWritten), path + QStringLiteral(": ") + why);
+    Write(step, path, grid->TextAt(step.row, ColumnOf(step.what)));
+    return;
   }
+  Next();
+}
+
+void AnalysisRun::Write(const Step& step, const QString& path, const QString& value) {
+  const SongTagWriter* tags = &tags_;
+  StartWorker([this, tags, step, path, value]() -> std::function<void()> {
+    if (WriteHook()) WriteHook()(path);
+    const int16_t format = tags->Analyze(path);
+    QString why;
+    const bool written = step.what == Measurement::kBPM
+                             ? tags->WriteTempoToTag(path, format, value, &why)
+                             : tags->WriteMarkerToTag(path, format, MarkerOf(step.what), value, &why);
+    return [this, path, written, why] { Written(path, written, why); };
+  });
+}
+
+void AnalysisRun::Written(const QString& path, bool written, const QString& why) {
+  if (!written) problems_.Add(T(djvp::kStrTagsNotWritten), path + QStringLiteral(": ") + why);
   Next();
 }
 
@@ -284,6 +349,8 @@ void AnalysisRun::Finish() {
 }
 
 }  // namespace
+
+TagWriteHook SetTagWriteHook(TagWriteHook hook) { return std::exchange(WriteHook(), std::move(hook)); }
 
 void StartAnalysis(djvp::MainState& s, int index) {
   // One pass over the selected rows per measurement, in this order.

@@ -7,12 +7,17 @@
 //
 // A run goes on while the window works: each song is measured on a thread of
 // its own, which hands progress and result over to the window's thread; the
-// window's thread writes the cells and the tags and starts the next song. The
-// decks keep playing and mixing, the timers tick and the window repaints
-// meanwhile. One run at a time: while MainState::AnalysisRunning is set, the
+// window's thread writes the cells, hands the value shown to another thread
+// that writes it into the song's tags (which may copy a long song whole),
+// and then starts the next song. The decks keep playing and mixing, the
+// timers tick and the window repaints meanwhile. One run at a time: while MainState::AnalysisRunning is set, the
 // analysis buttons and the commands that change the library's rows are
 // refused with a message.
 #pragma once
+
+#include <QString>
+
+#include <functional>
 
 namespace djvp {
 class MainState;
@@ -36,5 +41,10 @@ enum class Measurement { kBPM, kGain, kStartMixPoint, kEndMixPoint };
 //    and the index hold the new value; after the run one message names
 //    every such file and why.
 void StartAnalysis(djvp::MainState& s, int index);
+
+// Tests: called on the thread that writes a measured value into a song's
+// tags, right before each write (none: nothing is called).
+using TagWriteHook = std::function<void(const QString& path)>;
+TagWriteHook SetTagWriteHook(TagWriteHook hook);
 
 }  // namespace library

@@ -12,6 +12,8 @@ packages=(
   libsoundtouch-dev libmpg123-dev libvorbis-dev libflac-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   mp3gain fonts-dejavu-core xdg-utils
+  # Qt's own texts (standard buttons, file dialogs) in Dutch
+  qt6-translations-l10n
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth

@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
@@ -33,6 +34,12 @@ QStringList Tabs(const frmMain& w) {
   return tabs;
 }
 
+// A standard button as Qt names it in the language it was given.
+QString CancelText() {
+  QDialogButtonBox box(QDialogButtonBox::Cancel);
+  return box.button(QDialogButtonBox::Cancel)->text();
+}
+
 }  // namespace
 
 TEST(StartRoutine, StoredLanguageChoosesTheOffset) {
@@ -49,6 +56,7 @@ TEST(StartRoutine, StoredLanguageChoosesTheOffset) {
     splash->Form_Activate();
     ASSERT_NE(splash->MainWindow(), nullptr);
     EXPECT_EQ(splash->MainWindow()->view.TabStrip1->tabText(0), c.offset ? "Zoek naar Muziek" : "Search For Songs");
+    EXPECT_EQ(CancelText(), c.offset ? "Annuleren" : "Cancel");
     EXPECT_FALSE(djvp::SkinApplyPending);
     delete splash->MainWindow();
     delete splash.data();
@@ -117,6 +125,7 @@ TEST(Language, SwitchRecaptionsTheWindowAndBack) {
   EXPECT_EQ(djvp::LangOffset, 1000);
   EXPECT_EQ(env.Get("Language", "Current"), "1");
   EXPECT_EQ(Tabs(*w), (QStringList{"Zoek naar Muziek", "Mixer Settings", "Muziek Effecten", "Settings"}));
+  EXPECT_EQ(CancelText(), "Annuleren");
   EXPECT_EQ(w->view.cmbSettings[3]->itemText(0), "Geen");
   EXPECT_EQ(w->view.cmbSettings[3]->currentIndex(), 2);  // the stored headphone device again
   EXPECT_TRUE(env.inits.empty());                    // still open: not opened again
@@ -136,6 +145,7 @@ TEST(Language, SwitchRecaptionsTheWindowAndBack) {
   w->SelectListEntry(7, 0);
   EXPECT_EQ(djvp::LangOffset, 0);
   EXPECT_EQ(Tabs(*w), (QStringList{"Search For Songs", "Mixer Settings", "Sound Effects", "Settings"}));
+  EXPECT_EQ(CancelText(), "Cancel");
   EXPECT_EQ(w->view.cmbSettings[0]->toolTip(), englishTip);
   EXPECT_EQ(w->view.SCLabel1[11]->text(), "Gain(7)");
   EXPECT_EQ(w->view.SCLabel1[14]->text(), "High(0)");

@@ -12,6 +12,7 @@
 #include "platform/Help.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
+#include "platform/QtTexts.h"
 #include "platform/Settings.h"
 #include "platform/SystemMixer.h"
 #include "StringTable.h"
@@ -73,6 +74,7 @@ class WindowTestEnv {
     djvp::DeviceOpsOverride().reset();
     djvp::SystemMixerFactory() = {};
     djvp::LangOffset = 0;
+    djvp::FollowInterfaceLanguage();  // Qt's own texts back to English as well
     djvp::SkinApplyPending = false;
   }
 

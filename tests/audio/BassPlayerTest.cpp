@@ -305,6 +305,30 @@ TEST_F(PlayerTest, HeadphoneMirrorOfANewSongPlaysAtItsHeadphoneVolume) {
   ASSERT_TRUE(engine::GetAttributes(p.PreSTRM(), nullptr, &volume, nullptr));
   EXPECT_EQ(volume, 60u);
   p.StopPlay();
-  engine::DeviceSelect(phones);
-  engine::DeviceFree();
+
+  // Headphones that go away between the opening and the start: the start
+  // fails, and the message names the song once, whether it is shown at once
+  // or collected with others.
+  const QString file = Fixture("player/gap.flac");
+  std::vector<FileMessage> collected;
+  for (bool collect : {false, true}) {
+    if (collect) {
+      ASSERT_TRUE(engine::DeviceInit(phones, 44100, 0));
+    }
+    ASSERT_TRUE(p.OpenFile());
+    engine::DeviceSelect(phones);
+    engine::DeviceFree();
+    messages.clear();
+    if (collect) SetThreadFileMessageSink([&](const FileMessage& m) { collected.push_back(m); });
+    EXPECT_FALSE(p.Play());
+    SetThreadFileMessageSink({});
+    EXPECT_FALSE(p.IsPlaying());
+    p.StopPlay();
+    if (!collect) {
+      EXPECT_EQ(messages, std::vector<QString>{"Can't play prestream\n" + file});
+    }
+  }
+  ASSERT_EQ(collected.size(), 1u);
+  EXPECT_EQ(collected[0].file, file);
+  EXPECT_EQ(collected[0].Reason(), "Can't play prestream");
 }

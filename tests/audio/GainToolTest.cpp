@@ -3,6 +3,7 @@
 #include "audio/CommandOutput.h"
 #include "audio/GainTool.h"
 #include "audio/Mp3Info.h"
+#include "safefile/FileName.h"
 
 #include <gtest/gtest.h>
 
@@ -95,6 +96,42 @@ TEST(GainTool, MeasuresRealFilesWithAwkwardNames) {
   // The runner showed progress in the song's Gain cell.
   EXPECT_TRUE(host.cells.count({3, kColGain}));
   EXPECT_GT(host.redraws, 0);
+}
+
+// A name holding bytes that are not UTF-8 (Latin-1 "café", "naïve") reaches
+// the tool as the song itself; the song is left as it was, the tool's
+// messages name it as the user knows it, and nothing is left behind.
+namespace {
+QString NameText(const std::string& bytes) { return QString::fromStdU16String(safefile::NameToText(bytes)); }
+}  // namespace
+
+TEST(GainTool, SongsWhoseNamesAreNotUtf8AreMeasured) {
+  FakeAnalysisHost host;
+  TempDir dir, tmp;
+  ScopedEnv tmpdir("TMPDIR", tmp.path().string());
+  const std::string loud = dir.file("caf\xE9 na\xEFve.mp3");
+  std::filesystem::copy_file(DJVP_TEST_FIXTURES "/gain/loud.mp3", loud);
+  const std::string junk = dir.file("\xE9t\xE9.mp3");
+  TempDir::Write(junk, std::string(3000, 'x'));
+  const QString loudName = NameText(loud);
+  ASSERT_NE(loudName.toUtf8().toStdString(), loud) << "the name must not survive as UTF-8";
+
+  clsMp3Info plain, latin1;
+  AnalyzeGain(DJVP_TEST_FIXTURES "/gain/loud.mp3", plain);
+  AnalyzeGain(loudName, latin1);
+  ASSERT_NE(latin1.RawRadiodBGain(), clsMp3Info::kNoValue);
+  EXPECT_DOUBLE_EQ(latin1.RawRadiodBGain(), plain.RawRadiodBGain());
+  EXPECT_EQ(latin1.CurrMaxGain(), plain.CurrMaxGain());
+  EXPECT_EQ(TempDir::Read(loud), TempDir::Read(DJVP_TEST_FIXTURES "/gain/loud.mp3"));
+
+  clsMp3Info none;
+  const QString junkName = NameText(junk);
+  AnalyzeGain(junkName, none);
+  EXPECT_EQ(none.RawRadiodBGain(), clsMp3Info::kNoValue);
+  EXPECT_TRUE(host.errors.contains(junkName)) << host.errors.toStdString();
+  EXPECT_FALSE(host.errors.contains("song.mp3")) << host.errors.toStdString();
+  EXPECT_TRUE(std::filesystem::is_empty(tmp.path()));
+  EXPECT_TRUE(std::filesystem::exists(junk));
 }
 
 TEST(GainTool, MissingToolOrUnreadableFileGivesNoFigure) {

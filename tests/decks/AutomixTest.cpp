@@ -462,3 +462,29 @@ TEST_F(BrokenRows, PlayWithAutoMixOnStartsTheFirstRowThatPlaysAndWithItOffShowsT
     }
   }
 }
+
+// With a headphone device chosen, a song that cannot play fails for the
+// headphones and for the deck: the user still reads its name once, under
+// why the deck could not play it, in the notice of the rows Auto Mix passed
+// over and in the message of a start by hand alike.
+TEST_F(BrokenRows, WithAHeadphoneDeviceEachFileIsNamedOnce) {
+  const QString why = QStringLiteral("not a regular file (a folder, a pipe or a device)");
+  for (bool automix : {true, false}) {
+    SCOPED_TRACE(automix);
+    DeckWorld d;
+    d.w->AutomixOn = automix;
+    for (int p : {0, 1}) d.P(2, p).PreDevice(1);
+    d.Add(2, fifo.c_str());
+    d.List(2).SetCurrentRow(1);
+    decks::cmdPlayer_Transport(*d.w, djvp::ctl::kDeckButtons + djvp::ctl::kPlay);
+    EXPECT_FALSE(d.P(2, 0).IsPlaying());
+    if (automix) {
+      EXPECT_TRUE(d.env().messages.empty());
+      ASSERT_EQ(d.env().notices.size(), 1u);
+      EXPECT_EQ(Named(d.env().notices[0]), (QStringList{"Can't create stream: " + why + ":", QString::fromStdString(fifo)}));
+    } else {
+      EXPECT_TRUE(d.env().notices.empty());
+      EXPECT_EQ(d.env().messages, (std::vector<QString>{"Can't create stream\n" + QString::fromStdString(fifo) + ": " + why}));
+    }
+  }
+}

@@ -4,6 +4,7 @@
 // time.
 #include "AnalysisTestEnv.h"
 
+#include "library/Analysis.h"
 #include "library/LibraryGrid.h"
 #include "library/SearchButtons.h"
 #include "library/SongTags.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <cerrno>
 #include <csignal>
@@ -208,13 +210,22 @@ TEST_F(AnalysisTest, MixPointsFirstEveryStartThenEveryEnd) {
                      const std::pair<int, int> cell{from.row() + 1, from.column() + 1};
                      if (std::find(order.begin(), order.end(), cell) == order.end()) order.push_back(cell);
                    });
+  // The tags are written in the same order, each away from the window's
+  // thread (a long song may be copied whole).
+  std::vector<std::pair<QString, bool>> writes;  // song, on the window's thread
+  const auto hook = library::SetTagWriteHook([&](const QString& path) {
+    writes.emplace_back(path, QThread::currentThread() == QCoreApplication::instance()->thread());
+  });
   Select({1, 3});
   Run(kCalculateMixPoints);
+  library::SetTagWriteHook(hook);
   const auto after = Read(songs);
   EXPECT_TRUE(env.messages.empty());
 
   EXPECT_EQ(order, (std::vector<std::pair<int, int>>{
                        {1, kStartMixPoint}, {3, kStartMixPoint}, {1, kEndMixPoint}, {3, kEndMixPoint}}));
+  EXPECT_EQ(writes, (std::vector<std::pair<QString, bool>>{
+                        {songs[0], false}, {songs[2], false}, {songs[0], false}, {songs[2], false}}));
   EXPECT_EQ(Cell(2, kStartMixPoint), middleStart) << "a row that is not selected is left alone";
   // One second of silence, two of a tone, one of silence.
   EXPECT_EQ(Cell(1, kStartMixPoint), QStringLiteral("01.00 sec"));
