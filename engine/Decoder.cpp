@@ -23,6 +23,8 @@ extern "C" {
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <string_view>
+#include <type_traits>
 #include <utility>
 
 namespace engine {
@@ -459,6 +461,65 @@ bool WholeBefore(int fd, off_t heldEnd, off_t next) {
   return heldEnd < 0 || next == heldEnd || TagAt(fd, heldEnd);
 }
 
+// Where the tags at the end of a file (ID3v1, APE, Lyrics3, in any order)
+// begin: the end of its audio data.
+off_t TrailingTagsStart(int fd) {
+  struct stat st{};
+  if (fstat(fd, &st) != 0) return -1;
+  off_t end = st.st_size;
+  auto bytesAt = [fd](off_t at, char* out, size_t n) {
+    return at >= 0 && pread(fd, out, n, at) == static_cast<ssize_t>(n);
+  };
+  char id3[3];
+  if (bytesAt(end - 128, id3, 3) && std::memcmp(id3, "TAG", 3) == 0) end -= 128;
+  for (int guard = 0; guard < 4; ++guard) {
+    unsigned char ape[32];
+    char lyrics[15];
+    if (bytesAt(end - 32, reinterpret_cast<char*>(ape), 32) && std::memcmp(ape, "APETAGEX", 8) == 0) {
+      const uint32_t size = ape[12] | (ape[13] << 8) | (ape[14] << 16) | (static_cast<uint32_t>(ape[15]) << 24);
+      const bool header = (ape[23] & 0x80) != 0;
+      const off_t start = end - static_cast<off_t>(size) - (header ? 32 : 0);
+      if (size < 32 || start < 0) break;
+      end = start;
+    } else if (bytesAt(end - 15, lyrics, 15) && std::memcmp(lyrics + 6, "LYRICS200", 9) == 0) {
+      off_t size = 0;
+      for (int i = 0; i < 6; ++i) {
+        if (lyrics[i] < '0' || lyrics[i] > '9') return end;
+        size = size * 10 + (lyrics[i] - '0');
+      }
+      const off_t start = end - 15 - size;
+      char begin[11];
+      if (!bytesAt(start, begin, 11) || std::memcmp(begin, "LYRICSBEGIN", 11) != 0) break;
+      end = start;
+    } else if (bytesAt(end - 9, lyrics, 9) && std::memcmp(lyrics, "LYRICSEND", 9) == 0) {
+      // The older kind has no size: its start is the last "LYRICSBEGIN"
+      // within its 5100 bytes at most.
+      const off_t from = std::max<off_t>(0, end - 9 - 5100 - 11);
+      std::vector<char> area(static_cast<size_t>(end - from));
+      if (!bytesAt(from, area.data(), area.size())) break;
+      const std::string_view text(area.data(), area.size());
+      const size_t at = text.rfind("LYRICSBEGIN");
+      if (at == std::string_view::npos) break;
+      end = from + static_cast<off_t>(at);
+    } else {
+      break;
+    }
+  }
+  return end;
+}
+
+// Whether the frame held back when the data ended, ending at `heldEnd`, was
+// the last one: the audio data ends there (or within it, a file cut short),
+// or zeros that a tagger padded with follow it, but not more damage.
+bool WholeAtEnd(int fd, off_t heldEnd, off_t audioEnd) {
+  if (heldEnd < 0 || heldEnd >= audioEnd || TagAt(fd, heldEnd)) return true;
+  constexpr off_t kPadding = 8192;
+  if (audioEnd - heldEnd > kPadding) return false;
+  char rest[kPadding];
+  const ssize_t n = pread(fd, rest, static_cast<size_t>(audioEnd - heldEnd), heldEnd);
+  return n > 0 && std::all_of(rest, rest + n, [](char c) { return c == 0; });
+}
+
 // What a scan of the whole file found, handed from the scanning thread to
 // the decoder.
 struct MpegScan {
@@ -565,7 +626,10 @@ void ScanMpeg(int fd, MpegScan& scan) {
       heldEnd = info.framesize > 0 ? at + info.framesize : -1;
       rc = mpg123_framebyframe_next(mh);
     } while (rc == MPG123_OK || rc == MPG123_NEW_FORMAT);
-    if (holding) count(heldRate, heldSamples);
+    if (holding && WholeAtEnd(fd, heldEnd, TrailingTagsStart(fd)))
+      count(heldRate, heldSamples);
+    else if (holding)
+      damaged = true;
     const bool mixed = samples.size() > 1;
     off_t length = 0;
     bool exact = false;
@@ -706,8 +770,9 @@ class MpegDecoder final : public Decoder {
         continue;
       }
       if (rc != MPG123_OK) {
-        // The end of the data: the frame held back was the last.
-        Release();
+        // The end of the data: the frame held back may have been the last.
+        if (holding_ && WholeAtEnd(fd_.get(), heldEnd_, TrailingTagsStart(fd_.get()))) Release();
+        holding_ = false;
         return false;
       }
       mpg123_frameinfo info{};
@@ -1389,7 +1454,8 @@ class FfmpegDecoder final : public Decoder {
     if (count <= 0 || static_cast<int64_t>(count) * channels > (1 << 24) || channels < 1 ||
         channels > kMaxFileChannels || rate < kMinFileRate || rate > kMaxFileRate)
       return;
-    if (!ToFloat(count, channels)) return;
+    const auto format = static_cast<AVSampleFormat>(frame_->format);
+    if (!Readable(format, channels)) return;
     // Where this frame starts on the file's own timeline (its first rate).
     const double scale = static_cast<double>(fileRate()) / rate;
     int64_t start = next_;
@@ -1410,46 +1476,84 @@ class FfmpegDecoder final : public Decoder {
     }
     if (drop >= count) return;
     Speakers(channels);
-    EmitInterleaved(converted_.data() + static_cast<size_t>(drop) * static_cast<size_t>(channels), count - drop,
-                    rate, channels, speakers_);
+    const auto first = static_cast<size_t>(drop);
+    const auto n = static_cast<size_t>(count - drop);
+    const auto ch = static_cast<size_t>(channels);
+    const bool planar = av_sample_fmt_is_planar(format) != 0;
+    // Float samples (what most codecs give) go on as they are.
+    if (av_get_packed_sample_fmt(format) == AV_SAMPLE_FMT_FLT) {
+      if (!planar) {
+        EmitInterleaved(reinterpret_cast<const float*>(frame_->extended_data[0]) + first * ch, count - drop, rate,
+                        channels, speakers_);
+        return;
+      }
+      planes_.resize(ch);
+      for (size_t c = 0; c < ch; ++c) planes_[c] = reinterpret_cast<const float*>(frame_->extended_data[c]) + first;
+      EmitPlanar(planes_.data(), count - drop, rate, channels, speakers_);
+      return;
+    }
+    converted_.resize(n * ch);
+    switch (av_get_packed_sample_fmt(format)) {
+      case AV_SAMPLE_FMT_U8: Interleave<uint8_t>(planar, first, n, ch); break;
+      case AV_SAMPLE_FMT_S16: Interleave<int16_t>(planar, first, n, ch); break;
+      case AV_SAMPLE_FMT_S32: Interleave<int32_t>(planar, first, n, ch); break;
+      case AV_SAMPLE_FMT_S64: Interleave<int64_t>(planar, first, n, ch); break;
+      case AV_SAMPLE_FMT_DBL: Interleave<double>(planar, first, n, ch); break;
+      default: return;
+    }
+    EmitInterleaved(converted_.data(), count - drop, rate, channels, speakers_);
   }
 
-  // frame_'s samples as interleaved floats in converted_; false for a sample
-  // format that is not sound.
-  bool ToFloat(int count, int channels) {
-    const auto format = static_cast<AVSampleFormat>(frame_->format);
-    const bool planar = av_sample_fmt_is_planar(format) != 0;
-    const auto n = static_cast<size_t>(count);
-    const auto ch = static_cast<size_t>(channels);
-    converted_.resize(n * ch);
-    if (planar && static_cast<size_t>(channels) > static_cast<size_t>(AV_NUM_DATA_POINTERS) && !frame_->extended_data)
-      return false;
-    for (size_t c = 0; c < ch; ++c) {
-      const uint8_t* base = planar ? frame_->extended_data[c] : frame_->extended_data[0];
-      if (!base) return false;
-      const size_t stride = planar ? 1 : ch;
-      const size_t first = planar ? 0 : c;
-      float* out = converted_.data() + c;
-      for (size_t i = 0; i < n; ++i) {
-        const size_t k = first + i * stride;
-        float v = 0;
-        switch (av_get_packed_sample_fmt(format)) {
-          case AV_SAMPLE_FMT_U8: v = (static_cast<float>(base[k]) - 128.0f) / 128.0f; break;
-          case AV_SAMPLE_FMT_S16: v = static_cast<float>(reinterpret_cast<const int16_t*>(base)[k]) / 32768.0f; break;
-          case AV_SAMPLE_FMT_S32:
-            v = static_cast<float>(static_cast<double>(reinterpret_cast<const int32_t*>(base)[k]) / 2147483648.0);
-            break;
-          case AV_SAMPLE_FMT_S64:
-            v = static_cast<float>(static_cast<double>(reinterpret_cast<const int64_t*>(base)[k]) / 9223372036854775808.0);
-            break;
-          case AV_SAMPLE_FMT_FLT: v = reinterpret_cast<const float*>(base)[k]; break;
-          case AV_SAMPLE_FMT_DBL: v = static_cast<float>(reinterpret_cast<const double*>(base)[k]); break;
-          default: return false;
-        }
-        out[i * ch] = v;
-      }
+  // Whether frame_ holds samples of a format that is sound, with a plane for
+  // every channel.
+  bool Readable(AVSampleFormat format, int channels) const {
+    switch (av_get_packed_sample_fmt(format)) {
+      case AV_SAMPLE_FMT_U8:
+      case AV_SAMPLE_FMT_S16:
+      case AV_SAMPLE_FMT_S32:
+      case AV_SAMPLE_FMT_S64:
+      case AV_SAMPLE_FMT_FLT:
+      case AV_SAMPLE_FMT_DBL: break;
+      default: return false;
     }
+    if (!frame_->extended_data) return false;
+    const int planes = av_sample_fmt_is_planar(format) ? channels : 1;
+    for (int c = 0; c < planes; ++c)
+      if (!frame_->extended_data[c]) return false;
     return true;
+  }
+
+  // One sample as a float of full scale -1..1.
+  template <typename T>
+  static float Unit(T v) {
+    if constexpr (std::is_same_v<T, uint8_t>) {
+      return (static_cast<float>(v) - 128.0f) * (1.0f / 128.0f);
+    } else if constexpr (std::is_same_v<T, int16_t>) {
+      return static_cast<float>(v) * (1.0f / 32768.0f);
+    } else if constexpr (std::is_same_v<T, int32_t>) {
+      return static_cast<float>(static_cast<double>(v) * (1.0 / 2147483648.0));
+    } else if constexpr (std::is_same_v<T, int64_t>) {
+      return static_cast<float>(static_cast<double>(v) * (1.0 / 9223372036854775808.0));
+    } else {
+      return static_cast<float>(v);
+    }
+  }
+
+  // Samples [first, first + n) of every channel of frame_, whose samples
+  // are of type T, as interleaved floats in converted_. The format is chosen
+  // once per frame, so that the loops are plain conversions.
+  template <typename T>
+  void Interleave(bool planar, size_t first, size_t n, size_t ch) {
+    float* out = converted_.data();
+    if (!planar) {
+      const T* in = reinterpret_cast<const T*>(frame_->extended_data[0]) + first * ch;
+      for (size_t i = 0; i < n * ch; ++i) out[i] = Unit(in[i]);
+      return;
+    }
+    for (size_t c = 0; c < ch; ++c) {
+      const T* in = reinterpret_cast<const T*>(frame_->extended_data[c]) + first;
+      for (size_t i = 0; i < n; ++i) out[i * ch + c] = Unit(in[i]);
+    }
   }
 
   void Speakers(int channels) {
@@ -1487,6 +1591,7 @@ class FfmpegDecoder final : public Decoder {
   double timeBase_ = 0;
   int64_t startTime_ = 0;
   std::vector<float> converted_;
+  std::vector<const float*> planes_;
   std::vector<Speaker> speakers_;
   AVChannelLayout speakersLayout_{};
   int speakersFor_ = -1;
