@@ -1055,7 +1055,7 @@ FlacFrameSpan FlacFrameAt(const unsigned char* p, size_t n, const FlacStream& st
 int64_t MeasureFlacEnd(int fd, const FlacStream& stream, uint32_t maxFrameBytes) {
   struct stat st{};
   if (fstat(fd, &st) != 0 || st.st_size <= 0) return -1;
-  const off_t window = std::clamp<off_t>(2 * static_cast<off_t>(maxFrameBytes) + 4096, 256 * 1024, 16 * 1024 * 1024);
+  const off_t window = std::clamp<off_t>(2 * static_cast<off_t>(maxFrameBytes) + 4096, 256 * 1024, 4 * 1024 * 1024);
   const off_t from = std::max<off_t>(0, st.st_size - window);
   std::vector<unsigned char> tail(static_cast<size_t>(st.st_size - from));
   size_t got = 0;
