@@ -758,16 +758,23 @@ class MpegDecoder final : public Decoder {
       if (rc == MPG123_NEW_FORMAT) {
         // The stream goes on in another format (joined files); each part
         // is converted to the one it began with.
-        long rate = 0;
-        int channels = 0, encoding = 0;
-        if (mpg123_getformat(mh_, &rate, &channels, &encoding) != MPG123_OK || channels < 1 || channels > 2 ||
-            rate < kMinFileRate || rate > kMaxFileRate || encoding != MPG123_ENC_FLOAT_32) {
+        if (!TakeFormat()) {
           Release();
           return false;
         }
-        rate_ = static_cast<int>(rate);
-        channels_ = channels;
         continue;
+      }
+      if (rc == MPG123_ERR) {
+        // A frame that cannot be given out (a false frame in damage whose
+        // rate mpg123 cannot halve): it is passed over, and so is the frame
+        // held back unless the bad one follows it directly.
+        if (holding_ && WholeBefore(fd_.get(), heldEnd_, mpg123_framepos(mh_))) {
+          Release();
+        } else if (holding_) {
+          holding_ = false;
+          exactLength_ = false;
+        }
+        if (SkipFrame()) continue;
       }
       if (rc != MPG123_OK) {
         // The end of the data: the frame held back may have been the last.
@@ -840,6 +847,30 @@ class MpegDecoder final : public Decoder {
     heldChannels_ = channels_;
     heldEnd_ = size > 0 ? at + size : -1;
     holding_ = true;
+  }
+
+  // Takes the format mpg123 gives out now as the one of the frames that
+  // follow; false when it is none that can be played.
+  bool TakeFormat() {
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    if (mpg123_getformat(mh_, &rate, &channels, &encoding) != MPG123_OK || channels < 1 || channels > 2 ||
+        rate < kMinFileRate || rate > kMaxFileRate || encoding != MPG123_ENC_FLOAT_32)
+      return false;
+    rate_ = static_cast<int>(rate);
+    channels_ = channels;
+    return true;
+  }
+
+  // Goes past the frame mpg123 could not decode to the next one it can, as
+  // long as reading goes forward; false at the end.
+  bool SkipFrame() {
+    for (;;) {
+      const off_t before = mpg123_tell_stream(mh_);
+      const int rc = mpg123_framebyframe_next(mh_);
+      if (rc == MPG123_OK || rc == MPG123_NEW_FORMAT) return TakeFormat();
+      if (rc != MPG123_ERR || mpg123_tell_stream(mh_) <= before) return false;
+    }
   }
 
   // Hands the frame held back on; false when none was held.
