@@ -23,6 +23,8 @@ extern "C" {
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <string_view>
+#include <type_traits>
 #include <utility>
 
 namespace engine {
@@ -435,39 +437,87 @@ void MpegSetUp(mpg123_handle* mh, bool analysis, bool halve) {
   for (size_t i = 0; i < count; ++i) mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
 }
 
-// The sample rate of the MPEG audio frame header at `offset`; 0 when there
-// is none.
-int MpegHeaderRate(int fd, off_t offset) {
-  unsigned char h[4] = {};
-  if (pread(fd, h, sizeof h, offset) != static_cast<ssize_t>(sizeof h)) return 0;
-  if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return 0;
-  static const int kRates[3] = {44100, 48000, 32000};
-  const int version = (h[1] >> 3) & 3;  // 3 MPEG 1, 2 MPEG 2, 0 MPEG 2.5
-  const int index = (h[2] >> 2) & 3;
-  if (version == 1 || index == 3) return 0;
-  return kRates[index] / (version == 3 ? 1 : version == 2 ? 2 : 4);
+// Once the first frame has been found, a damaged stretch further on, however
+// long, is searched through for the next frame instead of ending the song.
+void SearchPastDamage(mpg123_handle* mh) { mpg123_param(mh, MPG123_RESYNC_LIMIT, -1, 0); }
+
+// Whether a tag (ID3v2, ID3v1, APE, Lyrics3) starts at `offset`.
+bool TagAt(int fd, off_t offset) {
+  char head[11] = {};
+  if (offset < 0) return false;
+  const ssize_t n = pread(fd, head, sizeof head, offset);
+  if (n >= 3 && (std::memcmp(head, "ID3", 3) == 0 || std::memcmp(head, "TAG", 3) == 0)) return true;
+  if (n >= 8 && std::memcmp(head, "APETAGEX", 8) == 0) return true;
+  return n >= 11 && std::memcmp(head, "LYRICSBEGIN", 11) == 0;
 }
 
-// After a scan of `mh`: whether the file changes its rate somewhere. mpg123
-// counts the samples of every part at its own rate, so such a file (files
-// joined) has no exact length in one rate; the frames of the scan's index
-// show the change.
-bool MixedRates(int fd, mpg123_handle* mh) {
-  off_t* offsets = nullptr;
-  off_t step = 0;
-  size_t fill = 0;
-  if (mpg123_index(mh, &offsets, &step, &fill) != MPG123_OK || fill == 0) return false;
-  const int first = MpegHeaderRate(fd, offsets[0]);
-  for (size_t i = 1; i < fill; ++i) {
-    const int rate = MpegHeaderRate(fd, offsets[i]);
-    if (rate != 0 && first != 0 && rate != first) return true;
+// Frames are taken one at a time and each is held back until the next one
+// shows whether it was whole: it was when the next frame begins where it
+// ends, or a tag does, or the data ends there. A frame that a damaged stretch
+// cuts short, and the false frames that the search finds inside the damage,
+// are followed by a gap instead; they would sound as loud noise and are left
+// out.
+bool WholeBefore(int fd, off_t heldEnd, off_t next) {
+  return heldEnd < 0 || next == heldEnd || TagAt(fd, heldEnd);
+}
+
+// Where the tags at the end of a file (ID3v1, APE, Lyrics3, in any order)
+// begin: the end of its audio data.
+off_t TrailingTagsStart(int fd) {
+  struct stat st{};
+  if (fstat(fd, &st) != 0) return -1;
+  off_t end = st.st_size;
+  auto bytesAt = [fd](off_t at, char* out, size_t n) {
+    return at >= 0 && pread(fd, out, n, at) == static_cast<ssize_t>(n);
+  };
+  char id3[3];
+  if (bytesAt(end - 128, id3, 3) && std::memcmp(id3, "TAG", 3) == 0) end -= 128;
+  for (int guard = 0; guard < 4; ++guard) {
+    unsigned char ape[32];
+    char lyrics[15];
+    if (bytesAt(end - 32, reinterpret_cast<char*>(ape), 32) && std::memcmp(ape, "APETAGEX", 8) == 0) {
+      const uint32_t size = ape[12] | (ape[13] << 8) | (ape[14] << 16) | (static_cast<uint32_t>(ape[15]) << 24);
+      const bool header = (ape[23] & 0x80) != 0;
+      const off_t start = end - static_cast<off_t>(size) - (header ? 32 : 0);
+      if (size < 32 || start < 0) break;
+      end = start;
+    } else if (bytesAt(end - 15, lyrics, 15) && std::memcmp(lyrics + 6, "LYRICS200", 9) == 0) {
+      off_t size = 0;
+      for (int i = 0; i < 6; ++i) {
+        if (lyrics[i] < '0' || lyrics[i] > '9') return end;
+        size = size * 10 + (lyrics[i] - '0');
+      }
+      const off_t start = end - 15 - size;
+      char begin[11];
+      if (!bytesAt(start, begin, 11) || std::memcmp(begin, "LYRICSBEGIN", 11) != 0) break;
+      end = start;
+    } else if (bytesAt(end - 9, lyrics, 9) && std::memcmp(lyrics, "LYRICSEND", 9) == 0) {
+      // The older kind has no size: its start is the last "LYRICSBEGIN"
+      // within its 5100 bytes at most.
+      const off_t from = std::max<off_t>(0, end - 9 - 5100 - 11);
+      std::vector<char> area(static_cast<size_t>(end - from));
+      if (!bytesAt(from, area.data(), area.size())) break;
+      const std::string_view text(area.data(), area.size());
+      const size_t at = text.rfind("LYRICSBEGIN");
+      if (at == std::string_view::npos) break;
+      end = from + static_cast<off_t>(at);
+    } else {
+      break;
+    }
   }
-  return false;
+  return end;
 }
 
-void MpegInit() {
-  static std::once_flag once;
-  std::call_once(once, [] { mpg123_init(); });
+// Whether the frame held back when the data ended, ending at `heldEnd`, was
+// the last one: the audio data ends there (or within it, a file cut short),
+// or zeros that a tagger padded with follow it, but not more damage.
+bool WholeAtEnd(int fd, off_t heldEnd, off_t audioEnd) {
+  if (heldEnd < 0 || heldEnd >= audioEnd || TagAt(fd, heldEnd)) return true;
+  constexpr off_t kPadding = 8192;
+  if (audioEnd - heldEnd > kPadding) return false;
+  char rest[kPadding];
+  const ssize_t n = pread(fd, rest, static_cast<size_t>(audioEnd - heldEnd), heldEnd);
+  return n > 0 && std::all_of(rest, rest + n, [](char c) { return c == 0; });
 }
 
 // What a scan of the whole file found, handed from the scanning thread to
@@ -475,12 +525,156 @@ void MpegInit() {
 struct MpegScan {
   std::mutex m;
   bool done = false;
-  bool mixedRates = false;  // the file changes its rate somewhere
   bool taken = false;
-  off_t length = 0;
+  bool mixedRates = false;  // the file changes its rate somewhere
+  bool exact = false;       // `length` is what decoding delivers, to the frame
+  off_t length = 0;         // frames at the first rate
   off_t step = 0;
   std::vector<off_t> index;
 };
+
+// Reads through a descriptor with pread, so that a scan and a decoder may
+// share the open file without moving each other's offset.
+struct PreadSource {
+  int fd = -1;
+  off_t at = 0;
+};
+
+mpg123_ssize_t PreadRead(void* handle, void* buffer, size_t bytes) {
+  auto* source = static_cast<PreadSource*>(handle);
+  for (;;) {
+    const ssize_t n = pread(source->fd, buffer, bytes, source->at);
+    if (n >= 0) {
+      source->at += n;
+      return n;
+    }
+    if (errno != EINTR) return -1;
+  }
+}
+
+off_t PreadSeek(void* handle, off_t offset, int whence) {
+  auto* source = static_cast<PreadSource*>(handle);
+  off_t base = 0;
+  if (whence == SEEK_CUR) {
+    base = source->at;
+  } else if (whence == SEEK_END) {
+    struct stat st{};
+    if (fstat(source->fd, &st) != 0) return -1;
+    base = st.st_size;
+  } else if (whence != SEEK_SET) {
+    errno = EINVAL;
+    return -1;
+  }
+  if (offset < -base) {
+    errno = EINVAL;
+    return -1;
+  }
+  source->at = base + offset;
+  return source->at;
+}
+
+// Reads every frame of the file on `fd` without decoding it and puts what
+// it found into `scan`: the length in frames of the first rate, counting
+// only whole frames, each part of a file whose rate changes at its own rate
+// (libmpg123 counts each part at that part's rate), and the frame index for
+// quick far seeks. A file of whole frames in one format takes libmpg123's own
+// count, which knows the encoder's delay and padding to the sample.
+void ScanMpeg(int fd, MpegScan& scan) {
+  {
+    std::lock_guard<std::mutex> lock(scan.m);
+    if (scan.done) return;
+  }
+  int err = 0;
+  mpg123_handle* mh = mpg123_new(nullptr, &err);
+  if (!mh) return;
+  PreadSource source{fd, 0};
+  MpegSetUp(mh, false, false);
+  long firstRate = 0;
+  int channels = 0, encoding = 0;
+  if (mpg123_replace_reader_handle(mh, &PreadRead, &PreadSeek, nullptr) == MPG123_OK &&
+      mpg123_open_handle(mh, &source) == MPG123_OK &&
+      mpg123_getformat(mh, &firstRate, &channels, &encoding) == MPG123_OK && firstRate > 0) {
+    SearchPastDamage(mh);
+    std::vector<std::pair<long, int64_t>> samples;  // of the whole frames, by rate
+    auto count = [&samples](long rate, int64_t n) {
+      for (auto& [r, total] : samples)
+        if (r == rate) {
+          total += n;
+          return;
+        }
+      samples.emplace_back(rate, n);
+    };
+    bool damaged = false, holding = false;
+    off_t heldEnd = -1;
+    long heldRate = 0;
+    int64_t heldSamples = 0;
+    // The first frame has been read by the open already.
+    int rc = MPG123_OK;
+    do {
+      mpg123_frameinfo info{};
+      if (mpg123_info(mh, &info) != MPG123_OK || info.rate <= 0) break;
+      const off_t at = mpg123_framepos(mh);
+      if (holding) {
+        if (WholeBefore(fd, heldEnd, at))
+          count(heldRate, heldSamples);
+        else
+          damaged = true;
+      }
+      holding = true;
+      heldRate = info.rate;
+      heldSamples = mpg123_spf(mh);
+      heldEnd = info.framesize > 0 ? at + info.framesize : -1;
+      rc = mpg123_framebyframe_next(mh);
+    } while (rc == MPG123_OK || rc == MPG123_NEW_FORMAT);
+    if (holding && WholeAtEnd(fd, heldEnd, TrailingTagsStart(fd)))
+      count(heldRate, heldSamples);
+    else if (holding)
+      damaged = true;
+    const bool mixed = samples.size() > 1;
+    off_t length = 0;
+    bool exact = false;
+    if (!damaged && !mixed) {
+      // A header frame whose count the scan does not confirm (a file cut
+      // short) leaves the decoder trimming elsewhere than the scan counts.
+      long delay = -1;
+      const bool header = mpg123_getstate(mh, MPG123_ENC_DELAY, &delay, nullptr) == MPG123_OK && delay >= 0;
+      const off_t claimed = mpg123_length(mh);
+      if (mpg123_scan(mh) == MPG123_OK) {
+        length = mpg123_length(mh);
+        exact = !header || length == claimed;
+      }
+    } else {
+      double frames = 0;
+      for (const auto& [rate, n] : samples) frames += static_cast<double>(n) * static_cast<double>(firstRate) / rate;
+      // The encoder's delay and padding, which decoding leaves out.
+      long delay = 0, padding = 0;
+      if (mpg123_getstate(mh, MPG123_ENC_DELAY, &delay, nullptr) != MPG123_OK || delay < 0) delay = 0;
+      if (mpg123_getstate(mh, MPG123_ENC_PADDING, &padding, nullptr) != MPG123_OK || padding < 0) padding = 0;
+      if (frames < static_cast<double>(kMaxFrames))
+        length = std::max<off_t>(0, static_cast<off_t>(std::llround(frames)) - delay - padding);
+    }
+    off_t* offsets = nullptr;
+    off_t step = 0;
+    size_t fill = 0;
+    const bool indexed = mpg123_index(mh, &offsets, &step, &fill) == MPG123_OK && offsets;
+    std::lock_guard<std::mutex> lock(scan.m);
+    if (length > 0 && !scan.done) {
+      scan.mixedRates = mixed;
+      scan.exact = exact;
+      scan.length = length;
+      scan.step = step;
+      if (indexed) scan.index.assign(offsets, offsets + fill);
+      scan.done = true;
+    }
+  }
+  mpg123_close(mh);
+  mpg123_delete(mh);
+}
+
+void MpegInit() {
+  static std::once_flag once;
+  std::call_once(once, [] { mpg123_init(); });
+}
 
 class MpegDecoder final : public Decoder {
  public:
@@ -495,17 +689,13 @@ class MpegDecoder final : public Decoder {
   // which mpg123 decodes for less work than the full sound, and never a
   // scan of the whole file (the length stays the header's or an estimate;
   // seeking reads forward frame by frame).
-  bool Open(int fd, const std::string& path, OpenFailure* why, bool analysis, bool halve) {
+  bool Open(int fd, const std::string&, OpenFailure* why, bool analysis, bool halve) {
     MpegInit();
-    path_ = path;
     fd_ = Duplicate(fd);
-    struct stat st{};
-    if (fd_.get() < 0 || fstat(fd_.get(), &st) != 0) {
+    if (fd_.get() < 0) {
       Fail(why, OpenError::kSystem, errno);
       return false;
     }
-    device_ = st.st_dev;
-    inode_ = st.st_ino;
     int err = 0;
     mh_ = mpg123_new(nullptr, &err);
     if (!mh_) {
@@ -513,7 +703,6 @@ class MpegDecoder final : public Decoder {
       return false;
     }
     analysis_ = analysis;
-    halve_ = halve;
     MpegSetUp(mh_, analysis, halve);
     long rate = 0;
     int channels = 0, encoding = 0;
@@ -536,94 +725,99 @@ class MpegDecoder final : public Decoder {
     if (!Setup(rate, channels, length, why)) return false;
     rate_ = static_cast<int>(rate);
     channels_ = channels;
+    SearchPastDamage(mh_);
+    // A file without one whole frame has nothing to play. The frames read
+    // here wait for the first Read.
+    while (!released_ && DecodeMore()) {
+    }
+    if (!released_) {
+      Fail(why, OpenError::kFormat);
+      return false;
+    }
     return true;
   }
 
   std::function<void()> ScanJob() override {
     if (analysis_ || scanned_ || scan_) return {};
+    auto fd = std::make_shared<Fd>(fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
+    if (fd->get() < 0) return {};
     scan_ = std::make_shared<MpegScan>();
-    return [scan = scan_, path = path_, device = device_, inode = inode_, halve = halve_] {
+    return [scan = scan_, fd] {
       if (scan.use_count() <= 1) return;  // the decoder is gone already
-      struct stat st{};
-      Fd fd = OpenChecked(path, nullptr, &st);
-      // The same file, not another put in its place since.
-      if (fd.get() < 0 || st.st_dev != device || st.st_ino != inode) return;
-      int err = 0;
-      mpg123_handle* mh = mpg123_new(nullptr, &err);
-      if (!mh) return;
-      MpegSetUp(mh, false, halve);
-      off_t* offsets = nullptr;
-      off_t step = 0;
-      size_t fill = 0;
-      if (mpg123_open_fd(mh, fd.get()) == MPG123_OK && mpg123_scan(mh) == MPG123_OK) {
-        const off_t length = mpg123_length(mh);
-        if (length > 0 && mpg123_index(mh, &offsets, &step, &fill) == MPG123_OK) {
-          const bool mixed = MixedRates(fd.get(), mh);
-          std::lock_guard<std::mutex> lock(scan->m);
-          scan->mixedRates = mixed;
-          scan->length = length;
-          scan->step = step;
-          scan->index.assign(offsets, offsets + fill);
-          scan->done = true;
-        }
-      }
-      mpg123_close(mh);
-      mpg123_delete(mh);
+      ScanMpeg(fd->get(), *scan);
     };
   }
 
  protected:
   bool DecodeMore() override {
-    constexpr size_t kFrames = 4608;
-    buffer_.resize(kFrames * 2);
-    size_t done = 0;
-    const int rc = mpg123_read(mh_, reinterpret_cast<unsigned char*>(buffer_.data()),
-                               kFrames * static_cast<size_t>(channels_) * sizeof(float), &done);
-    const auto frames = static_cast<int64_t>(done / (sizeof(float) * static_cast<size_t>(channels_)));
-    EmitInterleaved(buffer_.data(), frames, rate_, channels_);
-    if (rc == MPG123_NEW_FORMAT) {
-      // The stream goes on in another format (joined files): the next part
-      // is converted to the one it began with.
-      long rate = 0;
-      int channels = 0, encoding = 0;
-      if (mpg123_getformat(mh_, &rate, &channels, &encoding) != MPG123_OK || channels < 1 || channels > 2 ||
-          rate < kMinFileRate || rate > kMaxFileRate || encoding != MPG123_ENC_FLOAT_32)
-        return false;
-      if (rate != rate_) {
-        // Its length in the first part's rate is not known before its end.
-        mixedRates_ = true;
-        exactLength_ = false;
+    for (;;) {
+      off_t num = 0;
+      unsigned char* audio = nullptr;
+      size_t bytes = 0;
+      const int rc = mpg123_decode_frame(mh_, &num, &audio, &bytes);
+      if (rc == MPG123_NEW_FORMAT) {
+        // The stream goes on in another format (joined files); each part
+        // is converted to the one it began with.
+        if (!TakeFormat()) {
+          Release();
+          return false;
+        }
+        continue;
       }
-      rate_ = static_cast<int>(rate);
-      channels_ = channels;
-      return true;
+      if (rc == MPG123_ERR) {
+        // A frame that cannot be given out (a false frame in damage whose
+        // rate mpg123 cannot halve): it is passed over, and so is the frame
+        // held back unless the bad one follows it directly.
+        if (holding_ && WholeBefore(fd_.get(), heldEnd_, mpg123_framepos(mh_))) {
+          Release();
+        } else if (holding_) {
+          holding_ = false;
+          exactLength_ = false;
+        }
+        if (SkipFrame()) continue;
+      }
+      if (rc != MPG123_OK) {
+        // The end of the data: the frame held back may have been the last.
+        if (holding_ && WholeAtEnd(fd_.get(), heldEnd_, TrailingTagsStart(fd_.get()))) Release();
+        holding_ = false;
+        return false;
+      }
+      mpg123_frameinfo info{};
+      const int size = mpg123_info(mh_, &info) == MPG123_OK ? info.framesize : 0;
+      const off_t at = mpg123_framepos(mh_);
+      bool released = false;
+      if (holding_) {
+        if (WholeBefore(fd_.get(), heldEnd_, at)) {
+          released = Release();
+        } else {
+          // Damage: the header frame's count no longer says how much plays.
+          holding_ = false;
+          exactLength_ = false;
+        }
+      }
+      Hold(reinterpret_cast<const float*>(audio), bytes / sizeof(float), at, size);
+      if (released) return true;
     }
-    return rc == MPG123_OK && done > 0;
   }
 
   bool SeekNative(int64_t frame) override {
+    holding_ = false;
     const off_t at = mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
     // mpg123 counts each part of a file that changes its rate at that part's
     // rate: there a seek lands near the place, not on it.
     return at == static_cast<off_t>(frame) || (mixedRates_ && at >= 0);
   }
 
-  // Scanning the whole file makes the length and every seek exact (mpg123
-  // comes back to where it was). A file whose scan fails keeps its
+  // Scanning the whole file makes the length and every seek exact (a file
+  // whose rate changes, or that is damaged, gets a measured length, which
+  // the end of reading corrects). A file whose scan fails keeps its
   // estimate, corrected when reading reaches its end.
   void DoSettleLength() override {
     if (ended_) exactLength_ = true;  // the end has been read: the length is known
-    if (analysis_ || scanned_ || ended_ || mixedRates_ || mpg123_scan(mh_) != MPG123_OK) return;
-    scanned_ = true;
-    if (MixedRates(fd_.get(), mh_)) {
-      mixedRates_ = true;
-      return;
-    }
-    const off_t length = mpg123_length(mh_);
-    if (length <= 0 || length > kMaxFrames) return;
-    length_ = FromNative(length);
-    exactLength_ = true;
-    if (position_ >= length_) ended_ = true;
+    if (analysis_ || scanned_ || ended_) return;
+    if (!scan_) scan_ = std::make_shared<MpegScan>();
+    ScanMpeg(fd_.get(), *scan_);
+    DoTakeOverScan();
   }
 
   bool DoTakeOverScan() override {
@@ -631,36 +825,83 @@ class MpegDecoder final : public Decoder {
     std::lock_guard<std::mutex> lock(scan_->m);
     if (!scan_->done || scan_->taken) return false;
     scan_->taken = true;
-    if (scan_->mixedRates) {
-      mixedRates_ = true;
-      exactLength_ = false;
-    }
-    // A header's count is taken on trust until the scan has counted.
-    if (scanned_ || mixedRates_ || ended_) return false;
     scanned_ = true;
-    if (scan_->length <= 0 || scan_->length > kMaxFrames) return false;
+    if (scan_->mixedRates) mixedRates_ = true;
     // The scan's index makes far seeks jumps instead of reads.
-    if (!scan_->index.empty())
-      mpg123_set_index(mh_, scan_->index.data(), scan_->step, scan_->index.size());
+    if (!scan_->index.empty()) mpg123_set_index(mh_, scan_->index.data(), scan_->step, scan_->index.size());
+    // The end has been read: the length is what was read.
+    if (ended_ || scan_->length <= 0 || scan_->length > kMaxFrames) return false;
     length_ = FromNative(scan_->length);
-    exactLength_ = true;
-    if (position_ >= length_) ended_ = true;
+    exactLength_ = scan_->exact && !mixedRates_;
+    if (!exactLength_ && position_ > length_) length_ = position_;
+    if (exactLength_ && position_ >= length_) ended_ = true;
     return true;
   }
 
  private:
+  // Keeps a decoded frame (`count` samples) until the next one shows that it
+  // was whole.
+  void Hold(const float* samples, size_t count, off_t at, int size) {
+    held_.assign(samples, samples + (samples ? count : 0));
+    heldRate_ = rate_;
+    heldChannels_ = channels_;
+    heldEnd_ = size > 0 ? at + size : -1;
+    holding_ = true;
+  }
+
+  // Takes the format mpg123 gives out now as the one of the frames that
+  // follow; false when it is none that can be played.
+  bool TakeFormat() {
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    if (mpg123_getformat(mh_, &rate, &channels, &encoding) != MPG123_OK || channels < 1 || channels > 2 ||
+        rate < kMinFileRate || rate > kMaxFileRate || encoding != MPG123_ENC_FLOAT_32)
+      return false;
+    rate_ = static_cast<int>(rate);
+    channels_ = channels;
+    return true;
+  }
+
+  // Goes past the frame mpg123 could not decode to the next one it can, as
+  // long as reading goes forward; false at the end.
+  bool SkipFrame() {
+    for (;;) {
+      const off_t before = mpg123_tell_stream(mh_);
+      const int rc = mpg123_framebyframe_next(mh_);
+      if (rc == MPG123_OK || rc == MPG123_NEW_FORMAT) return TakeFormat();
+      if (rc != MPG123_ERR || mpg123_tell_stream(mh_) <= before) return false;
+    }
+  }
+
+  // Hands the frame held back on; false when none was held.
+  bool Release() {
+    if (!holding_) return false;
+    holding_ = false;
+    const auto frames = static_cast<int64_t>(held_.size() / static_cast<size_t>(heldChannels_));
+    if (frames <= 0) return true;
+    if (heldRate_ != fileRate()) {
+      // Its length in the first part's rate is not known before its end.
+      mixedRates_ = true;
+      exactLength_ = false;
+    }
+    EmitInterleaved(held_.data(), frames, heldRate_, heldChannels_);
+    released_ = true;
+    return true;
+  }
+
   mpg123_handle* mh_ = nullptr;
   Fd fd_;
-  std::string path_;
-  dev_t device_ = 0;
-  ino_t inode_ = 0;
   bool analysis_ = false;
-  bool halve_ = false;
   bool mixedRates_ = false;
-  bool scanned_ = false;  // the length comes from a scan of the whole file
+  bool scanned_ = false;  // a scan of the whole file has been taken over
   int rate_ = 0;      // of the part being decoded
   int channels_ = 0;  // of the part being decoded
-  std::vector<float> buffer_;
+  std::vector<float> held_;  // the frame held back
+  int heldRate_ = 0;
+  int heldChannels_ = 1;
+  off_t heldEnd_ = -1;       // where it ends in the file
+  bool holding_ = false;
+  bool released_ = false;    // a frame with sound has been handed on
   std::shared_ptr<MpegScan> scan_;
 };
 
@@ -741,6 +982,133 @@ class VorbisDecoder final : public Decoder {
 
 // ---------------------------------------------------------------------- FLAC
 
+// The FLAC frame header's checksum (CRC-8, polynomial x^8 + x^2 + x + 1).
+uint8_t FlacCrc8(const unsigned char* p, size_t n) {
+  uint8_t crc = 0;
+  for (size_t i = 0; i < n; ++i) {
+    crc ^= p[i];
+    for (int b = 0; b < 8; ++b) crc = static_cast<uint8_t>((crc & 0x80) ? (crc << 1) ^ 0x07 : crc << 1);
+  }
+  return crc;
+}
+
+// What the stream information says that a frame header must agree with.
+struct FlacStream {
+  int rate = 0;
+  int channels = 0;
+  int bits = 0;
+  uint32_t fixedBlock = 0;  // the block size of a stream of fixed-size blocks
+};
+
+// A frame's place: its first sample and its number of samples.
+struct FlacFrameSpan {
+  int64_t first = -1;
+  int64_t samples = 0;
+  int64_t end() const { return first + samples; }
+};
+
+// The frame header at p (n bytes available), when it is one of `stream`'s:
+// the sync code, fields that agree with the stream information and a
+// matching checksum.
+FlacFrameSpan FlacFrameAt(const unsigned char* p, size_t n, const FlacStream& stream) {
+  FlacFrameSpan none;
+  if (n < 6 || p[0] != 0xFF || (p[1] & 0xFE) != 0xF8 || (p[3] & 1) != 0) return none;
+  const bool variable = (p[1] & 1) != 0;
+  const int blockCode = p[2] >> 4, rateCode = p[2] & 0x0F, channelCode = p[3] >> 4, sizeCode = (p[3] >> 1) & 7;
+  if (blockCode == 0 || rateCode == 15 || channelCode > 10 || sizeCode == 3) return none;
+  if ((channelCode < 8 ? channelCode + 1 : 2) != stream.channels) return none;
+  static const int kSizes[8] = {0, 8, 12, 0, 16, 20, 24, 32};
+  if (sizeCode != 0 && kSizes[sizeCode] != stream.bits) return none;
+  static const int kRates[12] = {0, 88200, 176400, 192000, 8000, 16000, 22050, 24000, 32000, 44100, 48000, 96000};
+  if (rateCode >= 1 && rateCode <= 11 && kRates[rateCode] != stream.rate) return none;
+  // The frame or sample number, coded like UTF-8 (up to 36 bits).
+  size_t at = 4;
+  int extra = 0;
+  uint64_t number = p[at];
+  if (number < 0x80) {
+  } else if ((number & 0xE0) == 0xC0) {
+    extra = 1, number &= 0x1F;
+  } else if ((number & 0xF0) == 0xE0) {
+    extra = 2, number &= 0x0F;
+  } else if ((number & 0xF8) == 0xF0) {
+    extra = 3, number &= 0x07;
+  } else if ((number & 0xFC) == 0xF8) {
+    extra = 4, number &= 0x03;
+  } else if ((number & 0xFE) == 0xFC) {
+    extra = 5, number &= 0x01;
+  } else if (number == 0xFE && variable) {
+    extra = 6, number = 0;
+  } else {
+    return none;
+  }
+  if (at + 1 + static_cast<size_t>(extra) + 4 > n) return none;
+  for (int i = 0; i < extra; ++i) {
+    const unsigned char c = p[++at];
+    if ((c & 0xC0) != 0x80) return none;
+    number = (number << 6) | (c & 0x3F);
+  }
+  ++at;
+  int64_t samples = 0;
+  if (blockCode == 1) {
+    samples = 192;
+  } else if (blockCode <= 5) {
+    samples = int64_t{576} << (blockCode - 2);
+  } else if (blockCode == 6) {
+    samples = p[at++] + 1;
+  } else if (blockCode == 7) {
+    samples = ((p[at] << 8) | p[at + 1]) + 1;
+    at += 2;
+  } else {
+    samples = int64_t{256} << (blockCode - 8);
+  }
+  int coded = 0;
+  if (rateCode == 12) {
+    coded = p[at++] * 1000;
+  } else if (rateCode == 13) {
+    coded = (p[at] << 8) | p[at + 1];
+    at += 2;
+  } else if (rateCode == 14) {
+    coded = ((p[at] << 8) | p[at + 1]) * 10;
+    at += 2;
+  }
+  if (rateCode >= 12 && coded != stream.rate) return none;
+  if (FlacCrc8(p, at) != p[at]) return none;
+  if (!variable && stream.fixedBlock == 0) return none;
+  const uint64_t first = variable ? number : number * stream.fixedBlock;
+  if (first >= static_cast<uint64_t>(kMaxFrames)) return none;
+  return FlacFrameSpan{static_cast<int64_t>(first), samples};
+}
+
+// Where the audio of a FLAC file ends, in samples, read from the headers of
+// its last frames (each names its place in the stream); -1 when they cannot
+// be found. Two frames that follow each other are needed, so that a chance
+// match inside the compressed data is not taken for a header.
+int64_t MeasureFlacEnd(int fd, const FlacStream& stream, uint32_t maxFrameBytes) {
+  struct stat st{};
+  if (fstat(fd, &st) != 0 || st.st_size <= 0) return -1;
+  const off_t window = std::clamp<off_t>(2 * static_cast<off_t>(maxFrameBytes) + 4096, 256 * 1024, 4 * 1024 * 1024);
+  const off_t from = std::max<off_t>(0, st.st_size - window);
+  std::vector<unsigned char> tail(static_cast<size_t>(st.st_size - from));
+  size_t got = 0;
+  while (got < tail.size()) {
+    const ssize_t n = pread(fd, tail.data() + got, tail.size() - got, from + static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  std::vector<FlacFrameSpan> frames;
+  for (size_t i = 0; i + 1 < got; ++i) {
+    if (tail[i] != 0xFF || (tail[i + 1] & 0xFE) != 0xF8) continue;
+    const FlacFrameSpan f = FlacFrameAt(tail.data() + i, got - i, stream);
+    if (f.first >= 0) frames.push_back(f);
+  }
+  for (size_t k = frames.size(); k-- > 0;) {
+    for (size_t j = 0; j < k; ++j)
+      if (frames[j].end() == frames[k].first) return frames[k].end();
+  }
+  return -1;
+}
+
 class FlacDecoder final : public Decoder {
  public:
   ~FlacDecoder() override {
@@ -770,11 +1138,26 @@ class FlacDecoder final : public Decoder {
     opening_ = true;
     const bool ok = FLAC__stream_decoder_process_until_end_of_metadata(dec_);
     opening_ = false;
-    if (!ok || !haveInfo_ || bits_ < 4 || bits_ > 32 || total_ <= 0) {
+    if (!ok || !haveInfo_ || bits_ < 4 || bits_ > 32) {
       Fail(why, OpenError::kFormat);
       return false;
     }
-    return Setup(rate_, channels_, total_, why);
+    // The stream information's count of samples may be missing (0) or
+    // wrong; the last frames' headers say where the audio really ends. A
+    // count that they do not confirm is not trusted: the end of reading
+    // then has the last word.
+    const FlacStream stream{rate_, channels_, bits_, minBlock_ == maxBlock_ ? maxBlock_ : 0};
+    const int64_t measured = MeasureFlacEnd(fd, stream, maxFrameBytes_);
+    int64_t length = total_;
+    if (measured > 0 && measured != total_) {
+      length = measured;
+      exactLength_ = false;
+    }
+    if (length <= 0) {
+      Fail(why, OpenError::kFormat);
+      return false;
+    }
+    return Setup(rate_, channels_, length, why);
   }
 
  protected:
@@ -788,10 +1171,27 @@ class FlacDecoder final : public Decoder {
 
   bool SeekNative(int64_t frame) override {
     failed_ = false;
-    if (FLAC__stream_decoder_seek_absolute(dec_, static_cast<FLAC__uint64>(frame))) return true;
-    // A failed seek leaves the decoder needing a flush before it reads again.
-    if (FLAC__stream_decoder_get_state(dec_) == FLAC__STREAM_DECODER_SEEK_ERROR) FLAC__stream_decoder_flush(dec_);
-    return false;
+    skipTo_ = -1;
+    if (exactLength_) {
+      if (FLAC__stream_decoder_seek_absolute(dec_, static_cast<FLAC__uint64>(frame))) return true;
+      // A failed seek leaves the decoder needing a flush before it reads again.
+      if (FLAC__stream_decoder_get_state(dec_) == FLAC__STREAM_DECODER_SEEK_ERROR) FLAC__stream_decoder_flush(dec_);
+      return false;
+    }
+    // libFLAC's seeking goes by the stream information's count, which is
+    // wrong here: the frame is reached by reading forward, from the start
+    // when it lies behind what has been decoded. Each frame's header names
+    // its first sample, so the place is exact.
+    if (frame < next_) {
+      if (!FLAC__stream_decoder_reset(dec_)) return false;
+      opening_ = true;
+      const bool ok = FLAC__stream_decoder_process_until_end_of_metadata(dec_);
+      opening_ = false;
+      if (!ok) return false;
+      next_ = 0;
+    }
+    skipTo_ = frame;
+    return true;
   }
 
  private:
@@ -814,6 +1214,17 @@ class FlacDecoder final : public Decoder {
     const int bits = static_cast<int>(frame->header.bits_per_sample ? frame->header.bits_per_sample : self->bits_);
     const int rate = static_cast<int>(frame->header.sample_rate ? frame->header.sample_rate : self->rate_);
     if (have < 1 || bits < 4 || bits > 32) return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
+    // Where the frame lies in the stream, for a seek that reads forward.
+    const int64_t first = frame->header.number_type == FLAC__FRAME_NUMBER_TYPE_SAMPLE_NUMBER
+                              ? static_cast<int64_t>(frame->header.number.sample_number)
+                              : static_cast<int64_t>(frame->header.number.frame_number) * self->minBlock_;
+    self->next_ = first + blocksize;
+    unsigned drop = 0;
+    if (self->skipTo_ >= 0) {
+      if (self->next_ <= self->skipTo_) return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+      drop = static_cast<unsigned>(std::clamp<int64_t>(self->skipTo_ - first, 0, blocksize));
+      self->skipTo_ = -1;
+    }
     const float scale = 1.0f / static_cast<float>(1ULL << (bits - 1));
     self->planes_.resize(static_cast<size_t>(have));
     self->pointers_.resize(static_cast<size_t>(have));
@@ -821,13 +1232,13 @@ class FlacDecoder final : public Decoder {
       std::vector<float>& plane = self->planes_[static_cast<size_t>(c)];
       plane.resize(blocksize);
       for (unsigned i = 0; i < blocksize; ++i) plane[i] = static_cast<float>(buffer[c][i]) * scale;
-      self->pointers_[static_cast<size_t>(c)] = plane.data();
+      self->pointers_[static_cast<size_t>(c)] = plane.data() + drop;
     }
     if (self->speakersFor_ != have) {
       FlacSpeakers(have, self->speakers_);
       self->speakersFor_ = have;
     }
-    self->EmitPlanar(self->pointers_.data(), blocksize, rate, have, self->speakers_);
+    self->EmitPlanar(self->pointers_.data(), blocksize - drop, rate, have, self->speakers_);
     return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
   }
   static void Metadata(const FLAC__StreamDecoder*, const FLAC__StreamMetadata* meta, void* data) {
@@ -838,6 +1249,9 @@ class FlacDecoder final : public Decoder {
     self->channels_ = static_cast<int>(meta->data.stream_info.channels);
     self->bits_ = static_cast<int>(meta->data.stream_info.bits_per_sample);
     self->total_ = static_cast<int64_t>(meta->data.stream_info.total_samples);
+    self->minBlock_ = meta->data.stream_info.min_blocksize;
+    self->maxBlock_ = meta->data.stream_info.max_blocksize;
+    self->maxFrameBytes_ = meta->data.stream_info.max_framesize;
   }
   static void Error(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void*) {
     // A damaged frame is skipped by the decoder; nothing to do here.
@@ -851,6 +1265,11 @@ class FlacDecoder final : public Decoder {
   int channels_ = 0;
   int bits_ = 0;
   int64_t total_ = 0;
+  uint32_t minBlock_ = 0;
+  uint32_t maxBlock_ = 0;
+  uint32_t maxFrameBytes_ = 0;
+  int64_t next_ = 0;     // the sample after the last frame decoded
+  int64_t skipTo_ = -1;  // frames before it are left out (a seek reading forward)
   std::vector<std::vector<float>> planes_;
   std::vector<const float*> pointers_;
   std::vector<Speaker> speakers_;
@@ -1066,7 +1485,8 @@ class FfmpegDecoder final : public Decoder {
     if (count <= 0 || static_cast<int64_t>(count) * channels > (1 << 24) || channels < 1 ||
         channels > kMaxFileChannels || rate < kMinFileRate || rate > kMaxFileRate)
       return;
-    if (!ToFloat(count, channels)) return;
+    const auto format = static_cast<AVSampleFormat>(frame_->format);
+    if (!Readable(format, channels)) return;
     // Where this frame starts on the file's own timeline (its first rate).
     const double scale = static_cast<double>(fileRate()) / rate;
     int64_t start = next_;
@@ -1087,46 +1507,84 @@ class FfmpegDecoder final : public Decoder {
     }
     if (drop >= count) return;
     Speakers(channels);
-    EmitInterleaved(converted_.data() + static_cast<size_t>(drop) * static_cast<size_t>(channels), count - drop,
-                    rate, channels, speakers_);
+    const auto first = static_cast<size_t>(drop);
+    const auto n = static_cast<size_t>(count - drop);
+    const auto ch = static_cast<size_t>(channels);
+    const bool planar = av_sample_fmt_is_planar(format) != 0;
+    // Float samples (what most codecs give) go on as they are.
+    if (av_get_packed_sample_fmt(format) == AV_SAMPLE_FMT_FLT) {
+      if (!planar) {
+        EmitInterleaved(reinterpret_cast<const float*>(frame_->extended_data[0]) + first * ch, count - drop, rate,
+                        channels, speakers_);
+        return;
+      }
+      planes_.resize(ch);
+      for (size_t c = 0; c < ch; ++c) planes_[c] = reinterpret_cast<const float*>(frame_->extended_data[c]) + first;
+      EmitPlanar(planes_.data(), count - drop, rate, channels, speakers_);
+      return;
+    }
+    converted_.resize(n * ch);
+    switch (av_get_packed_sample_fmt(format)) {
+      case AV_SAMPLE_FMT_U8: Interleave<uint8_t>(planar, first, n, ch); break;
+      case AV_SAMPLE_FMT_S16: Interleave<int16_t>(planar, first, n, ch); break;
+      case AV_SAMPLE_FMT_S32: Interleave<int32_t>(planar, first, n, ch); break;
+      case AV_SAMPLE_FMT_S64: Interleave<int64_t>(planar, first, n, ch); break;
+      case AV_SAMPLE_FMT_DBL: Interleave<double>(planar, first, n, ch); break;
+      default: return;
+    }
+    EmitInterleaved(converted_.data(), count - drop, rate, channels, speakers_);
   }
 
-  // frame_'s samples as interleaved floats in converted_; false for a sample
-  // format that is not sound.
-  bool ToFloat(int count, int channels) {
-    const auto format = static_cast<AVSampleFormat>(frame_->format);
-    const bool planar = av_sample_fmt_is_planar(format) != 0;
-    const auto n = static_cast<size_t>(count);
-    const auto ch = static_cast<size_t>(channels);
-    converted_.resize(n * ch);
-    if (planar && static_cast<size_t>(channels) > static_cast<size_t>(AV_NUM_DATA_POINTERS) && !frame_->extended_data)
-      return false;
-    for (size_t c = 0; c < ch; ++c) {
-      const uint8_t* base = planar ? frame_->extended_data[c] : frame_->extended_data[0];
-      if (!base) return false;
-      const size_t stride = planar ? 1 : ch;
-      const size_t first = planar ? 0 : c;
-      float* out = converted_.data() + c;
-      for (size_t i = 0; i < n; ++i) {
-        const size_t k = first + i * stride;
-        float v = 0;
-        switch (av_get_packed_sample_fmt(format)) {
-          case AV_SAMPLE_FMT_U8: v = (static_cast<float>(base[k]) - 128.0f) / 128.0f; break;
-          case AV_SAMPLE_FMT_S16: v = static_cast<float>(reinterpret_cast<const int16_t*>(base)[k]) / 32768.0f; break;
-          case AV_SAMPLE_FMT_S32:
-            v = static_cast<float>(static_cast<double>(reinterpret_cast<const int32_t*>(base)[k]) / 2147483648.0);
-            break;
-          case AV_SAMPLE_FMT_S64:
-            v = static_cast<float>(static_cast<double>(reinterpret_cast<const int64_t*>(base)[k]) / 9223372036854775808.0);
-            break;
-          case AV_SAMPLE_FMT_FLT: v = reinterpret_cast<const float*>(base)[k]; break;
-          case AV_SAMPLE_FMT_DBL: v = static_cast<float>(reinterpret_cast<const double*>(base)[k]); break;
-          default: return false;
-        }
-        out[i * ch] = v;
-      }
+  // Whether frame_ holds samples of a format that is sound, with a plane for
+  // every channel.
+  bool Readable(AVSampleFormat format, int channels) const {
+    switch (av_get_packed_sample_fmt(format)) {
+      case AV_SAMPLE_FMT_U8:
+      case AV_SAMPLE_FMT_S16:
+      case AV_SAMPLE_FMT_S32:
+      case AV_SAMPLE_FMT_S64:
+      case AV_SAMPLE_FMT_FLT:
+      case AV_SAMPLE_FMT_DBL: break;
+      default: return false;
     }
+    if (!frame_->extended_data) return false;
+    const int planes = av_sample_fmt_is_planar(format) ? channels : 1;
+    for (int c = 0; c < planes; ++c)
+      if (!frame_->extended_data[c]) return false;
     return true;
+  }
+
+  // One sample as a float of full scale -1..1.
+  template <typename T>
+  static float Unit(T v) {
+    if constexpr (std::is_same_v<T, uint8_t>) {
+      return (static_cast<float>(v) - 128.0f) * (1.0f / 128.0f);
+    } else if constexpr (std::is_same_v<T, int16_t>) {
+      return static_cast<float>(v) * (1.0f / 32768.0f);
+    } else if constexpr (std::is_same_v<T, int32_t>) {
+      return static_cast<float>(static_cast<double>(v) * (1.0 / 2147483648.0));
+    } else if constexpr (std::is_same_v<T, int64_t>) {
+      return static_cast<float>(static_cast<double>(v) * (1.0 / 9223372036854775808.0));
+    } else {
+      return static_cast<float>(v);
+    }
+  }
+
+  // Samples [first, first + n) of every channel of frame_, whose samples
+  // are of type T, as interleaved floats in converted_. The format is chosen
+  // once per frame, so that the loops are plain conversions.
+  template <typename T>
+  void Interleave(bool planar, size_t first, size_t n, size_t ch) {
+    float* out = converted_.data();
+    if (!planar) {
+      const T* in = reinterpret_cast<const T*>(frame_->extended_data[0]) + first * ch;
+      for (size_t i = 0; i < n * ch; ++i) out[i] = Unit(in[i]);
+      return;
+    }
+    for (size_t c = 0; c < ch; ++c) {
+      const T* in = reinterpret_cast<const T*>(frame_->extended_data[c]) + first;
+      for (size_t i = 0; i < n; ++i) out[i * ch + c] = Unit(in[i]);
+    }
   }
 
   void Speakers(int channels) {
@@ -1164,6 +1622,7 @@ class FfmpegDecoder final : public Decoder {
   double timeBase_ = 0;
   int64_t startTime_ = 0;
   std::vector<float> converted_;
+  std::vector<const float*> planes_;
   std::vector<Speaker> speakers_;
   AVChannelLayout speakersLayout_{};
   int speakersFor_ = -1;

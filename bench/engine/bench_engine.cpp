@@ -17,8 +17,14 @@
 //   end on the manual clock) against `mpg123 -q -s` decoding the same file
 //   to /dev/null (Debian: mpg123). Each figure is the best of three runs.
 //
-// The inputs are stereo MP3s (30 s and 5 min) made with sox and lame in a
-// temporary folder. Run: bash scripts/bench.sh (or build-bench/bin/bench_engine).
+// * Then the formats FFmpeg decodes for the engine: the same 5 minutes as a
+//   16-bit WAV and as AAC (.m4a, 192 kbit/s), each through the engine's
+//   decode-only path against `ffmpeg -f f32le` decoding the same file to
+//   float samples (Debian: ffmpeg); best of three.
+//
+// The inputs are stereo MP3s (30 s and 5 min) made with sox and lame, and
+// the WAV and AAC made with sox and ffmpeg, in a temporary folder. Run: bash
+// scripts/bench.sh (or build-bench/bin/bench_engine).
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -152,12 +158,59 @@ bool DecodeRatios() {
   return true;
 }
 
+// The 5-minute song as `ext` ("wav" or "m4a"), made once per machine beside
+// the MP3s. Empty when a tool is missing.
+std::string MakeFfmpegSong(const std::string& ext) {
+  const auto dir = std::filesystem::temp_directory_path() / "djvp-bench-engine";
+  std::filesystem::create_directories(dir);
+  const std::string wav = (dir / "song300.wav").string();
+  const std::string out = (dir / ("song300." + ext)).string();
+  if (std::filesystem::exists(out)) return out;
+  if (!std::filesystem::exists(wav)) {
+    const std::string cmd = "sox -q -n -r 44100 -c 2 -b 16 '" + wav + ".part.wav' synth 300 pinknoise sine 220 vol 0.4 && mv '" +
+                            wav + ".part.wav' '" + wav + "'";
+    if (std::system(cmd.c_str()) != 0) return std::string();
+  }
+  if (ext == "wav") return wav;
+  const std::string cmd = "ffmpeg -nostdin -v error -y -i '" + wav + "' -c:a aac -b:a 192k '" + out + ".part." + ext +
+                          "' && mv '" + out + ".part." + ext + "' '" + out + "'";
+  return std::system(cmd.c_str()) == 0 ? out : std::string();
+}
+
+// The engine's decode-only path against ffmpeg decoding to float, for the
+// formats that go through FFmpeg, best of three each.
+void FfmpegDecodeRatios() {
+  std::printf("5 minutes through FFmpeg, CPU seconds (best of 3)\n");
+  std::printf("                     ffmpeg -f f32le   engine decode-only   ratio\n");
+  for (const char* ext : {"wav", "m4a"}) {
+    const std::string song = MakeFfmpegSong(ext);
+    if (song.empty()) {
+      std::fprintf(stderr, "sox or ffmpeg missing\n");
+      return;
+    }
+    double ref = 1e9, decode = 1e9;
+    for (int run = 0; run < 3; ++run) {
+      const benchutil::ChildResult r = benchutil::RunChild(
+          {"ffmpeg", "-nostdin", "-v", "error", "-i", song, "-f", "f32le", "-"}, benchutil::Capture::kNothing);
+      if (r.status != 0) {
+        std::fprintf(stderr, "ffmpeg failed (Debian: ffmpeg)\n");
+        return;
+      }
+      ref = std::min(ref, r.cpuSeconds);
+      decode = std::min(decode, DecodeOnly(song));
+    }
+    std::printf("  %-4s               %7.3f s          %7.3f s          %.2f\n", ext, ref, decode, decode / ref);
+  }
+  std::printf("\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   DecodeRatios();
+  FfmpegDecodeRatios();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

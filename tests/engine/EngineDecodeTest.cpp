@@ -91,10 +91,15 @@ TEST(EngineDecode, EveryFormatOpensThroughEveryCreationCallWithItsLength) {
 
 TEST(EngineDecode, SeekThenReadGivesTheSameSamplesAsAStraightRead) {
   // MPEG audio and FLAC are sample-exact; so is Vorbis through vorbisfile.
+  // After a seek, mpg123's synthesis filter adds in another order than on a
+  // straight read, which may round a sample one step the other way (a sweep
+  // one sample off would differ by hundreds of steps).
   const struct {
     const char* file;
     int channels;
-  } files[] = {{"sweep44m.mp3", 1}, {"sweep44m.flac", 1}, {"sine44s.mp3", 2}, {"sine48s.flac", 2}, {"sine44s.ogg", 2}};
+    int steps;  // how far a sample may be off
+  } files[] = {{"sweep44m.mp3", 1, 1}, {"sweep44m.flac", 1, 0}, {"sine44s.mp3", 2, 1}, {"sine48s.flac", 2, 0},
+               {"sine44s.ogg", 2, 0}};
   for (const auto& f : files) {
     SCOPED_TRACE(f.file);
     const engine::Handle h = engine::OpenFileStream(false, Fixture(f.file).c_str(), 0, 0, engine::kDecode);
@@ -118,9 +123,9 @@ TEST(EngineDecode, SeekThenReadGivesTheSameSamplesAsAStraightRead) {
       got.resize(static_cast<size_t>(n) / 2);
       const auto start = static_cast<size_t>(frame * f.channels);
       ASSERT_LE(start + got.size(), all.size());
-      const std::vector<int16_t> expect(all.begin() + static_cast<std::ptrdiff_t>(start),
-                                        all.begin() + static_cast<std::ptrdiff_t>(start + got.size()));
-      EXPECT_EQ(got, expect);
+      int worst = 0;
+      for (size_t i = 0; i < got.size(); ++i) worst = std::max(worst, std::abs(got[i] - all[start + i]));
+      EXPECT_LE(worst, f.steps);
     }
     // Reading the last frames reaches the end at once.
     ASSERT_TRUE(engine::Seek(h, static_cast<uint64_t>(length - frameBytes * 10)));

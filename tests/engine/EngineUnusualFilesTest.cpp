@@ -22,6 +22,7 @@ using namespace enginetest;
 namespace {
 
 std::string Unusual(const std::string& name) { return std::string(DJVP_TEST_FIXTURES) + "/unusual/" + name; }
+std::string Damaged(const std::string& name) { return std::string(DJVP_TEST_FIXTURES) + "/damaged/" + name; }
 
 struct Played {
   std::vector<float> out;  // stereo, from the start of the play
@@ -73,8 +74,9 @@ TEST_F(UnusualFilesTest, UnusualValidSongsPlayAtTheirTrueSpeedAndPitch) {
     // own rate (AAC: 1024 samples a frame, MP3 1152 or 576, without an
     // encoder's header the frames that hold its delay count too).
     double seconds;
-    // How far the length may be off before the end has been read (a length
-    // that the header only estimates).
+    // How far the length may be off before the end has been read, once the
+    // engine's scan of the file has run (a length that only the header
+    // estimates).
     double estimate;
     // Output seconds in which to measure the 1 kHz tone: a window in each
     // part of a file that changes midway.
@@ -88,9 +90,13 @@ TEST_F(UnusualFilesTest, UnusualValidSongsPlayAtTheirTrueSpeedAndPitch) {
       {"stereo_mono.aac", 44100, 46 * 1024 / 44100.0, 0.05, {{0.1, 0.45}, {0.6, 1.0}}},
       // 23 frames at 44.1 kHz, 12 at 22.05 kHz.
       {"rate_change.aac", 44100, 23 * 1024 / 44100.0 + 12 * 1024 / 22050.0, 0.05, {{0.1, 0.45}, {0.65, 1.05}}},
-      // 21 frames of 1152 at 44.1 kHz, 22 of 576 at 22.05 kHz: the header's
-      // estimate counts the second part at the first rate.
-      {"rate_change.mp3", 44100, 21 * 1152 / 44100.0 + 22 * 576 / 22050.0, 0.3, {{0.1, 0.45}, {0.65, 1.05}}},
+      // 21 frames of 1152 at 44.1 kHz, 22 of 576 at 22.05 kHz: the scan
+      // counts each part at its own rate.
+      {"rate_change.mp3", 44100, 21 * 1152 / 44100.0 + 22 * 576 / 22050.0, 0, {{0.1, 0.45}, {0.65, 1.05}}},
+      // The same with the encoders' header frames: the first one counts
+      // only its own part (0.5 s); then 22 frames of 576 at 22.05 kHz (the
+      // second header frame, which plays as silence, among them).
+      {"rate_change_info.mp3", 44100, 0.5 + 22 * 576 / 22050.0, 0, {{0.1, 0.45}, {0.65, 1.05}}},
       // 9 frames of 576 (no room for an encoder's header at 8 kbit/s).
       {"mpeg25_8k.mp3", 8000, 9 * 576 / 8000.0, 0, {{0.1, 0.5}}},
   };
@@ -98,6 +104,7 @@ TEST_F(UnusualFilesTest, UnusualValidSongsPlayAtTheirTrueSpeedAndPitch) {
     SCOPED_TRACE(c.file);
     const engine::Handle h = OpenUnusual(Unusual(c.file));
     ASSERT_NE(h, 0u);
+    engine::WaitForBackgroundWork();
     EXPECT_EQ(engine::FileRate(h), static_cast<uint32_t>(c.rate));
     // The length and every position count in the stream's own rate.
     EXPECT_NEAR(engine::BytesToSeconds(h, static_cast<uint64_t>(engine::Length(h))), c.seconds, c.estimate + 0.001);
@@ -174,7 +181,10 @@ TEST(EngineUnusualLengths, APrescanCountsWhatTheHeaderOnlyGuessesAndSeeksReachTh
   const struct {
     const char* file;
     int64_t frames;  // at the stream's 44.1 kHz
-  } cases[] = {{"stereo_mono.aac", 46 * 1024}, {"rate_change.aac", 23 * 1024 + 12 * 1024 * 2}, {"rate_change.mp3", -1}};
+  } cases[] = {{"stereo_mono.aac", 46 * 1024},
+               {"rate_change.aac", 23 * 1024 + 12 * 1024 * 2},
+               {"rate_change.mp3", 21 * 1152 + 22 * 576 * 2},
+               {"rate_change_info.mp3", 22050 + 22 * 576 * 2}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     const engine::Handle h =
@@ -215,6 +225,8 @@ TEST(EngineRefusals, WhatCannotBePlayedIsRefusedAtOnceWithTheReason) {
       {Unusual("rate8.flac"), engine::kErrRate, 8},
       {Unusual("rate2g.ogg"), engine::kErrRate, int64_t{1} << 31},
       {Unusual("granule.ogg"), engine::kErrLength, -1},
+      // Its header frame, then half a frame cut short by junk.
+      {Damaged("nothing.mp3"), engine::kErrFormat, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
