@@ -258,12 +258,15 @@ INSTANTIATE_TEST_SUITE_P(EveryKindOfSave, KilledSave, ::testing::ValuesIn(kKinds
                          [](const ::testing::TestParamInfo<SaveKind>& info) { return info.param.name; });
 
 // The same saves on a file with a second name in another folder. A rewrite
-// goes into the file itself, with a copy of the old content beside it from
-// the moment it is complete until the new content is synced. Killed at any
-// step, the file stays one file under both names (the same inode, two
-// links); where the copy is left, the next analysis of the file, the next
-// save in its folder or a sweep of the folder (taken in turn) gives the old
-// content back; otherwise the file is the old or the new one as it stands.
+// goes into the file itself, with a journal beside the name saved (a copy
+// of the old content and a further name of the file) from the moment the
+// copy is complete until the new content is synced and the file's mark is
+// gone. Killed at any step, the file stays one file under both names (the
+// same inode); where the mark is left, whatever meets the file next (an
+// analysis or a save's start through either name, in either folder, or a
+// sweep of the folder, taken in turn) gives the old content back; a
+// journal without the mark is only removed; otherwise the file is the old
+// or the new one as it stands.
 TEST_P(KilledSave, FileWithSeveralNamesStaysOneFileAndOldOrNew) {
   const SaveKind& kind = GetParam();
   for (const bool named : {false, true}) {
@@ -271,6 +274,7 @@ TEST_P(KilledSave, FileWithSeveralNamesStaysOneFileAndOldOrNew) {
     SaveTestHooks hooks;
     hooks.noTmpfile = named;
     hooks.copyChunk = 4096;  // many steps in the copies
+    hooks.lockWaitMs = 0;    // nothing here waits for a lock
 
     TempDir dir;
     const std::string path = dir.file(kind.as);
@@ -283,9 +287,17 @@ TEST_P(KilledSave, FileWithSeveralNamesStaysOneFileAndOldOrNew) {
     struct stat first;
     ASSERT_EQ(stat(path.c_str(), &first), 0);
     ASSERT_EQ(first.st_nlink, 2u);
-    char copyName[64];
-    std::snprintf(copyName, sizeof copyName, ".sonavex-old-%llx", static_cast<unsigned long long>(first.st_ino));
 
+    // The journal's names left in the song's folder.
+    auto journal = [&] {
+      std::set<std::string> names = Names(dir.path());
+      names.erase(kind.as);
+      names.erase("other");
+      std::set<std::string> ours;
+      for (const auto& n : names)
+        if (n.rfind(".sonavex-copy-", 0) == 0 || n.rfind(".sonavex-song-", 0) == 0) ours.insert(n);
+      return ours;
+    };
     // One file under both names, and nothing of ours beside it.
     auto checkOneFile = [&](const Bytes& content) {
       struct stat now;
@@ -311,9 +323,11 @@ TEST_P(KilledSave, FileWithSeveralNamesStaysOneFileAndOldOrNew) {
     auto indexOf = [&](SaveStep s) {
       return static_cast<size_t>(std::find(steps.begin(), steps.end(), s) - steps.begin());
     };
-    const size_t kept = indexOf(SaveStep::kOldKept), dropped = indexOf(SaveStep::kOldDropped);
+    const size_t kept = indexOf(SaveStep::kOldKept), unmarked = indexOf(SaveStep::kUnmarked),
+                 dropped = indexOf(SaveStep::kOldDropped);
     if (!inPlace) {
-      ASSERT_LT(kept, dropped);
+      ASSERT_LT(kept, unmarked);
+      ASSERT_LT(unmarked, dropped);
       ASSERT_LT(dropped, steps.size());
       EXPECT_LT(indexOf(SaveStep::kOverwriting), indexOf(SaveStep::kOverwritten));
     }
@@ -323,40 +337,48 @@ TEST_P(KilledSave, FileWithSeveralNamesStaysOneFileAndOldOrNew) {
       TempDir::Write(path, oldBytes);  // into the same file
       ASSERT_NO_FATAL_FAILURE(SaveKilledAt(kind, path, hooks, k));
 
-      const bool copyLeft = !inPlace && k >= kept && k < dropped;
-      const bool done = inPlace ? indexOf(SaveStep::kInPlaceWritten) <= k : k >= dropped;
-      EXPECT_EQ(std::filesystem::exists(dir.file(copyName)), copyLeft);
+      const bool journalLeft = !inPlace && k >= kept && k < dropped;
+      const bool done = inPlace ? indexOf(SaveStep::kInPlaceWritten) <= k : k >= unmarked;
+      EXPECT_EQ(journal().size(), journalLeft ? 2u : 0u);
       struct stat now;
       ASSERT_EQ(stat(path.c_str(), &now), 0);
       EXPECT_EQ(now.st_ino, first.st_ino);
-      EXPECT_EQ(now.st_nlink, 2u);
-      if (!copyLeft) {
+      EXPECT_EQ(now.st_nlink, journalLeft ? 3u : 2u);  // the journal holds a further name
+      if (!journalLeft) {
         checkOneFile(done ? newBytes : oldBytes);
       }
 
-      // What finds the leftovers: an analysis, the next save's start, or a
-      // sweep of the folder. Then the file is whole: old, or new when the
-      // save had finished.
-      switch (k % 3) {
+      // What finds the leftovers: an analysis or the next save's start
+      // through the name in the other folder, a sweep of the song's folder,
+      // or an analysis through the name saved. Then the file is whole: old,
+      // or new when the save had finished.
+      switch (k % 4) {
         case 0: {
           CSonavexCtrl check;
-          EXPECT_EQ(check.AUDIOAnalyzeFile(W(path)), kind.format);
+          EXPECT_EQ(check.AUDIOAnalyzeFile(W(twin)), kind.format);
           break;
         }
         case 1: {
           FileState state;
           SafeRewrite next(state);
-          ASSERT_TRUE(next.Begin(W(path))) << state.lastError;
+          ASSERT_TRUE(next.Begin(W(twin))) << state.lastError;
           next.Abort();
           break;
         }
-        default: EXPECT_EQ(safefile::SweepFolder(dir.path().string()), 0);
+        case 2: EXPECT_EQ(safefile::SweepFolder(dir.path().string()), 0); break;
+        default: {
+          CSonavexCtrl check;
+          EXPECT_EQ(check.AUDIOAnalyzeFile(W(path)), kind.format);
+        }
       }
+      // Never the old content once the save has finished, also after the
+      // journal has gone.
+      EXPECT_EQ(TempDir::Read(twin), done ? newBytes : oldBytes);
+      EXPECT_EQ(safefile::SweepFolder(dir.path().string()), 0);
       checkOneFile(done ? newBytes : oldBytes);
-      EXPECT_FALSE(std::filesystem::exists(dir.file(copyName)));
+      EXPECT_TRUE(journal().empty());
       CSonavexCtrl check;
       EXPECT_EQ(check.AUDIOAnalyzeFile(W(path)), kind.format);
-      EXPECT_EQ(safefile::SweepFolder(dir.path().string()), 0);
       EXPECT_EQ(Names(dir.path()), (std::set<std::string>{kind.as, "other"}));
       EXPECT_EQ(Names(dir.path() / "other"), std::set<std::string>{kind.as});
     }
@@ -378,6 +400,7 @@ TEST(KilledSave, RunningRewriteOfAFileWithSeveralNamesIsLeftAlone) {
   song = path;
   results.clear();
   SaveHooks().copyChunk = 4096;
+  SaveHooks().lockWaitMs = 0;
   SaveHooks().step = [](SaveStep step, int64_t, int64_t) {
     if (step != SaveStep::kOverwriting || !results.empty()) return;
     results.push_back(safefile::SweepFolder(folder));
@@ -392,7 +415,7 @@ TEST(KilledSave, RunningRewriteOfAFileWithSeveralNamesIsLeftAlone) {
   const bool ok = c.ID3V2SaveChangesToFile(W(path));
   SaveHooks() = SaveTestHooks{};
   ASSERT_TRUE(ok) << c.AUDIOGetLastErrorNumber();
-  EXPECT_EQ(results, (std::vector<int>{EBUSY, EBUSY, EBUSY}));
+  EXPECT_EQ(results, (std::vector<int>{EBUSY, EBUSY, kErrFileBusy}));
   CSonavexCtrl r;
   ASSERT_EQ(r.AUDIOAnalyzeFile(W(dir.file("twin.mp3"))), kFormatMPEG);
   EXPECT_EQ(r.GetID3V2Title(), u"While others look");
