@@ -516,10 +516,12 @@ bool Before(const statx_timestamp& a, const statx_timestamp& b) {
 }
 
 // A copy in the earlier form, named by an inode number alone: it goes back
-// only into a file of this folder with that number, several names, and a
-// birth before the copy's (a file that took the number over after the song
-// was deleted was born after it); then, or when no file matches, it is
-// removed. 0, or the error (EBUSY while a save of that form holds it).
+// only into a file of this folder with that number and several names that
+// was born before the copy (a file that took the number over after the
+// song was deleted was born after it). A copy that no file matches is
+// removed; one whose match cannot be told (a file system without birth
+// times, or both born within one tick of its clock) is left alone. 0, or
+// the error (EBUSY while a save of that form holds it).
 int SweepLegacyCopy(int dir, const std::string& copyName, ino_t inode) {
   const int copy = openat(dir, copyName.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   if (copy < 0) return errno == ENOENT ? 0 : errno;
@@ -547,26 +549,29 @@ int SweepLegacyCopy(int dir, const std::string& copyName, ino_t inode) {
     closedir(d);
   }
   int result = 0;
-  statx_timestamp songBorn{}, copyBorn{};
-  if (!name.empty() && BirthTime(dir, name.c_str(), 0, songBorn) && BirthTime(copy, "", AT_EMPTY_PATH, copyBorn) &&
-      Before(songBorn, copyBorn)) {
-    const int song = openat(dir, name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    struct stat st;
-    if (song < 0) {
-      result = errno;
-    } else if (fstat(song, &st) != 0 || !S_ISREG(st.st_mode) || st.st_ino != inode || st.st_nlink < 2) {
-      name.clear();  // not the song: the copy only goes
-    } else if ((result = TryLock(song, kSaveLock, F_WRLCK)) == 0 &&
-               (result = TryLock(song, kContentLock, F_WRLCK)) == 0 &&
-               (result = CopyRange(copy, 0, song, 0, cs.st_size, nullptr)) == 0) {
-      if (ftruncate(song, cs.st_size) != 0) result = errno;
-      if (result == 0) MarkChanged(song, st);
-      if (result == 0) result = Sync(song);
+  bool keep = false;
+  const int song = name.empty() ? -1 : openat(dir, name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  struct stat st;
+  if (song >= 0 && fstat(song, &st) == 0 && S_ISREG(st.st_mode) && st.st_ino == inode && st.st_nlink > 1) {
+    statx_timestamp songBorn{}, copyBorn{};
+    if (!BirthTime(song, "", AT_EMPTY_PATH, songBorn) || !BirthTime(copy, "", AT_EMPTY_PATH, copyBorn)) {
+      keep = true;
+    } else if (Before(songBorn, copyBorn)) {
+      if ((result = TryLock(song, kSaveLock, F_WRLCK)) == 0 && (result = TryLock(song, kContentLock, F_WRLCK)) == 0 &&
+          (result = CopyRange(copy, 0, song, 0, cs.st_size, nullptr)) == 0) {
+        if (ftruncate(song, cs.st_size) != 0) result = errno;
+        if (result == 0) MarkChanged(song, st);
+        if (result == 0) result = Sync(song);
+      }
+    } else {
+      keep = !Before(copyBorn, songBorn);  // born after the copy: another file, which is left alone
     }
-    if (song >= 0) close(song);
+  } else if (song < 0 && !name.empty() && errno != ENOENT) {
+    result = errno;
   }
+  if (song >= 0) close(song);
   close(copy);
-  if (result != 0) return result;
+  if (result != 0 || keep) return result;
   if (unlinkat(dir, copyName.c_str(), 0) != 0) return errno;
   return Sync(dir);
 }
