@@ -70,7 +70,7 @@ constexpr int kErrChanged = 0x10001;
 // file is neither read nor written until that is mended.
 constexpr int kErrUnfinished = 0x10002;
 
-// The system's text of an error number (kErrHardLinked included).
+// The system's text of an error number (the kErr numbers included).
 std::string ErrorText(int error);
 
 // The steps of a save, as a test hook sees them.
@@ -87,8 +87,8 @@ enum class Step {
   kOldKept,         // the copy of the old content is complete, synced and named, its folder synced
   kOverwriting,     // one more chunk of the new content is in the file itself
   kOverwritten,     // the whole new content is in the file, cut to its length and synced
-  kOldDropped,      // the copy is removed; the folder is not synced yet
-  kUnmarked,        // the file's mark is removed and synced; the copy is still there
+  kUnmarked,        // the file's mark is removed and synced; the journal's names are still there
+  kOldDropped,      // the journal's names are removed; the folder is not synced yet
 };
 
 // Hooks for the tests that stop a save at chosen moments; unset normally.
@@ -214,8 +214,11 @@ int WriteWholeFile(const std::string& path, const void* data, size_t n);
 
 // Finishes what killed saves left in a folder: removes their unfinished new
 // files, gives a file with several names whose rewrite was killed midway its
-// old content back, and removes copies that belong to no such file (a save
-// still running is left alone). For a program start over the folders its
+// old content back, and removes journals that belong to no such file (a save
+// still running is left alone). A copy in the earlier form, named
+// ".sonavex-old-" and an inode number, goes back only into the file of the
+// folder with that number and several names that was born before it, and is
+// removed when no file matches. For a program start over the folders its
 // files and songs live in; the next save in a folder does the same. 0, or the
 // error of the first leftover that could not be handled (EBUSY for a running
 // save; the others are handled all the same).
