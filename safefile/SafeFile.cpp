@@ -39,13 +39,16 @@ constexpr char kMarkVersion[] = "1";
 constexpr char kLegacyPrefix[] = ".sonavex-old-";
 constexpr size_t kLegacyPrefixLength = sizeof kLegacyPrefix - 1;
 
-// The two locks every file of ours can carry: one-byte ranges far beyond any
+// The locks every file of ours can carry: one-byte ranges far beyond any
 // file's end, so that they never touch a lock on the content that another
 // program may take. A save holds the first from its check to its end; a
 // rewrite in place holds the second exclusively while it changes the
-// content, readers hold it shared while they read.
+// content, readers hold it shared while they read. The third is the way in
+// to the second: a rewrite holds it while it waits for the readers to go,
+// so that no new reader comes before it (readers pass it on their way in).
 constexpr off_t kSaveLock = off_t(1) << 62;
 constexpr off_t kContentLock = kSaveLock + 1;
+constexpr off_t kTurnLock = kSaveLock + 2;
 
 constexpr int64_t kCopyChunk = 8 << 20;
 
@@ -166,6 +169,16 @@ void Unlock(int fd, off_t at) {
   fl.l_start = at;
   fl.l_len = 1;
   fcntl(fd, F_OFD_SETLK, &fl);
+}
+
+// The content lock for a reader (shared) or for a change of the content
+// (exclusive, kept with the way in until fd is closed), both waited for a
+// bounded time. 0, or the error.
+int LockContent(int fd, short type) {
+  if (const int e = Lock(fd, kTurnLock, type)) return e;
+  const int e = Lock(fd, kContentLock, type);
+  if (type == F_RDLCK || e != 0) Unlock(fd, kTurnLock);
+  return e;
 }
 
 // Takes the whole of a file of ours: a live save holds a lock on the new
@@ -426,7 +439,7 @@ int RecoverForSave(int fd) {
   if (fstat(fd, &st) != 0 || st.st_nlink < 2 || !ReadMark(fd, st, m)) return 0;
   const int song = Reopen(fd, O_RDWR);
   if (song < 0) return kErrUnfinished;
-  int e = Lock(song, kContentLock, F_WRLCK);
+  int e = LockContent(song, F_WRLCK);
   if (e == 0) e = RecoverLocked(song);
   close(song);
   return e;
@@ -943,7 +956,7 @@ bool Rewrite::CommitInPlace() {
     return giveUp(ESTALE);
   if (const int e = Sync(dir_)) return giveUp(e);
   // Readers wait from here until the file is whole again.
-  if (const int e = Lock(tfd, kContentLock, F_WRLCK)) return giveUp(e);
+  if (const int e = LockContent(tfd, F_WRLCK)) return giveUp(e);
   if (fstat(tfd, &ts) != 0) return giveUp(errno);
   const std::string mark = MarkText({token, static_cast<uint64_t>(ts.st_dev), static_cast<uint64_t>(ts.st_ino), folder_});
   if (fsetxattr(tfd, kMarkName, mark.data(), mark.size(), 0) != 0) {
@@ -1045,7 +1058,7 @@ int HoldForReading(int fd) {
   // journal keeps a further name while it runs); the content of any other
   // changes only by a write within one page, which cannot tear.
   if (!S_ISREG(st.st_mode) || st.st_nlink < 2) return 0;
-  if (const int e = Lock(fd, kContentLock, F_RDLCK)) return e;
+  if (const int e = LockContent(fd, F_RDLCK)) return e;
   Mark m;
   if (!ReadMark(fd, st, m)) return 0;
   // The rewrite that set the mark would hold the content lock: it was
@@ -1054,11 +1067,11 @@ int HoldForReading(int fd) {
   const int song = Reopen(fd, O_RDWR);
   if (song < 0) return kErrUnfinished;
   int e = Lock(song, kSaveLock, F_WRLCK);
-  if (e == 0) e = Lock(song, kContentLock, F_WRLCK);
+  if (e == 0) e = LockContent(song, F_WRLCK);
   if (e == 0) e = RecoverLocked(song);
   close(song);
   if (e != 0) return e;
-  return Lock(fd, kContentLock, F_RDLCK);
+  return LockContent(fd, F_RDLCK);
 }
 
 void ReleaseReading(int fd) { Unlock(fd, kContentLock); }

@@ -513,8 +513,9 @@ TEST(SaveSafety, TwoSavesOfOneSongAtOnceLeaveOneSavesWholeResult) {
 // after the first piece of the new content went over the old one): a read
 // that may not wait fails with 214 instead of reading the torn file, one
 // that waits reads the new song whole. And a rewrite in place waits for a
-// read that began before it (here: not at all, so it fails with 214 and
-// leaves the file as it was).
+// read that began before it (told not to wait, it fails with 214 and leaves
+// the file as it was), while reads that come meanwhile queue behind it
+// rather than keep it out.
 TEST(SaveSafety, ReadsDuringARewriteInPlaceSeeNoTornFile) {
   ResetHooks reset;
   TempDir dir;
@@ -560,15 +561,33 @@ TEST(SaveSafety, ReadsDuringARewriteInPlaceSeeNoTornFile) {
   CSonavexCtrl c;
   ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
   c.SetAPETitle(u"Later");
-  {
-    TagFile reading;
-    ASSERT_TRUE(reading.Open(twin, TagFile::Mode::Read));
-    EXPECT_FALSE(c.APESaveChangesToFile(W(path)));
-    EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrFileBusy);
-    EXPECT_EQ(TempDir::Read(twin), saved);
-    EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"song.mp3", "other"}));
-  }
+  TagFile reading;
+  ASSERT_TRUE(reading.Open(twin, TagFile::Mode::Read));
+  EXPECT_FALSE(c.APESaveChangesToFile(W(path)));
+  EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrFileBusy);
+  EXPECT_EQ(TempDir::Read(twin), saved);
+  EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"song.mp3", "other"}));
+
+  static TagFile* earlier;
+  static std::string name;
+  static int later;
+  earlier = &reading;
+  name = twin;
+  later = -1;
+  // While the save waits for the earlier read, a new read comes; then the
+  // earlier read ends.
+  SaveHooks().lockBusy = [] {
+    SaveHooks().lockBusy = nullptr;
+    TagFile next;
+    later = next.Open(name, TagFile::Mode::Read) ? 0 : next.Error();
+    earlier->Close();
+    return true;
+  };
   EXPECT_TRUE(c.APESaveChangesToFile(W(path))) << c.AUDIOGetLastErrorNumber();
+  EXPECT_EQ(later, kErrFileBusy);
+  CSonavexCtrl check;
+  ASSERT_EQ(check.AUDIOAnalyzeFile(W(twin)), kFormatMPEG);
+  EXPECT_EQ(check.GetAPETitle(), u"Later");
 }
 
 // A save writes nothing into a file that another program changed (or
