@@ -63,6 +63,10 @@ QString ReadOwnFile(const QString& path, qint64 limit, QByteArray& bytes) {
     why = SystemText(EISDIR);
   } else if (!S_ISREG(st.st_mode)) {
     why = QStringLiteral("not a plain file (a pipe or a device)");
+  } else if (const int held = safefile::HoldForReading(fd); held != 0 || fstat(fd, &st) != 0) {
+    // A file with several names is not read while a save rewrites it, and
+    // one whose rewrite was killed gets its old content back first.
+    why = SystemText(held != 0 ? held : errno);
   } else if (st.st_size > limit) {
     why = QStringLiteral("the file is too large (%1 bytes; at most %2 are read)").arg(st.st_size).arg(limit);
   } else {

@@ -31,7 +31,9 @@ QString WriteOwnFile(const QString& path, QByteArrayView bytes);
 
 // Reads a whole regular file of at most `limit` bytes. "" when done, else
 // the reason (a folder, a FIFO or a device is refused without being opened
-// for long: it is opened without waiting and left at once).
+// for long: it is opened without waiting and left at once). A file with
+// several names is read as a whole save left it (see
+// safefile::HoldForReading).
 QString ReadOwnFile(const QString& path, qint64 limit, QByteArray& bytes);
 
 // What a path names, without opening it (links followed).

@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cinttypes>
 #include <dirent.h>
 #include <fcntl.h>
+#include <set>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <time.h>
@@ -25,52 +26,84 @@ constexpr char kHiddenPrefix[] = ".sonavex-";
 constexpr size_t kHiddenPrefixLength = sizeof kHiddenPrefix - 1;
 constexpr size_t kHiddenRandom = 6;
 
+// The journal of a rewrite in place: the copy of the old content and the
+// extra name of the file, both named with the same random token, and the
+// mark on the file itself.
+constexpr char kCopyPrefix[] = ".sonavex-copy-";
+constexpr char kSongPrefix[] = ".sonavex-song-";
+constexpr size_t kTokenLength = 12;
+constexpr char kMarkName[] = "user.sonavex.rewrite";
+constexpr char kMarkVersion[] = "1";
+
+// An earlier form of the copy, named by the file's inode number alone.
+constexpr char kLegacyPrefix[] = ".sonavex-old-";
+constexpr size_t kLegacyPrefixLength = sizeof kLegacyPrefix - 1;
+
+// The locks every file of ours can carry: one-byte ranges far beyond any
+// file's end, so that they never touch a lock on the content that another
+// program may take. A save holds the first from its check to its end; a
+// rewrite in place holds the second exclusively while it changes the
+// content, readers hold it shared while they read. The third is the way in
+// to the second: a rewrite holds it while it waits for the readers to go,
+// so that no new reader comes before it (readers pass it on their way in).
+constexpr off_t kSaveLock = off_t(1) << 62;
+constexpr off_t kContentLock = kSaveLock + 1;
+constexpr off_t kTurnLock = kSaveLock + 2;
+
 constexpr int64_t kCopyChunk = 8 << 20;
 
 void Report(Step step, int64_t offset = 0, int64_t length = 0) {
   if (Hooks().step) Hooks().step(step, offset, length);
 }
 
-std::string HiddenName() {
+int Sync(int fd) {
+  if (Hooks().sync) return Hooks().sync(fd);
+  return fsync(fd) == 0 ? 0 : errno;
+}
+
+std::string RandomLetters(size_t n) {
   static std::atomic<uint64_t> counter{0};
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   uint64_t x = (uint64_t(getpid()) << 32) ^ uint64_t(ts.tv_nsec) ^ (uint64_t(ts.tv_sec) << 20) ^
                (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
   static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  std::string name = kHiddenPrefix;
-  for (size_t i = 0; i < kHiddenRandom; ++i) {
+  std::string letters;
+  for (size_t i = 0; i < n; ++i) {
     x ^= x >> 33;
     x *= 0xff51afd7ed558ccdull;
     x ^= x >> 29;
-    name += kChars[x % 62];
+    letters += kChars[x % 62];
   }
-  return name;
+  return letters;
 }
+
+bool IsLetterOrDigit(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+
+std::string HiddenName() { return kHiddenPrefix + RandomLetters(kHiddenRandom); }
 
 bool IsHiddenName(const char* name) {
   if (std::strncmp(name, kHiddenPrefix, kHiddenPrefixLength) != 0) return false;
   const char* rest = name + kHiddenPrefixLength;
   if (std::strlen(rest) != kHiddenRandom) return false;
-  for (const char* c = rest; *c; ++c)
-    if (!((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9'))) return false;
-  return true;
+  return std::all_of(rest, rest + kHiddenRandom, IsLetterOrDigit);
 }
 
-// The name of the copy of the old content of the file with this inode
-// number, kept beside it while the file itself is rewritten.
-constexpr char kOldPrefix[] = ".sonavex-old-";
-constexpr size_t kOldPrefixLength = sizeof kOldPrefix - 1;
+std::string CopyName(const std::string& token) { return kCopyPrefix + token; }
+std::string SongName(const std::string& token) { return kSongPrefix + token; }
 
-std::string OldCopyName(ino_t inode) {
-  char name[48];
-  std::snprintf(name, sizeof name, "%s%" PRIx64, kOldPrefix, static_cast<uint64_t>(inode));
-  return name;
+// The token of a journal name with this prefix, or "".
+std::string TokenOf(const char* name, const char* prefix) {
+  const size_t n = std::strlen(prefix);
+  if (std::strncmp(name, prefix, n) != 0) return {};
+  const char* rest = name + n;
+  if (std::strlen(rest) != kTokenLength || !std::all_of(rest, rest + kTokenLength, IsLetterOrDigit)) return {};
+  return rest;
 }
 
-bool IsOldCopyName(const char* name, ino_t& inode) {
-  if (std::strncmp(name, kOldPrefix, kOldPrefixLength) != 0) return false;
-  const char* rest = name + kOldPrefixLength;
+bool IsLegacyCopyName(const char* name, ino_t& inode) {
+  if (std::strncmp(name, kLegacyPrefix, kLegacyPrefixLength) != 0) return false;
+  const char* rest = name + kLegacyPrefixLength;
   const size_t n = std::strlen(rest);
   if (n == 0 || n > 16) return false;
   uint64_t v = 0;
@@ -80,18 +113,85 @@ bool IsOldCopyName(const char* name, ino_t& inode) {
     v = v << 4 | static_cast<uint64_t>(d);
   }
   inode = static_cast<ino_t>(v);
-  return OldCopyName(inode) == name;
+  char again[48];
+  std::snprintf(again, sizeof again, "%s%" PRIx64, kLegacyPrefix, v);
+  return std::strcmp(again, name) == 0;
 }
 
-// Holds an open file description's lock for as long as it is open: a live
-// save keeps its new file (and the copy of an old content) locked, so a file
-// of ours that can be locked was left by a save that died.
+// ---- locks -------------------------------------------------------------------
+
+// One try at a lock of the byte at `at`: 0, EBUSY when another holds it, or
+// the error. A file system without such locks gives 0: there, saves run as
+// they always did.
+int TryLock(int fd, off_t at, short type) {
+  struct flock fl{};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = at;
+  fl.l_len = 1;
+  for (;;) {
+    if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return 0;
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EACCES) return EBUSY;
+    if (errno == EINVAL || errno == ENOLCK || errno == EOPNOTSUPP) return 0;
+    return errno;
+  }
+}
+
+// The lock, waited for a bounded time (see TestHooks); EBUSY after that.
+int Lock(int fd, off_t at, short type) {
+  const int bound = Hooks().lockWaitMs >= 0 ? Hooks().lockWaitMs : kLockWaitMs;
+  timespec start{};
+  clock_gettime(CLOCK_MONOTONIC, &start);
+  long pauseMs = 1;
+  for (;;) {
+    const int e = TryLock(fd, at, type);
+    if (e != EBUSY) return e;
+    if (Hooks().lockBusy) {
+      if (!Hooks().lockBusy()) return EBUSY;
+      continue;
+    }
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const long waited = (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
+    if (waited >= bound) return EBUSY;
+    const long pause = std::min(pauseMs, bound - waited);
+    const timespec ts{pause / 1000, (pause % 1000) * 1000000};
+    nanosleep(&ts, nullptr);
+    pauseMs = std::min(pauseMs * 2, 50L);
+  }
+}
+
+void Unlock(int fd, off_t at) {
+  struct flock fl{};
+  fl.l_type = F_UNLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = at;
+  fl.l_len = 1;
+  fcntl(fd, F_OFD_SETLK, &fl);
+}
+
+// The content lock for a reader (shared) or for a change of the content
+// (exclusive, kept with the way in until fd is closed), both waited for a
+// bounded time. 0, or the error.
+int LockContent(int fd, short type) {
+  if (const int e = Lock(fd, kTurnLock, type)) return e;
+  const int e = Lock(fd, kContentLock, type);
+  if (type == F_RDLCK || e != 0) Unlock(fd, kTurnLock);
+  return e;
+}
+
+// Takes the whole of a file of ours: a live save holds a lock on the new
+// file and on the copy of an old content it makes, so one that can be taken
+// was left by a save that died. Needs a descriptor open for writing.
 bool LockWhole(int fd) {
   struct flock fl{};
   fl.l_type = F_WRLCK;
   fl.l_whence = SEEK_SET;
   return fcntl(fd, F_OFD_SETLK, &fl) == 0;
 }
+
+// ---- bytes -------------------------------------------------------------------
 
 int WriteAllAt(int fd, const uint8_t* p, size_t n, int64_t at) {
   while (n > 0) {
@@ -145,6 +245,24 @@ int CopyRange(int src, int64_t from, int dst, int64_t to, int64_t count, const S
   return 0;
 }
 
+// Gives a file that was just changed in place a change time of its own: the
+// clock to the nanosecond, and never the time it had before the change, so
+// that whoever remembers the file as it was sees that it changed even when
+// the system's coarser clock has not moved. A file whose times the user may
+// not set keeps the system's time.
+void MarkChanged(int fd, const struct stat& before) {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  if (now.tv_sec == before.st_mtim.tv_sec && now.tv_nsec == before.st_mtim.tv_nsec) {
+    if (++now.tv_nsec == 1000000000) {
+      now.tv_nsec = 0;
+      ++now.tv_sec;
+    }
+  }
+  const timespec times[2] = {{0, UTIME_OMIT}, now};
+  futimens(fd, times);
+}
+
 // Creates a file in dir that is ours while we hold it: unnamed, or on a
 // file system without unnamed files under a hidden name (given in hidden),
 // and locked. The descriptor, or minus the error.
@@ -153,7 +271,7 @@ int NewLockedFile(int dir, mode_t mode, std::string& hidden) {
   if (!Hooks().noTmpfile) {
     const int fd = openat(dir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
     if (fd >= 0) {
-      LockWhole(fd);
+      TryLock(fd, kSaveLock, F_WRLCK);
       return fd;
     }
     // Only a file system without unnamed files falls back to a named one.
@@ -164,7 +282,7 @@ int NewLockedFile(int dir, mode_t mode, std::string& hidden) {
     const int fd = openat(dir, name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, mode);
     if (fd >= 0) {
       hidden = name;
-      LockWhole(fd);
+      TryLock(fd, kSaveLock, F_WRLCK);
       return fd;
     }
     if (errno != EEXIST) return -errno;
@@ -172,117 +290,28 @@ int NewLockedFile(int dir, mode_t mode, std::string& hidden) {
   return -EEXIST;
 }
 
-// Puts the content of the copy cfd (of the old content of the file named
-// target in dir) back into that file, then removes the copy. 0, or the
-// error (the copy then stays for the next try).
-int PutOldBack(int dir, int cfd, const std::string& copyName, const std::string& target, ino_t inode) {
-  struct stat cs;
-  if (fstat(cfd, &cs) != 0) return errno;
-  const int tfd = openat(dir, target.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-  if (tfd < 0) return errno;
-  struct stat ts;
-  int e = 0;
-  if (fstat(tfd, &ts) != 0) e = errno;
-  else if (!S_ISREG(ts.st_mode) || ts.st_ino != inode) e = ESTALE;
-  if (e == 0) e = CopyRange(cfd, 0, tfd, 0, cs.st_size, nullptr);
-  if (e == 0 && ftruncate(tfd, cs.st_size) != 0) e = errno;
-  if (e == 0 && fsync(tfd) != 0) e = errno;
-  close(tfd);
-  if (e != 0) return e;
-  if (unlinkat(dir, copyName.c_str(), 0) != 0) return errno;
-  if (fsync(dir) != 0) return errno;
-  return 0;
+// Gives an unnamed file (or one under the hidden name `hidden`) the name
+// `name` in dir; a name that is taken is never replaced. 0, or the error.
+int NameFile(int fd, int dir, const std::string& hidden, const std::string& name) {
+  if (!hidden.empty()) {
+    if (linkat(dir, hidden.c_str(), dir, name.c_str(), 0) != 0) return errno;
+    unlinkat(dir, hidden.c_str(), 0);
+    return 0;
+  }
+  char proc[64];
+  std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+  if (linkat(AT_FDCWD, proc, dir, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+  if (errno == EEXIST) return EEXIST;
+  return linkat(fd, "", dir, name.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
 }
 
-// Handles the copy of an old content found in dir: unless a live save holds
-// it, the file it belongs to (target when given, else the name in dir with
-// that inode) gets the old content back. 0, or the error (EBUSY for a live
-// save; ENOENT when no name in the folder is that file any more: the copy
-// stays).
-int RecoverOldCopy(int dir, const std::string& copyName, ino_t inode, const std::string& target) {
-  const int cfd = openat(dir, copyName.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-  if (cfd < 0) return errno == ENOENT ? 0 : errno;
-  struct stat cs;
-  if (fstat(cfd, &cs) != 0 || !S_ISREG(cs.st_mode)) {
-    close(cfd);
-    return EINVAL;
-  }
-  if (!LockWhole(cfd)) {
-    close(cfd);
-    return EBUSY;  // a save of that file is running
-  }
-  std::string name = target;
-  struct stat ts;
-  if (name.empty() || fstatat(dir, name.c_str(), &ts, AT_SYMLINK_NOFOLLOW) != 0 || ts.st_ino != inode) {
-    name.clear();
-    const int listing = dup(dir);
-    DIR* d = listing >= 0 ? fdopendir(listing) : nullptr;
-    if (!d && listing >= 0) close(listing);
-    if (d) {
-      rewinddir(d);
-      while (const dirent* e = readdir(d)) {
-        if (e->d_ino != inode || copyName == e->d_name) continue;
-        if (fstatat(dir, e->d_name, &ts, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(ts.st_mode) && ts.st_ino == inode) {
-          name = e->d_name;
-          break;
-        }
-      }
-      closedir(d);
-    }
-  }
-  const int result = name.empty() ? ENOENT : PutOldBack(dir, cfd, copyName, name, inode);
-  close(cfd);
-  return result;
-}
-
-// Removes the hidden new files that killed saves left in the folder and
-// gives the files whose rewrite in place was killed their old content back.
-// 0, or the first error met.
-int SweepLeftovers(int dir) {
-  const int listing = dup(dir);
-  if (listing < 0) return errno;
-  DIR* d = fdopendir(listing);
-  if (!d) {
-    const int e = errno;
-    close(listing);
-    return e;
-  }
-  rewinddir(d);
-  std::vector<std::string> stale;
-  std::vector<std::pair<std::string, ino_t>> copies;
-  while (const dirent* e = readdir(d)) {
-    ino_t inode = 0;
-    if (IsOldCopyName(e->d_name, inode)) {
-      copies.emplace_back(e->d_name, inode);
-      continue;
-    }
-    if (!IsHiddenName(e->d_name)) continue;
-    const int fd = openat(dir, e->d_name, O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) continue;
-    struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && LockWhole(fd)) stale.push_back(e->d_name);
-    close(fd);
-  }
-  closedir(d);
-  for (const auto& name : stale) unlinkat(dir, name.c_str(), 0);
-  int first = 0;
-  for (const auto& [name, inode] : copies) {
-    const int e = RecoverOldCopy(dir, name, inode, std::string());
-    if (e != 0 && first == 0) first = e;
-  }
-  return first;
-}
-
-// Splits a path into its folder and its last name ("." for a bare name).
-void SplitPath(const std::string& path, std::string& folder, std::string& name) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    folder = std::string(".");
-    name = path;
-  } else {
-    folder = slash == 0 ? std::string("/") : path.substr(0, slash);
-    name = path.substr(slash + 1);
-  }
+// The same file open anew with other flags (through /proc: the very file,
+// whatever its names are now). The descriptor, or minus the error.
+int Reopen(int fd, int flags) {
+  char proc[64];
+  std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+  const int again = ::open(proc, flags | O_CLOEXEC | O_NONBLOCK);
+  return again >= 0 ? again : -errno;
 }
 
 // The value of an extended attribute, by path or by descriptor; errno on failure.
@@ -302,11 +331,324 @@ int GetAttribute(const char* path, int fd, const char* name, std::vector<char>& 
   return ERANGE;
 }
 
+// Splits a path into its folder and its last name ("." for a bare name).
+void SplitPath(const std::string& path, std::string& folder, std::string& name) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    folder = std::string(".");
+    name = path;
+  } else {
+    folder = slash == 0 ? std::string("/") : path.substr(0, slash);
+    name = path.substr(slash + 1);
+  }
+}
+
+// ---- the journal of a rewrite in place -------------------------------------
+
+// The mark on a file whose rewrite in place is under way: the journal's
+// token, the file it was set on and the folder of the copy.
+struct Mark {
+  std::string token;
+  uint64_t device = 0, inode = 0;
+  std::string folder;
+};
+
+std::string MarkText(const Mark& m) {
+  char ids[64];
+  std::snprintf(ids, sizeof ids, "%" PRIx64 "\n%" PRIx64 "\n", m.device, m.inode);
+  return std::string(kMarkVersion) + "\n" + m.token + "\n" + ids + m.folder;
+}
+
+// The file's mark, when it carries one of ours that was set on this very
+// file (a mark that came over with a copy of its attributes is another
+// file's and is ignored).
+bool ReadMark(int fd, const struct stat& st, Mark& m) {
+  std::vector<char> value;
+  if (GetAttribute(nullptr, fd, kMarkName, value) != 0) return false;
+  const std::string text(value.begin(), value.end());
+  size_t at = 0;
+  std::string fields[4];
+  for (std::string& f : fields) {
+    const size_t lf = text.find('\n', at);
+    if (lf == std::string::npos) return false;
+    f = text.substr(at, lf - at);
+    at = lf + 1;
+  }
+  if (fields[0] != kMarkVersion || fields[1].size() != kTokenLength ||
+      !std::all_of(fields[1].begin(), fields[1].end(), IsLetterOrDigit))
+    return false;
+  m.token = fields[1];
+  m.device = std::strtoull(fields[2].c_str(), nullptr, 16);
+  m.inode = std::strtoull(fields[3].c_str(), nullptr, 16);
+  m.folder = text.substr(at);
+  return !m.folder.empty() && m.device == static_cast<uint64_t>(st.st_dev) &&
+         m.inode == static_cast<uint64_t>(st.st_ino);
+}
+
+// Removes the journal's two names from dir and syncs it; what cannot go is
+// left for the next sweep (without the mark it is only removed there).
+void DropJournal(int dir, const std::string& token) {
+  unlinkat(dir, CopyName(token).c_str(), 0);
+  unlinkat(dir, SongName(token).c_str(), 0);
+  Sync(dir);
+}
+
+// Puts the copy's content back into the marked file (open for reading and
+// writing as song, its save and content locks held), then removes the mark
+// and the journal. 0, or the error (kErrUnfinished when the copy cannot be
+// read; the mark then stays).
+int Restore(int song, int dir, const std::string& token) {
+  const int copy = openat(dir, CopyName(token).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (copy < 0) return kErrUnfinished;
+  struct stat cs, before;
+  int e = 0;
+  if (fstat(copy, &cs) != 0 || !S_ISREG(cs.st_mode) || fstat(song, &before) != 0) e = kErrUnfinished;
+  if (e == 0) e = CopyRange(copy, 0, song, 0, cs.st_size, nullptr);
+  close(copy);
+  if (e == 0 && ftruncate(song, cs.st_size) != 0) e = errno;
+  if (e == 0) MarkChanged(song, before);
+  if (e == 0) e = Sync(song);
+  if (e == 0 && fremovexattr(song, kMarkName) != 0 && errno != ENODATA) e = errno;
+  if (e == 0) e = Sync(song);
+  if (e != 0) return e;
+  DropJournal(dir, token);
+  return 0;
+}
+
+// Undoes a killed rewrite of the file open as song (for reading and writing,
+// its save and content locks held): when it carries its mark, the copy's
+// content goes back. 0 when there was nothing to undo or it is undone.
+int RecoverLocked(int song) {
+  struct stat st;
+  if (fstat(song, &st) != 0) return errno;
+  Mark m;
+  if (!ReadMark(song, st, m)) return 0;
+  const int dir = ::open(m.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return kErrUnfinished;
+  const int e = Restore(song, dir, m.token);
+  close(dir);
+  return e;
+}
+
+// For a save that holds the save lock on fd: a rewrite of the file that was
+// killed midway is undone first (every save is made against the old
+// content). 0, or the error.
+int RecoverForSave(int fd) {
+  struct stat st;
+  Mark m;
+  if (fstat(fd, &st) != 0 || st.st_nlink < 2 || !ReadMark(fd, st, m)) return 0;
+  const int song = Reopen(fd, O_RDWR);
+  if (song < 0) return kErrUnfinished;
+  int e = LockContent(song, F_WRLCK);
+  if (e == 0) e = RecoverLocked(song);
+  close(song);
+  return e;
+}
+
+// Opens the file at path for a save (flags: O_WRONLY or O_RDWR) and takes its
+// save lock, waiting a bounded time for another save; the name must still
+// lead to the locked file (a save that finished meanwhile may have put a new
+// one there: the lock is then taken on that). A killed rewrite of the file
+// is undone. The descriptor with st filled in, or minus the error.
+int OpenLocked(const std::string& path, int flags, struct stat& st) {
+  for (int tries = 0; tries < 16; ++tries) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -errno;
+    auto fail = [fd](int e) {
+      close(fd);
+      return -e;
+    };
+    if (fstat(fd, &st) != 0) return fail(errno);
+    if (!S_ISREG(st.st_mode)) return fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    if (const int e = Lock(fd, kSaveLock, F_WRLCK)) return fail(e);
+    struct stat named;
+    if (stat(path.c_str(), &named) != 0) return fail(errno);
+    if (named.st_dev != st.st_dev || named.st_ino != st.st_ino) {
+      close(fd);
+      continue;
+    }
+    if (const int e = RecoverForSave(fd)) return fail(e);
+    if (fstat(fd, &st) != 0) return fail(errno);
+    return fd;
+  }
+  return -EBUSY;  // the name changed with every look
+}
+
+// ---- the sweep ---------------------------------------------------------------
+
+// Handles the journal with this token in dir, unless a live save holds it:
+// when the file behind the extra name still carries the mark with this
+// token, the copy's content goes back into it; otherwise both names are
+// removed. 0, or the error (EBUSY for a running save or a reader).
+int SweepJournal(int dir, const std::string& token) {
+  const int copy = openat(dir, CopyName(token).c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (copy < 0 && errno != ENOENT) return errno;
+  struct stat cs;
+  if (copy >= 0 && (fstat(copy, &cs) != 0 || !S_ISREG(cs.st_mode))) {
+    close(copy);
+    return EINVAL;  // not ours: left as it is
+  }
+  if (copy >= 0 && !LockWhole(copy)) {
+    close(copy);
+    return EBUSY;  // a save is making or using it
+  }
+  int result = 0;
+  bool marked = false;
+  const int song = openat(dir, SongName(token).c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (song >= 0) {
+    struct stat st;
+    Mark m;
+    if (fstat(song, &st) == 0 && S_ISREG(st.st_mode)) {
+      if (TryLock(song, kSaveLock, F_WRLCK) != 0 || TryLock(song, kContentLock, F_WRLCK) != 0) {
+        result = EBUSY;
+      } else if (ReadMark(song, st, m) && m.token == token) {
+        marked = true;
+        result = copy >= 0 ? Restore(song, dir, token) : kErrUnfinished;
+      }
+    }
+    close(song);
+  }
+  if (copy >= 0) close(copy);
+  // Without the mark the save finished, or never began to overwrite: the
+  // names go, and nothing is written anywhere.
+  if (result == 0 && !marked) DropJournal(dir, token);
+  return result;
+}
+
+// The birth time of a file (statx), when the file system keeps one.
+bool BirthTime(int dir, const char* name, int flags, statx_timestamp& born) {
+  struct statx sx{};
+  if (statx(dir, name, flags | AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_INO, &sx) != 0) return false;
+  if (!(sx.stx_mask & STATX_BTIME)) return false;
+  born = sx.stx_btime;
+  return true;
+}
+
+bool Before(const statx_timestamp& a, const statx_timestamp& b) {
+  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+// A copy in the earlier form, named by an inode number alone: it goes back
+// only into a file of this folder with that number and several names that
+// was born before the copy (a file that took the number over after the
+// song was deleted was born after it). A copy that no file matches is
+// removed; one whose match cannot be told (a file system without birth
+// times, or both born within one tick of its clock) is left alone. 0, or
+// the error (EBUSY while a save of that form holds it).
+int SweepLegacyCopy(int dir, const std::string& copyName, ino_t inode) {
+  const int copy = openat(dir, copyName.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (copy < 0) return errno == ENOENT ? 0 : errno;
+  struct stat cs;
+  if (fstat(copy, &cs) != 0 || !S_ISREG(cs.st_mode)) {
+    close(copy);
+    return EINVAL;
+  }
+  if (!LockWhole(copy)) {
+    close(copy);
+    return EBUSY;
+  }
+  std::string name;
+  const int listing = dup(dir);
+  DIR* d = listing >= 0 ? fdopendir(listing) : nullptr;
+  if (!d && listing >= 0) close(listing);
+  if (d) {
+    rewinddir(d);
+    while (const dirent* e = readdir(d)) {
+      if (e->d_ino == inode && copyName != e->d_name) {
+        name = e->d_name;
+        break;
+      }
+    }
+    closedir(d);
+  }
+  int result = 0;
+  bool keep = false;
+  const int song = name.empty() ? -1 : openat(dir, name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  struct stat st;
+  if (song >= 0 && fstat(song, &st) == 0 && S_ISREG(st.st_mode) && st.st_ino == inode && st.st_nlink > 1) {
+    statx_timestamp songBorn{}, copyBorn{};
+    if (!BirthTime(song, "", AT_EMPTY_PATH, songBorn) || !BirthTime(copy, "", AT_EMPTY_PATH, copyBorn)) {
+      keep = true;
+    } else if (Before(songBorn, copyBorn)) {
+      if ((result = TryLock(song, kSaveLock, F_WRLCK)) == 0 && (result = TryLock(song, kContentLock, F_WRLCK)) == 0 &&
+          (result = CopyRange(copy, 0, song, 0, cs.st_size, nullptr)) == 0) {
+        if (ftruncate(song, cs.st_size) != 0) result = errno;
+        if (result == 0) MarkChanged(song, st);
+        if (result == 0) result = Sync(song);
+      }
+    } else {
+      keep = !Before(copyBorn, songBorn);  // born after the copy: another file, which is left alone
+    }
+  } else if (song < 0 && !name.empty() && errno != ENOENT) {
+    result = errno;
+  }
+  if (song >= 0) close(song);
+  close(copy);
+  if (result != 0 || keep) return result;
+  if (unlinkat(dir, copyName.c_str(), 0) != 0) return errno;
+  return Sync(dir);
+}
+
+// Removes the hidden new files that killed saves left in the folder, gives
+// the files whose rewrite in place was killed their old content back and
+// removes the journals of the others. 0, or the first error met.
+int SweepLeftovers(int dir) {
+  const int listing = dup(dir);
+  if (listing < 0) return errno;
+  DIR* d = fdopendir(listing);
+  if (!d) {
+    const int e = errno;
+    close(listing);
+    return e;
+  }
+  rewinddir(d);
+  std::vector<std::string> stale;
+  std::set<std::string> tokens;
+  std::vector<std::pair<std::string, ino_t>> legacy;
+  while (const dirent* e = readdir(d)) {
+    if (e->d_name[0] != '.') continue;
+    ino_t inode = 0;
+    std::string token = TokenOf(e->d_name, kCopyPrefix);
+    if (token.empty()) token = TokenOf(e->d_name, kSongPrefix);
+    if (!token.empty()) {
+      tokens.insert(token);
+      continue;
+    }
+    if (IsLegacyCopyName(e->d_name, inode)) {
+      legacy.emplace_back(e->d_name, inode);
+      continue;
+    }
+    if (!IsHiddenName(e->d_name)) continue;
+    const int fd = openat(dir, e->d_name, O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) continue;
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && LockWhole(fd)) stale.push_back(e->d_name);
+    close(fd);
+  }
+  closedir(d);
+  for (const auto& name : stale) unlinkat(dir, name.c_str(), 0);
+  int first = 0;
+  for (const auto& token : tokens) {
+    const int e = SweepJournal(dir, token);
+    if (e != 0 && first == 0) first = e;
+  }
+  for (const auto& [name, inode] : legacy) {
+    const int e = SweepLegacyCopy(dir, name, inode);
+    if (e != 0 && first == 0) first = e;
+  }
+  return first;
+}
+
 }  // namespace
 
 TestHooks& Hooks() {
   static TestHooks hooks;
   return hooks;
+}
+
+FileIdentity IdentityOf(const struct stat& st) {
+  return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<int64_t>(st.st_size),
+          static_cast<int64_t>(st.st_mtim.tv_sec), static_cast<int64_t>(st.st_mtim.tv_nsec)};
 }
 
 bool FitsOnePage(int64_t offset, size_t length) {
@@ -324,29 +666,22 @@ ByteRange ChangedRange(const uint8_t* before, const uint8_t* after, size_t n) {
 }
 
 int WriteInPlace(const std::string& path, int64_t offset, const void* data, size_t n) {
+  return WriteInPlace(path, offset, data, n, nullptr, nullptr);
+}
+
+int TruncateInPlace(const std::string& path, int64_t length) { return TruncateInPlace(path, length, nullptr, nullptr); }
+
+int WriteInPlace(const std::string& path, int64_t offset, const void* data, size_t n, const FileIdentity* expected,
+                 FileIdentity* result) {
   if (!FitsOnePage(offset, n)) return EINVAL;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return errno;
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const int e = errno ? errno : EINVAL;
+  const int fd = OpenLocked(path, O_WRONLY, st);
+  if (fd < 0) return -fd;
+  auto fail = [fd](int e) {
     close(fd);
     return e;
-  }
-  // A file with several names whose rewrite was killed gets its old content
-  // back first (the change was made against that), and one whose rewrite is
-  // running is not touched.
-  if (st.st_nlink > 1) {
-    if (const int e = RecoverFile(path)) {
-      close(fd);
-      return e;
-    }
-    if (fstat(fd, &st) != 0) {
-      const int e = errno;
-      close(fd);
-      return e;
-    }
-  }
+  };
+  if (expected && !(IdentityOf(st) == *expected)) return fail(kErrChanged);
   Report(Step::kInPlaceWrite, offset, static_cast<int64_t>(n));
   ssize_t put;
   do put = ::pwrite(fd, data, n, offset);
@@ -354,39 +689,36 @@ int WriteInPlace(const std::string& path, int64_t offset, const void* data, size
   if (put != static_cast<ssize_t>(n)) {
     const int e = put < 0 ? errno : ENOSPC;
     // An append that stopped short is cut off again.
-    if (offset >= st.st_size && ftruncate(fd, st.st_size) == 0) fsync(fd);
-    close(fd);
-    return e;
+    if (offset >= st.st_size && ftruncate(fd, st.st_size) == 0) Sync(fd);
+    return fail(e);
   }
   Report(Step::kInPlaceWritten, offset, static_cast<int64_t>(n));
-  if (fsync(fd) != 0) {
-    const int e = errno;
-    close(fd);
-    return e;
-  }
+  MarkChanged(fd, st);
+  if (const int e = Sync(fd)) return fail(e);
+  struct stat now;
+  if (result && fstat(fd, &now) == 0) *result = IdentityOf(now);
   if (close(fd) != 0) return errno;
   return 0;
 }
 
-int TruncateInPlace(const std::string& path, int64_t length) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return errno;
+int TruncateInPlace(const std::string& path, int64_t length, const FileIdentity* expected, FileIdentity* result) {
   struct stat st;
-  if (fstat(fd, &st) == 0 && st.st_nlink > 1) {
-    if (const int e = RecoverFile(path)) {
-      close(fd);
-      return e;
-    }
-  }
+  const int fd = OpenLocked(path, O_WRONLY, st);
+  if (fd < 0) return -fd;
+  auto fail = [fd](int e) {
+    close(fd);
+    return e;
+  };
+  if (expected && !(IdentityOf(st) == *expected)) return fail(kErrChanged);
   Report(Step::kInPlaceWrite, length, 0);
-  bool ok = ftruncate(fd, length) == 0;
-  if (ok) {
-    Report(Step::kInPlaceWritten, length, 0);
-    ok = fsync(fd) == 0;
-  }
-  const int e = ok ? 0 : errno;
+  if (ftruncate(fd, length) != 0) return fail(errno);
+  Report(Step::kInPlaceWritten, length, 0);
+  MarkChanged(fd, st);
+  if (const int e = Sync(fd)) return fail(e);
+  struct stat now;
+  if (result && fstat(fd, &now) == 0) *result = IdentityOf(now);
   close(fd);
-  return e;
+  return 0;
 }
 
 // ---- Rewrite -----------------------------------------------------------------
@@ -397,10 +729,11 @@ bool Rewrite::Failed(int e) {
   return false;
 }
 
-bool Rewrite::Begin(const std::string& given) {
+bool Rewrite::Begin(const std::string& given, const FileIdentity* expected) {
   Abort();
   error_ = 0;
   written_ = 0;
+  result_ = {};
   // The file a symlink names (through every link on the way) is the one
   // that is written; the link stays a link.
   std::string real;
@@ -415,6 +748,8 @@ bool Rewrite::Begin(const std::string& given) {
     // Only a name that does not exist at all becomes a new file: a broken
     // link or an unreachable folder is an error.
     if (e != ENOENT || lstat(given.c_str(), &lst) == 0) return Failed(e);
+    // A file the caller read is gone: it is not made anew.
+    if (expected) return Failed(kErrChanged);
     std::string folder, name;
     SplitPath(given, folder, name);
     char* folderReal = realpath(folder.c_str(), nullptr);
@@ -428,28 +763,25 @@ bool Rewrite::Begin(const std::string& given) {
     if (stat(real.c_str(), &st) != 0) return Failed(errno);
     if (S_ISDIR(st.st_mode)) return Failed(EISDIR);
     if (!S_ISREG(st.st_mode)) return Failed(EINVAL);
-    // The replaced file must be one the user may write, whatever the folder allows.
-    const int probe = ::open(real.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
-    if (probe < 0) return Failed(errno);
-    close(probe);
+    // Opening it for writing also refuses a file the user may not write,
+    // whatever the folder allows. The lock keeps other saves out until the
+    // end of this one.
+    lock_ = OpenLocked(real, O_WRONLY, st);
+    if (lock_ < 0) {
+      const int e = -lock_;
+      lock_ = -1;
+      return Failed(e);
+    }
+    if (expected && !(IdentityOf(st) == *expected)) return Failed(kErrChanged);
     // A rename would give the other names of a hard-linked file the old
     // content: the new content goes into the file itself.
     inPlace_ = st.st_nlink > 1;
-    device_ = st.st_dev;
-    inode_ = st.st_ino;
   }
 
-  std::string folder;
-  SplitPath(real, folder, name_);
-  dir_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  SplitPath(real, folder_, name_);
+  dir_ = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir_ < 0) return Failed(errno);
   SweepLeftovers(dir_);
-  if (inPlace_) {
-    // A copy of this file's old content that the sweep left: a rewrite of
-    // it is running, or its old content could not be put back.
-    struct stat cs;
-    if (fstatat(dir_, OldCopyName(inode_).c_str(), &cs, AT_SYMLINK_NOFOLLOW) == 0) return Failed(EBUSY);
-  }
 
   const bool linked = inPlace_;
   if (!CreateNew(exists ? 0600 : 0666)) {
@@ -499,6 +831,8 @@ bool Rewrite::CopyAttributes(const std::string& from, const struct stat& st) {
   for (ssize_t at = 0; at < size;) {
     const char* name = names.data() + at;
     at += static_cast<ssize_t>(std::strlen(name)) + 1;
+    // The mark of a rewrite in place belongs to the file it was set on.
+    if (std::strcmp(name, kMarkName) == 0) continue;
     const int e = GetAttribute(from.c_str(), -1, name, value);
     if (e == ENODATA) continue;  // gone meanwhile
     if (e != 0) return Failed(e);
@@ -534,7 +868,8 @@ bool Rewrite::Commit() {
   if (fd_ < 0) return false;
   if (inPlace_) return CommitInPlace();
   Report(Step::kWritten);
-  if (fsync(fd_) != 0) return Failed(errno);
+  if (Hooks().written) Hooks().written(fd_);
+  if (const int e = Sync(fd_)) return Failed(e);
   Report(Step::kSynced);
   // The new file must hold every byte written: a write that a full disk or
   // a size limit cut short without saying so never replaces the old file.
@@ -544,16 +879,11 @@ bool Rewrite::Commit() {
   if (hidden_.empty()) {
     // Name the unnamed file: through /proc, or by its descriptor where the
     // process may do that.
-    char proc[64];
-    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd_);
     for (int tries = 0; tries < 100 && hidden_.empty(); ++tries) {
       const std::string name = HiddenName();
-      if (linkat(AT_FDCWD, proc, dir_, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-          (errno != EEXIST && linkat(fd_, "", dir_, name.c_str(), AT_EMPTY_PATH) == 0)) {
-        hidden_ = name;
-      } else if (errno != EEXIST) {
-        return Failed(errno);
-      }
+      const int e = NameFile(fd_, dir_, std::string(), name);
+      if (e == 0) hidden_ = name;
+      else if (e != EEXIST) return Failed(e);
     }
     if (hidden_.empty()) return Failed(EEXIST);
   }
@@ -561,7 +891,8 @@ bool Rewrite::Commit() {
   if (renameat(dir_, hidden_.c_str(), dir_, name_.c_str()) != 0) return Failed(errno);
   hidden_.clear();
   Report(Step::kRenamed);
-  const int dirSync = fsync(dir_) == 0 ? 0 : errno;
+  const int dirSync = Sync(dir_);
+  result_ = IdentityOf(st);
   close(fd_);
   fd_ = -1;
   Abort();
@@ -574,25 +905,23 @@ bool Rewrite::Commit() {
 
 bool Rewrite::CommitInPlace() {
   Report(Step::kWritten);
+  if (Hooks().written) Hooks().written(fd_);
   // The new file must hold every byte written (it is only read from here on).
   struct stat ns;
   if (fstat(fd_, &ns) != 0) return Failed(errno);
   if (ns.st_size != written_) return Failed(ENOSPC);
-  // The file itself, still the one the rewrite began with.
-  const int tfd = openat(dir_, name_.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-  if (tfd < 0) return Failed(errno);
+  // The file itself, as locked since the beginning.
+  const int tfd = Reopen(lock_, O_RDWR);
+  if (tfd < 0) return Failed(-tfd);
   struct stat ts;
   if (fstat(tfd, &ts) != 0) {
     const int e = errno;
     close(tfd);
     return Failed(e);
   }
-  if (!S_ISREG(ts.st_mode) || ts.st_dev != device_ || ts.st_ino != inode_) {
-    close(tfd);
-    return Failed(ESTALE);  // another file has taken the name meanwhile
-  }
   const int64_t oldLength = ts.st_size;
-  const std::string copyName = OldCopyName(inode_);
+  const std::string token = RandomLetters(kTokenLength);
+  const std::string copyName = CopyName(token), songName = SongName(token);
 
   // The copy of the old content: complete, synced and locked before it gets
   // its name, so a named copy is always whole.
@@ -600,31 +929,42 @@ bool Rewrite::CommitInPlace() {
   const int cfd = NewLockedFile(dir_, 0600, temp);
   if (cfd < 0) {
     close(tfd);
-    return Failed(-cfd);
+    return Failed(-cfd == EACCES || -cfd == EPERM ? kErrHardLinked : -cfd);
   }
+  bool named = false, linked = false;
   auto giveUp = [&](int e) {
     if (!temp.empty()) unlinkat(dir_, temp.c_str(), 0);
+    if (named) unlinkat(dir_, copyName.c_str(), 0);
+    if (linked) unlinkat(dir_, songName.c_str(), 0);
+    if (named || linked) Sync(dir_);
     close(cfd);
     close(tfd);
     return Failed(e);
   };
   if (const int e = CopyRange(tfd, 0, cfd, 0, oldLength, nullptr)) return giveUp(e);
-  if (fsync(cfd) != 0) return giveUp(errno);
-  if (temp.empty()) {
-    char proc[64];
-    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", cfd);
-    if (linkat(AT_FDCWD, proc, dir_, copyName.c_str(), AT_SYMLINK_FOLLOW) != 0 &&
-        (errno == EEXIST || linkat(cfd, "", dir_, copyName.c_str(), AT_EMPTY_PATH) != 0))
-      return giveUp(errno == EEXIST ? EBUSY : errno);
-  } else {
-    // A name that is taken is never replaced: it belongs to another save.
-    if (linkat(dir_, temp.c_str(), dir_, copyName.c_str(), 0) != 0) return giveUp(errno == EEXIST ? EBUSY : errno);
-    unlinkat(dir_, temp.c_str(), 0);
-    temp.clear();
-  }
-  if (fsync(dir_) != 0) {
+  if (const int e = Sync(cfd)) return giveUp(e);
+  if (const int e = NameFile(cfd, dir_, temp, copyName)) return giveUp(e);
+  temp.clear();
+  named = true;
+  // The file's further name beside the copy.
+  if (const int e = NameFile(tfd, dir_, std::string(), songName))
+    return giveUp(e == EPERM || e == EACCES || e == EMLINK ? kErrHardLinked : e);
+  linked = true;
+  struct stat ls;
+  if (fstatat(dir_, songName.c_str(), &ls, AT_SYMLINK_NOFOLLOW) != 0 || ls.st_ino != ts.st_ino ||
+      ls.st_dev != ts.st_dev)
+    return giveUp(ESTALE);
+  if (const int e = Sync(dir_)) return giveUp(e);
+  // Readers wait from here until the file is whole again.
+  if (const int e = LockContent(tfd, F_WRLCK)) return giveUp(e);
+  if (fstat(tfd, &ts) != 0) return giveUp(errno);
+  const std::string mark = MarkText({token, static_cast<uint64_t>(ts.st_dev), static_cast<uint64_t>(ts.st_ino), folder_});
+  if (fsetxattr(tfd, kMarkName, mark.data(), mark.size(), 0) != 0) {
     const int e = errno;
-    unlinkat(dir_, copyName.c_str(), 0);
+    return giveUp(e == ENOTSUP || e == EPERM || e == EACCES ? kErrHardLinked : e);
+  }
+  if (const int e = Sync(tfd)) {
+    fremovexattr(tfd, kMarkName);
     return giveUp(e);
   }
   Report(Step::kOldKept);
@@ -633,34 +973,36 @@ bool Rewrite::CommitInPlace() {
   const Step chunk = Step::kOverwriting;
   int e = CopyRange(fd_, 0, tfd, 0, written_, &chunk);
   if (e == 0 && written_ < oldLength && ftruncate(tfd, written_) != 0) e = errno;
-  if (e == 0 && fsync(tfd) != 0) e = errno;
+  if (e == 0) MarkChanged(tfd, ts);
+  if (e == 0) e = Sync(tfd);
+  if (e == 0) {
+    Report(Step::kOverwritten);
+    if (fremovexattr(tfd, kMarkName) != 0) e = errno;
+    else e = Sync(tfd);
+  }
   if (e != 0) {
-    // The old content goes back at once; where even that fails the copy
-    // stays for the next save, read or sweep to put back.
-    PutOldBack(dir_, cfd, copyName, name_, inode_);
+    // The old content goes back at once (the mark with it); where even that
+    // fails the mark and the copy stay for the next read, save or sweep.
+    if (Restore(tfd, dir_, token) == 0) named = linked = false;
+    temp.clear();
     close(cfd);
     close(tfd);
     return Failed(e);
   }
-  Report(Step::kOverwritten);
-  int dropped = unlinkat(dir_, copyName.c_str(), 0) == 0 ? 0 : errno;
-  if (dropped != 0) {
-    // The copy cannot go: it gets the new content, so that whatever finds
-    // it later leaves the file as it is now.
-    if (CopyRange(fd_, 0, cfd, 0, written_, nullptr) == 0 && ftruncate(cfd, written_) == 0) fsync(cfd);
-  } else {
-    Report(Step::kOldDropped);
-    if (fsync(dir_) != 0) dropped = errno;
-  }
+  Report(Step::kUnmarked);
+  struct stat done;
+  if (fstat(tfd, &done) == 0) result_ = IdentityOf(done);
+  // The save is complete: what is left of the journal is removed here or
+  // by the next sweep.
+  unlinkat(dir_, copyName.c_str(), 0);
+  unlinkat(dir_, songName.c_str(), 0);
+  Report(Step::kOldDropped);
+  Sync(dir_);
   close(cfd);
   close(tfd);
   close(fd_);
   fd_ = -1;
   Abort();
-  if (dropped != 0) {
-    error_ = dropped;
-    return false;
-  }
   return true;
 }
 
@@ -674,22 +1016,25 @@ void Rewrite::Abort() {
     close(dir_);
     dir_ = -1;
   }
+  if (lock_ >= 0) {
+    close(lock_);
+    lock_ = -1;
+  }
   hidden_.clear();
   name_.clear();
+  folder_.clear();
   inPlace_ = false;
-  device_ = 0;
-  inode_ = 0;
 }
 
-}  // namespace safefile
-
-namespace safefile {
-
 std::string ErrorText(int error) {
-  if (error == kErrHardLinked)
-    return "The file has several names (hard links), and its folder does not allow the copy of its old content "
-           "that keeps a rewrite safe";
-  return std::strerror(error);
+  switch (error) {
+    case kErrHardLinked:
+      return "The file has several names (hard links), and its folder or its file system does not allow the copy "
+             "of its old content that keeps a rewrite safe";
+    case kErrChanged: return "The file was changed by another program since it was read";
+    case kErrUnfinished: return "An earlier save of the file was cut short and its old content cannot be put back";
+    default: return std::strerror(error);
+  }
 }
 
 int WriteWholeFile(const std::string& path, const void* data, size_t n) {
@@ -706,24 +1051,54 @@ int SweepFolder(const std::string& folder) {
   return e;
 }
 
-int RecoverFile(const std::string& path) {
-  // The copy lies beside the file a symlink names.
-  char* resolved = realpath(path.c_str(), nullptr);
-  if (!resolved) return errno == ENOENT ? 0 : errno;
-  const std::string real = resolved;
-  std::free(resolved);
+int HoldForReading(int fd) {
   struct stat st;
-  if (stat(real.c_str(), &st) != 0) return errno;
-  if (!S_ISREG(st.st_mode)) return 0;
-  std::string folder, name;
-  SplitPath(real, folder, name);
-  const std::string copyName = OldCopyName(st.st_ino);
-  struct stat cs;
-  if (lstat((folder + "/" + copyName).c_str(), &cs) != 0) return errno == ENOENT ? 0 : errno;
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) return errno;
-  const int e = RecoverOldCopy(dir, copyName, st.st_ino, name);
-  close(dir);
+  if (fstat(fd, &st) != 0) return errno;
+  // Only a file with several names is ever rewritten in place (and a
+  // journal keeps a further name while it runs); the content of any other
+  // changes only by a write within one page, which cannot tear.
+  if (!S_ISREG(st.st_mode) || st.st_nlink < 2) return 0;
+  if (const int e = LockContent(fd, F_RDLCK)) return e;
+  Mark m;
+  if (!ReadMark(fd, st, m)) return 0;
+  // The rewrite that set the mark would hold the content lock: it was
+  // killed. Its old content goes back under both locks.
+  Unlock(fd, kContentLock);
+  const int song = Reopen(fd, O_RDWR);
+  if (song < 0) return kErrUnfinished;
+  int e = Lock(song, kSaveLock, F_WRLCK);
+  if (e == 0) e = LockContent(song, F_WRLCK);
+  if (e == 0) e = RecoverLocked(song);
+  close(song);
+  if (e != 0) return e;
+  return LockContent(fd, F_RDLCK);
+}
+
+void ReleaseReading(int fd) { Unlock(fd, kContentLock); }
+
+int RecoverFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return errno == ENOENT ? 0 : errno;
+  int e = HoldForReading(fd);
+  ReleaseReading(fd);
+  struct stat st;
+  if (e == 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink > 1) {
+    // A copy of the earlier form beside the file.
+    if (char* resolved = realpath(path.c_str(), nullptr)) {
+      std::string folder, name;
+      SplitPath(resolved, folder, name);
+      std::free(resolved);
+      char legacy[48];
+      std::snprintf(legacy, sizeof legacy, "%s%" PRIx64, kLegacyPrefix, static_cast<uint64_t>(st.st_ino));
+      const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (dir >= 0) {
+        struct stat cs;
+        if (fstatat(dir, legacy, &cs, AT_SYMLINK_NOFOLLOW) == 0) e = SweepLegacyCopy(dir, legacy, st.st_ino);
+        close(dir);
+      }
+    }
+  }
+  close(fd);
   return e;
 }
 

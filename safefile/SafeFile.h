@@ -16,20 +16,38 @@
 //    unnamed files gets the hidden name at once. A hidden file that a killed
 //    save left is removed by the next rewrite in that folder.
 //  - A file with several names (hard links) cannot be replaced without
-//    splitting them: its rewrite goes into the file itself. The new content
-//    is built as above; then a copy of the old content is made beside the
-//    file, synced and named (".sonavex-old-" and the file's inode number),
-//    and its folder synced; the new content is written over the old, the
-//    file cut to its length and synced; then the copy is removed. A save
-//    killed between the naming and the removal leaves the copy: the next
-//    save or read of that file, or a sweep of its folder, puts the old
-//    content back and removes the copy, so the file is the old one or the
-//    new one, under all its names. A live save keeps its copy locked, and
-//    nothing else touches a locked copy.
+//    splitting them: its rewrite goes into the file itself, with a journal.
+//    The new content is built as above. Then, beside the name being saved, a
+//    complete synced copy of the old content is named ".sonavex-copy-" plus a
+//    random token, and a further name of the file itself ".sonavex-song-"
+//    plus the same token (it keeps the file, and so its inode number, alive
+//    while the copy exists, and lets a sweep of that folder find the file
+//    whatever happens to its other names); the folder is synced. Then the
+//    file itself is marked (the extended attribute "user.sonavex.rewrite":
+//    the token, the file's device and inode numbers and the copy's folder)
+//    and synced. The new content is written over the old, the file cut to
+//    its length and synced; the mark is removed and synced; then the copy
+//    and the extra name go. A save killed while the mark is on the file is
+//    undone by whatever meets the file next: a read or a save through any of
+//    its names (in any folder) sees the mark and puts the copy's content
+//    back; a sweep of the copy's folder does so when the file behind the
+//    extra name still carries the mark with that token. A copy and an extra
+//    name without the mark are only removed: their save finished, or never
+//    began to overwrite. A copy is never written anywhere but into the file
+//    that carries its token. A file system that keeps no user attributes,
+//    or a folder that takes no copy, refuses the rewrite (kErrHardLinked).
+//
+// Saves of one file exclude each other, also across processes: each holds a
+// lock on the file (an open file description lock) from its check of the
+// file to its end, and a second save waits for it a bounded time (then
+// EBUSY). A save may name the state in which it expects the file (what it
+// read of it); under the lock a file in any other state is not written
+// (kErrChanged). A rewrite in place also keeps readers out while it changes
+// the file: HoldForReading waits for it and then keeps the next one out.
 // A symlink is written through to the file it names. A file the user may not
 // write is refused (EACCES and the like) even when its folder is writable.
 //
-// Errors are errno values, or kErrHardLinked.
+// Errors are errno values, or the kErr numbers below.
 #pragma once
 
 #include <cstddef>
@@ -40,11 +58,19 @@
 namespace safefile {
 
 // A file with several names whose folder does not let a rewrite keep the
-// copy of its old content beside it (the folder is not writable): only an
-// in-place change within one page keeps it one file safely.
+// copy of its old content beside it (the folder is not writable), or whose
+// file system keeps no mark on it: only an in-place change within one page
+// keeps it one file safely.
 constexpr int kErrHardLinked = 0x10000;
+// The file is not in the state the save expected (another program changed
+// or replaced it since it was read): nothing was written.
+constexpr int kErrChanged = 0x10001;
+// A rewrite of the file in place was killed midway and its old content
+// cannot be put back (the copy is gone, or may not be read or written): the
+// file is neither read nor written until that is mended.
+constexpr int kErrUnfinished = 0x10002;
 
-// The system's text of an error number (kErrHardLinked included).
+// The system's text of an error number (the kErr numbers included).
 std::string ErrorText(int error);
 
 // The steps of a save, as a test hook sees them.
@@ -61,7 +87,8 @@ enum class Step {
   kOldKept,         // the copy of the old content is complete, synced and named, its folder synced
   kOverwriting,     // one more chunk of the new content is in the file itself
   kOverwritten,     // the whole new content is in the file, cut to its length and synced
-  kOldDropped,      // the copy is removed; the folder is not synced yet
+  kUnmarked,        // the file's mark is removed and synced; the journal's names are still there
+  kOldDropped,      // the journal's names are removed; the folder is not synced yet
 };
 
 // Hooks for the tests that stop a save at chosen moments; unset normally.
@@ -69,8 +96,34 @@ struct TestHooks {
   void (*step)(Step step, int64_t offset, int64_t length) = nullptr;
   bool noTmpfile = false;  // act as on a file system without unnamed files
   int64_t copyChunk = 0;   // bytes copied between two kCopied or kOverwriting steps (0: the normal amount)
+  // Called in place of every fsync (of files and folders): 0 or an errno.
+  int (*sync)(int fd) = nullptr;
+  // Sees the new file of a rewrite once it is written, before it is synced
+  // and checked (a test may take bytes away from it, as a failing disk would).
+  void (*written)(int fd) = nullptr;
+  // How long a save or a read waits for a lock that another one holds, in
+  // milliseconds (-1: the normal wait, kLockWaitMs).
+  int lockWaitMs = -1;
+  // Called instead of waiting each time a lock is found held: true tries
+  // again at once, false gives up (EBUSY).
+  bool (*lockBusy)() = nullptr;
 };
 TestHooks& Hooks();
+
+// How long a save or a read waits for another save's lock before it gives
+// up with EBUSY.
+constexpr int kLockWaitMs = 5000;
+
+// What tells one state of a file from another: which file it is, its length
+// and the time of its last change. A rewrite in place and a write within a
+// page give the file a change time of their own (to the nanosecond), so that
+// even two saves within one clock tick tell apart.
+struct FileIdentity {
+  uint64_t device = 0, inode = 0;
+  int64_t length = 0, modifiedSec = 0, modifiedNsec = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+FileIdentity IdentityOf(const struct stat& st);
 
 // The size of the page within which an in-place write cannot tear.
 constexpr int64_t kPageSize = 4096;
@@ -93,6 +146,12 @@ ByteRange ChangedRange(const uint8_t* before, const uint8_t* after, size_t n);
 int WriteInPlace(const std::string& path, int64_t offset, const void* data, size_t n);
 // Cuts the file at path to length bytes and syncs it. 0, or the error.
 int TruncateInPlace(const std::string& path, int64_t length);
+// The same under the save's lock, for a file that must still be `expected`
+// (when given; kErrChanged otherwise, nothing written). `result` (when
+// given) gets the file as the write left it.
+int WriteInPlace(const std::string& path, int64_t offset, const void* data, size_t n, const FileIdentity* expected,
+                 FileIdentity* result);
+int TruncateInPlace(const std::string& path, int64_t length, const FileIdentity* expected, FileIdentity* result);
 
 // Builds a new file and puts it in the place of the file at path (which may
 // not exist yet: then it is created). Every failure keeps its error number
@@ -104,9 +163,13 @@ class Rewrite {
   Rewrite& operator=(const Rewrite&) = delete;
   ~Rewrite() { Abort(); }
 
-  // Resolves symlinks, checks that the old file may be written and replaced
-  // and creates the new file beside it with the old one's attributes.
-  bool Begin(const std::string& path);
+  // Resolves symlinks, checks that the old file may be written and replaced,
+  // takes the lock that keeps other saves of it out until the end, and
+  // creates the new file beside it with the old one's attributes.
+  bool Begin(const std::string& path) { return Begin(path, nullptr); }
+  // The same for a file that must still be `expected` (when given): under
+  // the lock, a file in another state, or no file, fails with kErrChanged.
+  bool Begin(const std::string& path, const FileIdentity* expected);
   // Appends bytes.
   bool Write(const void* data, size_t n);
   // Copies count bytes of the open file src from offset on into the new file.
@@ -124,6 +187,8 @@ class Rewrite {
 
   // The error of the last failure (0 when none).
   int Error() const { return error_; }
+  // After a Commit: the file as the rewrite left it.
+  const FileIdentity& Result() const { return result_; }
 
  private:
   bool Failed(int e);
@@ -134,12 +199,13 @@ class Rewrite {
   int error_ = 0;
   int dir_ = -1;          // the folder of the file written
   int fd_ = -1;           // the new file
+  int lock_ = -1;         // the old file, locked for this save
   int64_t written_ = 0;   // bytes the new file must hold
   std::string name_;      // the old file's name in that folder
+  std::string folder_;    // that folder's path
   std::string hidden_;    // the new file's hidden name, once it has one
   bool inPlace_ = false;  // the file has several names: the new content goes into it
-  dev_t device_ = 0;      // ... and which file that is
-  ino_t inode_ = 0;
+  FileIdentity result_;
 };
 
 // Replaces the file at path (or creates it) with exactly these bytes through
@@ -147,17 +213,30 @@ class Rewrite {
 int WriteWholeFile(const std::string& path, const void* data, size_t n);
 
 // Finishes what killed saves left in a folder: removes their unfinished new
-// files and gives a file with several names whose rewrite was killed midway
-// its old content back (a save still running is left alone). For a program
-// start over the folders its files and songs live in; the next save in a
-// folder does the same. 0, or the error of the first leftover that could not
-// be handled (the others are handled all the same).
+// files, gives a file with several names whose rewrite was killed midway its
+// old content back, and removes journals that belong to no such file (a save
+// still running is left alone). A copy in the earlier form, named
+// ".sonavex-old-" and an inode number, goes back only into the file of the
+// folder with that number and several names that was born before it, and is
+// removed when no file matches. For a program start over the folders its
+// files and songs live in; the next save in a folder does the same. 0, or the
+// error of the first leftover that could not be handled (EBUSY for a running
+// save; the others are handled all the same).
 int SweepFolder(const std::string& folder);
 
 // Gives the file at path its old content back when a rewrite of it (a file
-// with several names) was killed midway and left the copy beside it; does
-// nothing otherwise. For readers about to read such a file. 0 when nothing
-// was left or the old content is back; the error otherwise.
+// with several names) was killed midway; does nothing otherwise. 0 when
+// nothing was left or the old content is back; the error otherwise.
 int RecoverFile(const std::string& path);
+
+// For readers of a file open as fd: waits (kLockWaitMs at most) while a
+// rewrite of it in place runs, puts the old content back when one was killed
+// midway, and then holds a shared lock that keeps the next rewrite in place
+// out until ReleaseReading, or until the descriptor's open file description
+// is closed. Does nothing for anything but a regular file with several
+// names (no other is rewritten in place). 0, or the error (EBUSY when the
+// rewrite runs too long, kErrUnfinished, ...).
+int HoldForReading(int fd);
+void ReleaseReading(int fd);
 
 }  // namespace safefile

@@ -317,7 +317,7 @@ bool CAPETag::SaveToFile(const WString& path) {
   }
   const CByteBuffer tag = BuildTag();
   SafeRewrite out(State());
-  if (!out.Begin(path) || !out.CopyFrom(f, 0, replaceFrom) ||
+  if (!out.Begin(path, f) || !out.CopyFrom(f, 0, replaceFrom) ||
       !out.Write(tag.GetData(), static_cast<size_t>(tag.GetLength())) || !out.CopyFrom(f, keepFrom, length - keepFrom))
     return false;
   // The tag must be found where it was written: a new file that a reader
@@ -351,7 +351,7 @@ bool CAPETag::RemoveFromFile(const WString& path) {
     return false;
   }
   SafeRewrite out(State());
-  return out.Begin(path) && out.CopyFrom(f, 0, place.start) && out.CopyFrom(f, place.end, length - place.end) &&
+  return out.Begin(path, f) && out.CopyFrom(f, 0, place.start) && out.CopyFrom(f, place.end, length - place.end) &&
          out.Commit();
 }
 

@@ -161,6 +161,9 @@ int16_t CSonavexCtrl::AnalyzeFile(const WString& path) {
     m_State.lastError = file.Error();
     return kFormatNone;
   }
+  // What the saves of this control compare the file with.
+  m_State.analysedKnown = file.Identify(m_State.analysed);
+  if (m_State.analysedKnown) m_State.analysedPath = file.Path();
   m_State.fileSize = ClampedLength(file);
   if (m_State.fileSize < 16) return kFormatNone;
   m_strExtension = ExtensionOf(path);

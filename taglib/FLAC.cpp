@@ -308,15 +308,14 @@ bool CFLAC::SaveChangesToFile(const WString& path) {
     }
     const int64_t at = chain.start + change.offset;
     if (FitsOnePage(at, change.length)) {
-      src.Close();
       m_bInPlace = true;
-      return WriteInPlace(State(), path, at, m_Image.GetData() + change.offset, change.length);
+      return WriteInPlace(State(), path, src, at, m_Image.GetData() + change.offset, change.length);
     }
   }
 
   const int64_t fileLength = src.Length();
   SafeRewrite rw(State());
-  if (!rw.Begin(path)) return false;
+  if (!rw.Begin(path, src)) return false;
   if (!rw.CopyFrom(src, 0, chain.start)) return false;  // the ID3v2 tag stays in front
   if (!rw.Write(m_Image.GetData(), static_cast<size_t>(m_Image.GetLength()))) return false;
   if (!rw.CopyFrom(src, chain.end, fileLength - chain.end)) return false;

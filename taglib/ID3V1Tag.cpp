@@ -226,11 +226,10 @@ bool CID3V1Tag::SaveChangesToFile(const WString& path) {
     if (change.length == 0) return true;  // nothing to write
   }
   if (FitsOnePage(at + change.offset, change.length)) {
-    f.Close();
-    return WriteInPlace(State(), path, at + change.offset, tag.GetData() + change.offset, change.length);
+    return WriteInPlace(State(), path, f, at + change.offset, tag.GetData() + change.offset, change.length);
   }
   SafeRewrite out(State());
-  return out.Begin(path) && out.CopyFrom(f, 0, at) && out.Write(tag.GetData(), kTagSize) && out.Commit();
+  return out.Begin(path, f) && out.CopyFrom(f, 0, at) && out.Write(tag.GetData(), kTagSize) && out.Commit();
 }
 
 bool CID3V1Tag::RemoveTagFromFile(const WString& path) {
@@ -244,9 +243,8 @@ bool CID3V1Tag::RemoveTagFromFile(const WString& path) {
     State().lastError = kErrTagMissing;
     return false;
   }
-  f.Close();
   // Cutting the end off cannot tear: the file is the old or the shorter one.
-  return TruncateInPlace(State(), path, length - kTagSize);
+  return TruncateInPlace(State(), path, f, length - kTagSize);
 }
 
 }  // namespace sonavex

@@ -592,15 +592,14 @@ bool CID3V2Tag::WriteToFile(const WString& path, bool fromID3V1) {
       State().lastError = src.Error() ? src.Error() : EIO;
       return false;
     }
-    src.Close();
     const ByteRange change = ChangedRange(old.data(), m_build.GetData(), old.size());
     if (change.length == 0) return true;
-    return WriteInPlace(State(), path, change.offset, m_build.GetData() + change.offset, change.length);
+    return WriteInPlace(State(), path, src, change.offset, m_build.GetData() + change.offset, change.length);
   }
 
   const int64_t oldSize = oldIsTag ? old.size : 0;
   SafeRewrite rewrite(State());
-  if (!rewrite.Begin(path)) return false;
+  if (!rewrite.Begin(path, src)) return false;
   if (!rewrite.Write(m_build.GetData(), static_cast<size_t>(m_build.GetLength()))) return false;
   if (!rewrite.CopyFrom(src, oldSize, length - oldSize)) return false;
   src.Close();
@@ -630,7 +629,7 @@ bool CID3V2Tag::RemoveTagFromFile(const WString& path) {
     return false;
   }
   SafeRewrite rewrite(State());
-  if (!rewrite.Begin(path)) return false;
+  if (!rewrite.Begin(path, src)) return false;
   if (!rewrite.CopyFrom(src, old.size, length - old.size)) return false;
   src.Close();
   return rewrite.Commit();

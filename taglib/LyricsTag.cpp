@@ -223,7 +223,7 @@ bool CLyricsTag::SaveChangesToFile(const WString& path) {
   int32_t size = 0;
   const CByteBuffer block = BuildBlock(size);
   SafeRewrite out(State());
-  if (!out.Begin(path) || !out.CopyFrom(f, 0, replaceFrom) ||
+  if (!out.Begin(path, f) || !out.CopyFrom(f, 0, replaceFrom) ||
       !out.Write(block.GetData(), static_cast<size_t>(block.GetLength())) || !out.Write(id3v1, sizeof id3v1) ||
       !out.Commit())
     return false;
@@ -251,7 +251,7 @@ bool CLyricsTag::RemoveTagFromFile(const WString& path) {
     return false;
   }
   SafeRewrite out(State());
-  if (!out.Begin(path) || !out.CopyFrom(f, 0, place.start) || !out.Write(id3v1, sizeof id3v1) || !out.Commit())
+  if (!out.Begin(path, f) || !out.CopyFrom(f, 0, place.start) || !out.Write(id3v1, sizeof id3v1) || !out.Commit())
     return false;
   Clear();
   return true;

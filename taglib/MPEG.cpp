@@ -532,14 +532,13 @@ bool CMPEG::ModifyHeaderBit(const WString& path, int byteIndex, uint8_t mask, bo
   if (change.length == 0) return true;
   const int64_t at = m_nFirstFramePosition + change.offset;
   if (FitsOnePage(at, change.length)) {
-    f.Close();
-    return WriteInPlace(State(), path, at, frame + change.offset, change.length);
+    return WriteInPlace(State(), path, f, at, frame + change.offset, change.length);
   }
   // A header across a page boundary: the file is rewritten.
   const int64_t length = f.Length();
   const int64_t behind = at + static_cast<int64_t>(change.length);
   SafeRewrite out(State());
-  return out.Begin(path) && out.CopyFrom(f, 0, at) && out.Write(frame + change.offset, change.length) &&
+  return out.Begin(path, f) && out.CopyFrom(f, 0, at) && out.Write(frame + change.offset, change.length) &&
          out.CopyFrom(f, behind, length - behind) && out.Commit();
 }
 

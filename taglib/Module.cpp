@@ -50,8 +50,10 @@ WString ErrorText(int32_t number) {
       case 209: return u"Parser Error: wrong format for id3v2 sync lyrics!";
       case 210: return u"Tag not allowed in this file format!";
       case 211: return u"The file's structure is damaged: it is left as it is!";
-      case 212: return u"The file has other names (hard links), and its folder does not allow the copy of the old file that keeps their change safe!";
+      case 212: return u"The file has other names (hard links), and its folder or its file system does not allow the copy of the old file that keeps their change safe!";
       case 213: return u"The file has changed since it was analysed: analyse it again!";
+      case 214: return u"Another save of the file is running: try again later!";
+      case 215: return u"An earlier save of the file was cut short and its old content cannot be put back!";
       default: return {};
     }
   }

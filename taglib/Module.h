@@ -6,8 +6,10 @@
 #pragma once
 
 #include "WString.h"
+#include "safefile/SafeFile.h"
 
 #include <cstdint>
+#include <string>
 
 namespace sonavex {
 
@@ -24,11 +26,21 @@ struct FileState {
   // writes a file, so that no save leaves them behind. Set by that owner.
   bool (*loadDeferred)(void* owner) = nullptr;
   void* deferredOwner = nullptr;
+  // The file the last analysis read, as it was then (its path as given).
+  // A save into that file (by any of its names) writes only while the file
+  // is still so, and then takes the file as the save left it, so that the
+  // next save without a new analysis compares with that.
+  bool analysedKnown = false;
+  safefile::FileIdentity analysed;
+  std::string analysedPath;
 
-  // Forgets the layout and the error (the switch stays).
+  // Forgets the layout, the analysed file and the error (the switch stays).
   void Reset() {
     fileSize = id3v2Size = apeSize = id3v1Size = lyricsSize = 0;
     lastError = 0;
+    analysedKnown = false;
+    analysed = {};
+    analysedPath.clear();
   }
 };
 
@@ -75,9 +87,15 @@ enum : int32_t {
   // copy of its old content that a rewrite keeps beside it.
   kErrDamagedFile = 211,
   kErrHardLinked = 212,
-  // A part of the tag that is read only when it is used (a cover picture)
-  // cannot be, because the file changed since it was analysed.
+  // The file changed since it was analysed (another program wrote it): a
+  // save writes nothing, and a part of the tag that is read only when it is
+  // used (a cover picture) cannot be read.
   kErrFileChanged = 213,
+  // Another save of the file holds it longer than a save or a read waits.
+  kErrFileBusy = 214,
+  // An earlier save of the file was cut short and its old content cannot
+  // be put back: the file is neither read nor written.
+  kErrSaveUnfinished = 215,
 };
 
 // Text of an error number: the library's own string for 201..299 ("" when it

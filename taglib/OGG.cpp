@@ -346,7 +346,7 @@ bool COGG::SaveChangesToFile(const WString& path) {
 
   const int64_t length = src.Length();
   SafeRewrite rw(State());
-  if (!rw.Begin(path)) return false;
+  if (!rw.Begin(path, src)) return false;
   if (!rw.CopyFrom(src, 0, second)) return false;  // ID3v2 tag if any, and the first page
   for (const Packet& page : pages)
     if (!rw.Write(page.data(), page.size())) return false;

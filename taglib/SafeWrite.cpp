@@ -1,12 +1,88 @@
 #include "SafeWrite.h"
 
+#include <cstdlib>
+#include <cstring>
+
 namespace sonavex {
 
+namespace {
+
+// Whether the file at path, in the state seen, is the one the control's
+// last analysis read: the same file (another of its names, too), or what
+// now stands under the name it was analysed by.
+bool IsAnalysedFile(const FileState& state, const std::string& path, const safefile::FileIdentity& seen) {
+  if (!state.analysedKnown) return false;
+  if (seen.device == state.analysed.device && seen.inode == state.analysed.inode) return true;
+  if (path == state.analysedPath) return true;
+  char* a = realpath(path.c_str(), nullptr);
+  char* b = realpath(state.analysedPath.c_str(), nullptr);
+  const bool same = a && b && std::strcmp(a, b) == 0;
+  std::free(a);
+  std::free(b);
+  return same;
+}
+
+// What a save expects of its song: the state in which the source read it.
+struct Expectation {
+  bool known = false;
+  bool analysed = false;
+  safefile::FileIdentity identity;
+};
+
+// Takes the source's state as the save's expectation and gives up its hold
+// for reading; false with 213 when the source is the analysed file in
+// another state than the analysis read.
+bool Expect(FileState& state, const std::string& path, TagFile& source, Expectation& out) {
+  if (!source.Identify(out.identity)) return true;  // nothing to compare
+  out.known = true;
+  out.analysed = IsAnalysedFile(state, path, out.identity);
+  if (out.analysed && !(out.identity == state.analysed)) {
+    state.lastError = kErrFileChanged;
+    return false;
+  }
+  source.ReleaseHold();
+  return true;
+}
+
+}  // namespace
+
 int32_t SaveError(int error) {
-  return error == safefile::kErrHardLinked ? kErrHardLinked : error;
+  switch (error) {
+    case safefile::kErrHardLinked: return kErrHardLinked;
+    case safefile::kErrChanged: return kErrFileChanged;
+    case safefile::kErrUnfinished: return kErrSaveUnfinished;
+    case EBUSY: return kErrFileBusy;
+    default: return error;
+  }
 }
 
 bool LoadDeferred(FileState& state) { return !state.loadDeferred || state.loadDeferred(state.deferredOwner); }
+
+bool WriteInPlace(FileState& state, const WString& path, TagFile& source, int64_t offset, const void* data, size_t n) {
+  if (!LoadDeferred(state)) return false;
+  const std::string native = PathToNative(path);
+  Expectation expect;
+  if (!Expect(state, native, source, expect)) return false;
+  source.Close();
+  safefile::FileIdentity result;
+  const int e = safefile::WriteInPlace(native, offset, data, n, expect.known ? &expect.identity : nullptr, &result);
+  if (e != 0) state.lastError = SaveError(e);
+  else if (expect.analysed) state.analysed = result;
+  return e == 0;
+}
+
+bool TruncateInPlace(FileState& state, const WString& path, TagFile& source, int64_t length) {
+  if (!LoadDeferred(state)) return false;
+  const std::string native = PathToNative(path);
+  Expectation expect;
+  if (!Expect(state, native, source, expect)) return false;
+  source.Close();
+  safefile::FileIdentity result;
+  const int e = safefile::TruncateInPlace(native, length, expect.known ? &expect.identity : nullptr, &result);
+  if (e != 0) state.lastError = SaveError(e);
+  else if (expect.analysed) state.analysed = result;
+  return e == 0;
+}
 
 bool WriteInPlace(FileState& state, const WString& path, int64_t offset, const void* data, size_t n) {
   if (!LoadDeferred(state)) return false;
@@ -20,6 +96,22 @@ bool TruncateInPlace(FileState& state, const WString& path, int64_t length) {
   const int e = safefile::TruncateInPlace(PathToNative(path), length);
   if (e != 0) state.lastError = SaveError(e);
   return e == 0;
+}
+
+bool SafeRewrite::Begin(const WString& path, TagFile& source) {
+  analysed_ = false;
+  if (!LoadDeferred(state_)) return false;
+  const std::string native = PathToNative(path);
+  Expectation expect;
+  if (!Expect(state_, native, source, expect)) return false;
+  analysed_ = expect.analysed;
+  return Check(rewrite_.Begin(native, expect.known ? &expect.identity : nullptr));
+}
+
+bool SafeRewrite::Commit() {
+  if (!Check(rewrite_.Commit())) return false;
+  if (analysed_) state_.analysed = rewrite_.Result();
+  return true;
 }
 
 bool SafeRewrite::Check(bool ok) {

@@ -2,6 +2,15 @@
 // the control's last error, its paths are automation strings and its
 // sources are open tag files. See safefile/SafeFile.h for how a save stays
 // safe against a failure or a kill at any moment.
+//
+// A save of a song names the file as the save read it (the source, open on
+// the same path). The file is written only while it is still in that state,
+// checked under the lock that keeps other saves of it out; and when it is
+// the file the control analysed last (by any of its names, or under the
+// name it was analysed by), only while it is still as the analysis read it.
+// Otherwise nothing is written and the last error is 213. A save that
+// writes the analysed file leaves the control's state with the file as the
+// save left it.
 #pragma once
 
 #include "Module.h"
@@ -28,10 +37,14 @@ int32_t SaveError(int error);
 // save changes a file. False with state.lastError set when it cannot.
 bool LoadDeferred(FileState& state);
 
-// Writes n bytes at offset of the file in one write that cannot tear, then
-// syncs it (see safefile::WriteInPlace). False with state.lastError set on failure.
+// Writes n bytes at offset of the song at path in one write that cannot
+// tear, then syncs it (see safefile::WriteInPlace); source is the song as
+// the save read it, and is closed. False with state.lastError set on failure.
+bool WriteInPlace(FileState& state, const WString& path, TagFile& source, int64_t offset, const void* data, size_t n);
+// Cuts the song at path to length bytes and syncs it; source as above.
+bool TruncateInPlace(FileState& state, const WString& path, TagFile& source, int64_t length);
+// The same for a file that is no save's source (nothing is compared).
 bool WriteInPlace(FileState& state, const WString& path, int64_t offset, const void* data, size_t n);
-// Cuts the file at path to length bytes and syncs it.
 bool TruncateInPlace(FileState& state, const WString& path, int64_t length);
 
 // Builds a new file and puts it in the place of the file at path (which may
@@ -41,6 +54,11 @@ class SafeRewrite {
  public:
   explicit SafeRewrite(FileState& state) : state_(state) {}
 
+  // Begins the save of the song at path; source is the song as the save
+  // read it (see above). Its hold for reading is given up.
+  bool Begin(const WString& path, TagFile& source);
+  // Begins writing a file that is not a song the save read (an exported
+  // picture): nothing is compared.
   bool Begin(const WString& path) { return LoadDeferred(state_) && Check(rewrite_.Begin(PathToNative(path))); }
   bool Write(const void* data, size_t n) { return Check(rewrite_.Write(data, n)); }
   // Copies count bytes of src from offset on into the new file.
@@ -50,7 +68,7 @@ class SafeRewrite {
   // Opens the new file as written so far for reading (to check it before
   // it replaces the old one).
   bool ReadBack(TagFile& into);
-  bool Commit() { return Check(rewrite_.Commit()); }
+  bool Commit();
   void Abort() { rewrite_.Abort(); }
 
  private:
@@ -58,6 +76,7 @@ class SafeRewrite {
 
   FileState& state_;
   safefile::Rewrite rewrite_;
+  bool analysed_ = false;  // the song is the file the control analysed
 };
 
 }  // namespace sonavex

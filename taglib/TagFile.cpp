@@ -1,5 +1,6 @@
 #include "TagFile.h"
 
+#include "SafeWrite.h"
 #include "safefile/FileName.h"
 #include "safefile/SafeFile.h"
 
@@ -40,19 +41,26 @@ bool TagFile::Open(const std::string& utf8Path, Mode mode) {
     Fail(EISDIR);
     return false;
   }
-  // A file with several names whose rewrite was killed midway gets its old
-  // content back before anything reads it (the file stays the same one).
-  if (S_ISREG(st.st_mode) && st.st_nlink > 1 && safefile::RecoverFile(utf8Path) == 0 && fstat(fd_, &st) != 0) {
-    Fail(errno);
-    Close();
-    return false;
+  // No rewrite in place runs while the file is read, and one that was
+  // killed midway is undone before (the file stays the same one).
+  if (S_ISREG(st.st_mode)) {
+    if (const int e = safefile::HoldForReading(fd_)) {
+      Close();
+      Fail(SaveError(e));
+      return false;
+    }
+    if (fstat(fd_, &st) != 0) {
+      Fail(errno);
+      Close();
+      return false;
+    }
   }
   if (!S_ISREG(st.st_mode)) fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
   length_ = S_ISREG(st.st_mode) ? st.st_size : 0;
   pos_ = 0;
   path_ = utf8Path;
   regular_ = S_ISREG(st.st_mode);
-  identity_ = {st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+  identity_ = safefile::IdentityOf(st);
   return true;
 }
 
@@ -60,6 +68,10 @@ bool TagFile::Identify(Identity& out) {
   if (fd_ < 0 || !regular_) return false;
   out = identity_;
   return true;
+}
+
+void TagFile::ReleaseHold() {
+  if (fd_ >= 0 && regular_) safefile::ReleaseReading(fd_);
 }
 
 bool TagFile::OpenDescriptor(int fd) {

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "WString.h"
+#include "safefile/SafeFile.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -40,10 +41,16 @@ class TagFile {
   ~TagFile() { Close(); }
 
   // Opens a regular file or a device; a folder is refused (EISDIR). A file
-  // with several names whose rewrite was killed midway first gets its old
-  // content back (see safefile/SafeFile.h).
+  // with several names is held for reading (see safefile::HoldForReading):
+  // a rewrite of it in place that is running is waited for and kept out
+  // while the file is open, one that was killed midway is undone first, so
+  // that no read sees a torn file (kErrFileBusy or kErrSaveUnfinished when
+  // that cannot be).
   bool Open(const WString& path, Mode mode);
   bool Open(const std::string& utf8Path, Mode mode);
+  // Gives up the hold on the file (it stays open): a save that read the file
+  // does so before it changes it.
+  void ReleaseHold();
   // Reads a file that is open already, through a descriptor of its own.
   bool OpenDescriptor(int fd);
   // Closes; false when the close reported an error.
@@ -74,11 +81,7 @@ class TagFile {
 
   // What tells one state of a file from another: which file it is, its
   // length and the time of its last change.
-  struct Identity {
-    uint64_t device = 0, inode = 0;
-    int64_t length = 0, changedSec = 0, changedNsec = 0;
-    bool operator==(const Identity&) const = default;
-  };
+  using Identity = safefile::FileIdentity;
   // The identity of the file as it was opened; false for anything but a
   // regular file opened by its path.
   bool Identify(Identity& out);

@@ -732,15 +732,14 @@ bool CWMA::SaveChangesToFile(const WString& path) {
     const ByteRange change = ChangedRange(old.data(), header.data(), header.size());
     if (change.length == 0) return true;
     if (FitsOnePage(start + change.offset, change.length)) {
-      file.Close();
-      return WriteInPlace(State(), path, start + change.offset, header.data() + change.offset, change.length);
+      return WriteInPlace(State(), path, file, start + change.offset, header.data() + change.offset, change.length);
     }
   } else {
     BuildHeader(cd, ecd, kRewritePadding, header);
   }
 
   SafeRewrite rewrite(State());
-  if (!rewrite.Begin(path)) return false;
+  if (!rewrite.Begin(path, file)) return false;
   if (!rewrite.CopyFrom(file, 0, start)) return false;  // a tag in front stays
   if (!rewrite.Write(header.data(), header.size())) return false;
   if (!rewrite.CopyFrom(file, m_nHeaderEnd, length - m_nHeaderEnd)) return false;

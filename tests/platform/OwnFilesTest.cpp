@@ -283,6 +283,41 @@ TEST(OwnFiles, KilledSavesLeaveTheOldFileOrTheNewOne) {
   }
 }
 
+// An own file with a second name in another folder (a backup the user
+// linked to it): its save goes into the file itself. Killed at every step,
+// a read through either name gives the old content or the new one, whole;
+// a sweep of the folder leaves the two names and nothing else.
+TEST(OwnFiles, AKilledSaveOfAFileWithTwoNamesIsReadWhole) {
+  TempDir dir;
+  const std::string path = dir.file("djv.ndx"), twin = dir.file("backup/djv.ndx");
+  fs::create_directory(dir.path() / "backup");
+  const std::string olds(30000, 'o'), news(20000, 'n');
+  TempDir::Write(path, olds);
+  fs::create_hard_link(path, twin);
+  safefile::Hooks().copyChunk = 4096;  // a rewrite of several pieces
+  const int steps = killsave::AtEveryStep(
+      [&] {
+        if (!WriteOwnFile(Q(path), QByteArray::fromStdString(news)).isEmpty()) std::_Exit(3);
+      },
+      [&](int step, bool killed) {
+        SCOPED_TRACE(step);
+        QByteArray bytes;
+        ASSERT_EQ(ReadOwnFile(Q(step % 2 ? path : twin), 1 << 20, bytes), QString());
+        const std::string now = bytes.toStdString();
+        EXPECT_TRUE(now == olds || now == news) << now.size();
+        if (!killed) {
+          EXPECT_EQ(now, news);
+        }
+        EXPECT_EQ(ReadAll(step % 2 ? twin : path), now);
+        EXPECT_EQ(safefile::SweepFolder(dir.path().string()), 0);
+        EXPECT_EQ(fs::hard_link_count(path), 2u);
+        EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"djv.ndx", "backup"}));
+        TempDir::Write(path, olds);  // into the same file, for the next run
+      });
+  safefile::Hooks() = safefile::TestHooks{};
+  EXPECT_GT(steps, 10);
+}
+
 // A full disk (here a file size limit) under every own save, for files both
 // below and above the 16 KB that a buffered writer holds back until its
 // commit: the save says so and the old file stays byte for byte.

@@ -6,7 +6,7 @@
 // Afterwards the file must be the old one or the new one, whole and readable,
 // and nothing may be left beside it once the next save has looked at the
 // folder.
-#include "MpegTestSupport.h"
+#include "SaveKinds.h"
 #include "SafeWrite.h"
 
 #include <gtest/gtest.h>
@@ -25,116 +25,8 @@ using namespace sonavex;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-std::string FixturePath(const std::string& area, const std::string& name) {
-  return std::string(DJVP_TEST_FIXTURES) + "/" + area + "/" + name;
-}
-
-std::u16string W(const std::string& s) { return FromUtf8(s); }
-
-struct SaveKind {
-  const char* name;
-  const char* area;     // fixture folder
-  const char* fixture;  // fixture file
-  const char* as;       // name of the copy (its extension chooses the reader)
-  int16_t format;       // what an analysis must find in the old and the new file
-  bool inPlace;         // the save changes the file in place
-  // Prepares the copy further (an earlier save), may be empty.
-  std::function<void(const std::string&)> prepare;
-  // The save, on a control that analysed the file.
-  std::function<bool(CSonavexCtrl&, const std::u16string&)> save;
-};
-
-// Failures name the kind of save.
-[[maybe_unused]] void PrintTo(const SaveKind& kind, std::ostream* os) { *os << kind.name; }
-
-bool AnalyseAndSave(const SaveKind& kind, const std::string& path) {
-  CSonavexCtrl c;
-  c.AUDIOAnalyzeFile(W(path));
-  return kind.save(c, W(path));
-}
-
-// An MP3 whose ID3v2 tag is padded to one page (an earlier save made it).
-void GiveId3v2Tag(const std::string& path) {
-  CSonavexCtrl c;
-  c.AUDIOAnalyzeFile(W(path));
-  c.SetID3V2Title(u"Old title");
-  ASSERT_TRUE(c.ID3V2SaveChangesToFile(W(path)));
-}
-
-const SaveKind kKinds[] = {
-    {"FlacCommentInPlace", "flac", "padded.flac", "song.flac", kFormatFLAC, true, nullptr,
-     [](CSonavexCtrl& c, const std::u16string& p) {
-       c.SetFLACTitle(u"Killed title");
-       return c.FLACSaveChangesToFile(p);
-     }},
-    {"FlacRewrite", "flac", "nopad.flac", "song.flac", kFormatFLAC, false, nullptr,
-     [](CSonavexCtrl& c, const std::u16string& p) {
-       c.SetFLACDescription(std::u16string(3000, u'd'));
-       return c.FLACSaveChangesToFile(p);
-     }},
-    {"OggRewrite", "ogg", "long.ogg", "song.ogg", kFormatOGG, false, nullptr,
-     [](CSonavexCtrl& c, const std::u16string& p) {
-       c.SetOGGTitle(u"Killed title");
-       return c.OGGSaveChangesToFile(p);
-     }},
-    {"Id3v2InPlace", "mpeg", "cbr128_stereo_noinfo.mp3", "song.mp3", kFormatMPEG, true, GiveId3v2Tag,
-     [](CSonavexCtrl& c, const std::u16string& p) {
-       c.SetID3V2Title(u"Killed title");
-       return c.ID3V2SaveChangesToFile(p);
-     }},
-    {"Id3v2Rewrite", "mpeg", "cbr128_stereo_noinfo.mp3", "song.mp3", kFormatMPEG, false, nullptr,
-     [](CSonavexCtrl& c, const std::u16string& p) {
-       c.SetID3V2Title(u"Killed title");
-       return c.ID3V2SaveChangesToFile(p);
-     }},
-    {"Id3v2Removal", "mpeg", "cbr128_stereo_noinfo.mp3", "song.mp3", kFormatMPEG, false, GiveId3v2Tag,
-     [](CSonavexCtrl& c, const std::u16string& p) { return c.ID3V2RemoveTagFromFile(p); }},
-    {"Id3v1Save", "mpeg", "tag_id3v1.mp3", "song.mp3", kFormatMPEG, true, nullptr,
-     [](CSonavexCtrl& c, const std::u16string& p) {
-       c.SetID3V1Title(u"Killed");
-       return c.ID3V1SaveChangesToFile(p);
-     }},
-    {"Id3v1Append", "mpeg", "cbr128_stereo_noinfo.mp3", "song.mp3", kFormatMPEG, true, nullptr,
-     [](CSonavexCtrl& c, const std::u16string& p) {
-       c.SetID3V1Title(u"Killed");
-       return c.ID3V1SaveChangesToFile(p);
-     }},
-    {"Id3v1Removal", "mpeg", "tag_id3v1.mp3", "song.mp3", kFormatMPEG, true, nullptr,
-     [](CSonavexCtrl& c, const std::u16string& p) { return c.ID3V1RemoveTagFromFile(p); }},
-    {"ApeSave", "mpeg", "tag_ape_lyrics2_id3v1.mp3", "song.mp3", kFormatMPEG, false, nullptr,
-     [](CSonavexCtrl& c, const std::u16string& p) {
-       c.SetAPETitle(u"Killed title");
-       return c.APESaveChangesToFile(p);
-     }},
-    {"ApeRemoval", "mpeg", "tag_ape_id3v1.mp3", "song.mp3", kFormatMPEG, false, nullptr,
-     [](CSonavexCtrl& c, const std::u16string& p) { return c.APERemoveTagFromFile(p); }},
-    {"Lyrics3Save", "mpeg", "tag_lyrics2_id3v1.mp3", "song.mp3", kFormatMPEG, false, nullptr,
-     [](CSonavexCtrl& c, const std::u16string& p) {
-       c.SetLYRICSTitle(u"Killed title");
-       return c.LYRICSSaveChangesToFile(p);
-     }},
-    {"Lyrics3Removal", "mpeg", "tag_lyrics2_id3v1.mp3", "song.mp3", kFormatMPEG, false, nullptr,
-     [](CSonavexCtrl& c, const std::u16string& p) { return c.LYRICSRemoveTagFromFile(p); }},
-    {"WmaInPlace", "wma", "typed.wma", "song.wma", kFormatWMA, true, nullptr,
-     [](CSonavexCtrl& c, const std::u16string& p) {
-       c.SetWMATitle(u"Killed");
-       return c.WMASaveChangesToFile(p);
-     }},
-    {"WmaRewrite", "wma", "plain.wma", "song.wma", kFormatWMA, false, nullptr,
-     [](CSonavexCtrl& c, const std::u16string& p) {
-       c.SetWMAComment(std::u16string(6000, u'c'));
-       return c.WMASaveChangesToFile(p);
-     }},
-    {"MpegHeaderBit", "mpeg", "crc_stereo.mp3", "song.mp3", kFormatMPEG, true, nullptr,
-     [](CSonavexCtrl& c, const std::u16string& p) { return c.MPEGModifyCopyrightBit(p, 1); }},
-    {"GenericSaveMonkey", "monkey", "new_3990_tagged.ape", "song.ape", kFormatMonkey, false, nullptr,
-     [](CSonavexCtrl& c, const std::u16string& p) {
-       c.SetAUDIOTitle(u"Killed title");
-       return c.AUDIOSaveChangesToFile(p);
-     }},
-};
+using namespace savekinds;
+using mpegtest::W;
 
 // The steps a save runs through, as the hook sees them.
 struct Recorder {
@@ -258,12 +150,15 @@ INSTANTIATE_TEST_SUITE_P(EveryKindOfSave, KilledSave, ::testing::ValuesIn(kKinds
                          [](const ::testing::TestParamInfo<SaveKind>& info) { return info.param.name; });
 
 // The same saves on a file with a second name in another folder. A rewrite
-// goes into the file itself, with a copy of the old content beside it from
-// the moment it is complete until the new content is synced. Killed at any
-// step, the file stays one file under both names (the same inode, two
-// links); where the copy is left, the next analysis of the file, the next
-// save in its folder or a sweep of the folder (taken in turn) gives the old
-// content back; otherwise the file is the old or the new one as it stands.
+// goes into the file itself, with a journal beside the name saved (a copy
+// of the old content and a further name of the file) from the moment the
+// copy is complete until the new content is synced and the file's mark is
+// gone. Killed at any step, the file stays one file under both names (the
+// same inode); where the mark is left, whatever meets the file next (an
+// analysis or a save's start through either name, in either folder, or a
+// sweep of the folder, taken in turn) gives the old content back; a
+// journal without the mark is only removed; otherwise the file is the old
+// or the new one as it stands.
 TEST_P(KilledSave, FileWithSeveralNamesStaysOneFileAndOldOrNew) {
   const SaveKind& kind = GetParam();
   for (const bool named : {false, true}) {
@@ -271,6 +166,7 @@ TEST_P(KilledSave, FileWithSeveralNamesStaysOneFileAndOldOrNew) {
     SaveTestHooks hooks;
     hooks.noTmpfile = named;
     hooks.copyChunk = 4096;  // many steps in the copies
+    hooks.lockWaitMs = 0;    // nothing here waits for a lock
 
     TempDir dir;
     const std::string path = dir.file(kind.as);
@@ -283,9 +179,17 @@ TEST_P(KilledSave, FileWithSeveralNamesStaysOneFileAndOldOrNew) {
     struct stat first;
     ASSERT_EQ(stat(path.c_str(), &first), 0);
     ASSERT_EQ(first.st_nlink, 2u);
-    char copyName[64];
-    std::snprintf(copyName, sizeof copyName, ".sonavex-old-%llx", static_cast<unsigned long long>(first.st_ino));
 
+    // The journal's names left in the song's folder.
+    auto journal = [&] {
+      std::set<std::string> names = Names(dir.path());
+      names.erase(kind.as);
+      names.erase("other");
+      std::set<std::string> ours;
+      for (const auto& n : names)
+        if (n.rfind(".sonavex-copy-", 0) == 0 || n.rfind(".sonavex-song-", 0) == 0) ours.insert(n);
+      return ours;
+    };
     // One file under both names, and nothing of ours beside it.
     auto checkOneFile = [&](const Bytes& content) {
       struct stat now;
@@ -311,9 +215,11 @@ TEST_P(KilledSave, FileWithSeveralNamesStaysOneFileAndOldOrNew) {
     auto indexOf = [&](SaveStep s) {
       return static_cast<size_t>(std::find(steps.begin(), steps.end(), s) - steps.begin());
     };
-    const size_t kept = indexOf(SaveStep::kOldKept), dropped = indexOf(SaveStep::kOldDropped);
+    const size_t kept = indexOf(SaveStep::kOldKept), unmarked = indexOf(SaveStep::kUnmarked),
+                 dropped = indexOf(SaveStep::kOldDropped);
     if (!inPlace) {
-      ASSERT_LT(kept, dropped);
+      ASSERT_LT(kept, unmarked);
+      ASSERT_LT(unmarked, dropped);
       ASSERT_LT(dropped, steps.size());
       EXPECT_LT(indexOf(SaveStep::kOverwriting), indexOf(SaveStep::kOverwritten));
     }
@@ -323,40 +229,48 @@ TEST_P(KilledSave, FileWithSeveralNamesStaysOneFileAndOldOrNew) {
       TempDir::Write(path, oldBytes);  // into the same file
       ASSERT_NO_FATAL_FAILURE(SaveKilledAt(kind, path, hooks, k));
 
-      const bool copyLeft = !inPlace && k >= kept && k < dropped;
-      const bool done = inPlace ? indexOf(SaveStep::kInPlaceWritten) <= k : k >= dropped;
-      EXPECT_EQ(std::filesystem::exists(dir.file(copyName)), copyLeft);
+      const bool journalLeft = !inPlace && k >= kept && k < dropped;
+      const bool done = inPlace ? indexOf(SaveStep::kInPlaceWritten) <= k : k >= unmarked;
+      EXPECT_EQ(journal().size(), journalLeft ? 2u : 0u);
       struct stat now;
       ASSERT_EQ(stat(path.c_str(), &now), 0);
       EXPECT_EQ(now.st_ino, first.st_ino);
-      EXPECT_EQ(now.st_nlink, 2u);
-      if (!copyLeft) {
+      EXPECT_EQ(now.st_nlink, journalLeft ? 3u : 2u);  // the journal holds a further name
+      if (!journalLeft) {
         checkOneFile(done ? newBytes : oldBytes);
       }
 
-      // What finds the leftovers: an analysis, the next save's start, or a
-      // sweep of the folder. Then the file is whole: old, or new when the
-      // save had finished.
-      switch (k % 3) {
+      // What finds the leftovers: an analysis or the next save's start
+      // through the name in the other folder, a sweep of the song's folder,
+      // or an analysis through the name saved. Then the file is whole: old,
+      // or new when the save had finished.
+      switch (k % 4) {
         case 0: {
           CSonavexCtrl check;
-          EXPECT_EQ(check.AUDIOAnalyzeFile(W(path)), kind.format);
+          EXPECT_EQ(check.AUDIOAnalyzeFile(W(twin)), kind.format);
           break;
         }
         case 1: {
           FileState state;
           SafeRewrite next(state);
-          ASSERT_TRUE(next.Begin(W(path))) << state.lastError;
+          ASSERT_TRUE(next.Begin(W(twin))) << state.lastError;
           next.Abort();
           break;
         }
-        default: EXPECT_EQ(safefile::SweepFolder(dir.path().string()), 0);
+        case 2: EXPECT_EQ(safefile::SweepFolder(dir.path().string()), 0); break;
+        default: {
+          CSonavexCtrl check;
+          EXPECT_EQ(check.AUDIOAnalyzeFile(W(path)), kind.format);
+        }
       }
+      // Never the old content once the save has finished, also after the
+      // journal has gone.
+      EXPECT_EQ(TempDir::Read(twin), done ? newBytes : oldBytes);
+      EXPECT_EQ(safefile::SweepFolder(dir.path().string()), 0);
       checkOneFile(done ? newBytes : oldBytes);
-      EXPECT_FALSE(std::filesystem::exists(dir.file(copyName)));
+      EXPECT_TRUE(journal().empty());
       CSonavexCtrl check;
       EXPECT_EQ(check.AUDIOAnalyzeFile(W(path)), kind.format);
-      EXPECT_EQ(safefile::SweepFolder(dir.path().string()), 0);
       EXPECT_EQ(Names(dir.path()), (std::set<std::string>{kind.as, "other"}));
       EXPECT_EQ(Names(dir.path() / "other"), std::set<std::string>{kind.as});
     }
@@ -366,7 +280,8 @@ TEST_P(KilledSave, FileWithSeveralNamesStaysOneFileAndOldOrNew) {
 
 // A save that is running keeps its copy of the old content: a sweep of the
 // folder, a read of the file and another save's start leave it and the file
-// alone, and the save then finishes with the new content.
+// alone (an analysis that may not wait fails rather than read the file
+// torn), and the save then finishes with the new content.
 TEST(KilledSave, RunningRewriteOfAFileWithSeveralNamesIsLeftAlone) {
   TempDir dir;
   const std::string path = dir.file("song.mp3");
@@ -378,6 +293,7 @@ TEST(KilledSave, RunningRewriteOfAFileWithSeveralNamesIsLeftAlone) {
   song = path;
   results.clear();
   SaveHooks().copyChunk = 4096;
+  SaveHooks().lockWaitMs = 0;
   SaveHooks().step = [](SaveStep step, int64_t, int64_t) {
     if (step != SaveStep::kOverwriting || !results.empty()) return;
     results.push_back(safefile::SweepFolder(folder));
@@ -385,6 +301,9 @@ TEST(KilledSave, RunningRewriteOfAFileWithSeveralNamesIsLeftAlone) {
     FileState state;
     SafeRewrite other(state);
     results.push_back(other.Begin(W(song)) ? 0 : state.lastError);
+    CSonavexCtrl reader;
+    results.push_back(reader.AUDIOAnalyzeFile(W(folder + "/twin.mp3")) == kFormatNone ? reader.AUDIOGetLastErrorNumber()
+                                                                                      : 0);
   };
   CSonavexCtrl c;
   ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
@@ -392,10 +311,60 @@ TEST(KilledSave, RunningRewriteOfAFileWithSeveralNamesIsLeftAlone) {
   const bool ok = c.ID3V2SaveChangesToFile(W(path));
   SaveHooks() = SaveTestHooks{};
   ASSERT_TRUE(ok) << c.AUDIOGetLastErrorNumber();
-  EXPECT_EQ(results, (std::vector<int>{EBUSY, EBUSY, EBUSY}));
+  EXPECT_EQ(results, (std::vector<int>{EBUSY, EBUSY, kErrFileBusy, kErrFileBusy}));
   CSonavexCtrl r;
   ASSERT_EQ(r.AUDIOAnalyzeFile(W(dir.file("twin.mp3"))), kFormatMPEG);
   EXPECT_EQ(r.GetID3V2Title(), u"While others look");
   EXPECT_EQ(std::filesystem::hard_link_count(path), 2u);
   EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"song.mp3", "twin.mp3"}));
+}
+
+// A song with names in two folders, its save through the first killed
+// after the new content went in but before the file was cut to its length:
+// a read through the second name finds the song as it was, a save through
+// it succeeds, and nothing puts the killed save's old content back over
+// that save afterwards (a read or a sweep through the first folder).
+TEST(KilledSave, UndoneThroughAnotherFolderAndNeverAfterALaterSave) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() / "a");
+  std::filesystem::create_directory(dir.path() / "b");
+  const std::string a = dir.file("a/song.mp3"), b = dir.file("b/song.mp3");
+  std::filesystem::copy_file(FixturePath("mpeg", "tag_ape_lyrics2_id3v1.mp3"), a);
+  std::filesystem::create_hard_link(a, b);
+  const Bytes oldBytes = TempDir::Read(a);
+  const SaveKind& kind = *std::find_if(std::begin(kKinds), std::end(kKinds),
+                                       [](const SaveKind& k) { return std::string(k.name) == "ApeSave"; });
+  SaveTestHooks hooks;
+  hooks.copyChunk = 4096;
+  SaveHooks() = hooks;
+  SaveHooks().step = Recorder::Hook;
+  Recorder::steps.clear();
+  ASSERT_TRUE(AnalyseAndSave(kind, a));
+  SaveHooks() = SaveTestHooks{};
+  // The last piece of the new content is in: the next step cuts the file.
+  const auto last = std::find(Recorder::steps.rbegin(), Recorder::steps.rend(), SaveStep::kOverwriting);
+  ASSERT_NE(last, Recorder::steps.rend());
+  const size_t k = static_cast<size_t>(Recorder::steps.rend() - last) - 1;
+  ASSERT_EQ(Recorder::steps[k + 1], SaveStep::kOverwritten);
+
+  TempDir::Write(a, oldBytes);
+  ASSERT_NO_FATAL_FAILURE(SaveKilledAt(kind, a, hooks, k));
+  ASSERT_NE(TempDir::Read(b), oldBytes);  // torn
+
+  CSonavexCtrl throughB;
+  ASSERT_EQ(throughB.AUDIOAnalyzeFile(W(b)), kFormatMPEG);
+  EXPECT_EQ(TempDir::Read(b), oldBytes);
+  throughB.SetAPETitle(u"Saved through B");
+  ASSERT_TRUE(throughB.APESaveChangesToFile(W(b))) << throughB.AUDIOGetLastErrorNumber();
+  const Bytes savedBytes = TempDir::Read(b);
+
+  CSonavexCtrl throughA;
+  ASSERT_EQ(throughA.AUDIOAnalyzeFile(W(a)), kFormatMPEG);
+  EXPECT_EQ(throughA.GetAPETitle(), u"Saved through B");
+  EXPECT_EQ(safefile::SweepFolder(dir.file("a")), 0);
+  EXPECT_EQ(safefile::SweepFolder(dir.file("b")), 0);
+  EXPECT_EQ(TempDir::Read(a), savedBytes);
+  EXPECT_EQ(std::filesystem::hard_link_count(a), 2u);
+  EXPECT_EQ(Names(dir.path() / "a"), std::set<std::string>{"song.mp3"});
+  EXPECT_EQ(Names(dir.path() / "b"), std::set<std::string>{"song.mp3"});
 }

@@ -3,13 +3,16 @@
 // names, file systems without unnamed files. Each situation is tried with an
 // in-place save (an ID3v2 tag that keeps its page) and a rewrite (an APE tag).
 #include "MpegTestSupport.h"
+#include "SaveKinds.h"
 #include "tests/support/AccessAcl.h"
 #include "SafeWrite.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <functional>
+#include <optional>
 #include <set>
 #include <grp.h>
 #include <sys/stat.h>
@@ -345,4 +348,350 @@ TEST(SaveSafety, InPlaceWritesStayWithinOnePage) {
   EXPECT_EQ(now[4096], 'y');
   EXPECT_EQ(now[4097], 'y');
   EXPECT_EQ(now[4098], 'x');
+}
+
+namespace {
+
+// A save run in a child process that stops at its first step in the
+// safe-write layer (it holds the file's save lock from there on) until the
+// parent lets it go on.
+class StalledSave {
+ public:
+  // stopAt: the step to stop at (the first one reported when not given).
+  explicit StalledSave(const std::function<bool()>& save, std::optional<SaveStep> stopAt = std::nullopt) {
+    if (pipe(ready_) != 0 || pipe(go_) != 0) return;
+    child_ = fork();
+    if (child_ == 0) {
+      static int readyFd, goFd;
+      static std::optional<SaveStep> target;
+      static bool stopped;
+      readyFd = ready_[1];
+      goFd = go_[0];
+      target = stopAt;
+      stopped = false;
+      SaveHooks().step = [](SaveStep s, int64_t, int64_t) {
+        if (stopped || (target && s != *target)) return;
+        stopped = true;
+        char c = 1;
+        (void)!write(readyFd, &c, 1);
+        (void)!read(goFd, &c, 1);
+      };
+      _exit(save() ? 0 : 1);
+    }
+    close(ready_[1]);
+    close(go_[0]);
+    char c;
+    reached_ = read(ready_[0], &c, 1) == 1;  // the child stopped (or ended: nothing to read)
+  }
+  StalledSave(const StalledSave&) = delete;
+  StalledSave& operator=(const StalledSave&) = delete;
+  ~StalledSave() { Finish(); }
+
+  bool Reached() const { return reached_; }
+  // Lets the save go on and waits for its end: whether it succeeded.
+  bool Finish() {
+    if (child_ > 0) {
+      char c = 1;
+      (void)!write(go_[1], &c, 1);
+      int status = 0;
+      waitpid(child_, &status, 0);
+      ok_ = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+      child_ = -1;
+      close(ready_[0]);
+      close(go_[1]);
+    }
+    return ok_;
+  }
+
+ private:
+  int ready_[2] = {-1, -1}, go_[2] = {-1, -1};
+  pid_t child_ = -1;
+  bool reached_ = false, ok_ = false;
+};
+
+StalledSave* g_running = nullptr;
+// For a save or a read that finds the lock held: the stalled save finishes
+// meanwhile, then the lock is tried again.
+bool FinishTheRunningSave() {
+  if (!g_running) return false;
+  g_running->Finish();
+  g_running = nullptr;
+  return true;
+}
+
+struct TitleSave {
+  const char* name;
+  // Sets the title and saves; the result.
+  bool (*save)(CSonavexCtrl&, const std::string& path, const std::u16string& title);
+  std::u16string (*title)(CSonavexCtrl&);
+};
+const TitleSave kTitleSaves[] = {
+    {"APE tag: a rewrite (in place when the file has two names)",
+     [](CSonavexCtrl& c, const std::string& path, const std::u16string& title) {
+       c.SetAPETitle(title);
+       return c.APESaveChangesToFile(W(path));
+     },
+     [](CSonavexCtrl& c) { return c.GetAPETitle(); }},
+    {"ID3v2 tag: a write within one page",
+     [](CSonavexCtrl& c, const std::string& path, const std::u16string& title) {
+       c.SetID3V2Title(title);
+       return c.ID3V2SaveChangesToFile(W(path));
+     },
+     [](CSonavexCtrl& c) { return c.GetID3V2Title(); }},
+};
+
+bool TakesUserAttributes(const std::string& folder) {
+  const std::string probe = folder + "/attribute-probe";
+  TempDir::Write(probe, std::string("x"));
+  const bool ok = setxattr(probe.c_str(), "user.probe", "1", 1, 0) == 0;
+  unlink(probe.c_str());
+  return ok;
+}
+
+struct ResetHooks {
+  ~ResetHooks() {
+    SaveHooks() = SaveTestHooks{};
+    g_running = nullptr;
+  }
+};
+
+}  // namespace
+
+// Two saves of one song from two programs at once, each after its own
+// analysis: while the first runs, the second cannot change the file. Told
+// not to wait, it fails with 214; waiting, it finds the file changed by the
+// first and fails with 213. Either way the file is the first save's whole
+// result, under every name.
+TEST(SaveSafety, TwoSavesOfOneSongAtOnceLeaveOneSavesWholeResult) {
+  ResetHooks reset;
+  for (const bool linked : {false, true}) {
+    if (linked && !TakesUserAttributes(std::filesystem::temp_directory_path().string())) continue;
+    for (const TitleSave& kind : kTitleSaves) {
+      SCOPED_TRACE(std::string(kind.name) + (linked ? ", two names" : ", one name"));
+      TempDir dir;
+      const std::string path = dir.file("song.mp3");
+      MakeSong(path);
+      if (linked) {
+        std::filesystem::create_directory(dir.path() / "other");
+        std::filesystem::create_hard_link(path, dir.file("other/song.mp3"));
+      }
+      CSonavexCtrl second;
+      ASSERT_EQ(second.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+      {
+        StalledSave first([&] {
+          CSonavexCtrl c;
+          c.AUDIOAnalyzeFile(W(path));
+          return kind.save(c, path, u"First");
+        });
+        ASSERT_TRUE(first.Reached());
+        const Bytes before = TempDir::Read(path);
+        SaveHooks().lockWaitMs = 0;
+        EXPECT_FALSE(kind.save(second, path, u"Second"));
+        EXPECT_EQ(second.AUDIOGetLastErrorNumber(), kErrFileBusy);
+        EXPECT_EQ(TempDir::Read(path), before);
+
+        g_running = &first;
+        SaveHooks().lockBusy = FinishTheRunningSave;
+        EXPECT_FALSE(kind.save(second, path, u"Second"));
+        EXPECT_EQ(second.AUDIOGetLastErrorNumber(), kErrFileChanged);
+        EXPECT_TRUE(first.Finish());
+        SaveHooks() = SaveTestHooks{};
+      }
+      CSonavexCtrl check;
+      ASSERT_EQ(check.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+      EXPECT_EQ(kind.title(check), u"First");
+      if (linked) {
+        EXPECT_EQ(TempDir::Read(dir.file("other/song.mp3")), TempDir::Read(path));
+        EXPECT_EQ(std::filesystem::hard_link_count(path), 2u);
+      }
+      EXPECT_EQ(Names(dir.path()), (linked ? std::set<std::string>{"song.mp3", "other"} : std::set<std::string>{"song.mp3"}));
+    }
+  }
+}
+
+// Reads of a song with two names while it is rewritten in place (stopped
+// after the first piece of the new content went over the old one): a read
+// that may not wait fails with 214 instead of reading the torn file, one
+// that waits reads the new song whole. And a rewrite in place waits for a
+// read that began before it (told not to wait, it fails with 214 and leaves
+// the file as it was), while reads that come meanwhile queue behind it
+// rather than keep it out.
+TEST(SaveSafety, ReadsDuringARewriteInPlaceSeeNoTornFile) {
+  ResetHooks reset;
+  TempDir dir;
+  if (!TakesUserAttributes(dir.path().string())) GTEST_SKIP() << "no user attributes here";
+  const std::string path = dir.file("song.mp3");
+  const std::string twin = dir.file("other/song.mp3");
+  MakeSong(path);
+  std::filesystem::create_directory(dir.path() / "other");
+  std::filesystem::create_hard_link(path, twin);
+  const Bytes oldBytes = TempDir::Read(path);
+  SaveHooks().copyChunk = 4096;
+  StalledSave save(
+      [&] {
+        CSonavexCtrl c;
+        c.AUDIOAnalyzeFile(W(path));
+        c.SetAPETitle(u"New");
+        c.SetID3V2Title(std::u16string(3000, u'n'));  // a tag that no longer fits its page: everything moves
+        return c.ID3V2SaveChangesToFile(W(path)) && c.APESaveChangesToFile(W(path));
+      },
+      SaveStep::kOverwriting);
+  ASSERT_TRUE(save.Reached());
+  SaveHooks().copyChunk = 0;
+  const Bytes torn = TempDir::Read(twin);  // what a read without the lock would see
+  EXPECT_NE(torn, oldBytes);
+
+  SaveHooks().lockWaitMs = 0;
+  for (const std::string& name : {path, twin}) {
+    CSonavexCtrl early;
+    EXPECT_EQ(early.AUDIOAnalyzeFile(W(name)), kFormatNone);
+    EXPECT_EQ(early.AUDIOGetLastErrorNumber(), kErrFileBusy);
+  }
+  g_running = &save;
+  SaveHooks().lockBusy = FinishTheRunningSave;
+  CSonavexCtrl waited;
+  ASSERT_EQ(waited.AUDIOAnalyzeFile(W(twin)), kFormatMPEG);
+  EXPECT_TRUE(save.Finish());
+  EXPECT_EQ(waited.GetID3V2Title(), std::u16string(3000, u'n'));
+  EXPECT_EQ(waited.GetAPETitle(), u"New");
+
+  const Bytes saved = TempDir::Read(path);
+  SaveHooks() = SaveTestHooks{};
+  SaveHooks().lockWaitMs = 0;
+  CSonavexCtrl c;
+  ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatMPEG);
+  c.SetAPETitle(u"Later");
+  TagFile reading;
+  ASSERT_TRUE(reading.Open(twin, TagFile::Mode::Read));
+  EXPECT_FALSE(c.APESaveChangesToFile(W(path)));
+  EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrFileBusy);
+  EXPECT_EQ(TempDir::Read(twin), saved);
+  EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"song.mp3", "other"}));
+
+  static TagFile* earlier;
+  static std::string name;
+  static int later;
+  earlier = &reading;
+  name = twin;
+  later = -1;
+  // While the save waits for the earlier read, a new read comes; then the
+  // earlier read ends.
+  SaveHooks().lockBusy = [] {
+    SaveHooks().lockBusy = nullptr;
+    TagFile next;
+    later = next.Open(name, TagFile::Mode::Read) ? 0 : next.Error();
+    earlier->Close();
+    return true;
+  };
+  EXPECT_TRUE(c.APESaveChangesToFile(W(path))) << c.AUDIOGetLastErrorNumber();
+  EXPECT_EQ(later, kErrFileBusy);
+  CSonavexCtrl check;
+  ASSERT_EQ(check.AUDIOAnalyzeFile(W(twin)), kFormatMPEG);
+  EXPECT_EQ(check.GetAPETitle(), u"Later");
+}
+
+// A save writes nothing into a file that another program changed (or
+// replaced under its name) since the control analysed it: 213, for every
+// kind of save, of a file with one name or two. After a new analysis the
+// save goes through, and so does the next save through the same control
+// without one: it compares with the file as its own save left it.
+TEST(SaveSafety, AFileChangedSinceItsAnalysisIsNotWritten) {
+  ResetHooks reset;
+  const bool attributes = TakesUserAttributes(std::filesystem::temp_directory_path().string());
+  enum class Change { kTouched, kReplaced };
+  for (const savekinds::SaveKind& kind : savekinds::kKinds) {
+    for (const bool linked : {false, true}) {
+      if (linked && !attributes) continue;
+      SCOPED_TRACE(std::string(kind.name) + (linked ? ", two names" : ", one name"));
+      TempDir dir;
+      const std::string path = dir.file(kind.as);
+      savekinds::MakeSong(kind, path);
+      if (linked) {
+        std::filesystem::create_directory(dir.path() / "other");
+        std::filesystem::create_hard_link(path, dir.file(std::string("other/") + kind.as));
+      }
+      for (const Change change : {Change::kTouched, Change::kReplaced}) {
+        SCOPED_TRACE(change == Change::kTouched ? "touched" : "replaced");
+        CSonavexCtrl c;
+        ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kind.format);
+        if (change == Change::kTouched) {
+          struct stat st;
+          ASSERT_EQ(stat(path.c_str(), &st), 0);
+          const timespec times[2] = {{0, UTIME_OMIT}, {st.st_mtim.tv_sec - 10, st.st_mtim.tv_nsec}};
+          ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        } else {
+          std::filesystem::copy_file(path, dir.file("replacement"));
+          std::filesystem::rename(dir.file("replacement"), path);
+        }
+        struct stat before;
+        ASSERT_EQ(stat(path.c_str(), &before), 0);
+        const Bytes bytes = TempDir::Read(path);
+        EXPECT_FALSE(kind.save(c, W(path)));
+        EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrFileChanged);
+        EXPECT_EQ(TempDir::Read(path), bytes);
+        struct stat after;
+        ASSERT_EQ(stat(path.c_str(), &after), 0);
+        EXPECT_EQ(safefile::IdentityOf(after), safefile::IdentityOf(before));
+      }
+      CSonavexCtrl c;
+      ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kind.format);
+      EXPECT_TRUE(kind.save(c, W(path))) << c.AUDIOGetLastErrorNumber();
+      kind.save(c, W(path));
+      EXPECT_NE(c.AUDIOGetLastErrorNumber(), kErrFileChanged);
+      EXPECT_EQ(c.AUDIOAnalyzeFile(W(path)), kind.format);
+    }
+  }
+}
+
+// Another tagger adds a genre to a FLAC file between our analysis and our
+// save: the save is refused and the genre stays; after a new analysis both
+// the genre and our title are kept.
+TEST(SaveSafety, AGenreAnotherTaggerAddedBetweenAnalysisAndSaveIsKept) {
+  ResetHooks reset;
+  auto mutagen = [](const std::string& code, const std::string& path) {
+    return RunCommand("/usr/bin/python3 -c 'import sys, mutagen.flac; f = mutagen.flac.FLAC(sys.argv[1]); " + code +
+                      "' '" + path + "' 2>&1");
+  };
+  for (const char* fixture : {"padded.flac", "nopad.flac"}) {
+    SCOPED_TRACE(fixture);
+    TempDir dir;
+    const std::string path = dir.file("song.flac");
+    std::filesystem::copy_file(savekinds::FixturePath("flac", fixture), path);
+    CSonavexCtrl c;
+    ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatFLAC);
+    c.SetFLACTitle(u"Ours");
+    ASSERT_EQ(mutagen("f[\"genre\"] = \"Added\"; f.save()", path), "");
+    const Bytes theirs = TempDir::Read(path);
+    EXPECT_FALSE(c.FLACSaveChangesToFile(W(path)));
+    EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrFileChanged);
+    EXPECT_EQ(TempDir::Read(path), theirs);
+    ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kFormatFLAC);
+    c.SetFLACTitle(u"Ours");
+    ASSERT_TRUE(c.FLACSaveChangesToFile(W(path))) << c.AUDIOGetLastErrorNumber();
+    EXPECT_EQ(mutagen("print(f[\"genre\"][0], f[\"title\"][0])", path), "Added Ours\n");
+  }
+}
+
+// A save may name another file than the one analysed: the control's tag
+// (as the analysis read it, with the changes since) goes into that file, as
+// it always did; the analysed file is not compared or touched, and a save
+// into it still goes through.
+TEST(SaveSafety, ASaveIntoAnotherFileWritesTheAnalysedTagThere) {
+  TempDir dir;
+  const std::string analysed = dir.file("analysed.flac"), other = dir.file("other.flac");
+  std::filesystem::copy_file(savekinds::FixturePath("flac", "padded.flac"), analysed);
+  std::filesystem::copy_file(savekinds::FixturePath("flac", "nopad.flac"), other);
+  CSonavexCtrl c;
+  ASSERT_EQ(c.AUDIOAnalyzeFile(W(analysed)), kFormatFLAC);
+  const Bytes analysedBytes = TempDir::Read(analysed);
+  c.SetFLACTitle(u"Carried over");
+  ASSERT_TRUE(c.FLACSaveChangesToFile(W(other))) << c.AUDIOGetLastErrorNumber();
+  EXPECT_EQ(TempDir::Read(analysed), analysedBytes);
+  ASSERT_TRUE(c.FLACSaveChangesToFile(W(other))) << c.AUDIOGetLastErrorNumber();
+  ASSERT_TRUE(c.FLACSaveChangesToFile(W(analysed))) << c.AUDIOGetLastErrorNumber();
+  for (const std::string& path : {analysed, other}) {
+    CSonavexCtrl check;
+    ASSERT_EQ(check.AUDIOAnalyzeFile(W(path)), kFormatFLAC);
+    EXPECT_EQ(check.GetFLACTitle(), u"Carried over");
+  }
 }
