@@ -22,6 +22,8 @@ packages=(
   libtag1-dev aubio-tools
   # reference tools of the sound benchmarks
   mpg123 soundstretch
+  # saves stopped or stalled at a chosen system call (scripts/save-trials)
+  strace
 )
 
 SUDO=""

@@ -11,9 +11,8 @@
 # Rounds per trial: ROUNDS_KILL, ROUNDS_REUSE, ROUNDS_TWO_SAVES,
 # ROUNDS_TWO_SAVES_PLAIN, ROUNDS_READS, ROUNDS_OTHER_PROGRAM,
 # ROUNDS_KILL_CALLS, ROUNDS_FULL (environment). The full file system trial
-# mounts a small tmpfs and needs root; it is skipped otherwise. Besides the
-# test tools of scripts/install-deps.sh the trials need strace, which is
-# not among them (apt-get install strace). Not part of the test command.
+# mounts a small tmpfs and needs root; it is skipped otherwise. The tools
+# come from scripts/install-deps.sh. Not part of the test command.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build}
