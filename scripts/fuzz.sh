@@ -11,6 +11,7 @@
 #   FUZZ_BUILD_DIR   build folder (default build-fuzz)
 #   FUZZ_TARGET      run only this target
 #   FUZZ_JOBS        parallel build jobs (default: the processors)
+#   FUZZ_PARALLEL    targets fuzzed at once (default: the processors)
 #   FUZZ_BUILD_ONLY  set: build the targets and run nothing
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,23 +26,42 @@ for src in tests/fuzz/*_fuzz.cpp; do targets+=("$(basename "$src" .cpp)"); done
 cmake --build "$build" -j"${FUZZ_JOBS:-$(nproc)}" --target "${targets[@]}"
 if [ -n "${FUZZ_BUILD_ONLY:-}" ]; then exit 0; fi
 shopt -s nullglob
-for src in tests/fuzz/*_fuzz.cpp; do
-  name=$(basename "$src" .cpp)
-  if [ -n "${FUZZ_TARGET:-}" ] && [ "$name" != "$FUZZ_TARGET" ]; then continue; fi
-  corpus=$(mktemp -d)
-  seeds=()
+# The targets run side by side, as many at a time as there are processors
+# (FUZZ_PARALLEL), each for its own bounded time.
+parallel=${FUZZ_PARALLEL:-$(nproc)}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fuzz_one() {
+  local name=$1 corpus="$work/$1.corpus" log="$work/$1.log" rc=0
+  mkdir -p "$corpus"
+  local seeds=()
   for d in "tests/fuzz/corpus/$name" "tests/fuzz/found/$name" tests/fixtures/*/; do
     if [ -d "$d" ]; then seeds+=("$d"); fi
   done
-  echo "fuzzing $name for ${seconds}s"
-  log="$corpus.log"
-  rc=0
   ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$PWD/tests/fuzz/lsan.supp" "$build/bin/$name" -max_total_time="$seconds" -max_len=262144 \
     -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 "$corpus" "${seeds[@]}" >"$log" 2>&1 || rc=$?
-  if [ "$rc" -ne 0 ]; then tail -n 80 "$log"; else tail -n 3 "$log"; fi
-  rm -rf "$corpus" "$log"
+  echo "$rc" > "$work/$name.rc"
+}
+names=()
+for src in tests/fuzz/*_fuzz.cpp; do
+  name=$(basename "$src" .cpp)
+  if [ -n "${FUZZ_TARGET:-}" ] && [ "$name" != "$FUZZ_TARGET" ]; then continue; fi
+  names+=("$name")
+  echo "fuzzing $name for ${seconds}s"
+  fuzz_one "$name" &
+  while [ "$(jobs -rp | wc -l)" -ge "$parallel" ]; do wait -n || true; done
+done
+wait
+failed=0
+for name in "${names[@]}"; do
+  rc=$(cat "$work/$name.rc")
+  echo "== $name"
   if [ "$rc" -ne 0 ]; then
+    tail -n 80 "$work/$name.log"
     echo "fuzz target $name failed" >&2
-    exit "$rc"
+    failed=$rc
+  else
+    tail -n 3 "$work/$name.log"
   fi
 done
+exit "$failed"
