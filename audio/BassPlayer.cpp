@@ -1,7 +1,5 @@
 #include "audio/BassPlayer.h"
 
-#include "safefile/FileName.h"
-
 #include "StringTable.h"
 #include "audio/AnalysisHost.h"
 #include "audio/GainTool.h"
@@ -47,14 +45,6 @@ QString RefusalReason(const engine::StreamError& e) {
     case engine::kErrDevice: return Text(kStrDeviceNotReady);
     default: return Text(kStrNotSound);
   }
-}
-
-// The file name's bytes (a byte that is not UTF-8 travels in the text as a
-// lone surrogate, see safefile/FileName.h).
-QByteArray NativePath(const QString& path) {
-  const std::string bytes = safefile::TextToName(
-      std::u16string_view(reinterpret_cast<const char16_t*>(path.utf16()), static_cast<size_t>(path.size())));
-  return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 void RemoveDeckEffects(engine::Handle h) {

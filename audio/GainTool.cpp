@@ -2,8 +2,7 @@
 
 #include "AnalysisHost.h"
 #include "CommandOutput.h"
-
-#include "safefile/FileName.h"
+#include "ModBass.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -34,14 +33,6 @@ double LeadingNumber(const QString& field) {
   return ok ? v : 0.0;
 }
 
-// The file name's bytes (a byte that is not UTF-8 travels in the text as a
-// lone surrogate, see safefile/FileName.h).
-QByteArray NameBytes(const QString& path) {
-  const std::string bytes = safefile::TextToName(
-      std::u16string_view(reinterpret_cast<const char16_t*>(path.utf16()), static_cast<size_t>(path.size())));
-  return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
 // The name the tool is given for the song. Arguments reach a child process
 // as UTF-8, so a name holding bytes that are not UTF-8 would reach it
 // changed and name no file. Such a song is given as a symbolic link with a
@@ -53,7 +44,7 @@ QByteArray NameBytes(const QString& path) {
 class ToolPath {
  public:
   explicit ToolPath(const QString& songPath) : song_(songPath), name_(songPath) {
-    const QByteArray bytes = NameBytes(songPath);
+    const QByteArray bytes = NativePath(songPath);
     if (bytes == songPath.toUtf8()) {
       // A name that starts with "-" must not be taken for an option.
       if (name_.startsWith(QLatin1Char('-'))) name_.prepend(QStringLiteral("./"));

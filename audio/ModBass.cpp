@@ -1,6 +1,7 @@
 #include "audio/ModBass.h"
 
 #include "audio/AnalysisHost.h"
+#include "safefile/FileName.h"
 
 namespace djvp {
 
@@ -39,6 +40,12 @@ float modPublic_TempoBPM(engine::Handle bpmHandle, engine::Handle tempoStream) {
   const float ratio = engine::RateRatio(tempoStream);
   if (ratio <= 0) return 0.0f;
   return engine::TranslateBpm(bpmHandle, ratio * 100.0f, engine::kPercentToBpm);
+}
+
+QByteArray NativePath(const QString& path) {
+  const std::string bytes = safefile::TextToName(
+      std::u16string_view(reinterpret_cast<const char16_t*>(path.utf16()), static_cast<size_t>(path.size())));
+  return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 }  // namespace djvp

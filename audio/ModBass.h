@@ -5,6 +5,7 @@
 
 #include "engine/Engine.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -24,6 +25,10 @@ int32_t modBass_LoWord(uint32_t v);
 int32_t modBass_MakeLong(int32_t low, int32_t high);
 // A device name from the engine (Windows-1252 or UTF-8 text); "" for null.
 QString modBass_StrFromAnsiPtr(const char* text);
+// A song's path as the system's bytes, for the engine and for child
+// processes (a byte that is not UTF-8 travels in the text as a lone
+// surrogate, see safefile/FileName.h).
+QByteArray NativePath(const QString& path);
 
 // Progress routine of the start-BPM detection: does nothing.
 void modPublic_BPMProgressEmpty(engine::Handle stream, float percent);

@@ -671,54 +671,54 @@ int WriteInPlace(const std::string& path, int64_t offset, const void* data, size
 
 int TruncateInPlace(const std::string& path, int64_t length) { return TruncateInPlace(path, length, nullptr, nullptr); }
 
+namespace {
+
+// A change within one page of the file at path under the save's lock:
+// `change` (given the descriptor and the file's state before) makes it and
+// gives 0 or the error; then the file gets a change time of its own and is
+// synced. Nothing is changed when the file is not `expected`.
+template <class Change>
+int ChangeInPlace(const std::string& path, int64_t offset, int64_t length, const FileIdentity* expected,
+                  FileIdentity* result, Change change) {
+  struct stat st;
+  const int fd = OpenLocked(path, O_WRONLY, st);
+  if (fd < 0) return -fd;
+  int e = expected && !(IdentityOf(st) == *expected) ? kErrChanged : 0;
+  if (e == 0) {
+    Report(Step::kInPlaceWrite, offset, length);
+    e = change(fd, st);
+  }
+  if (e == 0) {
+    Report(Step::kInPlaceWritten, offset, length);
+    MarkChanged(fd, st);
+    e = Sync(fd);
+  }
+  struct stat now;
+  if (e == 0 && result && fstat(fd, &now) == 0) *result = IdentityOf(now);
+  if (close(fd) != 0 && e == 0) e = errno;
+  return e;
+}
+
+}  // namespace
+
 int WriteInPlace(const std::string& path, int64_t offset, const void* data, size_t n, const FileIdentity* expected,
                  FileIdentity* result) {
   if (!FitsOnePage(offset, n)) return EINVAL;
-  struct stat st;
-  const int fd = OpenLocked(path, O_WRONLY, st);
-  if (fd < 0) return -fd;
-  auto fail = [fd](int e) {
-    close(fd);
-    return e;
-  };
-  if (expected && !(IdentityOf(st) == *expected)) return fail(kErrChanged);
-  Report(Step::kInPlaceWrite, offset, static_cast<int64_t>(n));
-  ssize_t put;
-  do put = ::pwrite(fd, data, n, offset);
-  while (put < 0 && errno == EINTR);
-  if (put != static_cast<ssize_t>(n)) {
+  return ChangeInPlace(path, offset, static_cast<int64_t>(n), expected, result, [&](int fd, const struct stat& st) {
+    ssize_t put;
+    do put = ::pwrite(fd, data, n, offset);
+    while (put < 0 && errno == EINTR);
+    if (put == static_cast<ssize_t>(n)) return 0;
     const int e = put < 0 ? errno : ENOSPC;
     // An append that stopped short is cut off again.
     if (offset >= st.st_size && ftruncate(fd, st.st_size) == 0) Sync(fd);
-    return fail(e);
-  }
-  Report(Step::kInPlaceWritten, offset, static_cast<int64_t>(n));
-  MarkChanged(fd, st);
-  if (const int e = Sync(fd)) return fail(e);
-  struct stat now;
-  if (result && fstat(fd, &now) == 0) *result = IdentityOf(now);
-  if (close(fd) != 0) return errno;
-  return 0;
+    return e;
+  });
 }
 
 int TruncateInPlace(const std::string& path, int64_t length, const FileIdentity* expected, FileIdentity* result) {
-  struct stat st;
-  const int fd = OpenLocked(path, O_WRONLY, st);
-  if (fd < 0) return -fd;
-  auto fail = [fd](int e) {
-    close(fd);
-    return e;
-  };
-  if (expected && !(IdentityOf(st) == *expected)) return fail(kErrChanged);
-  Report(Step::kInPlaceWrite, length, 0);
-  if (ftruncate(fd, length) != 0) return fail(errno);
-  Report(Step::kInPlaceWritten, length, 0);
-  MarkChanged(fd, st);
-  if (const int e = Sync(fd)) return fail(e);
-  struct stat now;
-  if (result && fstat(fd, &now) == 0) *result = IdentityOf(now);
-  close(fd);
-  return 0;
+  return ChangeInPlace(path, length, 0, expected, result,
+                       [&](int fd, const struct stat&) { return ftruncate(fd, length) == 0 ? 0 : errno; });
 }
 
 // ---- Rewrite -----------------------------------------------------------------

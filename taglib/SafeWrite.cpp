@@ -44,6 +44,23 @@ bool Expect(FileState& state, const std::string& path, TagFile& source, Expectat
   return true;
 }
 
+// A change in place of the song at path that source read: `change` is the
+// layer's call, given the path, the state the file must still be in (when
+// known) and where the file as left goes.
+template <class Change>
+bool ChangeInPlace(FileState& state, const WString& path, TagFile& source, Change change) {
+  if (!LoadDeferred(state)) return false;
+  const std::string native = PathToNative(path);
+  Expectation expect;
+  if (!Expect(state, native, source, expect)) return false;
+  source.Close();
+  safefile::FileIdentity result;
+  const int e = change(native, expect.known ? &expect.identity : nullptr, &result);
+  if (e != 0) state.lastError = SaveError(e);
+  else if (expect.analysed) state.analysed = result;
+  return e == 0;
+}
+
 }  // namespace
 
 int32_t SaveError(int error) {
@@ -59,41 +76,24 @@ int32_t SaveError(int error) {
 bool LoadDeferred(FileState& state) { return !state.loadDeferred || state.loadDeferred(state.deferredOwner); }
 
 bool WriteInPlace(FileState& state, const WString& path, TagFile& source, int64_t offset, const void* data, size_t n) {
-  if (!LoadDeferred(state)) return false;
-  const std::string native = PathToNative(path);
-  Expectation expect;
-  if (!Expect(state, native, source, expect)) return false;
-  source.Close();
-  safefile::FileIdentity result;
-  const int e = safefile::WriteInPlace(native, offset, data, n, expect.known ? &expect.identity : nullptr, &result);
-  if (e != 0) state.lastError = SaveError(e);
-  else if (expect.analysed) state.analysed = result;
-  return e == 0;
+  return ChangeInPlace(state, path, source,
+                       [&](const std::string& native, const safefile::FileIdentity* expected,
+                           safefile::FileIdentity* result) {
+                         return safefile::WriteInPlace(native, offset, data, n, expected, result);
+                       });
 }
 
 bool TruncateInPlace(FileState& state, const WString& path, TagFile& source, int64_t length) {
-  if (!LoadDeferred(state)) return false;
-  const std::string native = PathToNative(path);
-  Expectation expect;
-  if (!Expect(state, native, source, expect)) return false;
-  source.Close();
-  safefile::FileIdentity result;
-  const int e = safefile::TruncateInPlace(native, length, expect.known ? &expect.identity : nullptr, &result);
-  if (e != 0) state.lastError = SaveError(e);
-  else if (expect.analysed) state.analysed = result;
-  return e == 0;
+  return ChangeInPlace(state, path, source,
+                       [&](const std::string& native, const safefile::FileIdentity* expected,
+                           safefile::FileIdentity* result) {
+                         return safefile::TruncateInPlace(native, length, expected, result);
+                       });
 }
 
 bool WriteInPlace(FileState& state, const WString& path, int64_t offset, const void* data, size_t n) {
   if (!LoadDeferred(state)) return false;
   const int e = safefile::WriteInPlace(PathToNative(path), offset, data, n);
-  if (e != 0) state.lastError = SaveError(e);
-  return e == 0;
-}
-
-bool TruncateInPlace(FileState& state, const WString& path, int64_t length) {
-  if (!LoadDeferred(state)) return false;
-  const int e = safefile::TruncateInPlace(PathToNative(path), length);
   if (e != 0) state.lastError = SaveError(e);
   return e == 0;
 }

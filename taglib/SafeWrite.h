@@ -45,7 +45,6 @@ bool WriteInPlace(FileState& state, const WString& path, TagFile& source, int64_
 bool TruncateInPlace(FileState& state, const WString& path, TagFile& source, int64_t length);
 // The same for a file that is no save's source (nothing is compared).
 bool WriteInPlace(FileState& state, const WString& path, int64_t offset, const void* data, size_t n);
-bool TruncateInPlace(FileState& state, const WString& path, int64_t length);
 
 // Builds a new file and puts it in the place of the file at path (which may
 // not exist yet: then it is created). Every failure stores its error in
