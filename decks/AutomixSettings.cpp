@@ -1,7 +1,6 @@
 #include "decks/AutomixSettings.h"
 
 #include "decks/MixerCurve.h"
-#include "decks/MixerSliders.h"
 #include "resources/StringIds.h"
 #include "ui/MainState.h"
 #include "ui/SettingsKeys.h"
@@ -19,13 +18,11 @@ void MixerTime_ValueChanged(MainState& s) {
 void Check1_Click(MainState& s, int index) {
   if (index < 0 || index > 3) return;
   const bool on = s.Check1[static_cast<size_t>(index)].isChecked();
-  const bool mixing = AutomixRuns(s);
   bool* fields[4] = {&s.AutomixOn, &s.AutoGainOn, &s.AutoBPMOn, &s.UseMixPoints};
   *fields[index] = on;
   if (index == ctl::kAutomix) {
     s.Slider1.setVisible(!on);
     s.SCLabel1[ctl::kLblCrossfader].setVisible(!on);
-    if (mixing && !AutomixRuns(s)) HandOverToSliders(s);
   }
   keys::Save(keys::kAutomixSwitches[static_cast<size_t>(index)], on ? QStringLiteral("1") : QStringLiteral("0"));
 }

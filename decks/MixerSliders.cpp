@@ -34,12 +34,19 @@ void SeekStream(engine::Handle stream, const ui::Slider& slider) {
 
 bool AutomixRuns(const MainState& s) { return s.AutomixOn && !s.PreListenOn; }
 
-void HandOverToSliders(MainState& s) {
-  for (DeckId deck : kBothDecks) Volume_ValueChanged(s, deck);
+bool DeckHeardBesides(const MainState& s, DeckId deck, const clsBassPlayer* p) {
+  for (const clsBassPlayer* q : PlayersOf(s, deck))
+    if (q != p && Playing(q) && q->volume() > 0) return true;
+  return false;
+}
+
+void HearWaitingSong(MainState& s, DeckId deck) {
+  if (AutomixRuns(s) || DeckHeardBesides(s, deck, nullptr)) return;
+  Volume_ValueChanged(s, deck);
 }
 
 void TakeDeckVolumes(MainState& s, DeckId deck, clsBassPlayer& p) {
-  p.volume(static_cast<int16_t>(100 - s.VolumeSlider(deck).value()));
+  p.volume(DeckHeardBesides(s, deck, &p) ? int16_t{0} : static_cast<int16_t>(100 - s.VolumeSlider(deck).value()));
   p.PreVolume(static_cast<int16_t>(100 - s.HeadphoneSlider(deck).value()));
 }
 
@@ -85,12 +92,10 @@ void ShowPreListenState(MainState& s) {
 }
 
 void Command1_Click(MainState& s) {
-  const bool mixing = AutomixRuns(s);
   // The switch itself decides the way, not the label's text: the label may
   // have been re-captioned by a change of language meanwhile.
   s.PreListenOn = !s.PreListenOn;
   ShowPreListenState(s);
-  if (mixing && !AutomixRuns(s)) HandOverToSliders(s);
 }
 
 void MainVolume_ValueChanged(MainState& s) {

@@ -14,19 +14,23 @@ class clsBassPlayer;
 namespace mixer {
 
 // True while the playback timer mixes by itself: Auto Mix on and pre-listen
-// off. Otherwise the decks are mixed by hand, and every playing player of a
-// deck sounds at the deck's volume slider (100 - its value), as the window
-// shows it; a crossfade armed meanwhile waits for the timer, its incoming
-// song already heard at that volume.
+// off. Otherwise the decks are mixed by hand: the timer runs no ramp, and a
+// crossfade armed meanwhile waits for it. Switching between the two touches
+// no playing song's volume.
 bool AutomixRuns(const MainState& s);
-// The timer has stopped mixing (Auto Mix switched off, pre-listen switched
-// on): a crossfade it was running stays armed where it stands, and each
-// deck's playing players take the volume its slider shows, so that no deck
-// that looks loud stays at a ramp's silence.
-void HandOverToSliders(MainState& s);
+// Mixed by hand, a deck is never silent while it shows a song playing: when
+// the song a silent one waited beside has gone (stopped, paused or run out),
+// the deck's playing songs take the volume its slider shows. Does nothing
+// while the timer mixes (its ramps set the volumes) or while a song of the
+// deck is heard.
+void HearWaitingSong(MainState& s, DeckId deck);
+// True when another playing player of the deck than p is heard.
+bool DeckHeardBesides(const MainState& s, DeckId deck, const clsBassPlayer* p);
 // A player of the deck that plays again (resumed after a pause) takes the
 // deck's volume and headphone volume sliders, which may have moved while it
-// was paused.
+// was paused; beside a song of the deck that is heard it waits silent, so
+// that one song of a deck is heard unless a crossfade or the deck's slider
+// brings in both.
 void TakeDeckVolumes(MainState& s, DeckId deck, clsBassPlayer& p);
 
 // Seek: both playing players of the deck (and their headphone mirrors) go to

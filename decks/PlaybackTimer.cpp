@@ -174,9 +174,8 @@ void EndRunOutSongs(djvp::MainState& s) {
       p->StopPlay();
       ended = true;
       // Mixed by hand, a crossfade waiting for the timer has nothing left to
-      // do once one of its songs has ended: the other plays at its deck's
-      // volume already, and the decks take starts again. The timer, while it
-      // mixes, ends its transitions itself.
+      // do once one of its songs has ended, and the decks take starts again.
+      // The timer, while it mixes, ends its transitions itself.
       if (!AutomixRuns(s) && LeaveTransitions(s, deck, ab) && !s.Decks.AnyTransition()) {
         s.Decks.CrossfadeRunning = false;
         s.Decks.AutomixTransition = false;
@@ -186,7 +185,12 @@ void EndRunOutSongs(djvp::MainState& s) {
     bool goesOn = false;
     for (int ab = 0; ab < 2; ++ab)
       if (const djvp::clsBassPlayer* p = s.Player(deck, ab); p && (p->IsPlaying() || p->IsPaused())) goesOn = true;
-    if (!ended || goesOn) continue;
+    if (!ended) continue;
+    if (goesOn) {
+      // A song that waited silent beside the one that ran out is heard.
+      djvp::mixer::HearWaitingSong(s, deck);
+      continue;
+    }
     ResetDeck(s, deck);
     VolumeToCrossfader(s, deck);
   }

@@ -95,11 +95,12 @@ StartPlan PlanStart(const djvp::Deck& deck) {
 }
 
 // A crossfade start: the transition from the playing song is armed for the
-// playback timer. While the timer mixes, the new song comes in silent and
-// its ramps bring it up; while the decks are mixed by hand the timer runs no
-// ramp, so the new song plays at once at the deck's volume slider, as the
-// window shows it (silent only where the slider or the crossfader says so).
-// The transition still waits: Auto Mix switched on later completes it.
+// playback timer, and the new song comes in silent for the timer's ramps to
+// bring up. While the decks are mixed by hand the timer runs no ramp and the
+// transition waits: a new song over the deck's own playing song waits silent
+// while that song plays on (the deck's slider, or Auto Mix switched on,
+// brings it in), whereas one coming in from the other deck plays at its
+// deck's volume slider, the crossfader deciding between the decks.
 void ArmCrossfade(djvp::MainState& s, const djvp::Deck& deck, const StartPlan& plan) {
   {
     const djvp::ui::EventBlocker quiet(deck.Position());
@@ -109,7 +110,9 @@ void ArmCrossfade(djvp::MainState& s, const djvp::Deck& deck, const StartPlan& p
   const double outMs = 1000.0 * static_cast<double>(PlayerPosition(*plan.out));
   const double fadeOutMs = s.MixTime / 100.0 * st.FadeOutPercent * 1000.0;
   st.FadeOutEndMs[static_cast<size_t>(plan.slot)] = ToInt32(outMs + fadeOutMs);
-  plan.in->volume(djvp::mixer::AutomixRuns(s) ? int16_t{0} : static_cast<int16_t>(100 - deck.Volume().value()));
+  const bool waitsInDeck = plan.out == deck.Player(0) || plan.out == deck.Player(1);
+  plan.in->volume(djvp::mixer::AutomixRuns(s) || waitsInDeck ? int16_t{0}
+                                                             : static_cast<int16_t>(100 - deck.Volume().value()));
 }
 
 // A plain start: nothing to fade out. These slider moves reach the sliders'
@@ -122,6 +125,23 @@ void PrepareAlone(djvp::MainState& s, const djvp::Deck& deck, djvp::clsBassPlaye
     SetSliderValue(&deck.Volume(), 0);
   } else {
     p.volume(static_cast<int16_t>(100 - deck.Volume().value()));
+  }
+}
+
+// A plain start ends by moving the crossfader to the deck's side, whose
+// handler sets the decks' volume sliders and volumes. When the crossfader
+// already stands there the move changes nothing and raises no event, yet
+// the deck's slider may have been left elsewhere (at silence, where a
+// crossfade out of the deck left it): mixed by hand, the deck's slider is
+// then set as the crossfader has it, so the song is heard as the crossfader
+// shows. With Auto Mix on the start has already put the slider at full.
+void MoveCrossfaderTo(djvp::MainState& s, const djvp::Deck& deck) {
+  const int side = deck.Id().IsFirst() ? 0 : 100;
+  if (s.Slider1.value() != side) {
+    SetSliderValue(&s.Slider1, side);
+  } else if (!s.AutomixOn) {
+    deck.Volume().setValueClamped(0);
+    if (!deck.Volume().Blocked()) djvp::mixer::Volume_ValueChanged(s, deck.Id());
   }
 }
 
@@ -178,7 +198,7 @@ StartResult PlayDeck(djvp::MainState& s, djvp::DeckId id) {
   }
   ShowRowLabels(deck, *grid, row);
   s.SongStarted.Raise(id, p);
-  if (!plan.out) SetSliderValue(&s.Slider1, id.IsFirst() ? 0 : 100);
+  if (!plan.out) MoveCrossfaderTo(s, deck);
   return StartResult::kStarted;
 }
 

@@ -32,7 +32,8 @@ void Play(djvp::MainState& s, djvp::DeckId id) {
 
 // A resumed player sounds as its deck's sliders show now (they may have
 // moved while it was paused), unless the timer is running a crossfade that
-// it has a part in: the ramp sets its volume.
+// it has a part in (the ramp sets its volume) or another song of the deck is
+// heard (it waits silent beside it).
 void Resume(const djvp::Deck& deck, int ab) {
   djvp::clsBassPlayer* p = deck.Player(ab);
   p->ResumePlay();
@@ -44,7 +45,8 @@ void Resume(const djvp::Deck& deck, int ab) {
 }
 
 // Pause resumes a paused player (A first) or else pauses a playing one (A
-// first): at most one player changes per press.
+// first): at most one player changes per press. A song that waited silent
+// beside the paused one is heard in its place.
 void Pause(const djvp::Deck& deck) {
   djvp::clsBassPlayer* a = deck.Player(0);
   djvp::clsBassPlayer* b = deck.Player(1);
@@ -55,9 +57,11 @@ void Pause(const djvp::Deck& deck) {
   } else if (IsPlaying(a)) {
     deck.Button(kPlay).setEnabled(false);
     a->PausePlay();
+    djvp::mixer::HearWaitingSong(deck.State(), deck.Id());
   } else if (IsPlaying(b)) {
     deck.Button(kPlay).setEnabled(false);
     b->PausePlay();
+    djvp::mixer::HearWaitingSong(deck.State(), deck.Id());
   }
 }
 
