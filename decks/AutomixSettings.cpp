@@ -1,6 +1,7 @@
 #include "decks/AutomixSettings.h"
 
 #include "decks/MixerCurve.h"
+#include "decks/MixerSliders.h"
 #include "resources/StringIds.h"
 #include "ui/MainState.h"
 #include "ui/SettingsKeys.h"
@@ -23,6 +24,9 @@ void Check1_Click(MainState& s, int index) {
   if (index == ctl::kAutomix) {
     s.Slider1.setVisible(!on);
     s.SCLabel1[ctl::kLblCrossfader].setVisible(!on);
+    // The volumes of playing songs stay as they are; only a deck the timer
+    // left silent beside nothing heard takes its slider.
+    HearWaitingSongs(s);
   }
   keys::Save(keys::kAutomixSwitches[static_cast<size_t>(index)], on ? QStringLiteral("1") : QStringLiteral("0"));
 }

@@ -2,6 +2,7 @@
 
 #include "audio/BassPlayer.h"
 #include "audio/ModBass.h"
+#include "decks/Transitions.h"
 #include "engine/Engine.h"
 #include "platform/SystemMixer.h"
 #include "resources/StringIds.h"
@@ -40,9 +41,21 @@ bool DeckHeardBesides(const MainState& s, DeckId deck, const clsBassPlayer* p) {
   return false;
 }
 
-void HearWaitingSong(MainState& s, DeckId deck) {
-  if (AutomixRuns(s) || DeckHeardBesides(s, deck, nullptr)) return;
-  Volume_ValueChanged(s, deck);
+void HearWaitingSongs(MainState& s) {
+  if (AutomixRuns(s)) return;
+  for (DeckId deck : kBothDecks) {
+    const auto players = PlayersOf(s, deck);
+    if (!Playing(players[0]) && !Playing(players[1])) continue;
+    if (DeckHeardBesides(s, deck, nullptr)) continue;
+    bool comesIn = false;
+    for (size_t k = 0; k < decks::kTransitions.size(); ++k) {
+      const decks::Transition& t = decks::kTransitions[k];
+      if (!s.Decks.FadeActive[k] || t.inDeck != deck || t.SameDeck()) continue;
+      const clsBassPlayer* out = s.Player(t.outDeck, t.outAB);
+      if (Playing(out) && out->volume() > 0) comesIn = true;
+    }
+    if (!comesIn) Volume_ValueChanged(s, deck);
+  }
 }
 
 void TakeDeckVolumes(MainState& s, DeckId deck, clsBassPlayer& p) {
@@ -96,6 +109,7 @@ void Command1_Click(MainState& s) {
   // have been re-captioned by a change of language meanwhile.
   s.PreListenOn = !s.PreListenOn;
   ShowPreListenState(s);
+  HearWaitingSongs(s);
 }
 
 void MainVolume_ValueChanged(MainState& s) {

@@ -18,12 +18,14 @@ namespace mixer {
 // crossfade armed meanwhile waits for it. Switching between the two touches
 // no playing song's volume.
 bool AutomixRuns(const MainState& s);
-// Mixed by hand, a deck is never silent while it shows a song playing: when
-// the song a silent one waited beside has gone (stopped, paused or run out),
-// the deck's playing songs take the volume its slider shows. Does nothing
-// while the timer mixes (its ramps set the volumes) or while a song of the
-// deck is heard.
-void HearWaitingSong(MainState& s, DeckId deck);
+// Mixed by hand, a deck is never silent while it shows a song playing: a
+// deck whose playing songs are all silent, and which no song of the other
+// deck that is heard crossfades into, takes the volume its slider shows on
+// its playing songs. So a song that waited silent is heard once the song it
+// waited on has gone (stopped, paused or run out), also when the timer's
+// ramps stop there. Does nothing while the timer mixes (its ramps set the
+// volumes).
+void HearWaitingSongs(MainState& s);
 // True when another playing player of the deck than p is heard.
 bool DeckHeardBesides(const MainState& s, DeckId deck, const clsBassPlayer* p);
 // A player of the deck that plays again (resumed after a pause) takes the

@@ -166,6 +166,7 @@ void StopEndedSongs(djvp::MainState& s) {
 }
 
 void EndRunOutSongs(djvp::MainState& s) {
+  bool anyEnded = false;
   for (djvp::DeckId deck : djvp::kBothDecks) {
     bool ended = false;
     for (int ab = 0; ab < 2; ++ab) {
@@ -186,14 +187,13 @@ void EndRunOutSongs(djvp::MainState& s) {
     for (int ab = 0; ab < 2; ++ab)
       if (const djvp::clsBassPlayer* p = s.Player(deck, ab); p && (p->IsPlaying() || p->IsPaused())) goesOn = true;
     if (!ended) continue;
-    if (goesOn) {
-      // A song that waited silent beside the one that ran out is heard.
-      djvp::mixer::HearWaitingSong(s, deck);
-      continue;
-    }
+    anyEnded = true;
+    if (goesOn) continue;
     ResetDeck(s, deck);
     VolumeToCrossfader(s, deck);
   }
+  // A song that waited silent on one that ran out is heard.
+  if (anyEnded) djvp::mixer::HearWaitingSongs(s);
 }
 
 namespace {

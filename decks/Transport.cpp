@@ -57,11 +57,11 @@ void Pause(const djvp::Deck& deck) {
   } else if (IsPlaying(a)) {
     deck.Button(kPlay).setEnabled(false);
     a->PausePlay();
-    djvp::mixer::HearWaitingSong(deck.State(), deck.Id());
+    djvp::mixer::HearWaitingSongs(deck.State());
   } else if (IsPlaying(b)) {
     deck.Button(kPlay).setEnabled(false);
     b->PausePlay();
-    djvp::mixer::HearWaitingSong(deck.State(), deck.Id());
+    djvp::mixer::HearWaitingSongs(deck.State());
   }
 }
 
@@ -78,7 +78,11 @@ void Stop(djvp::MainState& s, djvp::DeckId deck) {
       stopped = true;
     }
   }
-  if (stopped) VolumeToCrossfader(s, deck);
+  if (stopped) {
+    VolumeToCrossfader(s, deck);
+    // A song of the other deck that waited on this deck's is heard.
+    djvp::mixer::HearWaitingSongs(s);
+  }
   djvp::Deck(s, deck).Button(kPlay).setEnabled(true);
 }
 

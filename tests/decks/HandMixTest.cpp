@@ -111,6 +111,7 @@ int PlayerIndex(djvp::DeckId deck, int ab) { return (deck.IsFirst() ? 0 : 2) + a
 struct Snapshot {
   std::array<bool, kPlayers> playing{};
   std::array<bool, kPlayers> paused{};
+  std::array<bool, kPlayers> heard{};
   std::array<int, kPlayers> volume{};
   std::array<engine::Handle, kPlayers> stream{};
   std::array<bool, decks::kSlots> fade{};
@@ -201,12 +202,32 @@ class HandMixWorld {
       const djvp::clsBassPlayer& p = PlayerAt(i);
       n.playing[static_cast<size_t>(i)] = p.IsPlaying();
       n.paused[static_cast<size_t>(i)] = p.IsPaused();
+      n.heard[static_cast<size_t>(i)] = Heard(i);
       n.volume[static_cast<size_t>(i)] = p.volume();
       n.stream[static_cast<size_t>(i)] = p.STRM();
     }
     n.fade = d.w->Decks.FadeActive;
     n.automixRuns = d.w->AutomixOn && !d.w->PreListenOn;
     return n;
+  }
+
+  // Of what was heard before the step in the deck whose first player is
+  // first, or crossfaded into it from the other deck, nothing plays on: a
+  // song of that deck that comes up from silence ends dead air rather than
+  // jumps.
+  static bool LeftSilent(const Snapshot& before, const Snapshot& after, int first) {
+    auto stillHeard = [&](int j) {
+      const auto u = static_cast<size_t>(j);
+      return before.heard[u] && after.playing[u] && after.stream[u] == before.stream[u];
+    };
+    if (stillHeard(first) || stillHeard(first + 1)) return false;
+    for (int k = 0; k < decks::kSlots; ++k) {
+      const decks::Transition& t = decks::kTransitions[static_cast<size_t>(k)];
+      if (before.fade[static_cast<size_t>(k)] && PlayerIndex(t.inDeck, 0) == first && !t.SameDeck() &&
+          stillHeard(PlayerIndex(t.outDeck, t.outAB)))
+        return false;
+    }
+    return true;
   }
 
   std::string Act(const Step& s) {
@@ -275,26 +296,26 @@ class HandMixWorld {
       return false;
     };
     std::array<bool, kPlayers> plain{};
-    bool anyPlain = false, anyGone = false;
+    bool anyPlain = false;
     for (int i = 0; i < kPlayers; ++i) {
       const auto u = static_cast<size_t>(i);
       const bool started = after.playing[u] && after.stream[u] != before.stream[u];
       plain[u] = started && !incomingOfArmed(i);
       anyPlain = anyPlain || plain[u];
-      anyGone = anyGone || (before.playing[u] && !after.playing[u]);
     }
 
     // No jump: a switch changes no playing song's volume; between steps
     // without a slider move or a start a playing song's volume moves only
-    // along a running crossfade's ramp, or a song that waited silent is
-    // heard because the one it waited beside has gone.
+    // along a running crossfade's ramp. A song that comes up from silence
+    // in a deck where nothing was heard (the song it waited on has gone)
+    // ends dead air and is no jump.
     if (!sliderMoved && !anyPlain) {
       for (int i = 0; i < kPlayers; ++i) {
         const auto u = static_cast<size_t>(i);
         if (!before.playing[u] || !after.playing[u] || before.stream[u] != after.stream[u]) continue;
         if (before.volume[u] == after.volume[u]) continue;
         const bool ramp = !switched && timerRan && before.automixRuns && (armedWith(before, i) || armedWith(after, i));
-        const bool takesOver = !switched && anyGone && before.volume[u] == 0;
+        const bool takesOver = before.volume[u] == 0 && LeftSilent(before, after, i < 2 ? 0 : 2);
         if (!ramp && !takesOver)
           return std::string("jump: ") + PlayerName(i) + " from volume " + std::to_string(before.volume[u]) + " to " +
                  std::to_string(after.volume[u]);
@@ -422,6 +443,11 @@ TEST(HandMix, ChosenSequences) {
        {off, play(1), dbl(1, 2), pause(1), volIs(1, 1, 100), heard, pause(1), volIs(1, 0, 0), heard}},
       {"the deck's slider brings in both waiting songs",
        {off, play(1), dbl(1, 2), vol(1, 30), volIs(1, 0, 70), volIs(1, 1, 70), heard}},
+      // Found by the random sequences: Auto Mix's crossfade inside deck 2
+      // with its outgoing song paused, then pre-listen on; the incoming song
+      // had not yet risen and the deck stayed silent.
+      {"pre-listen on after the outgoing song of a crossfade was paused",
+       {on, dbl(2, 1), dbl(2, 1), pause(2), pre, volIs(2, 1, 100), heard}},
       // After Auto Mix's crossfade to deck 2 had left deck 1's slider at
       // silence and the crossfader already stood on deck 1's side, a start
       // on deck 1 by hand was not heard.
