@@ -20,7 +20,12 @@ void ConnectHandlers(djvp::MainState& s) {
     if (Grid* grid = deck.Playlist())
       QObject::connect(grid, &Grid::DblClick, grid, [&s, id] { PlayListView_DblClick(s, id); });
     deck.Position().Change = [&s, id] { mixer::Position_ValueChanged(s, id); };
-    deck.Volume().Change = [&s, id] { mixer::Volume_ValueChanged(s, id); };
+    deck.Volume().Change = [&s, id] {
+      mixer::Volume_ValueChanged(s, id);
+      // A song of the other deck that waited on this deck's, now silenced,
+      // is heard.
+      mixer::HearWaitingSongs(s);
+    };
     deck.Headphone().Change = [&s, id] { mixer::VolumeHP_ValueChanged(s, id); };
   }
   s.Slider1.Change = [&s] { mixer::Slider1_ValueChanged(s); };

@@ -98,6 +98,7 @@ void Slider1_ValueChanged(MainState& s) {
   if (!s.Volume1.Blocked()) Volume_ValueChanged(s, kDeck1);
   s.Volume2.setValueClamped(100 - v);
   if (!s.Volume2.Blocked()) Volume_ValueChanged(s, kDeck2);
+  HearWaitingSongs(s);
 }
 
 void ShowPreListenState(MainState& s) {

@@ -9,6 +9,7 @@
 #include "resources/StringIds.h"
 #include "sonavex/Dispids.h"
 #include "tageditor/TagControl.h"
+#include "tageditor/TextRules.h"
 #include "ui/MainState.h"
 #include "ui/Text.h"
 #include "ui/TrackColumns.h"
@@ -36,7 +37,8 @@ void FillPages(TagEditorState& ed, const TagControl& tags, std::initializer_list
     if (!wanted) continue;
     const int32_t dispid = ogg && row.oggDispid ? row.oggDispid : row.dispid;
     // The genre number is the one number among the fields.
-    const QString text = dispid == SX_ID3V1GenreID ? QString::number(tags.GetNumber(dispid)) : tags.Text(dispid);
+    QString text = dispid == SX_ID3V1GenreID ? QString::number(tags.GetNumber(dispid)) : tags.Text(dispid);
+    if (HoldsValues(row)) text = ValuesForBox(text);
     ed.Load(ed.Box(row), text);
   }
 }

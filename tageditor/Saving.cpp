@@ -119,7 +119,9 @@ void SSCommand16_Click(TagEditorState& ed) {
     ui::TextBox& box = ed.Box(row);
     const QString loaded = ed.LoadedText(box);
     const QString text = WithLineEndsOf(box.text(), loaded);
-    if (row.column) cells.emplace_back(row.column, text);
+    // A field of several values reaches the row as track rows show it.
+    const bool values = HoldsValues(row);
+    if (row.column) cells.emplace_back(row.column, values ? ValuesForRow(text) : text);
     const int32_t dispid = ogg && row.oggDispid ? row.oggDispid : row.dispid;
 
     if (dispid == SX_ID3V1GenreID) continue;  // with the genre name, below
@@ -142,7 +144,7 @@ void SSCommand16_Click(TagEditorState& ed) {
 
     if (text == loaded) continue;
     changed = true;
-    const QString value = IsUrlPageRow(row) ? UrlForTag(text) : text;
+    const QString value = IsUrlPageRow(row) ? UrlForTag(text) : values ? ValuesForTag(text) : text;
     tags.Put(dispid, value);
     // The ID3v2 tag refuses frames its version cannot hold and frames
     // beyond the last slot: such a field keeps its old value.

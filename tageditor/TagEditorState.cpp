@@ -208,6 +208,17 @@ ui::TextBox& TagEditorState::Box(const FieldRow& row) {
   return Text[static_cast<size_t>(std::stoi(name.substr(4)))];
 }
 
+bool HoldsValues(const FieldRow& row) {
+  switch (row.page) {
+    case kCommonPage:
+    case kVorbisPage:
+    case kWmaPage1:
+    case kWmaPage2:
+    case kWmaPage3: return true;
+    default: return false;
+  }
+}
+
 void TagEditorState::Load(ui::TextBox& box, const QString& text) {
   loaded_[&box] = text;
   box.setText(text);

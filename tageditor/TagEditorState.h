@@ -102,6 +102,10 @@ struct FieldRow {
 // Every field row of every field page, page by page, each page's rows from
 // top to bottom.
 const std::vector<FieldRow>& FieldRows();
+// The field can hold several values (an ID3v2 text frame, a Vorbis comment
+// field, a WMA attribute): its box shows and takes them in the form of
+// ValuesForBox and ValuesFromBox.
+bool HoldsValues(const FieldRow& row);
 
 // One ID3v2 list page (comments, user URLs, lyrics, user frames).
 struct ListPage {

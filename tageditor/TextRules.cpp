@@ -51,6 +51,54 @@ QString WithLineEndsOf(const QString& typed, const QString& loaded) {
   return out;
 }
 
+namespace {
+
+constexpr QChar kValueEnd = QChar(0);
+
+QStringList TagValues(const QString& tagText) {
+  QStringList values = tagText.split(kValueEnd);
+  values.removeAll(QString());
+  return values;
+}
+
+}  // namespace
+
+QString ValuesForBox(const QString& tagText) {
+  const QStringList values = TagValues(tagText);
+  if (values.size() <= 1 && !tagText.contains(QLatin1Char(';'))) return values.value(0);
+  QStringList shown;
+  for (QString v : values)
+    shown << v.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char(';'), QLatin1String("\\;"));
+  return shown.join(QLatin1String("; "));
+}
+
+QStringList ValuesFromBox(const QString& boxText) {
+  if (!boxText.contains(QLatin1Char(';'))) return boxText.isEmpty() ? QStringList() : QStringList{boxText};
+  QStringList values;
+  QString value;
+  for (qsizetype i = 0; i < boxText.size(); ++i) {
+    const QChar c = boxText[i];
+    const QChar next = i + 1 < boxText.size() ? boxText[i + 1] : QChar();
+    if (c == QLatin1Char('\\') && (next == QLatin1Char(';') || next == QLatin1Char('\\'))) {
+      value += next;
+      ++i;
+    } else if (c == QLatin1Char(';')) {
+      values << value;
+      value.clear();
+      if (next == QLatin1Char(' ')) ++i;
+    } else {
+      value += c;
+    }
+  }
+  values << value;
+  values.removeAll(QString());
+  return values;
+}
+
+QString ValuesForTag(const QString& boxText) { return ValuesFromBox(boxText).join(kValueEnd); }
+
+QString ValuesForRow(const QString& boxText) { return ValuesFromBox(boxText).join(QLatin1String("; ")); }
+
 QString UrlForTag(const QString& url) {
   QString out;
   out.reserve(url.size());

@@ -448,6 +448,10 @@ TEST(HandMix, ChosenSequences) {
       // had not yet risen and the deck stayed silent.
       {"pre-listen on after the outgoing song of a crossfade was paused",
        {on, dbl(2, 1), dbl(2, 1), pause(2), pre, volIs(2, 1, 100), heard}},
+      // Found so too: Auto Mix's crossfade from deck 2 into deck 1 stopped
+      // by pre-listen before deck 1 rose; deck 2's slider pulled down.
+      {"the outgoing deck silenced by its slider while its crossfade waits",
+       {play(2), fader(70), dbl(1, 2), pre, vol(2, 100), volIs(1, 0, 30), heard}},
       // After Auto Mix's crossfade to deck 2 had left deck 1's slider at
       // silence and the crossfader already stood on deck 1's side, a start
       // on deck 1 by hand was not heard.
