@@ -98,3 +98,27 @@ TEST_F(LibraryTest, ASaveThatFailsMidwayLeavesTheOldIndexAndTellsTheSystemsReaso
   library::LoadLibraryIndex(*form);
   EXPECT_EQ(GridRows(Library()), saved);
 }
+
+// An earlier version's save from the tag editor stored a field of several
+// values with U+0000 between them; read back, the row shows them as track
+// rows do, and the next save stores them so.
+TEST_F(LibraryTest, AnIndexWithSeveralValuesInOneCellShowsThemApart) {
+  djvp::Grid& g = Library();
+  const int32_t row = g.AddRow();
+  g.SetTextAt(row, kArtist, QStringLiteral("Anna Alpha") + QChar(0) + QStringLiteral("Bert Beta"));
+  g.SetTextAt(row, kGenre, QStringLiteral("Jazz") + QChar(0));
+  g.SetTextAt(row, kFilename, QStringLiteral("/music/a.flac"));
+  ASSERT_TRUE(library::SaveLibraryIndex(*form));
+
+  form.reset();
+  form = env.Open(true);
+  library::LoadLibraryIndex(*form);
+  ASSERT_EQ(Library().RowCount(), 1);
+  EXPECT_EQ(Library().TextAt(1, kArtist), "Anna Alpha; Bert Beta");
+  EXPECT_EQ(Library().TextAt(1, kGenre), "Jazz");
+  EXPECT_EQ(Library().TextAt(1, kFilename), "/music/a.flac");
+  ASSERT_TRUE(library::SaveLibraryIndex(*form));
+  const auto rows = IndexRows();
+  ASSERT_EQ(rows.size(), 1u);
+  for (const QVariant& cell : rows[0]) EXPECT_FALSE(cell.toString().contains(QChar(0)));
+}
