@@ -29,6 +29,31 @@ packages=(
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
+# Another apt or dpkg (a machine updating itself, a package manager left
+# open) may hold apt's locks. apt-get then waits for the dpkg lock itself up
+# to the time below; a lock it does not wait for (the package lists') is
+# tried again every few seconds until the same time has passed. Only then,
+# or on any other error, does the script fail with apt-get's message.
+lock_wait=${APT_LOCK_WAIT:-900}
+apt_get() {
+  local deadline=$((SECONDS + lock_wait)) err rc
+  err=$(mktemp)
+  while :; do
+    rc=0
+    $SUDO apt-get -o DPkg::Lock::Timeout="$lock_wait" "$@" 2>"$err" || rc=$?
+    cat "$err" >&2
+    if [ "$rc" -eq 0 ]; then break; fi
+    if ! grep -qE 'Could not get lock|Unable to acquire the dpkg frontend lock|Unable to lock' "$err" ||
+      [ "$SECONDS" -ge "$deadline" ]; then
+      break
+    fi
+    echo "apt is busy: another program holds its lock; trying again in 5 seconds" >&2
+    sleep 5
+  done
+  rm -f "$err"
+  return "$rc"
+}
+
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update
-$SUDO apt-get install -y --no-install-recommends "${packages[@]}"
+apt_get update
+apt_get install -y --no-install-recommends "${packages[@]}"
