@@ -178,7 +178,18 @@ StartResult PlayDeck(djvp::MainState& s, djvp::DeckId id) {
   djvp::clsBassPlayer& p = *plan.in;
   // A transition left armed after its players' decks were reset apart (a
   // Stop of its outgoing deck) must not act on the song this player takes.
-  LeaveTransitions(s, id, plan.in == deck.Player(0) ? 0 : 1);
+  // A song still silent that was coming in over this player's old song
+  // loses its ramp with it, and takes its deck's volume slider (which such
+  // a ramp moves along with it) instead of staying silent.
+  const int ab = plan.in == deck.Player(0) ? 0 : 1;
+  for (size_t k = 0; k < kTransitions.size(); ++k) {
+    const Transition& t = kTransitions[k];
+    if (!s.Decks.FadeActive[k] || t.outDeck != id || t.outAB != ab) continue;
+    djvp::clsBassPlayer* comingIn = s.Player(t.inDeck, t.inAB);
+    if (IsPlaying(comingIn) && comingIn->volume() == 0)
+      comingIn->volume(static_cast<int16_t>(100 - s.VolumeSlider(t.inDeck).value()));
+  }
+  LeaveTransitions(s, id, ab);
   p.filename(djvp::ui::CellText(*grid, row, djvp::ui::kFilename));
   if (!p.OpenFile()) return StartResult::kFailed;  // its streams now carry the deck's chain
   SetScrollerText(s, *grid);

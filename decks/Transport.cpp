@@ -40,7 +40,12 @@ void Resume(const djvp::Deck& deck, int ab) {
   djvp::MainState& s = deck.State();
   if (djvp::mixer::AutomixRuns(s))
     for (size_t k = 0; k < kTransitions.size(); ++k)
-      if (s.Decks.FadeActive[k] && kTransitions[k].Involves(deck.Id(), ab)) return;
+      if (s.Decks.FadeActive[k] && kTransitions[k].Involves(deck.Id(), ab)) {
+        // Until the ramp's next step it waits silent beside a song of the
+        // deck that is heard.
+        if (djvp::mixer::DeckHeardBesides(s, deck.Id(), p)) p->volume(0);
+        return;
+      }
   djvp::mixer::TakeDeckVolumes(s, deck.Id(), *p);
 }
 

@@ -13,6 +13,7 @@
 #   FUZZ_JOBS        parallel build jobs (default: the processors)
 #   FUZZ_PARALLEL    targets fuzzed at once (default: the processors)
 #   FUZZ_BUILD_ONLY  set: build the targets and run nothing
+#   FUZZ_LONG        set: also the long run of the hand-mixing sequences (end)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-20}
@@ -64,4 +65,13 @@ for name in "${names[@]}"; do
     tail -n 3 "$work/$name.log"
   fi
 done
+# FUZZ_LONG=1: also the long run of the generated hand-mixing sequences of
+# the decks' tests (HANDMIX_SEQUENCES of them, default 20000; seed
+# HANDMIX_SEED), in the optimised build of the test command.
+if [ -n "${FUZZ_LONG:-}" ]; then
+  cmake --build build -j"${FUZZ_JOBS:-$(nproc)}" --target decks_tests >/dev/null
+  echo "== hand-mixing sequences: ${HANDMIX_SEQUENCES:-20000}"
+  HANDMIX_SEQUENCES=${HANDMIX_SEQUENCES:-20000} QT_QPA_PLATFORM=offscreen \
+    build/bin/decks_tests --gtest_filter='HandMixSequences.*' --gtest_brief=1 || failed=1
+fi
 exit "$failed"

@@ -452,6 +452,10 @@ TEST(HandMix, ChosenSequences) {
       // by pre-listen before deck 1 rose; deck 2's slider pulled down.
       {"the outgoing deck silenced by its slider while its crossfade waits",
        {play(2), fader(70), dbl(1, 2), pre, vol(2, 100), volIs(1, 0, 30), heard}},
+      {"a paused outgoing song resumed while Auto Mix's crossfade runs on",
+       {dbl(1, 2), on, pre, dbl(1, 1), pause(1), pre, pause(1), heard, ticks(3), heard}},
+      {"a crossfade into deck 2 loses its outgoing song to a Stop and a new start",
+       {dbl(1, 1), fader(50), dbl(2, 1), stop(1), play(1), heard, ticks(3), heard}},
       // After Auto Mix's crossfade to deck 2 had left deck 1's slider at
       // silence and the crossfader already stood on deck 1's side, a start
       // on deck 1 by hand was not heard.
