@@ -525,11 +525,24 @@ TEST(HandMix, AWaitingCrossfadeInsideADeckEndsEitherWay) {
 }
 
 // Seeded random sequences of a DJ's actions, every step checked as above.
-// The test command runs a bounded number; HANDMIX_SEQUENCES asks for more
-// (the fuzz script's long run). A failing sequence is shortened (steps left
-// out while it still fails) and printed as a table row.
+// The test command runs a bounded number (fewer under the sanitizers, which
+// run the same code many times slower); HANDMIX_SEQUENCES asks for more (the
+// fuzz script's long run). A failing sequence is shortened (steps left out
+// while it still fails) and printed as a table row.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int kBoundedSequences = 100;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr int kBoundedSequences = 100;
+#else
+constexpr int kBoundedSequences = 1000;
+#endif
+#else
+constexpr int kBoundedSequences = 1000;
+#endif
+
 TEST(HandMixSequences, NoDeadAirNoJumpOneSongADeck) {
-  int sequences = 300;
+  int sequences = kBoundedSequences;
   if (const char* n = std::getenv("HANDMIX_SEQUENCES")) sequences = std::max(1, std::atoi(n));
   uint32_t seed = 4111;
   if (const char* v = std::getenv("HANDMIX_SEED")) seed = static_cast<uint32_t>(std::strtoul(v, nullptr, 10));
