@@ -184,16 +184,24 @@ TEST(StartRoutine, WithoutMixPointsTheWholeFilePlays) {
   EXPECT_NEAR(DeckWorld::Pos(d.P(1, 0)), 0.0, 0.001);
 }
 
-TEST(StartRoutine, PlainStartWithAutoMixOffPlaysAtTheDeckSlidersVolume) {
-  DeckWorld d;
-  d.w->AutomixOn = false;
-  d.w->Slider1.setValue(100);  // already on deck 2's side: the start does not move it
-  d.w->Volume2.setValue(30);
-  d.Add(2, "tone440.ogg");
-  d.List(2).SetCurrentRow(1);
-  decks::PlayDeck(*d.w, djvp::kDeck2);
-  EXPECT_EQ(d.P(2, 0).volume(), 70);
-  EXPECT_EQ(d.w->Volume2.value(), 30);
+// With Auto Mix off a plain start plays at the deck's slider and then moves
+// the crossfader to the deck's side, which sets the deck's slider: the song
+// is heard as the crossfader stands, also when the crossfader already stood
+// there and its move changes nothing.
+TEST(StartRoutine, PlainStartWithAutoMixOffIsHeardAsTheCrossfaderStands) {
+  for (const int fader : {100, 50}) {
+    SCOPED_TRACE(fader);
+    DeckWorld d;
+    d.w->AutomixOn = false;
+    d.w->Slider1.setValue(fader);
+    d.w->Volume2.setValue(30);
+    d.Add(2, "tone440.ogg");
+    d.List(2).SetCurrentRow(1);
+    decks::PlayDeck(*d.w, djvp::kDeck2);
+    EXPECT_EQ(d.w->Slider1.value(), 100);
+    EXPECT_EQ(d.w->Volume2.value(), 0);
+    EXPECT_EQ(d.P(2, 0).volume(), 100);
+  }
 }
 
 TEST(StartRoutine, BpmCellSetsTheMasterTempoOnAPlainStart) {
