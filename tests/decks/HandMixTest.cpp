@@ -530,15 +530,15 @@ TEST(HandMix, AWaitingCrossfadeInsideADeckEndsEitherWay) {
 // fuzz script's long run). A failing sequence is shortened (steps left out
 // while it still fails) and printed as a table row.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr int kBoundedSequences = 100;
+constexpr int kBoundedSequences = 30;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr int kBoundedSequences = 100;
+constexpr int kBoundedSequences = 30;
 #else
-constexpr int kBoundedSequences = 1000;
+constexpr int kBoundedSequences = 400;
 #endif
 #else
-constexpr int kBoundedSequences = 1000;
+constexpr int kBoundedSequences = 400;
 #endif
 
 TEST(HandMixSequences, NoDeadAirNoJumpOneSongADeck) {
