@@ -68,7 +68,7 @@ int32_t SaveError(int error) {
     case safefile::kErrHardLinked: return kErrHardLinked;
     case safefile::kErrChanged: return kErrFileChanged;
     case safefile::kErrUnfinished: return kErrSaveUnfinished;
-    case EBUSY: return kErrFileBusy;
+    case safefile::kErrBusy: return kErrFileBusy;
     default: return error;
   }
 }

@@ -311,7 +311,7 @@ TEST(KilledSave, RunningRewriteOfAFileWithSeveralNamesIsLeftAlone) {
   const bool ok = c.ID3V2SaveChangesToFile(W(path));
   SaveHooks() = SaveTestHooks{};
   ASSERT_TRUE(ok) << c.AUDIOGetLastErrorNumber();
-  EXPECT_EQ(results, (std::vector<int>{EBUSY, EBUSY, kErrFileBusy, kErrFileBusy}));
+  EXPECT_EQ(results, (std::vector<int>{safefile::kErrBusy, safefile::kErrBusy, kErrFileBusy, kErrFileBusy}));
   CSonavexCtrl r;
   ASSERT_EQ(r.AUDIOAnalyzeFile(W(dir.file("twin.mp3"))), kFormatMPEG);
   EXPECT_EQ(r.GetID3V2Title(), u"While others look");

@@ -283,10 +283,10 @@ TEST(SafeWrite, SavesOfOneFileExcludeEachOther) {
     safefile::Hooks().lockWaitMs = 0;
     safefile::Rewrite two;
     EXPECT_FALSE(two.Begin(song.path, &old));
-    EXPECT_EQ(two.Error(), EBUSY);
-    EXPECT_EQ(safefile::WriteInPlace(song.path, 0, "x", 1), EBUSY);
-    EXPECT_EQ(safefile::TruncateInPlace(song.path, 1), EBUSY);
-    EXPECT_EQ(safefile::WriteWholeFile(song.path, "whole", 5), EBUSY);
+    EXPECT_EQ(two.Error(), safefile::kErrBusy);
+    EXPECT_EQ(safefile::WriteInPlace(song.path, 0, "x", 1), safefile::kErrBusy);
+    EXPECT_EQ(safefile::TruncateInPlace(song.path, 1), safefile::kErrBusy);
+    EXPECT_EQ(safefile::WriteWholeFile(song.path, "whole", 5), safefile::kErrBusy);
     if (!linked) {
       const int fd = open(song.path.c_str(), O_RDONLY);
       EXPECT_EQ(safefile::HoldForReading(fd), 0);
