@@ -4,6 +4,7 @@
 #include "Analysis.h"
 
 #include "Module.h"
+#include "SafeWrite.h"
 #include "SonavexCtrl.h"
 
 #include <climits>
@@ -105,8 +106,17 @@ int16_t DetectFormatOfFile(const WString& path, FileState& state, WString* exten
     CAAC aac;
     CMPEG mpeg;
   };
+  state.unreadable = 0;
   TagFile file;
-  if (!file.Open(path, TagFile::Mode::Read)) return kFormatNone;
+  if (!file.Open(path, TagFile::Mode::Read)) {
+    // A file that another save holds too long, or whose killed save could
+    // not be undone, is no format either; a save refused for it tells why.
+    if (file.Error() == kErrFileBusy || file.Error() == kErrSaveUnfinished) {
+      state.unreadable = file.Error();
+      state.errorPath = PathToNative(path);
+    }
+    return kFormatNone;
+  }
   const WString ext = ExtensionOf(path);
   if (extension) *extension = ext;
   FileState scratch;
@@ -158,7 +168,7 @@ int16_t CSonavexCtrl::AnalyzeFile(const WString& path) {
     ~CloseAtEnd() { f.Close(); }
   } closeAtEnd{file};
   if (!file.Open(path, TagFile::Mode::Read)) {
-    m_State.lastError = file.Error();
+    OpenFailed(m_State, file, path);
     return kFormatNone;
   }
   // What the saves of this control compare the file with.
@@ -265,7 +275,7 @@ bool CSonavexCtrl::SaveGenericStrings(const WString& path) {
       m_State.lastError = kErrMP4NotWritable;
       return false;
     default:
-      m_State.lastError = kErrTagNotAllowed;
+      m_State.lastError = RefusedFormat(m_State);
       return false;
   }
 }

@@ -61,6 +61,13 @@ WString ErrorText(int32_t number) {
   return FromUtf8(std::strerror(number));
 }
 
+WString ErrorText(int32_t number, const std::string& path) {
+  if (number != kErrSaveUnfinished || path.empty()) return ErrorText(number);
+  return u"An earlier save of \"" + FromUtf8(path) +
+         u"\" was cut short and its earlier content could not be put back: the file is neither read nor written "
+         u"until it is restored from a backup!";
+}
+
 namespace {
 MessageHandler g_handler = nullptr;
 void* g_handlerUser = nullptr;

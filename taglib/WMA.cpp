@@ -693,7 +693,7 @@ bool CWMA::BuildHeader(const CByteBuffer& cd, const CByteBuffer& ecd, uint32_t p
 bool CWMA::SaveChangesToFile(const WString& path) {
   TagFile file;
   if (!file.Open(path, TagFile::Mode::Read)) {
-    State().lastError = file.Error();
+    OpenFailed(State(), file, path);
     return false;
   }
   if (!ReadHeader(file, true)) {

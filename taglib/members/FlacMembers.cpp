@@ -42,7 +42,7 @@ int32_t CSonavexCtrl::FLACGetMaxFrameSize() { return m_FLAC.m_nMaxFrameSize; }
 
 bool CSonavexCtrl::FLACSaveChangesToFile(const std::u16string& fileName) {
   if (DetectFileFormat(fileName) != kFormatFLAC) {
-    m_State.lastError = kErrTagNotAllowed;
+    m_State.lastError = RefusedFormat(m_State);
     return false;
   }
   return m_FLAC.SaveChangesToFile(fileName);

@@ -37,7 +37,7 @@ int32_t CSonavexCtrl::OGGGetBitRateNominal() { return m_OGG.GetBitRateNominal();
 
 bool CSonavexCtrl::OGGSaveChangesToFile(const std::u16string& fileName) {
   if (DetectFileFormat(fileName) != kFormatOGG) {
-    m_State.lastError = kErrTagNotAllowed;
+    m_State.lastError = RefusedFormat(m_State);
     return false;
   }
   return m_OGG.SaveChangesToFile(fileName);

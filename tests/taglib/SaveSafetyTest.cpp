@@ -337,12 +337,14 @@ TEST(SaveSafety, InPlaceWritesStayWithinOnePage) {
   const std::string path = dir.file("f.bin");
   TempDir::Write(path, std::string(10000, 'x'));
   FileState state;
-  EXPECT_FALSE(WriteInPlace(state, W(path), 4000, "0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz", 100));
+  TagFile source;
+  ASSERT_TRUE(source.Open(path, TagFile::Mode::Read));
+  EXPECT_FALSE(WriteInPlace(state, W(path), source, 4000, "0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz", 100));
   EXPECT_EQ(state.lastError, EINVAL);
   EXPECT_EQ(TempDir::Read(path), std::vector<unsigned char>(10000, 'x'));
-  EXPECT_FALSE(WriteInPlace(state, W(dir.file("none.bin")), 0, "y", 1));
-  EXPECT_EQ(state.lastError, ENOENT);
-  ASSERT_TRUE(WriteInPlace(state, W(path), 4096, "yy", 2));
+  EXPECT_EQ(safefile::WriteInPlace(dir.file("none.bin"), 0, "y", 1), ENOENT);
+  ASSERT_TRUE(source.Open(path, TagFile::Mode::Read));
+  ASSERT_TRUE(WriteInPlace(state, W(path), source, 4096, "yy", 2));
   const auto now = TempDir::Read(path);
   EXPECT_EQ(now[4095], 'x');
   EXPECT_EQ(now[4096], 'y');
