@@ -1144,6 +1144,7 @@ bool Rewrite::CommitInPlace() {
       ls.st_dev != ts.st_dev)
     return giveUp(ESTALE);
   if (const int e = Sync(dir_)) return giveUp(e);
+  Report(Step::kJournalNamed);
   // Readers wait from here until the file is whole again.
   if (const int e = LockContent(tfd, F_WRLCK)) return giveUp(e);
   // Another program takes no lock of ours: right before the first write,

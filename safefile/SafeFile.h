@@ -102,7 +102,8 @@ enum class Step {
   kInPlaceWrite,    // an in-place write of (offset, length) is about to happen (length 0: a cut)
   kInPlaceWritten,  // ... it has happened, not synced yet
   // The rewrite of a file with several names, after kWritten:
-  kOldKept,         // the copy of the old content is complete, synced and named, its folder synced
+  kJournalNamed,    // the copy of the old content is complete, synced and named, its folder synced
+  kOldKept,         // ... the file is checked and marked as being overwritten, synced
   kOverwriting,     // one more chunk of the new content is in the file itself
   kOverwritten,     // the whole new content is in the file, cut to its length and synced
   kUnmarked,        // the file's mark says the content is whole, synced; the journal's names are still there
