@@ -189,6 +189,22 @@ void CVorbisComment::Serialize(CByteBuffer& out) {
     }
   }
 
+  // The block's size (new texts counted at the most UTF-8 can take) is
+  // reserved at once: a block of very many entries is copied once, not at
+  // every step of the buffer's growth.
+  int64_t need = 8 + 3 * static_cast<int64_t>(m_strVendor.size());
+  for (int i = 0; i < kFieldCount; ++i) {
+    if (unchanged(i)) {
+      for (const auto& raw : m_earlierEntries[i]) need += 4 + static_cast<int64_t>(raw.size());
+      need += 4 + static_cast<int64_t>(m_lastEntry[i].size());
+    } else {
+      for (const WString& value : values[i])
+        need += 4 + 3 * static_cast<int64_t>(std::char_traits<char16_t>::length(kNames[i]) + 1 + value.size());
+    }
+  }
+  for (const auto& raw : m_otherEntries) need += 4 + static_cast<int64_t>(raw.size());
+  out.ReserveMore(need);
+
   uint8_t len[4];
   CByteBuffer text;
   text.AddAsUTF8(m_strVendor);
