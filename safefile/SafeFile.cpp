@@ -814,8 +814,13 @@ int ChangeInPlace(const std::string& path, int64_t offset, int64_t length, const
     MarkChanged(fd, st);
     e = Sync(fd);
   }
-  struct stat now;
-  if (e == 0 && result && fstat(fd, &now) == 0) *result = IdentityOf(now);
+  struct stat now, named;
+  // Another program that put a file of its own under the name while this
+  // write ran got its way: the write is not reported as done.
+  if (e == 0 && (fstat(fd, &now) != 0 || stat(path.c_str(), &named) != 0 || named.st_ino != now.st_ino ||
+                 named.st_dev != now.st_dev))
+    e = kErrChanged;
+  if (e == 0 && result) *result = IdentityOf(now);
   if (close(fd) != 0 && e == 0) e = errno;
   return e;
 }
@@ -1184,7 +1189,7 @@ bool Rewrite::CommitInPlace() {
     return Failed(e);
   }
   Report(Step::kUnmarked);
-  struct stat done;
+  struct stat done{};
   if (fstat(tfd, &done) == 0) result_ = IdentityOf(done);
   // The save is complete: the journal goes, then the mark; what a kill
   // leaves of them here goes at the next read or save through any name.
@@ -1193,11 +1198,20 @@ bool Rewrite::CommitInPlace() {
   Report(Step::kOldDropped);
   Sync(dir_);
   fremovexattr(tfd, kMarkName);
+  // Another program that put a file of its own under the name while the
+  // new content went in got its way: the save is not reported as done.
+  struct stat last;
+  const bool stands = fstatat(dir_, name_.c_str(), &last, 0) == 0 && last.st_ino == done.st_ino &&
+                      last.st_dev == done.st_dev;
   close(cfd);
   close(tfd);
   close(fd_);
   fd_ = -1;
   Abort();
+  if (!stands) {
+    error_ = kErrChanged;
+    return false;
+  }
   return true;
 }
 
