@@ -53,7 +53,7 @@ WString ErrorText(int32_t number) {
       case 212: return u"The file has other names (hard links), and its folder or its file system does not allow the copy of the old file that keeps their change safe!";
       case 213: return u"The file has changed since it was analysed: analyse it again!";
       case 214: return u"Another save of the file is running: try again later!";
-      case 215: return u"An earlier save of the file was cut short and its old content cannot be put back!";
+      case 215: return u"An earlier save of the file was cut short and its earlier content could not be put back!";
       default: return {};
     }
   }

@@ -8,9 +8,14 @@
 // checked under the lock that keeps other saves of it out; and when it is
 // the file the control analysed last (by any of its names, or under the
 // name it was analysed by), only while it is still as the analysis read it.
-// Otherwise nothing is written and the last error is 213. A save that
-// writes the analysed file leaves the control's state with the file as the
-// save left it.
+// Otherwise nothing is written and the last error is 213; so too when
+// another program (which takes no lock of ours) replaces or changes the
+// file while the save runs. A save that waited for another save of the file
+// longer than it may fails with 214; a file whose earlier save was killed
+// and cannot be undone is neither read nor written (215, the text naming
+// the file); the system's errors stay its errno values. A save that writes
+// the analysed file leaves the control's state with the file as the save
+// left it.
 #pragma once
 
 #include "Module.h"
