@@ -391,10 +391,11 @@ trial_journal_damaged() {
   ((good + written == 0)) || bad=1
 }
 
-# 10. Rewrites of a song with names in two folders killed at the edges of
-#     the mark (its setting and removal, the journal's names made and
-#     removed); then only a read through the other folder's name: no copy,
-#     extra name or mark may be left, and the song is the old or the new one.
+# 10. Rewrites of a song with names in two folders killed at the n-th call
+#     of each system call that changes a file, the edges of the mark among
+#     them (its setting and removal, the journal's names made and removed);
+#     then only a read through the other folder's name: no copy, extra name
+#     or mark may be left, and the song is the old or the new one.
 trial_mark_edges() {
   local kills=0 damaged=0 left=0 marked=0 newSum oldSum
   local d=$work/t10
@@ -403,8 +404,8 @@ trial_mark_edges() {
   cp "$work/song.mp3" "$d/ref/song.mp3"
   "$driver" save "$d/ref/song.mp3" ape X >/dev/null
   newSum=$(sha1sum <"$d/ref/song.mp3") oldSum=$(sha1sum <"$work/song.mp3")
-  for call in fsetxattr fremovexattr linkat unlinkat fsync; do
-    for ((n = 1; n <= ${ROUNDS_MARK_CALLS:-8}; ++n)); do
+  for call in fsetxattr fremovexattr linkat unlinkat fsync pwrite64 copy_file_range ftruncate utimensat openat; do
+    for ((n = 1; n <= ${ROUNDS_MARK_CALLS:-12}; ++n)); do
       rm -rf "$d/run"
       mkdir -p "$d/run/a" "$d/run/b"
       cp "$work/song.mp3" "$d/run/a/song.mp3"
