@@ -399,28 +399,32 @@ trial_journal_damaged() {
 trial_mark_edges() {
   local kills=0 damaged=0 left=0 marked=0 newSum oldSum
   local d=$work/t10
-  rm -rf "$d/ref"
-  mkdir -p "$d/ref"
-  cp "$work/song.mp3" "$d/ref/song.mp3"
-  "$driver" save "$d/ref/song.mp3" ape X >/dev/null
-  newSum=$(sha1sum <"$d/ref/song.mp3") oldSum=$(sha1sum <"$work/song.mp3")
-  for call in fsetxattr fremovexattr linkat unlinkat fsync pwrite64 copy_file_range ftruncate utimensat openat; do
-    for ((n = 1; n <= ${ROUNDS_MARK_CALLS:-12}; ++n)); do
-      rm -rf "$d/run"
-      mkdir -p "$d/run/a" "$d/run/b"
-      cp "$work/song.mp3" "$d/run/a/song.mp3"
-      ln "$d/run/a/song.mp3" "$d/run/b/song.mp3"
-      (strace -f -o /dev/null -e inject="$call":signal=KILL:when="$n" \
-        "$driver" save "$d/run/a/song.mp3" ape X >/dev/null 2>&1; exit $?) 2>/dev/null
-      (($? == 0)) && break
-      ((++kills))
-      "$driver" analyse "$d/run/b/song.mp3" >/dev/null
-      left=$((left + $(leftovers "$d/run")))
-      $py -c 'import os, sys; sys.exit(0 if "user.sonavex.rewrite" in os.listxattr(sys.argv[1]) else 1)' \
-        "$d/run/b/song.mp3" && ((++marked))
-      local a
-      a=$(sha1sum <"$d/run/b/song.mp3")
-      [ "$a" != "$newSum" ] && [ "$a" != "$oldSum" ] && ((++damaged))
+  for save in "ape X" "id3v2-cover New"; do
+    rm -rf "$d/ref"
+    mkdir -p "$d/ref"
+    cp "$work/song.mp3" "$d/ref/song.mp3"
+    # shellcheck disable=SC2086
+    "$driver" save "$d/ref/song.mp3" $save >/dev/null
+    newSum=$(sha1sum <"$d/ref/song.mp3") oldSum=$(sha1sum <"$work/song.mp3")
+    for call in fsetxattr fremovexattr linkat unlinkat fsync pwrite64 copy_file_range ftruncate utimensat openat; do
+      for ((n = 1; n <= ${ROUNDS_MARK_CALLS:-12}; ++n)); do
+        rm -rf "$d/run"
+        mkdir -p "$d/run/a" "$d/run/b"
+        cp "$work/song.mp3" "$d/run/a/song.mp3"
+        ln "$d/run/a/song.mp3" "$d/run/b/song.mp3"
+        # shellcheck disable=SC2086
+        (strace -f -o /dev/null -e inject="$call":signal=KILL:when="$n" \
+          "$driver" save "$d/run/a/song.mp3" $save >/dev/null 2>&1; exit $?) 2>/dev/null
+        (($? == 0)) && break
+        ((++kills))
+        "$driver" analyse "$d/run/b/song.mp3" >/dev/null
+        left=$((left + $(leftovers "$d/run")))
+        $py -c 'import os, sys; sys.exit(0 if "user.sonavex.rewrite" in os.listxattr(sys.argv[1]) else 1)' \
+          "$d/run/b/song.mp3" && ((++marked))
+        local a
+        a=$(sha1sum <"$d/run/b/song.mp3")
+        [ "$a" != "$newSum" ] && [ "$a" != "$oldSum" ] && ((++damaged))
+      done
     done
   done
   echo "10 kills at the mark's edges: $kills saves killed, then one read through the other folder; leftovers" \

@@ -216,10 +216,10 @@ TEST_P(KilledSave, FileWithSeveralNamesStaysOneFileAndOldOrNew) {
     auto indexOf = [&](SaveStep s) {
       return static_cast<size_t>(std::find(steps.begin(), steps.end(), s) - steps.begin());
     };
-    const size_t named = indexOf(SaveStep::kJournalNamed), kept = indexOf(SaveStep::kOldKept),
+    const size_t journalNamed = indexOf(SaveStep::kJournalNamed), kept = indexOf(SaveStep::kOldKept),
                  unmarked = indexOf(SaveStep::kUnmarked), dropped = indexOf(SaveStep::kOldDropped);
     if (!inPlace) {
-      ASSERT_LT(named, kept);
+      ASSERT_LT(journalNamed, kept);
       ASSERT_LT(kept, unmarked);
       ASSERT_LT(unmarked, dropped);
       ASSERT_LT(dropped, steps.size());
@@ -231,7 +231,7 @@ TEST_P(KilledSave, FileWithSeveralNamesStaysOneFileAndOldOrNew) {
       TempDir::Write(path, oldBytes);  // into the same file
       ASSERT_NO_FATAL_FAILURE(SaveKilledAt(kind, path, hooks, k));
 
-      const bool journalLeft = !inPlace && k >= named && k < dropped;
+      const bool journalLeft = !inPlace && k >= journalNamed && k < dropped;
       const bool done = inPlace ? indexOf(SaveStep::kInPlaceWritten) <= k : k >= unmarked;
       EXPECT_EQ(journal().size(), journalLeft ? 2u : 0u);
       struct stat now;
