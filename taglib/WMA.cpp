@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <unordered_set>
 
 namespace sonavex {
 
@@ -321,14 +322,15 @@ void CASFExtContentDescription::ReadRecords(const uint8_t* body, size_t size) {
 
 void CASFExtContentDescription::TakeElsewhere() {
   for (int i = 0; i < kKnownCount; ++i) {
+    WString& more = m_Elsewhere[static_cast<size_t>(i)];
+    if (more.empty()) continue;
     WString& field = m_Values[static_cast<size_t>(i)];
-    std::vector<WString> have = SplitValues(field);
-    for (const WString& v : SplitValues(m_Elsewhere[static_cast<size_t>(i)])) {
-      if (std::find(have.begin(), have.end(), v) != have.end()) continue;  // a copy of a value already read
-      have.push_back(v);
-    }
-    field = JoinValues(have);
-    m_Elsewhere[static_cast<size_t>(i)].clear();
+    std::vector<WString> values = SplitValues(field);
+    std::unordered_set<WString> have(values.begin(), values.end());
+    for (WString& v : SplitValues(more))
+      if (have.insert(v).second) values.push_back(std::move(v));  // a copy of a value already read is left out
+    field = JoinValues(values);
+    more.clear();
   }
 }
 
