@@ -33,7 +33,11 @@ constexpr char kCopyPrefix[] = ".sonavex-copy-";
 constexpr char kSongPrefix[] = ".sonavex-song-";
 constexpr size_t kTokenLength = 12;
 constexpr char kMarkName[] = "user.sonavex.rewrite";
-constexpr char kMarkVersion[] = "1";
+// The mark's form: "2" names the state of the journal and what its copy
+// must be; "1", of an earlier version, names neither (its copy is taken as
+// it is).
+constexpr char kMarkVersion[] = "2";
+constexpr char kMarkVersionOne[] = "1";
 
 // An earlier form of the copy, named by the file's inode number alone.
 constexpr char kLegacyPrefix[] = ".sonavex-old-";
@@ -138,7 +142,7 @@ int TryLock(int fd, off_t at, short type) {
   }
 }
 
-// The lock, waited for a bounded time (see TestHooks); EBUSY after that.
+// The lock, waited for a bounded time (see TestHooks); kErrBusy after that.
 int Lock(int fd, off_t at, short type) {
   const int bound = Hooks().lockWaitMs >= 0 ? Hooks().lockWaitMs : kLockWaitMs;
   timespec start{};
@@ -148,13 +152,13 @@ int Lock(int fd, off_t at, short type) {
     const int e = TryLock(fd, at, type);
     if (e != EBUSY) return e;
     if (Hooks().lockBusy) {
-      if (!Hooks().lockBusy()) return EBUSY;
+      if (!Hooks().lockBusy()) return kErrBusy;
       continue;
     }
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     const long waited = (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
-    if (waited >= bound) return EBUSY;
+    if (waited >= bound) return kErrBusy;
     const long pause = std::min(pauseMs, bound - waited);
     const timespec ts{pause / 1000, (pause % 1000) * 1000000};
     nanosleep(&ts, nullptr);
@@ -345,18 +349,62 @@ void SplitPath(const std::string& path, std::string& folder, std::string& name) 
 
 // ---- the journal of a rewrite in place -------------------------------------
 
+// A checksum of the first length bytes of the open file fd (read through
+// the file system, so that it tells what a later read will find). 0, or
+// the error (EIO when the file is shorter).
+int Checksum(int fd, int64_t length, uint64_t& sum) {
+  std::vector<uint8_t> buffer(1 << 20);
+  uint64_t h = 0xcbf29ce484222325ull ^ static_cast<uint64_t>(length);
+  int64_t at = 0;
+  while (at < length) {
+    const size_t want = static_cast<size_t>(std::min<int64_t>(length - at, static_cast<int64_t>(buffer.size())));
+    const ssize_t got = ::pread(fd, buffer.data(), want, at);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return errno;
+    if (got == 0) return EIO;
+    size_t i = 0;
+    const size_t n = static_cast<size_t>(got);
+    for (; i + 8 <= n; i += 8) {
+      uint64_t w;
+      std::memcpy(&w, buffer.data() + i, 8);
+      h = (h ^ w) * 0x100000001b3ull;
+      h ^= h >> 29;
+    }
+    for (; i < n; ++i) h = (h ^ buffer[i]) * 0x100000001b3ull;
+    at += got;
+  }
+  sum = h;
+  return 0;
+}
+
 // The mark on a file whose rewrite in place is under way: the journal's
-// token, the file it was set on and the folder of the copy.
+// token, the file it was set on and the folder of the journal. While the
+// journal is made, and again once the new content is whole and synced until
+// the journal is gone, the mark only names the journal (`writing` false: the
+// content is whole, and a killed save leaves names to remove). While the
+// new content goes over the old, it also records the copy's length and
+// checksum: only a copy that still matches goes back into the file.
 struct Mark {
   std::string token;
   uint64_t device = 0, inode = 0;
   std::string folder;
+  bool writing = false;
+  bool checked = false;  // the copy's length and checksum are known
+  int64_t copyLength = 0;
+  uint64_t copySum = 0;
 };
 
 std::string MarkText(const Mark& m) {
-  char ids[64];
-  std::snprintf(ids, sizeof ids, "%" PRIx64 "\n%" PRIx64 "\n", m.device, m.inode);
-  return std::string(kMarkVersion) + "\n" + m.token + "\n" + ids + m.folder;
+  char fields[128];
+  std::snprintf(fields, sizeof fields, "%c\n%s\n%" PRIx64 "\n%" PRIx64 "\n%" PRIx64 "\n%" PRIx64 "\n",
+                m.writing ? 'w' : 'k', m.token.c_str(), m.device, m.inode, static_cast<uint64_t>(m.copyLength),
+                m.copySum);
+  return std::string(kMarkVersion) + "\n" + fields + m.folder;
+}
+
+int SetMark(int fd, const Mark& m) {
+  const std::string text = MarkText(m);
+  return fsetxattr(fd, kMarkName, text.data(), text.size(), 0) == 0 ? 0 : errno;
 }
 
 // The file's mark, when it carries one of ours that was set on this very
@@ -367,76 +415,140 @@ bool ReadMark(int fd, const struct stat& st, Mark& m) {
   if (GetAttribute(nullptr, fd, kMarkName, value) != 0) return false;
   const std::string text(value.begin(), value.end());
   size_t at = 0;
-  std::string fields[4];
-  for (std::string& f : fields) {
+  auto next = [&text, &at](std::string& field) {
     const size_t lf = text.find('\n', at);
     if (lf == std::string::npos) return false;
-    f = text.substr(at, lf - at);
+    field = text.substr(at, lf - at);
     at = lf + 1;
-  }
-  if (fields[0] != kMarkVersion || fields[1].size() != kTokenLength ||
-      !std::all_of(fields[1].begin(), fields[1].end(), IsLetterOrDigit))
+    return true;
+  };
+  std::string version, phase, device, inode, length, sum;
+  if (!next(version)) return false;
+  m = Mark{};
+  if (version == kMarkVersion) {
+    if (!next(phase) || !next(m.token) || !next(device) || !next(inode) || !next(length) || !next(sum)) return false;
+    if (phase != "w" && phase != "k") return false;
+    m.writing = phase == "w";
+    m.checked = true;
+    m.copyLength = static_cast<int64_t>(std::strtoull(length.c_str(), nullptr, 16));
+    m.copySum = std::strtoull(sum.c_str(), nullptr, 16);
+  } else if (version == kMarkVersionOne) {
+    if (!next(m.token) || !next(device) || !next(inode)) return false;
+    m.writing = true;
+  } else {
     return false;
-  m.token = fields[1];
-  m.device = std::strtoull(fields[2].c_str(), nullptr, 16);
-  m.inode = std::strtoull(fields[3].c_str(), nullptr, 16);
+  }
+  if (m.token.size() != kTokenLength || !std::all_of(m.token.begin(), m.token.end(), IsLetterOrDigit)) return false;
+  m.device = std::strtoull(device.c_str(), nullptr, 16);
+  m.inode = std::strtoull(inode.c_str(), nullptr, 16);
   m.folder = text.substr(at);
   return !m.folder.empty() && m.device == static_cast<uint64_t>(st.st_dev) &&
          m.inode == static_cast<uint64_t>(st.st_ino);
 }
 
+bool HasMark(int fd, const struct stat& st) {
+  Mark m;
+  return ReadMark(fd, st, m);
+}
+
 // Removes the journal's two names from dir and syncs it; what cannot go is
-// left for the next sweep (without the mark it is only removed there).
-void DropJournal(int dir, const std::string& token) {
+// left for the next sweep (without the mark it is only removed there). The
+// extra name goes only when it is the file song (when one is given).
+void DropJournal(int dir, const std::string& token, const struct stat* song = nullptr) {
   unlinkat(dir, CopyName(token).c_str(), 0);
-  unlinkat(dir, SongName(token).c_str(), 0);
+  struct stat ls;
+  if (!song || (fstatat(dir, SongName(token).c_str(), &ls, AT_SYMLINK_NOFOLLOW) == 0 && ls.st_ino == song->st_ino &&
+                ls.st_dev == song->st_dev))
+    unlinkat(dir, SongName(token).c_str(), 0);
   Sync(dir);
 }
 
+// Puts length bytes of copy back into song (from its start), cuts song to
+// that length, gives it a change time of its own and syncs it. before is
+// song as it was found. 0, or the error.
+int PutBack(int copy, int song, int64_t length, const struct stat& before) {
+  if (const int e = CopyRange(copy, 0, song, 0, length, nullptr)) return e;
+  if (ftruncate(song, length) != 0) return errno;
+  MarkChanged(song, before);
+  return Sync(song);
+}
+
+// Ends a journal that has done its work or never began it (the file whole,
+// its mark only naming the journal): the journal's names in its folder go
+// (the extra name only when it is this file), then the mark. 0, or the
+// error of the mark's removal.
+int DropMarkedJournal(int song, const Mark& m) {
+  struct stat st;
+  if (fstat(song, &st) != 0) return errno;
+  const int dir = ::open(m.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    DropJournal(dir, m.token, &st);
+    close(dir);
+  }
+  if (fremovexattr(song, kMarkName) != 0 && errno != ENODATA) return errno;
+  return 0;
+}
+
 // Puts the copy's content back into the marked file (open for reading and
-// writing as song, its save and content locks held), then removes the mark
-// and the journal. 0, or the error (kErrUnfinished when the copy cannot be
-// read; the mark then stays).
-int Restore(int song, int dir, const std::string& token) {
-  const int copy = openat(dir, CopyName(token).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+// writing as song, its save and content locks held), then removes the
+// journal and the mark. Only a copy of the length and checksum the mark
+// records goes back. 0, or the error (kErrUnfinished when the copy is gone,
+// does not match or cannot be read; the mark then stays).
+int Restore(int song, int dir, const Mark& m) {
+  const int copy = openat(dir, CopyName(m.token).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   if (copy < 0) return kErrUnfinished;
   struct stat cs, before;
   int e = 0;
   if (fstat(copy, &cs) != 0 || !S_ISREG(cs.st_mode) || fstat(song, &before) != 0) e = kErrUnfinished;
-  if (e == 0) e = CopyRange(copy, 0, song, 0, cs.st_size, nullptr);
+  if (e == 0 && m.checked) {
+    uint64_t sum = 0;
+    if (cs.st_size != m.copyLength || Checksum(copy, cs.st_size, sum) != 0 || sum != m.copySum) e = kErrUnfinished;
+  }
+  if (e == 0) e = PutBack(copy, song, cs.st_size, before);
   close(copy);
-  if (e == 0 && ftruncate(song, cs.st_size) != 0) e = errno;
-  if (e == 0) MarkChanged(song, before);
-  if (e == 0) e = Sync(song);
-  if (e == 0 && fremovexattr(song, kMarkName) != 0 && errno != ENODATA) e = errno;
-  if (e == 0) e = Sync(song);
   if (e != 0) return e;
-  DropJournal(dir, token);
+  // The file is whole again: the mark only names the journal until it is
+  // gone, so that a kill from here on leaves nothing that a read misses.
+  Mark done = m;
+  done.writing = false;
+  done.checked = false;
+  done.copyLength = 0;
+  done.copySum = 0;
+  if (SetMark(song, done) != 0 || Sync(song) != 0) {
+    // The mark cannot change: it goes at once (the journal is then left to
+    // the next sweep of its folder).
+    if (fremovexattr(song, kMarkName) != 0 && errno != ENODATA) return errno;
+    return Sync(song);
+  }
+  DropJournal(dir, m.token, &before);
+  if (fremovexattr(song, kMarkName) != 0 && errno != ENODATA) return errno;
   return 0;
 }
 
-// Undoes a killed rewrite of the file open as song (for reading and writing,
-// its save and content locks held): when it carries its mark, the copy's
-// content goes back. 0 when there was nothing to undo or it is undone.
+// Finishes a killed rewrite of the file open as song (for reading and
+// writing, its save lock held, and its content lock while the mark says the
+// content may be torn): the copy's content goes back, or a journal that
+// has done its work or never began it goes. 0 when there was nothing to do
+// or it is done.
 int RecoverLocked(int song) {
   struct stat st;
   if (fstat(song, &st) != 0) return errno;
   Mark m;
   if (!ReadMark(song, st, m)) return 0;
+  if (!m.writing) return DropMarkedJournal(song, m);
   const int dir = ::open(m.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) return kErrUnfinished;
-  const int e = Restore(song, dir, m.token);
+  const int e = Restore(song, dir, m);
   close(dir);
   return e;
 }
 
 // For a save that holds the save lock on fd: a rewrite of the file that was
-// killed midway is undone first (every save is made against the old
-// content). 0, or the error.
+// killed is finished first (every save is made against the old content).
+// 0, or the error.
 int RecoverForSave(int fd) {
   struct stat st;
-  Mark m;
-  if (fstat(fd, &st) != 0 || st.st_nlink < 2 || !ReadMark(fd, st, m)) return 0;
+  if (fstat(fd, &st) != 0 || !HasMark(fd, st)) return 0;
   const int song = Reopen(fd, O_RDWR);
   if (song < 0) return kErrUnfinished;
   int e = LockContent(song, F_WRLCK);
@@ -471,15 +583,17 @@ int OpenLocked(const std::string& path, int flags, struct stat& st) {
     if (fstat(fd, &st) != 0) return fail(errno);
     return fd;
   }
-  return -EBUSY;  // the name changed with every look
+  return -kErrBusy;  // the name changed with every look
 }
 
 // ---- the sweep ---------------------------------------------------------------
 
 // Handles the journal with this token in dir, unless a live save holds it:
 // when the file behind the extra name still carries the mark with this
-// token, the copy's content goes back into it; otherwise both names are
-// removed. 0, or the error (EBUSY for a running save or a reader).
+// token, the journal is finished as that mark says (the copy's content goes
+// back into it, or the journal and the mark go); otherwise both names are
+// removed and nothing is written. 0, or the error (kErrBusy for a running
+// save or a reader).
 int SweepJournal(int dir, const std::string& token) {
   const int copy = openat(dir, CopyName(token).c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   if (copy < 0 && errno != ENOENT) return errno;
@@ -490,7 +604,7 @@ int SweepJournal(int dir, const std::string& token) {
   }
   if (copy >= 0 && !LockWhole(copy)) {
     close(copy);
-    return EBUSY;  // a save is making or using it
+    return kErrBusy;  // a save is making or using it
   }
   int result = 0;
   bool marked = false;
@@ -500,10 +614,11 @@ int SweepJournal(int dir, const std::string& token) {
     Mark m;
     if (fstat(song, &st) == 0 && S_ISREG(st.st_mode)) {
       if (TryLock(song, kSaveLock, F_WRLCK) != 0 || TryLock(song, kContentLock, F_WRLCK) != 0) {
-        result = EBUSY;
+        result = kErrBusy;
       } else if (ReadMark(song, st, m) && m.token == token) {
         marked = true;
-        result = copy >= 0 ? Restore(song, dir, token) : kErrUnfinished;
+        if (!m.writing) result = DropMarkedJournal(song, m);
+        else result = copy >= 0 ? Restore(song, dir, m) : kErrUnfinished;
       }
     }
     close(song);
@@ -534,7 +649,7 @@ bool Before(const statx_timestamp& a, const statx_timestamp& b) {
 // song was deleted was born after it). A copy that no file matches is
 // removed; one whose match cannot be told (a file system without birth
 // times, or both born within one tick of its clock) is left alone. 0, or
-// the error (EBUSY while a save of that form holds it).
+// the error (kErrBusy while a save of that form holds it).
 int SweepLegacyCopy(int dir, const std::string& copyName, ino_t inode) {
   const int copy = openat(dir, copyName.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   if (copy < 0) return errno == ENOENT ? 0 : errno;
@@ -545,7 +660,7 @@ int SweepLegacyCopy(int dir, const std::string& copyName, ino_t inode) {
   }
   if (!LockWhole(copy)) {
     close(copy);
-    return EBUSY;
+    return kErrBusy;
   }
   std::string name;
   const int listing = dup(dir);
@@ -570,12 +685,8 @@ int SweepLegacyCopy(int dir, const std::string& copyName, ino_t inode) {
     if (!BirthTime(song, "", AT_EMPTY_PATH, songBorn) || !BirthTime(copy, "", AT_EMPTY_PATH, copyBorn)) {
       keep = true;
     } else if (Before(songBorn, copyBorn)) {
-      if ((result = TryLock(song, kSaveLock, F_WRLCK)) == 0 && (result = TryLock(song, kContentLock, F_WRLCK)) == 0 &&
-          (result = CopyRange(copy, 0, song, 0, cs.st_size, nullptr)) == 0) {
-        if (ftruncate(song, cs.st_size) != 0) result = errno;
-        if (result == 0) MarkChanged(song, st);
-        if (result == 0) result = Sync(song);
-      }
+      if (TryLock(song, kSaveLock, F_WRLCK) != 0 || TryLock(song, kContentLock, F_WRLCK) != 0) result = kErrBusy;
+      else result = PutBack(copy, song, cs.st_size, st);
     } else {
       keep = !Before(copyBorn, songBorn);  // born after the copy: another file, which is left alone
     }
@@ -673,6 +784,14 @@ int TruncateInPlace(const std::string& path, int64_t length) { return TruncateIn
 
 namespace {
 
+// Whether the file open as fd is still in the state locked (the same file
+// under path, of the same length and change time).
+bool StillAsLocked(int fd, const std::string& path, const struct stat& locked) {
+  struct stat now, named;
+  return fstat(fd, &now) == 0 && IdentityOf(now) == IdentityOf(locked) && stat(path.c_str(), &named) == 0 &&
+         named.st_dev == now.st_dev && named.st_ino == now.st_ino;
+}
+
 // A change within one page of the file at path under the save's lock:
 // `change` (given the descriptor and the file's state before) makes it and
 // gives 0 or the error; then the file gets a change time of its own and is
@@ -686,15 +805,22 @@ int ChangeInPlace(const std::string& path, int64_t offset, int64_t length, const
   int e = expected && !(IdentityOf(st) == *expected) ? kErrChanged : 0;
   if (e == 0) {
     Report(Step::kInPlaceWrite, offset, length);
-    e = change(fd, st);
+    // Another program takes no lock of ours: right before the write, the
+    // name must still lead to this file, unchanged since it was locked.
+    e = StillAsLocked(fd, path, st) ? change(fd, st) : kErrChanged;
   }
   if (e == 0) {
     Report(Step::kInPlaceWritten, offset, length);
     MarkChanged(fd, st);
     e = Sync(fd);
   }
-  struct stat now;
-  if (e == 0 && result && fstat(fd, &now) == 0) *result = IdentityOf(now);
+  struct stat now, named;
+  // Another program that put a file of its own under the name while this
+  // write ran got its way: the write is not reported as done.
+  if (e == 0 && (fstat(fd, &now) != 0 || stat(path.c_str(), &named) != 0 || named.st_ino != now.st_ino ||
+                 named.st_dev != now.st_dev))
+    e = kErrChanged;
+  if (e == 0 && result) *result = IdentityOf(now);
   if (close(fd) != 0 && e == 0) e = errno;
   return e;
 }
@@ -734,6 +860,7 @@ bool Rewrite::Begin(const std::string& given, const FileIdentity* expected) {
   error_ = 0;
   written_ = 0;
   result_ = {};
+  seen_ = {};
   // The file a symlink names (through every link on the way) is the one
   // that is written; the link stays a link.
   std::string real;
@@ -773,6 +900,7 @@ bool Rewrite::Begin(const std::string& given, const FileIdentity* expected) {
       return Failed(e);
     }
     if (expected && !(IdentityOf(st) == *expected)) return Failed(kErrChanged);
+    seen_ = IdentityOf(st);
     // A rename would give the other names of a hard-linked file the old
     // content: the new content goes into the file itself.
     inPlace_ = st.st_nlink > 1;
@@ -888,8 +1016,7 @@ bool Rewrite::Commit() {
     if (hidden_.empty()) return Failed(EEXIST);
   }
   Report(Step::kLinked);
-  if (renameat(dir_, hidden_.c_str(), dir_, name_.c_str()) != 0) return Failed(errno);
-  hidden_.clear();
+  if (const int e = Replace()) return Failed(e);
   Report(Step::kRenamed);
   const int dirSync = Sync(dir_);
   result_ = IdentityOf(st);
@@ -901,6 +1028,58 @@ bool Rewrite::Commit() {
     return false;
   }
   return true;
+}
+
+namespace {
+bool CannotSwap(int e) { return e == EINVAL || e == ENOSYS || e == EOPNOTSUPP || e == ENOTSUP; }
+}  // namespace
+
+int Rewrite::Replace() {
+  if (lock_ < 0) {
+    // A new file: it takes the name only while no file has it.
+    if (renameat2(dir_, hidden_.c_str(), dir_, name_.c_str(), RENAME_NOREPLACE) != 0) {
+      if (!CannotSwap(errno)) return errno == EEXIST ? kErrChanged : errno;
+      if (renameat(dir_, hidden_.c_str(), dir_, name_.c_str()) != 0) return errno;
+    }
+    hidden_.clear();
+    return 0;
+  }
+  // Other programs take no lock of ours: the old file is swapped out in one
+  // step, and what came out must be the file locked at the beginning, in
+  // the state seen then. Anything else (another program's file put there by
+  // a rename, or this one changed in place) is swapped back at once.
+  const bool swapped =
+      !Hooks().noExchange && renameat2(dir_, hidden_.c_str(), dir_, name_.c_str(), RENAME_EXCHANGE) == 0;
+  if (swapped) {
+    struct stat out;
+    if (fstatat(dir_, hidden_.c_str(), &out, AT_SYMLINK_NOFOLLOW) == 0 && IdentityOf(out) == seen_) {
+      unlinkat(dir_, hidden_.c_str(), 0);  // the old file
+      hidden_.clear();
+      return 0;
+    }
+    if (renameat2(dir_, hidden_.c_str(), dir_, name_.c_str(), RENAME_EXCHANGE) != 0) {
+      // The other file goes back under the name all the same; ours is gone.
+      if (renameat(dir_, hidden_.c_str(), dir_, name_.c_str()) != 0) {
+        const int e = errno;
+        hidden_.clear();  // holds the other program's file now: never removed by us
+        return e;
+      }
+      hidden_.clear();
+    }
+    return kErrChanged;
+  }
+  if (!Hooks().noExchange) {
+    if (errno == ENOENT) return kErrChanged;  // the old file lost its name
+    if (!CannotSwap(errno)) return errno;
+  }
+  // A file system that cannot swap: the last check comes right before the
+  // rename (a change between the two is not seen).
+  struct stat named;
+  if (fstatat(dir_, name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || !(IdentityOf(named) == seen_))
+    return kErrChanged;
+  if (renameat(dir_, hidden_.c_str(), dir_, name_.c_str()) != 0) return errno;
+  hidden_.clear();
+  return 0;
 }
 
 bool Rewrite::CommitInPlace() {
@@ -920,14 +1099,26 @@ bool Rewrite::CommitInPlace() {
     return Failed(e);
   }
   const int64_t oldLength = ts.st_size;
-  const std::string token = RandomLetters(kTokenLength);
-  const std::string copyName = CopyName(token), songName = SongName(token);
+  Mark mark;
+  mark.token = RandomLetters(kTokenLength);
+  mark.device = static_cast<uint64_t>(ts.st_dev);
+  mark.inode = static_cast<uint64_t>(ts.st_ino);
+  mark.folder = folder_;
+  const std::string copyName = CopyName(mark.token), songName = SongName(mark.token);
 
+  // The file is marked before the journal gets any name, and keeps its mark
+  // until the journal is gone again: whatever meets the file after a kill
+  // finds the journal through it, by any of the file's names.
+  if (const int e = SetMark(tfd, mark)) {
+    close(tfd);
+    return Failed(e == ENOTSUP || e == EPERM || e == EACCES ? kErrHardLinked : e);
+  }
   // The copy of the old content: complete, synced and locked before it gets
   // its name, so a named copy is always whole.
   std::string temp;
   const int cfd = NewLockedFile(dir_, 0600, temp);
   if (cfd < 0) {
+    fremovexattr(tfd, kMarkName);
     close(tfd);
     return Failed(-cfd == EACCES || -cfd == EPERM ? kErrHardLinked : -cfd);
   }
@@ -937,12 +1128,15 @@ bool Rewrite::CommitInPlace() {
     if (named) unlinkat(dir_, copyName.c_str(), 0);
     if (linked) unlinkat(dir_, songName.c_str(), 0);
     if (named || linked) Sync(dir_);
+    fremovexattr(tfd, kMarkName);
     close(cfd);
     close(tfd);
     return Failed(e);
   };
   if (const int e = CopyRange(tfd, 0, cfd, 0, oldLength, nullptr)) return giveUp(e);
   if (const int e = Sync(cfd)) return giveUp(e);
+  if (const int e = Checksum(cfd, oldLength, mark.copySum)) return giveUp(e);
+  mark.copyLength = oldLength;
   if (const int e = NameFile(cfd, dir_, temp, copyName)) return giveUp(e);
   temp.clear();
   named = true;
@@ -955,54 +1149,69 @@ bool Rewrite::CommitInPlace() {
       ls.st_dev != ts.st_dev)
     return giveUp(ESTALE);
   if (const int e = Sync(dir_)) return giveUp(e);
+  Report(Step::kJournalNamed);
   // Readers wait from here until the file is whole again.
   if (const int e = LockContent(tfd, F_WRLCK)) return giveUp(e);
-  if (fstat(tfd, &ts) != 0) return giveUp(errno);
-  const std::string mark = MarkText({token, static_cast<uint64_t>(ts.st_dev), static_cast<uint64_t>(ts.st_ino), folder_});
-  if (fsetxattr(tfd, kMarkName, mark.data(), mark.size(), 0) != 0) {
-    const int e = errno;
-    return giveUp(e == ENOTSUP || e == EPERM || e == EACCES ? kErrHardLinked : e);
-  }
-  if (const int e = Sync(tfd)) {
-    fremovexattr(tfd, kMarkName);
-    return giveUp(e);
-  }
+  // Another program takes no lock of ours: right before the first write,
+  // the name must still lead to this file, unchanged since it was locked
+  // (and so since the copy was made).
+  struct stat now, named2;
+  if (fstat(tfd, &now) != 0) return giveUp(errno);
+  if (!(IdentityOf(now) == seen_) || fstatat(dir_, name_.c_str(), &named2, 0) != 0 || named2.st_ino != now.st_ino ||
+      named2.st_dev != now.st_dev)
+    return giveUp(kErrChanged);
+  mark.writing = true;
+  if (const int e = SetMark(tfd, mark)) return giveUp(e);
+  if (const int e = Sync(tfd)) return giveUp(e);
   Report(Step::kOldKept);
 
   // The new content over the old, cut to its length and synced.
   const Step chunk = Step::kOverwriting;
   int e = CopyRange(fd_, 0, tfd, 0, written_, &chunk);
   if (e == 0 && written_ < oldLength && ftruncate(tfd, written_) != 0) e = errno;
-  if (e == 0) MarkChanged(tfd, ts);
+  if (e == 0) MarkChanged(tfd, now);
   if (e == 0) e = Sync(tfd);
   if (e == 0) {
     Report(Step::kOverwritten);
-    if (fremovexattr(tfd, kMarkName) != 0) e = errno;
-    else e = Sync(tfd);
+    Mark done = mark;
+    done.writing = false;
+    e = SetMark(tfd, done);
+    if (e == 0) e = Sync(tfd);
   }
   if (e != 0) {
-    // The old content goes back at once (the mark with it); where even that
-    // fails the mark and the copy stay for the next read, save or sweep.
-    if (Restore(tfd, dir_, token) == 0) named = linked = false;
+    // The old content goes back at once (the journal and the mark with it);
+    // where even that fails the mark and the copy stay for the next read,
+    // save or sweep.
+    if (Restore(tfd, dir_, mark) == 0) named = linked = false;
     temp.clear();
     close(cfd);
     close(tfd);
     return Failed(e);
   }
   Report(Step::kUnmarked);
-  struct stat done;
+  struct stat done{};
   if (fstat(tfd, &done) == 0) result_ = IdentityOf(done);
-  // The save is complete: what is left of the journal is removed here or
-  // by the next sweep.
+  // The save is complete: the journal goes, then the mark; what a kill
+  // leaves of them here goes at the next read or save through any name.
   unlinkat(dir_, copyName.c_str(), 0);
   unlinkat(dir_, songName.c_str(), 0);
   Report(Step::kOldDropped);
   Sync(dir_);
+  fremovexattr(tfd, kMarkName);
+  // Another program that put a file of its own under the name while the
+  // new content went in got its way: the save is not reported as done.
+  struct stat last;
+  const bool stands = fstatat(dir_, name_.c_str(), &last, 0) == 0 && last.st_ino == done.st_ino &&
+                      last.st_dev == done.st_dev;
   close(cfd);
   close(tfd);
   close(fd_);
   fd_ = -1;
   Abort();
+  if (!stands) {
+    error_ = kErrChanged;
+    return false;
+  }
   return true;
 }
 
@@ -1032,7 +1241,9 @@ std::string ErrorText(int error) {
       return "The file has several names (hard links), and its folder or its file system does not allow the copy "
              "of its old content that keeps a rewrite safe";
     case kErrChanged: return "The file was changed by another program since it was read";
-    case kErrUnfinished: return "An earlier save of the file was cut short and its old content cannot be put back";
+    case kErrUnfinished:
+      return "An earlier save of the file was cut short and its earlier content could not be put back";
+    case kErrBusy: return "Another save of the file is running";
     default: return std::strerror(error);
   }
 }
@@ -1054,13 +1265,27 @@ int SweepFolder(const std::string& folder) {
 int HoldForReading(int fd) {
   struct stat st;
   if (fstat(fd, &st) != 0) return errno;
+  if (!S_ISREG(st.st_mode)) return 0;
   // Only a file with several names is ever rewritten in place (and a
   // journal keeps a further name while it runs); the content of any other
-  // changes only by a write within one page, which cannot tear.
-  if (!S_ISREG(st.st_mode) || st.st_nlink < 2) return 0;
+  // changes only by a write within one page, which cannot tear. A file
+  // with one name that still carries a mark lost the journal's names (its
+  // folder was deleted, say): it is met as any marked file below.
+  if (st.st_nlink < 2 && !HasMark(fd, st)) return 0;
   if (const int e = LockContent(fd, F_RDLCK)) return e;
   Mark m;
-  if (!ReadMark(fd, st, m)) return 0;
+  if (fstat(fd, &st) != 0 || !ReadMark(fd, st, m)) return 0;
+  if (!m.writing) {
+    // The content is whole. A journal that a save still running holds
+    // (under its save lock) is left to it; one that a killed save left
+    // goes now.
+    const int song = Reopen(fd, O_RDWR);
+    if (song >= 0) {
+      if (TryLock(song, kSaveLock, F_WRLCK) == 0) RecoverLocked(song);
+      close(song);
+    }
+    return 0;
+  }
   // The rewrite that set the mark would hold the content lock: it was
   // killed. Its old content goes back under both locks.
   Unlock(fd, kContentLock);

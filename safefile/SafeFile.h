@@ -11,43 +11,59 @@
 //    (Rewrite): the new file is created unnamed in the old one's folder
 //    (O_TMPFILE), gets the old file's owner, group, mode and extended
 //    attributes (ACLs included), is written and synced, then linked under a
-//    short hidden name and renamed over the old name; the folder is synced.
-//    A kill before the link leaves nothing behind; a file system without
-//    unnamed files gets the hidden name at once. A hidden file that a killed
-//    save left is removed by the next rewrite in that folder.
+//    short hidden name and swapped with the old file in one step (a rename
+//    that exchanges the two names); the folder is synced. What came out must
+//    be the file the save locked and checked, in the state it had then:
+//    other programs take no lock of ours, and one that replaced the file by
+//    a rename or wrote into it meanwhile gets its file swapped back, and the
+//    save fails with kErrChanged. On a file system that cannot exchange two
+//    names, the check comes right before a plain rename (only a change
+//    between the two is missed). A kill before the link leaves nothing
+//    behind; a file system without unnamed files gets the hidden name at
+//    once. A hidden file that a killed save left is removed by the next
+//    rewrite in that folder.
 //  - A file with several names (hard links) cannot be replaced without
 //    splitting them: its rewrite goes into the file itself, with a journal.
-//    The new content is built as above. Then, beside the name being saved, a
-//    complete synced copy of the old content is named ".sonavex-copy-" plus a
-//    random token, and a further name of the file itself ".sonavex-song-"
-//    plus the same token (it keeps the file, and so its inode number, alive
-//    while the copy exists, and lets a sweep of that folder find the file
-//    whatever happens to its other names); the folder is synced. Then the
-//    file itself is marked (the extended attribute "user.sonavex.rewrite":
-//    the token, the file's device and inode numbers and the copy's folder)
-//    and synced. The new content is written over the old, the file cut to
-//    its length and synced; the mark is removed and synced; then the copy
-//    and the extra name go. A save killed while the mark is on the file is
-//    undone by whatever meets the file next: a read or a save through any of
-//    its names (in any folder) sees the mark and puts the copy's content
-//    back; a sweep of the copy's folder does so when the file behind the
-//    extra name still carries the mark with that token. A copy and an extra
-//    name without the mark are only removed: their save finished, or never
-//    began to overwrite. A copy is never written anywhere but into the file
-//    that carries its token. A file system that keeps no user attributes,
-//    or a folder that takes no copy, refuses the rewrite (kErrHardLinked).
+//    The new content is built as above. The file itself is marked first
+//    (the extended attribute "user.sonavex.rewrite": a random token, the
+//    file's device and inode numbers and the journal's folder). Then,
+//    beside the name being saved, a complete synced copy of the old content
+//    is named ".sonavex-copy-" plus the token, and a further name of the
+//    file itself ".sonavex-song-" plus the same token (it keeps the file,
+//    and so its inode number, alive while the copy exists, and lets a sweep
+//    of that folder find the file whatever happens to its other names); the
+//    folder is synced. Right before the first write the file is checked
+//    again (the name still leads to it, unchanged: else kErrChanged); the
+//    mark then says that the content is being overwritten and records the
+//    copy's length and checksum, and is synced. The new content is written
+//    over the old, the file cut to its length and synced; the mark says the
+//    content is whole again and is synced; then the copy and the extra name
+//    go, and last the mark. Whatever meets the file after a kill (a read or
+//    a save through any of its names, in any folder, or a sweep of the
+//    journal's folder whose extra name leads to the file with that mark)
+//    finishes it: while the content was being overwritten, the copy's
+//    content goes back, but only a copy of the recorded length and
+//    checksum; otherwise the journal's names and the mark are removed. A
+//    copy that does not match, or a journal or folder that is gone, leaves
+//    the file marked and refused (kErrUnfinished) until it is mended. A copy
+//    and an extra name whose file carries no mark with their token are only
+//    removed. A copy is never written anywhere but into the file that
+//    carries its token. A file system that keeps no user attributes, or a
+//    folder that takes no copy, refuses the rewrite (kErrHardLinked).
 //
 // Saves of one file exclude each other, also across processes: each holds a
 // lock on the file (an open file description lock) from its check of the
 // file to its end, and a second save waits for it a bounded time (then
-// EBUSY). A save may name the state in which it expects the file (what it
+// kErrBusy). A save may name the state in which it expects the file (what it
 // read of it); under the lock a file in any other state is not written
-// (kErrChanged). A rewrite in place also keeps readers out while it changes
+// (kErrChanged); a write in place checks the file once more right before it
+// writes. A rewrite in place also keeps readers out while it changes
 // the file: HoldForReading waits for it and then keeps the next one out.
 // A symlink is written through to the file it names. A file the user may not
 // write is refused (EACCES and the like) even when its folder is writable.
 //
-// Errors are errno values, or the kErr numbers below.
+// Errors are errno values (the system's own, EBUSY included), or the kErr
+// numbers below.
 #pragma once
 
 #include <cstddef>
@@ -69,6 +85,8 @@ constexpr int kErrChanged = 0x10001;
 // cannot be put back (the copy is gone, or may not be read or written): the
 // file is neither read nor written until that is mended.
 constexpr int kErrUnfinished = 0x10002;
+// Another save of the file held it longer than a save or a read waits.
+constexpr int kErrBusy = 0x10003;
 
 // The system's text of an error number (the kErr numbers included).
 std::string ErrorText(int error);
@@ -84,17 +102,19 @@ enum class Step {
   kInPlaceWrite,    // an in-place write of (offset, length) is about to happen (length 0: a cut)
   kInPlaceWritten,  // ... it has happened, not synced yet
   // The rewrite of a file with several names, after kWritten:
-  kOldKept,         // the copy of the old content is complete, synced and named, its folder synced
+  kJournalNamed,    // the copy of the old content is complete, synced and named, its folder synced
+  kOldKept,         // ... the file is checked and marked as being overwritten, synced
   kOverwriting,     // one more chunk of the new content is in the file itself
   kOverwritten,     // the whole new content is in the file, cut to its length and synced
-  kUnmarked,        // the file's mark is removed and synced; the journal's names are still there
-  kOldDropped,      // the journal's names are removed; the folder is not synced yet
+  kUnmarked,        // the file's mark says the content is whole, synced; the journal's names are still there
+  kOldDropped,      // the journal's names are removed; the folder is not synced yet, the mark still there
 };
 
 // Hooks for the tests that stop a save at chosen moments; unset normally.
 struct TestHooks {
   void (*step)(Step step, int64_t offset, int64_t length) = nullptr;
-  bool noTmpfile = false;  // act as on a file system without unnamed files
+  bool noTmpfile = false;   // act as on a file system without unnamed files
+  bool noExchange = false;  // act as on a file system that cannot exchange two names
   int64_t copyChunk = 0;   // bytes copied between two kCopied or kOverwriting steps (0: the normal amount)
   // Called in place of every fsync (of files and folders): 0 or an errno.
   int (*sync)(int fd) = nullptr;
@@ -105,13 +125,13 @@ struct TestHooks {
   // milliseconds (-1: the normal wait, kLockWaitMs).
   int lockWaitMs = -1;
   // Called instead of waiting each time a lock is found held: true tries
-  // again at once, false gives up (EBUSY).
+  // again at once, false gives up (kErrBusy).
   bool (*lockBusy)() = nullptr;
 };
 TestHooks& Hooks();
 
 // How long a save or a read waits for another save's lock before it gives
-// up with EBUSY.
+// up with kErrBusy.
 constexpr int kLockWaitMs = 5000;
 
 // What tells one state of a file from another: which file it is, its length
@@ -147,7 +167,8 @@ int WriteInPlace(const std::string& path, int64_t offset, const void* data, size
 // Cuts the file at path to length bytes and syncs it. 0, or the error.
 int TruncateInPlace(const std::string& path, int64_t length);
 // The same under the save's lock, for a file that must still be `expected`
-// (when given; kErrChanged otherwise, nothing written). `result` (when
+// (when given; kErrChanged otherwise, nothing written), and that another
+// program has not replaced or changed meanwhile. `result` (when
 // given) gets the file as the write left it.
 int WriteInPlace(const std::string& path, int64_t offset, const void* data, size_t n, const FileIdentity* expected,
                  FileIdentity* result);
@@ -195,6 +216,7 @@ class Rewrite {
   bool CreateNew(mode_t mode);
   bool CopyAttributes(const std::string& from, const struct stat& st);
   bool CommitInPlace();
+  int Replace();
 
   int error_ = 0;
   int dir_ = -1;          // the folder of the file written
@@ -205,6 +227,7 @@ class Rewrite {
   std::string folder_;    // that folder's path
   std::string hidden_;    // the new file's hidden name, once it has one
   bool inPlace_ = false;  // the file has several names: the new content goes into it
+  FileIdentity seen_;     // the old file as locked and checked
   FileIdentity result_;
 };
 
@@ -220,8 +243,8 @@ int WriteWholeFile(const std::string& path, const void* data, size_t n);
 // folder with that number and several names that was born before it, and is
 // removed when no file matches. For a program start over the folders its
 // files and songs live in; the next save in a folder does the same. 0, or the
-// error of the first leftover that could not be handled (EBUSY for a running
-// save; the others are handled all the same).
+// error of the first leftover that could not be handled (kErrBusy for a
+// running save; the others are handled all the same).
 int SweepFolder(const std::string& folder);
 
 // Gives the file at path its old content back when a rewrite of it (a file
@@ -234,8 +257,10 @@ int RecoverFile(const std::string& path);
 // midway, and then holds a shared lock that keeps the next rewrite in place
 // out until ReleaseReading, or until the descriptor's open file description
 // is closed. Does nothing for anything but a regular file with several
-// names (no other is rewritten in place). 0, or the error (EBUSY when the
-// rewrite runs too long, kErrUnfinished, ...).
+// names, or one that still carries the mark of a rewrite (no other is
+// rewritten in place). A journal a killed save left of the file goes, in
+// whichever folder it is. 0, or the error (kErrBusy when the rewrite runs
+// too long, kErrUnfinished, ...).
 int HoldForReading(int fd);
 void ReleaseReading(int fd);
 

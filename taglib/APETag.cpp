@@ -285,7 +285,7 @@ bool CAPETag::SaveToFile(const WString& path) {
   State().lastError = 0;
   TagFile f;
   if (!f.Open(path, TagFile::Mode::Read)) {
-    State().lastError = f.Error();
+    OpenFailed(State(), f, path);
     return false;
   }
   const int64_t length = f.Length();
@@ -340,7 +340,7 @@ bool CAPETag::SaveToFile(const WString& path) {
 bool CAPETag::RemoveFromFile(const WString& path) {
   TagFile f;
   if (!f.Open(path, TagFile::Mode::Read)) {
-    State().lastError = f.Error();
+    OpenFailed(State(), f, path);
     return false;
   }
   const int64_t length = f.Length();

@@ -4,6 +4,7 @@
 #include "Analysis.h"
 
 #include "Module.h"
+#include "SafeWrite.h"
 #include "SonavexCtrl.h"
 
 #include <climits>
@@ -105,8 +106,17 @@ int16_t DetectFormatOfFile(const WString& path, FileState& state, WString* exten
     CAAC aac;
     CMPEG mpeg;
   };
+  state.unreadable = 0;
   TagFile file;
-  if (!file.Open(path, TagFile::Mode::Read)) return kFormatNone;
+  if (!file.Open(path, TagFile::Mode::Read)) {
+    // A file that another save holds too long, or whose killed save could
+    // not be undone, is no format either; a save refused for it tells why.
+    if (file.Error() == kErrFileBusy || file.Error() == kErrSaveUnfinished) {
+      state.unreadable = file.Error();
+      state.errorPath = PathToNative(path);
+    }
+    return kFormatNone;
+  }
   const WString ext = ExtensionOf(path);
   if (extension) *extension = ext;
   FileState scratch;
@@ -158,7 +168,7 @@ int16_t CSonavexCtrl::AnalyzeFile(const WString& path) {
     ~CloseAtEnd() { f.Close(); }
   } closeAtEnd{file};
   if (!file.Open(path, TagFile::Mode::Read)) {
-    m_State.lastError = file.Error();
+    OpenFailed(m_State, file, path);
     return kFormatNone;
   }
   // What the saves of this control compare the file with.
@@ -219,9 +229,23 @@ int16_t CSonavexCtrl::AnalyzeFile(const WString& path) {
     m_pFormat = &m_Monkey;
     // A Monkey's Audio file's own tag is its APE tag: the generic save
     // writes there, and other readers (ffmpeg, mutagen) take it over an
-    // ID3v2 tag in front of the file. With both, the strings come from the
-    // APE tag, so that a generic save reads back as it was saved.
-    if (m_State.id3v2Size > 0 && m_State.apeSize > 0) Assign(*this, m_APE.GetGenericStrings());
+    // ID3v2 tag in front of the file. With both, each string comes from the
+    // APE tag when it holds that field, so that a generic save reads back
+    // as it was saved; a field the APE tag lacks (one that holds only other
+    // items, a replay gain say) keeps the ID3v2 tag's.
+    if (m_State.id3v2Size > 0 && m_State.apeSize > 0) {
+      const GenericStrings ape = m_APE.GetGenericStrings();
+      auto take = [](WString& field, const WString& value) {
+        if (!value.empty()) field = value;
+      };
+      take(m_strTitle, ape.title);
+      take(m_strArtist, ape.artist);
+      take(m_strAlbum, ape.album);
+      take(m_strComment, ape.comment);
+      take(m_strGenre, ape.genre);
+      take(m_strTrack, ape.track);
+      take(m_strYear, ape.year);
+    }
   } else if (m_MPP.Read(file)) {
     m_nFormat = kFormatMPP;
     m_pFormat = &m_MPP;
@@ -265,7 +289,7 @@ bool CSonavexCtrl::SaveGenericStrings(const WString& path) {
       m_State.lastError = kErrMP4NotWritable;
       return false;
     default:
-      m_State.lastError = kErrTagNotAllowed;
+      m_State.lastError = RefusedFormat(m_State);
       return false;
   }
 }

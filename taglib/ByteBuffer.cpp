@@ -59,6 +59,13 @@ bool CByteBuffer::Reserve(int32_t n, bool keep, const char16_t* failText) {
 }
 
 bool CByteBuffer::GrowBuffer(int32_t n) { return Reserve(n, true, u"GrowBuffer:Not enough Memory"); }
+
+bool CByteBuffer::ReserveMore(int64_t count) {
+  if (count < 0) return false;
+  const int64_t n = static_cast<int64_t>(length_) + count;
+  if (n > std::numeric_limits<int32_t>::max() - 2) return false;
+  return GrowBuffer(static_cast<int32_t>(n));
+}
 bool CByteBuffer::AllocNewBuffer(int32_t n) { return Reserve(n, false, u"AllocNewBuffer: Not enough Memory"); }
 
 void CByteBuffer::Terminate() {

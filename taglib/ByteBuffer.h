@@ -45,6 +45,11 @@ class CByteBuffer {
   void AppendFromFile(int32_t count, TagFile& file);
   int32_t WriteToFile(int32_t count, TagFile& file) const;
 
+  // Makes room for count more content bytes at once (the capacity rule
+  // applied to the whole length), so that a caller that knows how much it
+  // will append copies the content once instead of at every 256-byte step.
+  // False when memory could not be had.
+  bool ReserveMore(int64_t count);
   // Appending.
   void AppendBytes(const void* bytes, int32_t count);
   void AppendByte(uint8_t byte);

@@ -209,7 +209,7 @@ bool CFLAC::SaveChangesToFile(const WString& path) {
   m_bRewrite = m_bInPlace = false;
   TagFile src;
   if (!src.Open(path, TagFile::Mode::Read)) {
-    State().lastError = src.Error();
+    OpenFailed(State(), src, path);
     return false;
   }
   // The chain of the file as it is now, not as an earlier analysis saw it.

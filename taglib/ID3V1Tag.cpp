@@ -201,7 +201,7 @@ void CID3V1Tag::SetGenericStrings(const GenericStrings& g) {
 bool CID3V1Tag::SaveChangesToFile(const WString& path) {
   TagFile f;
   if (!f.Open(path, TagFile::Mode::Read)) {
-    State().lastError = f.Error();
+    OpenFailed(State(), f, path);
     return false;
   }
   const int64_t length = f.Length();
@@ -235,7 +235,7 @@ bool CID3V1Tag::SaveChangesToFile(const WString& path) {
 bool CID3V1Tag::RemoveTagFromFile(const WString& path) {
   TagFile f;
   if (!f.Open(path, TagFile::Mode::Read)) {
-    State().lastError = f.Error();
+    OpenFailed(State(), f, path);
     return false;
   }
   const int64_t length = f.Length();

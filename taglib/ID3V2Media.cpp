@@ -360,7 +360,7 @@ bool CID3V2Tag::SetPicture(const WString& path, const WString& description, int 
     // The new picture is read completely before the old one is replaced.
     TagFile file;
     if (!file.Open(path, TagFile::Mode::Read)) {
-      State().lastError = file.Error();
+      OpenFailed(State(), file, path);
       return false;
     }
     const int64_t length = file.Length();

@@ -308,7 +308,7 @@ bool CID3V2Tag::Load(int slot) {
   TagFile file;
   TagFile::Identity now;
   if (!file.Open(m_sourcePath, TagFile::Mode::Read) || !file.Identify(now) || !(now == m_source)) {
-    State().lastError = file.Error() ? file.Error() : kErrFileChanged;
+    FileFailed(State(), file.Error() ? file.Error() : kErrFileChanged, m_sourcePath);
     return false;
   }
   uint8_t* body = f.payload.Prepare(f.deferredLength);
@@ -471,7 +471,7 @@ bool CID3V2Tag::BuildTag(const uint8_t* oldHeader, int64_t fileLength) {
 
 bool CID3V2Tag::SaveChangesToFile(const WString& path, bool fromID3V1) {
   if (!FormatAllowsID3V2(DetectFormatOfFile(path, State()))) {
-    State().lastError = kErrTagNotAllowed;
+    State().lastError = RefusedFormat(State());
     return false;
   }
   return WriteToFile(path, fromID3V1);
@@ -557,7 +557,7 @@ bool CID3V2Tag::WriteToFile(const WString& path, bool fromID3V1) {
   std::memset(m_oldHeader, 0, sizeof m_oldHeader);
   TagFile src;
   if (!src.Open(path, TagFile::Mode::Read)) {
-    State().lastError = src.Error();
+    OpenFailed(State(), src, path);
     return false;
   }
   const int64_t length = src.Length();
@@ -609,7 +609,7 @@ bool CID3V2Tag::WriteToFile(const WString& path, bool fromID3V1) {
 bool CID3V2Tag::RemoveTagFromFile(const WString& path) {
   TagFile src;
   if (!src.Open(path, TagFile::Mode::Read)) {
-    State().lastError = src.Error();
+    OpenFailed(State(), src, path);
     return false;
   }
   const int64_t length = src.Length();

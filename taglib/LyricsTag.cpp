@@ -204,7 +204,7 @@ CByteBuffer CLyricsTag::BuildBlock(int32_t& sizeWithoutTrailer) const {
 bool CLyricsTag::SaveChangesToFile(const WString& path) {
   TagFile f;
   if (!f.Open(path, TagFile::Mode::Read)) {
-    State().lastError = f.Error();
+    OpenFailed(State(), f, path);
     return false;
   }
   const int64_t length = f.Length();
@@ -235,7 +235,7 @@ bool CLyricsTag::SaveChangesToFile(const WString& path) {
 bool CLyricsTag::RemoveTagFromFile(const WString& path) {
   TagFile f;
   if (!f.Open(path, TagFile::Mode::Read)) {
-    State().lastError = f.Error();
+    OpenFailed(State(), f, path);
     return false;
   }
   const int64_t length = f.Length();

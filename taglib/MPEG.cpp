@@ -475,7 +475,7 @@ bool CMPEG::ComputeFrameCrc(const uint8_t* frame, size_t available, uint16_t& cr
 bool CMPEG::ModifyHeaderBit(const WString& path, int byteIndex, uint8_t mask, bool set) {
   TagFile f;
   if (!f.Open(path, TagFile::Mode::Read)) {
-    State().lastError = f.Error();
+    OpenFailed(State(), f, path);
     return false;
   }
   // Find the first frame of this file with this file's own tag sizes, on a

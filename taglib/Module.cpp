@@ -53,12 +53,19 @@ WString ErrorText(int32_t number) {
       case 212: return u"The file has other names (hard links), and its folder or its file system does not allow the copy of the old file that keeps their change safe!";
       case 213: return u"The file has changed since it was analysed: analyse it again!";
       case 214: return u"Another save of the file is running: try again later!";
-      case 215: return u"An earlier save of the file was cut short and its old content cannot be put back!";
+      case 215: return u"An earlier save of the file was cut short and its earlier content could not be put back!";
       default: return {};
     }
   }
   // The C runtime's message (glibc texts are ASCII).
   return FromUtf8(std::strerror(number));
+}
+
+WString ErrorText(int32_t number, const std::string& path) {
+  if (number != kErrSaveUnfinished || path.empty()) return ErrorText(number);
+  return u"An earlier save of \"" + FromUtf8(path) +
+         u"\" was cut short and its earlier content could not be put back: the file is neither read nor written "
+         u"until it is restored from a backup!";
 }
 
 namespace {

@@ -19,7 +19,12 @@ struct FileState {
   int32_t apeSize = 0;     // APE tag near the end of the file
   int32_t id3v1Size = 0;   // 128 when the file ends in an ID3v1 tag
   int32_t lyricsSize = 0;  // Lyrics3 block in front of the ID3v1 tag
-  int32_t lastError = 0;   // errno value, or one of the library's own numbers 201-213
+  int32_t lastError = 0;   // errno value, or one of the library's own numbers 201-215
+  std::string errorPath;   // the file the last error was met on, when it is known
+  // Why the last format detection could not read its file, when that was
+  // another save holding it (214) or a killed save that could not be undone
+  // (215); 0 otherwise.
+  int32_t unreadable = 0;
   bool analyzeAllFrames = false;
   // Bodies of the analysed file's tag that are still in that file (large
   // ID3v2 frames, read when used): their owner reads them before any save
@@ -38,6 +43,8 @@ struct FileState {
   void Reset() {
     fileSize = id3v2Size = apeSize = id3v1Size = lyricsSize = 0;
     lastError = 0;
+    errorPath.clear();
+    unreadable = 0;
     analysedKnown = false;
     analysed = {};
     analysedPath.clear();
@@ -91,16 +98,26 @@ enum : int32_t {
   // save writes nothing, and a part of the tag that is read only when it is
   // used (a cover picture) cannot be read.
   kErrFileChanged = 213,
-  // Another save of the file holds it longer than a save or a read waits.
+  // Another save of the file holds it longer than a save or a read waits
+  // (the system's own EBUSY stays its errno value).
   kErrFileBusy = 214,
-  // An earlier save of the file was cut short and its old content cannot
-  // be put back: the file is neither read nor written.
+  // An earlier save of the file was cut short and its earlier content could
+  // not be put back (its copy is gone, or no longer the copy that was made):
+  // the file is neither read nor written until it is restored from a backup.
   kErrSaveUnfinished = 215,
 };
 
+// The error of a save refused because its file is not of a format that
+// takes it: 210, or why the file could not be read at all.
+inline int32_t RefusedFormat(const FileState& state) {
+  return state.unreadable != 0 ? state.unreadable : kErrTagNotAllowed;
+}
+
 // Text of an error number: the library's own string for 201..299 ("" when it
-// has none), the C runtime's message otherwise (0 included).
+// has none), the C runtime's message otherwise (0 included). With the path
+// of the file the error was met on, the text of 215 names the file.
 WString ErrorText(int32_t number);
+WString ErrorText(int32_t number, const std::string& path);
 
 // The library has no windows of its own: texts it would show in a message box
 // (the about box, out-of-memory reports) go to a handler that the host sets.

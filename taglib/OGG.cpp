@@ -307,7 +307,7 @@ void COGG::SetGenericStrings(const GenericStrings& g) { m_Comment.SetGenericStri
 bool COGG::SaveChangesToFile(const WString& path) {
   TagFile src;
   if (!src.Open(path, TagFile::Mode::Read)) {
-    State().lastError = src.Error();
+    OpenFailed(State(), src, path);
     return false;
   }
   // The page structure of the file as it is now.

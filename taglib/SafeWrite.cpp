@@ -56,7 +56,7 @@ bool ChangeInPlace(FileState& state, const WString& path, TagFile& source, Chang
   source.Close();
   safefile::FileIdentity result;
   const int e = change(native, expect.known ? &expect.identity : nullptr, &result);
-  if (e != 0) state.lastError = SaveError(e);
+  if (e != 0) FileFailed(state, SaveError(e), native);
   else if (expect.analysed) state.analysed = result;
   return e == 0;
 }
@@ -68,9 +68,18 @@ int32_t SaveError(int error) {
     case safefile::kErrHardLinked: return kErrHardLinked;
     case safefile::kErrChanged: return kErrFileChanged;
     case safefile::kErrUnfinished: return kErrSaveUnfinished;
-    case EBUSY: return kErrFileBusy;
+    case safefile::kErrBusy: return kErrFileBusy;
     default: return error;
   }
+}
+
+void FileFailed(FileState& state, int32_t error, const std::string& path) {
+  state.lastError = error;
+  state.errorPath = path;
+}
+
+void OpenFailed(FileState& state, const TagFile& file, const WString& path) {
+  FileFailed(state, file.Error(), PathToNative(path));
 }
 
 bool LoadDeferred(FileState& state) { return !state.loadDeferred || state.loadDeferred(state.deferredOwner); }
@@ -91,13 +100,6 @@ bool TruncateInPlace(FileState& state, const WString& path, TagFile& source, int
                        });
 }
 
-bool WriteInPlace(FileState& state, const WString& path, int64_t offset, const void* data, size_t n) {
-  if (!LoadDeferred(state)) return false;
-  const int e = safefile::WriteInPlace(PathToNative(path), offset, data, n);
-  if (e != 0) state.lastError = SaveError(e);
-  return e == 0;
-}
-
 bool SafeRewrite::Begin(const WString& path, TagFile& source) {
   analysed_ = false;
   if (!LoadDeferred(state_)) return false;
@@ -105,6 +107,7 @@ bool SafeRewrite::Begin(const WString& path, TagFile& source) {
   Expectation expect;
   if (!Expect(state_, native, source, expect)) return false;
   analysed_ = expect.analysed;
+  path_ = native;
   return Check(rewrite_.Begin(native, expect.known ? &expect.identity : nullptr));
 }
 
@@ -115,7 +118,7 @@ bool SafeRewrite::Commit() {
 }
 
 bool SafeRewrite::Check(bool ok) {
-  if (!ok && rewrite_.Error() != 0) state_.lastError = SaveError(rewrite_.Error());
+  if (!ok && rewrite_.Error() != 0) FileFailed(state_, SaveError(rewrite_.Error()), path_);
   return ok;
 }
 

@@ -8,9 +8,14 @@
 // checked under the lock that keeps other saves of it out; and when it is
 // the file the control analysed last (by any of its names, or under the
 // name it was analysed by), only while it is still as the analysis read it.
-// Otherwise nothing is written and the last error is 213. A save that
-// writes the analysed file leaves the control's state with the file as the
-// save left it.
+// Otherwise nothing is written and the last error is 213; so too when
+// another program (which takes no lock of ours) replaces or changes the
+// file while the save runs. A save that waited for another save of the file
+// longer than it may fails with 214; a file whose earlier save was killed
+// and cannot be undone is neither read nor written (215, the text naming
+// the file); the system's errors stay its errno values. A save that writes
+// the analysed file leaves the control's state with the file as the save
+// left it.
 #pragma once
 
 #include "Module.h"
@@ -32,6 +37,10 @@ inline SaveTestHooks& SaveHooks() { return safefile::Hooks(); }
 
 // The layer's error as the library's last error number.
 int32_t SaveError(int error);
+// Stores the error of a file that could not be opened (or of a save of it)
+// with the file's path, which the text of some errors names.
+void FileFailed(FileState& state, int32_t error, const std::string& path);
+void OpenFailed(FileState& state, const TagFile& file, const WString& path);
 
 // Reads what the state's tag still has in its file (see FileState) before a
 // save changes a file. False with state.lastError set when it cannot.
@@ -43,8 +52,6 @@ bool LoadDeferred(FileState& state);
 bool WriteInPlace(FileState& state, const WString& path, TagFile& source, int64_t offset, const void* data, size_t n);
 // Cuts the song at path to length bytes and syncs it; source as above.
 bool TruncateInPlace(FileState& state, const WString& path, TagFile& source, int64_t length);
-// The same for a file that is no save's source (nothing is compared).
-bool WriteInPlace(FileState& state, const WString& path, int64_t offset, const void* data, size_t n);
 
 // Builds a new file and puts it in the place of the file at path (which may
 // not exist yet: then it is created). Every failure stores its error in
@@ -58,7 +65,10 @@ class SafeRewrite {
   bool Begin(const WString& path, TagFile& source);
   // Begins writing a file that is not a song the save read (an exported
   // picture): nothing is compared.
-  bool Begin(const WString& path) { return LoadDeferred(state_) && Check(rewrite_.Begin(PathToNative(path))); }
+  bool Begin(const WString& path) {
+    path_ = PathToNative(path);
+    return LoadDeferred(state_) && Check(rewrite_.Begin(path_));
+  }
   bool Write(const void* data, size_t n) { return Check(rewrite_.Write(data, n)); }
   // Copies count bytes of src from offset on into the new file.
   bool CopyFrom(TagFile& src, int64_t offset, int64_t count) {
@@ -76,6 +86,7 @@ class SafeRewrite {
   FileState& state_;
   safefile::Rewrite rewrite_;
   bool analysed_ = false;  // the song is the file the control analysed
+  std::string path_;       // the file written
 };
 
 }  // namespace sonavex

@@ -78,13 +78,13 @@ GenericStrings CVorbisComment::GetGenericStrings() const {
 }
 
 void CVorbisComment::SetGenericStrings(const GenericStrings& g) {
-  m_strValues[kTitle] = g.title;
-  m_strValues[kArtist] = g.artist;
-  m_strValues[kAlbum] = g.album;
-  m_strValues[kComment] = g.comment;
-  m_strValues[kGenre] = g.genre;
-  m_strValues[kTrackNumber] = g.track;
-  m_strValues[kDate] = g.year;
+  Put(kTitle, g.title);
+  Put(kArtist, g.artist);
+  Put(kAlbum, g.album);
+  Put(kComment, g.comment);
+  Put(kGenre, g.genre);
+  Put(kTrackNumber, g.track);
+  Put(kDate, g.year);
 }
 
 void CVorbisComment::Clear() {
@@ -97,6 +97,8 @@ void CVorbisComment::Clear() {
     m_earlierEntries[i].clear();
     m_lastEntry[i].clear();
     m_strRead[i].clear();
+    m_olderForm[i] = false;
+    m_put[i] = false;
   }
 }
 
@@ -116,6 +118,7 @@ void CVorbisComment::TakeEntry(const std::string& raw, bool (&taken)[kFieldCount
       const WString value = NormalValues(FromUtf8(std::string_view(raw.data() + eq + 1, raw.size() - eq - 1)));
       if (!m_lastEntry[i].empty()) m_earlierEntries[i].push_back(m_lastEntry[i]);
       m_lastEntry[i] = raw;
+      if (end < raw.size()) m_olderForm[i] = true;
       // Appended in place (the field takes it at the end of the block), so
       // that a block of very many entries of one name reads in linear time.
       if (!value.empty() && !m_strRead[i].empty()) m_strRead[i] += u'\0';
@@ -168,8 +171,13 @@ void CVorbisComment::Serialize(CByteBuffer& out) {
   // byte; a field given a new value (or cleared) is written as the values
   // given alone, so that no reader sees the old values beside the new ones:
   // one entry per value (U+0000 between values in the text), as every reader
-  // of Vorbis comments expects several values.
-  auto unchanged = [this](int i) { return m_strValues[i] == m_strRead[i] && !m_lastEntry[i].empty(); };
+  // of Vorbis comments expects several values. A field put anew whose
+  // entries have a zero byte inside (older saves of this library put
+  // several values into one entry that way) is written in today's form, one
+  // entry per value, even when its values are those read.
+  auto unchanged = [this](int i) {
+    return m_strValues[i] == m_strRead[i] && !m_lastEntry[i].empty() && !(m_put[i] && m_olderForm[i]);
+  };
   std::vector<WString> values[kFieldCount];
   m_nEntryCount = static_cast<int32_t>(m_otherEntries.size());
   for (int i = 0; i < kFieldCount; ++i) {
@@ -180,6 +188,22 @@ void CVorbisComment::Serialize(CByteBuffer& out) {
       m_nEntryCount += static_cast<int32_t>(values[i].size());
     }
   }
+
+  // The block's size (new texts counted at the most UTF-8 can take) is
+  // reserved at once: a block of very many entries is copied once, not at
+  // every step of the buffer's growth.
+  int64_t need = 8 + 3 * static_cast<int64_t>(m_strVendor.size());
+  for (int i = 0; i < kFieldCount; ++i) {
+    if (unchanged(i)) {
+      for (const auto& raw : m_earlierEntries[i]) need += 4 + static_cast<int64_t>(raw.size());
+      need += 4 + static_cast<int64_t>(m_lastEntry[i].size());
+    } else {
+      for (const WString& value : values[i])
+        need += 4 + 3 * static_cast<int64_t>(std::char_traits<char16_t>::length(kNames[i]) + 1 + value.size());
+    }
+  }
+  for (const auto& raw : m_otherEntries) need += 4 + static_cast<int64_t>(raw.size());
+  out.ReserveMore(need);
 
   uint8_t len[4];
   CByteBuffer text;

@@ -76,6 +76,12 @@ class CVorbisComment {
 
   // Generic view of the fields.
   WString& operator[](Field f) { return m_strValues[f]; }
+  // Gives the field these values (U+0000 between them), as a member or a
+  // generic save puts them.
+  void Put(Field f, const WString& values) {
+    m_strValues[f] = values;
+    m_put[f] = true;
+  }
   const WString& operator[](Field f) const { return m_strValues[f]; }
 
   WString m_strVendor;
@@ -89,6 +95,10 @@ class CVorbisComment {
   std::vector<std::string> m_earlierEntries[kFieldCount];
   std::string m_lastEntry[kFieldCount];
   WString m_strRead[kFieldCount];
+  // The field was read from an entry with a zero byte inside; it was put
+  // since it was read.
+  bool m_olderForm[kFieldCount] = {};
+  bool m_put[kFieldCount] = {};
 
  private:
   template <class Source>

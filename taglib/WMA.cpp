@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <unordered_set>
 
 namespace sonavex {
 
@@ -64,6 +65,15 @@ WString Utf16Le(const uint8_t* p, size_t n) {
     out += c;
   }
   return out;
+}
+
+// A text attribute's values: the whole declared length, parted at its zero
+// characters (the terminator, and older saves of this library put several
+// values into one attribute that way), U+0000 between the values.
+WString Utf16LeValues(const uint8_t* p, size_t n) {
+  WString out;
+  for (size_t i = 0; i + 1 < n; i += 2) out += static_cast<char16_t>(p[i] | (p[i + 1] << 8));
+  return NormalValues(out);
 }
 
 void AppendLE16(CByteBuffer& b, uint32_t v) {
@@ -203,6 +213,7 @@ const char16_t* const CASFExtContentDescription::kAliasNames[kAliasCount] = {
 void CASFExtContentDescription::Clear() {
   for (auto& v : m_Values) v.clear();
   for (auto& v : m_Aliases) v.clear();
+  for (auto& v : m_Elsewhere) v.clear();
   m_Raw.clear();
 }
 
@@ -242,7 +253,7 @@ void CASFExtContentDescription::Read(const uint8_t* body, size_t size) {
     const int index = FindName(name);
     const int alias = index < 0 && type == 0 ? FindAlias(name) : -1;
     if (alias >= 0) {
-      // A later copy of the same field wins, as for the known names.
+      // A later copy of the same field wins.
       m_Aliases[static_cast<size_t>(alias)] = Utf16Le(value, valueLength);
       continue;
     }
@@ -252,7 +263,7 @@ void CASFExtContentDescription::Read(const uint8_t* body, size_t size) {
       // Every value is taken at its declared length; a number or switch
       // too short for its type reads as empty.
       switch (type) {
-        case 0: v = Utf16Le(value, valueLength); break;
+        case 0: v = Utf16LeValues(value, valueLength); break;
         case 2:
           v = std::any_of(value, value + valueLength, [](uint8_t b) { return b != 0; }) ? u"true" : u"false";
           break;
@@ -272,7 +283,11 @@ void CASFExtContentDescription::Read(const uint8_t* body, size_t size) {
       }
     }
     if (text) {
-      m_Values[static_cast<size_t>(index)] = v;  // a later descriptor of the same name wins
+      // Each descriptor of a name is one more value of its field, in file
+      // order (U+0000 between values).
+      WString& field = m_Values[static_cast<size_t>(index)];
+      if (!v.empty() && !field.empty()) field += u'\0';
+      field += v;
     } else {
       RawDescriptor raw;
       raw.known = index;
@@ -282,16 +297,59 @@ void CASFExtContentDescription::Read(const uint8_t* body, size_t size) {
   }
 }
 
+void CASFExtContentDescription::ReadRecords(const uint8_t* body, size_t size) {
+  if (size < 2) return;
+  const unsigned count = LE16(body);
+  size_t off = 2;
+  for (unsigned r = 0; r < count; ++r) {
+    // Language list index or reserved (2), stream (2), name length (2),
+    // data type (2), data length (4), name, data.
+    if (size - off < 12) return;
+    const size_t nameLength = LE16(body + off + 4);
+    const unsigned type = LE16(body + off + 6);
+    const size_t dataLength = LE32(body + off + 8);
+    if (size - off - 12 < nameLength || size - off - 12 - nameLength < dataLength) return;
+    const int index = FindName(Utf16Le(body + off + 12, nameLength));
+    if (index >= 0 && type == 0) {
+      WString& more = m_Elsewhere[static_cast<size_t>(index)];
+      const WString v = Utf16LeValues(body + off + 12 + nameLength, dataLength);
+      if (!v.empty() && !more.empty()) more += u'\0';
+      more += v;
+    }
+    off += 12 + nameLength + dataLength;
+  }
+}
+
+void CASFExtContentDescription::TakeElsewhere() {
+  for (int i = 0; i < kKnownCount; ++i) {
+    WString& more = m_Elsewhere[static_cast<size_t>(i)];
+    if (more.empty()) continue;
+    WString& field = m_Values[static_cast<size_t>(i)];
+    std::vector<WString> values = SplitValues(field);
+    std::unordered_set<WString> have(values.begin(), values.end());
+    for (WString& v : SplitValues(more))
+      if (have.insert(v).second) values.push_back(std::move(v));  // a copy of a value already read is left out
+    field = JoinValues(values);
+    more.clear();
+  }
+}
+
 bool CASFExtContentDescription::Serialize(CByteBuffer& out, int32_t& error) {
   size_t count = 0;
   for (const auto& r : m_Raw)
     if (r.known < 0 || m_Values[static_cast<size_t>(r.known)].empty()) ++count;
-  for (const auto& v : m_Values) {
-    if (v.size() > kMaxText) {
-      error = EFBIG;
-      return false;
+  // A field of several values is written as one descriptor per value, as
+  // every reader of the format expects them.
+  std::array<std::vector<WString>, kKnownCount> values;
+  for (int i = 0; i < kKnownCount; ++i) {
+    values[static_cast<size_t>(i)] = SplitValues(m_Values[static_cast<size_t>(i)]);
+    for (const WString& v : values[static_cast<size_t>(i)]) {
+      if (v.size() > kMaxText) {
+        error = EFBIG;
+        return false;
+      }
+      ++count;
     }
-    if (!v.empty()) ++count;
   }
   if (count > 0xFFFF) {
     error = kErrTooManyFrames;
@@ -302,14 +360,14 @@ bool CASFExtContentDescription::Serialize(CByteBuffer& out, int32_t& error) {
   for (const auto& r : m_Raw)
     if (r.known < 0 || m_Values[static_cast<size_t>(r.known)].empty()) out.AppendBuffer(r.bytes);
   for (int i = 0; i < kKnownCount; ++i) {
-    const WString& v = m_Values[static_cast<size_t>(i)];
-    if (v.empty()) continue;
     const WString name = kNames[i];
-    AppendLE16(out, static_cast<uint32_t>(2 * name.size() + 2));
-    AppendUtf16z(out, name);
-    AppendLE16(out, 0);
-    AppendLE16(out, static_cast<uint32_t>(2 * v.size() + 2));
-    AppendUtf16z(out, v);
+    for (const WString& v : values[static_cast<size_t>(i)]) {
+      AppendLE16(out, static_cast<uint32_t>(2 * name.size() + 2));
+      AppendUtf16z(out, name);
+      AppendLE16(out, 0);
+      AppendLE16(out, static_cast<uint32_t>(2 * v.size() + 2));
+      AppendUtf16z(out, v);
+    }
   }
   return true;
 }
@@ -365,7 +423,7 @@ int FieldOfName(const WString& name) {
 // Rebuilds the body of a Metadata or Metadata Library object without the
 // records for which drop(name) holds. A body that does not parse whole is
 // left as it is.
-void DropRecords(CByteBuffer& body, const std::function<bool(const WString&)>& drop) {
+void DropRecords(CByteBuffer& body, const std::function<bool(const WString&, unsigned)>& drop) {
   const uint8_t* p = body.GetData();
   const size_t size = static_cast<size_t>(body.GetLength());
   if (size < 2) return;
@@ -382,7 +440,7 @@ void DropRecords(CByteBuffer& body, const std::function<bool(const WString&)>& d
     const size_t dataLength = LE32(p + off + 8);
     if (size - off - 12 < nameLength || size - off - 12 - nameLength < dataLength) return;
     const size_t whole = 12 + nameLength + dataLength;
-    if (!drop(Utf16Le(p + off + 12, nameLength))) {
+    if (!drop(Utf16Le(p + off + 12, nameLength), LE16(p + off + 6))) {
       kept.AppendBytes(p + off, static_cast<int32_t>(whole));
       ++left;
     }
@@ -396,7 +454,10 @@ void DropRecords(CByteBuffer& body, const std::function<bool(const WString&)>& d
 }  // namespace
 
 void CWMA::DropStaleCopies() {
-  auto changed = [this](const WString& name) {
+  // A text record of a known name was read as values of its field, which
+  // the extended description now holds: it goes too.
+  auto changed = [this](const WString& name, unsigned type) {
+    if (type == 0 && CASFExtContentDescription::FindName(name) >= 0) return true;
     const int field = FieldOfName(name);
     return field >= 0 && m_Fields[static_cast<size_t>(field)] != m_FieldsRead[static_cast<size_t>(field)];
   };
@@ -497,6 +558,8 @@ void CWMA::ParseObject(Walk& walk, const uint8_t* p, uint64_t size, int depth, R
     if (!walk.keepRaw) m_ContentDescription.Read(body, bodySize);
   } else if (guid == kExtContentDescription) {
     if (!walk.keepRaw) m_ExtContentDescription.Read(body, bodySize);
+  } else if (guid == kMetadata || guid == kMetadataLibrary) {
+    if (!walk.keepRaw) m_ExtContentDescription.ReadRecords(body, bodySize);
   }
   if (raw && keepBody) raw->body.AppendBytes(body, static_cast<int32_t>(bodySize));
 }
@@ -576,10 +639,13 @@ void CWMA::FillFields() {
 void CWMA::ApplyFields() {
   auto& cd = m_ContentDescription;
   auto& v = m_ExtContentDescription.m_Values;
-  cd.SetTitle(m_Fields[0]);
-  cd.SetAuthor(m_Fields[1]);
+  // The content description holds one string per field: a field of
+  // several values gives it its first (the attributes below hold them all).
+  auto first = [](const WString& values) { return values.substr(0, values.find(u'\0')); };
+  cd.SetTitle(first(m_Fields[0]));
+  cd.SetAuthor(first(m_Fields[1]));
   cd.SetCopyright(m_Fields[2]);
-  cd.SetDescription(m_Fields[3]);
+  cd.SetDescription(first(m_Fields[3]));
   cd.SetRating(m_Fields[4]);
   v[0] = m_Fields[0];
   v[1] = m_Fields[1];
@@ -613,6 +679,7 @@ bool CWMA::Read(TagFile& file) {
     m_nSampleRate = m_nAudioSampleRate = m_nAverageBytes = m_nMaxBitrate = m_nBitrate = 0;
     m_fDuration = 0.0f;
   }
+  m_ExtContentDescription.TakeElsewhere();
   FillFields();
   m_FieldsRead = m_Fields;
   return true;
@@ -693,7 +760,7 @@ bool CWMA::BuildHeader(const CByteBuffer& cd, const CByteBuffer& ecd, uint32_t p
 bool CWMA::SaveChangesToFile(const WString& path) {
   TagFile file;
   if (!file.Open(path, TagFile::Mode::Read)) {
-    State().lastError = file.Error();
+    OpenFailed(State(), file, path);
     return false;
   }
   if (!ReadHeader(file, true)) {

@@ -61,8 +61,16 @@ class CASFExtContentDescription {
   // with a second such object loses none of its attributes on a save).
   void Read(const uint8_t* body, size_t size);
   // Appends the body; false with error set (EFBIG for a text too long for
-  // its 16-bit length, 204 for more descriptors than the count holds).
+  // its 16-bit length, 204 for more descriptors than the count holds). A
+  // field of several values (U+0000 between them) is one descriptor per
+  // value.
   bool Serialize(CByteBuffer& out, int32_t& error);
+  // Takes the text records of known names from a Metadata or Metadata
+  // Library object body (other taggers put further values of a field
+  // there); TakeElsewhere adds them to the fields' values once the header is
+  // read, each value once.
+  void ReadRecords(const uint8_t* body, size_t size);
+  void TakeElsewhere();
   // Index 0..34 of a known name (ASCII letters compared without case), or -1.
   static int FindName(const WString& name);
 
@@ -74,7 +82,9 @@ class CASFExtContentDescription {
   static const char16_t* const kAliasNames[kAliasCount];
   static int FindAlias(const WString& name);
 
+  // The values of each known name in file order, U+0000 between them.
   std::array<WString, kKnownCount> m_Values;
+  std::array<WString, kKnownCount> m_Elsewhere;
   std::array<WString, kAliasCount> m_Aliases;
   std::vector<RawDescriptor> m_Raw;
 };

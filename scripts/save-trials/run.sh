@@ -10,7 +10,9 @@
 #
 # Rounds per trial: ROUNDS_KILL, ROUNDS_REUSE, ROUNDS_TWO_SAVES,
 # ROUNDS_TWO_SAVES_PLAIN, ROUNDS_READS, ROUNDS_OTHER_PROGRAM,
-# ROUNDS_KILL_CALLS, ROUNDS_FULL (environment). The full file system trial
+# ROUNDS_KILL_CALLS, ROUNDS_FULL, ROUNDS_DURING, ROUNDS_JOURNAL,
+# ROUNDS_MARK_CALLS (environment). TRIALS (a list of numbers, say "8 9 10")
+# runs only those. The full file system trial
 # mounts a small tmpfs and needs root; it is skipped otherwise. The tools
 # come from scripts/install-deps.sh. Not part of the test command.
 set -uo pipefail
@@ -295,12 +297,151 @@ trial_full() {
   ((damaged + left == 0)) || bad=1
 }
 
-trial_other_folder
-trial_reuse
-trial_two_saves linked "${ROUNDS_TWO_SAVES:-100}"
-trial_two_saves plain "${ROUNDS_TWO_SAVES_PLAIN:-30}"
-trial_reads
-trial_other_program
-trial_kills
-trial_full
+# 8. Another program saves the song while ours is stalled at one system
+#    call (the audio copy, a sync, the link of the new file, the exchange
+#    of the names, a write within one page): it replaces the song by a
+#    rename, as most taggers save, or writes into it. Ours must then fail
+#    (213) or have finished before, and their change must stand.
+trial_other_program_during_save() {
+  local rounds=${ROUNDS_DURING:-3} total=0 refused=0 lost=0 damaged=0 left=0
+  local d=$work/t8
+  for save in "ape X" "id3v2 Y"; do
+    for linked in plain linked; do
+      for call in copy_file_range fsync linkat renameat2 pwrite64; do
+        for how in rename inplace; do
+          for ((i = 0; i < rounds; ++i)); do
+            rm -rf "$d"
+            mkdir -p "$d/other"
+            cp "$work/song.mp3" "$d/song.mp3"
+            touch -d '2 hours ago' "$d/song.mp3"
+            [ "$linked" = linked ] && ln "$d/song.mp3" "$d/other/song.mp3"
+            mkfifo "$d/in"
+            # shellcheck disable=SC2086
+            strace -f -o /dev/null -e inject="$call":delay_enter=700000:when=1 \
+              "$driver" save "$d/song.mp3" $save --wait <"$d/in" >"$d/out" 2>/dev/null &
+            exec 3>"$d/in"
+            until grep -q analysed "$d/out" 2>/dev/null; do sleep 0.01; done
+            echo >&3
+            exec 3>&-
+            sleep 0.25
+            # Their change leaves a mark of its own in the song's bytes.
+            local theirs="theirs-$i-$RANDOM$RANDOM"
+            if [ "$how" = rename ]; then
+              $py -c 'import os, sys; p = sys.argv[1]; b = open(p, "rb").read()
+open(p + ".tmp", "wb").write(b + sys.argv[2].encode()); os.rename(p + ".tmp", p)' "$d/song.mp3" "$theirs"
+            else
+              $py -c 'import sys; f = open(sys.argv[1], "r+b"); f.seek(2000000); f.write(sys.argv[2].encode())' \
+                "$d/song.mp3" "$theirs"
+            fi
+            wait
+            ((++total))
+            grep -q '^fail 213' "$d/out" && ((++refused))
+            if grep -q '^ok' "$d/out" && ! grep -qaF "$theirs" "$d/song.mp3"; then
+              ((++lost))
+              echo "  lost: $save, $linked, stalled at $call, their $how" >&2
+            fi
+            [ "$("$driver" analyse "$d/song.mp3" | field format)" = 1 ] || ((++damaged))
+            left=$((left + $(leftovers "$d")))
+          done
+        done
+      done
+    done
+  done
+  echo "8 another program during ours: $total saves stalled at a call while another program renamed or wrote" \
+       "the song: refused with 213 $refused, their change lost while ours reported done $lost, damaged $damaged," \
+       "leftovers $left"
+  ((lost + damaged + left == 0)) || bad=1
+}
+
+# 9. A rewrite of a song with two names killed when it cuts the file (the
+#    copy of the old song is then complete); then the copy is cut to 1,000
+#    bytes, or the folder holding the copy and the name saved is deleted.
+#    Every read and save through the name left must fail with 215 and
+#    leave the song as it is; none may report success.
+trial_journal_damaged() {
+  local rounds=${ROUNDS_JOURNAL:-10} total=0 good=0 written=0 refused=0
+  for damage in cut folder; do
+    for ((i = 0; i < rounds; ++i)); do
+      local d=$work/t9/$damage-$i
+      mkdir -p "$d/a" "$d/b"
+      cp "$work/song.mp3" "$d/a/song.mp3"
+      ln "$d/a/song.mp3" "$d/b/song.mp3"
+      (strace -f -o /dev/null -e inject=ftruncate:signal=KILL "$driver" save "$d/a/song.mp3" ape X >/dev/null 2>&1; true) 2>/dev/null
+      if [ "$damage" = cut ]; then
+        truncate -s 1000 "$d"/a/.sonavex-copy-*
+      else
+        rm -r "$d/a"
+      fi
+      local before
+      before=$(sha1sum <"$d/b/song.mp3")
+      for try in 1 2; do
+        ((++total))
+        local seen
+        seen=$("$driver" analyse "$d/b/song.mp3")
+        if [ "$(field error <<<"$seen")" = 215 ]; then ((++refused)); else ((++good)); fi
+        ((++total))
+        seen=$("$driver" save "$d/b/song.mp3" ape Y)
+        if [ "$seen" = "fail 215" ]; then ((++refused)); else ((++good)); fi
+      done
+      [ "$(sha1sum <"$d/b/song.mp3")" = "$before" ] || ((++written))
+    done
+  done
+  echo "9 damaged journal: $total reads and saves after a cut copy or a deleted journal folder: refused with 215" \
+       "$refused, reported good $good, songs written $written"
+  ((good + written == 0)) || bad=1
+}
+
+# 10. Rewrites of a song with names in two folders killed at the n-th call
+#     of each system call that changes a file, the edges of the mark among
+#     them (its setting and removal, the journal's names made and removed);
+#     then only a read through the other folder's name: no copy, extra name
+#     or mark may be left, and the song is the old or the new one.
+trial_mark_edges() {
+  local kills=0 damaged=0 left=0 marked=0 newSum oldSum
+  local d=$work/t10
+  for save in "ape X" "id3v2-cover New"; do
+    rm -rf "$d/ref"
+    mkdir -p "$d/ref"
+    cp "$work/song.mp3" "$d/ref/song.mp3"
+    # shellcheck disable=SC2086
+    "$driver" save "$d/ref/song.mp3" $save >/dev/null
+    newSum=$(sha1sum <"$d/ref/song.mp3") oldSum=$(sha1sum <"$work/song.mp3")
+    for call in fsetxattr fremovexattr linkat unlinkat fsync pwrite64 copy_file_range ftruncate utimensat openat; do
+      for ((n = 1; n <= ${ROUNDS_MARK_CALLS:-12}; ++n)); do
+        rm -rf "$d/run"
+        mkdir -p "$d/run/a" "$d/run/b"
+        cp "$work/song.mp3" "$d/run/a/song.mp3"
+        ln "$d/run/a/song.mp3" "$d/run/b/song.mp3"
+        # shellcheck disable=SC2086
+        (strace -f -o /dev/null -e inject="$call":signal=KILL:when="$n" \
+          "$driver" save "$d/run/a/song.mp3" $save >/dev/null 2>&1; exit $?) 2>/dev/null
+        (($? == 0)) && break
+        ((++kills))
+        "$driver" analyse "$d/run/b/song.mp3" >/dev/null
+        left=$((left + $(leftovers "$d/run")))
+        $py -c 'import os, sys; sys.exit(0 if "user.sonavex.rewrite" in os.listxattr(sys.argv[1]) else 1)' \
+          "$d/run/b/song.mp3" && ((++marked))
+        local a
+        a=$(sha1sum <"$d/run/b/song.mp3")
+        [ "$a" != "$newSum" ] && [ "$a" != "$oldSum" ] && ((++damaged))
+      done
+    done
+  done
+  echo "10 kills at the mark's edges: $kills saves killed, then one read through the other folder; leftovers" \
+       "$left, marks left $marked, damaged $damaged"
+  ((left + marked + damaged == 0)) || bad=1
+}
+
+want() { [ -z "${TRIALS:-}" ] || [[ " $TRIALS " == *" $1 "* ]]; }
+want 1 && trial_other_folder
+want 2 && trial_reuse
+want 3 && trial_two_saves linked "${ROUNDS_TWO_SAVES:-100}"
+want 3 && trial_two_saves plain "${ROUNDS_TWO_SAVES_PLAIN:-30}"
+want 4 && trial_reads
+want 5 && trial_other_program
+want 6 && trial_kills
+want 7 && trial_full
+want 8 && trial_other_program_during_save
+want 9 && trial_journal_damaged
+want 10 && trial_mark_edges
 exit "$bad"

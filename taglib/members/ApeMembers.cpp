@@ -35,7 +35,7 @@ bool CSonavexCtrl::APESaveChangesToFile(const std::u16string& path) {
   // Only MPEG audio, Monkey's Audio and Musepack files may carry the tag.
   m_nFormat = DetectFileFormat(path);
   if (m_nFormat != kFormatMPEG && m_nFormat != kFormatMonkey && m_nFormat != kFormatMPP) {
-    m_State.lastError = kErrTagNotAllowed;
+    m_State.lastError = RefusedFormat(m_State);
     return false;
   }
   return m_APE.SaveToFile(path);

@@ -25,7 +25,7 @@ int32_t CSonavexCtrl::AUDIOGetSampleRate() { return m_pFormat->GetSampleRate(); 
 int32_t CSonavexCtrl::AUDIOGetBitrate() { return m_pFormat->GetBitrate(); }
 std::u16string CSonavexCtrl::AUDIOGetChannelMode() { return m_pFormat->GetChannelMode(); }
 int32_t CSonavexCtrl::AUDIOGetLastErrorNumber() { return m_State.lastError; }
-std::u16string CSonavexCtrl::AUDIOGetLastErrorText() { return ErrorText(m_State.lastError); }
+std::u16string CSonavexCtrl::AUDIOGetLastErrorText() { return ErrorText(m_State.lastError, m_State.errorPath); }
 std::u16string CSonavexCtrl::AUDIOGetVersion() { return m_pFormat->GetVersion(); }
 bool CSonavexCtrl::AUDIOFormatIsValid() { return m_pFormat->IsValid(); }
 int32_t CSonavexCtrl::AUDIOGetFileSize() { return m_State.fileSize; }

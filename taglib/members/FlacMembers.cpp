@@ -9,7 +9,7 @@ using VC = CVorbisComment;
 
 #define FLAC_TEXT_PROPERTY(Name, Field)                                              \
   std::u16string CSonavexCtrl::GetFLAC##Name() { return m_FLAC.m_Comment[VC::Field]; } \
-  void CSonavexCtrl::SetFLAC##Name(const std::u16string& v) { m_FLAC.m_Comment[VC::Field] = v; }
+  void CSonavexCtrl::SetFLAC##Name(const std::u16string& v) { m_FLAC.m_Comment.Put(VC::Field, v); }
 
 FLAC_TEXT_PROPERTY(Contact, kContact)
 FLAC_TEXT_PROPERTY(Description, kDescription)
@@ -42,7 +42,7 @@ int32_t CSonavexCtrl::FLACGetMaxFrameSize() { return m_FLAC.m_nMaxFrameSize; }
 
 bool CSonavexCtrl::FLACSaveChangesToFile(const std::u16string& fileName) {
   if (DetectFileFormat(fileName) != kFormatFLAC) {
-    m_State.lastError = kErrTagNotAllowed;
+    m_State.lastError = RefusedFormat(m_State);
     return false;
   }
   return m_FLAC.SaveChangesToFile(fileName);

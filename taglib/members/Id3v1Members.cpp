@@ -29,7 +29,7 @@ bool CSonavexCtrl::ID3V1SaveChangesToFile(const std::u16string& path) {
   // Only MPEG audio and Musepack files may carry the tag.
   m_nFormat = DetectFileFormat(path);
   if (m_nFormat != kFormatMPEG && m_nFormat != kFormatMPP) {
-    m_State.lastError = kErrTagNotAllowed;
+    m_State.lastError = RefusedFormat(m_State);
     return false;
   }
   return m_ID3V1.SaveChangesToFile(path);

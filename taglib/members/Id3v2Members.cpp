@@ -151,7 +151,7 @@ bool CSonavexCtrl::ID3V2RemoveTagFromFile(const std::u16string& FileName) { retu
 bool CSonavexCtrl::ID3V2SaveChangesToFile(const std::u16string& FileName) {
   m_nFormat = DetectFileFormat(FileName);
   if (!FormatAllowsID3V2(m_nFormat)) {
-    m_State.lastError = kErrTagNotAllowed;
+    m_State.lastError = RefusedFormat(m_State);
     return false;
   }
   return m_ID3V2.WriteToFile(FileName);

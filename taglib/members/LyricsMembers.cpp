@@ -33,7 +33,7 @@ bool CSonavexCtrl::LYRICSSaveChangesToFile(const std::u16string& path) {
   // Only MPEG audio and Musepack files may carry the block.
   m_nFormat = DetectFileFormat(path);
   if (m_nFormat != kFormatMPEG && m_nFormat != kFormatMPP) {
-    m_State.lastError = kErrTagNotAllowed;
+    m_State.lastError = RefusedFormat(m_State);
     return false;
   }
   return m_Lyrics.SaveChangesToFile(path);

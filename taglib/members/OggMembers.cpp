@@ -9,7 +9,7 @@ using VC = CVorbisComment;
 
 #define OGG_TEXT_PROPERTY(Member, Field)                                             \
   std::u16string CSonavexCtrl::Get##Member() { return m_OGG.m_Comment[VC::Field]; } \
-  void CSonavexCtrl::Set##Member(const std::u16string& v) { m_OGG.m_Comment[VC::Field] = v; }
+  void CSonavexCtrl::Set##Member(const std::u16string& v) { m_OGG.m_Comment.Put(VC::Field, v); }
 
 OGG_TEXT_PROPERTY(OGGAlbum, kAlbum)
 OGG_TEXT_PROPERTY(OGGArtist, kArtist)
@@ -37,7 +37,7 @@ int32_t CSonavexCtrl::OGGGetBitRateNominal() { return m_OGG.GetBitRateNominal();
 
 bool CSonavexCtrl::OGGSaveChangesToFile(const std::u16string& fileName) {
   if (DetectFileFormat(fileName) != kFormatOGG) {
-    m_State.lastError = kErrTagNotAllowed;
+    m_State.lastError = RefusedFormat(m_State);
     return false;
   }
   return m_OGG.SaveChangesToFile(fileName);

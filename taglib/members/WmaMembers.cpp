@@ -81,7 +81,7 @@ void CSonavexCtrl::SetWMAISRC(const std::u16string& v) { m_WMA.SetField(35, v); 
 bool CSonavexCtrl::WMASaveChangesToFile(const std::u16string& FileName) {
   // Only a file that is WMA itself may take the WMA descriptions.
   if (DetectFileFormat(FileName) != kFormatWMA) {
-    m_State.lastError = kErrTagNotAllowed;
+    m_State.lastError = RefusedFormat(m_State);
     return false;
   }
   return m_WMA.SaveChangesToFile(FileName);

@@ -65,6 +65,24 @@ TEST(ByteBuffer, CapacityGrowsInSteps) {
   EXPECT_EQ(c.GetCapacity(), 512);
 }
 
+// A caller that knows how much it will append reserves it at once: the
+// block then takes every byte without being copied again, and its size
+// follows the capacity rule for the whole length.
+TEST(ByteBuffer, ReservedRoomTakesTheAppendsInOneBlock) {
+  CByteBuffer b;
+  b.AppendFill('a', 5);
+  ASSERT_TRUE(b.ReserveMore(100000));
+  EXPECT_EQ(b.GetCapacity(), (100005 + 1) / 256 * 256 + 256);
+  const uint8_t* block = b.GetData();
+  for (int i = 0; i < 1000; ++i) b.AppendFill('x', 100);
+  EXPECT_EQ(b.GetData(), block);
+  EXPECT_EQ(b.GetLength(), 100005);
+  EXPECT_EQ(b.GetAt(4), 'a');
+  EXPECT_FALSE(b.ReserveMore(-1));
+  EXPECT_FALSE(b.ReserveMore(int64_t(1) << 40));
+  EXPECT_EQ(b.GetLength(), 100005);
+}
+
 TEST(ByteBuffer, TextConversionsTowardsBytes) {
   CByteBuffer f;
   f.AddStringAFixed(u"Hello", 30);

@@ -407,9 +407,11 @@ TEST_F(MonkeyReader, GenericSaveKeepsTheAudio) {
 // A Monkey's Audio file with an ID3v2 tag in front (another program put it
 // there): the generic save writes the APE tag, and a new analysis reads the
 // saved strings, whether the file had an APE tag already or gets its first.
-// The generic strings come from the APE tag when there is one, as other
-// readers take it (mutagen reads the APE tag; ffmpeg drops the ID3v2 tag
-// beside it); the ID3v2 tag is left byte for byte.
+// Each generic string comes from the APE tag when it holds that field, as
+// other readers take it (mutagen reads the APE tag; ffmpeg drops the ID3v2
+// tag beside it), and from the ID3v2 tag otherwise (an APE tag of other
+// items alone, a replay gain, hides nothing); the ID3v2 tag and the APE
+// tag's other items are left as they were.
 TEST_F(MonkeyReader, GenericSaveBehindAnID3v2TagReadsBack) {
   // ID3v2.3 with a title and an album, in front of the audio.
   std::string frames;
@@ -421,10 +423,12 @@ TEST_F(MonkeyReader, GenericSaveBehindAnID3v2TagReadsBack) {
   struct Case {
     const char* name;
     const char* fixture;
+    bool replayGain;              // an APE tag of a replay gain alone is added
     std::u16string title, album;  // the generic strings of the first analysis
   } cases[] = {
-      {"with an APE tag", "new_3990_tagged.ape", u"Monkey Title", u""},
-      {"without an APE tag", "new_3990_extra_high.ape", u"ID3 Title", u"ID3 Album"},
+      {"with an APE tag", "new_3990_tagged.ape", false, u"Monkey Title", u"ID3 Album"},
+      {"without an APE tag", "new_3990_extra_high.ape", false, u"ID3 Title", u"ID3 Album"},
+      {"with an APE tag of other items", "new_3990_extra_high.ape", true, u"ID3 Title", u"ID3 Album"},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.name);
@@ -433,6 +437,11 @@ TEST_F(MonkeyReader, GenericSaveBehindAnID3v2TagReadsBack) {
     auto bytes = TempDir::Read(kDir + k.fixture);
     bytes.insert(bytes.begin(), id3.begin(), id3.end());
     TempDir::Write(path, bytes);
+    if (k.replayGain) {
+      ASSERT_EQ(RunCommand("/usr/bin/python3 -c \"import sys; from mutagen.apev2 import APEv2; t = APEv2(); "
+                           "t['REPLAYGAIN_TRACK_GAIN'] = '-3.2 dB'; t.save(sys.argv[1])\" '" + path + "' 2>&1"),
+                "");
+    }
 
     CSonavexCtrl c;
     ASSERT_EQ(c.AUDIOAnalyzeFile(FromUtf8(path)), kFormatMonkey);
@@ -452,7 +461,8 @@ TEST_F(MonkeyReader, GenericSaveBehindAnID3v2TagReadsBack) {
     const auto saved = TempDir::Read(path);
     EXPECT_EQ(std::string(saved.begin(), saved.begin() + static_cast<std::ptrdiff_t>(id3.size())), id3);
     EXPECT_EQ(RunCommand("/usr/bin/python3 -c \"import sys; from mutagen.apev2 import APEv2; "
-                         "t = APEv2(sys.argv[1]); print(t['Title'], t['Artist'])\" '" + path + "'"),
-              "Saved Title Saved Artist\n");
+                         "t = APEv2(sys.argv[1]); print(t['Title'], t['Artist'], t.get('REPLAYGAIN_TRACK_GAIN'))\" '" +
+                         path + "'"),
+              std::string("Saved Title Saved Artist ") + (k.replayGain ? "-3.2 dB" : "None") + "\n");
   }
 }

@@ -1,5 +1,6 @@
 #include "Module.h"
 #include "SafeWrite.h"
+#include "SonavexCtrl.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -283,10 +284,10 @@ TEST(SafeWrite, SavesOfOneFileExcludeEachOther) {
     safefile::Hooks().lockWaitMs = 0;
     safefile::Rewrite two;
     EXPECT_FALSE(two.Begin(song.path, &old));
-    EXPECT_EQ(two.Error(), EBUSY);
-    EXPECT_EQ(safefile::WriteInPlace(song.path, 0, "x", 1), EBUSY);
-    EXPECT_EQ(safefile::TruncateInPlace(song.path, 1), EBUSY);
-    EXPECT_EQ(safefile::WriteWholeFile(song.path, "whole", 5), EBUSY);
+    EXPECT_EQ(two.Error(), safefile::kErrBusy);
+    EXPECT_EQ(safefile::WriteInPlace(song.path, 0, "x", 1), safefile::kErrBusy);
+    EXPECT_EQ(safefile::TruncateInPlace(song.path, 1), safefile::kErrBusy);
+    EXPECT_EQ(safefile::WriteWholeFile(song.path, "whole", 5), safefile::kErrBusy);
     if (!linked) {
       const int fd = open(song.path.c_str(), O_RDONLY);
       EXPECT_EQ(safefile::HoldForReading(fd), 0);
@@ -333,9 +334,18 @@ TEST(SafeWrite, AJournalGoesOnlyIntoTheFileThatCarriesItsMark) {
   ResetHooks reset;
   if (!TakesUserAttributes(std::filesystem::temp_directory_path())) GTEST_SKIP() << "no user attributes here";
   const std::string oldContent(20000, 'o'), newContent(12000, 'n');
-  enum class Then { kReadThroughOtherName, kSongDeletedAndANewFileMade, kSongCopiedWithItsAttributes, kCopyLost };
+  enum class Then {
+    kReadThroughOtherName,
+    kSongDeletedAndANewFileMade,
+    kSongCopiedWithItsAttributes,
+    kCopyLost,
+    kCopyCut,            // a cleaner or a bad disk took bytes off the copy
+    kCopyChanged,        // the same length, other bytes
+    kJournalFolderGone,  // the folder of the journal and of the name saved is deleted
+  };
   for (const Then then : {Then::kReadThroughOtherName, Then::kSongDeletedAndANewFileMade,
-                          Then::kSongCopiedWithItsAttributes, Then::kCopyLost}) {
+                          Then::kSongCopiedWithItsAttributes, Then::kCopyLost, Then::kCopyCut, Then::kCopyChanged,
+                          Then::kJournalFolderGone}) {
     SCOPED_TRACE(static_cast<int>(then));
     TwoNames song(oldContent);
     struct stat first;
@@ -388,24 +398,93 @@ TEST(SafeWrite, AJournalGoesOnlyIntoTheFileThatCarriesItsMark) {
         EXPECT_EQ(ReadText(song.twin), oldContent);
         break;
       }
-      case Then::kCopyLost: {
+      case Then::kCopyLost:
+      case Then::kCopyCut:
+      case Then::kCopyChanged:
+      case Then::kJournalFolderGone: {
+        // The copy is no longer what was made, or is gone: the song is
+        // refused by every read and save, through any name and again and
+        // again, and nothing is written into it.
+        std::string copy;
         for (const auto& n : JournalIn(song.dir.path()))
-          if (n.rfind(".sonavex-copy-", 0) == 0) std::filesystem::remove(song.dir.path() / n);
-        const int fd = open(song.twin.c_str(), O_RDONLY);
-        EXPECT_EQ(safefile::HoldForReading(fd), safefile::kErrUnfinished);
-        close(fd);
-        TagFile file;
-        EXPECT_FALSE(file.Open(song.twin, TagFile::Mode::Read));
-        EXPECT_EQ(file.Error(), kErrSaveUnfinished);
-        EXPECT_EQ(safefile::RecoverFile(song.path), safefile::kErrUnfinished);
-        EXPECT_EQ(safefile::WriteWholeFile(song.twin, "x", 1), safefile::kErrUnfinished);
-        EXPECT_EQ(safefile::WriteInPlace(song.twin, 0, "x", 1), safefile::kErrUnfinished);
-        EXPECT_EQ(safefile::SweepFolder(song.dir.path().string()), safefile::kErrUnfinished);
-        EXPECT_EQ(ReadText(song.path), torn);
+          if (n.rfind(".sonavex-copy-", 0) == 0) copy = (song.dir.path() / n).string();
+        ASSERT_FALSE(copy.empty());
+        std::string left = song.path;  // a name the song keeps
+        if (then == Then::kCopyLost) std::filesystem::remove(copy);
+        if (then == Then::kCopyCut) std::filesystem::resize_file(copy, 1000);
+        if (then == Then::kCopyChanged) {
+          const int fd = open(copy.c_str(), O_WRONLY);
+          ASSERT_EQ(pwrite(fd, "x", 1, 5000), 1);
+          close(fd);
+        }
+        if (then == Then::kJournalFolderGone) {
+          // The save went through the name in the main folder; the user
+          // deletes that name and the journal beside it.
+          std::filesystem::remove(song.path);
+          for (const auto& n : JournalIn(song.dir.path())) std::filesystem::remove(song.dir.path() / n);
+          left = song.twin;
+          ASSERT_EQ(std::filesystem::hard_link_count(left), 1u);
+        }
+        for (int round = 0; round < 2; ++round) {
+          const int fd = open(left.c_str(), O_RDONLY);
+          EXPECT_EQ(safefile::HoldForReading(fd), safefile::kErrUnfinished);
+          close(fd);
+          TagFile file;
+          EXPECT_FALSE(file.Open(left, TagFile::Mode::Read));
+          EXPECT_EQ(file.Error(), kErrSaveUnfinished);
+          EXPECT_EQ(safefile::RecoverFile(left), safefile::kErrUnfinished);
+          EXPECT_EQ(safefile::WriteWholeFile(left, "x", 1), safefile::kErrUnfinished);
+          EXPECT_EQ(safefile::WriteInPlace(left, 0, "x", 1), safefile::kErrUnfinished);
+          const int sweep = safefile::SweepFolder(song.dir.path().string());
+          EXPECT_EQ(sweep, then == Then::kJournalFolderGone ? 0 : safefile::kErrUnfinished);
+          EXPECT_EQ(ReadText(left), torn);
+        }
+        // The library's text of the error names the song.
+        CSonavexCtrl c;
+        EXPECT_EQ(c.AUDIOAnalyzeFile(FromUtf8(left)), kFormatNone);
+        EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrSaveUnfinished);
+        EXPECT_NE(c.AUDIOGetLastErrorText().find(FromUtf8(left)), std::u16string::npos);
+        c.SetAUDIOTitle(u"x");
+        EXPECT_FALSE(c.AUDIOSaveChangesToFile(FromUtf8(left)));
+        EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrSaveUnfinished);
+        EXPECT_NE(c.AUDIOGetLastErrorText().find(FromUtf8(left)), std::u16string::npos);
+        EXPECT_EQ(ReadText(left), torn);
         continue;
       }
     }
     EXPECT_TRUE(JournalIn(song.dir.path()).empty());
+  }
+}
+
+// A sweep finishes a journal only as the mark of the file behind its extra
+// name says, and only when the mark carries the journal's own token: the
+// song here carries the mark of a later killed save (still overwriting, or
+// done and not yet tidied), and a stale journal of an earlier save (another
+// token, a copy of other content) leads to it too. That one is only
+// removed; the song ends old (the later save undone) or new (it was done).
+TEST(SafeWrite, ASweepFinishesOnlyTheJournalWhoseTokenTheSongCarries) {
+  ResetHooks reset;
+  if (!TakesUserAttributes(std::filesystem::temp_directory_path())) GTEST_SKIP() << "no user attributes here";
+  const std::string oldContent(20000, 'o'), newContent(12000, 'n');
+  struct Case {
+    safefile::Step killedAt;
+    const std::string* after;
+  };
+  for (const Case& c : {Case{safefile::Step::kOverwriting, &oldContent}, Case{safefile::Step::kUnmarked, &newContent}}) {
+    SCOPED_TRACE(static_cast<int>(c.killedAt));
+    TwoNames song(oldContent);
+    safefile::Hooks().copyChunk = 4096;
+    ASSERT_NO_FATAL_FAILURE(WholeFileWriteKilledAt(song.path, newContent, c.killedAt));
+    safefile::Hooks() = safefile::TestHooks{};
+    ASSERT_EQ(JournalIn(song.dir.path()).size(), 2u);
+    // The stale journal sorts before the live one, so that a sweep meets it first.
+    const std::string stale = "000000000000";
+    TempDir::Write(song.dir.file(".sonavex-copy-" + stale), std::string(20000, 's'));
+    std::filesystem::create_hard_link(song.path, song.dir.file(".sonavex-song-" + stale));
+    EXPECT_EQ(safefile::SweepFolder(song.dir.path().string()), 0);
+    EXPECT_EQ(ReadText(song.twin), *c.after);
+    EXPECT_TRUE(JournalIn(song.dir.path()).empty());
+    EXPECT_EQ(std::filesystem::hard_link_count(song.path), 2u);
   }
 }
 

@@ -337,12 +337,14 @@ TEST(SaveSafety, InPlaceWritesStayWithinOnePage) {
   const std::string path = dir.file("f.bin");
   TempDir::Write(path, std::string(10000, 'x'));
   FileState state;
-  EXPECT_FALSE(WriteInPlace(state, W(path), 4000, "0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz", 100));
+  TagFile source;
+  ASSERT_TRUE(source.Open(path, TagFile::Mode::Read));
+  EXPECT_FALSE(WriteInPlace(state, W(path), source, 4000, "0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz", 100));
   EXPECT_EQ(state.lastError, EINVAL);
   EXPECT_EQ(TempDir::Read(path), std::vector<unsigned char>(10000, 'x'));
-  EXPECT_FALSE(WriteInPlace(state, W(dir.file("none.bin")), 0, "y", 1));
-  EXPECT_EQ(state.lastError, ENOENT);
-  ASSERT_TRUE(WriteInPlace(state, W(path), 4096, "yy", 2));
+  EXPECT_EQ(safefile::WriteInPlace(dir.file("none.bin"), 0, "y", 1), ENOENT);
+  ASSERT_TRUE(source.Open(path, TagFile::Mode::Read));
+  ASSERT_TRUE(WriteInPlace(state, W(path), source, 4096, "yy", 2));
   const auto now = TempDir::Read(path);
   EXPECT_EQ(now[4095], 'x');
   EXPECT_EQ(now[4096], 'y');
@@ -693,5 +695,128 @@ TEST(SaveSafety, ASaveIntoAnotherFileWritesTheAnalysedTagThere) {
     CSonavexCtrl check;
     ASSERT_EQ(check.AUDIOAnalyzeFile(W(path)), kFormatFLAC);
     EXPECT_EQ(check.GetFLACTitle(), u"Carried over");
+  }
+}
+
+namespace {
+
+// Another program's save of a song while ours runs: it takes no lock of
+// ours. At the first report of `at`, it replaces the song by a rename (a
+// new file beside it, then moved over it, as most taggers save) or writes
+// a few bytes into it.
+struct OtherProgram {
+  static SaveStep at;
+  static bool byRename, done;
+  static std::string path;
+  static Bytes theirs;
+  static void Hook(SaveStep step, int64_t, int64_t) {
+    if (done || step != at) return;
+    done = true;
+    Bytes bytes = TempDir::Read(path);
+    if (byRename) {
+      bytes.insert(bytes.end(), {'t', 'h', 'e', 'i', 'r', 's'});
+      const std::string temp = path + ".their-temp";
+      TempDir::Write(temp, std::string(bytes.begin(), bytes.end()));
+      std::filesystem::rename(temp, path);
+    } else {
+      const int fd = open(path.c_str(), O_WRONLY);
+      const off_t at = static_cast<off_t>(bytes.size() / 2);
+      (void)!pwrite(fd, "THEM", 4, at);
+      close(fd);
+      std::copy_n("THEM", 4, bytes.begin() + at);
+    }
+    theirs = bytes;
+  }
+};
+SaveStep OtherProgram::at;
+bool OtherProgram::byRename, OtherProgram::done;
+std::string OtherProgram::path;
+Bytes OtherProgram::theirs;
+
+}  // namespace
+
+// Another program saves the song while our save of it runs, at each step of
+// ours up to its last check (the audio copied, synced, named, the journal
+// of a song with two names made, right before a write within one page):
+// ours then fails with 213 and writes nothing; their file stands under the
+// name, whole, and nothing of ours is left. A rename of theirs while our
+// write into the file itself runs leaves their file too, and ours is not
+// reported as done. Every kind of save, of a song with one name (also on a
+// file system that cannot exchange two names) or two.
+TEST(SaveSafety, AnotherProgramsSaveDuringOursIsNeverLost) {
+  ResetHooks reset;
+  const bool attributes = TakesUserAttributes(std::filesystem::temp_directory_path().string());
+  const std::set<SaveStep> beforeTheLastCheck = {SaveStep::kTempCreated, SaveStep::kCopied,       SaveStep::kWritten,
+                                                 SaveStep::kSynced,      SaveStep::kLinked,       SaveStep::kJournalNamed,
+                                                 SaveStep::kInPlaceWrite};
+  // While our own write into the file runs, a rename is still told.
+  const std::set<SaveStep> whileWriting = {SaveStep::kInPlaceWritten, SaveStep::kOverwriting};
+  for (const savekinds::SaveKind& kind : savekinds::kKinds) {
+    for (const bool linked : {false, true}) {
+      if (linked && !attributes) continue;
+      for (const bool exchange : {true, false}) {
+        if (linked && !exchange) continue;
+        SCOPED_TRACE(std::string(kind.name) + (linked ? ", two names" : ", one name") +
+                     (exchange ? "" : ", no exchange"));
+        TempDir dir;
+        const std::string path = dir.file(kind.as), twin = dir.file(std::string("other/") + kind.as);
+        auto make = [&] {
+          std::filesystem::remove(path);
+          std::filesystem::remove_all(dir.path() / "other");
+          savekinds::MakeSong(kind, path);
+          // Long unchanged, so that any later write gives it another time.
+          struct stat st;
+          ASSERT_EQ(stat(path.c_str(), &st), 0);
+          const timespec times[2] = {{0, UTIME_OMIT}, {st.st_mtim.tv_sec - 100, 0}};
+          ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+          if (linked) {
+            std::filesystem::create_directory(dir.path() / "other");
+            std::filesystem::create_hard_link(path, twin);
+          }
+        };
+        // The steps this save reports.
+        ASSERT_NO_FATAL_FAILURE(make());
+        static std::vector<SaveStep> steps;
+        steps.clear();
+        SaveHooks().step = [](SaveStep s, int64_t, int64_t) { steps.push_back(s); };
+        ASSERT_TRUE(savekinds::AnalyseAndSave(kind, path));
+        SaveHooks() = SaveTestHooks{};
+        std::set<SaveStep> tried;
+        for (const SaveStep step : steps) {
+          const bool late = whileWriting.count(step) > 0;
+          if ((!late && !beforeTheLastCheck.count(step)) || !tried.insert(step).second) continue;
+          for (const bool byRename : {true, false}) {
+            if (late && !byRename) continue;
+            SCOPED_TRACE("step " + std::to_string(static_cast<int>(step)) + (byRename ? ", renamed" : ", written"));
+            ASSERT_NO_FATAL_FAILURE(make());
+            const Bytes old = TempDir::Read(path);
+            CSonavexCtrl c;
+            ASSERT_EQ(c.AUDIOAnalyzeFile(W(path)), kind.format);
+            OtherProgram::at = step;
+            OtherProgram::byRename = byRename;
+            OtherProgram::done = false;
+            OtherProgram::path = path;
+            SaveHooks().noExchange = !exchange;
+            SaveHooks().step = OtherProgram::Hook;
+            const bool ok = kind.save(c, W(path));
+            SaveHooks() = SaveTestHooks{};
+            ASSERT_TRUE(OtherProgram::done);
+            EXPECT_FALSE(ok);
+            EXPECT_EQ(c.AUDIOGetLastErrorNumber(), kErrFileChanged);
+            EXPECT_EQ(TempDir::Read(path), OtherProgram::theirs);
+            std::set<std::string> expected{kind.as};
+            if (linked) {
+              if (!late) {
+                EXPECT_EQ(TempDir::Read(twin), byRename ? old : OtherProgram::theirs);
+              }
+              EXPECT_EQ(Names(dir.path() / "other"), std::set<std::string>{kind.as});
+              expected.insert("other");
+            }
+            EXPECT_EQ(Names(dir.path()), expected);
+          }
+        }
+        EXPECT_FALSE(tried.empty());
+      }
+    }
   }
 }

@@ -102,8 +102,10 @@ TEST(VorbisComment, EarlierValuesOfANameStayOnlyWhileTheValueIsUnchanged) {
       {"unchanged", std::nullopt, {"ARTIST=One", "ARTIST=Two", std::string("ARTIST=Three\0Four", 17), "TITLE=T"},
        u"One\0Two\0Three\0Four"sv},
       {"changed", u"Five"sv, {"ARTIST=Five", "TITLE=T"}, u"Five"sv},
+      // Put anew, an entry of the older form (a zero byte inside) is
+      // written in today's form.
       {"set to the values it had", u"One\0Two\0Three\0Four"sv,
-       {"ARTIST=One", "ARTIST=Two", std::string("ARTIST=Three\0Four", 17), "TITLE=T"}, u"One\0Two\0Three\0Four"sv},
+       {"ARTIST=One", "ARTIST=Two", "ARTIST=Three", "ARTIST=Four", "TITLE=T"}, u"One\0Two\0Three\0Four"sv},
       {"set to the last value alone", u"Four"sv, {"ARTIST=Four", "TITLE=T"}, u"Four"sv},
       // One entry per value; empty values (a doubled or a trailing U+0000)
       // are no values.
@@ -116,7 +118,7 @@ TEST(VorbisComment, EarlierValuesOfANameStayOnlyWhileTheValueIsUnchanged) {
     CVorbisComment c;
     c.Parse(block.data(), block.size());
     EXPECT_EQ(c[CVorbisComment::kArtist], u"One\0Two\0Three\0Four"sv);  // every value, in file order
-    if (k.artist) c[CVorbisComment::kArtist] = std::u16string(*k.artist);
+    if (k.artist) c.Put(CVorbisComment::kArtist, std::u16string(*k.artist));
     const auto out = Serialized(c);
     CVorbisComment back;
     back.Parse(out.data(), out.size());

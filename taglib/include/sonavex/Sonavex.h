@@ -12,6 +12,17 @@
  * about box, out-of-memory reports) go to a handler that the host sets with
  * SonavexSetMessageHandler; the about box's call returns when the handler
  * returns, so a host shows it modally.
+ *
+ * A string member that stands for a field with several values (a genre
+ * list, say) holds them one after another with U+0000 between them; a host
+ * that shows it should split it there, and may put several values the same
+ * way. A save fails with the member's last error number: an errno value of
+ * the system, or the library's own numbers 201 to 215 (213: the file
+ * changed since it was analysed, another program saved it meanwhile; 214:
+ * another save of the file held it too long; 215: an earlier save of the
+ * file was cut short and its earlier content could not be put back, the
+ * file is neither read nor written). AUDIOGetLastErrorText gives the text,
+ * which for 215 names the file.
  */
 #ifndef SONAVEX_SONAVEX_H
 #define SONAVEX_SONAVEX_H
