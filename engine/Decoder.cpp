@@ -861,8 +861,8 @@ class FrameMap {
 
   // The search found the run starting at `at`.
   void Found(int64_t at, const MpegHeader& h) {
-    if (held_ >= 0 && held_ + heldHeader_.size == at)
-      Accept(held_, heldHeader_);  // a part in another format follows directly
+    if (held_ >= 0 && (held_ + heldHeader_.size == at || ZerosBetween(held_ + heldHeader_.size, at)))
+      Accept(held_, heldHeader_);  // a part in another format, or padding, follows it
     else if (held_ >= 0 || at > searchStart_)
       DamageBefore();  // junk before it; a frame held was cut short by it
     held_ = -1;
@@ -876,6 +876,18 @@ class FrameMap {
     searchFrom_ = searchStart_ = from;
     held_ = held;
     heldHeader_ = h;
+  }
+
+  // Whether the bytes from `from` to `to` are all zeros (padding that a
+  // tool left between whole frames, not damage).
+  bool ZerosBetween(int64_t from, int64_t to) {
+    for (int64_t at = from; at < to;) {
+      const auto n = static_cast<size_t>(std::min<int64_t>(to - at, kBlock / 2));
+      const unsigned char* p = Bytes(at, n);
+      if (!p || std::any_of(p, p + n, [](unsigned char c) { return c != 0; })) return false;
+      at += static_cast<int64_t>(n);
+    }
+    return true;
   }
 
   // The search reached the end of the data: a frame held back was the last.
@@ -1153,7 +1165,8 @@ class MpegDecoder final : public Decoder {
         return true;
       }
       const int64_t frame = std::exchange(pendingSeek_, -1);
-      mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
+      const off_t at = mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
+      if (at < 0 || (at != static_cast<off_t>(frame) && !mixedRates_)) return false;  // past the data's end
     }
     for (;;) {
       if (!map_->Reach(view_.at + kReadAhead, SearchLimitNow())) {
@@ -2026,6 +2039,20 @@ Kind Sniff(int fd) {
   return Kind::kOther;
 }
 
+// Whether the file starts with the mark of a container or format that is
+// not MPEG audio (which FFmpeg then reads).
+bool ContainerMark(int fd) {
+  unsigned char head[16] = {};
+  const ssize_t n = pread(fd, head, sizeof head, 0);
+  if (n < 12) return false;
+  static constexpr const char* kMarks[] = {"RIFF", "FORM", "OggS", "fLaC", "MAC ", "wvpk", "MPCK", "MP+",
+                                           "TTA1", ".snd", "#!AMR", "caff", "DSD ", "FRM8", "RF64", "BW64"};
+  for (const char* mark : kMarks)
+    if (std::memcmp(head, mark, std::strlen(mark)) == 0) return true;
+  static constexpr unsigned char kAsf[4] = {0x30, 0x26, 0xB2, 0x75}, kMatroska[4] = {0x1A, 0x45, 0xDF, 0xA3};
+  return std::memcmp(head, kAsf, 4) == 0 || std::memcmp(head, kMatroska, 4) == 0 || std::memcmp(head + 4, "ftyp", 4) == 0;
+}
+
 template <typename T, typename... Options>
 std::unique_ptr<Decoder> Try(int fd, const std::string& path, OpenFailure* why, Options... options) {
   try {
@@ -2057,7 +2084,12 @@ std::unique_ptr<Decoder> OpenFrom(int fd, const std::string& path, OpenFailure* 
     case Kind::kMpeg: d = Try<MpegDecoder>(fd, path, &first, false, false); break;
     case Kind::kVorbis: d = Try<VorbisDecoder>(fd, path, &first); break;
     case Kind::kFlac: d = Try<FlacDecoder>(fd, path, &first); break;
-    case Kind::kOther: break;
+    case Kind::kOther:
+      // Damage or junk at the start of an MPEG file hides what it is: the
+      // frame walk finds its frames, at memory speed, where no other
+      // format's mark stands at the start.
+      if (!ContainerMark(fd)) d = Try<MpegDecoder>(fd, path, &first, false, false);
+      break;
   }
   // Whatever the first choice could not open (Ogg FLAC, Opus, WMA, WAV,
   // MPEG audio behind other junk) goes to FFmpeg.

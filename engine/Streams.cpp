@@ -194,6 +194,7 @@ bool CloseWmaEncoder(Handle) { return true; }
 bool Play(Handle h, bool restart) {
   bool startNoSound = false;
   {
+    const SearchLimit quick(kCallerSearchBytes);
     Held s(h);
     if (!s || !s->playable || !s->device->ready.load()) return false;
     if (restart && !SeekLocked(*s, 0)) return false;
@@ -265,6 +266,7 @@ int64_t Length(Handle h) {
 }
 
 bool Seek(Handle h, uint64_t bytes) {
+  const SearchLimit quick(kCallerSearchBytes);
   Held s(h);
   if (!s) return false;
   return SeekLocked(*s, bytes);

@@ -148,6 +148,10 @@ Step ProduceStep(Stream& s, int64_t target, uint64_t from) {
   const int64_t n = in->Read(s.inBuf.data(), kBlock);
   if (n > 0) {
     s.st->putSamples(s.inBuf.data(), static_cast<unsigned>(n));
+  } else if (in->waiting()) {
+    // A search through damage that this thread may not wait for: the
+    // worker goes on with it.
+    return Step::kWaiting;
   } else {
     s.st->flush();
     s.fedEnd = true;
