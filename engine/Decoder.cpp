@@ -553,15 +553,43 @@ bool ParseMpegHeader(const unsigned char* p, MpegHeader& h) {
   return h.size > 4;
 }
 
-// Where a layer III frame's sound data begins, in bytes before the end of
-// the frames ahead of it (the bit reservoir), and how many bytes of sound
-// data the frame itself carries.
-void ReservoirOf(const unsigned char* frame, const MpegHeader& h, int& reachBack, int64_t& carries) {
+// What a layer III frame's side information says of its sound data: how
+// many bytes before the frame's own data it begins (in the bit reservoir
+// the frames ahead of it fill), how many bytes it takes in all, and how
+// many bytes of sound data the frame itself carries (from `data` on).
+struct Layer3Data {
+  bool valid = true;
+  int reachBack = 0;
+  int64_t bytes = 0;
+  const unsigned char* data = nullptr;
+  int64_t carries = 0;
+};
+
+Layer3Data Layer3DataOf(const unsigned char* frame, const MpegHeader& h) {
+  Layer3Data d;
   const unsigned char* side = frame + 4 + (h.crc ? 2 : 0);
   const bool mpeg1 = h.version == 3;
-  reachBack = mpeg1 ? (side[0] << 1 | side[1] >> 7) : side[0];
+  const int channels = h.mono ? 1 : 2;
+  auto bits = [side](int at, int n) {
+    int v = 0;
+    for (int i = 0; i < n; ++i, ++at) v = v << 1 | ((side[at >> 3] >> (7 - (at & 7))) & 1);
+    return v;
+  };
+  d.reachBack = bits(0, mpeg1 ? 9 : 8);
+  // Each granule and channel's part2_3_length, the first field of its block.
+  const int first = mpeg1 ? 9 + (h.mono ? 5 : 3) + 4 * channels : 8 + (h.mono ? 1 : 2);
+  const int block = mpeg1 ? 59 : 63;
+  int64_t total = 0;
+  for (int k = 0; k < (mpeg1 ? 2 : 1) * channels; ++k) {
+    total += bits(first + block * k, 12);
+    // No more than 576 values in a granule: 288 pairs.
+    if (bits(first + block * k + 12, 9) > 288) d.valid = false;
+  }
+  d.bytes = (total + 7) / 8;
   const int sideBytes = mpeg1 ? (h.mono ? 17 : 32) : (h.mono ? 9 : 17);
-  carries = std::max<int64_t>(0, h.size - 4 - (h.crc ? 2 : 0) - sideBytes);
+  d.data = side + sideBytes;
+  d.carries = std::max<int64_t>(0, h.size - 4 - (h.crc ? 2 : 0) - sideBytes);
+  return d;
 }
 
 // The size of an ID3v2 tag at p (n bytes available), 0 when none starts there.
@@ -708,6 +736,8 @@ class FrameMap {
   static constexpr int kFollowers = 2;
   // The farthest a layer III frame reaches back for its sound data.
   static constexpr int64_t kMaxReachBack = 511;
+  // Zero bytes in a row that no layer III sound data holds.
+  static constexpr int kZeroRun = 12;
 
   // `n` bytes of the file at `at` (within the audio data's end for more
   // than a header), from the block in memory; null when the file has fewer.
@@ -751,7 +781,7 @@ class FrameMap {
     int64_t q = at;
     MpegHeader h = first;
     for (int n = 0; n < kFollowers; ++n) {
-      const int64_t next = q + h.size;
+      const int64_t next = PastZeros(q + h.size);
       if (EndsAt(next) || TagAt(next) > 0) return true;
       MpegHeader following;
       const unsigned char* p = Bytes(next, 4);
@@ -770,19 +800,50 @@ class FrameMap {
     else
       runs_.push_back(Run{at, view, h.size});
     viewEnd_ += h.size;
-    if (sinceDamage_ >= 0 && h.layer == 3) {
+    if (h.layer == 3) {
       const unsigned char* p = Bytes(at, static_cast<size_t>(h.size));
-      int reachBack = 0;
-      int64_t carries = 0;
-      if (p) ReservoirOf(p, h, reachBack, carries);
+      bool fromDamage = !p;
+      if (p) {
+        const Layer3Data d = Layer3DataOf(p, h);
+        // Sound data that reaches back past damage into bytes that are
+        // gone or further back than the frames before it hold, that runs
+        // past the frame's end, that counts more values than a granule
+        // has, or that holds a run of zero bytes (which no encoder's codes
+        // make, and which decode as loud noise) comes from damage.
+        fromDamage = !d.valid || (sinceDamage_ >= 0 && d.reachBack > sinceDamage_) ||
+                     d.reachBack > static_cast<int64_t>(reservoir_.size()) || d.bytes - d.reachBack > d.carries ||
+                     ZerosInSoundData(d);
+        reservoir_.insert(reservoir_.end(), d.data, d.data + d.carries);
+        if (reservoir_.size() > static_cast<size_t>(kMaxReachBack))
+          reservoir_.erase(reservoir_.begin(), reservoir_.end() - kMaxReachBack);
+        if (sinceDamage_ >= 0) sinceDamage_ += d.carries;
+      }
       // The frame after one decoded from damage overlaps with its sound
       // (the transform's windows), so it goes as well.
-      const bool drop = !p || reachBack > sinceDamage_ || lastDropped_;
-      if (drop) dropped_.push_back(view);
-      lastDropped_ = drop && !lastDropped_;
-      sinceDamage_ += carries;
-      if (sinceDamage_ > kMaxReachBack && !lastDropped_) sinceDamage_ = -1;
+      if (fromDamage || afterDamaged_) dropped_.push_back(view);
+      if (sinceDamage_ > kMaxReachBack && !fromDamage) sinceDamage_ = -1;
+      afterDamaged_ = fromDamage;
     }
+  }
+
+  // Whether the sound data a layer III frame decodes (the end of the
+  // reservoir, then its own bytes) holds a run of kZeroRun zero bytes.
+  bool ZerosInSoundData(const Layer3Data& d) const {
+    int run = 0;
+    auto look = [&run](unsigned char c) {
+      run = c == 0 ? run + 1 : 0;
+      return run >= kZeroRun;
+    };
+    // Its data begins reachBack bytes before the frame's own and may end
+    // before the reservoir does.
+    const auto begin = static_cast<int64_t>(reservoir_.size()) - std::min<int64_t>(d.reachBack, static_cast<int64_t>(reservoir_.size()));
+    const int64_t end = std::min<int64_t>(static_cast<int64_t>(reservoir_.size()), begin + d.bytes);
+    for (int64_t i = begin; i < end; ++i)
+      if (look(reservoir_[static_cast<size_t>(i)])) return true;
+    const int64_t own = std::clamp<int64_t>(d.bytes - d.reachBack, 0, d.carries);
+    for (int64_t i = 0; i < own; ++i)
+      if (look(d.data[i])) return true;
+    return false;
   }
 
   void DamageBefore() {
@@ -878,6 +939,15 @@ class FrameMap {
     heldHeader_ = h;
   }
 
+  // Where the zero bytes from `at` on end (looking half a block ahead at
+  // most): zeros between frames are padding.
+  int64_t PastZeros(int64_t at) {
+    const auto n = static_cast<size_t>(std::clamp<int64_t>(end_ - at, 0, kBlock / 2));
+    const unsigned char* p = n > 0 ? Bytes(at, n) : nullptr;
+    if (!p || p[0] != 0) return at;
+    return at + (std::find_if(p, p + n, [](unsigned char c) { return c != 0; }) - p);
+  }
+
   // Whether the bytes from `from` to `to` are all zeros (padding that a
   // tool left between whole frames, not damage).
   bool ZerosBetween(int64_t from, int64_t to) {
@@ -912,7 +982,8 @@ class FrameMap {
   MpegHeader heldHeader_;
   bool damaged_ = false;
   int64_t sinceDamage_ = -1;  // sound data bytes since damage, while frames may reach back past it
-  bool lastDropped_ = false;  // the frame before was decoded from damage
+  bool afterDamaged_ = false;  // the frame before was decoded from damage
+  std::vector<unsigned char> reservoir_;  // the last sound data bytes, as the decoder keeps them
   std::vector<Run> runs_;
   int64_t viewEnd_ = 0;
   std::vector<int64_t> dropped_;  // view offsets, ascending
