@@ -806,12 +806,10 @@ class FrameMap {
       if (p) {
         const Layer3Data d = Layer3DataOf(p, h);
         // Sound data that reaches back past damage into bytes that are
-        // gone or further back than the frames before it hold, that runs
-        // past the frame's end, that counts more values than a granule
+        // gone, that runs past the frame's end, that counts more values than a granule
         // has, or that holds a run of zero bytes (which no encoder's codes
         // make, and which decode as loud noise) comes from damage.
-        fromDamage = !d.valid || (sinceDamage_ >= 0 && d.reachBack > sinceDamage_) ||
-                     d.reachBack > static_cast<int64_t>(reservoir_.size()) || d.bytes - d.reachBack > d.carries ||
+        fromDamage = !d.valid || (sinceDamage_ >= 0 && d.reachBack > sinceDamage_) || d.bytes - d.reachBack > d.carries ||
                      ZerosInSoundData(d);
         reservoir_.insert(reservoir_.end(), d.data, d.data + d.carries);
         if (reservoir_.size() > static_cast<size_t>(kMaxReachBack))

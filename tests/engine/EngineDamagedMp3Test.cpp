@@ -390,7 +390,14 @@ TEST(EngineDamagedMp3, SeededDamageNeverSoundsLouderAndPlaysWhatTheReferencePlay
       SCOPED_TRACE(testing::Message() << name << " case " << c << ": " << kindNames[kind] << " at " << place
                                       << ", " << length << " bytes (" << path << ")");
       const Played p = PlayFile(path);
-      if (p.rate <= 0) continue;  // reported by Play
+      if (p.rate <= 0) continue;  // reported by PlayFile
+      // Tempo detection's decoder (mono, half the rate) reads it to its end
+      // as well, without a word on stderr.
+      if (auto analysis = engine::OpenAnalysisDecoder(path)) {
+        std::vector<float> block(4096);
+        while (analysis->Read(block.data(), 4096) > 0) {
+        }
+      }
       // The length shown after the scan is the length that plays.
       EXPECT_EQ(p.scannedBytes, static_cast<int64_t>(p.samples.size()) * 2);
       // Never louder than the clean song (1 dB for the joins the damage
