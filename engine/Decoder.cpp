@@ -2139,8 +2139,12 @@ bool Telling(const OpenFailure& f) { return f.error != OpenError::kNone && f.err
 std::unique_ptr<Decoder> OpenFrom(int fd, const std::string& path, OpenFailure* why, bool analysis) {
   OpenFailure first, second;
   std::unique_ptr<Decoder> d;
+  // Damage or junk at the start of an MPEG file hides what it is: the
+  // frame walk finds its frames, at memory speed, where no other format's
+  // mark stands at the start.
   const Kind kind = Sniff(fd);
-  if (analysis && kind == Kind::kMpeg) {
+  const bool mpeg = kind == Kind::kMpeg || (kind == Kind::kOther && !ContainerMark(fd));
+  if (analysis && mpeg) {
     // Half the rate keeps what tempo detection listens to (up to 8 kHz and
     // more) only from 32 kHz files up (mpg123 has no half of the lowest).
     d = Try<MpegDecoder>(fd, path, &first, true, false);
@@ -2154,10 +2158,7 @@ std::unique_ptr<Decoder> OpenFrom(int fd, const std::string& path, OpenFailure* 
     case Kind::kVorbis: d = Try<VorbisDecoder>(fd, path, &first); break;
     case Kind::kFlac: d = Try<FlacDecoder>(fd, path, &first); break;
     case Kind::kOther:
-      // Damage or junk at the start of an MPEG file hides what it is: the
-      // frame walk finds its frames, at memory speed, where no other
-      // format's mark stands at the start.
-      if (!ContainerMark(fd)) d = Try<MpegDecoder>(fd, path, &first, false, false);
+      if (mpeg) d = Try<MpegDecoder>(fd, path, &first, false, false);
       break;
   }
   // Whatever the first choice could not open (Ogg FLAC, Opus, WMA, WAV,
