@@ -897,11 +897,12 @@ class FrameMap {
       const unsigned char* p = Bytes(at, span + 1);
       if (!p) break;
       const void* hit = std::memchr(p, 0xFF, span);
+      const int64_t i = hit ? static_cast<const unsigned char*>(hit) - p : static_cast<int64_t>(span);
+      if (onlyZeros_ && std::any_of(p, p + i, [](unsigned char c) { return c != 0; })) onlyZeros_ = false;
       if (!hit) {
         at = stop;
         break;
       }
-      const int64_t i = static_cast<const unsigned char*>(hit) - p;
       at += i;
       if ((p[i + 1] & 0xE0) == 0xE0) {
         MpegHeader h;
@@ -911,6 +912,7 @@ class FrameMap {
           return;
         }
       }
+      onlyZeros_ = false;
       ++at;
     }
     spend(at - from);
@@ -920,7 +922,7 @@ class FrameMap {
 
   // The search found the run starting at `at`.
   void Found(int64_t at, const MpegHeader& h) {
-    if (held_ >= 0 && (held_ + heldHeader_.size == at || ZerosBetween(held_ + heldHeader_.size, at)))
+    if (held_ >= 0 && onlyZeros_)
       Accept(held_, heldHeader_);  // a part in another format, or padding, follows it
     else if (held_ >= 0 || at > searchStart_)
       DamageBefore();  // junk before it; a frame held was cut short by it
@@ -932,6 +934,7 @@ class FrameMap {
 
   void Search(int64_t from, int64_t held, const MpegHeader& h) {
     mode_ = Mode::kSearch;
+    onlyZeros_ = true;
     searchFrom_ = searchStart_ = from;
     held_ = held;
     heldHeader_ = h;
@@ -944,18 +947,6 @@ class FrameMap {
     const unsigned char* p = n > 0 ? Bytes(at, n) : nullptr;
     if (!p || p[0] != 0) return at;
     return at + (std::find_if(p, p + n, [](unsigned char c) { return c != 0; }) - p);
-  }
-
-  // Whether the bytes from `from` to `to` are all zeros (padding that a
-  // tool left between whole frames, not damage).
-  bool ZerosBetween(int64_t from, int64_t to) {
-    for (int64_t at = from; at < to;) {
-      const auto n = static_cast<size_t>(std::min<int64_t>(to - at, kBlock / 2));
-      const unsigned char* p = Bytes(at, n);
-      if (!p || std::any_of(p, p + n, [](unsigned char c) { return c != 0; })) return false;
-      at += static_cast<int64_t>(n);
-    }
-    return true;
   }
 
   // The search reached the end of the data: a frame held back was the last.
@@ -974,6 +965,7 @@ class FrameMap {
   Mode mode_ = Mode::kSearch;
   int64_t searchFrom_ = 0;
   int64_t searchStart_ = 0;  // where the current search began
+  bool onlyZeros_ = true;    // nothing but zeros has been passed since
   int64_t next_ = 0;
   uint32_t key_ = 0;
   int64_t held_ = -1;
@@ -1215,10 +1207,15 @@ class MpegDecoder final : public Decoder {
 
   std::function<void()> ScanJob() override {
     if (analysis_ || scanned_ || scan_) return {};
+    // The scan walks the file with a walk of its own (the same walk, so the
+    // same view and index): the decoder's never waits for a low-priority
+    // thread's hold on it.
+    auto fd = std::make_shared<Fd>(fcntl(map_->fd(), F_DUPFD_CLOEXEC, 0));
+    if (fd->get() < 0) return {};
     scan_ = std::make_shared<MpegScan>();
-    return [scan = scan_, map = map_] {
+    return [scan = scan_, fd] {
       if (scan.use_count() <= 1) return;  // the decoder is gone already
-      ScanMpeg(map, *scan);
+      if (auto map = FrameMap::Open(fd->get(), nullptr)) ScanMpeg(map, *scan);
     };
   }
 
@@ -1229,11 +1226,15 @@ class MpegDecoder final : public Decoder {
     // own thread goes on with it.
     constexpr int64_t kReadAhead = 16 * 1024;
     if (pendingSeek_ >= 0) {
-      if (SearchLimitNow() >= 0 && !map_->Complete()) {
+      // The seek waits for the walk to be complete (where it lands is known
+      // only then); a thread with a limit walks its share of it.
+      if (SearchLimitNow() >= 0 && !map_->Reach(std::numeric_limits<int64_t>::max(), SearchLimitNow())) {
         waiting_ = true;
         return true;
       }
       const int64_t frame = std::exchange(pendingSeek_, -1);
+      map_->WalkAll();
+      mpg123_set_filesize(mh_, static_cast<off_t>(map_->ViewSize()));
       const off_t at = mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
       if (at < 0 || (at != static_cast<off_t>(frame) && !mixedRates_)) return false;  // past the data's end
     }
@@ -1275,13 +1276,16 @@ class MpegDecoder final : public Decoder {
   }
 
   bool SeekNative(int64_t frame) override {
-    // A seek that may have to walk far is left to the next read, on a
-    // thread that may search.
-    if (SearchLimitNow() >= 0 && !map_->Complete()) {
+    // A seek waits for the walk to be complete (where it lands is known
+    // only then); one that would have to walk further than the thread may
+    // is left to the next read, on a thread that may.
+    if (SearchLimitNow() >= 0 && !map_->Reach(std::numeric_limits<int64_t>::max(), SearchLimitNow())) {
       pendingSeek_ = frame;
       return true;
     }
     pendingSeek_ = -1;
+    map_->WalkAll();
+    mpg123_set_filesize(mh_, static_cast<off_t>(map_->ViewSize()));
     const off_t at = mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
     // mpg123 counts each part of a file that changes its rate at that part's
     // rate: there a seek lands near the place, not on it.
