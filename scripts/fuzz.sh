@@ -64,4 +64,13 @@ for name in "${names[@]}"; do
     tail -n 3 "$work/$name.log"
   fi
 done
+# Opt-in (FUZZ_LONG=1): the seeded damaged-MP3 test over many more cases
+# than the test command's (DJVP_DAMAGE_CASES per song, default 500), under
+# the sanitizers of this build.
+if [ -n "${FUZZ_LONG:-}" ]; then
+  cmake --build "$build" -j"${FUZZ_JOBS:-$(nproc)}" --target engine_tests
+  echo "== damaged MP3s, ${DJVP_DAMAGE_CASES:-500} cases per song"
+  DJVP_DAMAGE_CASES=${DJVP_DAMAGE_CASES:-500} "$build/bin/engine_tests" \
+    --gtest_filter='EngineDamagedMp3.SeededDamage*' || failed=1
+fi
 exit "$failed"
