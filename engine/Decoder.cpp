@@ -603,24 +603,31 @@ int64_t Id3v2Size(const unsigned char* p, size_t n) {
 // The frames of an MPEG audio file that can be played, found by walking the
 // file from frame to frame, and the view of them that libmpg123 reads: the
 // frames one after another, without what lies between them (tags, damage,
-// stray bytes), so that the library never searches and never meets a false
-// frame. The walk decides, in this one place, which frames are whole:
+// stray bytes, zeros), so that the library never searches and never meets
+// a false frame. The walk decides, in this one place, which frames are
+// whole and which of them play:
 //  - a frame is whole when the next frame begins where it ends and agrees
-//    with it (version, layer, rate and channels), or a tag begins there;
+//    with it (version, layer, rate and channels), or a tag or zeros and
+//    then the next frame begin there;
 //  - the last frame of the file is whole when its bytes are all there,
 //    whatever follows it (stray bytes, a frame cut short, tags);
 //  - a frame after which the data does not go on but further frames follow
-//    further on was cut short by the damage between them and is left out;
+//    after other bytes was cut short by the damage between them and is
+//    left out;
 //  - after damage (and at the start) a frame is taken only when the two
 //    frames after it follow it and agree with it (or the data ends with
-//    it), so that chance patterns in junk are never taken for sound;
-//  - a layer III frame whose sound data reaches back past the damage into
-//    bytes that are gone is decoded, so that the frames after it have what
-//    they reach back for, but not played (Dropped).
+//    them), so that chance patterns in junk are never taken for sound;
+//  - a layer III frame whose sound data is not what an encoder writes
+//    (reaching back past damage into bytes that are gone, running past the
+//    frame, too many values, a run of zero bytes) is decoded, so that the
+//    frames after it have what they reach back for, but not played, and
+//    neither is the frame after it, which overlaps with its sound
+//    (Dropped).
 // The walk goes forward only, as far as it is asked, at memory speed (the
 // file is read in large blocks), and the memory it keeps grows with the
-// number of damaged stretches, never with their length. A FrameMap is
-// shared by a decoder and its whole-file scan; its calls take its lock.
+// number of damaged stretches, never with their length. A decoder and its
+// whole-file scan each walk with a map of their own (the same walk gives
+// the same view, and so the same seek index); the calls take the map's lock.
 class FrameMap {
  public:
   // Null when the file has no frame that can be played (the search for the
@@ -715,13 +722,6 @@ class FrameMap {
     return std::binary_search(dropped_.begin(), dropped_.end(), at);
   }
 
-  // Whether the walk so far has left frames or bytes out in the middle of
-  // the sound (damage), as opposed to tags and stray bytes at the ends.
-  bool Damaged() {
-    std::lock_guard<std::mutex> lock(m_);
-    return damaged_ || !dropped_.empty();
-  }
-
  private:
   FrameMap() = default;
 
@@ -739,8 +739,9 @@ class FrameMap {
   // Zero bytes in a row that no layer III sound data holds.
   static constexpr int kZeroRun = 12;
 
-  // `n` bytes of the file at `at` (within the audio data's end for more
-  // than a header), from the block in memory; null when the file has fewer.
+  // `n` bytes (kBlock at most) of the file at `at`, from the block in
+  // memory, which is read anew from `at` when they are not in it; null
+  // when the file has fewer.
   const unsigned char* Bytes(int64_t at, size_t n) {
     if (at < 0) return nullptr;
     if (at >= blockAt_ && at + static_cast<int64_t>(n) <= blockAt_ + static_cast<int64_t>(blockLen_))
@@ -844,10 +845,7 @@ class FrameMap {
     return false;
   }
 
-  void DamageBefore() {
-    damaged_ = true;
-    sinceDamage_ = 0;
-  }
+  void DamageBefore() { sinceDamage_ = 0; }
 
   // One piece of the walk: a frame of the run being followed, or a block
   // of the search for the next run. `budget` (when not negative) counts
@@ -970,7 +968,6 @@ class FrameMap {
   uint32_t key_ = 0;
   int64_t held_ = -1;
   MpegHeader heldHeader_;
-  bool damaged_ = false;
   int64_t sinceDamage_ = -1;  // sound data bytes since damage, while frames may reach back past it
   bool afterDamaged_ = false;  // the frame before was decoded from damage
   std::vector<unsigned char> reservoir_;  // the last sound data bytes, as the decoder keeps them

@@ -77,10 +77,13 @@ class Decoder {
   int fileRate() const { return nativeRate_; }
   // Length in frames; for formats without an exact count, the best estimate.
   // MPEG audio counts exactly once SettleLength has run, or once a scan of
-  // the whole file made elsewhere (ScanJob) has been taken over; a file whose
-  // rate changes midway, or that is damaged, then has a measured length,
-  // which the end of reading makes exact. FLAC measures its length from its
-  // last frames where the stream information's count is missing or wrong.
+  // the whole file made elsewhere (ScanJob) has been taken over (a damaged
+  // file too: the scan counts the frames that play); a file whose rate
+  // changes midway then has a measured length, which the end of reading
+  // makes exact. Before that, an MPEG file's length is its header frame's
+  // count or an estimate, which never ends reading: it plays to its last
+  // whole frame. FLAC measures its length from its last frames where the
+  // stream information's count is missing or wrong.
   int64_t lengthFrames() const { return length_; }
   bool lengthExact() const { return exactLength_; }
   // Makes the length exact where the format can (MPEG audio scans the whole
@@ -190,8 +193,10 @@ class Decoder {
 // the file cannot be opened or decoded; `why` then tells why.
 // Opening reads little of the file: an MPEG file is scanned whole only when
 // SettleLength first needs it (or by its ScanJob). MPEG audio plays on past
-// damaged stretches of any length, leaving out the frames they break; a
-// file in which no frame is whole is refused.
+// damaged stretches of any length, leaving out the frames they break and
+// never playing junk; junk before its first frame is searched through (an
+// MPEG file is recognised behind it where no other format's mark starts the
+// file); a file in which no frame is whole is refused.
 std::unique_ptr<Decoder> OpenDecoder(const std::string& path, OpenFailure* why = nullptr);
 
 // A decoder for analysis rather than listening, made as cheap as the format
