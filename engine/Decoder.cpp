@@ -592,6 +592,19 @@ Layer3Data Layer3DataOf(const unsigned char* frame, const MpegHeader& h) {
   return d;
 }
 
+// Whether the n bytes at p are all zeros, eight at a time.
+bool AllZeros(const unsigned char* p, size_t n) {
+  uint64_t any = 0;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    any |= word;
+  }
+  for (; i < n; ++i) any |= p[i];
+  return any == 0;
+}
+
 // The size of an ID3v2 tag at p (n bytes available), 0 when none starts there.
 int64_t Id3v2Size(const unsigned char* p, size_t n) {
   if (n < 10 || std::memcmp(p, "ID3", 3) != 0 || p[3] == 0xFF || p[4] == 0xFF) return 0;
@@ -881,14 +894,14 @@ class FrameMap {
       return;
     }
     if (mode_ != Mode::kSearch) return;
-    // The next run of frames, searched for half a block at a time.
+    // The next run of frames, searched for a block at a time.
     const int64_t from = searchFrom_;
     const int64_t last = end_ - 4;  // the last place a header fits
     if (from > last) {
       Finish();
       return;
     }
-    const int64_t stop = std::min(last + 1, from + kBlock / 2);
+    const int64_t stop = std::min(last + 1, from + kBlock - 1);
     int64_t at = from;
     while (at < stop) {
       const auto span = static_cast<size_t>(stop - at);
@@ -896,7 +909,7 @@ class FrameMap {
       if (!p) break;
       const void* hit = std::memchr(p, 0xFF, span);
       const int64_t i = hit ? static_cast<const unsigned char*>(hit) - p : static_cast<int64_t>(span);
-      if (onlyZeros_ && std::any_of(p, p + i, [](unsigned char c) { return c != 0; })) onlyZeros_ = false;
+      if (onlyZeros_ && !AllZeros(p, static_cast<size_t>(i))) onlyZeros_ = false;
       if (!hit) {
         at = stop;
         break;
