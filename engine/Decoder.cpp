@@ -634,7 +634,7 @@ int64_t Id3v2Size(const unsigned char* p, size_t n) {
 //    (reaching back past damage into bytes that are gone, running past the
 //    frame, too many values, a run of zero bytes) is decoded, so that the
 //    frames after it have what they reach back for, but not played, and
-//    neither is the frame after it, which overlaps with its sound
+//    neither are the two frames after it, which carry its sound on
 //    (Dropped).
 // The walk goes forward only, as far as it is asked, at memory speed (the
 // file is read in large blocks), and the memory it keeps grows with the
@@ -830,11 +830,12 @@ class FrameMap {
           reservoir_.erase(reservoir_.begin(), reservoir_.end() - kMaxReachBack);
         if (sinceDamage_ >= 0) sinceDamage_ += d.carries;
       }
-      // The frame after one decoded from damage overlaps with its sound
-      // (the transform's windows), so it goes as well.
-      if (fromDamage || afterDamaged_) dropped_.push_back(view);
-      if (sinceDamage_ > kMaxReachBack && !fromDamage) sinceDamage_ = -1;
-      afterDamaged_ = fromDamage;
+      // The two frames after one decoded from damage carry its sound on
+      // (the transform's overlapping windows, then the synthesis filter's
+      // history), so they go as well.
+      if (fromDamage || afterDamage_ > 0) dropped_.push_back(view);
+      afterDamage_ = fromDamage ? 2 : std::max(0, afterDamage_ - 1);
+      if (sinceDamage_ > kMaxReachBack && afterDamage_ == 0) sinceDamage_ = -1;
     }
   }
 
@@ -982,7 +983,7 @@ class FrameMap {
   int64_t held_ = -1;
   MpegHeader heldHeader_;
   int64_t sinceDamage_ = -1;  // sound data bytes since damage, while frames may reach back past it
-  bool afterDamaged_ = false;  // the frame before was decoded from damage
+  int afterDamage_ = 0;  // frames still to leave out after one decoded from damage
   std::vector<unsigned char> reservoir_;  // the last sound data bytes, as the decoder keeps them
   std::vector<Run> runs_;
   int64_t viewEnd_ = 0;
