@@ -621,7 +621,8 @@ int64_t Id3v2Size(const unsigned char* p, size_t n) {
 // whole and which of them play:
 //  - a frame is whole when the next frame begins where it ends and agrees
 //    with it (version, layer, rate and channels), or a tag or zeros and
-//    then the next frame begin there;
+//    then the next frame begin there (zeros may stand for frames that are
+//    gone: the frames after them are taken as after damage);
 //  - the last frame of the file is whole when its bytes are all there,
 //    whatever follows it (stray bytes, a frame cut short, tags);
 //  - a frame after which the data does not go on but further frames follow
@@ -934,10 +935,16 @@ class FrameMap {
 
   // The search found the run starting at `at`.
   void Found(int64_t at, const MpegHeader& h) {
-    if (held_ >= 0 && onlyZeros_)
-      Accept(held_, heldHeader_);  // a part in another format, or padding, follows it
-    else if (held_ >= 0 || at > searchStart_)
+    if (held_ >= 0 && onlyZeros_) {
+      // A part in another format follows the frame held, or zeros do: it
+      // was whole. Zeros may stand for frames that are gone (a download's
+      // hole) as well as for padding: the frames after them are taken as
+      // after damage.
+      Accept(held_, heldHeader_);
+      if (at > held_ + heldHeader_.size) DamageBefore();
+    } else if (held_ >= 0 || at > searchStart_) {
       DamageBefore();  // junk before it; a frame held was cut short by it
+    }
     held_ = -1;
     key_ = h.Key();
     next_ = at;

@@ -338,20 +338,29 @@ TEST(EngineDamagedMp3, SeededDamageNeverSoundsLouderAndPlaysWhatTheReferencePlay
           for (auto& b : out) b = static_cast<unsigned char>(random());
         return out;
       };
-      // The head, the middle or near the end.
-      const size_t place = std::vector<size_t>{random() % 512, size / 4 + random() % (size / 2),
-                                               size - 1024 - random() % 2048}[random() % 3];
+      // The head, the middle or near the end (each draw in a statement of
+      // its own: the cases are the same whatever order a compiler gives
+      // a call's arguments).
+      const size_t head = random() % 512;
+      const size_t middle = size / 4 + random() % (size / 2);
+      const size_t end = size - 1024 - random() % 2048;
+      const size_t where = random() % 3;
+      const size_t place = where == 0 ? head : where == 1 ? middle : end;
       const size_t length = size_t{1} << (4 + random() % 13);  // 16 bytes .. 64 KB
       // Damage that breaks no frame plays what libmpg123 plays, to 0.03 s:
-      // of the file, or (stray bytes after the last frame, zeros between
-      // frames, which take nothing away and in which it may find a false
-      // frame or stop searching) of the clean song.
-      bool tight = false, mpg123 = false, nothingLost = false, insideFrame = false;
+      // of the file, or, for stray bytes after the last frame (in which it
+      // may find a false frame), of the clean song. Zeros between frames
+      // are checked against the clean song too, to 1 s: they may stand
+      // for frames that are gone, and the frames after them that reach
+      // back across them are left out.
+      bool tight = false, mpg123 = false, againstClean = false, insideFrame = false;
       switch (kind) {
         case kStray: {
-          const auto tail = junk(1 + random() % 400, random() % 2);
+          const size_t n = 1 + random() % 400;
+          const bool zeros = random() % 2;
+          const auto tail = junk(n, zeros);
           bytes.insert(bytes.end(), tail.begin(), tail.end());
-          tight = mpg123 = nothingLost = true;
+          tight = mpg123 = againstClean = true;
           break;
         }
         case kCut:
@@ -365,7 +374,7 @@ TEST(EngineDamagedMp3, SeededDamageNeverSoundsLouderAndPlaysWhatTheReferencePlay
           const size_t at = next == starts.end() ? size : *next;
           const auto zeros = junk(length, true);
           bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), zeros.begin(), zeros.end());
-          tight = mpg123 = nothingLost = true;
+          mpg123 = againstClean = true;
           break;
         }
         case kInsertRandom:
@@ -419,7 +428,7 @@ TEST(EngineDamagedMp3, SeededDamageNeverSoundsLouderAndPlaysWhatTheReferencePlay
         }
       }
       // Damage that breaks frames plays what FFmpeg plays, to 1 s.
-      const int64_t frames = mpg123 ? Mpg123Frames(nothingLost ? Damaged(name) : path) : FfmpegFrames(path);
+      const int64_t frames = mpg123 ? Mpg123Frames(againstClean ? Damaged(name) : path) : FfmpegFrames(path);
       if (frames < 0) {
         ++unchecked;  // FFmpeg cannot open what is left of the song
         continue;
