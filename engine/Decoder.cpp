@@ -1212,11 +1212,12 @@ class MpegDecoder final : public Decoder {
     if (!Setup(rate, channels, length, why)) return false;
     rate_ = static_cast<int>(rate);
     channels_ = channels;
-    // The first sound, read here, waits for the first Read.
-    const SearchLimit anyLength(-1);
-    while (!released_ && DecodeMore()) {
+    // The first sound, read here, waits for the first Read (unless damage
+    // right after the first frames needs a search further than the calling
+    // thread may go: the first Read on a thread that may goes on with it).
+    while (!released_ && !waiting_ && DecodeMore()) {
     }
-    if (!released_) {
+    if (!released_ && !waiting_) {
       Fail(why, OpenError::kFormat);
       return false;
     }

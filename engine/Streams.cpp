@@ -86,7 +86,11 @@ Handle OpenStream(bool fromMemory, const char* path, uint64_t offset, uint64_t l
   // kPrescan; a stream that plays has it done by a background thread, and a
   // stream opened to measure a BPM never pays for it.
   OpenFailure why;
-  auto dec = OpenDecoder(path, &why);
+  std::unique_ptr<Decoder> dec;
+  {
+    const SearchLimit quick(kCallerSearchBytes);
+    dec = OpenDecoder(path, &why);
+  }
   if (!dec) return Refuse(ErrorOf(why.error), why.detail);
   if (flags & kPrescan)
     dec->SettleLength();

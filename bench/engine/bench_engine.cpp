@@ -256,6 +256,7 @@ void CallerWaits() {
   const Case cases[] = {
       {"clean 30 s song", song, 2, 25},
       {"1 MB random bytes at 15 s", MakeDamaged(song, "junk1m.mp3", 0.5, 1 << 20, false), 2, 25},
+      {"200 MB random bytes at 0.15 s", MakeDamaged(song, "junk200m_early.mp3", 0.005, size_t{200} << 20, false), 0, 25},
       {"64 KB random bytes at the start", MakeDamaged(song, "head64k.mp3", 0, 64 << 10, false), 2, 25},
       {"200 MB of zeros at the start", MakeDamaged(song, "zeros200m.mp3", 0, size_t{200} << 20, true), 2, 25},
       {"200 MB of zeros at 15 s", MakeDamaged(song, "zeros200m_mid.mp3", 0.5, size_t{200} << 20, true), 2, 25},
