@@ -504,27 +504,32 @@ off_t TrailingTagsStart(int fd) {
   return end;
 }
 
-// An MPEG audio frame header as the frame map reads it. Free-format frames
-// (no bit rate in the header) have no size of their own and are not taken.
+// An MPEG audio frame header as the frame map reads it. A free-format frame
+// (no bit rate in the header) has the size its stream's frames share, less
+// padding (`freeBase`, found from the distance between two of its headers);
+// without it, it is not taken.
 struct MpegHeader {
   int version = 0;  // the two version bits: 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
   int layer = 0;    // 1, 2 or 3
   bool crc = false;
   bool mono = false;
+  bool freeFormat = false;
   int rateIndex = 0;
   int64_t size = 0;  // bytes, header included
-  // What the frames of one stream share: version, layer, rate and channels.
+  // What the frames of one stream share: version, layer, rate, channels,
+  // and whether their size is free.
   uint32_t Key() const {
-    return static_cast<uint32_t>(version << 8 | layer << 4 | rateIndex << 1 | (mono ? 1 : 0));
+    return static_cast<uint32_t>((freeFormat ? 1 << 12 : 0) | version << 8 | layer << 4 | rateIndex << 1 |
+                                 (mono ? 1 : 0));
   }
 };
 
-bool ParseMpegHeader(const unsigned char* p, MpegHeader& h) {
+bool ParseMpegHeader(const unsigned char* p, MpegHeader& h, int64_t freeBase = 0) {
   if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0) return false;
   const int version = (p[1] >> 3) & 3, layerBits = (p[1] >> 1) & 3;
   const int bitrateIndex = p[2] >> 4, rateIndex = (p[2] >> 2) & 3;
-  if (version == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3 ||
-      (p[3] & 3) == 2)
+  if (version == 1 || layerBits == 0 || (bitrateIndex == 0 && freeBase <= 0) || bitrateIndex == 15 ||
+      rateIndex == 3 || (p[3] & 3) == 2)
     return false;
   static constexpr int kKbps[2][3][15] = {
       {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
@@ -539,7 +544,10 @@ bool ParseMpegHeader(const unsigned char* p, MpegHeader& h) {
   const int64_t bitrate = int64_t{kKbps[mpeg1 ? 0 : 1][layer - 1][bitrateIndex]} * 1000;
   const int64_t rate = kRates[version][rateIndex];
   const int64_t padding = (p[2] >> 1) & 1;
-  if (layer == 1)
+  h.freeFormat = bitrateIndex == 0;
+  if (h.freeFormat)
+    h.size = freeBase + padding * (layer == 1 ? 4 : 1);
+  else if (layer == 1)
     h.size = (12 * bitrate / rate + padding) * 4;
   else if (layer == 3 && !mpeg1)
     h.size = 72 * bitrate / rate + padding;
@@ -778,7 +786,22 @@ class FrameMap {
   bool HeaderAt(int64_t at, MpegHeader& h) {
     if (at + 4 > end_) return false;
     const unsigned char* p = Bytes(at, 4);
-    return p && ParseMpegHeader(p, h) && at + h.size <= end_;
+    return p && ParseMpegHeader(p, h, freeBase_) && at + h.size <= end_;
+  }
+
+  // For a free-format frame at `at`: its size without padding, from where
+  // the next header of the same kind begins (the largest free-format frame
+  // is 2880 bytes); 0 when none follows.
+  int64_t FreeFormatBase(int64_t at) {
+    constexpr int64_t kLargest = 2880;
+    const auto n = static_cast<size_t>(std::min<int64_t>(end_ - at, kLargest + 5));
+    const unsigned char* p = n >= 8 ? Bytes(at, n) : nullptr;
+    if (!p) return 0;
+    const int padding = ((p[2] >> 1) & 1) * (((p[1] >> 1) & 3) == 3 ? 4 : 1);
+    for (size_t q = 5; q + 4 <= n; ++q)
+      if (p[q] == p[0] && p[q + 1] == p[1] && (p[q + 2] & 0xFD) == (p[2] & 0xFD) && (p[q + 3] >> 6) == (p[3] >> 6))
+        return static_cast<int64_t>(q) - padding;
+    return 0;
   }
 
   // Whether the data ends at `at` (no room for another frame header).
@@ -792,6 +815,19 @@ class FrameMap {
   // Whether a frame at `at` starts a run of frames that follow each other
   // and agree, kFollowers after it, or up to the end of the data.
   bool ChainAt(int64_t at, MpegHeader& first) {
+    const unsigned char* p = Bytes(at, 4);
+    if (p && p[0] == 0xFF && (p[2] >> 4) == 0) {
+      // Free format: the size the stream's frames share, tried on the run.
+      const int64_t before = freeBase_;
+      freeBase_ = FreeFormatBase(at);
+      if (freeBase_ > 0 && RunAt(at, first)) return true;
+      freeBase_ = before;
+      return false;
+    }
+    return RunAt(at, first);
+  }
+
+  bool RunAt(int64_t at, MpegHeader& first) {
     if (!HeaderAt(at, first)) return false;
     int64_t q = at;
     MpegHeader h = first;
@@ -800,7 +836,7 @@ class FrameMap {
       if (EndsAt(next) || TagAt(next) > 0) return true;
       MpegHeader following;
       const unsigned char* p = Bytes(next, 4);
-      if (!p || !ParseMpegHeader(p, following) || following.Key() != first.Key()) return false;
+      if (!p || !ParseMpegHeader(p, following, freeBase_) || following.Key() != first.Key()) return false;
       if (next + following.size > end_) return true;  // a last frame cut short by the end
       q = next;
       h = following;
@@ -987,6 +1023,7 @@ class FrameMap {
   bool onlyZeros_ = true;    // nothing but zeros has been passed since
   int64_t next_ = 0;
   uint32_t key_ = 0;
+  int64_t freeBase_ = 0;  // the size a free-format stream's frames share, less padding
   int64_t held_ = -1;
   MpegHeader heldHeader_;
   int64_t sinceDamage_ = -1;  // sound data bytes since damage, while frames may reach back past it
@@ -1111,6 +1148,10 @@ void ScanMpeg(const std::shared_ptr<FrameMap>& map, MpegScan& scan) {
       samples.emplace_back(rate, n);
     };
     int64_t droppedSamples = 0;
+    // The encoder's delay and padding, which decoding leaves out.
+    long delay = -1, padding = 0;
+    const bool header = mpg123_getstate(mh, MPG123_ENC_DELAY, &delay, nullptr) == MPG123_OK && delay >= 0;
+    if (mpg123_getstate(mh, MPG123_ENC_PADDING, &padding, nullptr) != MPG123_OK || padding < 0) padding = 0;
     // The first frame has been read by the open already.
     int rc = MPG123_OK;
     do {
@@ -1125,24 +1166,24 @@ void ScanMpeg(const std::shared_ptr<FrameMap>& map, MpegScan& scan) {
     const bool mixed = samples.size() > 1;
     off_t length = 0;
     bool exact = false;
-    if (!mixed) {
+    if (!mixed && !samples.empty()) {
       // Having read every frame, the library knows what it decodes (the
       // encoder's delay and, where the end is reached, its padding, left
-      // out); the frames left out of play come off that.
-      const off_t decoded = mpg123_length(mh);
-      if (decoded > 0) {
-        length = std::max<off_t>(0, decoded - static_cast<off_t>(droppedSamples));
-        exact = true;
-      }
-    } else {
+      // out); the frames left out of play come off that. Where its count
+      // goes astray (a VBR file cut short), what decoding then delivers is
+      // counted: every frame less the delays at the start.
+      constexpr long kDecoderDelay = 529;
+      const int64_t all = samples[0].second + droppedSamples;
+      int64_t decoded = mpg123_length(mh);
+      if (header && (decoded > all || decoded < all - delay - padding - 2 * kDecoderDelay))
+        decoded = all - delay - kDecoderDelay;
+      length = std::max<off_t>(0, static_cast<off_t>(decoded - droppedSamples));
+      exact = decoded > 0;
+    } else if (mixed) {
       double frames = 0;
       for (const auto& [rate, n] : samples) frames += static_cast<double>(n) * static_cast<double>(firstRate) / rate;
-      // The encoder's delay and padding, which decoding leaves out.
-      long delay = 0, padding = 0;
-      if (mpg123_getstate(mh, MPG123_ENC_DELAY, &delay, nullptr) != MPG123_OK || delay < 0) delay = 0;
-      if (mpg123_getstate(mh, MPG123_ENC_PADDING, &padding, nullptr) != MPG123_OK || padding < 0) padding = 0;
       if (frames < static_cast<double>(kMaxFrames))
-        length = std::max<off_t>(0, static_cast<off_t>(std::llround(frames)) - delay - padding);
+        length = std::max<off_t>(0, static_cast<off_t>(std::llround(frames)) - std::max<long>(delay, 0) - padding);
     }
     off_t* offsets = nullptr;
     off_t step = 0;

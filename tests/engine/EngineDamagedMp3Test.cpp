@@ -220,6 +220,7 @@ TEST(EngineDamagedMp3, PlaysWhatLibmpg123PlaysAndTheScanMeasuresIt) {
       "joined.mp3",        // 0.03 s with a header frame, then the 3 s song (cat)
       "tenth.mp3",         // the header frame counts a tenth of the frames
       "head64k.mp3",       // 64 KB of junk before the song
+      "free_tail7.mp3",    // free format (no bit rate in the headers), 7 stray bytes
   };
   for (const char* name : files) {
     SCOPED_TRACE(name);
