@@ -22,6 +22,7 @@ extern "C" {
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <string_view>
 #include <type_traits>
@@ -111,6 +112,14 @@ struct Decoder::Resampler {
 };
 
 Decoder::~Decoder() = default;
+
+namespace {
+thread_local int64_t tSearchLimit = -1;
+}  // namespace
+
+SearchLimit::SearchLimit(int64_t bytes) : before_(tSearchLimit) { tSearchLimit = bytes; }
+SearchLimit::~SearchLimit() { tSearchLimit = before_; }
+int64_t SearchLimitNow() { return tSearchLimit; }
 
 int64_t Decoder::ToNative(int64_t frame) const {
   if (outRate_ <= 0 || outRate_ == nativeRate_) return frame;
@@ -351,6 +360,7 @@ void Decoder::ResetConversion() {
 }
 
 int64_t Decoder::Read(float* out, int64_t frames) {
+  waiting_ = false;
   if (frames <= 0 || ended_ || outChannels_ <= 0) return 0;
   DoTakeOverScan();
   if (exactLength_ && position_ >= length_) {
@@ -380,12 +390,16 @@ int64_t Decoder::Read(float* out, int64_t frames) {
       more = false;
     }
     if (!more) drained_ = true;
+    if (waiting_) break;
   }
+  if (got <= 0 && waiting_) return 0;
   if (got <= 0) {
     // The data ended early (a file cut short, or a header that promised
-    // more): the true end is here, so that positions can reach the length.
+    // more), or where an estimate put it: the true end is here, so that
+    // positions can reach the length, which is now known.
     ended_ = true;
     length_ = position_;
+    exactLength_ = true;
     return 0;
   }
   position_ += got;
@@ -427,7 +441,13 @@ namespace {
 // ---------------------------------------------------------------- MPEG audio
 
 void MpegSetUp(mpg123_handle* mh, bool analysis, bool halve) {
-  mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS | (analysis ? MPG123_MONO_MIX : 0), 0);
+  // The library reads through a view that holds whole frames only (see
+  // FrameMap) and whose end is known only once the walk has reached it:
+  // it is not to look for the end itself, and seeks all the same.
+  mpg123_param(mh, MPG123_ADD_FLAGS,
+               MPG123_QUIET | MPG123_GAPLESS | MPG123_NO_PEEK_END | MPG123_FORCE_SEEKABLE |
+                   (analysis ? MPG123_MONO_MIX : 0),
+               0);
   if (halve) mpg123_param(mh, MPG123_DOWN_SAMPLE, 1, 0);
   // Only float output, at whatever rate and channel count the file has.
   mpg123_format_none(mh);
@@ -435,30 +455,6 @@ void MpegSetUp(mpg123_handle* mh, bool analysis, bool halve) {
   size_t count = 0;
   mpg123_rates(&rates, &count);
   for (size_t i = 0; i < count; ++i) mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
-}
-
-// Once the first frame has been found, a damaged stretch further on, however
-// long, is searched through for the next frame instead of ending the song.
-void SearchPastDamage(mpg123_handle* mh) { mpg123_param(mh, MPG123_RESYNC_LIMIT, -1, 0); }
-
-// Whether a tag (ID3v2, ID3v1, APE, Lyrics3) starts at `offset`.
-bool TagAt(int fd, off_t offset) {
-  char head[11] = {};
-  if (offset < 0) return false;
-  const ssize_t n = pread(fd, head, sizeof head, offset);
-  if (n >= 3 && (std::memcmp(head, "ID3", 3) == 0 || std::memcmp(head, "TAG", 3) == 0)) return true;
-  if (n >= 8 && std::memcmp(head, "APETAGEX", 8) == 0) return true;
-  return n >= 11 && std::memcmp(head, "LYRICSBEGIN", 11) == 0;
-}
-
-// Frames are taken one at a time and each is held back until the next one
-// shows whether it was whole: it was when the next frame begins where it
-// ends, or a tag does, or the data ends there. A frame that a damaged stretch
-// cuts short, and the false frames that the search finds inside the damage,
-// are followed by a gap instead; they would sound as loud noise and are left
-// out.
-bool WholeBefore(int fd, off_t heldEnd, off_t next) {
-  return heldEnd < 0 || next == heldEnd || TagAt(fd, heldEnd);
 }
 
 // Where the tags at the end of a file (ID3v1, APE, Lyrics3, in any order)
@@ -508,16 +504,603 @@ off_t TrailingTagsStart(int fd) {
   return end;
 }
 
-// Whether the frame held back when the data ended, ending at `heldEnd`, was
-// the last one: the audio data ends there (or within it, a file cut short),
-// or zeros that a tagger padded with follow it, but not more damage.
-bool WholeAtEnd(int fd, off_t heldEnd, off_t audioEnd) {
-  if (heldEnd < 0 || heldEnd >= audioEnd || TagAt(fd, heldEnd)) return true;
-  constexpr off_t kPadding = 8192;
-  if (audioEnd - heldEnd > kPadding) return false;
-  char rest[kPadding];
-  const ssize_t n = pread(fd, rest, static_cast<size_t>(audioEnd - heldEnd), heldEnd);
-  return n > 0 && std::all_of(rest, rest + n, [](char c) { return c == 0; });
+// An MPEG audio frame header as the frame map reads it. A free-format frame
+// (no bit rate in the header) has the size its stream's frames share, less
+// padding (`freeBase`, found from the distance between two of its headers);
+// without it, it is not taken.
+struct MpegHeader {
+  int version = 0;  // the two version bits: 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+  int layer = 0;    // 1, 2 or 3
+  bool crc = false;
+  bool mono = false;
+  bool freeFormat = false;
+  int rateIndex = 0;
+  int64_t size = 0;  // bytes, header included
+  // What the frames of one stream share: version, layer, rate, channels,
+  // and whether their size is free.
+  uint32_t Key() const {
+    return static_cast<uint32_t>((freeFormat ? 1 << 12 : 0) | version << 8 | layer << 4 | rateIndex << 1 |
+                                 (mono ? 1 : 0));
+  }
+};
+
+bool ParseMpegHeader(const unsigned char* p, MpegHeader& h, int64_t freeBase = 0) {
+  if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0) return false;
+  const int version = (p[1] >> 3) & 3, layerBits = (p[1] >> 1) & 3;
+  const int bitrateIndex = p[2] >> 4, rateIndex = (p[2] >> 2) & 3;
+  if (version == 1 || layerBits == 0 || (bitrateIndex == 0 && freeBase <= 0) || bitrateIndex == 15 ||
+      rateIndex == 3 || (p[3] & 3) == 2)
+    return false;
+  static constexpr int kKbps[2][3][15] = {
+      {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+      {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+  static constexpr int kRates[4][3] = {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
+  const int layer = 4 - layerBits;
+  const bool mpeg1 = version == 3;
+  const int64_t bitrate = int64_t{kKbps[mpeg1 ? 0 : 1][layer - 1][bitrateIndex]} * 1000;
+  const int64_t rate = kRates[version][rateIndex];
+  const int64_t padding = (p[2] >> 1) & 1;
+  h.freeFormat = bitrateIndex == 0;
+  if (h.freeFormat)
+    h.size = freeBase + padding * (layer == 1 ? 4 : 1);
+  else if (layer == 1)
+    h.size = (12 * bitrate / rate + padding) * 4;
+  else if (layer == 3 && !mpeg1)
+    h.size = 72 * bitrate / rate + padding;
+  else
+    h.size = 144 * bitrate / rate + padding;
+  h.version = version;
+  h.layer = layer;
+  h.crc = (p[1] & 1) == 0;
+  h.mono = (p[3] >> 6) == 3;
+  h.rateIndex = rateIndex;
+  return h.size > 4;
+}
+
+// What a layer III frame's side information says of its sound data: how
+// many bytes before the frame's own data it begins (in the bit reservoir
+// the frames ahead of it fill), how many bytes it takes in all, and how
+// many bytes of sound data the frame itself carries (from `data` on).
+struct Layer3Data {
+  bool valid = true;
+  int reachBack = 0;
+  int64_t bytes = 0;
+  const unsigned char* data = nullptr;
+  int64_t carries = 0;
+};
+
+Layer3Data Layer3DataOf(const unsigned char* frame, const MpegHeader& h) {
+  Layer3Data d;
+  const unsigned char* side = frame + 4 + (h.crc ? 2 : 0);
+  const bool mpeg1 = h.version == 3;
+  const int channels = h.mono ? 1 : 2;
+  auto bits = [side](int at, int n) {
+    int v = 0;
+    for (int i = 0; i < n; ++i, ++at) v = v << 1 | ((side[at >> 3] >> (7 - (at & 7))) & 1);
+    return v;
+  };
+  d.reachBack = bits(0, mpeg1 ? 9 : 8);
+  // Each granule and channel's part2_3_length, the first field of its block.
+  const int first = mpeg1 ? 9 + (h.mono ? 5 : 3) + 4 * channels : 8 + (h.mono ? 1 : 2);
+  const int block = mpeg1 ? 59 : 63;
+  int64_t total = 0;
+  for (int k = 0; k < (mpeg1 ? 2 : 1) * channels; ++k) {
+    total += bits(first + block * k, 12);
+    // No more than 576 values in a granule: 288 pairs.
+    if (bits(first + block * k + 12, 9) > 288) d.valid = false;
+  }
+  d.bytes = (total + 7) / 8;
+  const int sideBytes = mpeg1 ? (h.mono ? 17 : 32) : (h.mono ? 9 : 17);
+  d.data = side + sideBytes;
+  d.carries = std::max<int64_t>(0, h.size - 4 - (h.crc ? 2 : 0) - sideBytes);
+  return d;
+}
+
+// Whether the n bytes at p are all zeros, eight at a time.
+bool AllZeros(const unsigned char* p, size_t n) {
+  uint64_t any = 0;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    any |= word;
+  }
+  for (; i < n; ++i) any |= p[i];
+  return any == 0;
+}
+
+// The size of an ID3v2 tag at p (n bytes available), 0 when none starts there.
+int64_t Id3v2Size(const unsigned char* p, size_t n) {
+  if (n < 10 || std::memcmp(p, "ID3", 3) != 0 || p[3] == 0xFF || p[4] == 0xFF) return 0;
+  if ((p[6] | p[7] | p[8] | p[9]) & 0x80) return 0;
+  const int64_t size = (int64_t{p[6]} << 21) | (int64_t{p[7]} << 14) | (int64_t{p[8]} << 7) | p[9];
+  return 10 + size + ((p[5] & 0x10) ? 10 : 0);
+}
+
+// The frames of an MPEG audio file that can be played, found by walking the
+// file from frame to frame, and the view of them that libmpg123 reads: the
+// frames one after another, without what lies between them (tags, damage,
+// stray bytes, zeros), so that the library never searches and never meets
+// a false frame. The walk decides, in this one place, which frames are
+// whole and which of them play:
+//  - a frame is whole when the next frame begins where it ends and agrees
+//    with it (version, layer, rate and channels), or a tag or zeros and
+//    then the next frame begin there (zeros may stand for frames that are
+//    gone: the frames after them are taken as after damage);
+//  - the last frame of the file is whole when its bytes are all there,
+//    whatever follows it (stray bytes, a frame cut short, tags);
+//  - a frame after which the data does not go on but further frames follow
+//    after other bytes was cut short by the damage between them and is
+//    left out;
+//  - after damage (and at the start) a frame is taken only when the two
+//    frames after it follow it and agree with it (or the data ends with
+//    them), so that chance patterns in junk are never taken for sound;
+//  - a layer III frame whose sound data is not what an encoder writes
+//    (reaching back past damage into bytes that are gone, running past the
+//    frame, too many values, a run of zero bytes) is decoded, so that the
+//    frames after it have what they reach back for, but not played, and
+//    neither are the two frames after it, which carry its sound on
+//    (Dropped).
+// The walk goes forward only, as far as it is asked, at memory speed (the
+// file is read in large blocks), and the memory it keeps grows with the
+// number of damaged stretches, never with their length. A decoder and its
+// whole-file scan each walk with a map of their own (the same walk gives
+// the same view, and so the same seek index); the calls take the map's lock.
+class FrameMap {
+ public:
+  // Null when the file has no frame that can be played (the search for the
+  // first one goes through the whole file when it must).
+  static std::shared_ptr<FrameMap> Open(int fd, OpenFailure* why) {
+    auto map = std::shared_ptr<FrameMap>(new FrameMap);
+    map->fd_ = Duplicate(fd);
+    if (map->fd_.get() < 0) {
+      Fail(why, OpenError::kSystem, errno);
+      return nullptr;
+    }
+    struct stat st{};
+    if (fstat(map->fd_.get(), &st) != 0) {
+      Fail(why, OpenError::kSystem, errno);
+      return nullptr;
+    }
+    map->end_ = std::min<int64_t>(st.st_size, TrailingTagsStart(map->fd_.get()));
+    // Tags at the start are passed over.
+    int64_t at = 0;
+    for (int guard = 0; guard < 16; ++guard) {
+      const unsigned char* p = map->Bytes(at, 10);
+      const int64_t size = p ? Id3v2Size(p, 10) : 0;
+      if (size <= 0 || at + size >= map->end_) break;
+      at += size;
+    }
+    map->Search(at, -1, MpegHeader{});
+    std::lock_guard<std::mutex> lock(map->m_);
+    while (map->viewEnd_ == 0 && map->mode_ != Mode::kDone) {
+      int64_t unlimited = -1;
+      map->Step(unlimited);
+    }
+    if (map->viewEnd_ == 0) {
+      Fail(why, OpenError::kFormat);
+      return nullptr;
+    }
+    return map;
+  }
+
+  int fd() const { return fd_.get(); }
+
+  // Walks until the view holds `viewEnd` bytes or the walk is complete,
+  // passing at most `budget` bytes of the file (negative: no limit); false
+  // when the budget ran out first.
+  bool Reach(int64_t viewEnd, int64_t budget) {
+    std::lock_guard<std::mutex> lock(m_);
+    while (viewEnd_ < viewEnd && mode_ != Mode::kDone) {
+      if (budget == 0) return false;
+      Step(budget);
+    }
+    return true;
+  }
+
+  // Walks the whole file, letting go of the lock between blocks.
+  void WalkAll() {
+    while (!Reach(std::numeric_limits<int64_t>::max(), 1 << 20)) {
+    }
+  }
+
+  bool Complete() {
+    std::lock_guard<std::mutex> lock(m_);
+    return mode_ == Mode::kDone;
+  }
+
+  // Where byte `at` of the view lies in the file, and how many bytes from
+  // there on belong to the view without a break; false past the view's end.
+  // Walks as far as needed.
+  bool Locate(int64_t at, int64_t& file, int64_t& run) {
+    std::lock_guard<std::mutex> lock(m_);
+    while (at >= viewEnd_ && mode_ != Mode::kDone) {
+      int64_t unlimited = -1;
+      Step(unlimited);
+    }
+    if (at < 0 || at >= viewEnd_) return false;
+    auto it = std::upper_bound(runs_.begin(), runs_.end(), at, [](int64_t v, const Run& r) { return v < r.view; });
+    --it;
+    file = it->file + (at - it->view);
+    run = it->bytes - (at - it->view);
+    return true;
+  }
+
+  // The view's size: exact once the walk is complete, an estimate before.
+  int64_t ViewSize() {
+    std::lock_guard<std::mutex> lock(m_);
+    if (mode_ == Mode::kDone) return viewEnd_;
+    const int64_t walked = runs_.empty() ? 0 : runs_.back().file + runs_.back().bytes;
+    return viewEnd_ + std::max<int64_t>(0, end_ - walked);
+  }
+
+  // Whether the frame at `at` in the view is decoded but not played.
+  bool Dropped(int64_t at) {
+    std::lock_guard<std::mutex> lock(m_);
+    return std::binary_search(dropped_.begin(), dropped_.end(), at);
+  }
+
+ private:
+  FrameMap() = default;
+
+  enum class Mode { kSearch, kChain, kDone };
+  struct Run {
+    int64_t file;
+    int64_t view;
+    int64_t bytes;
+  };
+  static constexpr int64_t kBlock = 256 * 1024;
+  // Frames after a frame that must follow it and agree with it.
+  static constexpr int kFollowers = 2;
+  // The farthest a layer III frame reaches back for its sound data.
+  static constexpr int64_t kMaxReachBack = 511;
+  // Zero bytes in a row that no layer III sound data holds.
+  static constexpr int kZeroRun = 12;
+
+  // `n` bytes (kBlock at most) of the file at `at`, from the block in
+  // memory, which is read anew from `at` when they are not in it; null
+  // when the file has fewer.
+  const unsigned char* Bytes(int64_t at, size_t n) {
+    if (at < 0) return nullptr;
+    if (at >= blockAt_ && at + static_cast<int64_t>(n) <= blockAt_ + static_cast<int64_t>(blockLen_))
+      return block_.data() + (at - blockAt_);
+    block_.resize(static_cast<size_t>(kBlock));
+    blockAt_ = at;
+    blockLen_ = 0;
+    while (blockLen_ < block_.size()) {
+      const ssize_t got = pread(fd_.get(), block_.data() + blockLen_, block_.size() - blockLen_,
+                                blockAt_ + static_cast<int64_t>(blockLen_));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;
+      blockLen_ += static_cast<size_t>(got);
+    }
+    if (static_cast<int64_t>(n) > static_cast<int64_t>(blockLen_)) return nullptr;
+    return block_.data();
+  }
+
+  // The header of a frame at `at` whose bytes all lie in the audio data.
+  bool HeaderAt(int64_t at, MpegHeader& h) {
+    if (at + 4 > end_) return false;
+    const unsigned char* p = Bytes(at, 4);
+    return p && ParseMpegHeader(p, h, freeBase_) && at + h.size <= end_;
+  }
+
+  // For a free-format frame at `at`: its size without padding, from where
+  // the next header of the same kind begins (the largest free-format frame
+  // is 2880 bytes); 0 when none follows.
+  int64_t FreeFormatBase(int64_t at) {
+    constexpr int64_t kLargest = 2880;
+    const auto n = static_cast<size_t>(std::min<int64_t>(end_ - at, kLargest + 5));
+    const unsigned char* p = n >= 8 ? Bytes(at, n) : nullptr;
+    if (!p) return 0;
+    const int padding = ((p[2] >> 1) & 1) * (((p[1] >> 1) & 3) == 3 ? 4 : 1);
+    for (size_t q = 5; q + 4 <= n; ++q)
+      if (p[q] == p[0] && p[q + 1] == p[1] && (p[q + 2] & 0xFD) == (p[2] & 0xFD) && (p[q + 3] >> 6) == (p[3] >> 6))
+        return static_cast<int64_t>(q) - padding;
+    return 0;
+  }
+
+  // Whether the data ends at `at` (no room for another frame header).
+  bool EndsAt(int64_t at) const { return at + 4 > end_; }
+
+  int64_t TagAt(int64_t at) {
+    const unsigned char* p = at + 10 <= end_ ? Bytes(at, 10) : nullptr;
+    return p ? Id3v2Size(p, 10) : 0;
+  }
+
+  // Whether a frame at `at` starts a run of frames that follow each other
+  // and agree, kFollowers after it, or up to the end of the data.
+  bool ChainAt(int64_t at, MpegHeader& first) {
+    const unsigned char* p = Bytes(at, 4);
+    if (p && p[0] == 0xFF && (p[2] >> 4) == 0) {
+      // Free format: the size the stream's frames share, tried on the run.
+      const int64_t before = freeBase_;
+      freeBase_ = FreeFormatBase(at);
+      if (freeBase_ > 0 && RunAt(at, first)) return true;
+      freeBase_ = before;
+      return false;
+    }
+    return RunAt(at, first);
+  }
+
+  bool RunAt(int64_t at, MpegHeader& first) {
+    if (!HeaderAt(at, first)) return false;
+    int64_t q = at;
+    MpegHeader h = first;
+    for (int n = 0; n < kFollowers; ++n) {
+      const int64_t next = PastZeros(q + h.size);
+      if (EndsAt(next) || TagAt(next) > 0) return true;
+      MpegHeader following;
+      const unsigned char* p = Bytes(next, 4);
+      if (!p || !ParseMpegHeader(p, following, freeBase_) || following.Key() != first.Key()) return false;
+      if (next + following.size > end_) return true;  // a last frame cut short by the end
+      q = next;
+      h = following;
+    }
+    return true;
+  }
+
+  void Accept(int64_t at, const MpegHeader& h) {
+    const int64_t view = viewEnd_;
+    if (!runs_.empty() && runs_.back().file + runs_.back().bytes == at)
+      runs_.back().bytes += h.size;
+    else
+      runs_.push_back(Run{at, view, h.size});
+    viewEnd_ += h.size;
+    if (h.layer == 3) {
+      const unsigned char* p = Bytes(at, static_cast<size_t>(h.size));
+      bool fromDamage = !p;
+      if (p) {
+        const Layer3Data d = Layer3DataOf(p, h);
+        // Sound data that reaches back past damage into bytes that are
+        // gone, that runs past the frame's end, that counts more values than a granule
+        // has, or that holds a run of zero bytes (which no encoder's codes
+        // make, and which decode as loud noise) comes from damage.
+        fromDamage = !d.valid || (sinceDamage_ >= 0 && d.reachBack > sinceDamage_) || d.bytes - d.reachBack > d.carries ||
+                     ZerosInSoundData(d);
+        reservoir_.insert(reservoir_.end(), d.data, d.data + d.carries);
+        if (reservoir_.size() > static_cast<size_t>(kMaxReachBack))
+          reservoir_.erase(reservoir_.begin(), reservoir_.end() - kMaxReachBack);
+        if (sinceDamage_ >= 0) sinceDamage_ += d.carries;
+      }
+      // The two frames after one decoded from damage carry its sound on
+      // (the transform's overlapping windows, then the synthesis filter's
+      // history), so they go as well.
+      if (fromDamage || afterDamage_ > 0) dropped_.push_back(view);
+      afterDamage_ = fromDamage ? 2 : std::max(0, afterDamage_ - 1);
+      if (sinceDamage_ > kMaxReachBack && afterDamage_ == 0) sinceDamage_ = -1;
+    }
+  }
+
+  // Whether the sound data a layer III frame decodes (the end of the
+  // reservoir, then its own bytes) holds a run of kZeroRun zero bytes.
+  bool ZerosInSoundData(const Layer3Data& d) const {
+    int run = 0;
+    auto look = [&run](unsigned char c) {
+      run = c == 0 ? run + 1 : 0;
+      return run >= kZeroRun;
+    };
+    // Its data begins reachBack bytes before the frame's own and may end
+    // before the reservoir does.
+    const auto begin = static_cast<int64_t>(reservoir_.size()) - std::min<int64_t>(d.reachBack, static_cast<int64_t>(reservoir_.size()));
+    const int64_t end = std::min<int64_t>(static_cast<int64_t>(reservoir_.size()), begin + d.bytes);
+    for (int64_t i = begin; i < end; ++i)
+      if (look(reservoir_[static_cast<size_t>(i)])) return true;
+    const int64_t own = std::clamp<int64_t>(d.bytes - d.reachBack, 0, d.carries);
+    for (int64_t i = 0; i < own; ++i)
+      if (look(d.data[i])) return true;
+    return false;
+  }
+
+  void DamageBefore() { sinceDamage_ = 0; }
+
+  // One piece of the walk: a frame of the run being followed, or a block
+  // of the search for the next run. `budget` (when not negative) counts
+  // down the bytes passed.
+  void Step(int64_t& budget) {
+    auto spend = [&budget](int64_t bytes) {
+      if (budget >= 0) budget = std::max<int64_t>(0, budget - std::max<int64_t>(bytes, 1));
+    };
+    if (mode_ == Mode::kChain) {
+      MpegHeader h;
+      if (!HeaderAt(next_, h)) {  // cannot happen: the header was checked
+        mode_ = Mode::kDone;
+        return;
+      }
+      spend(h.size);
+      const int64_t end = next_ + h.size;
+      MpegHeader following;
+      if (EndsAt(end)) {
+        Accept(next_, h);
+        mode_ = Mode::kDone;
+      } else if (HeaderAt(end, following) && following.Key() == key_) {
+        Accept(next_, h);
+        next_ = end;
+      } else if (const int64_t tag = TagAt(end); tag > 0) {
+        // Files joined together, each with its tag.
+        Accept(next_, h);
+        Search(end + tag, -1, h);
+      } else {
+        // Damage, stray bytes, or a part in another format: what follows
+        // decides whether this frame was whole.
+        Search(end, next_, h);
+      }
+      return;
+    }
+    if (mode_ != Mode::kSearch) return;
+    // The next run of frames, searched for a block at a time.
+    const int64_t from = searchFrom_;
+    const int64_t last = end_ - 4;  // the last place a header fits
+    if (from > last) {
+      Finish();
+      return;
+    }
+    const int64_t stop = std::min(last + 1, from + kBlock - 1);
+    int64_t at = from;
+    while (at < stop) {
+      const auto span = static_cast<size_t>(stop - at);
+      const unsigned char* p = Bytes(at, span + 1);
+      if (!p) break;
+      const void* hit = std::memchr(p, 0xFF, span);
+      const int64_t i = hit ? static_cast<const unsigned char*>(hit) - p : static_cast<int64_t>(span);
+      if (onlyZeros_ && !AllZeros(p, static_cast<size_t>(i))) onlyZeros_ = false;
+      if (!hit) {
+        at = stop;
+        break;
+      }
+      at += i;
+      if ((p[i + 1] & 0xE0) == 0xE0) {
+        MpegHeader h;
+        if (ChainAt(at, h)) {
+          spend(at - from);
+          Found(at, h);
+          return;
+        }
+      }
+      onlyZeros_ = false;
+      ++at;
+    }
+    spend(at - from);
+    searchFrom_ = at;
+    if (searchFrom_ > last) Finish();
+  }
+
+  // The search found the run starting at `at`.
+  void Found(int64_t at, const MpegHeader& h) {
+    if (held_ >= 0 && onlyZeros_) {
+      // A part in another format follows the frame held, or zeros do: it
+      // was whole. Zeros may stand for frames that are gone (a download's
+      // hole) as well as for padding: the frames after them are taken as
+      // after damage.
+      Accept(held_, heldHeader_);
+      if (at > held_ + heldHeader_.size) DamageBefore();
+    } else if (held_ >= 0 || at > searchStart_) {
+      DamageBefore();  // junk before it; a frame held was cut short by it
+    }
+    held_ = -1;
+    key_ = h.Key();
+    next_ = at;
+    mode_ = Mode::kChain;
+  }
+
+  void Search(int64_t from, int64_t held, const MpegHeader& h) {
+    mode_ = Mode::kSearch;
+    onlyZeros_ = true;
+    searchFrom_ = searchStart_ = from;
+    held_ = held;
+    heldHeader_ = h;
+  }
+
+  // Where the zero bytes from `at` on end (looking half a block ahead at
+  // most): zeros between frames are padding.
+  int64_t PastZeros(int64_t at) {
+    const auto n = static_cast<size_t>(std::clamp<int64_t>(end_ - at, 0, kBlock / 2));
+    const unsigned char* p = n > 0 ? Bytes(at, n) : nullptr;
+    if (!p || p[0] != 0) return at;
+    return at + (std::find_if(p, p + n, [](unsigned char c) { return c != 0; }) - p);
+  }
+
+  // The search reached the end of the data: a frame held back was the last.
+  void Finish() {
+    if (held_ >= 0) Accept(held_, heldHeader_);
+    held_ = -1;
+    mode_ = Mode::kDone;
+  }
+
+  std::mutex m_;
+  Fd fd_;
+  int64_t end_ = 0;  // where the audio data ends (tags at the end excluded)
+  std::vector<unsigned char> block_;
+  int64_t blockAt_ = 0;
+  size_t blockLen_ = 0;
+  Mode mode_ = Mode::kSearch;
+  int64_t searchFrom_ = 0;
+  int64_t searchStart_ = 0;  // where the current search began
+  bool onlyZeros_ = true;    // nothing but zeros has been passed since
+  int64_t next_ = 0;
+  uint32_t key_ = 0;
+  int64_t freeBase_ = 0;  // the size a free-format stream's frames share, less padding
+  int64_t held_ = -1;
+  MpegHeader heldHeader_;
+  int64_t sinceDamage_ = -1;  // sound data bytes since damage, while frames may reach back past it
+  int afterDamage_ = 0;  // frames still to leave out after one decoded from damage
+  std::vector<unsigned char> reservoir_;  // the last sound data bytes, as the decoder keeps them
+  std::vector<Run> runs_;
+  int64_t viewEnd_ = 0;
+  std::vector<int64_t> dropped_;  // view offsets, ascending
+};
+
+// One reader's place in a FrameMap's view, for libmpg123, with a block of
+// the file in memory so that the library's small reads cost no system call.
+struct MapView {
+  std::shared_ptr<FrameMap> map;
+  int64_t at = 0;
+  std::vector<unsigned char> cache;
+  int64_t cacheAt = 0;
+  size_t cacheLen = 0;
+};
+
+mpg123_ssize_t ViewRead(void* handle, void* buffer, size_t bytes) {
+  auto& view = *static_cast<MapView*>(handle);
+  auto* out = static_cast<unsigned char*>(buffer);
+  size_t done = 0;
+  constexpr size_t kCache = 64 * 1024;
+  while (done < bytes) {
+    int64_t file = 0, run = 0;
+    if (!view.map->Locate(view.at, file, run)) break;
+    const auto take = static_cast<size_t>(std::min<int64_t>(run, static_cast<int64_t>(bytes - done)));
+    if (file < view.cacheAt || file + static_cast<int64_t>(take) > view.cacheAt + static_cast<int64_t>(view.cacheLen)) {
+      view.cache.resize(std::max(kCache, take));
+      view.cacheAt = file;
+      view.cacheLen = 0;
+      while (view.cacheLen < view.cache.size()) {
+        const ssize_t n = pread(view.map->fd(), view.cache.data() + view.cacheLen, view.cache.size() - view.cacheLen,
+                                file + static_cast<int64_t>(view.cacheLen));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        view.cacheLen += static_cast<size_t>(n);
+      }
+      if (view.cacheLen < take) return done > 0 ? static_cast<mpg123_ssize_t>(done) : -1;
+    }
+    std::memcpy(out + done, view.cache.data() + (file - view.cacheAt), take);
+    done += take;
+    view.at += static_cast<int64_t>(take);
+  }
+  return static_cast<mpg123_ssize_t>(done);
+}
+
+off_t ViewSeek(void* handle, off_t offset, int whence) {
+  auto& view = *static_cast<MapView*>(handle);
+  int64_t base = 0;
+  if (whence == SEEK_CUR) {
+    base = view.at;
+  } else if (whence == SEEK_END) {
+    view.map->WalkAll();
+    base = view.map->ViewSize();
+  } else if (whence != SEEK_SET) {
+    errno = EINVAL;
+    return -1;
+  }
+  if (offset < -base) {
+    errno = EINVAL;
+    return -1;
+  }
+  view.at = base + offset;
+  return static_cast<off_t>(view.at);
+}
+
+// Opens libmpg123 on a view; false when it cannot read its first frame.
+bool OpenView(mpg123_handle* mh, MapView& view) {
+  if (mpg123_replace_reader_handle(mh, &ViewRead, &ViewSeek, nullptr) != MPG123_OK ||
+      mpg123_open_handle(mh, &view) != MPG123_OK)
+    return false;
+  // For the length the library estimates before the walk is complete.
+  mpg123_set_filesize(mh, static_cast<off_t>(view.map->ViewSize()));
+  return true;
 }
 
 // What a scan of the whole file found, handed from the scanning thread to
@@ -533,69 +1116,29 @@ struct MpegScan {
   std::vector<off_t> index;
 };
 
-// Reads through a descriptor with pread, so that a scan and a decoder may
-// share the open file without moving each other's offset.
-struct PreadSource {
-  int fd = -1;
-  off_t at = 0;
-};
-
-mpg123_ssize_t PreadRead(void* handle, void* buffer, size_t bytes) {
-  auto* source = static_cast<PreadSource*>(handle);
-  for (;;) {
-    const ssize_t n = pread(source->fd, buffer, bytes, source->at);
-    if (n >= 0) {
-      source->at += n;
-      return n;
-    }
-    if (errno != EINTR) return -1;
-  }
-}
-
-off_t PreadSeek(void* handle, off_t offset, int whence) {
-  auto* source = static_cast<PreadSource*>(handle);
-  off_t base = 0;
-  if (whence == SEEK_CUR) {
-    base = source->at;
-  } else if (whence == SEEK_END) {
-    struct stat st{};
-    if (fstat(source->fd, &st) != 0) return -1;
-    base = st.st_size;
-  } else if (whence != SEEK_SET) {
-    errno = EINVAL;
-    return -1;
-  }
-  if (offset < -base) {
-    errno = EINVAL;
-    return -1;
-  }
-  source->at = base + offset;
-  return source->at;
-}
-
-// Reads every frame of the file on `fd` without decoding it and puts what
-// it found into `scan`: the length in frames of the first rate, counting
-// only whole frames, each part of a file whose rate changes at its own rate
-// (libmpg123 counts each part at that part's rate), and the frame index for
-// quick far seeks. A file of whole frames in one format takes libmpg123's own
-// count, which knows the encoder's delay and padding to the sample.
-void ScanMpeg(int fd, MpegScan& scan) {
+// Walks the whole file (the walk is shared with the decoder) and counts what
+// plays: the length in frames of the first rate, each part of a file whose
+// rate changes at its own rate (libmpg123 counts each part at that part's
+// rate), and the frame index for quick far seeks. A file in one format takes
+// libmpg123's own count after the walk through its frames, which knows the
+// encoder's delay and padding to the sample, less the frames left out of
+// play after damage.
+void ScanMpeg(const std::shared_ptr<FrameMap>& map, MpegScan& scan) {
   {
     std::lock_guard<std::mutex> lock(scan.m);
     if (scan.done) return;
   }
+  map->WalkAll();
   int err = 0;
   mpg123_handle* mh = mpg123_new(nullptr, &err);
   if (!mh) return;
-  PreadSource source{fd, 0};
+  MapView view;
+  view.map = map;
   MpegSetUp(mh, false, false);
   long firstRate = 0;
   int channels = 0, encoding = 0;
-  if (mpg123_replace_reader_handle(mh, &PreadRead, &PreadSeek, nullptr) == MPG123_OK &&
-      mpg123_open_handle(mh, &source) == MPG123_OK &&
-      mpg123_getformat(mh, &firstRate, &channels, &encoding) == MPG123_OK && firstRate > 0) {
-    SearchPastDamage(mh);
-    std::vector<std::pair<long, int64_t>> samples;  // of the whole frames, by rate
+  if (OpenView(mh, view) && mpg123_getformat(mh, &firstRate, &channels, &encoding) == MPG123_OK && firstRate > 0) {
+    std::vector<std::pair<long, int64_t>> samples;  // of the frames that play, by rate
     auto count = [&samples](long rate, int64_t n) {
       for (auto& [r, total] : samples)
         if (r == rate) {
@@ -604,54 +1147,43 @@ void ScanMpeg(int fd, MpegScan& scan) {
         }
       samples.emplace_back(rate, n);
     };
-    bool damaged = false, holding = false;
-    off_t heldEnd = -1;
-    long heldRate = 0;
-    int64_t heldSamples = 0;
+    int64_t droppedSamples = 0;
+    // The encoder's delay and padding, which decoding leaves out.
+    long delay = -1, padding = 0;
+    const bool header = mpg123_getstate(mh, MPG123_ENC_DELAY, &delay, nullptr) == MPG123_OK && delay >= 0;
+    if (mpg123_getstate(mh, MPG123_ENC_PADDING, &padding, nullptr) != MPG123_OK || padding < 0) padding = 0;
     // The first frame has been read by the open already.
     int rc = MPG123_OK;
     do {
       mpg123_frameinfo info{};
       if (mpg123_info(mh, &info) != MPG123_OK || info.rate <= 0) break;
-      const off_t at = mpg123_framepos(mh);
-      if (holding) {
-        if (WholeBefore(fd, heldEnd, at))
-          count(heldRate, heldSamples);
-        else
-          damaged = true;
-      }
-      holding = true;
-      heldRate = info.rate;
-      heldSamples = mpg123_spf(mh);
-      heldEnd = info.framesize > 0 ? at + info.framesize : -1;
+      if (map->Dropped(mpg123_framepos(mh)))
+        droppedSamples += mpg123_spf(mh);
+      else
+        count(info.rate, mpg123_spf(mh));
       rc = mpg123_framebyframe_next(mh);
     } while (rc == MPG123_OK || rc == MPG123_NEW_FORMAT);
-    if (holding && WholeAtEnd(fd, heldEnd, TrailingTagsStart(fd)))
-      count(heldRate, heldSamples);
-    else if (holding)
-      damaged = true;
     const bool mixed = samples.size() > 1;
     off_t length = 0;
     bool exact = false;
-    if (!damaged && !mixed) {
-      // A header frame whose count the scan does not confirm (a file cut
-      // short) leaves the decoder trimming elsewhere than the scan counts.
-      long delay = -1;
-      const bool header = mpg123_getstate(mh, MPG123_ENC_DELAY, &delay, nullptr) == MPG123_OK && delay >= 0;
-      const off_t claimed = mpg123_length(mh);
-      if (mpg123_scan(mh) == MPG123_OK) {
-        length = mpg123_length(mh);
-        exact = !header || length == claimed;
-      }
-    } else {
+    if (!mixed && !samples.empty()) {
+      // Having read every frame, the library knows what it decodes (the
+      // encoder's delay and, where the end is reached, its padding, left
+      // out); the frames left out of play come off that. Where its count
+      // goes astray (a VBR file cut short), what decoding then delivers is
+      // counted: every frame less the delays at the start.
+      constexpr long kDecoderDelay = 529;
+      const int64_t all = samples[0].second + droppedSamples;
+      int64_t decoded = mpg123_length(mh);
+      if (header && (decoded > all || decoded < all - delay - padding - 2 * kDecoderDelay))
+        decoded = all - delay - kDecoderDelay;
+      length = std::max<off_t>(0, static_cast<off_t>(decoded - droppedSamples));
+      exact = decoded > 0;
+    } else if (mixed) {
       double frames = 0;
       for (const auto& [rate, n] : samples) frames += static_cast<double>(n) * static_cast<double>(firstRate) / rate;
-      // The encoder's delay and padding, which decoding leaves out.
-      long delay = 0, padding = 0;
-      if (mpg123_getstate(mh, MPG123_ENC_DELAY, &delay, nullptr) != MPG123_OK || delay < 0) delay = 0;
-      if (mpg123_getstate(mh, MPG123_ENC_PADDING, &padding, nullptr) != MPG123_OK || padding < 0) padding = 0;
       if (frames < static_cast<double>(kMaxFrames))
-        length = std::max<off_t>(0, static_cast<off_t>(std::llround(frames)) - delay - padding);
+        length = std::max<off_t>(0, static_cast<off_t>(std::llround(frames)) - std::max<long>(delay, 0) - padding);
     }
     off_t* offsets = nullptr;
     off_t step = 0;
@@ -691,11 +1223,10 @@ class MpegDecoder final : public Decoder {
   // seeking reads forward frame by frame).
   bool Open(int fd, const std::string&, OpenFailure* why, bool analysis, bool halve) {
     MpegInit();
-    fd_ = Duplicate(fd);
-    if (fd_.get() < 0) {
-      Fail(why, OpenError::kSystem, errno);
-      return false;
-    }
+    // A file without one whole frame has nothing to play.
+    map_ = FrameMap::Open(fd, why);
+    if (!map_) return false;
+    view_.map = map_;
     int err = 0;
     mh_ = mpg123_new(nullptr, &err);
     if (!mh_) {
@@ -706,17 +1237,14 @@ class MpegDecoder final : public Decoder {
     MpegSetUp(mh_, analysis, halve);
     long rate = 0;
     int channels = 0, encoding = 0;
-    if (mpg123_open_fd(mh_, fd_.get()) != MPG123_OK ||
-        mpg123_getformat(mh_, &rate, &channels, &encoding) != MPG123_OK || encoding != MPG123_ENC_FLOAT_32 ||
-        channels < 1 || channels > 2) {
+    if (!OpenView(mh_, view_) || mpg123_getformat(mh_, &rate, &channels, &encoding) != MPG123_OK ||
+        encoding != MPG123_ENC_FLOAT_32 || channels < 1 || channels > 2) {
       Fail(why, OpenError::kFormat);
       return false;
     }
-    // Until the scan, the length is an estimate, unless the encoder's header
-    // frame counts the frames and says how much of the first and last is
-    // padding (mpg123 then knows the length to the sample).
-    long delay = -1;
-    exactLength_ = !analysis && mpg123_getstate(mh_, MPG123_ENC_DELAY, &delay, nullptr) == MPG123_OK && delay >= 0;
+    // Until the scan the length is the header frame's count or an
+    // estimate: neither ends the song, which plays to its last whole frame.
+    exactLength_ = false;
     const off_t length = mpg123_length(mh_);
     if (length <= 0) {
       Fail(why, OpenError::kFormat);
@@ -725,12 +1253,12 @@ class MpegDecoder final : public Decoder {
     if (!Setup(rate, channels, length, why)) return false;
     rate_ = static_cast<int>(rate);
     channels_ = channels;
-    SearchPastDamage(mh_);
-    // A file without one whole frame has nothing to play. The frames read
-    // here wait for the first Read.
-    while (!released_ && DecodeMore()) {
+    // The first sound, read here, waits for the first Read (unless damage
+    // right after the first frames needs a search further than the calling
+    // thread may go: the first Read on a thread that may goes on with it).
+    while (!released_ && !waiting_ && DecodeMore()) {
     }
-    if (!released_) {
+    if (!released_ && !waiting_) {
       Fail(why, OpenError::kFormat);
       return false;
     }
@@ -739,18 +1267,42 @@ class MpegDecoder final : public Decoder {
 
   std::function<void()> ScanJob() override {
     if (analysis_ || scanned_ || scan_) return {};
-    auto fd = std::make_shared<Fd>(fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
+    // The scan walks the file with a walk of its own (the same walk, so the
+    // same view and index): the decoder's never waits for a low-priority
+    // thread's hold on it.
+    auto fd = std::make_shared<Fd>(fcntl(map_->fd(), F_DUPFD_CLOEXEC, 0));
     if (fd->get() < 0) return {};
     scan_ = std::make_shared<MpegScan>();
     return [scan = scan_, fd] {
       if (scan.use_count() <= 1) return;  // the decoder is gone already
-      ScanMpeg(fd->get(), *scan);
+      if (auto map = FrameMap::Open(fd->get(), nullptr)) ScanMpeg(map, *scan);
     };
   }
 
  protected:
   bool DecodeMore() override {
+    // The frames the library reads next must have been walked; where that
+    // means searching further than the caller may wait for, the engine's
+    // own thread goes on with it.
+    constexpr int64_t kReadAhead = 16 * 1024;
+    if (pendingSeek_ >= 0) {
+      // The seek waits for the walk to be complete (where it lands is known
+      // only then); a thread with a limit walks its share of it.
+      if (SearchLimitNow() >= 0 && !map_->Reach(std::numeric_limits<int64_t>::max(), SearchLimitNow())) {
+        waiting_ = true;
+        return true;
+      }
+      const int64_t frame = std::exchange(pendingSeek_, -1);
+      map_->WalkAll();
+      mpg123_set_filesize(mh_, static_cast<off_t>(map_->ViewSize()));
+      const off_t at = mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
+      if (at < 0 || (at != static_cast<off_t>(frame) && !mixedRates_)) return false;  // past the data's end
+    }
     for (;;) {
+      if (!map_->Reach(view_.at + kReadAhead, SearchLimitNow())) {
+        waiting_ = true;
+        return true;
+      }
       off_t num = 0;
       unsigned char* audio = nullptr;
       size_t bytes = 0;
@@ -758,50 +1310,42 @@ class MpegDecoder final : public Decoder {
       if (rc == MPG123_NEW_FORMAT) {
         // The stream goes on in another format (joined files); each part
         // is converted to the one it began with.
-        if (!TakeFormat()) {
-          Release();
-          return false;
-        }
+        if (!TakeFormat()) return false;
         continue;
       }
       if (rc == MPG123_ERR) {
-        // A frame that cannot be given out (a false frame in damage whose
-        // rate mpg123 cannot halve): it is passed over, and so is the frame
-        // held back unless the bad one follows it directly.
-        if (holding_ && WholeBefore(fd_.get(), heldEnd_, mpg123_framepos(mh_))) {
-          Release();
-        } else if (holding_) {
-          holding_ = false;
-          exactLength_ = false;
-        }
+        // A frame that cannot be given out (one whose rate mpg123 cannot
+        // halve): it is passed over.
         if (SkipFrame()) continue;
-      }
-      if (rc != MPG123_OK) {
-        // The end of the data: the frame held back may have been the last.
-        if (holding_ && WholeAtEnd(fd_.get(), heldEnd_, TrailingTagsStart(fd_.get()))) Release();
-        holding_ = false;
         return false;
       }
-      mpg123_frameinfo info{};
-      const int size = mpg123_info(mh_, &info) == MPG123_OK ? info.framesize : 0;
-      const off_t at = mpg123_framepos(mh_);
-      bool released = false;
-      if (holding_) {
-        if (WholeBefore(fd_.get(), heldEnd_, at)) {
-          released = Release();
-        } else {
-          // Damage: the header frame's count no longer says how much plays.
-          holding_ = false;
-          exactLength_ = false;
-        }
+      if (rc != MPG123_OK) return false;  // the end of the data
+      // A frame whose sound data lies partly in damage is left out.
+      if (map_->Dropped(mpg123_framepos(mh_))) continue;
+      const auto frames = static_cast<int64_t>(bytes / sizeof(float) / static_cast<size_t>(channels_));
+      released_ = true;
+      if (frames <= 0) return true;
+      if (rate_ != fileRate()) {
+        // Its length in the first part's rate is not known before its end.
+        mixedRates_ = true;
+        exactLength_ = false;
       }
-      Hold(reinterpret_cast<const float*>(audio), bytes / sizeof(float), at, size);
-      if (released) return true;
+      EmitInterleaved(reinterpret_cast<const float*>(audio), frames, rate_, channels_);
+      return true;
     }
   }
 
   bool SeekNative(int64_t frame) override {
-    holding_ = false;
+    // A seek waits for the walk to be complete (where it lands is known
+    // only then); one that would have to walk further than the thread may
+    // is left to the next read, on a thread that may.
+    if (SearchLimitNow() >= 0 && !map_->Reach(std::numeric_limits<int64_t>::max(), SearchLimitNow())) {
+      pendingSeek_ = frame;
+      return true;
+    }
+    pendingSeek_ = -1;
+    map_->WalkAll();
+    mpg123_set_filesize(mh_, static_cast<off_t>(map_->ViewSize()));
     const off_t at = mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
     // mpg123 counts each part of a file that changes its rate at that part's
     // rate: there a seek lands near the place, not on it.
@@ -816,7 +1360,7 @@ class MpegDecoder final : public Decoder {
     if (ended_) exactLength_ = true;  // the end has been read: the length is known
     if (analysis_ || scanned_ || ended_) return;
     if (!scan_) scan_ = std::make_shared<MpegScan>();
-    ScanMpeg(fd_.get(), *scan_);
+    ScanMpeg(map_, *scan_);
     DoTakeOverScan();
   }
 
@@ -839,16 +1383,6 @@ class MpegDecoder final : public Decoder {
   }
 
  private:
-  // Keeps a decoded frame (`count` samples) until the next one shows that it
-  // was whole.
-  void Hold(const float* samples, size_t count, off_t at, int size) {
-    held_.assign(samples, samples + (samples ? count : 0));
-    heldRate_ = rate_;
-    heldChannels_ = channels_;
-    heldEnd_ = size > 0 ? at + size : -1;
-    holding_ = true;
-  }
-
   // Takes the format mpg123 gives out now as the one of the frames that
   // follow; false when it is none that can be played.
   bool TakeFormat() {
@@ -873,35 +1407,16 @@ class MpegDecoder final : public Decoder {
     }
   }
 
-  // Hands the frame held back on; false when none was held.
-  bool Release() {
-    if (!holding_) return false;
-    holding_ = false;
-    const auto frames = static_cast<int64_t>(held_.size() / static_cast<size_t>(heldChannels_));
-    if (frames <= 0) return true;
-    if (heldRate_ != fileRate()) {
-      // Its length in the first part's rate is not known before its end.
-      mixedRates_ = true;
-      exactLength_ = false;
-    }
-    EmitInterleaved(held_.data(), frames, heldRate_, heldChannels_);
-    released_ = true;
-    return true;
-  }
-
   mpg123_handle* mh_ = nullptr;
-  Fd fd_;
+  std::shared_ptr<FrameMap> map_;
+  MapView view_;
   bool analysis_ = false;
   bool mixedRates_ = false;
   bool scanned_ = false;  // a scan of the whole file has been taken over
   int rate_ = 0;      // of the part being decoded
   int channels_ = 0;  // of the part being decoded
-  std::vector<float> held_;  // the frame held back
-  int heldRate_ = 0;
-  int heldChannels_ = 1;
-  off_t heldEnd_ = -1;       // where it ends in the file
-  bool holding_ = false;
-  bool released_ = false;    // a frame with sound has been handed on
+  bool released_ = false;  // a frame has been decoded
+  int64_t pendingSeek_ = -1;  // a seek left to the next read
   std::shared_ptr<MpegScan> scan_;
 };
 
@@ -1657,6 +2172,20 @@ Kind Sniff(int fd) {
   return Kind::kOther;
 }
 
+// Whether the file starts with the mark of a container or format that is
+// not MPEG audio (which FFmpeg then reads).
+bool ContainerMark(int fd) {
+  unsigned char head[16] = {};
+  const ssize_t n = pread(fd, head, sizeof head, 0);
+  if (n < 12) return false;
+  static constexpr const char* kMarks[] = {"RIFF", "FORM", "OggS", "fLaC", "MAC ", "wvpk", "MPCK", "MP+",
+                                           "TTA1", ".snd", "#!AMR", "caff", "DSD ", "FRM8", "RF64", "BW64"};
+  for (const char* mark : kMarks)
+    if (std::memcmp(head, mark, std::strlen(mark)) == 0) return true;
+  static constexpr unsigned char kAsf[4] = {0x30, 0x26, 0xB2, 0x75}, kMatroska[4] = {0x1A, 0x45, 0xDF, 0xA3};
+  return std::memcmp(head, kAsf, 4) == 0 || std::memcmp(head, kMatroska, 4) == 0 || std::memcmp(head + 4, "ftyp", 4) == 0;
+}
+
 template <typename T, typename... Options>
 std::unique_ptr<Decoder> Try(int fd, const std::string& path, OpenFailure* why, Options... options) {
   try {
@@ -1674,8 +2203,12 @@ bool Telling(const OpenFailure& f) { return f.error != OpenError::kNone && f.err
 std::unique_ptr<Decoder> OpenFrom(int fd, const std::string& path, OpenFailure* why, bool analysis) {
   OpenFailure first, second;
   std::unique_ptr<Decoder> d;
+  // Damage or junk at the start of an MPEG file hides what it is: the
+  // frame walk finds its frames, at memory speed, where no other format's
+  // mark stands at the start.
   const Kind kind = Sniff(fd);
-  if (analysis && kind == Kind::kMpeg) {
+  const bool mpeg = kind == Kind::kMpeg || (kind == Kind::kOther && !ContainerMark(fd));
+  if (analysis && mpeg) {
     // Half the rate keeps what tempo detection listens to (up to 8 kHz and
     // more) only from 32 kHz files up (mpg123 has no half of the lowest).
     d = Try<MpegDecoder>(fd, path, &first, true, false);
@@ -1688,7 +2221,9 @@ std::unique_ptr<Decoder> OpenFrom(int fd, const std::string& path, OpenFailure* 
     case Kind::kMpeg: d = Try<MpegDecoder>(fd, path, &first, false, false); break;
     case Kind::kVorbis: d = Try<VorbisDecoder>(fd, path, &first); break;
     case Kind::kFlac: d = Try<FlacDecoder>(fd, path, &first); break;
-    case Kind::kOther: break;
+    case Kind::kOther:
+      if (mpeg) d = Try<MpegDecoder>(fd, path, &first, false, false);
+      break;
   }
   // Whatever the first choice could not open (Ogg FLAC, Opus, WMA, WAV,
   // MPEG audio behind other junk) goes to FFmpeg.

@@ -47,6 +47,22 @@ struct OpenFailure {
   int64_t detail = 0;
 };
 
+// How far a search through damage may go on the calling thread before the
+// decoder hands it to a thread that may wait: in bytes of the file, negative
+// for no limit (the default). The engine's calls on the caller's thread
+// (Play, seeks) set a small limit; the engine's own threads keep none.
+class SearchLimit {
+ public:
+  explicit SearchLimit(int64_t bytes);
+  ~SearchLimit();
+  SearchLimit(const SearchLimit&) = delete;
+  SearchLimit& operator=(const SearchLimit&) = delete;
+
+ private:
+  int64_t before_;
+};
+int64_t SearchLimitNow();
+
 class Decoder {
  public:
   virtual ~Decoder();
@@ -61,10 +77,13 @@ class Decoder {
   int fileRate() const { return nativeRate_; }
   // Length in frames; for formats without an exact count, the best estimate.
   // MPEG audio counts exactly once SettleLength has run, or once a scan of
-  // the whole file made elsewhere (ScanJob) has been taken over; a file whose
-  // rate changes midway, or that is damaged, then has a measured length,
-  // which the end of reading makes exact. FLAC measures its length from its
-  // last frames where the stream information's count is missing or wrong.
+  // the whole file made elsewhere (ScanJob) has been taken over (a damaged
+  // file too: the scan counts the frames that play); a file whose rate
+  // changes midway then has a measured length, which the end of reading
+  // makes exact. Before that, an MPEG file's length is its header frame's
+  // count or an estimate, which never ends reading: it plays to its last
+  // whole frame. FLAC measures its length from its last frames where the
+  // stream information's count is missing or wrong.
   int64_t lengthFrames() const { return length_; }
   bool lengthExact() const { return exactLength_; }
   // Makes the length exact where the format can (MPEG audio scans the whole
@@ -88,8 +107,12 @@ class Decoder {
   int64_t position() const { return position_; }
   // True once a read found the end of the data.
   bool ended() const { return ended_; }
-  // Reads up to `frames` frames; returns the frames read, 0 at the end or on
-  // a decoding error that cannot be passed over.
+  // True when the last Read stopped short of the end because going on
+  // meant a search further than the calling thread's SearchLimit; a read
+  // without that limit goes on from there.
+  bool waiting() const { return waiting_; }
+  // Reads up to `frames` frames; returns the frames read, 0 at the end, on
+  // a decoding error that cannot be passed over, or while waiting().
   int64_t Read(float* out, int64_t frames);
   // Moves to frame `frame` (0..length). False when the file cannot seek
   // there; the position is then unchanged.
@@ -98,7 +121,9 @@ class Decoder {
  protected:
   // ---- for the formats
   // Decodes the next piece of the file and hands it over with Emit; false at
-  // the end of the data (or at an error that cannot be passed over).
+  // the end of the data (or at an error that cannot be passed over). A
+  // format that would have to search further than SearchLimitNow() allows
+  // sets waiting_ and returns true without handing anything over.
   virtual bool DecodeMore() = 0;
   // Goes to frame `frame` of the file's own timeline (its first rate).
   virtual bool SeekNative(int64_t frame) = 0;
@@ -134,6 +159,7 @@ class Decoder {
   int64_t length_ = 0;  // delivered frames
   int64_t position_ = 0;
   bool ended_ = false;
+  bool waiting_ = false;
 
  private:
   struct Resampler;
@@ -167,8 +193,10 @@ class Decoder {
 // the file cannot be opened or decoded; `why` then tells why.
 // Opening reads little of the file: an MPEG file is scanned whole only when
 // SettleLength first needs it (or by its ScanJob). MPEG audio plays on past
-// damaged stretches of any length, leaving out the frames they break; a
-// file in which no frame is whole is refused.
+// damaged stretches of any length, leaving out the frames they break and
+// never playing junk; junk before its first frame is searched through (an
+// MPEG file is recognised behind it where no other format's mark starts the
+// file); a file in which no frame is whole is refused.
 std::unique_ptr<Decoder> OpenDecoder(const std::string& path, OpenFailure* why = nullptr);
 
 // A decoder for analysis rather than listening, made as cheap as the format

@@ -73,6 +73,13 @@ constexpr uint64_t kRingFrames = 16384;  // per stream, a power of two
 constexpr uint64_t kRingMask = kRingFrames - 1;
 constexpr int64_t kAhead = 4096;         // frames the worker keeps ready (~93 ms)
 constexpr int kBlock = 1024;             // frames decoded or stretched per step
+// How far a call on the caller's thread (Play, a seek) may search through
+// damage in a file before it leaves the search to the device's worker: a
+// fraction of a millisecond at memory speed.
+constexpr int64_t kCallerSearchBytes = 256 * 1024;
+// The same for one step of a device's worker, which lets go of the stream
+// between steps: well under a millisecond from memory.
+constexpr int64_t kWorkerSearchBytes = 1024 * 1024;
 // The callback wakes the worker once a ring has room for a whole block.
 constexpr int64_t kWakeBelow = kAhead - kBlock;
 constexpr int kSlots = 64;               // streams one device can play at once
@@ -191,6 +198,8 @@ struct Stream {
 
   // ---- under m
   std::mutex m;
+  // Calls waiting for m (Held): the worker lets them go first.
+  std::atomic<int> callers{0};
   bool freed = false;
   Decoder* input() { return tempo ? source->dec.get() : dec.get(); }
   int64_t lengthFrames() { return input()->lengthFrames(); }

@@ -69,7 +69,11 @@ bool LockFree(Stream& s, std::unique_lock<std::mutex>& lock) {
 
 Held::Held(Handle h) {
   stream_ = FindFree(h);
-  if (stream_ && !LockFree(*stream_, lock_)) stream_.reset();
+  if (!stream_) return;
+  stream_->callers.fetch_add(1, std::memory_order_acq_rel);
+  const bool held = LockFree(*stream_, lock_);
+  stream_->callers.fetch_sub(1, std::memory_order_acq_rel);
+  if (!held) stream_.reset();
 }
 
 Held::~Held() {

@@ -86,7 +86,11 @@ Handle OpenStream(bool fromMemory, const char* path, uint64_t offset, uint64_t l
   // kPrescan; a stream that plays has it done by a background thread, and a
   // stream opened to measure a BPM never pays for it.
   OpenFailure why;
-  auto dec = OpenDecoder(path, &why);
+  std::unique_ptr<Decoder> dec;
+  {
+    const SearchLimit quick(kCallerSearchBytes);
+    dec = OpenDecoder(path, &why);
+  }
   if (!dec) return Refuse(ErrorOf(why.error), why.detail);
   if (flags & kPrescan)
     dec->SettleLength();
@@ -194,6 +198,7 @@ bool CloseWmaEncoder(Handle) { return true; }
 bool Play(Handle h, bool restart) {
   bool startNoSound = false;
   {
+    const SearchLimit quick(kCallerSearchBytes);
     Held s(h);
     if (!s || !s->playable || !s->device->ready.load()) return false;
     if (restart && !SeekLocked(*s, 0)) return false;
@@ -265,6 +270,7 @@ int64_t Length(Handle h) {
 }
 
 bool Seek(Handle h, uint64_t bytes) {
+  const SearchLimit quick(kCallerSearchBytes);
   Held s(h);
   if (!s) return false;
   return SeekLocked(*s, bytes);

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <thread>
 
 #include "engine/EngineCore.h"
 
@@ -115,6 +116,7 @@ enum class Step {
   kFed,       // the stretcher had nothing: a block of the source went into it
   kWaiting,   // the stream has its target ready, or its ring is full
   kFinished,  // the end is in the ring
+  kSearching, // the source searches through damage: more to do, another time
 };
 
 // One step of production for a stream whose lock the caller holds. The
@@ -148,6 +150,10 @@ Step ProduceStep(Stream& s, int64_t target, uint64_t from) {
   const int64_t n = in->Read(s.inBuf.data(), kBlock);
   if (n > 0) {
     s.st->putSamples(s.inBuf.data(), static_cast<unsigned>(n));
+  } else if (in->waiting()) {
+    // A search through damage that goes on in the next step (on the
+    // worker, which lets go of the stream in between).
+    return Step::kSearching;
   } else {
     s.st->flush();
     s.fedEnd = true;
@@ -171,6 +177,7 @@ bool StepBounded(Stream& s, int64_t target, uint64_t from, Step& step) {
   try {
     for (int feeds = 0;;) {
       step = ProduceStep(s, target, from);
+      if (step == Step::kSearching) return false;
       if (step != Step::kFed) return true;
       if (++feeds >= kMaxFeeds) return false;
     }
@@ -193,6 +200,7 @@ bool Wants(const Stream& s) {
 }
 
 void WorkerLoop(Device* d) {
+  const SearchLimit perStep(kWorkerSearchBytes);
   std::vector<std::shared_ptr<Stream>> list;
   uint64_t seen = ~uint64_t{0};
   while (!d->quit.load()) {
@@ -207,6 +215,13 @@ void WorkerLoop(Device* d) {
       more = false;
       for (auto& s : list) {
         if (!Wants(*s)) continue;
+        // A call waits for the stream: it goes first (the worker, taking
+        // step after step of a long search, would else keep it waiting).
+        if (s->callers.load(std::memory_order_acquire) > 0) {
+          more = true;
+          std::this_thread::yield();
+          continue;
+        }
         std::unique_lock<std::mutex> lock(s->m, std::try_to_lock);
         if (!lock.owns_lock() || s->freed) continue;
         Step step = Step::kWaiting;

@@ -65,13 +65,19 @@ for name in "${names[@]}"; do
     tail -n 3 "$work/$name.log"
   fi
 done
-# FUZZ_LONG=1: also the long run of the generated hand-mixing sequences of
-# the decks' tests (HANDMIX_SEQUENCES of them, default 20000; seed
-# HANDMIX_SEED), in the optimised build of the test command.
+# Opt-in (FUZZ_LONG=1): the long runs of the generated tests, bounded in the
+# test command: the hand-mixing sequences of the decks' tests
+# (HANDMIX_SEQUENCES of them, default 20000; seed HANDMIX_SEED) in the
+# optimised build, and the seeded damaged-MP3 test over many more cases
+# (DJVP_DAMAGE_CASES per song, default 500) under the sanitizers of this build.
 if [ -n "${FUZZ_LONG:-}" ]; then
   cmake --build build -j"${FUZZ_JOBS:-$(nproc)}" --target decks_tests >/dev/null
   echo "== hand-mixing sequences: ${HANDMIX_SEQUENCES:-20000}"
   HANDMIX_SEQUENCES=${HANDMIX_SEQUENCES:-20000} QT_QPA_PLATFORM=offscreen \
     build/bin/decks_tests --gtest_filter='HandMixSequences.*' --gtest_brief=1 || failed=1
+  cmake --build "$build" -j"${FUZZ_JOBS:-$(nproc)}" --target engine_tests
+  echo "== damaged MP3s, ${DJVP_DAMAGE_CASES:-500} cases per song"
+  DJVP_DAMAGE_CASES=${DJVP_DAMAGE_CASES:-500} "$build/bin/engine_tests" \
+    --gtest_filter='EngineDamagedMp3.SeededDamage*' || failed=1
 fi
 exit "$failed"

@@ -22,6 +22,13 @@
 //   decode-only path against `ffmpeg -f f32le` decoding the same file to
 //   float samples (Debian: ffmpeg); best of three.
 //
+// * First of all, the longest wait on the caller's thread in the calls a
+//   deck makes (open with its tempo stream, Play, a seek across the damage
+//   while it plays) for damaged copies of the 30-second MP3 (random bytes or
+//   zeros put in, up to 200 MB) against the clean one: searches through
+//   junk run on the engine's threads, so the waits stay near the clean
+//   file's.
+//
 // The inputs are stereo MP3s (30 s and 5 min) made with sox and lame, and
 // the WAV and AAC made with sox and ffmpeg, in a temporary folder. Run: bash
 // scripts/bench.sh (or build-bench/bin/bench_engine).
@@ -31,6 +38,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -204,11 +214,92 @@ void FfmpegDecodeRatios() {
   std::printf("\n");
 }
 
+// A copy of `song` with `junk` bytes (random, or zeros) put in at `at`
+// (a fraction of the song), made once per machine beside the song.
+std::string MakeDamaged(const std::string& song, const std::string& name, double at, size_t junk, bool zeros) {
+  const std::string out = (std::filesystem::path(song).parent_path() / name).string();
+  if (std::filesystem::exists(out)) return out;
+  std::ifstream in(song, std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto cut = static_cast<std::ptrdiff_t>(static_cast<double>(bytes.size()) * at);
+  std::ofstream file(out + ".part", std::ios::binary);
+  file.write(bytes.data(), cut);
+  std::vector<char> block(1 << 20);
+  std::mt19937 random(42);
+  for (size_t left = junk; left > 0;) {
+    const size_t n = std::min(left, block.size());
+    for (size_t i = 0; i < n; ++i) block[i] = zeros ? 0 : static_cast<char>(random());
+    file.write(block.data(), static_cast<std::streamsize>(n));
+    left -= n;
+  }
+  file.write(bytes.data() + cut, static_cast<std::streamsize>(bytes.size()) - cut);
+  file.close();
+  std::filesystem::rename(out + ".part", out);
+  return out;
+}
+
+double Ms(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since).count();
+}
+
+// The longest the caller's thread waits in the calls a deck makes on a
+// damaged MP3 (open, Play, a seek across the damage while it plays) against
+// a clean one: the searches through junk belong to the engine's threads.
+void CallerWaits() {
+  const std::string song = Song();
+  if (song.empty()) return;
+  struct Case {
+    const char* what;
+    std::string file;
+    double seekFrom, seekTo;  // seconds
+  };
+  const Case cases[] = {
+      {"clean 30 s song", song, 2, 25},
+      {"1 MB random bytes at 15 s", MakeDamaged(song, "junk1m.mp3", 0.5, 1 << 20, false), 2, 25},
+      {"200 MB random bytes at 0.15 s", MakeDamaged(song, "junk200m_early.mp3", 0.005, size_t{200} << 20, false), 0, 25},
+      {"64 KB random bytes at the start", MakeDamaged(song, "head64k.mp3", 0, 64 << 10, false), 2, 25},
+      {"200 MB of zeros at the start", MakeDamaged(song, "zeros200m.mp3", 0, size_t{200} << 20, true), 2, 25},
+      {"200 MB of zeros at 15 s", MakeDamaged(song, "zeros200m_mid.mp3", 0.5, size_t{200} << 20, true), 2, 25},
+  };
+  engine::SetManualClock(false);
+  engine::DeviceSelect(0);
+  std::printf("Longest wait on the caller's thread, ms (the longest of 3 runs)\n");
+  std::printf("                                    open    Play    seek across\n");
+  for (const Case& c : cases) {
+    double open = 0, play = 0, seek = 0;
+    for (int run = 0; run < 3; ++run) {
+      engine::WaitForBackgroundWork();
+      auto t = std::chrono::steady_clock::now();
+      const engine::Handle dec = engine::OpenFileStream(false, c.file.c_str(), 0, 0, engine::kDecode);
+      const engine::Handle h = dec ? engine::CreateTempoStream(dec, engine::kFreeSource) : 0;
+      open = std::max(open, Ms(t));
+      if (!h) {
+        std::fprintf(stderr, "%s: refused\n", c.what);
+        return;
+      }
+      engine::Seek(h, static_cast<uint64_t>(engine::SecondsToBytes(h, c.seekFrom)));
+      t = std::chrono::steady_clock::now();
+      if (!engine::Play(h, false)) std::fprintf(stderr, "%s: Play refused\n", c.what);
+      play = std::max(play, Ms(t));
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      t = std::chrono::steady_clock::now();
+      engine::Seek(h, static_cast<uint64_t>(engine::SecondsToBytes(h, c.seekTo)));
+      seek = std::max(seek, Ms(t));
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      engine::FreeStream(h);
+    }
+    std::printf("  %-32s %7.2f %7.2f %7.2f\n", c.what, open, play, seek);
+  }
+  std::printf("\n");
+  engine::SetManualClock(true);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  CallerWaits();
   DecodeRatios();
   FfmpegDecodeRatios();
   benchmark::RunSpecifiedBenchmarks();

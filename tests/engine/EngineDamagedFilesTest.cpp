@@ -50,8 +50,9 @@ TEST(EngineDamagedFiles, AnMp3PlaysOnPastDamagedStretchesOfAnyLength) {
   engine::DeviceSelect(0);
   constexpr int kRate = 44100;
   // 3 s of a 440 Hz sine at half scale, 44.1 kHz stereo, 64 kbit/s, whose
-  // header frame counts 3 s. Junk put in costs the frame it cuts and the few
-  // that a false frame found in the junk reaches over (26 ms each); junk
+  // header frame counts 3 s. Junk put in costs the frame it cuts, the few
+  // after it whose sound data reaches back into the junk and the two that
+  // carry their sound on (26 ms each, six at most at this rate); junk
   // written over the data costs what it covers besides.
   const struct {
     const char* file;
@@ -72,7 +73,7 @@ TEST(EngineDamagedFiles, AnMp3PlaysOnPastDamagedStretchesOfAnyLength) {
       const double measured = engine::BytesToSeconds(h, static_cast<uint64_t>(engine::Length(h)));
       const std::vector<int16_t> all = ReadAll(h);
       const double played = static_cast<double>(all.size() / 2) / kRate;
-      EXPECT_NEAR(played, c.seconds, 0.1);
+      EXPECT_NEAR(played, c.seconds, 0.17);
       if (flags & engine::kPrescan) {
         EXPECT_NEAR(measured, played, 0.03) << "the scan measures what plays";
       }
