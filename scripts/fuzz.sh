@@ -13,7 +13,7 @@
 #   FUZZ_JOBS        parallel build jobs (default: the processors)
 #   FUZZ_PARALLEL    targets fuzzed at once (default: the processors)
 #   FUZZ_BUILD_ONLY  set: build the targets and run nothing
-#   FUZZ_LONG        set: also the long run of the hand-mixing sequences (end)
+#   FUZZ_LONG        set: also the long runs of the generated tests (at the end)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-20}
